@@ -1,0 +1,35 @@
+#include "platform/ExeDirectory.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <string>
+
+TEST(ExeDirectory, IsTheDirectoryOfTheRunningProgramWithoutTrailingSeparator) {
+  char buf[4096];
+  ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
+  ASSERT_GT(n, 0);
+  std::string exe(buf, n);
+  std::string dir = CBasic::GetExeDirectory();
+  EXPECT_EQ(dir, exe.substr(0, exe.rfind('/')));
+  EXPECT_EQ(dir.front(), '/');
+  EXPECT_NE(dir.back(), '/');
+}
+
+TEST(ExeDirectory, OverrideIsAnsweredUntilClearedAndScopesNest) {
+  const std::string real = CBasic::GetExeDirectory();
+  platform::SetExeDirectoryOverride("/tmp/station//");
+  EXPECT_EQ(CBasic::GetExeDirectory(), "/tmp/station");
+  {
+    platform::ScopedExeDirectoryOverride inner("/srv/other");
+    EXPECT_EQ(CBasic::GetExeDirectory(), "/srv/other");
+  }
+  EXPECT_EQ(CBasic::GetExeDirectory(), "/tmp/station");
+  platform::ClearExeDirectoryOverride();
+  EXPECT_EQ(CBasic::GetExeDirectory(), real);
+  {
+    platform::ScopedExeDirectoryOverride scoped("/srv/x");
+    EXPECT_EQ(CBasic::GetExeDirectory(), "/srv/x");
+  }
+  EXPECT_EQ(CBasic::GetExeDirectory(), real);
+}
