@@ -1,15 +1,19 @@
 # monitor_object_library(name SOURCES ... [DEPS ...])
-# An object library of the module: compiled once, linked into the shared library
-# and into whatever test, benchmark or fuzzer needs it.
+# A piece of the module: a static library (position-independent) that is linked
+# whole into the shared library, and into whatever test, benchmark or fuzzer
+# needs it, with its DEPS following transitively. Code that must be linked even
+# when nothing refers to it (static registration, e.g. compiled-in resources)
+# is kept by the shared library's whole-archive link; a test that needs such
+# code must refer to it (for Qt resources: Q_INIT_RESOURCE).
 function(monitor_object_library name)
   cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
-  add_library(${name} OBJECT ${ARG_SOURCES})
+  add_library(${name} STATIC ${ARG_SOURCES})
   target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR})
   target_compile_options(${name} PRIVATE -Wall -Wextra)
   if(ARG_DEPS)
     target_link_libraries(${name} PUBLIC ${ARG_DEPS})
   endif()
-  target_link_libraries(Monitor PRIVATE ${name})
+  set_property(GLOBAL APPEND PROPERTY MONITOR_MODULE_LIBS ${name})
 endfunction()
 
 # monitor_add_test(name SOURCES ... [LIBS ...] [TIMEOUT seconds])
@@ -29,4 +33,16 @@ function(monitor_add_test name)
   set_tests_properties(${name} PROPERTIES
     TIMEOUT ${ARG_TIMEOUT}
     ENVIRONMENT "QT_QPA_PLATFORM=offscreen;MONITOR_SOURCE_DIR=${CMAKE_SOURCE_DIR};MONITOR_FIXTURES_DIR=${CMAKE_SOURCE_DIR}/../shared/fixtures")
+endfunction()
+
+# Links every piece whole into the shared library (called once, after all the
+# fragments), then the pieces again for their own dependencies (Qt, expat, ...).
+function(monitor_link_module)
+  get_property(libs GLOBAL PROPERTY MONITOR_MODULE_LIBS)
+  set(whole)
+  foreach(lib IN LISTS libs)
+    list(APPEND whole $<TARGET_FILE:${lib}>)
+    add_dependencies(Monitor ${lib})
+  endforeach()
+  target_link_libraries(Monitor PRIVATE -Wl,--whole-archive ${whole} -Wl,--no-whole-archive ${libs})
 endfunction()
