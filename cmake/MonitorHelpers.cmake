@@ -46,3 +46,17 @@ function(monitor_link_module)
   endforeach()
   target_link_libraries(Monitor PRIVATE -Wl,--whole-archive ${whole} -Wl,--no-whole-archive ${libs})
 endfunction()
+
+# monitor_add_fuzzer(name SOURCES ... [LIBS ...]): a libFuzzer target, built only
+# with -DMONITOR_BUILD_FUZZERS=ON (clang). Run: ./name -max_total_time=60 corpus-dir
+function(monitor_add_fuzzer name)
+  if(NOT MONITOR_BUILD_FUZZERS)
+    return()
+  endif()
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS})
+  target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+endfunction()
