@@ -1,3 +1,7 @@
 monitor_add_test(test_exe_directory
   SOURCES tests/test_exe_directory.cpp
   LIBS platform_files platform_core)
+
+monitor_add_test(test_result_log
+  SOURCES tests/test_result_log.cpp
+  LIBS results_log)

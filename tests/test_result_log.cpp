@@ -1,0 +1,303 @@
+#include <linux/capability.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <csignal>
+
+#include "results/ResultLog.h"
+#include "results/ResultLogText.h"
+#include "results/ResultVerdict.h"
+#include "tests/ResultSavingFixture.h"
+
+namespace {
+
+using namespace results_test;
+using platform::Gbk;
+
+ResultRow Row(std::u8string_view item, std::string result, int32_t flag) {
+  return ResultRow{Gbk(item), std::move(result), flag};
+}
+
+ResultStructrue NvrRecord() {
+  ResultStructrue r;
+  r.strLineNo = "L03";
+  r.strStation = "ST-FT01";
+  r.nFixtureNo = -3;
+  r.strModel = "DS-7608NI";
+  r.strVersion = "V4.1.0 build 260301";
+  r.strComputerUser = "PC-LINE03 A123456";
+  r.strStartTime = "2026/03/05  14:01:22";
+  r.strRouteStepName = Gbk(u8"NVR_整机测试");
+  r.nJudge = 1;
+  r.mapMac["SN2603050001"] = "00:11:22:33:44:55";
+  r.mapMac["SN2603050002"] = "AA:BB:CC:DD:EE:FF";
+  r.mapMac["SN260305000"] = "11:11:11:11:11:11";
+  return r;
+}
+
+ResultListSnapshot NvrList() {
+  ResultListSnapshot panel;
+  panel.strSerialNumber = "SN2603050001";
+  panel.rows = {Row(u8"机器设备软件版本", "V4.1.0,", 1), Row(u8"时间同步检测确认", "PASS", 1),
+                Row(u8"硬盘获取功能", ";DISK1", 2), Row(u8"WEB方式获取MAC", "00:11:22:33:44:55,", 1)};
+  return panel;
+}
+
+std::string LineValue(const std::string& log, const std::string& prefix) {
+  std::size_t at = log.find("\r\n" + prefix);
+  if (at == std::string::npos) return "<missing>";
+  at += 2 + prefix.size();
+  return log.substr(at, log.find("\r\n", at) - at);
+}
+
+class ResultLogTest : public ResultSavingTest {
+ protected:
+  fs::path LogPath(const std::string& serial) const {
+    return DateFolder() / (serial + "-20260305140709.txt");
+  }
+  // Saves and returns the file, checking that the save succeeded.
+  std::string SaveAndRead(ResultListSnapshot& panel, const ResultStructrue& record) {
+    EXPECT_EQ(WriteResultLog(panel, &record), 1);
+    return ReadFileBytes(LogPath(panel.strSerialNumber));
+  }
+};
+
+TEST_F(ResultLogTest, WholeFileMatchesTheHandCheckedLog) {
+  ResultListSnapshot panel = NvrList();
+  ResultStructrue record = NvrRecord();
+  const std::string expected = ReadFileBytes(
+      SourceDir() / "tests/data/result_log_SN2603050001.txt");
+  ASSERT_FALSE(expected.empty());
+  EXPECT_EQ(SaveAndRead(panel, record), expected);
+  EXPECT_EQ(panel.nResult, 1);
+  EXPECT_EQ(FilesBelow(TestResult()),
+            std::vector<std::string>{"20260305/SN2603050001-20260305140709.txt"});
+  EXPECT_TRUE(m_messages.empty());
+}
+
+TEST_F(ResultLogTest, EveryLineEndsInCrLfAndTheFileEndsWithEnd) {
+  ResultListSnapshot panel = NvrList();
+  panel.rows.push_back(ResultRow{"line\nbreak", "a = b, c", 1});  // written as it stands
+  const std::string log = SaveAndRead(panel, NvrRecord());
+  ASSERT_GE(log.size(), 5u);
+  EXPECT_EQ(log.substr(log.size() - 5), "[END]");
+  for (std::size_t i = 0; i < log.size(); ++i) {
+    if (log[i] == '\n') EXPECT_EQ(log[i - 1], '\r') << "at byte " << i;
+  }
+  EXPECT_NE(log.find("\r\nline\r\nbreak = a = b, c\r\n"), std::string::npos);
+}
+
+struct VerdictCase {
+  const char* name;
+  int32_t nPrevious;
+  int32_t nJudge;
+  std::vector<int32_t> flags;
+  int32_t nExpected;
+  const char* expectedLine;
+  const char* expectedText;  // the result text for the MES summary
+};
+
+TEST_F(ResultLogTest, VerdictFromJudgementAndPassFlags) {
+  const VerdictCase cases[] = {
+      {"all pass", 0, 1, {1, 1, 1}, 1, "PASS", "PASS"},
+      {"second fails", 1, 1, {1, 0, 1}, 0, "FAIL", "FAIL"},
+      {"pass then neither", 0, 1, {1, 2}, 1, "PASS", "PASS"},
+      {"neither alone keeps FAIL", 0, 1, {2}, 0, "FAIL", ""},
+      {"neither alone keeps PASS", 1, 1, {2}, 1, "PASS", ""},
+      {"no judgement", 1, 2, {1, 1}, 2, "NULL", "FAIL"},
+      {"judged fail", 1, 0, {1, 1}, 0, "FAIL", "FAIL"},
+      {"no rows keep PASS", 1, 1, {}, 1, "PASS", ""},
+      {"no rows keep undetermined", 2, 0, {}, 2, "NULL", ""},
+      {"no rows, PASS under judge 0", 1, 0, {}, 1, "FAIL", ""},
+      {"judgement outside 0..2", 1, 7, {0, 1}, 1, "FAIL", ""},
+  };
+  for (const VerdictCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    ResultListSnapshot panel = NvrList();
+    panel.nResult = c.nPrevious;
+    panel.rows.clear();
+    for (int32_t f : c.flags) panel.rows.push_back(ResultRow{"item", "x", f});
+    ResultStructrue record = NvrRecord();
+    record.nJudge = c.nJudge;
+    const std::string log = SaveAndRead(panel, record);
+    EXPECT_EQ(panel.nResult, c.nExpected);
+    EXPECT_EQ(LineValue(log, "Result     = "), c.expectedLine);
+    EXPECT_EQ(DecideVerdict(c.nPrevious, c.nJudge, panel.rows).strResultText, c.expectedText);
+  }
+}
+
+TEST_F(ResultLogTest, FailStopsTheWalkAtItsRow) {
+  // A later flag 1 must not turn the FAIL decided at row 1 back into PASS.
+  std::vector<ResultRow> rows{{"a", "", 1}, {"b", "", 0}, {"c", "", 1}};
+  VerdictDecision d = DecideVerdict(1, 1, rows);
+  EXPECT_EQ(d.nResult, 0);
+  EXPECT_STREQ(ResultLineValue(2, 1), "NULL");
+}
+
+TEST_F(ResultLogTest, ComputerUserSplitsIntoComputerAndUserName) {
+  struct Split { std::string whole, computer, user; };
+  const Split splits[] = {
+      {"ABCD-1234567", "ABCD", "1234567"},  // 12 bytes: the fifth is dropped
+      {"-1234567", "", "1234567"},          // 8 bytes
+      {"1234567", "", "1234567"},           // 7 bytes
+      {"A1234", "", "A1234"},               // 5 bytes
+  };
+  for (const Split& s : splits) {
+    SCOPED_TRACE(s.whole);
+    ResultListSnapshot panel = NvrList();
+    ResultStructrue record = NvrRecord();
+    record.strComputerUser = s.whole;
+    const std::string log = SaveAndRead(panel, record);
+    EXPECT_EQ(LineValue(log, "ComputerName = "), s.computer);
+    EXPECT_EQ(LineValue(log, "UserName   = "), s.user);
+  }
+}
+
+TEST_F(ResultLogTest, OnlyTheListsOwnMacIsWrittenNumberedFromZero) {
+  ResultListSnapshot panel = NvrList();
+  ResultStructrue record = NvrRecord();
+  std::string log = SaveAndRead(panel, record);
+  EXPECT_NE(log.find("[MACLIST]\r\nMAC0 = 00:11:22:33:44:55,\r\n[END]"), std::string::npos);
+  EXPECT_EQ(log.find("AA:BB"), std::string::npos);
+  EXPECT_EQ(log.find("11:11"), std::string::npos);
+
+  record.mapMac.erase(panel.strSerialNumber);
+  log = SaveAndRead(panel, record);
+  EXPECT_EQ(log.substr(log.size() - 16), "[MACLIST]\r\n[END]");
+}
+
+TEST(ResultRecordMacMap, KeysAreOrderedAsUnsignedBytes) {
+  ResultStructrue record;
+  record.mapMac["\xC4\xDC"] = "high";
+  record.mapMac["Z"] = "ascii";
+  record.mapMac["\x01"] = "low";
+  std::vector<std::string> order;
+  for (const auto& [key, mac] : record.mapMac) order.push_back(mac);
+  EXPECT_EQ(order, (std::vector<std::string>{"low", "ascii", "high"}));
+}
+
+TEST_F(ResultLogTest, EmptyOrZeroSerialNumberWritesNothing) {
+  for (const char* serial : {"", "0"}) {
+    ResultListSnapshot panel = NvrList();
+    panel.strSerialNumber = serial;
+    panel.nResult = 2;
+    EXPECT_EQ(WriteResultLog(panel, &static_cast<const ResultStructrue&>(NvrRecord())), 0);
+    EXPECT_EQ(panel.nResult, 2);
+  }
+  EXPECT_FALSE(fs::exists(TestResult()));
+  EXPECT_TRUE(m_messages.empty());
+}
+
+TEST_F(ResultLogTest, SerialNumberThatWouldLeaveTheDateFolderIsRefused) {
+  const std::string unsafe[] = {"../SN1", "SN/1", "SN\\1", "SN..1", std::string("SN\x01", 3), "SN\t1",
+                                std::string("SN\0", 3)};
+  const ResultStructrue record = NvrRecord();
+  for (const std::string& serial : unsafe) {
+    SCOPED_TRACE(serial);
+    m_messages.clear();
+    ResultListSnapshot panel = NvrList();
+    panel.strSerialNumber = serial;
+    panel.nResult = 2;
+    EXPECT_EQ(WriteResultLog(panel, &record), 0);
+    EXPECT_EQ(panel.nResult, 2);
+    ASSERT_EQ(m_messages.size(), 1u);
+    EXPECT_EQ(m_messages[0].text, SaveFailedText());
+    EXPECT_EQ(m_messages[0].flags & 0xF0, platform::MB_ICONERROR);
+  }
+  EXPECT_TRUE(FilesBelow(m_station.parent_path() / m_station.filename()).empty());
+  EXPECT_FALSE(fs::exists(TestResult()));
+}
+
+TEST_F(ResultLogTest, GbkCharacterWhoseSecondByteIsBackslashIsAllowed) {
+  ResultListSnapshot panel = NvrList();
+  panel.strSerialNumber = "SN\x81\x5C" "1";  // a two-byte character ending in 0x5C
+  SaveAndRead(panel, NvrRecord());
+  EXPECT_TRUE(fs::exists(DateFolder() / (platform::GbkToUtf8(panel.strSerialNumber) + "-20260305140709.txt")));
+  EXPECT_TRUE(m_messages.empty());
+}
+
+// Root may write anywhere; drop the override capabilities for the check.
+class WithoutDacOverride {
+ public:
+  WithoutDacOverride() {
+    m_ok = syscall(SYS_capget, &m_header, m_saved) == 0;
+    if (!m_ok) return;
+    __user_cap_data_struct reduced[2] = {m_saved[0], m_saved[1]};
+    reduced[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
+    m_ok = syscall(SYS_capset, &m_header, reduced) == 0;
+  }
+  ~WithoutDacOverride() {
+    if (m_ok) syscall(SYS_capset, &m_header, m_saved);
+  }
+  bool ok() const { return m_ok; }
+
+ private:
+  __user_cap_header_struct m_header{_LINUX_CAPABILITY_VERSION_3, 0};
+  __user_cap_data_struct m_saved[2]{};
+  bool m_ok = false;
+};
+
+TEST_F(ResultLogTest, FileThatCannotBeCreatedShowsTheMessageAndKeepsTheVerdict) {
+  fs::create_directories(DateFolder());
+  fs::permissions(DateFolder(), fs::perms::owner_read | fs::perms::owner_exec);
+  ResultListSnapshot panel = NvrList();
+  panel.nResult = 2;
+  const ResultStructrue record = NvrRecord();
+  {
+    WithoutDacOverride unprivileged;
+    ASSERT_TRUE(unprivileged.ok());
+    EXPECT_EQ(WriteResultLog(panel, &record), 0);
+  }
+  EXPECT_EQ(panel.nResult, 2);
+  ASSERT_EQ(m_messages.size(), 1u);
+  EXPECT_EQ(m_messages[0].text, SaveFailedText());
+  EXPECT_EQ(m_messages[0].flags & 0xF0, platform::MB_ICONERROR);
+  EXPECT_TRUE(FilesBelow(TestResult()).empty());
+}
+
+TEST_F(ResultLogTest, WriteThatFailsIsNotReportedAsSaved) {
+  ResultListSnapshot panel = NvrList();
+  const ResultStructrue record = NvrRecord();
+  struct rlimit saved {};
+  getrlimit(RLIMIT_FSIZE, &saved);
+  auto previous = std::signal(SIGXFSZ, SIG_IGN);
+  struct rlimit tiny = saved;
+  tiny.rlim_cur = 64;  // far less than one log
+  setrlimit(RLIMIT_FSIZE, &tiny);
+  const int nWritten = WriteResultLog(panel, &record);
+  setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, previous);
+  EXPECT_EQ(nWritten, 0);
+  ASSERT_EQ(m_messages.size(), 1u);
+  EXPECT_EQ(m_messages[0].text, SaveFailedText());
+}
+
+TEST_F(ResultLogTest, SecondSaveInTheSameSecondReplacesTheFirst) {
+  ResultListSnapshot panel = NvrList();
+  ResultStructrue record = NvrRecord();
+  SaveAndRead(panel, record);
+  record.nJudge = 0;
+  panel.rows.pop_back();
+  const std::string second = SaveAndRead(panel, record);
+  EXPECT_EQ(FilesBelow(TestResult()).size(), 1u);
+  EXPECT_EQ(LineValue(second, "Result     = "), "FAIL");
+  EXPECT_EQ(second.find("WEB"), std::string::npos);
+}
+
+TEST_F(ResultLogTest, ExistingDirectoriesAreReusedAndTheDateFollowsTheClock) {
+  fs::create_directories(DateFolder());
+  ResultListSnapshot panel = NvrList();
+  const ResultStructrue record = NvrRecord();
+  EXPECT_EQ(WriteResultLog(panel, &record), 1);
+  platform::ScopedClockOverride nextDay(kSaveTime + 86400 + 3600);
+  EXPECT_EQ(WriteResultLog(panel, &record), 1);
+  EXPECT_EQ(FilesBelow(TestResult()),
+            (std::vector<std::string>{"20260305/SN2603050001-20260305140709.txt",
+                                      "20260306/SN2603050001-20260306150709.txt"}));
+  EXPECT_EQ(LineValue(ReadFileBytes(TestResult() / "20260306/SN2603050001-20260306150709.txt"),
+                      "EndTime    = "),
+            "20260306150709");
+}
+
+}  // namespace
