@@ -1,0 +1,287 @@
+#include "tests/support/LoopbackServer.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <stdexcept>
+
+namespace testsupport {
+
+namespace {
+
+constexpr int kPollSliceMs = 50;
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
+  }
+  return true;
+}
+
+// Content-Length of a request head; 0 when absent or unreadable.
+std::size_t ContentLengthOf(std::string_view head) {
+  std::size_t pos = head.find("\r\n");
+  while (pos != std::string_view::npos && pos + 2 < head.size()) {
+    const std::size_t start = pos + 2;
+    const std::size_t end = head.find("\r\n", start);
+    const std::string_view line = head.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
+    const std::size_t colon = line.find(':');
+    if (colon != std::string_view::npos && EqualsNoCase(line.substr(0, colon), "Content-Length")) {
+      std::size_t value = 0;
+      for (char c : line.substr(colon + 1)) {
+        if (c >= '0' && c <= '9') value = value * 10 + static_cast<std::size_t>(c - '0');
+      }
+      return value;
+    }
+    pos = end;
+  }
+  return 0;
+}
+
+}  // namespace
+
+LoopbackReply LoopbackReply::Bytes(std::string bytes, bool closeAfter) {
+  LoopbackReply reply;
+  reply.pieces.push_back({std::move(bytes), 0});
+  reply.closeAfter = closeAfter;
+  return reply;
+}
+
+LoopbackReply LoopbackReply::Trickle(std::string_view bytes, std::size_t pieceSize, int delayMs, bool closeAfter) {
+  LoopbackReply reply;
+  if (pieceSize == 0) pieceSize = 1;
+  for (std::size_t pos = 0; pos < bytes.size(); pos += pieceSize) {
+    reply.pieces.push_back({std::string(bytes.substr(pos, pieceSize)), delayMs});
+  }
+  reply.closeAfter = closeAfter;
+  return reply;
+}
+
+LoopbackReply LoopbackReply::Silent() {
+  LoopbackReply reply;
+  reply.neverAnswer = true;
+  return reply;
+}
+
+LoopbackReply& LoopbackReply::Then(std::string bytes, int delayMsBefore) {
+  pieces.push_back({std::move(bytes), delayMsBefore});
+  return *this;
+}
+
+CLoopbackServer::CLoopbackServer() {
+  m_listenFd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (m_listenFd < 0) throw std::runtime_error("loopback server: socket failed");
+  int one = 1;
+  ::setsockopt(m_listenFd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  addr.sin_port = 0;
+  if (::bind(m_listenFd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(m_listenFd, 64) != 0) {
+    ::close(m_listenFd);
+    throw std::runtime_error("loopback server: bind/listen failed");
+  }
+  socklen_t len = sizeof addr;
+  ::getsockname(m_listenFd, reinterpret_cast<sockaddr*>(&addr), &len);
+  m_nPort = ntohs(addr.sin_port);
+  m_acceptThread = std::thread([this] { AcceptLoop(); });
+}
+
+CLoopbackServer::~CLoopbackServer() { Stop(); }
+
+std::string CLoopbackServer::Url(std::string_view path) const {
+  std::string url = "http://127.0.0.1:" + std::to_string(m_nPort);
+  if (path.empty() || path.front() != '/') url += '/';
+  url += path;
+  return url;
+}
+
+void CLoopbackServer::AddReply(LoopbackReply reply) {
+  std::lock_guard lock(m_mutex);
+  m_replies.push_back(std::move(reply));
+}
+
+void CLoopbackServer::SetHandler(Handler handler) {
+  std::lock_guard lock(m_mutex);
+  m_handler = std::move(handler);
+}
+
+std::vector<std::string> CLoopbackServer::Requests() const {
+  std::lock_guard lock(m_mutex);
+  return m_requests;
+}
+
+std::size_t CLoopbackServer::RequestCount() const {
+  std::lock_guard lock(m_mutex);
+  return m_requests.size();
+}
+
+bool CLoopbackServer::WaitForRequests(std::size_t n, int timeoutMs) const {
+  std::unique_lock lock(m_mutex);
+  return m_cv.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return m_requests.size() >= n; });
+}
+
+void CLoopbackServer::Stop() {
+  if (m_bStopping.exchange(true)) return;
+  if (m_acceptThread.joinable()) m_acceptThread.join();
+  if (m_listenFd >= 0) {
+    ::close(m_listenFd);
+    m_listenFd = -1;
+  }
+  std::vector<std::thread> threads;
+  {
+    std::lock_guard lock(m_mutex);
+    for (int fd : m_connFds) ::shutdown(fd, SHUT_RDWR);
+    threads.swap(m_connThreads);
+  }
+  for (auto& t : threads) t.join();
+}
+
+void CLoopbackServer::AcceptLoop() {
+  while (!m_bStopping.load()) {
+    pollfd pfd{m_listenFd, POLLIN, 0};
+    const int ready = ::poll(&pfd, 1, kPollSliceMs);
+    if (ready <= 0) continue;
+    const int fd = ::accept4(m_listenFd, nullptr, nullptr, SOCK_CLOEXEC);
+    if (fd < 0) continue;
+    ++m_nConnections;
+    std::lock_guard lock(m_mutex);
+    m_connFds.push_back(fd);
+    m_connThreads.emplace_back([this, fd] { ServeConnection(fd); });
+  }
+}
+
+bool CLoopbackServer::SleepUnlessStopped(int ms) {
+  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  while (!m_bStopping.load()) {
+    const auto left = until - std::chrono::steady_clock::now();
+    if (left <= std::chrono::steady_clock::duration::zero()) return true;
+    std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(left, std::chrono::milliseconds(kPollSliceMs)));
+  }
+  return false;
+}
+
+bool CLoopbackServer::ReadRequest(int fd, std::string& pending, std::string& request) {
+  char buf[8192];
+  std::size_t headEnd = std::string::npos;
+  for (;;) {
+    if (headEnd == std::string::npos) {
+      const std::size_t found = pending.find("\r\n\r\n");
+      if (found != std::string::npos) headEnd = found + 4;
+    }
+    if (headEnd != std::string::npos) {
+      const std::size_t total = headEnd + ContentLengthOf(std::string_view(pending).substr(0, headEnd));
+      if (pending.size() >= total) {
+        request = pending.substr(0, total);
+        pending.erase(0, total);
+        return true;
+      }
+    }
+    if (m_bStopping.load()) return false;
+    pollfd pfd{fd, POLLIN, 0};
+    const int ready = ::poll(&pfd, 1, kPollSliceMs);
+    if (ready < 0 && errno != EINTR) return false;
+    if (ready <= 0) continue;
+    const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
+    if (n <= 0) return false;
+    pending.append(buf, static_cast<std::size_t>(n));
+  }
+}
+
+bool CLoopbackServer::NextReply(const std::string& request, LoopbackReply& reply) {
+  Handler handler;
+  {
+    std::lock_guard lock(m_mutex);
+    if (!m_replies.empty()) {
+      reply = std::move(m_replies.front());
+      m_replies.pop_front();
+      return true;
+    }
+    handler = m_handler;
+  }
+  if (!handler) return false;
+  reply = handler(request);
+  return true;
+}
+
+void CLoopbackServer::ServeConnection(int fd) {
+  std::string pending;
+  for (;;) {
+    LoopbackReply reply;
+    bool haveReply = false;
+    {
+      std::lock_guard lock(m_mutex);
+      if (!m_replies.empty() && m_replies.front().dontReadRequest) {
+        reply = std::move(m_replies.front());
+        m_replies.pop_front();
+        haveReply = true;
+      }
+    }
+    if (!haveReply) {
+      std::string request;
+      if (!ReadRequest(fd, pending, request)) break;
+      {
+        std::lock_guard lock(m_mutex);
+        m_requests.push_back(request);
+      }
+      m_cv.notify_all();
+      if (!NextReply(request, reply)) break;
+    }
+
+    if (reply.neverAnswer) {
+      // Hold the connection, reading and dropping whatever arrives.
+      char sink[4096];
+      while (!m_bStopping.load()) {
+        pollfd pfd{fd, POLLIN, 0};
+        const int ready = ::poll(&pfd, 1, kPollSliceMs);
+        if (ready < 0 && errno != EINTR) break;
+        if (ready > 0 && ::recv(fd, sink, sizeof sink, 0) <= 0) break;
+      }
+      break;
+    }
+
+    bool sendFailed = false;
+    for (const auto& piece : reply.pieces) {
+      if (piece.delayMsBefore > 0 && !SleepUnlessStopped(piece.delayMsBefore)) {
+        sendFailed = true;
+        break;
+      }
+      std::size_t sent = 0;
+      while (sent < piece.bytes.size()) {
+        const ssize_t n = ::send(fd, piece.bytes.data() + sent, piece.bytes.size() - sent, MSG_NOSIGNAL);
+        if (n <= 0) {
+          sendFailed = true;
+          break;
+        }
+        sent += static_cast<std::size_t>(n);
+      }
+      if (sendFailed) break;
+    }
+    if (sendFailed || reply.closeAfter) break;
+  }
+  // Close gracefully: a close with unread input would reset the connection
+  // and could cost the client the reply it has not read yet.
+  ::shutdown(fd, SHUT_WR);
+  char sink[4096];
+  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
+  while (!m_bStopping.load() && std::chrono::steady_clock::now() < until) {
+    pollfd pfd{fd, POLLIN, 0};
+    const int ready = ::poll(&pfd, 1, kPollSliceMs);
+    if (ready < 0 && errno != EINTR) break;
+    if (ready > 0 && ::recv(fd, sink, sizeof sink, 0) <= 0) break;
+  }
+  std::lock_guard lock(m_mutex);
+  m_connFds.erase(std::remove(m_connFds.begin(), m_connFds.end(), fd), m_connFds.end());
+  ::close(fd);
+}
+
+}  // namespace testsupport

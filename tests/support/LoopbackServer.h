@@ -1,0 +1,106 @@
+// A TCP server on 127.0.0.1 for tests: it answers each HTTP request it receives
+// with canned bytes (or with what a handler returns), so client code can be
+// tested against exact byte streams without any network beyond loopback.
+//
+// Each accepted connection runs on its own thread and loops: read one request
+// (the head up to the blank line, then Content-Length bytes of body), record
+// it, take the next queued reply (or ask the handler), play it, and go on with
+// the next request on the same connection unless the reply closes it.
+//
+//   CLoopbackServer server;                                  // binds port 0, starts
+//   server.AddReply("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nhi");
+//   client.Navigate(server.Url("/x"));
+//   server.Requests()[0];                                    // the request bytes
+//
+//   server.SetHandler([](const std::string& request) {       // decode and answer
+//     return LoopbackReply::Bytes(MakeAnswer(request));
+//   });
+//
+// Queued replies are used first, in order, across all connections; when none
+// is left the handler answers; with neither the connection is closed.
+// Note for curl as a client: curl sends "Expect: 100-continue" with larger
+// POST bodies; pass -H "Expect:" or the server answers only after curl's wait.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstddef>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+namespace testsupport {
+
+struct LoopbackReply {
+  struct Piece {
+    std::string bytes;
+    int delayMsBefore = 0;   // pause before these bytes go out
+  };
+  std::vector<Piece> pieces;
+  bool closeAfter = false;   // close the connection once the reply is out
+  bool neverAnswer = false;  // keep the connection open and silent until the client or the server ends it
+  bool dontReadRequest = false;  // answer at once, without waiting for a request
+
+  static LoopbackReply Bytes(std::string bytes, bool closeAfter = false);
+  // The bytes cut into pieces of pieceSize, each after delayMs.
+  static LoopbackReply Trickle(std::string_view bytes, std::size_t pieceSize, int delayMs, bool closeAfter = true);
+  static LoopbackReply Silent();
+  LoopbackReply& Then(std::string bytes, int delayMsBefore = 0);
+};
+
+class CLoopbackServer {
+ public:
+  using Handler = std::function<LoopbackReply(const std::string& request)>;
+
+  CLoopbackServer();   // listens on 127.0.0.1 with a port the system picks
+  ~CLoopbackServer();  // stops and joins every thread
+  CLoopbackServer(const CLoopbackServer&) = delete;
+  CLoopbackServer& operator=(const CLoopbackServer&) = delete;
+
+  unsigned short Port() const { return m_nPort; }
+  // "http://127.0.0.1:<port>" + path
+  std::string Url(std::string_view path = "/") const;
+
+  void AddReply(LoopbackReply reply);
+  void AddReply(std::string bytes, bool closeAfter = false) { AddReply(LoopbackReply::Bytes(std::move(bytes), closeAfter)); }
+  void SetHandler(Handler handler);
+
+  // Requests received so far, whole (head and body), in arrival order.
+  std::vector<std::string> Requests() const;
+  std::size_t RequestCount() const;
+  // Waits until at least n requests arrived; false on time-out.
+  bool WaitForRequests(std::size_t n, int timeoutMs) const;
+  // Connections accepted so far.
+  int ConnectionCount() const { return m_nConnections.load(); }
+
+  // Stops accepting, closes every connection, joins the threads. Idempotent.
+  void Stop();
+
+ private:
+  void AcceptLoop();
+  void ServeConnection(int fd);
+  bool ReadRequest(int fd, std::string& pending, std::string& request);
+  bool NextReply(const std::string& request, LoopbackReply& reply);
+  bool SleepUnlessStopped(int ms);
+
+  int m_listenFd = -1;
+  unsigned short m_nPort = 0;
+  std::atomic<bool> m_bStopping{false};
+  std::atomic<int> m_nConnections{0};
+  std::thread m_acceptThread;
+
+  mutable std::mutex m_mutex;
+  mutable std::condition_variable m_cv;
+  std::deque<LoopbackReply> m_replies;
+  Handler m_handler;
+  std::vector<std::string> m_requests;
+  std::vector<std::thread> m_connThreads;
+  std::vector<int> m_connFds;
+};
+
+}  // namespace testsupport
