@@ -1,0 +1,63 @@
+// Dialog windows of the windowing layer. A dialog is made from a dialog
+// template resource (15003: an empty resizable pop-up with caption and system
+// menu, font "MS Shell Dlg" 10 pt); OnInitDialog runs once the window and its
+// font exist, before it is shown.
+#pragma once
+
+#include "platform/Export.h"
+#include "platform/Wnd.h"
+
+namespace platform {
+
+// Data exchange of a dialog with its controls; this layer has no controls to
+// exchange, the object only says the direction.
+class MONITOR_API CDataExchange {
+ public:
+  CDataExchange(CWnd* pDlgWnd, BOOL bSaveAndValidate) : m_bSaveAndValidate(bSaveAndValidate), m_pDlgWnd(pDlgWnd) {}
+  BOOL m_bSaveAndValidate;
+  CWnd* m_pDlgWnd;
+};
+
+class MONITOR_API CDialog : public CWnd {
+ public:
+  explicit CDialog(UINT nIDTemplate, CWnd* pParentWnd = nullptr);
+  ~CDialog() override;
+
+  // Modeless: creates the window, runs OnInitDialog and leaves the window
+  // hidden (the template has no WS_VISIBLE): call ShowWindow(SW_SHOW).
+  // FALSE when the template does not exist or OnInitDialog returns FALSE
+  // (the window is then destroyed again).
+  BOOL Create(UINT nIDTemplate, CWnd* pParentWnd = nullptr);
+  // Modal: creates, initialises and shows the window and runs an event loop
+  // until EndDialog. Returns the EndDialog value, -1 when creation fails.
+  virtual INT_PTR DoModal();
+  // Modal: leaves DoModal's loop with nResult; modeless: hides the window.
+  void EndDialog(int nResult);
+
+  virtual BOOL OnInitDialog();
+  // Enter and Escape in a dialog end it with IDOK / IDCANCEL unless a
+  // pre-translation hook consumes them; so does closing the window (IDCANCEL).
+  virtual void OnOK();
+  virtual void OnCancel();
+
+  UINT GetTemplateID() const { return m_nIDTemplate; }
+  BOOL UpdateData(BOOL bSaveAndValidate = TRUE);
+
+ protected:
+  virtual void DoDataExchange(CDataExchange* pDX);
+  // Paints the background with the brush OnCtlColor gives for CTLCOLOR_DLG.
+  BOOL OnEraseBkgnd(CDC* pDC) override;
+  void OnKeyDown(UINT nChar, UINT nRepCnt, UINT nFlags) override;
+  void OnClose() override;
+
+  UINT m_nIDTemplate;
+  CWnd* m_pParentWnd;
+
+ private:
+  BOOL CreateFromTemplate(CWnd* pParentWnd);
+  bool m_modal = false;
+  int m_modalResult = -1;
+  void* m_loop = nullptr;
+};
+
+}  // namespace platform
