@@ -6,3 +6,11 @@ monitor_object_library(results_log
     results/ResultPaths.cpp
     results/ResultLog.cpp
   DEPS platform_files platform_core)
+
+# The second log, the check tables and the values reported to the MES.
+monitor_object_library(results_summary
+  SOURCES
+    results/StringBetween.cpp
+    results/FaultCodes.cpp
+    results/ResultSummary.cpp
+  DEPS results_log platform_files platform_core)

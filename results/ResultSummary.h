@@ -1,0 +1,23 @@
+// The second step of saving a unit: rebuild the log text, write it directly
+// into "TestResult", derive the values and fault codes for the MES and
+// report the unit.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "monitor/ResultStructrue.h"
+#include "results/MesUploadValues.h"
+#include "results/ResultRow.h"
+
+// Writes "TestResult/<serial>-<yyyymmddHHMMSS>.txt" and sets panel.nResult
+// as the result log does. Returns the values to upload, or nothing when the
+// unit is not to be reported: serial number empty, "0" or unusable as a file
+// name, the file could not be created (the operator is told), or a camera
+// ("IPC_整机测试") whose result text is not "PASS".
+std::optional<MesUploadValues> WriteResultSummary(ResultListSnapshot& panel, const ResultStructrue& record);
+
+// WriteResultSummary, then one IO_UpData_Common call to the MES at
+// strMesUrl with a new client. 1 when the call succeeded, 0 otherwise.
+int UploadResultSummary(ResultListSnapshot& panel, const ResultStructrue* pResult,
+                        const std::string& strMesUrl);

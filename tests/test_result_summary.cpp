@@ -1,0 +1,274 @@
+#include "results/FaultCodes.h"
+#include "results/ResultSummary.h"
+#include "results/StringBetween.h"
+#include "tests/ResultSavingFixture.h"
+
+namespace {
+
+using namespace results_test;
+using platform::Gbk;
+
+// ---- GetStringBetween ----
+
+TEST(GetStringBetween, TakesTheTrimmedTextBetweenTheFirstMarkers) {
+  EXPECT_EQ(GetStringBetween("a = \t V1.2 \r\n, b = x,", "a = ", ","), "V1.2");
+  EXPECT_EQ(GetStringBetween("k1 = v1,k2 = v2,", "k2 = ", ","), "v2");
+  EXPECT_EQ(GetStringBetween("RouteStepName = step\nFixtureNo  = 1", "RouteStepName = ", "FixtureNo"),
+            "step");
+  EXPECT_EQ(GetStringBetween(" \v\fall\f ", "", ""), "all");
+  EXPECT_EQ(GetStringBetween("head, tail", "", ","), "head");
+  EXPECT_EQ(GetStringBetween("head, tail ", ",", ""), "tail");
+  EXPECT_EQ(GetStringBetween("x=,", "x=", ","), "");
+}
+
+TEST(GetStringBetween, MissingMarkersGiveTheErrorTexts) {
+  EXPECT_EQ(GetStringBetween("no markers here", "v = ", ","), "sStartStr error");
+  EXPECT_EQ(GetStringBetween("v = 1.0 and no comma", "v = ", ","), "sEndStr error");
+  EXPECT_EQ(GetStringBetween("", "", ","), "sEndStr error");
+  // The end marker counts only after the start marker.
+  EXPECT_EQ(GetStringBetween(", v = 1.0", "v = ", ","), "sEndStr error");
+}
+
+TEST(GetStringBetween, NeverMatchesOnTheSecondByteOfAGbkCharacter) {
+  // 0x81 0x40 and 0x81 0x2C... : the trail bytes look like "@" and "\".
+  const std::string text = "\x81\x40" "AB@CD" "\x81\x5C" "EF\\GH";
+  EXPECT_EQ(GetStringBetween(text, "@", "\\"), "CD\x81\x5C" "EF");
+  EXPECT_EQ(GetStringBetween("\x81\x40" "only", "@", ""), "sStartStr error");
+  EXPECT_EQ(GetStringBetween("@x\x81\x40", "@", "@"), "sEndStr error");
+}
+
+// ---- check tables ----
+
+struct Items {
+  std::string text;
+  Items& Add(std::u8string_view item, std::string_view result) {
+    text += Gbk(item) + " = " + std::string(result) + "\n";
+    return *this;
+  }
+  Items& Line(std::string line) {
+    text += line + "\n";
+    return *this;
+  }
+};
+
+Items AllNvrChecksPass() {
+  Items t;
+  t.Line("Result     = FAIL");
+  t.Add(u8"时间同步功能执行通过", "PASS").Add(u8"时间同步检测确认", "PASS");
+  t.Add(u8"报警#(0)功能测试通过", "PASS").Add(u8"当前视频制式PAL", "PASS");
+  t.Add(u8"视频播放功能", "PASS").Add(u8"远程添加IPC设置", "PASS");
+  return t;
+}
+
+const std::string& Nvr() { static const std::string s = Gbk(u8"NVR_整机测试"); return s; }
+const std::string& Dvr() { static const std::string s = Gbk(u8"DVR_整机测试"); return s; }
+const std::string& Ipc() { static const std::string s = Gbk(u8"IPC_整机测试"); return s; }
+
+TEST(FaultCodes, RecorderWithEveryCheckPassingButNoPassResultHasNoCodes) {
+  FamilyOutcome o = ApplyFamilyRules(Nvr(), AllNvrChecksPass().text, "FAIL");
+  EXPECT_TRUE(o.bUpload);
+  EXPECT_EQ(o.strBugType, "");
+}
+
+TEST(FaultCodes, EveryFailedCheckAddsItsCodeAndASemicolonInTableOrder) {
+  Items t;
+  t.Line("Result     = FAIL").Add(u8"时间同步检测确认", "PASS").Add(u8"当前视频制式NTSC", "PASS");
+  t.Add(u8"远程添加IPC设置", "PASS").Line(Gbk(u8"硬盘获取功能,FAIL = FAIL"));
+  EXPECT_EQ(ApplyFamilyRules(Nvr(), t.text, "FAIL").strBugType, "D2201;D2208;D2802;D2802;");
+
+  Items none;
+  EXPECT_EQ(ApplyFamilyRules(Nvr(), none.text, "").strBugType, "D2201;D2202;D2208;D2211;D2802;D2802;");
+  EXPECT_EQ(ApplyFamilyRules(Dvr(), none.text, "").strBugType, "D2201;D2202;D2211;D2802;D2802;");
+}
+
+TEST(FaultCodes, VideoStandardPassesWithPalOrNtsc) {
+  for (std::u8string_view item : {u8"当前视频制式PAL", u8"当前视频制式NTSC"}) {
+    Items t = AllNvrChecksPass();
+    t.text.erase(t.text.find(Gbk(u8"当前视频制式PAL")), Gbk(u8"当前视频制式PAL = PASS\n").size());
+    EXPECT_EQ(ApplyFamilyRules(Nvr(), t.text, "FAIL").strBugType, "D2211;");
+    t.Add(item, "PASS, 50Hz");
+    EXPECT_EQ(ApplyFamilyRules(Nvr(), t.text, "FAIL").strBugType, "");
+  }
+  Items t = AllNvrChecksPass();
+  t.text.replace(t.text.find(Gbk(u8"当前视频制式PAL = PASS")), Gbk(u8"当前视频制式PAL = PASS").size(),
+                 Gbk(u8"当前视频制式PAL = FAIL"));
+  EXPECT_EQ(ApplyFamilyRules(Nvr(), t.text, "FAIL").strBugType, "D2211;");
+}
+
+TEST(FaultCodes, DvrDiskCheckWantsItsDiskLine) {
+  Items t;
+  t.Line("Result     = FAIL").Add(u8"时间同步功能执行通过", "PASS").Add(u8"时间同步检测确认", "PASS");
+  t.Add(u8"当前视频制式PAL", "PASS").Add(u8"视频播放功能", "PASS");
+  EXPECT_EQ(ApplyFamilyRules(Dvr(), t.text, "FAIL").strBugType, "D2802;");
+  t.Add(u8"硬盘获取功能", ";DISK1");
+  EXPECT_EQ(ApplyFamilyRules(Dvr(), t.text, "FAIL").strBugType, "");
+}
+
+TEST(FaultCodes, PassResultLineReplacesTheCodesOfRecorders) {
+  Items t;
+  t.Line("Result     = PASS");
+  EXPECT_EQ(ApplyFamilyRules(Nvr(), t.text, "PASS").strBugType, "D0000;");
+  EXPECT_EQ(ApplyFamilyRules(Dvr(), t.text, "").strBugType, "D0000;");
+}
+
+TEST(FaultCodes, CameraIsReportedOnlyWhenItPassed) {
+  FamilyOutcome pass = ApplyFamilyRules(Ipc(), "", "PASS");
+  EXPECT_TRUE(pass.bUpload);
+  EXPECT_EQ(pass.strBugType, "D0000;");
+  EXPECT_FALSE(ApplyFamilyRules(Ipc(), "Result     = PASS\n", "FAIL").bUpload);
+  EXPECT_FALSE(ApplyFamilyRules(Ipc(), "", "").bUpload);
+}
+
+TEST(FaultCodes, OtherRouteStepsHaveNoChecks) {
+  for (const std::string& step : {std::string("PCBA_TEST"), Gbk(u8"NVR_整机测试 "), std::string()}) {
+    FamilyOutcome o = ApplyFamilyRules(step, "Result     = PASS\n", "PASS");
+    EXPECT_TRUE(o.bUpload);
+    EXPECT_EQ(o.strBugType, "");
+  }
+}
+
+// ---- the second log and the values ----
+
+ResultStructrue Record(std::u8string_view routeStep, int32_t judge) {
+  ResultStructrue r;
+  r.strLineNo = "L1";
+  r.strStation = Gbk(u8"整机测试站3");
+  r.nFixtureNo = 2;
+  r.strModel = "DS-7104";
+  r.strVersion = "V1";
+  r.strComputerUser = "HOST-01 U000123";
+  r.strStartTime = "20260305140000";
+  r.strRouteStepName = Gbk(routeStep);
+  r.nJudge = judge;
+  r.mapMac["SN260305A01"] = "00:AA:BB:CC:DD:01";
+  r.mapMac["SN999"] = "00:AA:BB:CC:DD:99";
+  return r;
+}
+
+ResultListSnapshot List(std::vector<ResultRow> rows) {
+  ResultListSnapshot panel;
+  panel.strSerialNumber = "SN260305A01";
+  panel.rows = std::move(rows);
+  return panel;
+}
+
+class ResultSummaryTest : public ResultSavingTest {
+ protected:
+  fs::path SummaryPath(const std::string& serial) const {
+    return TestResult() / (serial + "-20260305140709.txt");
+  }
+};
+
+TEST_F(ResultSummaryTest, SecondLogHasNoMacListLineAndCrLfOnDisk) {
+  ResultListSnapshot panel = List({{Gbk(u8"机器设备软件版本"), "V5.5.0,", 1}, {Gbk(u8"WEB方式获取MAC"), "00:AA:BB:CC:DD:01,", 1}});
+  std::optional<MesUploadValues> v = WriteResultSummary(panel, Record(u8"NVR_整机测试", 1));
+  ASSERT_TRUE(v.has_value());
+  const std::string& text = v->strBugReason;
+  EXPECT_EQ(text.rfind("FormatVersion\t=\t1.0.0.0\n[HEAD]\n", 0), 0u);
+  EXPECT_EQ(text.find('\r'), std::string::npos);
+  EXPECT_EQ(text.find("[MACLIST]"), std::string::npos);
+  EXPECT_NE(text.find("00:AA:BB:CC:DD:01,\nMAC0 = 00:AA:BB:CC:DD:01,\n[END]"), std::string::npos);
+  EXPECT_EQ(text.substr(text.size() - 5), "[END]");
+  EXPECT_EQ(text.find("DD:99"), std::string::npos);
+
+  std::string onDisk = text;
+  for (std::size_t at = 0; (at = onDisk.find('\n', at)) != std::string::npos; at += 2) onDisk.insert(at, "\r");
+  EXPECT_EQ(ReadFileBytes(SummaryPath("SN260305A01")), onDisk);
+  EXPECT_EQ(FilesBelow(TestResult()), std::vector<std::string>{"SN260305A01-20260305140709.txt"});
+  EXPECT_EQ(panel.nResult, 1);
+
+  EXPECT_EQ(v->strOrderNo, "SN26030");
+  EXPECT_EQ(v->strSerialNumber, "SN260305A01");
+  EXPECT_EQ(v->strMacList, "00:AA:BB:CC:DD:01");
+  EXPECT_EQ(v->strComponentSnList, "");
+  EXPECT_EQ(v->strDealResult, "PASS");
+  EXPECT_EQ(v->strBugType, "D0000;");
+  EXPECT_EQ(v->strTempColumn, "V5");
+  EXPECT_EQ(v->strWorkStation, Gbk(u8"整机测试站3"));
+  EXPECT_EQ(v->strToolType, Gbk(u8"NVR_整机测试"));
+  EXPECT_EQ(v->strRecorder, "HOST-01 U000123");
+  EXPECT_EQ(v->nSystemType, 0);
+  EXPECT_EQ(v->strVersion, "V5.5.0");
+}
+
+TEST_F(ResultSummaryTest, MissingVersionRowSendsTheErrorTextAndItsFirstBytes) {
+  ResultListSnapshot panel = List({{"X", "PASS", 1}});
+  std::optional<MesUploadValues> v = WriteResultSummary(panel, Record(u8"OTHER", 1));
+  ASSERT_TRUE(v.has_value());
+  EXPECT_EQ(v->strVersion, "sStartStr error");
+  EXPECT_EQ(v->strTempColumn, "sS");
+  EXPECT_EQ(v->strMacList, "sStartStr error");
+  EXPECT_EQ(v->strBugType, "");
+}
+
+TEST_F(ResultSummaryTest, VersionWithoutCommaRunsToTheNextCommaOrFails) {
+  ResultListSnapshot panel = List({{Gbk(u8"机器设备软件版本"), "V7", 1}, {"Other", "a,b", 1}});
+  EXPECT_EQ(WriteResultSummary(panel, Record(u8"OTHER", 1))->strVersion, "V7\nOther = a");
+  panel.rows.pop_back();
+  std::optional<MesUploadValues> v = WriteResultSummary(panel, Record(u8"OTHER", 1));
+  EXPECT_EQ(v->strVersion, "sEndStr error");
+  EXPECT_EQ(v->strTempColumn, "sE");
+}
+
+TEST_F(ResultSummaryTest, ShortVersionIsFilledWithZeroBytesAndShortSerialIsTheOrder) {
+  ResultListSnapshot panel = List({{Gbk(u8"机器设备软件版本"), "7,", 1}});
+  panel.strSerialNumber = "AB123";
+  std::optional<MesUploadValues> v = WriteResultSummary(panel, Record(u8"OTHER", 1));
+  EXPECT_EQ(v->strTempColumn, std::string("7\0", 2));
+  EXPECT_EQ(v->strOrderNo, "AB123");
+  panel.rows[0].strResult = ",";
+  EXPECT_EQ(WriteResultSummary(panel, Record(u8"OTHER", 1))->strTempColumn, std::string(2, '\0'));
+}
+
+TEST_F(ResultSummaryTest, NoJudgementLogsNullAndSendsFailWithTheChecksCodes) {
+  ResultListSnapshot panel = List({{Gbk(u8"时间同步功能执行通过"), "PASS", 1}});
+  std::optional<MesUploadValues> v = WriteResultSummary(panel, Record(u8"DVR_整机测试", 2));
+  ASSERT_TRUE(v.has_value());
+  EXPECT_NE(v->strBugReason.find("Result     = NULL\n"), std::string::npos);
+  EXPECT_EQ(v->strDealResult, "FAIL");
+  EXPECT_EQ(v->strBugType, "D2202;D2211;D2802;D2802;");
+  EXPECT_EQ(panel.nResult, 2);
+}
+
+TEST_F(ResultSummaryTest, CameraThatDidNotPassIsNotReportedButItsLogIsComplete) {
+  ResultListSnapshot panel = List({{"ICR", "FAIL", 0}});
+  EXPECT_FALSE(WriteResultSummary(panel, Record(u8"IPC_整机测试", 1)).has_value());
+  const std::string log = ReadFileBytes(SummaryPath("SN260305A01"));
+  EXPECT_NE(log.find("Result     = FAIL\r\n[BEGIN]\r\nICR = FAIL\r\nMAC0 = 00:AA:BB:CC:DD:01,\r\n[END]"),
+            std::string::npos);
+  EXPECT_EQ(panel.nResult, 0);
+
+  ResultListSnapshot empty = List({});
+  empty.nResult = 1;
+  EXPECT_FALSE(WriteResultSummary(empty, Record(u8"IPC_整机测试", 1)).has_value());  // no result text
+  EXPECT_TRUE(m_messages.empty());
+}
+
+TEST_F(ResultSummaryTest, UnsavedOrUnsafeSerialNumbersAndUncreatableFiles) {
+  for (const char* serial : {"", "0"}) {
+    ResultListSnapshot panel = List({{"a", "PASS", 1}});
+    panel.strSerialNumber = serial;
+    EXPECT_FALSE(WriteResultSummary(panel, Record(u8"OTHER", 1)).has_value());
+    EXPECT_EQ(panel.nResult, 0);
+  }
+  EXPECT_TRUE(m_messages.empty());
+  EXPECT_FALSE(fs::exists(TestResult()));
+
+  ResultListSnapshot unsafe = List({{"a", "PASS", 1}});
+  unsafe.strSerialNumber = "../../etc/x";
+  EXPECT_FALSE(WriteResultSummary(unsafe, Record(u8"OTHER", 1)).has_value());
+  ASSERT_EQ(m_messages.size(), 1u);
+  EXPECT_EQ(m_messages[0].text, SaveFailedText());
+  EXPECT_FALSE(fs::exists(TestResult()));
+
+  // "TestResult" is a file: nothing can be created below it.
+  { std::ofstream(TestResult()) << "in the way"; }
+  ResultListSnapshot panel = List({{"a", "PASS", 1}});
+  EXPECT_FALSE(WriteResultSummary(panel, Record(u8"OTHER", 1)).has_value());
+  ASSERT_EQ(m_messages.size(), 2u);
+  EXPECT_EQ(m_messages[1].text, SaveFailedText());
+  EXPECT_EQ(m_messages[1].flags & 0xF0, platform::MB_ICONERROR);
+  EXPECT_EQ(panel.nResult, 0);
+}
+
+}  // namespace
