@@ -5,3 +5,7 @@ monitor_add_test(test_exe_directory
 monitor_add_test(test_result_log
   SOURCES tests/test_result_log.cpp
   LIBS results_log)
+
+monitor_add_test(test_result_summary
+  SOURCES tests/test_result_summary.cpp
+  LIBS results_summary)
