@@ -14,3 +14,10 @@ monitor_object_library(results_summary
     results/FaultCodes.cpp
     results/ResultSummary.cpp
   DEPS results_log platform_files platform_core)
+
+# CMonitorDialog::SaveResult and the savers' access to a result list.
+monitor_object_library(results_saving
+  SOURCES
+    results/ResultListAccess.cpp
+    monitor/MonitorDialogSaving.cpp
+  DEPS results_log)
