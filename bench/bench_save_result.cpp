@@ -1,0 +1,75 @@
+// Times the saving of one unit: the result log step for a 500-item unit
+// (microseconds per save).
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "monitor/ResultStructrue.h"
+#include "platform/ExeDirectory.h"
+#include "platform/MessageBox.h"
+#include "platform/TextCodec.h"
+#include "results/ResultLog.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+ResultStructrue BenchRecord(const std::string& serial) {
+  ResultStructrue r;
+  r.strLineNo = "L03";
+  r.strStation = "ST-FT01";
+  r.nFixtureNo = 4;
+  r.strModel = "DS-7608NI";
+  r.strVersion = "V4.1.0";
+  r.strComputerUser = "PC-LINE03 A123456";
+  r.strStartTime = "2026/03/05  14:01:22";
+  r.strRouteStepName = platform::Gbk(u8"NVR_整机测试");
+  r.nJudge = 1;
+  r.mapMac[serial] = "00:11:22:33:44:55";
+  return r;
+}
+
+ResultListSnapshot BenchList(const std::string& serial, int nItems) {
+  ResultListSnapshot panel;
+  panel.strSerialNumber = serial;
+  const std::string item = platform::Gbk(u8"视频播放功能测试项");
+  for (int i = 0; i < nItems; ++i) {
+    panel.rows.push_back(ResultRow{item + std::to_string(i), i % 7 ? "PASS" : "12.5 dB, PASS", 1});
+  }
+  return panel;
+}
+
+void BenchLogStep(int nItems, int nSaves) {
+  const std::string serial = "SN2603050001";
+  const ResultStructrue record = BenchRecord(serial);
+  ResultListSnapshot panel = BenchList(serial, nItems);
+  WriteResultLog(panel, &record);  // warm-up: directories exist afterwards
+  const auto start = Clock::now();
+  int nWritten = 0;
+  for (int i = 0; i < nSaves; ++i) nWritten += WriteResultLog(panel, &record);
+  const double us = std::chrono::duration<double, std::micro>(Clock::now() - start).count();
+  std::printf("result log step, %d items: %.1f us per save (%d saves, %d written)\n", nItems, us / nSaves,
+              nSaves, nWritten);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int nSaves = argc > 1 ? std::atoi(argv[1]) : 2000;
+  char tmpl[] = "/tmp/bench-save-result-XXXXXX";
+  if (mkdtemp(tmpl) == nullptr) return 1;
+  platform::ScopedExeDirectoryOverride station(tmpl);
+  platform::SetMessageBoxHandler([](const std::string& text, unsigned) {
+    std::fprintf(stderr, "message: %s\n", platform::GbkToUtf8(text).c_str());
+    return platform::IDOK;
+  });
+  BenchLogStep(500, nSaves);
+  std::error_code ec;
+  fs::remove_all(tmpl, ec);
+  return 0;
+}
