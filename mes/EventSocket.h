@@ -78,7 +78,6 @@ class CEventSocket {
   void Close();
 
  private:
-  bool WaitConnected();
   bool FailAndClose();
 
   std::mutex m_readLock;

@@ -266,7 +266,7 @@ bool CHttpClientT<TSocket>::ReadOneResponse() {
   // A body cut short by the deadline is not a body.
   if (m_bDeadlinePassed) return false;
   // The server ends the connection, or the body was framed by its end.
-  if (m_reader.HeaderEquals("Connection", "close") || m_reader.BodyEndedByClose()) m_socket.Close();
+  if (m_reader.HeaderEquals("Connection", "close") || m_reader.ConnectionSpent()) m_socket.Close();
   return true;
 }
 

@@ -90,9 +90,9 @@ class CHttpResponseReader {
   std::size_t GetBodyLength() const { return m_nBodyLength; }
   std::size_t GetHeaderStart() const { return m_nHeaderStart; }
   std::size_t GetHeaderLength() const { return m_nHeaderLength; }
-  // True when the body ran until the peer closed (or stopped sending): the
-  // connection cannot carry another exchange.
-  bool BodyEndedByClose() const { return m_bBodyByClose; }
+  // True when the connection cannot carry another exchange: the body ran until
+  // the peer closed (or stopped sending), or bytes beyond the response arrived.
+  bool ConnectionSpent() const { return m_bConnectionSpent; }
   const CHttpResponseBuffer& GetBuffer() const { return m_buffer; }
 
  private:
@@ -103,7 +103,9 @@ class CHttpResponseReader {
   HttpReadResult ReadBodyWithLength(IHttpByteSource& source, std::int64_t length);
   HttpReadResult ReadBodyToClose(IHttpByteSource& source);
   HttpReadResult ReadChunkedBody(IHttpByteSource& source);
-  bool ReceiveInto(IHttpByteSource& source, std::size_t want, std::size_t* got);
+  enum class Received { Data, Nothing, Failed, TooLarge };
+  Received ReceiveIntoBuffer(IHttpByteSource& source, std::size_t want);
+  Received ReceiveInto(IHttpByteSource& source, std::string& pending, std::size_t want);
 
   CHttpResponseBuffer m_buffer;
   CHttpHeaderMap m_headers;
@@ -114,5 +116,5 @@ class CHttpResponseReader {
   std::size_t m_nHeaderLength = 0;
   std::size_t m_nBodyStart = 0;
   std::size_t m_nBodyLength = 0;
-  bool m_bBodyByClose = false;
+  bool m_bConnectionSpent = false;
 };
