@@ -17,6 +17,7 @@
 // nothing; Rollback, Close or destruction without CommitTrans write nothing.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <exception>
 #include <memory>
@@ -94,6 +95,10 @@ public:
     virtual void Close();
 
     detail::Connection* GetConnection() const { return m_pConnection.get(); }
+
+    // How long OpenEx waits for another process to release the workbook
+    // (default FileLock::kDefaultWait). Applies to later OpenEx calls.
+    static void SetLockWait(std::chrono::milliseconds wait);
 
 private:
     std::string m_strConnect;

@@ -1,0 +1,32 @@
+// Runs parsed statements on a workbook held in memory, treating a worksheet
+// (or a cell range of it) as a table whose first row holds the column names.
+#pragma once
+
+#include "spreadsheet/engine/SqlStatement.h"
+
+#include <string>
+#include <vector>
+
+namespace xls {
+class Workbook;
+}
+
+namespace sqlengine {
+
+struct ResultTable {
+    std::vector<std::u16string> columns;
+    std::vector<std::vector<std::u16string>> rows;
+};
+
+// Runs CREATE, DROP, INSERT or UPDATE. Every check is made before the first
+// cell changes, so a statement refused with SqlError leaves the workbook as it
+// was. An xls::XlsError escaping from here means the change stopped part-way.
+// Returns the number of rows written (CREATE and DROP: 0).
+int ExecuteChange(xls::Workbook& book, const Statement& statement);
+
+// Runs SELECT * FROM t: the column names from the table's first row (an empty
+// name cell is called F1, F2, ... after its position), then every row below it
+// down to the last used one, each value as text.
+ResultTable ExecuteSelect(const xls::Workbook& book, const Select& select);
+
+}  // namespace sqlengine

@@ -1,0 +1,125 @@
+#include "spreadsheet/engine/WorkbookSession.h"
+
+#include "platform/TextCodec.h"
+#include "spreadsheet/engine/SqlError.h"
+#include "spreadsheet/engine/WorkbookFile.h"
+
+#include <sys/stat.h>
+
+namespace sqlengine {
+namespace {
+
+bool FileExists(const std::string& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0;
+}
+
+}  // namespace
+
+WorkbookSession::WorkbookSession(std::string utf8Path, bool createIfMissing, bool readOnly)
+    : m_strPath(std::move(utf8Path)), m_bReadOnly(readOnly) {
+    if (m_strPath.empty())
+        throw SqlError("No workbook path given (DBQ)");
+    if (!FileExists(m_strPath) && !createIfMissing)
+        throw SqlError("The workbook \"" + platform::Utf8ToGbk(m_strPath) + "\" does not exist");
+    Reload();
+}
+
+// When the file cannot be read again the session keeps no content at all, so
+// that no later statement can write changes that were meant to be dropped.
+void WorkbookSession::Reload() {
+    m_book.reset();
+    m_bChanged = false;
+    m_bBroken = false;
+    m_bFileExists = FileExists(m_strPath);
+    m_book.emplace(m_bFileExists ? LoadWorkbookFile(m_strPath) : xls::Workbook::CreateEmpty());
+}
+
+xls::Workbook& WorkbookSession::Book() {
+    if (!m_book)
+        throw SqlError("The workbook \"" + platform::Utf8ToGbk(m_strPath) +
+                       "\" could not be read again after a failure: close the connection and open it anew");
+    return *m_book;
+}
+
+void WorkbookSession::Save() {
+    SaveWorkbookFileAtomically(Book(), m_strPath);
+    m_bFileExists = true;
+}
+
+ResultTable WorkbookSession::Select(const std::u16string& statement) {
+    Statement parsed = ParseStatement(statement);
+    const auto* select = std::get_if<sqlengine::Select>(&parsed);
+    if (select == nullptr)
+        throw SqlError("A result set needs a SELECT statement");
+    return ExecuteSelect(Book(), *select);
+}
+
+int WorkbookSession::Execute(const std::u16string& statement) {
+    Statement parsed = ParseStatement(statement);
+    if (const auto* select = std::get_if<sqlengine::Select>(&parsed)) {
+        ExecuteSelect(Book(), *select);
+        return 0;
+    }
+    if (m_bReadOnly)
+        throw SqlError("The connection is read-only (READONLY=FALSE allows changes)");
+    if (m_bBroken)
+        throw SqlError("An earlier statement of this transaction failed part-way: roll the transaction back");
+
+    int rows = 0;
+    try {
+        rows = ExecuteChange(Book(), parsed);
+    } catch (const xls::XlsError& e) {
+        if (m_bInTransaction) {
+            m_bBroken = true;
+            throw SqlError(std::string("The statement failed part-way (") + e.what() +
+                           "): roll the transaction back; nothing has been written");
+        }
+        Reload();
+        throw SqlError(std::string("The statement failed (") + e.what() + "); nothing has been written");
+    }
+
+    if (m_bInTransaction) {
+        m_bChanged = true;
+        return rows;
+    }
+    try {
+        Save();
+    } catch (const SqlError&) {
+        Reload();  // memory goes back to what the file holds
+        throw;
+    }
+    return rows;
+}
+
+bool WorkbookSession::Begin() {
+    if (m_bInTransaction)
+        return false;
+    m_bInTransaction = true;
+    m_bChanged = false;
+    m_bBroken = false;
+    return true;
+}
+
+bool WorkbookSession::Commit() {
+    if (!m_bInTransaction)
+        return false;
+    if (m_bBroken)
+        throw SqlError("The transaction cannot be committed: one of its statements failed part-way; roll it back");
+    if (m_bChanged)
+        Save();
+    m_bInTransaction = false;
+    m_bChanged = false;
+    return true;
+}
+
+bool WorkbookSession::Rollback() {
+    if (!m_bInTransaction)
+        return false;
+    m_bInTransaction = false;
+    if (m_bChanged || m_bBroken)
+        Reload();
+    return true;
+}
+
+}  // namespace sqlengine

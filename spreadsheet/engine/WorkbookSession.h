@@ -1,0 +1,57 @@
+// One connection's view of a workbook file: statements run on a copy held in
+// memory, and changes reach the file only as a whole (see WorkbookFile.h).
+// Outside a transaction each change is written at once; inside one, on
+// Commit. The caller serialises sessions on the same file between processes
+// (the database layer holds the workbook's lock for a session's life), so the
+// copy in memory stays the file's content.
+#pragma once
+
+#include "spreadsheet/engine/SqlExecutor.h"
+#include "spreadsheet/xls/Workbook.h"
+
+#include <optional>
+#include <string>
+
+namespace sqlengine {
+
+class WorkbookSession {
+public:
+    // Loads the workbook at utf8Path. A missing file is an error unless
+    // createIfMissing; it is then written by the first change. Throws SqlError.
+    WorkbookSession(std::string utf8Path, bool createIfMissing, bool readOnly);
+
+    // Runs SELECT * FROM t on the current content, uncommitted changes included.
+    ResultTable Select(const std::u16string& statement);
+
+    // Runs one statement; a SELECT is run and its rows dropped. Returns the
+    // number of rows written. Throws SqlError; a refused statement changes
+    // nothing, in memory or on disk.
+    int Execute(const std::u16string& statement);
+
+    bool InTransaction() const { return m_bInTransaction; }
+    // False when a transaction is already active.
+    bool Begin();
+    // Writes the transaction's changes. False when no transaction is active.
+    // Throws SqlError when the file cannot be written; the transaction then
+    // stays active and the file unchanged.
+    bool Commit();
+    // Drops the transaction's changes. False when no transaction is active.
+    bool Rollback();
+
+    const std::string& Path() const { return m_strPath; }
+
+private:
+    void Reload();
+    xls::Workbook& Book();
+    void Save();
+
+    std::string m_strPath;
+    bool m_bReadOnly;
+    bool m_bFileExists = false;
+    std::optional<xls::Workbook> m_book;
+    bool m_bInTransaction = false;
+    bool m_bChanged = false;
+    bool m_bBroken = false;  // a change stopped part-way inside the transaction
+};
+
+}  // namespace sqlengine
