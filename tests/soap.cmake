@@ -1,0 +1,5 @@
+# SOAP envelope, reply and fault parsing, the XML reader, and the proxy.
+monitor_add_test(test_soap_envelope
+  SOURCES tests/test_soap_writer.cpp tests/test_soap_reply.cpp tests/test_soap_fault.cpp
+          tests/test_soap_xml_reader.cpp
+  LIBS mes_soap)
