@@ -1,17 +1,17 @@
 #include "monitor/MonitorDialog.h"
 #include "results/ResultListAccess.h"
 #include "results/ResultLog.h"
+#include "results/ResultSummary.h"
 
 int CMonitorDialog::SaveResult(int nListID, ResultStructrue* pResult) {
   CMyListCtrl* pList = FindListCtrl(nListID);
   if (pList == nullptr) return 0;
 
   ResultListSnapshot panel = ReadResultList(*pList);
+  // The summary step runs whatever the log step reported; the host learns
+  // only whether the unit reached the MES.
   WriteResultLog(panel, pResult);
+  const int nUploaded = UploadResultSummary(panel, pResult, m_strMesUrl);
   StoreVerdict(*pList, panel.nResult);
-
-  // The MES summary and upload step is not built yet: until it is, a save
-  // never counts as reported to the MES, so the result is 0 whatever the log
-  // step did.
-  return 0;
+  return nUploaded;
 }

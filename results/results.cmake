@@ -15,9 +15,16 @@ monitor_object_library(results_summary
     results/ResultSummary.cpp
   DEPS results_log platform_files platform_core)
 
+# The upload step: one IO_UpData_Common call with the unit's values.
+monitor_object_library(results_upload
+  SOURCES
+    results/MesUpload.cpp
+    results/ResultUpload.cpp
+  DEPS results_summary mes_soap)
+
 # CMonitorDialog::SaveResult and the savers' access to a result list.
 monitor_object_library(results_saving
   SOURCES
     results/ResultListAccess.cpp
     monitor/MonitorDialogSaving.cpp
-  DEPS results_log)
+  DEPS results_upload results_log)

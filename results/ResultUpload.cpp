@@ -1,0 +1,9 @@
+#include "results/MesUpload.h"
+#include "results/ResultSummary.h"
+
+int UploadResultSummary(ResultListSnapshot& panel, const ResultStructrue* pResult,
+                        const std::string& strMesUrl) {
+  std::optional<MesUploadValues> values = WriteResultSummary(panel, *pResult);
+  if (!values) return 0;
+  return SendMesUpload(*values, strMesUrl) ? 1 : 0;
+}

@@ -1,0 +1,205 @@
+#include "tests/MesDouble.h"
+
+#include <expat.h>
+
+#include <strings.h>
+
+#include <cstring>
+
+#include "platform/TextCodec.h"
+
+namespace results_test {
+namespace {
+
+constexpr char kNsSeparator = '|';
+constexpr char kXsiNs[] = "http://www.w3.org/2001/XMLSchema-instance";
+
+std::string LocalName(const char* qname) {
+  const char* bar = std::strrchr(qname, kNsSeparator);
+  return bar ? bar + 1 : qname;
+}
+
+std::string NamespaceOf(const char* qname) {
+  const char* bar = std::strrchr(qname, kNsSeparator);
+  return bar ? std::string(qname, bar - qname) : std::string();
+}
+
+struct ParseState {
+  ReceivedUpload* out;
+  int depth = 0;           // 1 Envelope, 2 Body, 3 operation, 4 values
+  std::string current;     // value element being read
+  bool currentNil = false;
+  std::string text;        // UTF-8
+};
+
+void XMLCALL OnStart(void* data, const char* name, const char** attrs) {
+  auto* s = static_cast<ParseState*>(data);
+  ++s->depth;
+  if (s->depth == 3 && s->out->strOperation.empty()) {
+    s->out->strOperation = LocalName(name);
+    s->out->strNamespace = NamespaceOf(name);
+  } else if (s->depth == 4) {
+    s->current = LocalName(name);
+    s->text.clear();
+    s->currentNil = false;
+    for (int i = 0; attrs[i]; i += 2) {
+      const std::string attr = attrs[i];
+      if (attr == std::string(kXsiNs) + kNsSeparator + "nil") {
+        s->currentNil = std::strcmp(attrs[i + 1], "true") == 0 || std::strcmp(attrs[i + 1], "1") == 0;
+      }
+    }
+  } else if (s->depth > 4) {
+    s->out->strError += "nested element " + LocalName(name) + "; ";
+  }
+}
+
+void XMLCALL OnEnd(void* data, const char*) {
+  auto* s = static_cast<ParseState*>(data);
+  if (s->depth == 4) {
+    if (s->out->values.count(s->current)) s->out->strError += "repeated " + s->current + "; ";
+    s->out->order.push_back(s->current);
+    if (s->currentNil) {
+      s->out->values[s->current] = std::nullopt;
+    } else {
+      s->out->values[s->current] = platform::Utf8ToGbk(s->text);
+    }
+  }
+  --s->depth;
+}
+
+void XMLCALL OnText(void* data, const char* text, int len) {
+  auto* s = static_cast<ParseState*>(data);
+  if (s->depth == 4) s->text.append(text, len);
+}
+
+std::string HeaderValue(const std::string& head, const std::string& name) {
+  std::size_t at = 0;
+  while ((at = head.find("\r\n", at)) != std::string::npos) {
+    at += 2;
+    if (head.size() - at >= name.size() + 1 && strncasecmp(head.c_str() + at, name.c_str(), name.size()) == 0 &&
+        head[at + name.size()] == ':') {
+      std::size_t v = at + name.size() + 1;
+      while (v < head.size() && head[v] == ' ') ++v;
+      return head.substr(v, head.find("\r\n", v) - v);
+    }
+  }
+  return {};
+}
+
+int Base64Digit(char c) {
+  if (c >= 'A' && c <= 'Z') return c - 'A';
+  if (c >= 'a' && c <= 'z') return c - 'a' + 26;
+  if (c >= '0' && c <= '9') return c - '0' + 52;
+  if (c == '+') return 62;
+  if (c == '/') return 63;
+  return -1;
+}
+
+std::string DecodeBase64(const std::string& text) {
+  std::string out;
+  unsigned bits = 0;
+  int nBits = 0;
+  for (char c : text) {
+    const int d = Base64Digit(c);
+    if (d < 0) continue;  // padding and white space
+    bits = (bits << 6) | static_cast<unsigned>(d);
+    nBits += 6;
+    if (nBits >= 8) {
+      nBits -= 8;
+      out.push_back(static_cast<char>((bits >> nBits) & 0xFF));
+    }
+  }
+  return out;
+}
+
+std::string HttpReply(const std::string& status, const std::string& body) {
+  return "HTTP/1.1 " + status + "\r\nContent-Type: text/xml; charset=utf-8\r\nContent-Length: " +
+         std::to_string(body.size()) + "\r\n\r\n" + body;
+}
+
+constexpr char kEnvelopeStart[] =
+    "<?xml version=\"1.0\" encoding=\"utf-8\"?>"
+    "<soap:Envelope xmlns:soap=\"http://schemas.xmlsoap.org/soap/envelope/\" "
+    "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
+    "xmlns:xsd=\"http://www.w3.org/2001/XMLSchema\"><soap:Body>";
+constexpr char kEnvelopeEnd[] = "</soap:Body></soap:Envelope>";
+
+}  // namespace
+
+std::string ReceivedUpload::Text(const std::string& name) const {
+  auto it = values.find(name);
+  if (it == values.end()) return "<absent>";
+  return it->second ? *it->second : "<nil>";
+}
+
+std::string ReceivedUpload::Bytes(const std::string& name) const {
+  auto it = values.find(name);
+  if (it == values.end() || !it->second) return "<absent or nil>";
+  return DecodeBase64(*it->second);
+}
+
+ReceivedUpload DecodeUploadRequest(const std::string& request) {
+  ReceivedUpload out;
+  const std::size_t headEnd = request.find("\r\n\r\n");
+  if (headEnd == std::string::npos) {
+    out.strError = "no request head";
+    return out;
+  }
+  const std::string head = request.substr(0, headEnd);
+  const std::size_t sp1 = head.find(' ');
+  const std::size_t sp2 = head.find(' ', sp1 + 1);
+  if (head.compare(0, 5, "POST ") != 0 || sp2 == std::string::npos) out.strError += "not a POST; ";
+  else out.strPath = head.substr(sp1 + 1, sp2 - sp1 - 1);
+  out.strSoapAction = HeaderValue(head, "SOAPAction");
+  const std::string body = request.substr(headEnd + 4);
+
+  XML_Parser parser = XML_ParserCreateNS(nullptr, kNsSeparator);
+  ParseState state{&out};
+  XML_SetUserData(parser, &state);
+  XML_SetElementHandler(parser, OnStart, OnEnd);
+  XML_SetCharacterDataHandler(parser, OnText);
+  if (XML_Parse(parser, body.data(), static_cast<int>(body.size()), 1) == XML_STATUS_ERROR) {
+    out.strError += std::string("XML: ") + XML_ErrorString(XML_GetErrorCode(parser)) + "; ";
+  }
+  XML_ParserFree(parser);
+  return out;
+}
+
+MesDouble::MesDouble() {
+  m_server.SetHandler([this](const std::string& request) { return Handle(request); });
+}
+
+void MesDouble::SetAnswer(Answer answer) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  m_answer = answer;
+}
+
+std::vector<ReceivedUpload> MesDouble::Uploads() const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_uploads;
+}
+
+testsupport::LoopbackReply MesDouble::Handle(const std::string& request) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  m_uploads.push_back(DecodeUploadRequest(request));
+  switch (m_answer) {
+    case Answer::Ok:
+      return testsupport::LoopbackReply::Bytes(HttpReply(
+          "200 OK", std::string(kEnvelopeStart) +
+                        "<IO_UpData_CommonResponse xmlns=\"RO_dErodo\"><IO_UpData_CommonResult>OK"
+                        "</IO_UpData_CommonResult></IO_UpData_CommonResponse>" +
+                        kEnvelopeEnd));
+    case Answer::Fault500:
+      return testsupport::LoopbackReply::Bytes(HttpReply(
+          "500 Internal Server Error",
+          std::string(kEnvelopeStart) +
+              "<soap:Fault><faultcode>soap:Server</faultcode><faultstring>database down</faultstring>"
+              "</soap:Fault>" +
+              kEnvelopeEnd));
+    case Answer::Status404:
+      return testsupport::LoopbackReply::Bytes(HttpReply("404 Not Found", ""), true);
+  }
+  return testsupport::LoopbackReply::Bytes(HttpReply("500 Internal Server Error", ""), true);
+}
+
+}  // namespace results_test
