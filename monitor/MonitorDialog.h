@@ -91,6 +91,7 @@ class MONITOR_API CMonitorDialog : public platform::CDialog {
   int SaveResult2EXL(int nListID, ResultStructrue* pResult);
 
  private:
+  void DestroyLists();
   void FitColumnsToContent(CMyListCtrl* pList);
   void ShowPicture(CMyListCtrl* pList, const char* pszFormat);
 };
