@@ -3,3 +3,7 @@ monitor_add_test(test_soap_envelope
   SOURCES tests/test_soap_writer.cpp tests/test_soap_reply.cpp tests/test_soap_fault.cpp
           tests/test_soap_xml_reader.cpp
   LIBS mes_soap)
+monitor_add_test(test_proxy
+  SOURCES tests/test_proxy.cpp
+  LIBS mes_soap test_support
+  TIMEOUT 120)
