@@ -1,5 +1,6 @@
 // Times the saving of one unit: the result log step for a 500-item unit
-// (microseconds per save).
+// (microseconds per save), and a 200-item unit's log step and MES upload
+// against a loopback MES double (milliseconds per save).
 #include <unistd.h>
 
 #include <chrono>
@@ -13,6 +14,8 @@
 #include "platform/MessageBox.h"
 #include "platform/TextCodec.h"
 #include "results/ResultLog.h"
+#include "results/ResultSummary.h"
+#include "tests/MesDouble.h"
 
 namespace {
 
@@ -57,6 +60,31 @@ void BenchLogStep(int nItems, int nSaves) {
               nSaves, nWritten);
 }
 
+double MillisecondsSince(Clock::time_point start) {
+  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+void BenchLogAndUpload(int nItems, int nSaves) {
+  results_test::MesDouble mes;
+  const std::string serial = "SN2603050002";
+  const ResultStructrue record = BenchRecord(serial);
+  ResultListSnapshot panel = BenchList(serial, nItems);
+  double logMs = 0;
+  double uploadMs = 0;
+  int nUploaded = 0;
+  for (int i = 0; i < nSaves; ++i) {
+    const auto start = Clock::now();
+    WriteResultLog(panel, &record);
+    const auto uploadStart = Clock::now();
+    logMs += std::chrono::duration<double, std::milli>(uploadStart - start).count();
+    nUploaded += UploadResultSummary(panel, &record, mes.Url());
+    uploadMs += MillisecondsSince(uploadStart);
+  }
+  std::printf("save of %d items against a loopback MES: %.3f ms per save (log step %.3f ms, "
+              "summary and upload %.3f ms; %d of %d uploaded)\n",
+              nItems, (logMs + uploadMs) / nSaves, logMs / nSaves, uploadMs / nSaves, nUploaded, nSaves);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -69,6 +97,7 @@ int main(int argc, char** argv) {
     return platform::IDOK;
   });
   BenchLogStep(500, nSaves);
+  BenchLogAndUpload(200, nSaves / 20 > 0 ? nSaves / 20 : 1);
   std::error_code ec;
   fs::remove_all(tmpl, ec);
   return 0;

@@ -1,4 +1,8 @@
 // The upload step on its own, against the loopback MES double.
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <chrono>
 
 #include "results/ResultSummary.h"
@@ -82,6 +86,26 @@ TEST_F(UploadTest, FailedCallsGiveZero) {
   EXPECT_EQ(UploadResultSummary(panel, &record, "not a url"), 0);
   EXPECT_EQ(UploadResultSummary(panel, &record, ""), 0);
   EXPECT_TRUE(m_messages.empty());
+  EXPECT_EQ(FilesBelow(TestResult()), std::vector<std::string>{"SN260305Z9-20260305140709.txt"});
+}
+
+TEST_F(UploadTest, RefusedConnectionFailsAtOnceWithTheLogWritten) {
+  // A port nothing listens on.
+  int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+  socklen_t len = sizeof addr;
+  getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
+  close(fd);
+  const std::string url = "http://127.0.0.1:" + std::to_string(ntohs(addr.sin_port)) + "/querysn/cs_querysn.asmx";
+
+  ResultListSnapshot panel = Panel();
+  const ResultStructrue record = Record();
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(UploadResultSummary(panel, &record, url), 0);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
   EXPECT_EQ(FilesBelow(TestResult()), std::vector<std::string>{"SN260305Z9-20260305140709.txt"});
 }
 
