@@ -1,0 +1,360 @@
+// The HTTP client end to end: against a socket double that records every
+// write (to see exactly what goes out in which write) and against the
+// loopback server (real TCP, time-outs, redirects, reconnects).
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "mes/HttpClient.h"
+#include "tests/support/LoopbackServer.h"
+
+using testsupport::CLoopbackServer;
+using testsupport::LoopbackReply;
+
+namespace {
+
+// Records connects and writes. Each connection answers from its own list of
+// replies, releasing the next one whenever a request head is written, as a
+// server would.
+class CRecordingSocket {
+ public:
+  struct Buffer {
+    const void* data;
+    std::size_t length;
+  };
+
+  bool Connect(const char* host, unsigned short port) {
+    if (m_bConnected) return true;
+    connects.push_back(std::string(host) + ":" + std::to_string(port));
+    if (replies.empty()) return false;
+    m_pending = replies.front();
+    replies.pop_front();
+    m_strIn.clear();
+    m_nPos = 0;
+    m_bConnected = true;
+    return true;
+  }
+  bool Write(const Buffer* buffers, std::size_t count, std::size_t* sent) {
+    std::string all;
+    for (std::size_t i = 0; i < count; ++i) all.append(static_cast<const char*>(buffers[i].data), buffers[i].length);
+    writes.push_back(all);
+    *sent = all.size();
+    if (all.find(" HTTP/1.1\r\n") != std::string::npos && !m_pending.empty()) {
+      m_strIn += m_pending.front();
+      m_pending.pop_front();
+    }
+    return m_bConnected;
+  }
+  bool Write(const void* data, std::size_t* length) {
+    const Buffer b{data, *length};
+    return Write(&b, 1, length);
+  }
+  bool Read(void* buffer, std::size_t* size) {
+    if (!m_bConnected) return false;
+    const std::size_t n = std::min(*size, m_strIn.size() - m_nPos);
+    std::memcpy(buffer, m_strIn.data() + m_nPos, n);
+    m_nPos += n;
+    *size = n;
+    return true;
+  }
+  int SetSocketTimeout(int ms) {
+    timeouts.push_back(ms);
+    return 0;
+  }
+  bool IsConnected() const { return m_bConnected; }
+  void Close() {
+    if (m_bConnected) ++closes;
+    m_bConnected = false;
+  }
+  int GetLastError() const { return 0; }
+
+  // One entry per connection: the replies it gives, one per request.
+  std::deque<std::deque<std::string>> replies;
+  std::vector<std::string> connects;
+  std::vector<std::string> writes;
+  std::vector<int> timeouts;
+  int closes = 0;
+
+ private:
+  std::deque<std::string> m_pending;
+  std::string m_strIn;
+  std::size_t m_nPos = 0;
+  bool m_bConnected = false;
+};
+
+const char kOk[] = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok";
+
+std::string Body(const CHttpClientT<CRecordingSocket>& c) { return std::string(c.GetBody(), c.GetBodyLength()); }
+template <class T>
+std::string Body(const CHttpClientT<T>& c) { return std::string(c.GetBody(), c.GetBodyLength()); }
+
+NavigateOptions Post(const std::string& body) {
+  NavigateOptions o;
+  o.strMethod = "POST";
+  o.strContentType = "text/xml; charset=utf-8";
+  o.strExtraHeaders = "SOAPAction: \"A\"\r\nAccept: text/xml\r\n";
+  o.pBody = body.data();
+  o.nBodyLength = body.size();
+  return o;
+}
+
+}  // namespace
+
+TEST(HttpClientWrites, HeadGoesInOneWriteAndTheBodyIn4096ByteBlocks) {
+  CHttpClientT<CRecordingSocket> client;
+  client.GetSocket().replies.push_back({kOk});
+  const std::string body(4096 * 2 + 100, 'b');
+  const NavigateOptions o = Post(body);
+  ASSERT_TRUE(client.Navigate("http://mes/querysn/cs_querysn.asmx", &o));
+  const auto& w = client.GetSocket().writes;
+  ASSERT_EQ(w.size(), 4u);
+  EXPECT_EQ(w[0], "POST /querysn/cs_querysn.asmx HTTP/1.1\r\nContent-Length: 8292\r\n"
+                  "Content-Type: text/xml; charset=utf-8\r\nSOAPAction: \"A\"\r\nAccept: text/xml\r\n"
+                  "Host: mes\r\nUser-Agent: Monitor-SoapClient/1.0\r\n\r\n");
+  EXPECT_EQ(w[1].size(), 4096u);
+  EXPECT_EQ(w[2].size(), 4096u);
+  EXPECT_EQ(w[3].size(), 100u);
+  EXPECT_EQ(client.GetSocket().connects, std::vector<std::string>{"mes:80"});
+  EXPECT_EQ(client.GetStatus(), 200);
+  EXPECT_EQ(Body(client), "ok");
+}
+
+TEST(HttpClientWrites, WithoutBlockFlagHeadAndBodyGoInOneWriteAndWithoutBodyOnlyTheHead) {
+  CHttpClientT<CRecordingSocket> client;
+  client.GetSocket().replies.push_back({kOk, kOk});
+  NavigateOptions o = Post("<x/>");
+  o.dwFlags = kNavigateJudgeStatus;
+  ASSERT_TRUE(client.Navigate("http://mes/p", &o));
+  ASSERT_EQ(client.GetSocket().writes.size(), 1u);
+  EXPECT_EQ(client.GetSocket().writes[0].substr(client.GetSocket().writes[0].size() - 8), "\r\n\r\n<x/>");
+  ASSERT_TRUE(client.Navigate("http://mes/p"));
+  ASSERT_EQ(client.GetSocket().writes.size(), 2u);
+  EXPECT_EQ(client.GetSocket().writes[1], "GET /p HTTP/1.1\r\nHost: mes\r\nUser-Agent: Monitor-SoapClient/1.0\r\n\r\n");
+  EXPECT_EQ(client.GetSocket().connects.size(), 1u);   // the kept-alive connection was reused
+}
+
+TEST(HttpClientWrites, OptionsTimeoutBoundsEverySocketWait) {
+  CHttpClientT<CRecordingSocket> client;
+  client.GetSocket().replies.push_back({kOk});
+  NavigateOptions o;
+  o.nSocketTimeout = 1234;
+  ASSERT_TRUE(client.Navigate("http://mes/", &o));
+  ASSERT_FALSE(client.GetSocket().timeouts.empty());
+  for (int t : client.GetSocket().timeouts) {
+    EXPECT_LE(t, 1234);
+    EXPECT_GT(t, 1000);
+  }
+}
+
+TEST(HttpClientWrites, OnlyPlainHttpWithAHostIsCarried) {
+  CHttpClientT<CRecordingSocket> client;
+  client.GetSocket().replies.push_back({kOk});
+  EXPECT_FALSE(client.Navigate("https://mes/querysn/cs_querysn.asmx"));
+  EXPECT_FALSE(client.Navigate("ftp://mes/file"));
+  EXPECT_FALSE(client.Navigate("file:///etc/passwd"));
+  EXPECT_FALSE(client.Navigate("not a url"));
+  EXPECT_FALSE(client.Navigate(static_cast<const CHttpUrl*>(nullptr)));
+  EXPECT_TRUE(client.GetSocket().connects.empty());
+  EXPECT_TRUE(client.GetSocket().writes.empty());
+  EXPECT_EQ(client.GetStatus(), -1);
+}
+
+TEST(HttpClientWrites, RedirectResendsTheHeadAndBodyToTheResolvedPath) {
+  CHttpClientT<CRecordingSocket> client;
+  client.GetSocket().replies.push_back({"HTTP/1.1 302 Found\r\nLocation: /other.asmx\r\nContent-Length: 0\r\n\r\n",
+                                       "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nmoved"});
+  const std::string body = "<envelope/>";
+  const NavigateOptions o = Post(body);
+  ASSERT_TRUE(client.Navigate("http://mes/querysn/cs_querysn.asmx", &o));
+  const auto& w = client.GetSocket().writes;
+  ASSERT_EQ(w.size(), 4u);
+  EXPECT_EQ(w[2].substr(0, w[2].find("\r\n")), "POST /other.asmx HTTP/1.1");
+  EXPECT_NE(w[2].find("Content-Length: 11\r\nContent-Type: text/xml; charset=utf-8\r\nSOAPAction: \"A\"\r\n"), std::string::npos);
+  EXPECT_EQ(w[3], body);
+  EXPECT_EQ(client.GetSocket().connects.size(), 1u);   // same host and port: same connection
+  EXPECT_EQ(client.GetStatus(), 200);
+  EXPECT_EQ(Body(client), "moved");
+  EXPECT_EQ(client.GetCurrentUrl().CreateUrl(), "http://mes/other.asmx");
+  EXPECT_EQ(client.GetRedirectCount(), 1);
+}
+
+TEST(HttpClientWrites, RedirectToAnotherPlaceOrWithConnectionCloseReconnects) {
+  CHttpClientT<CRecordingSocket> client;
+  auto& s = client.GetSocket();
+  s.replies.push_back({"HTTP/1.1 301 Moved\r\nLocation: http://Other:8080/x\r\nContent-Length: 0\r\n\r\n"});
+  s.replies.push_back({"HTTP/1.1 303 See Other\r\nLocation: y\r\nConnection: close\r\nContent-Length: 0\r\n\r\n"});
+  s.replies.push_back({kOk});
+  ASSERT_TRUE(client.Navigate("http://mes/a/b"));
+  EXPECT_EQ(s.connects, (std::vector<std::string>{"mes:80", "Other:8080", "Other:8080"}));
+  EXPECT_NE(s.writes.back().find("GET /y HTTP/1.1\r\nHost: Other:8080\r\n"), std::string::npos);
+  EXPECT_EQ(client.GetRedirectCount(), 2);
+}
+
+TEST(HttpClientWrites, RedirectStatusesWithoutFollowingOrLocation) {
+  CHttpClientT<CRecordingSocket> client;
+  client.GetSocket().replies.push_back({"HTTP/1.1 302 Found\r\nLocation: /x\r\nContent-Length: 0\r\n\r\n"});
+  NavigateOptions noFollow;
+  noFollow.dwFlags = kNavigateJudgeStatus;
+  EXPECT_FALSE(client.Navigate("http://mes/", &noFollow));
+  EXPECT_EQ(client.GetStatus(), 302);
+
+  CHttpClientT<CRecordingSocket> other;
+  other.GetSocket().replies.push_back({"HTTP/1.1 302 Found\r\nContent-Length: 0\r\n\r\n"});
+  EXPECT_TRUE(other.Navigate("http://mes/"));   // no Location: the redirect status stands
+  EXPECT_EQ(other.GetStatus(), 302);
+
+  CHttpClientT<CRecordingSocket> secure;
+  secure.GetSocket().replies.push_back({"HTTP/1.1 302 Found\r\nLocation: https://mes/\r\nContent-Length: 0\r\n\r\n"});
+  EXPECT_FALSE(secure.Navigate("http://mes/"));
+}
+
+TEST(HttpClientWrites, EndlessRedirectChainIsBounded) {
+  CHttpClientT<CRecordingSocket> client;
+  client.GetSocket().replies.push_back(
+      std::deque<std::string>(50, "HTTP/1.1 302 Found\r\nLocation: /again\r\nContent-Length: 0\r\n\r\n"));
+  EXPECT_FALSE(client.Navigate("http://mes/"));
+  EXPECT_EQ(client.GetRedirectCount(), kDefaultMaxRedirects);
+  EXPECT_EQ(client.GetSocket().writes.size(), static_cast<std::size_t>(kDefaultMaxRedirects + 1));
+  EXPECT_FALSE(client.GetSocket().IsConnected());
+}
+
+TEST(HttpClientWrites, StatusJudgingAndItsAbsence) {
+  for (const char* reply : {"HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Basic realm=x\r\nContent-Length: 0\r\n\r\n",
+                            "HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n",
+                            "HTTP/1.1 500 Internal Server Error\r\nContent-Length: 3\r\n\r\nbad"}) {
+    CHttpClientT<CRecordingSocket> client;
+    client.GetSocket().replies.push_back({reply});
+    EXPECT_FALSE(client.Navigate("http://mes/")) << reply;
+    EXPECT_FALSE(client.GetSocket().IsConnected());   // a failure closes the socket
+    EXPECT_EQ(client.GetSocket().writes.size(), 1u);  // no credentials, no retry
+
+    CHttpClientT<CRecordingSocket> unjudged;
+    unjudged.GetSocket().replies.push_back({reply});
+    NavigateOptions o;
+    o.dwFlags = 0;
+    EXPECT_TRUE(unjudged.Navigate("http://mes/", &o)) << reply;
+  }
+}
+
+TEST(HttpClientWrites, ConnectionCloseClosesAfterTheReply) {
+  CHttpClientT<CRecordingSocket> client;
+  client.GetSocket().replies.push_back({"HTTP/1.1 200 OK\r\nConnection: Close\r\nContent-Length: 2\r\n\r\nok"});
+  client.GetSocket().replies.push_back({kOk});
+  ASSERT_TRUE(client.Navigate("http://mes/"));
+  EXPECT_FALSE(client.GetSocket().IsConnected());
+  EXPECT_EQ(Body(client), "ok");   // the reply stays readable after the close
+  ASSERT_TRUE(client.Navigate("http://mes/"));
+  EXPECT_EQ(client.GetSocket().connects.size(), 2u);
+}
+
+// ---- over real TCP ----
+
+TEST(HttpClientLoopback, PostsAndReadsOverTcpKeepingTheConnection) {
+  CLoopbackServer server;
+  server.AddReply(kOk);
+  server.AddReply("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n1A\r\nabcdefghijklmnopqrstuvwxyz\r\n0\r\n\r\n");
+  CHttpClient client;
+  const std::string body(10000, 'q');
+  const NavigateOptions o = Post(body);
+  ASSERT_TRUE(client.Navigate(server.Url("/querysn/cs_querysn.asmx"), &o));
+  EXPECT_EQ(Body(client), "ok");
+  ASSERT_TRUE(client.Navigate(server.Url("/second"), &o));
+  EXPECT_EQ(Body(client), "abcdefghijklmnopqrstuvwxyz");
+  EXPECT_EQ(server.ConnectionCount(), 1);
+  const auto requests = server.Requests();
+  ASSERT_EQ(requests.size(), 2u);
+  const std::string host = "Host: 127.0.0.1:" + std::to_string(server.Port()) + "\r\n";
+  EXPECT_NE(requests[0].find(host), std::string::npos);
+  EXPECT_EQ(requests[0].substr(requests[0].size() - body.size()), body);
+}
+
+TEST(HttpClientLoopback, CloseDelimitedBodyAndInterimReply) {
+  CLoopbackServer server;
+  server.AddReply("HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 200 OK\r\nContent-Type: text/xml\r\n\r\n<all-of-it/>", true);
+  CHttpClient client;
+  ASSERT_TRUE(client.Navigate(server.Url("/")));
+  EXPECT_EQ(client.GetStatus(), 200);
+  EXPECT_EQ(Body(client), "<all-of-it/>");
+  EXPECT_FALSE(client.GetSocket().IsConnected());
+}
+
+TEST(HttpClientLoopback, RedirectToAnotherServerWithRelativeAndAbsoluteLocations) {
+  CLoopbackServer first;
+  CLoopbackServer second;
+  first.AddReply("HTTP/1.1 302 Found\r\nLocation: /other.asmx\r\nContent-Length: 0\r\n\r\n");
+  first.AddReply("HTTP/1.1 302 Found\r\nLocation: " + second.Url("/final") + "\r\nContent-Length: 0\r\n\r\n");
+  second.AddReply(kOk);
+  CHttpClient client;
+  const std::string envelope = "<e/>";
+  const NavigateOptions o = Post(envelope);
+  ASSERT_TRUE(client.Navigate(first.Url("/querysn/cs_querysn.asmx"), &o));
+  EXPECT_EQ(Body(client), "ok");
+  auto r1 = first.Requests();
+  ASSERT_EQ(r1.size(), 2u);
+  EXPECT_EQ(r1[1].substr(0, 32), "POST /other.asmx HTTP/1.1\r\nConte");
+  EXPECT_EQ(r1[1].substr(r1[1].size() - 4), "<e/>");
+  ASSERT_EQ(second.RequestCount(), 1u);
+  EXPECT_EQ(second.Requests()[0].substr(0, 23), "POST /final HTTP/1.1\r\nC");
+  EXPECT_EQ(first.ConnectionCount(), 1);
+}
+
+TEST(HttpClientLoopback, SilentServerFailsAfterTheTimeout) {
+  CLoopbackServer server;
+  server.AddReply(LoopbackReply::Silent());
+  CHttpClient client;
+  NavigateOptions o;
+  o.nSocketTimeout = 300;
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(client.Navigate(server.Url("/"), &o));
+  const auto took = std::chrono::steady_clock::now() - start;
+  EXPECT_GE(took, std::chrono::milliseconds(250));
+  EXPECT_LT(took, std::chrono::milliseconds(5000));
+  EXPECT_EQ(client.GetStatus(), -1);
+  EXPECT_EQ(client.GetLastReadResult(), HttpReadResult::HeaderIncomplete);
+  EXPECT_FALSE(client.GetSocket().IsConnected());
+}
+
+TEST(HttpClientLoopback, TricklingServerIsCutOffByTheOverallDeadline) {
+  CLoopbackServer server;
+  // Each byte arrives well within the socket time-out, but the whole reply would take ~6 s.
+  server.AddReply(LoopbackReply::Trickle("HTTP/1.1 200 OK\r\nContent-Length: 40\r\n\r\n" + std::string(40, 'x'), 1, 60));
+  CHttpClient client;
+  NavigateOptions o;
+  o.nSocketTimeout = 1000;
+  o.nDeadlineMs = 700;
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(client.Navigate(server.Url("/"), &o));
+  const auto took = std::chrono::steady_clock::now() - start;
+  EXPECT_GE(took, std::chrono::milliseconds(650));
+  EXPECT_LT(took, std::chrono::milliseconds(3000));
+}
+
+TEST(HttpClientLoopback, ConnectionFailuresFailTheExchange) {
+  int port = 0;
+  {
+    CLoopbackServer gone;
+    port = gone.Port();
+  }
+  CHttpClient client;
+  EXPECT_FALSE(client.Navigate("http://127.0.0.1:" + std::to_string(port) + "/"));
+  EXPECT_NE(client.GetSocket().GetLastError(), 0);
+  EXPECT_EQ(client.GetStatus(), -1);
+  EXPECT_FALSE(client.Navigate("http://nonexistent.invalid/"));
+}
+
+TEST(HttpClientLoopback, ServerThatClosedAKeptConnectionMeansAFailedExchangeThenAFreshOne) {
+  CLoopbackServer server;
+  server.AddReply(kOk);
+  CHttpClient client;
+  ASSERT_TRUE(client.Navigate(server.Url("/")));
+  server.Stop();   // closes the kept connection
+  CLoopbackServer fresh;
+  server.AddReply(kOk);
+  EXPECT_FALSE(client.Navigate(server.Url("/")));
+  fresh.AddReply(kOk);
+  EXPECT_TRUE(client.Navigate(fresh.Url("/")));   // a new place: a new connection
+}

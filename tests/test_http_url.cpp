@@ -1,0 +1,143 @@
+// URL splitting, reassembly, Location resolution and endpoint escaping.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "mes/HttpClient.h"
+#include "mes/HttpUrl.h"
+
+TEST(HttpUrl, SplitsEveryPart) {
+  CHttpUrl url;
+  ASSERT_TRUE(url.CrackUrl("http://user:pw@Mes.Example:8080/querysn/cs_querysn.asmx?wsdl#top"));
+  EXPECT_EQ(url.GetScheme(), kUrlSchemeHttp);
+  EXPECT_EQ(url.GetSchemeName(), "http");
+  EXPECT_EQ(url.GetUserName(), "user");
+  EXPECT_EQ(url.GetPassword(), "pw");
+  EXPECT_EQ(url.GetHostName(), "Mes.Example");
+  EXPECT_EQ(url.GetPortNumber(), 8080);
+  EXPECT_EQ(url.GetUrlPath(), "/querysn/cs_querysn.asmx");
+  EXPECT_EQ(url.GetExtraInfo(), "?wsdl#top");
+  EXPECT_EQ(url.CreateUrl(), "http://user:pw@Mes.Example:8080/querysn/cs_querysn.asmx?wsdl#top");
+}
+
+TEST(HttpUrl, MissingPortTakesTheSchemeDefault) {
+  const std::pair<const char*, unsigned short> cases[] = {
+      {"http://mes/querysn/cs_querysn.asmx", 80}, {"https://mes/", 443}, {"ftp://h/f", 21},
+      {"gopher://h/", 70},                        {"socks://h", 1080},   {"HTTP://h", 80}};
+  for (const auto& [text, port] : cases) {
+    CHttpUrl url;
+    ASSERT_TRUE(url.CrackUrl(text)) << text;
+    EXPECT_EQ(url.GetPortNumber(), port) << text;
+  }
+  CHttpUrl bare;
+  ASSERT_TRUE(bare.CrackUrl("http://mes"));
+  EXPECT_EQ(bare.GetUrlPath(), "");
+  EXPECT_EQ(bare.CreateUrl(), "http://mes");
+  CHttpUrl mail;
+  ASSERT_TRUE(mail.CrackUrl("mailto:someone@example.com"));
+  EXPECT_EQ(mail.GetScheme(), kUrlSchemeMailto);
+  EXPECT_EQ(mail.CreateUrl(), "mailto:someone@example.com");
+  CHttpUrl v6;
+  ASSERT_TRUE(v6.CrackUrl("http://[::1]:8080/x"));
+  EXPECT_EQ(v6.GetHostName(), "::1");
+  EXPECT_EQ(v6.CreateUrl(), "http://[::1]:8080/x");
+}
+
+TEST(HttpUrl, RefusesMalformedUrlsAndLeavesTheObjectEmpty) {
+  const std::string longHost(257, 'h');
+  const std::string longPath = "/" + std::string(2048, 'p');
+  const std::string longExtra = "?" + std::string(2048, 'q');
+  const std::string longUser(129, 'u');
+  const std::string cases[] = {"",
+                               "mes/querysn",
+                               "://mes/",
+                               "unknown://mes/",
+                               "http:mes/",
+                               "http://mes:/x",
+                               "http://mes:65536/x",
+                               "http://mes:0/x",
+                               "http://mes:80a/x",
+                               "http://[::1/x",
+                               "http://" + longHost + "/",
+                               "http://mes" + longPath,
+                               "http://mes/" + longExtra,
+                               "http://" + longUser + "@mes/"};
+  for (const auto& text : cases) {
+    CHttpUrl url;
+    ASSERT_TRUE(url.CrackUrl("http://old/"));
+    EXPECT_FALSE(url.CrackUrl(text)) << text;
+    EXPECT_TRUE(url.IsEmpty()) << text;
+  }
+  CHttpUrl limits;
+  EXPECT_TRUE(limits.CrackUrl("http://" + std::string(256, 'h') + "/" + std::string(2047, 'p')));
+}
+
+TEST(HttpUrl, EscapingWritesUnsafeBytesAsLowerCaseHexUpToTheQuery) {
+  std::string out;
+  ASSERT_TRUE(EscapeUrl("http://mes/a b\"<>{}|\\^`[];,$&+=@/x\x7f\x01\xe4?q=a b#f g", out));
+  EXPECT_EQ(out, "http://mes/a%20b%22%3c%3e%7b%7d%7c%5c%5e%60%5b%5d%3b%2c%24%26%2b%3d%40/x%7f%01%e4?q=a b#f g");
+  ASSERT_TRUE(EscapeUrl("http://mes/already%20escaped#frag ment", out));
+  EXPECT_EQ(out, "http://mes/already%20escaped#frag ment");   // "%" survives, "#" ends the escaping
+  ASSERT_TRUE(EscapeUrl("http://mes/querysn/cs_querysn.asmx", out));
+  EXPECT_EQ(out, "http://mes/querysn/cs_querysn.asmx");
+}
+
+TEST(HttpUrl, EscapedLengthIsLimited) {
+  std::string out = "unchanged";
+  const std::string fits = "http://mes/" + std::string(2082 - 11, 'a');
+  ASSERT_TRUE(EscapeUrl(fits, out));
+  EXPECT_EQ(out.size(), 2082u);
+  out = "unchanged";
+  EXPECT_FALSE(EscapeUrl(fits + "a", out));
+  EXPECT_FALSE(EscapeUrl("http://mes/" + std::string(700, ' '), out));   // grows threefold
+  EXPECT_EQ(out, "unchanged");
+}
+
+TEST(HttpLocation, ResolvesAgainstTheCurrentUrl) {
+  CHttpUrl current;
+  ASSERT_TRUE(current.CrackUrl("http://mes:81/querysn/cs_querysn.asmx?x=1"));
+  CHttpUrl next;
+  ASSERT_TRUE(ResolveHttpLocation(current, "/other.asmx", next));
+  EXPECT_EQ(next.CreateUrl(), "http://mes:81/other.asmx");
+  ASSERT_TRUE(ResolveHttpLocation(current, "other.asmx?y=2", next));
+  EXPECT_EQ(next.CreateUrl(), "http://mes:81/querysn/other.asmx?y=2");
+  ASSERT_TRUE(ResolveHttpLocation(current, "http://Other:9000/p", next));
+  EXPECT_EQ(next.GetHostName(), "Other");
+  EXPECT_EQ(next.GetPortNumber(), 9000);
+  ASSERT_TRUE(ResolveHttpLocation(current, "http://other/p", next));
+  EXPECT_EQ(next.GetPortNumber(), 80);   // a complete URL without port takes the scheme's
+  ASSERT_TRUE(ResolveHttpLocation(current, "//third/p", next));
+  EXPECT_EQ(next.CreateUrl(), "http://third/p");
+  ASSERT_TRUE(ResolveHttpLocation(current, "  /spaced  ", next));
+  EXPECT_EQ(next.GetUrlPath(), "/spaced");
+  EXPECT_FALSE(ResolveHttpLocation(current, "", next));
+  EXPECT_FALSE(ResolveHttpLocation(current, "/" + std::string(3000, 'p'), next));
+}
+
+TEST(HttpRequestHead, IsWrittenByteForByte) {
+  CHttpUrl url;
+  ASSERT_TRUE(url.CrackUrl("http://mes/querysn/cs_querysn.asmx"));
+  NavigateOptions o;
+  o.strMethod = "POST";
+  o.strContentType = "text/xml; charset=utf-8";
+  o.strExtraHeaders = "SOAPAction: \"RO_dErodo/IO_UpData_Common\"\r\nAccept: text/xml\r\n";
+  o.nBodyLength = 1234;
+  EXPECT_EQ(BuildHttpRequestHead("POST", url, o),
+            "POST /querysn/cs_querysn.asmx HTTP/1.1\r\n"
+            "Content-Length: 1234\r\n"
+            "Content-Type: text/xml; charset=utf-8\r\n"
+            "SOAPAction: \"RO_dErodo/IO_UpData_Common\"\r\n"
+            "Accept: text/xml\r\n"
+            "Host: mes\r\n"
+            "User-Agent: Monitor-SoapClient/1.0\r\n"
+            "\r\n");
+  ASSERT_TRUE(url.CrackUrl("http://mes:8080/p?q=1"));
+  EXPECT_EQ(BuildHttpRequestHead("GET", url, NavigateOptions{}),
+            "GET /p?q=1 HTTP/1.1\r\nHost: mes:8080\r\nUser-Agent: Monitor-SoapClient/1.0\r\n\r\n");
+}
+
+TEST(HttpStatus, JudgingFollowsTheTable) {
+  for (int s : {200, 201, 202, 203, 204, 205, 206, 304, 305}) EXPECT_EQ(JudgeHttpStatus(s), HttpStatusJudgement::Success) << s;
+  for (int s : {301, 302, 303}) EXPECT_EQ(JudgeHttpStatus(s), HttpStatusJudgement::Redirect) << s;
+  for (int s : {-1, 0, 100, 207, 300, 307, 308, 401, 404, 407, 500, 503}) EXPECT_EQ(JudgeHttpStatus(s), HttpStatusJudgement::Failure) << s;
+}
