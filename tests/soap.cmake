@@ -7,3 +7,8 @@ monitor_add_test(test_proxy
   SOURCES tests/test_proxy.cpp
   LIBS mes_soap test_support
   TIMEOUT 120)
+# Needs /usr/bin/python3 with python3-spyne (scripts/deps/mes.txt).
+monitor_add_test(test_spyne_interop
+  SOURCES tests/test_spyne_interop.cpp
+  LIBS mes_soap
+  TIMEOUT 120)

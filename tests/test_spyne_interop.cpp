@@ -1,0 +1,236 @@
+// The request must be accepted by an independent, schema-validating SOAP
+// stack: a spyne server (tests/peers/spyne_mes_server.py) answers each call
+// with a JSON text of the values it decoded, which is compared here.
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "mes/CS_QuerySN.h"
+#include "platform/TextCodec.h"
+
+extern char** environ;
+
+namespace {
+
+using CS_QuerySN::CCS_QuerySN;
+
+const char kPath[] = "/querysn/cs_querysn.asmx";
+
+class SpyneServer {
+ public:
+  SpyneServer() {
+    const char* root = std::getenv("MONITOR_SOURCE_DIR");
+    std::string script = std::string(root ? root : ".") + "/tests/peers/spyne_mes_server.py";
+    int out[2];
+    if (pipe(out) != 0) return;
+    posix_spawn_file_actions_t fa;
+    posix_spawn_file_actions_init(&fa);
+    posix_spawn_file_actions_adddup2(&fa, out[1], 1);
+    posix_spawn_file_actions_addclose(&fa, out[0]);
+    std::vector<std::string> args = {"/usr/bin/python3", script, "0"};
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    if (posix_spawn(&m_pid, argv[0], &fa, nullptr, argv.data(), environ) != 0) m_pid = -1;
+    posix_spawn_file_actions_destroy(&fa);
+    close(out[1]);
+    // The server prints "PORT <n>" once it listens; spyne takes a moment to import.
+    std::string line;
+    pollfd p{out[0], POLLIN, 0};
+    while (m_pid > 0 && line.find('\n') == std::string::npos && poll(&p, 1, 30000) > 0) {
+      char buf[256];
+      ssize_t n = read(out[0], buf, sizeof buf);
+      if (n <= 0) break;
+      line.append(buf, static_cast<std::size_t>(n));
+    }
+    close(out[0]);
+    if (line.rfind("PORT ", 0) == 0) m_port = std::atoi(line.c_str() + 5);
+  }
+  ~SpyneServer() {
+    if (m_pid > 0) {
+      kill(m_pid, SIGTERM);
+      waitpid(m_pid, nullptr, 0);
+    }
+  }
+  int Port() const { return m_port; }
+  std::string Url() const { return "http://127.0.0.1:" + std::to_string(m_port) + kPath; }
+
+ private:
+  pid_t m_pid = -1;
+  int m_port = 0;
+};
+
+// Python's json.dumps(..., ensure_ascii=False) of a text.
+std::u16string Json(const SoapText& text) {
+  if (!text) return u"null";
+  std::u16string s = u"\"";
+  for (char16_t c : *text) {
+    switch (c) {
+      case u'"': s += u"\\\""; break;
+      case u'\\': s += u"\\\\"; break;
+      case u'\n': s += u"\\n"; break;
+      case u'\r': s += u"\\r"; break;
+      case u'\t': s += u"\\t"; break;
+      default:
+        if (c < 0x20) {
+          static const char16_t hex[] = u"0123456789abcdef";
+          s += u"\\u00";
+          s += hex[c >> 4];
+          s += hex[c & 0xF];
+        } else {
+          s += c;
+        }
+    }
+  }
+  return s + u"\"";
+}
+
+std::u16string Json(SoapBlob blob) {
+  if (!blob.data) return u"null";
+  std::u16string s = u"[";
+  for (std::uint32_t i = 0; i < blob.size; ++i) {
+    if (i) s += u", ";
+    for (char c : std::to_string(blob.data[i])) s += static_cast<char16_t>(c);
+  }
+  return s + u"]";
+}
+
+std::u16string Json(std::int32_t v) {
+  std::u16string s;
+  for (char c : std::to_string(v)) s += static_cast<char16_t>(c);
+  return s;
+}
+
+struct Values {
+  SoapText text[13];  // the thirteen texts in element order
+  SoapBlob blob[3];
+  std::int32_t systemType = 0;
+};
+
+SoapStatus Send(CCS_QuerySN& proxy, const Values& v, const SoapText& version, SoapText* result) {
+  return proxy.IO_UpData_Common(v.text[0], v.text[1], v.text[2], v.text[3], v.text[4], v.text[5], v.text[6],
+                                v.blob[0], v.blob[1], v.blob[2], v.text[7], v.text[8], v.text[9], v.systemType,
+                                version, result);
+}
+
+// The server's answer for these values, field by field in element order.
+std::u16string ExpectedAnswer(const Values& v, const SoapText& version) {
+  const char16_t* names[] = {u"OrderNo", u"SerialNumber", u"MacList", u"ComponentSnList", u"DealResult",
+                             u"BugType", u"BugReason"};
+  std::u16string s = u"{";
+  for (int i = 0; i < 7; ++i) s += std::u16string(i ? u", \"" : u"\"") + names[i] + u"\": " + Json(v.text[i]);
+  for (int i = 0; i < 3; ++i) s += u", \"TempColumn" + std::u16string(1, u'1' + i) + u"\": " + Json(v.blob[i]);
+  s += u", \"WorkStation\": " + Json(v.text[7]);
+  s += u", \"ToolType\": " + Json(v.text[8]);
+  s += u", \"Recorder\": " + Json(v.text[9]);
+  s += u", \"SystemType\": " + Json(v.systemType);
+  s += u", \"Version\": " + Json(version) + u"}";
+  return s;
+}
+
+class SpyneInterop : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { s_server = new SpyneServer(); }
+  static void TearDownTestSuite() {
+    delete s_server;
+    s_server = nullptr;
+  }
+  void SetUp() override { ASSERT_GT(s_server->Port(), 0) << "the spyne server did not start (python3-spyne missing?)"; }
+  static SpyneServer* s_server;
+};
+SpyneServer* SpyneInterop::s_server = nullptr;
+
+TEST_F(SpyneInterop, EveryValueArrivesIntact) {
+  std::vector<unsigned char> allBytes(1000);
+  for (std::size_t i = 0; i < allBytes.size(); ++i) allBytes[i] = static_cast<unsigned char>(i * 7 + 3);
+  static const unsigned char two[] = {0x31, 0x2E};
+  Values v;
+  v.text[0] = u"ABC1234";
+  v.text[1] = u"ABC1234567";
+  v.text[2] = u"00:11:22:33:44:55";
+  v.text[3] = std::nullopt;
+  v.text[4] = u"FAIL";
+  v.text[5] = u"";
+  v.text[6] = u"\u7F51\u53E3\u6D4B\u8BD5\u5931\u8D25 <a&b> \"q\" 'x'\r\nline2\ttab \U0001F600 \u00E9";
+  v.blob[0] = SoapBlob{2, two};
+  v.blob[1] = SoapBlob{static_cast<std::uint32_t>(allBytes.size()), allBytes.data()};  // many Base64 lines
+  v.blob[2] = SoapBlob{57, allBytes.data()};  // exactly one line, ending in CR LF
+  v.text[7] = u"\u5DE5\u4F4D-01";
+  v.text[8] = u"ATE";
+  v.text[9] = u"operator";
+  v.systemType = -2147483647 - 1;
+  SoapText version = u"V2.0.1 build 5";
+
+  CCS_QuerySN proxy(s_server->Url());
+  SoapText result;
+  ASSERT_EQ(Send(proxy, v, version, &result), kSoapOk)
+      << "kind " << static_cast<int>(proxy.GetClientError()) << " fault "
+      << platform::Utf16ToGbk(proxy.GetFault().m_strString);
+  ASSERT_TRUE(result);
+  EXPECT_EQ(*result, ExpectedAnswer(v, version)) << platform::Utf16ToGbk(*result);
+}
+
+TEST_F(SpyneInterop, NullValuesArriveAsNil) {
+  Values v;  // all texts and blobs null
+  v.systemType = 2147483647;
+  CCS_QuerySN proxy(s_server->Url());
+  SoapText result;
+  ASSERT_EQ(Send(proxy, v, std::nullopt, &result), kSoapOk);
+  EXPECT_EQ(*result, ExpectedAnswer(v, std::nullopt));
+}
+
+TEST_F(SpyneInterop, EmptyBlobAndTextsAreNotNull) {
+  static const unsigned char none[1] = {0};
+  Values v;
+  for (SoapText& t : v.text) t = u"";
+  for (SoapBlob& b : v.blob) b = SoapBlob{0, none};
+  CCS_QuerySN proxy(s_server->Url());
+  SoapText result;
+  ASSERT_EQ(Send(proxy, v, u"", &result), kSoapOk);
+  std::u16string got = *result;
+  // spyne reads an empty Unicode element as "" but may read an empty
+  // base64Binary element as either an empty list or null; texts must be "".
+  EXPECT_NE(got.find(u"\"OrderNo\": \"\""), std::u16string::npos) << platform::Utf16ToGbk(got);
+  EXPECT_NE(got.find(u"\"Version\": \"\""), std::u16string::npos);
+}
+
+// Proof that the server validates: a request with two elements swapped is
+// refused with a SOAP Fault, which the proxy's fault reader would read.
+TEST_F(SpyneInterop, ServerRejectsAnEnvelopeOutOfSchemaOrder) {
+  std::string body =
+      "<soap:Envelope xmlns:soap=\"http://schemas.xmlsoap.org/soap/envelope/\"><soap:Body>"
+      "<IO_UpData_Common xmlns=\"RO_dErodo\"><SerialNumber>b</SerialNumber><OrderNo>a</OrderNo>"
+      "</IO_UpData_Common></soap:Body></soap:Envelope>";
+  std::string req = std::string("POST ") + kPath + " HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: text/xml; "
+                    "charset=utf-8\r\nSOAPAction: \"RO_dErodo/IO_UpData_Common\"\r\nConnection: close\r\n"
+                    "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+  int fd = socket(AF_INET, SOCK_STREAM, 0);
+  ASSERT_GE(fd, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_port = htons(static_cast<uint16_t>(s_server->Port()));
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+  ASSERT_EQ(write(fd, req.data(), req.size()), static_cast<ssize_t>(req.size()));
+  std::string reply;
+  char buf[4096];
+  ssize_t n;
+  while ((n = read(fd, buf, sizeof buf)) > 0) reply.append(buf, static_cast<std::size_t>(n));
+  close(fd);
+  EXPECT_NE(reply.find(" 500 "), std::string::npos) << reply;
+  EXPECT_NE(reply.find("SchemaValidationError"), std::string::npos) << reply;
+}
+
+}  // namespace
