@@ -1,0 +1,8 @@
+#include "monitor/MonitorDialog.h"
+#include "results/PcbWorkbookExport.h"
+
+int CMonitorDialog::SaveResult2EXL(int nListID, ResultStructrue* pResult) {
+  CMyListCtrl* pList = FindListCtrl(nListID);
+  if (pList == nullptr || pResult == nullptr) return 0;
+  return ExportToPcbWorkbook(*pResult, pList->m_strSerialNumber, ReadPcbWorkbookItems(*pList));
+}

@@ -1,0 +1,10 @@
+monitor_add_test(test_spreadsheet
+  SOURCES
+    tests/test_spreadsheet_rowtext.cpp
+    tests/test_spreadsheet_delimited.cpp
+    tests/test_spreadsheet_workbook.cpp
+  LIBS spreadsheet_access)
+
+monitor_add_test(test_pcb_export
+  SOURCES tests/test_pcb_export.cpp
+  LIBS results_export)

@@ -1,0 +1,291 @@
+// CSpreadSheet over .xls workbooks, through the database layer and its
+// workbook engine; results are checked with python3-xlrd as well.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "platform/Database.h"
+#include "platform/TextCodec.h"
+#include "spreadsheet/SpreadSheet.h"
+#include "tests/SpreadsheetTempDir.h"
+#include "tests/XlrdDump.h"
+
+using V = std::vector<std::string>;
+using platform::Gbk;
+
+namespace {
+
+class WorkbookSheet : public ::testing::Test {
+ protected:
+  // A copy of a fixture workbook in the test's own folder.
+  std::string Copy(const std::string& fixture, const std::string& name = "book.xls") {
+    std::string path = dir.File(name);
+    std::filesystem::copy_file(FixturePath("xls/" + fixture), path);
+    return path;
+  }
+  // A sheet with a header and rows, written by the object itself.
+  void Fill(const std::string& path, const std::string& sheetName, const V& header, const std::vector<V>& rows) {
+    CSpreadSheet sheet(path, sheetName, false);
+    sheet.BeginTransaction();
+    ASSERT_TRUE(sheet.AddHeaders(header)) << sheet.m_strLastError;
+    for (const V& r : rows) ASSERT_TRUE(sheet.AddRow(r)) << sheet.m_strLastError;
+    ASSERT_TRUE(sheet.Commit()) << sheet.m_strLastError;
+  }
+  SpreadsheetTempDir dir;
+};
+
+std::vector<V> SheetRows(const XlrdBook& book, const std::string& utf8Name) {
+  auto it = book.rows.find(utf8Name);
+  return it == book.rows.end() ? std::vector<V>{} : it->second;
+}
+
+}  // namespace
+
+TEST_F(WorkbookSheet, UpperCaseExtensionIsAWorkbookAndAMissingSheetStartsEmpty) {
+  std::string path = Copy("lo_empty_3sheets.xls", "BOOK.XLS");
+  CSpreadSheet sheet(path, "M", true);
+  EXPECT_TRUE(sheet.IsWorkbook());
+  EXPECT_FALSE(sheet.IsExisting());
+  EXPECT_EQ(sheet.GetTotalRows(), 0);
+  EXPECT_EQ(sheet.GetTotalColumns(), 0);
+  EXPECT_TRUE(sheet.m_strLastError.empty()) << sheet.m_strLastError;
+  // No content, no backup sheet.
+  EXPECT_EQ(XlrdDump(path).sheetNames, (V{"Sheet1", "Sheet2", "Sheet3"}));
+}
+
+TEST_F(WorkbookSheet, NewSheetIsCreatedBesideTheOthersAndLoadsBack) {
+  std::string path = Copy("lo_two_sheets.xls");
+  Fill(path, "M", {"A", "B"}, {{"1", "x"}, {"2", ""}});
+  XlrdBook book = XlrdDump(path);
+  ASSERT_TRUE(book.ok) << book.error;
+  EXPECT_EQ(book.sheetNames, (V{U8(u8"型号A"), "Numbers", "M"}));
+  EXPECT_EQ(SheetRows(book, "M"), (std::vector<V>{{"A", "B"}, {"1", "x"}, {"2", ""}}));
+  EXPECT_EQ(SheetRows(book, "Numbers"), SheetRows(XlrdDump(FixturePath("xls/lo_two_sheets.xls")), "Numbers"))
+      << "other sheets are kept";
+
+  CSpreadSheet sheet(path, "M", false);
+  EXPECT_TRUE(sheet.IsExisting());
+  EXPECT_EQ(sheet.GetTotalRows(), 3);
+  EXPECT_EQ(sheet.GetTotalColumns(), 2);
+  EXPECT_EQ(sheet.GetCurrentRow(), 1);
+  V row;
+  ASSERT_TRUE(sheet.ReadRow(row, 3));
+  EXPECT_EQ(row, (V{"2", ""}));
+}
+
+TEST_F(WorkbookSheet, LoadsASheetWrittenByAnotherProgram) {
+  std::string path = Copy("lo_two_sheets.xls");
+  CSpreadSheet sheet(path, Gbk(u8"型号A"), false);
+  EXPECT_EQ(sheet.GetTotalRows(), 4);
+  EXPECT_EQ(sheet.GetTotalColumns(), 4);
+  V names;
+  sheet.GetFieldNames(names);
+  EXPECT_EQ(names, (V{Gbk(u8"时间"), "SN", "A", "B"}));
+  V row;
+  ASSERT_TRUE(sheet.ReadRow(row, 4));
+  EXPECT_EQ(row, (V{"2024-05-01 08:32:47", Gbk(u8"SN-测试-0003"), "PASS", "x,\"y\""}));
+  ASSERT_TRUE(sheet.ReadRow(row, 3));
+  EXPECT_EQ(row[3], "007");
+}
+
+TEST_F(WorkbookSheet, BackupSheetIsMadeOnceAndThenLeftAlone) {
+  std::string path = Copy("lo_two_sheets.xls");
+  std::string model = Gbk(u8"型号A");
+  {
+    CSpreadSheet sheet(path, model, true);
+    EXPECT_TRUE(sheet.IsBackupKept()) << sheet.m_strLastError;
+    EXPECT_EQ(sheet.GetCurrentRow(), 1);
+    ASSERT_TRUE(sheet.AddRow({"t", "SN9", "a", "b"}));
+  }
+  {
+    CSpreadSheet again(path, model, true);
+    EXPECT_FALSE(again.IsBackupKept());
+    EXPECT_FALSE(again.m_strLastError.empty());  // the engine's "already exists"
+    EXPECT_EQ(again.GetTotalRows(), 5);
+  }
+  XlrdBook book = XlrdDump(path);
+  ASSERT_TRUE(book.ok) << book.error;
+  EXPECT_EQ(book.sheetNames, (V{U8(u8"型号A"), "Numbers", "CSpreadSheetBackup"}));
+  std::vector<V> backup = SheetRows(book, "CSpreadSheetBackup");
+  ASSERT_EQ(backup.size(), 4u);  // the rows as first loaded
+  EXPECT_EQ(backup[0], (V{U8(u8"时间"), "SN", "A", "B"}));
+  EXPECT_EQ(SheetRows(book, U8(u8"型号A")).size(), 5u);
+}
+
+TEST_F(WorkbookSheet, HeaderAndRowRulesOfAWorkbook) {
+  std::string path = Copy("lo_empty_1sheet.xls");
+  CSpreadSheet sheet(path, "S", false);
+  sheet.BeginTransaction();
+  EXPECT_FALSE(sheet.AddRow({"1"}));
+  EXPECT_EQ(sheet.m_strLastError, "No header row. Add header row first\n");
+
+  EXPECT_FALSE(sheet.AddHeaders({"Time", "SN", "Time"}));
+  EXPECT_EQ(sheet.m_strLastError, "Duplicate header row field:Time\n");
+  EXPECT_EQ(sheet.GetTotalRows(), 0);
+  V names;
+  sheet.GetFieldNames(names);
+  EXPECT_TRUE(names.empty());
+  EXPECT_EQ(sheet.GetTotalColumns(), 3);
+
+  ASSERT_TRUE(sheet.AddHeaders({"Time", "SN", "X"}));
+  EXPECT_FALSE(sheet.AddRow({"1", "2", "3", "4"}));
+  EXPECT_EQ(sheet.m_strLastError, "Number of columns to be added cannot be greater than the number of fields\n");
+  EXPECT_FALSE(sheet.AddRow({"a", "b"}, 1, true));
+  EXPECT_EQ(sheet.m_strLastError,
+            "Number of columns in new header row cannot be less than the number of columns in previous header row");
+  ASSERT_TRUE(sheet.AddRow({"1", "2"}, 4));  // rows 2 and 3 are filler
+  V row;
+  ASSERT_TRUE(sheet.ReadRow(row, 2));
+  EXPECT_EQ(row, (V{" ", " ", " "}));
+  EXPECT_FALSE(sheet.AddCell("v", 5, 2));
+  EXPECT_EQ(sheet.m_strLastError, "Cell column to be added cannot be greater than the number of fields\n");
+  EXPECT_FALSE(sheet.AddCell("SN", 3, 1));
+  EXPECT_EQ(sheet.m_strLastError, "Duplicate header row field:SN\n");
+  ASSERT_TRUE(sheet.Commit()) << sheet.m_strLastError;
+
+  CSpreadSheet stored(path, "S", false);
+  EXPECT_FALSE(stored.AddHeaders({"Y", "SN"}, false));
+  EXPECT_EQ(stored.m_strLastError, "Duplicate header row field:SN\n");
+  ASSERT_TRUE(stored.AddHeaders({"Y"}, false)) << stored.m_strLastError;
+  stored.GetFieldNames(names);
+  EXPECT_EQ(names, (V{"Time", "SN", "X", "Y"}));
+  EXPECT_EQ(SheetRows(XlrdDump(path), "S"),
+            (std::vector<V>{{"Time", "SN", "X", "Y"}, {" ", " ", " ", ""}, {" ", " ", " ", ""}, {"1", "2", "", ""}}));
+}
+
+TEST_F(WorkbookSheet, SingleQuotesAndBracketsAreStoredAsTheyAre) {
+  std::string path = Copy("lo_empty_3sheets.xls");
+  Fill(path, "Q", {"it's", "a]b"}, {{"O'Brien", "''"}});
+  EXPECT_EQ(SheetRows(XlrdDump(path), "Q"), (std::vector<V>{{"it's", "a]b"}, {"O'Brien", "''"}}));
+  CSpreadSheet sheet(path, "Q", false);
+  ASSERT_TRUE(sheet.ReplaceRows({"D'Arcy"}, {"O'Brien"})) << sheet.m_strLastError;
+  V row;
+  ASSERT_TRUE(sheet.ReadRow(row, 2));
+  EXPECT_EQ(row, (V{"D'Arcy", "''"}));
+}
+
+TEST_F(WorkbookSheet, AFailedCommitLeavesTheStoredSheetWhole) {
+  std::string path = Copy("lo_empty_3sheets.xls");
+  Fill(path, "S", {"A"}, {{"1"}, {"2"}});
+  std::string before = ReadWholeFile(path);
+  {
+    CSpreadSheet sheet(path, "S", false);
+    sheet.BeginTransaction();
+    ASSERT_TRUE(sheet.AddRow({"3"}));
+    ASSERT_TRUE(sheet.AddRow({std::string(40000, 'x')}));  // too long for a cell
+    ASSERT_TRUE(sheet.AddRow({"5"}));
+    EXPECT_FALSE(sheet.Commit());
+    EXPECT_NE(sheet.m_strLastError.find("too long"), std::string::npos) << sheet.m_strLastError;
+  }
+  EXPECT_EQ(ReadWholeFile(path), before);
+  EXPECT_EQ(SheetRows(XlrdDump(path), "S"), (std::vector<V>{{"A"}, {"1"}, {"2"}}));
+}
+
+TEST_F(WorkbookSheet, SheetNamesTheFileCannotHoldAreReported) {
+  std::string path = Copy("lo_empty_3sheets.xls");
+  std::string before = ReadWholeFile(path);
+  for (const std::string& name : {std::string("a/b"), std::string("x[1]"), std::string("q?"),
+                                  std::string(32, 'n')}) {
+    CSpreadSheet sheet(path, name, false);
+    ASSERT_TRUE(sheet.AddHeaders({"A"}));  // the commit fails, the change stands in memory
+    EXPECT_FALSE(sheet.m_strLastError.empty()) << name;
+    EXPECT_FALSE(sheet.Commit()) << name;
+  }
+  EXPECT_EQ(ReadWholeFile(path), before);
+}
+
+TEST_F(WorkbookSheet, DeleteAndReplaceRows) {
+  std::string path = Copy("lo_empty_3sheets.xls");
+  Fill(path, "S", {"A", "B"}, {{"0", "x"}, {"1", "y"}, {"0", "x"}});
+  CSpreadSheet sheet(path, "S", false);
+  ASSERT_TRUE(sheet.ReplaceRows({"1", "2"}, {"0", "x"})) << sheet.m_strLastError;
+  EXPECT_EQ(SheetRows(XlrdDump(path), "S"), (std::vector<V>{{"A", "B"}, {"1", "2"}, {"1", "y"}, {"1", "2"}}));
+  EXPECT_EQ(sheet.GetTotalRows(), 4);  // reloaded
+  EXPECT_FALSE(sheet.ReplaceRows({"1", "2", "3"}, {"0"}));
+  EXPECT_EQ(sheet.m_strLastError, "Number of columns to be added cannot be greater than the number of fields\n");
+  EXPECT_FALSE(sheet.ReplaceRows({"1"}, {}));
+  EXPECT_EQ(sheet.m_strLastError, "No values to replace or to match\n");
+
+  EXPECT_FALSE(sheet.DeleteSheet("NoSuchSheet"));
+  EXPECT_FALSE(sheet.m_strLastError.empty());
+  ASSERT_TRUE(sheet.DeleteSheet()) << sheet.m_strLastError;
+  EXPECT_EQ(sheet.GetTotalRows(), 0);
+  XlrdBook book = XlrdDump(path);
+  EXPECT_EQ(book.sheetNames, (V{"Sheet1", "Sheet2", "Sheet3", "S"}));  // emptied, kept
+  EXPECT_TRUE(SheetRows(book, "S").empty());
+}
+
+TEST_F(WorkbookSheet, RollBackReloadsTheStoredSheet) {
+  std::string path = Copy("lo_empty_3sheets.xls");
+  Fill(path, "S", {"A"}, {{"1"}});
+  CSpreadSheet sheet(path, "S", false);
+  sheet.BeginTransaction();
+  ASSERT_TRUE(sheet.AddRow({"2"}));
+  ASSERT_TRUE(sheet.RollBack());
+  EXPECT_EQ(sheet.GetTotalRows(), 2);
+  EXPECT_EQ(SheetRows(XlrdDump(path), "S").size(), 2u);
+}
+
+TEST_F(WorkbookSheet, ConvertFormatBothWays) {
+  std::string path = Copy("lo_two_sheets.xls", "book.xls");
+  CSpreadSheet sheet(path, Gbk(u8"型号A"), false);
+  ASSERT_TRUE(sheet.ConvertFormat(","));
+  std::string csv = ReadWholeFile(dir.File("book.csv"));
+  EXPECT_EQ(csv.substr(0, csv.find('\n') + 1), Gbk(u8"\"时间\",\"SN\",\"A\",\"B\"\r\n"));
+  EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 4);
+  // A target that already holds rows is left as it is.
+  EXPECT_FALSE(sheet.ConvertFormat(","));
+  EXPECT_EQ(ReadWholeFile(dir.File("book.csv")), csv);
+
+  WriteWholeFile(dir.File("list.csv"), "\"Item\",\"Qty\"\r\n\"pen\",\"2\"\r\n");
+  CSpreadSheet delimited(dir.File("list.csv"), ",", false);
+  std::filesystem::copy_file(FixturePath("xls/lo_empty_1sheet.xls"), dir.File("list.xls"));
+  ASSERT_TRUE(delimited.ConvertFormat("Items"));
+  EXPECT_EQ(SheetRows(XlrdDump(dir.File("list.xls")), "Items"), (std::vector<V>{{"Item", "Qty"}, {"pen", "2"}}));
+
+  // Repeated header names become numbered columns and the old header a row.
+  WriteWholeFile(dir.File("dup.csv"), "\"a\",\"b\",\"a\"\r\n\"1\",\"2\",\"3\"\r\n");
+  CSpreadSheet dup(dir.File("dup.csv"), ",", false);
+  ASSERT_TRUE(dup.ConvertFormat("D"));
+  EXPECT_EQ(dup.m_strLastError, "Duplicate header row field:a\n");
+  EXPECT_EQ(SheetRows(XlrdDump(dir.File("dup.xls")), "D"),
+            (std::vector<V>{{"1", "2", "3"}, {"a", "b", "a"}, {"1", "2", "3"}}));
+}
+
+TEST_F(WorkbookSheet, UnreadableWorkbookRaisesADatabaseError) {
+  std::string path = dir.File("broken.xls");
+  WriteWholeFile(path, "this is not a workbook");
+  EXPECT_THROW(CSpreadSheet(path, "S", false), platform::CDBException);
+  EXPECT_EQ(ReadWholeFile(path), "this is not a workbook");
+}
+
+TEST_F(WorkbookSheet, TwoProcessesAppendingAtOnceLoseNoRow) {
+  std::string path = Copy("lo_empty_3sheets.xls");
+  Fill(path, "S", {"Who", "N"}, {});
+  const int kProcesses = 3, kRows = 4;
+  std::vector<pid_t> children;
+  for (int p = 0; p < kProcesses; ++p) {
+    pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      int failures = 0;
+      for (int i = 0; i < kRows; ++i) {
+        try {
+          CSpreadSheet sheet(path, "S", false);
+          sheet.BeginTransaction();
+          if (!sheet.AddRow({std::to_string(p), std::to_string(i)}) || !sheet.Commit()) ++failures;
+        } catch (...) {
+          ++failures;
+        }
+      }
+      ::_exit(failures);
+    }
+    children.push_back(pid);
+  }
+  for (pid_t pid : children) {
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  EXPECT_EQ(SheetRows(XlrdDump(path), "S").size(), 1u + kProcesses * kRows);
+}
