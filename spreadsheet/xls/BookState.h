@@ -1,0 +1,59 @@
+#pragma once
+
+// What the sheets of one workbook share: the shared-string table and the cell
+// formats that decide whether a number is a date.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "spreadsheet/xls/BiffSst.h"
+#include "spreadsheet/xls/CellText.h"
+
+namespace xls {
+
+struct BookState {
+    std::vector<SstString> strings;
+    std::vector<std::uint16_t> xfFormat;  // number format id of each XF
+    std::vector<bool> xfIsStyle;
+    std::unordered_map<std::uint16_t, DateKind> customFormats;
+    bool date1904 = false;
+
+    // The SST index of a plain string equal to `text`, appending one when there is
+    // none. Existing entries never move, so stored references stay valid.
+    std::uint32_t Intern(std::u16string_view text) {
+        if (!indexed_) {
+            index_.reserve(strings.size() * 2 + 16);
+            for (std::size_t i = 0; i < strings.size(); ++i)
+                if (strings[i].runs.empty() && strings[i].phonetic.empty())
+                    index_.emplace(strings[i].text, static_cast<std::uint32_t>(i));
+            indexed_ = true;
+        }
+        auto [it, added] = index_.emplace(std::u16string(text), static_cast<std::uint32_t>(strings.size()));
+        if (added) strings.push_back(SstString{std::u16string(text), {}, {}});
+        return it->second;
+    }
+
+    DateKind XfDateKind(std::uint16_t xf) const {
+        if (xf >= xfFormat.size()) return DateKind::None;
+        std::uint16_t id = xfFormat[xf];
+        auto it = customFormats.find(id);
+        return it != customFormats.end() ? it->second : ClassifyBuiltinFormat(id);
+    }
+
+    // The format new cells get: the default cell format (XF 15) when it is there.
+    std::uint16_t DefaultXf() const {
+        if (xfIsStyle.size() > 15 && !xfIsStyle[15]) return 15;
+        for (std::size_t i = 0; i < xfIsStyle.size(); ++i)
+            if (!xfIsStyle[i]) return static_cast<std::uint16_t>(i);
+        return 0;
+    }
+
+private:
+    std::unordered_map<std::u16string, std::uint32_t> index_;
+    bool indexed_ = false;
+};
+
+}  // namespace xls

@@ -1,0 +1,482 @@
+#include "spreadsheet/xls/SheetModel.h"
+
+#include <algorithm>
+
+#include "spreadsheet/xls/BiffBytes.h"
+#include "spreadsheet/xls/BiffRecord.h"
+
+namespace xls {
+namespace {
+
+std::string Ascii(std::u16string_view s) {
+    std::string out;
+    for (char16_t c : s) out += (c >= 0x20 && c < 0x7F) ? static_cast<char>(c) : '?';
+    return out;
+}
+
+bool IsCellTableRecord(std::uint16_t t) {
+    switch (t) {
+        case rec::kRow: case rec::kBlank: case rec::kMulBlank: case rec::kNumber: case rec::kRk:
+        case rec::kMulRk: case rec::kLabel: case rec::kLabelSst: case rec::kRString: case rec::kBoolErr:
+        case rec::kFormula: case rec::kString: case rec::kArray: case rec::kShrFmla: case rec::kTable:
+        case rec::kDbCell:
+            return true;
+        default:
+            return false;
+    }
+}
+
+double DecodeRk(std::uint32_t rk) {
+    double v;
+    if (rk & 2) {
+        v = static_cast<double>(static_cast<std::int32_t>(rk) >> 2);
+    } else {
+        std::uint8_t b[8] = {};
+        PutU32(b + 4, rk & 0xFFFFFFFC);
+        v = GetF64(b);
+    }
+    return (rk & 1) ? v / 100.0 : v;
+}
+
+[[noreturn]] void Damaged(const std::u16string& sheet, const char* what, std::size_t offset) {
+    throw XlsError("damaged workbook: sheet '" + Ascii(sheet) + "': " + what + " at offset " +
+                   std::to_string(offset));
+}
+
+}  // namespace
+
+std::uint16_t Substream::Read(std::span<const std::uint8_t> stream, std::size_t pos, const std::string& sheetName) {
+    if (pos >= stream.size())
+        throw XlsError("damaged workbook: sheet '" + sheetName + "' starts at offset " + std::to_string(pos) +
+                       ", beyond the end of the workbook stream (" + std::to_string(stream.size()) + " bytes)");
+    RecordGroup first = ReadRecordGroup(stream, pos);
+    if (first.type != rec::kBof || first.data().size() < 4)
+        throw XlsError("damaged workbook: sheet '" + sheetName + "' at offset " + std::to_string(pos) +
+                       " does not start with a BOF record");
+    std::uint16_t sheetType = GetU16(&first.data()[2]);
+    offset = pos;
+    int depth = 0;
+    std::size_t at = pos;
+    for (;;) {
+        if (at >= stream.size())
+            throw XlsError("truncated workbook stream: sheet '" + sheetName + "' has no EOF record");
+        RecordGroup g = ReadRecordGroup(stream, at);
+        if (g.type == rec::kBof) ++depth;
+        if (g.type == rec::kIndex && depth == 1) indexRecords.push_back(at - pos);
+        at = g.end;
+        if (g.type == rec::kEof && --depth == 0) break;
+    }
+    raw.assign(stream.begin() + pos, stream.begin() + at);
+    return sheetType;
+}
+
+void Substream::WriteMoved(std::vector<std::uint8_t>& out) const {
+    std::size_t start = out.size();
+    out.insert(out.end(), raw.begin(), raw.end());
+    std::int64_t delta = static_cast<std::int64_t>(start) - static_cast<std::int64_t>(offset);
+    if (delta == 0) return;
+    for (std::size_t at : indexRecords) {
+        std::size_t len = GetU16(&raw[at + 2]);
+        std::uint8_t* d = &out[start + at + 4];
+        // reserved, first row, last row + 1, DEFCOLWIDTH position, then DBCELL positions
+        if (len >= 16 && GetU32(d + 12) != 0) PutU32(d + 12, static_cast<std::uint32_t>(GetU32(d + 12) + delta));
+        for (std::size_t k = 16; k + 4 <= len; k += 4)
+            PutU32(d + k, static_cast<std::uint32_t>(GetU32(d + k) + delta));
+    }
+}
+
+void Worksheet::Impl::ParseCells() {
+    std::span<const std::uint8_t> s(original.raw);
+    std::size_t at = 0;
+    int depth = 0;
+    bool cellTableSeen = false;
+    std::int32_t lastFormula = -1;
+    std::size_t lastFormulaCellRow = 0;
+    std::uint16_t lastFormulaCellCol = 0;
+    while (at < s.size()) {
+        RecordGroup g = ReadRecordGroup(s, at);
+        std::size_t here = at;
+        at = g.end;
+        if (g.type == rec::kBof) ++depth;
+        bool nested = depth > 1 || (g.type == rec::kEof && depth > 1);
+        if (g.type == rec::kEof) --depth;
+        if (nested || !IsCellTableRecord(g.type)) {
+            records.emplace_back(s.begin() + here, s.begin() + g.end);
+            recordTypes.push_back(g.type);
+            lastFormula = -1;
+            continue;
+        }
+        if (!cellTableSeen) {
+            cellTableSeen = true;
+            cellTablePos = records.size();
+        }
+        auto d = g.data();
+        auto need = [&](std::size_t n) {
+            if (d.size() < n) Damaged(name, "cell record too short", original.offset + here);
+        };
+        auto cellAt = [&](std::size_t row, std::size_t col) -> SheetCell& {
+            if (col >= static_cast<std::size_t>(kMaxColumns)) Damaged(name, "cell beyond column IV", original.offset + here);
+            return Put(static_cast<int>(row), static_cast<int>(col));
+        };
+        switch (g.type) {
+            case rec::kRow: {
+                need(16);
+                std::uint16_t r = GetU16(&d[0]);
+                if (rows.size() <= r) rows.resize(r + 1u);
+                rows[r].rowRecord.assign(d.begin(), d.begin() + 16);
+                break;
+            }
+            case rec::kBlank: {
+                need(6);
+                SheetCell& c = cellAt(GetU16(&d[0]), GetU16(&d[2]));
+                c = SheetCell{};
+                c.col = GetU16(&d[2]);
+                c.xf = GetU16(&d[4]);
+                break;
+            }
+            case rec::kMulBlank: {
+                need(6);
+                std::uint16_t r = GetU16(&d[0]), first = GetU16(&d[2]);
+                std::size_t n = (d.size() - 6) / 2;
+                for (std::size_t k = 0; k < n; ++k) {
+                    SheetCell& c = cellAt(r, first + k);
+                    c = SheetCell{};
+                    c.col = static_cast<std::uint16_t>(first + k);
+                    c.xf = GetU16(&d[4 + 2 * k]);
+                }
+                break;
+            }
+            case rec::kNumber: case rec::kRk: {
+                need(g.type == rec::kNumber ? 14 : 10);
+                SheetCell& c = cellAt(GetU16(&d[0]), GetU16(&d[2]));
+                c = SheetCell{};
+                c.col = GetU16(&d[2]);
+                c.xf = GetU16(&d[4]);
+                c.kind = CellKind::Number;
+                c.number = g.type == rec::kNumber ? GetF64(&d[6]) : DecodeRk(GetU32(&d[6]));
+                break;
+            }
+            case rec::kMulRk: {
+                need(6);
+                std::uint16_t r = GetU16(&d[0]), first = GetU16(&d[2]);
+                std::size_t n = (d.size() - 6) / 6;
+                for (std::size_t k = 0; k < n; ++k) {
+                    SheetCell& c = cellAt(r, first + k);
+                    c = SheetCell{};
+                    c.col = static_cast<std::uint16_t>(first + k);
+                    c.xf = GetU16(&d[4 + 6 * k]);
+                    c.kind = CellKind::Number;
+                    c.number = DecodeRk(GetU32(&d[6 + 6 * k]));
+                }
+                break;
+            }
+            case rec::kLabel: case rec::kRString: {
+                need(6);
+                std::size_t pos = 6;
+                std::u16string text = ParseUnicodeString(d, pos, false, "LABEL");
+                SheetCell& c = cellAt(GetU16(&d[0]), GetU16(&d[2]));
+                c = SheetCell{};
+                c.col = GetU16(&d[2]);
+                c.xf = GetU16(&d[4]);
+                c.kind = CellKind::Text;
+                c.localText = true;
+                c.text = static_cast<std::uint32_t>(localStrings.size());
+                localStrings.push_back(std::move(text));
+                break;
+            }
+            case rec::kLabelSst: {
+                need(10);
+                std::uint32_t isst = GetU32(&d[6]);
+                if (isst >= book->strings.size())
+                    Damaged(name, "LABELSST refers to a string the shared-string table does not hold",
+                            original.offset + here);
+                SheetCell& c = cellAt(GetU16(&d[0]), GetU16(&d[2]));
+                c = SheetCell{};
+                c.col = GetU16(&d[2]);
+                c.xf = GetU16(&d[4]);
+                c.kind = CellKind::Text;
+                c.text = isst;
+                break;
+            }
+            case rec::kBoolErr: {
+                need(8);
+                SheetCell& c = cellAt(GetU16(&d[0]), GetU16(&d[2]));
+                c = SheetCell{};
+                c.col = GetU16(&d[2]);
+                c.xf = GetU16(&d[4]);
+                if (d[7]) {
+                    c.kind = CellKind::Error;
+                    c.error = d[6];
+                } else {
+                    c.kind = CellKind::Boolean;
+                    c.boolean = d[6] != 0;
+                }
+                break;
+            }
+            case rec::kFormula: {
+                need(22);
+                std::uint16_t r = GetU16(&d[0]), col = GetU16(&d[2]);
+                SheetCell& c = cellAt(r, col);
+                c = SheetCell{};
+                c.col = col;
+                c.xf = GetU16(&d[4]);
+                c.isFormula = true;
+                if (GetU16(&d[12]) == 0xFFFF) {
+                    switch (d[6]) {
+                        case 0: c.kind = CellKind::Text; c.localText = true;
+                                c.text = static_cast<std::uint32_t>(localStrings.size());
+                                localStrings.emplace_back();  // filled by the STRING record
+                                break;
+                        case 1: c.kind = CellKind::Boolean; c.boolean = d[8] != 0; break;
+                        case 2: c.kind = CellKind::Error; c.error = d[8]; break;
+                        case 3: c.kind = CellKind::Text; c.localText = true;
+                                c.text = static_cast<std::uint32_t>(localStrings.size());
+                                localStrings.emplace_back();
+                                break;
+                        default: c.kind = CellKind::Empty; break;
+                    }
+                } else {
+                    c.kind = CellKind::Number;
+                    c.number = GetF64(&d[6]);
+                }
+                c.formula = static_cast<std::int32_t>(formulas.size());
+                formulas.emplace_back(s.begin() + here, s.begin() + g.end);
+                lastFormula = c.formula;
+                lastFormulaCellRow = r;
+                lastFormulaCellCol = col;
+                continue;  // keeps lastFormula for the records that belong to it
+            }
+            case rec::kString: case rec::kShrFmla: case rec::kArray: case rec::kTable: {
+                if (lastFormula < 0) break;  // stray: dropped with the cell table it belonged to
+                auto& blob = formulas[lastFormula];
+                blob.insert(blob.end(), s.begin() + here, s.begin() + g.end);
+                if (g.type == rec::kString) {
+                    std::size_t pos = 0;
+                    std::u16string text = ParseUnicodeString(d, pos, false, "STRING");
+                    const SheetCell* c = Find(static_cast<int>(lastFormulaCellRow), lastFormulaCellCol);
+                    if (c && c->kind == CellKind::Text && c->localText) localStrings[c->text] = std::move(text);
+                }
+                continue;
+            }
+            default:
+                break;  // DBCELL: positions, rebuilt from scratch
+        }
+        lastFormula = -1;
+    }
+    if (!cellTableSeen) {
+        // No cells: the table goes after DIMENSIONS, else before WINDOW2 or the EOF.
+        cellTablePos = records.size() ? records.size() - 1 : 0;
+        for (std::size_t i = 0; i < recordTypes.size(); ++i) {
+            if (recordTypes[i] == rec::kDimensions) { cellTablePos = i + 1; break; }
+            if (recordTypes[i] == rec::kWindow2) { cellTablePos = i; break; }
+        }
+    }
+}
+
+void Worksheet::Impl::InternTexts() {
+    for (auto& row : rows)
+        for (auto& c : row.cells)
+            if (c.kind == CellKind::Text && c.localText && !c.isFormula) {
+                c.text = book->Intern(localStrings[c.text]);
+                c.localText = false;
+            }
+}
+
+std::uint32_t Worksheet::Impl::SstReferences() const {
+    std::uint32_t n = 0;
+    for (const auto& row : rows)
+        for (const auto& c : row.cells) n += c.kind == CellKind::Text && !c.localText;
+    return n;
+}
+
+void Worksheet::Impl::InitNew(bool selected) {
+    auto add = [&](std::uint16_t type, std::vector<std::uint8_t> data) {
+        std::vector<std::uint8_t> bytes;
+        AppendRecord(bytes, type, data);
+        records.push_back(std::move(bytes));
+        recordTypes.push_back(type);
+    };
+    add(rec::kBof, {0x00, 0x06, 0x10, 0x00, 0xBB, 0x0D, 0xCC, 0x07, 0, 0, 0, 0, 0x06, 0x00, 0x00, 0x00});
+    add(rec::kDefaultRowHeight, {0x00, 0x00, 0xFF, 0x00});
+    add(rec::kWsBool, {0xC1, 0x04});
+    add(rec::kDefColWidth, {0x08, 0x00});
+    add(rec::kDimensions, std::vector<std::uint8_t>(14, 0));
+    cellTablePos = records.size();
+    std::uint16_t grbit = selected ? 0x06B6 : 0x00B6;
+    add(rec::kWindow2, {static_cast<std::uint8_t>(grbit), static_cast<std::uint8_t>(grbit >> 8), 0, 0, 0, 0, 0x40,
+                        0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+    add(rec::kEof, {});
+    modified = true;
+}
+
+const SheetCell* Worksheet::Impl::Find(int row, int col) const {
+    if (row < 0 || static_cast<std::size_t>(row) >= rows.size()) return nullptr;
+    const auto& cells = rows[row].cells;
+    auto it = std::lower_bound(cells.begin(), cells.end(), col,
+                               [](const SheetCell& c, int k) { return c.col < k; });
+    return it != cells.end() && it->col == col ? &*it : nullptr;
+}
+
+SheetCell& Worksheet::Impl::Put(int row, int col) {
+    if (rows.size() <= static_cast<std::size_t>(row)) rows.resize(row + 1u);
+    auto& cells = rows[row].cells;
+    if (cells.empty() || cells.back().col < col) {
+        SheetCell c;
+        c.col = static_cast<std::uint16_t>(col);
+        c.xf = book->DefaultXf();
+        cells.push_back(c);
+        return cells.back();
+    }
+    auto it = std::lower_bound(cells.begin(), cells.end(), col,
+                               [](const SheetCell& c, int k) { return c.col < k; });
+    if (it != cells.end() && it->col == col) return *it;
+    SheetCell c;
+    c.col = static_cast<std::uint16_t>(col);
+    c.xf = book->DefaultXf();
+    return *cells.insert(it, c);
+}
+
+void Worksheet::Impl::Erase(int row, int col) {
+    if (row < 0 || static_cast<std::size_t>(row) >= rows.size()) return;
+    auto& cells = rows[row].cells;
+    auto it = std::lower_bound(cells.begin(), cells.end(), col,
+                               [](const SheetCell& c, int k) { return c.col < k; });
+    if (it != cells.end() && it->col == col) cells.erase(it);
+}
+
+// A formula cell that anchors a shared or array formula is about to lose its
+// formula: the cells that point at it keep their last results as plain values.
+void Worksheet::Impl::DetachDependents(const SheetCell& anchor, int anchorRow) {
+    if (!anchor.isFormula || anchor.formula < 0) return;
+    const auto& blob = formulas[anchor.formula];
+    bool owns = false;
+    for (std::size_t at = 0; at + 4 <= blob.size();) {
+        std::uint16_t t = GetU16(&blob[at]);
+        if (t == rec::kShrFmla || t == rec::kArray || t == rec::kTable) owns = true;
+        at += 4 + GetU16(&blob[at + 2]);
+    }
+    if (!owns) return;
+    for (auto& row : rows)
+        for (auto& c : row.cells) {
+            if (!c.isFormula || c.formula < 0 || &c == &anchor) continue;
+            const auto& f = formulas[c.formula];
+            if (f.size() < 4 + 27) continue;
+            const std::uint8_t* rgce = &f[4 + 22];
+            if ((rgce[0] == 0x01 || rgce[0] == 0x02) && GetU16(rgce + 1) == anchorRow && GetU16(rgce + 3) == anchor.col) {
+                c.isFormula = false;
+                c.formula = -1;
+            }
+        }
+}
+
+void Worksheet::Impl::ComputeUsed() const {
+    if (usedRows >= 0) return;
+    int r = 0, cmax = 0;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        for (auto it = rows[i].cells.rbegin(); it != rows[i].cells.rend(); ++it) {
+            if (it->kind != CellKind::Empty || it->isFormula) {
+                r = static_cast<int>(i) + 1;
+                cmax = std::max(cmax, it->col + 1);
+                break;
+            }
+        }
+    }
+    usedRows = r;
+    usedCols = cmax;
+}
+
+std::u16string Worksheet::Impl::TextOf(const SheetCell& c) const {
+    return c.localText ? localStrings[c.text] : book->strings[c.text].text;
+}
+
+void Worksheet::Impl::Write(std::vector<std::uint8_t>& out) const {
+    if (!modified) {
+        original.WriteMoved(out);
+        return;
+    }
+    // Extent of every cell record, blanks included.
+    std::uint32_t rowFirst = 0, rowLast = 0;
+    std::uint16_t colFirst = 0xFFFF, colLast = 0;
+    bool any = false;
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        if (rows[r].cells.empty()) continue;
+        if (!any) rowFirst = static_cast<std::uint32_t>(r);
+        any = true;
+        rowLast = static_cast<std::uint32_t>(r) + 1;
+        colFirst = std::min(colFirst, rows[r].cells.front().col);
+        colLast = std::max<std::uint16_t>(colLast, rows[r].cells.back().col + 1);
+    }
+    std::vector<std::uint8_t> dims;
+    AppendU32(dims, any ? rowFirst : 0);
+    AppendU32(dims, any ? rowLast : 0);
+    AppendU16(dims, any ? colFirst : 0);
+    AppendU16(dims, any ? colLast : 0);
+    AppendU16(dims, 0);
+
+    bool haveDims = std::find(recordTypes.begin(), recordTypes.end(), rec::kDimensions) != recordTypes.end();
+    std::vector<std::uint8_t> data;
+    auto emitCells = [&] {
+        if (!haveDims) AppendRecord(out, rec::kDimensions, dims);
+        for (std::size_t blockStart = 0; blockStart < rows.size(); blockStart += 32) {
+            std::size_t blockEnd = std::min(rows.size(), blockStart + 32);
+            for (std::size_t r = blockStart; r < blockEnd; ++r) {
+                const SheetRow& row = rows[r];
+                if (row.cells.empty() && (row.rowRecord.empty() || cleared)) continue;
+                data.clear();
+                if (row.rowRecord.size() == 16) {
+                    data = row.rowRecord;
+                } else {
+                    data.assign(16, 0);
+                    PutU16(&data[6], 0x00FF);
+                    PutU32(&data[12], 0x00000100);
+                }
+                PutU16(&data[0], static_cast<std::uint16_t>(r));
+                PutU16(&data[2], row.cells.empty() ? 0 : row.cells.front().col);
+                PutU16(&data[4], row.cells.empty() ? 0 : static_cast<std::uint16_t>(row.cells.back().col + 1));
+                AppendRecord(out, rec::kRow, data);
+            }
+            for (std::size_t r = blockStart; r < blockEnd; ++r) {
+                for (const SheetCell& c : rows[r].cells) {
+                    if (c.isFormula && c.formula >= 0) {
+                        out.insert(out.end(), formulas[c.formula].begin(), formulas[c.formula].end());
+                        continue;
+                    }
+                    data.clear();
+                    AppendU16(data, static_cast<std::uint16_t>(r));
+                    AppendU16(data, c.col);
+                    AppendU16(data, c.xf);
+                    switch (c.kind) {
+                        case CellKind::Empty: AppendRecord(out, rec::kBlank, data); break;
+                        case CellKind::Number:
+                            AppendF64(data, c.number);
+                            AppendRecord(out, rec::kNumber, data);
+                            break;
+                        case CellKind::Text:
+                            AppendU32(data, c.text);  // InternTexts ran before
+                            AppendRecord(out, rec::kLabelSst, data);
+                            break;
+                        case CellKind::Boolean: case CellKind::Error:
+                            AppendU8(data, c.kind == CellKind::Error ? c.error : (c.boolean ? 1 : 0));
+                            AppendU8(data, c.kind == CellKind::Error ? 1 : 0);
+                            AppendRecord(out, rec::kBoolErr, data);
+                            break;
+                    }
+                }
+            }
+        }
+    };
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        if (i == cellTablePos) emitCells();
+        std::uint16_t t = recordTypes[i];
+        if (t == rec::kIndex) continue;  // positions of the old cell table
+        if (t == rec::kMergeCells && cleared) continue;
+        if (t == rec::kDimensions) {
+            AppendRecord(out, rec::kDimensions, dims);
+            continue;
+        }
+        out.insert(out.end(), records[i].begin(), records[i].end());
+    }
+    if (cellTablePos >= records.size()) emitCells();
+}
+
+}  // namespace xls

@@ -1,0 +1,86 @@
+#pragma once
+
+// The inside of a Worksheet: its cells, read from and written to a BIFF8 worksheet
+// substream, and the substream's other records, kept as read.
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "spreadsheet/xls/BookState.h"
+#include "spreadsheet/xls/Workbook.h"
+
+namespace xls {
+
+// A substream as found in the file, written back unchanged apart from the
+// absolute positions in its INDEX records.
+struct Substream {
+    std::vector<std::uint8_t> raw;
+    std::size_t offset = 0;                  // where it started in the stream read
+    std::vector<std::size_t> indexRecords;   // positions of INDEX records within raw
+
+    // Reads the substream starting with a BOF at `pos`, up to its matching EOF.
+    // Returns its first record's BOF sheet type.
+    std::uint16_t Read(std::span<const std::uint8_t> stream, std::size_t pos, const std::string& sheetName);
+    // Appends raw to out (which now ends where the substream starts), fixing the
+    // INDEX positions for the new place.
+    void WriteMoved(std::vector<std::uint8_t>& out) const;
+};
+
+struct SheetCell {
+    std::uint16_t col = 0;
+    std::uint16_t xf = 0;
+    CellKind kind = CellKind::Empty;
+    bool isFormula = false;
+    bool localText = false;  // text held by the sheet (LABEL or formula result), not the SST
+    bool boolean = false;
+    std::uint8_t error = 0;
+    std::uint32_t text = 0;  // SST index, or index into localStrings
+    std::int32_t formula = -1;  // index into formulas
+    double number = 0;
+};
+
+struct SheetRow {
+    std::vector<std::uint8_t> rowRecord;  // ROW record data, when the file had one
+    std::vector<SheetCell> cells;         // sorted by column
+};
+
+struct Worksheet::Impl {
+    BookState* book = nullptr;
+    std::u16string name;
+    bool modified = false;
+    bool cleared = false;
+    Substream original;  // empty for a sheet added in memory
+
+    // Every record group of the substream that is not part of the cell table,
+    // in order; the cell table goes before records[cellTablePos].
+    std::vector<std::vector<std::uint8_t>> records;
+    std::vector<std::uint16_t> recordTypes;
+    std::size_t cellTablePos = 0;
+
+    std::vector<SheetRow> rows;
+    std::vector<std::vector<std::uint8_t>> formulas;  // FORMULA record with its STRING/SHRFMLA/ARRAY/TABLE
+    std::vector<std::u16string> localStrings;
+
+    mutable int usedRows = -1, usedCols = -1;  // cache; -1 = to be computed
+
+    // Parses the cells of the worksheet substream in `original`.
+    void ParseCells();
+    // A new empty worksheet's records.
+    void InitNew(bool selected);
+    // Moves LABEL texts into the shared-string table; runs before the table is written.
+    void InternTexts();
+    std::uint32_t SstReferences() const;
+    // Writes the sheet: unchanged substream when untouched, else rebuilt.
+    void Write(std::vector<std::uint8_t>& out) const;
+
+    const SheetCell* Find(int row, int col) const;
+    SheetCell& Put(int row, int col);  // finds or inserts (Empty, default format)
+    void Erase(int row, int col);
+    void DetachDependents(const SheetCell& anchor, int row);
+    void ComputeUsed() const;
+    std::u16string TextOf(const SheetCell& c) const;
+};
+
+}  // namespace xls

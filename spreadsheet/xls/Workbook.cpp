@@ -1,0 +1,579 @@
+#include "spreadsheet/xls/Workbook.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "spreadsheet/xls/BiffBytes.h"
+#include "spreadsheet/xls/BiffRecord.h"
+#include "spreadsheet/xls/BookState.h"
+#include "spreadsheet/xls/CaseFold.h"
+#include "spreadsheet/xls/CompoundFile.h"
+#include "spreadsheet/xls/SheetModel.h"
+
+namespace xls {
+namespace {
+
+constexpr std::uint16_t kTabId = 0x013D;
+constexpr std::array<std::uint8_t, 16> kExcelClsid = {0x20, 0x08, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00,
+                                                      0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
+
+std::string Ascii(std::u16string_view s) {
+    std::string out;
+    for (char16_t c : s) out += (c >= 0x20 && c < 0x7F) ? static_cast<char>(c) : '?';
+    return out;
+}
+
+std::string Hex4(unsigned v) {
+    char b[8];
+    std::snprintf(b, sizeof b, "%04X", v & 0xFFFF);
+    return b;
+}
+
+struct GlobalRecord {
+    std::uint16_t type = 0;
+    std::vector<std::uint8_t> bytes;  // empty for the records rebuilt on save
+};
+
+struct SheetEntry {
+    std::vector<std::uint8_t> boundSheet;  // the BOUNDSHEET record, position patched on save
+    std::u16string name;
+    std::unique_ptr<Worksheet> ws;  // worksheets
+    Substream other;                // chart and macro sheets, kept as read
+};
+
+void CheckBof(const RecordGroup& bof) {
+    if (bof.type == rec::kBof2 || bof.type == rec::kBof3 || bof.type == rec::kBof4)
+        throw XlsError("Excel 2.x-4.0 workbook not supported");
+    if (bof.type != rec::kBof || bof.data().size() < 4)
+        throw XlsError("not an Excel workbook: the workbook stream does not start with a BOF record");
+    std::uint16_t vers = GetU16(&bof.data()[0]);
+    std::uint16_t dt = GetU16(&bof.data()[2]);
+    if (vers == 0x0500) throw XlsError("Excel 5 workbook not supported (BIFF5; save it as Excel 97-2003)");
+    if (vers != 0x0600) throw XlsError("unsupported BIFF version 0x" + Hex4(vers) + " (only BIFF8 is read)");
+    if (dt != 0x0005) throw XlsError("not an Excel workbook: the stream starts with a substream of type 0x" + Hex4(dt));
+}
+
+// Globals of a new workbook: what Excel needs to open it, with the standard
+// fonts and formats (15 style formats and the default cell format XF 15).
+std::vector<std::uint8_t> NewGlobalsStream() {
+    std::vector<std::uint8_t> s;
+    auto add = [&](std::uint16_t type, std::vector<std::uint8_t> d) { AppendRecord(s, type, d); };
+    add(rec::kBof, {0x00, 0x06, 0x05, 0x00, 0xBB, 0x0D, 0xCC, 0x07, 0, 0, 0, 0, 0x06, 0x00, 0x00, 0x00});
+    add(0x00E1, {0xB0, 0x04});  // INTERFACEHDR: code page 1200
+    add(0x00C1, {0x00, 0x00});  // MMS
+    add(0x00E2, {});            // INTERFACEEND
+    add(rec::kCodePage, {0xB0, 0x04});
+    add(0x009C, {0x0E, 0x00});  // FNGROUPCOUNT
+    add(0x0019, {0, 0});        // WINDOWPROTECT
+    add(0x0012, {0, 0});        // PROTECT
+    add(0x0013, {0, 0});        // PASSWORD
+    add(0x0040, {0, 0});        // BACKUP
+    add(0x008D, {0, 0});        // HIDEOBJ
+    add(rec::kWindow1, {0xE0, 0x01, 0x69, 0x00, 0x13, 0x38, 0x1F, 0x1D, 0x38, 0x00, 0, 0, 0, 0, 0x01, 0x00,
+                        0x58, 0x02});
+    add(rec::kDateMode, {0, 0});
+    add(0x000E, {0x01, 0x00});  // PRECISION
+    add(0x00DA, {0, 0});        // BOOKBOOL
+    for (int i = 0; i < 4; ++i) {
+        std::vector<std::uint8_t> font = {0xC8, 0x00, 0x00, 0x00, 0xFF, 0x7F, 0x90, 0x01, 0, 0, 0, 0, 0, 0};
+        AppendUnicodeString(font, u"Arial", true);
+        add(rec::kFont, font);
+    }
+    for (int i = 0; i < 16; ++i) {
+        std::vector<std::uint8_t> xf(20, 0);
+        if (i < 15) {
+            PutU16(&xf[4], 0xFFF5);  // style format, locked
+        } else {
+            PutU16(&xf[4], 0x0001);  // cell format based on the Normal style
+        }
+        xf[6] = 0x20;  // bottom aligned
+        PutU16(&xf[18], 0x20C0);
+        if (i >= 1 && i <= 14) xf[9] = 0xF4;
+        add(rec::kXf, xf);
+    }
+    add(rec::kStyle, {0x00, 0x80, 0x00, 0xFF});  // Normal
+    add(0x008C, {0x01, 0x00, 0x56, 0x00});       // COUNTRY
+    add(rec::kEof, {});
+    return s;
+}
+
+}  // namespace
+
+std::u16string ErrorText(std::uint8_t code) {
+    switch (code) {
+        case 0x00: return u"#NULL!";
+        case 0x07: return u"#DIV/0!";
+        case 0x0F: return u"#VALUE!";
+        case 0x17: return u"#REF!";
+        case 0x1D: return u"#NAME?";
+        case 0x24: return u"#NUM!";
+        case 0x2A: return u"#N/A";
+        default: return u"#ERR";
+    }
+}
+
+// ---- Worksheet ------------------------------------------------------------
+
+Worksheet::Worksheet(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+Worksheet::~Worksheet() = default;
+
+const std::u16string& Worksheet::Name() const { return impl_->name; }
+
+int Worksheet::RowCount() const {
+    impl_->ComputeUsed();
+    return impl_->usedRows;
+}
+
+int Worksheet::ColumnCount() const {
+    impl_->ComputeUsed();
+    return impl_->usedCols;
+}
+
+namespace {
+void CheckCell(const Worksheet::Impl& ws, int row, int col) {
+    if (row < 0 || row >= kMaxRows || col < 0 || col >= kMaxColumns)
+        throw XlsError("cell at row " + std::to_string(row + 1) + ", column " + std::to_string(col + 1) +
+                       " of sheet '" + Ascii(ws.name) + "' is outside the worksheet's 65536 rows x 256 columns");
+}
+}  // namespace
+
+CellValue Worksheet::Cell(int row, int column) const {
+    CheckCell(*impl_, row, column);
+    CellValue v;
+    const SheetCell* c = impl_->Find(row, column);
+    if (!c) return v;
+    v.kind = c->kind;
+    v.isFormula = c->isFormula;
+    switch (c->kind) {
+        case CellKind::Number:
+            v.number = c->number;
+            v.isDate = impl_->book->XfDateKind(c->xf) != DateKind::None;
+            break;
+        case CellKind::Text: v.text = impl_->TextOf(*c); break;
+        case CellKind::Boolean: v.boolean = c->boolean; break;
+        case CellKind::Error: v.errorCode = c->error; break;
+        case CellKind::Empty: break;
+    }
+    return v;
+}
+
+std::u16string Worksheet::CellText(int row, int column) const {
+    CheckCell(*impl_, row, column);
+    const SheetCell* c = impl_->Find(row, column);
+    if (!c) return {};
+    switch (c->kind) {
+        case CellKind::Number: {
+            DateKind k = impl_->book->XfDateKind(c->xf);
+            return k == DateKind::None ? NumberText(c->number) : DateText(c->number, impl_->book->date1904, k);
+        }
+        case CellKind::Text: return impl_->TextOf(*c);
+        case CellKind::Boolean: return c->boolean ? u"TRUE" : u"FALSE";
+        case CellKind::Error: return ErrorText(c->error);
+        case CellKind::Empty: break;
+    }
+    return {};
+}
+
+std::vector<std::u16string> Worksheet::RowTexts(int row) const {
+    int n = ColumnCount();
+    std::vector<std::u16string> out(n);
+    if (row < 0 || row >= kMaxRows) CheckCell(*impl_, row, 0);
+    if (static_cast<std::size_t>(row) >= impl_->rows.size()) return out;
+    for (const SheetCell& c : impl_->rows[row].cells)
+        if (c.col < n) out[c.col] = CellText(row, c.col);
+    return out;
+}
+
+namespace {
+// Prepares the cell at (row, col) to take a new value.
+SheetCell& Overwrite(Worksheet::Impl& ws, int row, int col) {
+    CheckCell(ws, row, col);
+    if (const SheetCell* old = ws.Find(row, col); old && old->isFormula) ws.DetachDependents(*old, row);
+    SheetCell& c = ws.Put(row, col);
+    c.isFormula = false;
+    c.formula = -1;
+    c.localText = false;
+    ws.modified = true;
+    if (ws.usedRows >= 0) {
+        ws.usedRows = std::max(ws.usedRows, row + 1);
+        ws.usedCols = std::max(ws.usedCols, col + 1);
+    }
+    return c;
+}
+}  // namespace
+
+void Worksheet::SetText(int row, int column, std::u16string_view text) {
+    CheckCell(*impl_, row, column);
+    if (text.size() > kMaxCellTextLength)
+        throw XlsError("text of " + std::to_string(text.size()) + " characters for sheet '" + Ascii(impl_->name) +
+                       "': a cell holds at most 32767");
+    std::uint32_t index = impl_->book->Intern(text);
+    SheetCell& c = Overwrite(*impl_, row, column);
+    c.kind = CellKind::Text;
+    c.text = index;
+}
+
+void Worksheet::SetNumber(int row, int column, double value) {
+    SheetCell& c = Overwrite(*impl_, row, column);
+    c.kind = CellKind::Number;
+    c.number = value;
+}
+
+void Worksheet::ClearCell(int row, int column) {
+    CheckCell(*impl_, row, column);
+    const SheetCell* old = impl_->Find(row, column);
+    if (!old) return;
+    if (old->isFormula) impl_->DetachDependents(*old, row);
+    impl_->Erase(row, column);
+    impl_->modified = true;
+    impl_->usedRows = impl_->usedCols = -1;
+}
+
+void Worksheet::Clear() {
+    impl_->rows.clear();
+    impl_->formulas.clear();
+    impl_->localStrings.clear();
+    impl_->cleared = true;
+    impl_->modified = true;
+    impl_->usedRows = impl_->usedCols = 0;
+}
+
+void Worksheet::AppendRow(const std::vector<std::u16string>& texts) {
+    int row = RowCount();
+    if (row >= kMaxRows)
+        throw XlsError("sheet '" + Ascii(impl_->name) + "' is full: a worksheet holds at most 65536 rows");
+    if (texts.size() > static_cast<std::size_t>(kMaxColumns))
+        throw XlsError("a row of " + std::to_string(texts.size()) +
+                       " values does not fit: a worksheet holds at most 256 columns");
+    for (const auto& t : texts)
+        if (t.size() > kMaxCellTextLength)
+            throw XlsError("text of " + std::to_string(t.size()) + " characters for sheet '" + Ascii(impl_->name) +
+                           "': a cell holds at most 32767");
+    for (std::size_t i = 0; i < texts.size(); ++i) SetText(row, static_cast<int>(i), texts[i]);
+}
+
+bool Worksheet::IsModified() const { return impl_->modified; }
+
+// ---- Workbook -------------------------------------------------------------
+
+struct Workbook::Impl {
+    CompoundFile cf;
+    std::u16string streamName = u"Workbook";
+    BookState book;
+    std::vector<GlobalRecord> globals;
+    std::vector<SheetEntry> sheets;
+    bool hadSst = false;
+
+    void ParseStream(std::span<const std::uint8_t> stream);
+    std::vector<std::uint8_t> BuildStream();
+    bool NameTaken(std::u16string_view name) const {
+        for (const auto& s : sheets)
+            if (EqualsIgnoringCase(s.name, name)) return true;
+        return false;
+    }
+};
+
+void Workbook::Impl::ParseStream(std::span<const std::uint8_t> stream) {
+    if (stream.size() < 4) throw XlsError("truncated workbook stream: it holds " + std::to_string(stream.size()) + " bytes");
+    CheckBof(ReadRecordGroup(stream, 0));
+    std::size_t at = 0;
+    bool eof = false;
+    std::vector<std::uint32_t> positions;
+    while (at < stream.size() && !eof) {
+        RecordGroup g = ReadRecordGroup(stream, at);
+        auto d = g.data();
+        GlobalRecord gr{g.type, std::vector<std::uint8_t>(stream.begin() + g.offset, stream.begin() + g.end)};
+        switch (g.type) {
+            case rec::kFilePass: throw XlsError("encrypted (password-protected) workbook not supported");
+            case rec::kBof:
+                if (at != 0) throw XlsError("damaged workbook: BOF record inside the workbook globals at offset " + std::to_string(at));
+                break;
+            case rec::kBoundSheet: {
+                if (d.size() < 8) throw XlsError("damaged workbook: BOUNDSHEET record too short at offset " + std::to_string(at));
+                SheetEntry e;
+                std::size_t pos = 6;
+                e.name = ParseUnicodeString(d, pos, true, "BOUNDSHEET");
+                e.boundSheet.assign(stream.begin() + g.offset, stream.begin() + g.offset + 4 + d.size());
+                positions.push_back(GetU32(&d[0]));
+                sheets.push_back(std::move(e));
+                gr.bytes.clear();
+                break;
+            }
+            case rec::kSst:
+                book.strings = ParseSst(g);
+                hadSst = true;
+                gr.bytes.clear();
+                break;
+            case rec::kExtSst: gr.bytes.clear(); break;
+            case rec::kXf:
+                if (d.size() >= 6) {
+                    book.xfFormat.push_back(GetU16(&d[2]));
+                    book.xfIsStyle.push_back((GetU16(&d[4]) & 0x0004) != 0);
+                }
+                break;
+            case rec::kFormat:
+                if (d.size() >= 5) {
+                    std::size_t pos = 2;
+                    std::u16string code = ParseUnicodeString(d, pos, false, "FORMAT");
+                    book.customFormats[GetU16(&d[0])] = ClassifyFormatText(code);
+                }
+                break;
+            case rec::kDateMode:
+                if (d.size() >= 2) book.date1904 = GetU16(&d[0]) != 0;
+                break;
+            case rec::kEof: eof = true; break;
+            default: break;
+        }
+        globals.push_back(std::move(gr));
+        at = g.end;
+    }
+    if (!eof) throw XlsError("truncated workbook stream: the workbook globals end without an EOF record");
+
+    for (std::size_t i = 0; i < sheets.size(); ++i) {
+        SheetEntry& e = sheets[i];
+        std::uint8_t dt = e.boundSheet[4 + 5];
+        Substream sub;
+        std::uint16_t bofType = sub.Read(stream, positions[i], Ascii(e.name));
+        if (dt == 0 && bofType == 0x0010) {
+            auto impl = std::make_unique<Worksheet::Impl>();
+            impl->book = &book;
+            impl->name = e.name;
+            impl->original = std::move(sub);
+            impl->ParseCells();
+            e.ws = std::make_unique<Worksheet>(std::move(impl));
+        } else {
+            e.other = std::move(sub);
+        }
+    }
+}
+
+std::vector<std::uint8_t> Workbook::Impl::BuildStream() {
+    std::uint32_t refs = 0;
+    for (auto& s : sheets)
+        if (s.ws) {
+            if (s.ws->IsModified()) s.ws->impl().InternTexts();
+            refs += s.ws->impl().SstReferences();
+        }
+    bool needSst = hadSst || !book.strings.empty();
+    SerializedSst sst;
+    if (needSst) sst = SerializeSst(book.strings, refs);
+
+    std::vector<std::uint8_t> out;
+    std::size_t estimate = sst.bytes.size() + 4096;
+    for (auto& s : sheets) estimate += s.ws ? s.ws->impl().original.raw.size() : s.other.raw.size();
+    out.reserve(estimate + estimate / 2);
+
+    std::vector<std::size_t> boundPos;
+    bool boundDone = false, sstDone = false;
+    auto emitBound = [&] {
+        for (auto& s : sheets) {
+            boundPos.push_back(out.size());
+            out.insert(out.end(), s.boundSheet.begin(), s.boundSheet.end());
+        }
+        boundDone = true;
+    };
+    auto emitSst = [&] {
+        if (needSst) {
+            std::size_t at = out.size();
+            out.insert(out.end(), sst.bytes.begin(), sst.bytes.end());
+            auto ext = SerializeExtSst(sst, static_cast<std::uint32_t>(at));
+            out.insert(out.end(), ext.begin(), ext.end());
+        }
+        sstDone = true;
+    };
+    for (const GlobalRecord& g : globals) {
+        switch (g.type) {
+            case rec::kBoundSheet:
+                if (!boundDone) emitBound();
+                continue;
+            case rec::kSst:
+                if (!sstDone) emitSst();
+                continue;
+            case rec::kExtSst: continue;
+            case rec::kEof:
+                if (!boundDone) emitBound();
+                if (!sstDone) emitSst();
+                break;
+            default: break;
+        }
+        std::size_t at = out.size();
+        out.insert(out.end(), g.bytes.begin(), g.bytes.end());
+        std::size_t len = g.bytes.size() >= 4 ? GetU16(&g.bytes[2]) : 0;
+        bool single = g.bytes.size() == 4 + len;
+        if (g.type == rec::kSupBook && single && len == 4 && GetU16(&g.bytes[6]) == 0x0401) {
+            // The workbook's own reference carries the sheet count.
+            PutU16(&out[at + 4], static_cast<std::uint16_t>(sheets.size()));
+        } else if (g.type == kTabId && single && len / 2 < sheets.size()) {
+            std::uint16_t next = 0;
+            for (std::size_t k = 0; k + 1 < len; k += 2) next = std::max(next, GetU16(&g.bytes[4 + k]));
+            out.resize(at + 4 + (len & ~std::size_t{1}));
+            for (std::size_t k = len / 2; k < sheets.size(); ++k) AppendU16(out, ++next);
+            PutU16(&out[at + 2], static_cast<std::uint16_t>(out.size() - at - 4));
+        }
+    }
+    for (std::size_t i = 0; i < sheets.size(); ++i) {
+        PutU32(&out[boundPos[i] + 4], static_cast<std::uint32_t>(out.size()));
+        if (sheets[i].ws)
+            sheets[i].ws->impl().Write(out);
+        else
+            sheets[i].other.WriteMoved(out);
+    }
+    return out;
+}
+
+Workbook::Workbook(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+Workbook::Workbook(Workbook&&) noexcept = default;
+Workbook& Workbook::operator=(Workbook&&) noexcept = default;
+Workbook::~Workbook() = default;
+
+Workbook Workbook::LoadFromMemory(std::span<const std::uint8_t> bytes) {
+    auto impl = std::make_unique<Impl>();
+    impl->cf = CompoundFile::Parse(bytes);
+    const std::vector<std::uint8_t>* stream = impl->cf.FindStream(u"Workbook");
+    if (!stream) {
+        if (impl->cf.FindStream(u"Book"))
+            throw XlsError("Excel 5 workbook not supported (it has a 'Book' stream, not a BIFF8 'Workbook' stream)");
+        throw XlsError("not an Excel workbook: the compound file has no 'Workbook' stream");
+    }
+    for (const auto& e : impl->cf.entries())
+        if (e.type == CompoundFile::kStream && EqualsIgnoringCase(e.name, u"Workbook")) impl->streamName = e.name;
+    impl->ParseStream(*stream);
+    return Workbook(std::move(impl));
+}
+
+Workbook Workbook::Load(const std::string& path) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) throw XlsError("cannot open workbook '" + path + "': " + std::strerror(errno));
+    std::vector<std::uint8_t> bytes;
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) bytes.reserve(static_cast<std::size_t>(st.st_size));
+    std::uint8_t buf[65536];
+    for (;;) {
+        ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            int err = errno;
+            ::close(fd);
+            throw XlsError("cannot read workbook '" + path + "': " + std::strerror(err));
+        }
+        if (n == 0) break;
+        bytes.insert(bytes.end(), buf, buf + n);
+    }
+    ::close(fd);
+    return LoadFromMemory(bytes);
+}
+
+Workbook Workbook::CreateEmpty() {
+    auto impl = std::make_unique<Impl>();
+    impl->cf = CompoundFile::CreateEmpty(kExcelClsid);
+    std::vector<std::uint8_t> stream = NewGlobalsStream();
+    impl->ParseStream(stream);
+    return Workbook(std::move(impl));
+}
+
+std::vector<std::uint8_t> Workbook::SaveToMemory() const {
+    bool anyWorksheet = false;
+    for (const auto& s : impl_->sheets) anyWorksheet = anyWorksheet || s.ws;
+    if (!anyWorksheet) throw XlsError("a workbook needs at least one worksheet to be saved");
+    impl_->cf.SetStream(impl_->streamName, impl_->BuildStream());
+    return impl_->cf.Serialize();
+}
+
+void Workbook::Save(const std::string& path) const {
+    std::vector<std::uint8_t> bytes = SaveToMemory();
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) throw XlsError("cannot create workbook '" + path + "': " + std::strerror(errno));
+    auto fail = [&](const char* what) {
+        int err = errno;
+        ::close(fd);
+        throw XlsError(std::string(what) + " workbook '" + path + "': " + std::strerror(err));
+    };
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            fail("cannot write");
+        }
+        if (n == 0) {
+            errno = ENOSPC;
+            fail("cannot write");
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    // Delayed allocation reports a full disk only here.
+    if (::fsync(fd) != 0 && errno != EINVAL && errno != EROFS) fail("cannot write");
+    if (::close(fd) != 0) throw XlsError("cannot write workbook '" + path + "': " + std::strerror(errno));
+}
+
+std::size_t Workbook::SheetCount() const {
+    std::size_t n = 0;
+    for (const auto& s : impl_->sheets) n += s.ws != nullptr;
+    return n;
+}
+
+std::vector<std::u16string> Workbook::SheetNames() const {
+    std::vector<std::u16string> names;
+    for (const auto& s : impl_->sheets)
+        if (s.ws) names.push_back(s.name);
+    return names;
+}
+
+Worksheet& Workbook::Sheet(std::size_t index) {
+    return const_cast<Worksheet&>(static_cast<const Workbook*>(this)->Sheet(index));
+}
+
+const Worksheet& Workbook::Sheet(std::size_t index) const {
+    std::size_t n = 0;
+    for (const auto& s : impl_->sheets)
+        if (s.ws && n++ == index) return *s.ws;
+    throw XlsError("no worksheet number " + std::to_string(index + 1) + " in the workbook");
+}
+
+Worksheet* Workbook::FindSheet(std::u16string_view name) {
+    return const_cast<Worksheet*>(static_cast<const Workbook*>(this)->FindSheet(name));
+}
+
+const Worksheet* Workbook::FindSheet(std::u16string_view name) const {
+    for (const auto& s : impl_->sheets)
+        if (s.ws && EqualsIgnoringCase(s.name, name)) return s.ws.get();
+    return nullptr;
+}
+
+void Workbook::CheckSheetName(std::u16string_view name) {
+    if (name.empty()) throw XlsError("sheet name is empty");
+    if (name.size() > kMaxSheetNameLength)
+        throw XlsError("sheet name '" + Ascii(name) + "' is longer than 31 characters");
+    for (char16_t c : name)
+        if (c == u':' || c == u'\\' || c == u'/' || c == u'?' || c == u'*' || c == u'[' || c == u']' || c < 0x20)
+            throw XlsError("sheet name '" + Ascii(name) + "' holds a character not allowed in sheet names (: \\ / ? * [ ])");
+    if (name.front() == u'\'' || name.back() == u'\'')
+        throw XlsError("sheet name '" + Ascii(name) + "' starts or ends with an apostrophe");
+}
+
+Worksheet& Workbook::AddSheet(std::u16string_view name) {
+    CheckSheetName(name);
+    if (impl_->NameTaken(name)) throw XlsError("the workbook already has a sheet named '" + Ascii(name) + "'");
+    bool first = impl_->sheets.empty();
+    SheetEntry e;
+    e.name = std::u16string(name);
+    std::vector<std::uint8_t> data = {0, 0, 0, 0, 0, 0};  // position (set on save), visible worksheet
+    AppendUnicodeString(data, name, true);
+    AppendRecord(e.boundSheet, rec::kBoundSheet, data);
+    auto impl = std::make_unique<Worksheet::Impl>();
+    impl->book = &impl_->book;
+    impl->name = e.name;
+    impl->InitNew(first);
+    e.ws = std::make_unique<Worksheet>(std::move(impl));
+    impl_->sheets.push_back(std::move(e));
+    return *impl_->sheets.back().ws;
+}
+
+}  // namespace xls
