@@ -264,7 +264,7 @@ TEST(HttpClientLoopback, PostsAndReadsOverTcpKeepingTheConnection) {
   EXPECT_EQ(Body(client), "ok");
   ASSERT_TRUE(client.Navigate(server.Url("/second"), &o));
   EXPECT_EQ(Body(client), "abcdefghijklmnopqrstuvwxyz");
-  EXPECT_EQ(server.ConnectionCount(), 1);
+  EXPECT_EQ(server.ConnectionCount(), 1);   // both requests arrived, so every connection was accepted
   const auto requests = server.Requests();
   ASSERT_EQ(requests.size(), 2u);
   const std::string host = "Host: 127.0.0.1:" + std::to_string(server.Port()) + "\r\n";

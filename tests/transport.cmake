@@ -8,3 +8,9 @@ monitor_add_test(test_http_url
 monitor_add_test(test_http_client
   SOURCES tests/test_http_client.cpp
   LIBS mes_transport test_support)
+monitor_add_test(test_event_socket
+  SOURCES tests/test_event_socket.cpp
+  LIBS mes_transport test_support)
+monitor_add_test(test_http_soap_transport
+  SOURCES tests/test_http_soap_transport.cpp
+  LIBS mes_transport test_support)

@@ -130,6 +130,11 @@ bool CLoopbackServer::WaitForRequests(std::size_t n, int timeoutMs) const {
   return m_cv.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return m_requests.size() >= n; });
 }
 
+bool CLoopbackServer::WaitForConnections(int n, int timeoutMs) const {
+  std::unique_lock lock(m_mutex);
+  return m_cv.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return m_nConnections.load() >= n; });
+}
+
 void CLoopbackServer::Stop() {
   if (m_bStopping.exchange(true)) return;
   if (m_acceptThread.joinable()) m_acceptThread.join();
@@ -153,10 +158,13 @@ void CLoopbackServer::AcceptLoop() {
     if (ready <= 0) continue;
     const int fd = ::accept4(m_listenFd, nullptr, nullptr, SOCK_CLOEXEC);
     if (fd < 0) continue;
-    ++m_nConnections;
-    std::lock_guard lock(m_mutex);
-    m_connFds.push_back(fd);
-    m_connThreads.emplace_back([this, fd] { ServeConnection(fd); });
+    {
+      std::lock_guard lock(m_mutex);
+      ++m_nConnections;
+      m_connFds.push_back(fd);
+      m_connThreads.emplace_back([this, fd] { ServeConnection(fd); });
+    }
+    m_cv.notify_all();
   }
 }
 

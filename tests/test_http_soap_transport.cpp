@@ -1,0 +1,232 @@
+// The SOAP transport against the loopback server: what it posts, and how each
+// HTTP outcome becomes a status and an error kind.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <stdexcept>
+#include <string>
+
+#include "mes/SoapHttpTransport.h"
+#include "tests/support/LoopbackServer.h"
+
+using testsupport::CLoopbackServer;
+using testsupport::LoopbackReply;
+
+namespace {
+
+const char kAction[] = "SOAPAction: \"RO_dErodo/IO_UpData_Common\"\r\n";
+const char kFault[] =
+    "<soap:Envelope xmlns:soap=\"http://schemas.xmlsoap.org/soap/envelope/\"><soap:Body><soap:Fault>"
+    "<faultcode>soap:Server</faultcode><faultstring>boom</faultstring></soap:Fault></soap:Body></soap:Envelope>";
+
+std::string Reply(const std::string& statusLine, const std::string& body) {
+  return "HTTP/1.1 " + statusLine + "\r\nContent-Type: text/xml; charset=utf-8\r\nContent-Length: " +
+         std::to_string(body.size()) + "\r\n\r\n" + body;
+}
+
+std::string ReadStream(ISoapReadStream& stream) {
+  std::string all;
+  char buf[7];
+  for (std::size_t n; (n = stream.Read(buf, sizeof buf)) > 0;) all.append(buf, n);
+  return all;
+}
+
+struct Outcome {
+  SoapStatus status;
+  SoapClientError kind;
+};
+
+// One send of a fixed envelope to a server that gives the reply.
+Outcome SendOnce(CLoopbackServer& server, CSoapHttpTransport& transport) {
+  transport.CleanupClient();
+  transport.GetWriteStream().Write("<soap:Envelope/>");
+  const SoapStatus status = transport.SendRequest(kAction);
+  (void)server;
+  return {status, transport.GetClientError()};
+}
+
+Outcome SendWithReply(const std::string& reply) {
+  CLoopbackServer server;
+  server.AddReply(reply);
+  CSoapHttpTransport transport(server.Url("/querysn/cs_querysn.asmx"));
+  return SendOnce(server, transport);
+}
+
+}  // namespace
+
+TEST(SoapHttpTransport, PostsTheEnvelopeAndOffersThe200Body) {
+  CLoopbackServer server;
+  server.AddReply(Reply("200 OK", "<reply/>"));
+  CSoapHttpTransport transport(server.Url("/querysn/cs_querysn.asmx"));
+  transport.CleanupClient();
+  ASSERT_TRUE(transport.GetWriteStream().Write("<soap:Envelope>"));
+  ASSERT_TRUE(transport.GetWriteStream().Write(std::string_view("</soap:Envelope>")));
+  EXPECT_EQ(transport.SendRequest(kAction), kSoapOk);
+  EXPECT_EQ(transport.GetClientError(), SoapClientError::Success);
+  EXPECT_EQ(transport.GetStatusCode(), 200);
+  EXPECT_EQ(ReadStream(transport.GetReadStream()), "<reply/>");
+  EXPECT_EQ(transport.GetReadStream().Read(nullptr, 5), 0u);
+
+  ASSERT_EQ(server.RequestCount(), 1u);
+  const std::string port = std::to_string(server.Port());
+  EXPECT_EQ(server.Requests()[0],
+            "POST /querysn/cs_querysn.asmx HTTP/1.1\r\n"
+            "Content-Length: 31\r\n"
+            "Content-Type: text/xml; charset=utf-8\r\n"
+            "SOAPAction: \"RO_dErodo/IO_UpData_Common\"\r\n"
+            "Accept: text/xml\r\n"
+            "Host: 127.0.0.1:" + port + "\r\n"
+            "User-Agent: Monitor-SoapClient/1.0\r\n"
+            "\r\n"
+            "<soap:Envelope></soap:Envelope>");
+}
+
+TEST(SoapHttpTransport, StatusesBecomeKinds) {
+  struct Case {
+    std::string reply;
+    SoapStatus status;
+    SoapClientError kind;
+  } cases[] = {
+      {Reply("202 Accepted", ""), kSoapOk, SoapClientError::Success},
+      {Reply("200 OK", ""), kSoapFail, SoapClientError::ReadError},
+      {Reply("201 Created", "<x/>"), kSoapFail, SoapClientError::ServerError},
+      {Reply("204 No Content", ""), kSoapFail, SoapClientError::ServerError},
+      {Reply("302 Found", ""), kSoapFail, SoapClientError::ServerError},   // no Location to follow
+      {Reply("404 Not Found", "<x/>"), kSoapFail, SoapClientError::SendError},
+      {Reply("401 Unauthorized", ""), kSoapFail, SoapClientError::SendError},
+      {"HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Basic realm=x\r\nContent-Length: 0\r\n\r\n", kSoapFail,
+       SoapClientError::SendError},
+      {Reply("500 Internal Server Error", ""), kSoapFail, SoapClientError::SoapFault},   // nothing to read
+      {"HTTP/1.1 200 OK\r\nContent-Length: x\r\n\r\n", kSoapFail, SoapClientError::SendError},
+      {"HTTP/1.1 two hundred\r\n\r\n", kSoapFail, SoapClientError::SendError},
+  };
+  for (const auto& c : cases) {
+    const Outcome o = SendWithReply(c.reply);
+    EXPECT_EQ(o.status, c.status) << c.reply;
+    EXPECT_EQ(o.kind, c.kind) << c.reply;
+  }
+}
+
+TEST(SoapHttpTransport, FaultReplyGoesToTheFaultReader) {
+  CLoopbackServer server;
+  server.AddReply(Reply("500 Internal Server Error", kFault));
+  CSoapHttpTransport transport(server.Url("/querysn/cs_querysn.asmx"));
+  std::string seen;
+  transport.SetFaultReader([&](ISoapReadStream& body, SoapFault& fault) {
+    seen = ReadStream(body);
+    fault.m_nCode = kSoapFaultServer;
+    fault.m_strString = u"boom";
+    return kSoapOk;
+  });
+  const Outcome o = SendOnce(server, transport);
+  EXPECT_EQ(o.status, kSoapFail);
+  EXPECT_EQ(o.kind, SoapClientError::SoapFault);
+  EXPECT_EQ(seen, kFault);
+  EXPECT_EQ(transport.GetFault().m_strString, u"boom");
+  EXPECT_EQ(ReadStream(transport.GetReadStream()), "");   // a fault is not a reply to parse
+
+  transport.CleanupClient();
+  EXPECT_EQ(transport.GetClientError(), SoapClientError::Success);
+  EXPECT_TRUE(transport.GetFault().m_strString.empty());
+  EXPECT_EQ(transport.GetFault().m_nCode, kSoapFaultUnknown);
+  EXPECT_EQ(transport.GetWriteStream().GetLength(), 0u);
+}
+
+TEST(SoapHttpTransport, UnreadableFaultIsAFaultParseError) {
+  for (bool withReader : {true, false}) {
+    CLoopbackServer server;
+    server.AddReply(Reply("500 Internal Server Error", "not xml at all"));
+    CSoapHttpTransport transport(server.Url("/"));
+    if (withReader) transport.SetFaultReader([](ISoapReadStream&, SoapFault&) { return kSoapFail; });
+    const Outcome o = SendOnce(server, transport);
+    EXPECT_EQ(o.status, kSoapFail);
+    EXPECT_EQ(o.kind, SoapClientError::ParseFaultError);
+  }
+}
+
+TEST(SoapHttpTransport, FaultBodyCutShortStillReachesTheFaultReader) {
+  CLoopbackServer server;
+  server.AddReply("HTTP/1.1 500 Internal Server Error\r\nContent-Length: 500\r\n\r\n<soap:Envelope", true);
+  CSoapHttpTransport transport(server.Url("/"));
+  std::string seen;
+  transport.SetFaultReader([&](ISoapReadStream& body, SoapFault&) {
+    seen = ReadStream(body);
+    return kSoapFail;
+  });
+  const Outcome o = SendOnce(server, transport);
+  EXPECT_EQ(o.status, kSoapFail);
+  EXPECT_EQ(o.kind, SoapClientError::ParseFaultError);
+  EXPECT_EQ(seen, "<soap:Envelope");
+}
+
+TEST(SoapHttpTransport, ExceptionInAStepIsAPlainFailure) {
+  CLoopbackServer server;
+  server.AddReply(Reply("500 Internal Server Error", kFault));
+  CSoapHttpTransport transport(server.Url("/"));
+  transport.SetFaultReader([](ISoapReadStream&, SoapFault&) -> SoapStatus { throw std::runtime_error("x"); });
+  EXPECT_EQ(SendOnce(server, transport).status, kSoapFail);
+}
+
+TEST(SoapHttpTransport, HttpsAndUnusableEndpointsFailEverySend) {
+  const std::string tooLong = "http://127.0.0.1/" + std::string(2100, 'a');
+  for (const std::string& url : {std::string("https://127.0.0.1/querysn/cs_querysn.asmx"), tooLong, std::string("nonsense")}) {
+    CLoopbackServer server;
+    CSoapHttpTransport transport(url);
+    for (int i = 0; i < 2; ++i) {
+      const Outcome o = SendOnce(server, transport);
+      EXPECT_EQ(o.status, kSoapFail) << url;
+      EXPECT_EQ(o.kind, SoapClientError::SendError) << url;
+    }
+    EXPECT_EQ(transport.GetStatusCode(), -1);
+  }
+}
+
+TEST(SoapHttpTransport, EndpointUrlIsEscapedBeforeTheQuery) {
+  CLoopbackServer server;
+  server.AddReply(Reply("200 OK", "<r/>"));
+  CSoapHttpTransport transport("http://127.0.0.1:" + std::to_string(server.Port()) + "/query sn/a\"b.asmx?x=a b");
+  EXPECT_EQ(transport.GetUrl().GetUrlPath(), "/query%20sn/a%22b.asmx");
+  EXPECT_EQ(SendOnce(server, transport).status, kSoapOk);
+  EXPECT_EQ(server.Requests()[0].substr(0, 40), "POST /query%20sn/a%22b.asmx?x=a b HTTP/1");
+}
+
+TEST(SoapHttpTransport, SilentServerFailsWithinTheTransportTimeout) {
+  CLoopbackServer server;
+  server.AddReply(LoopbackReply::Silent());
+  CSoapHttpTransport transport(server.Url("/"));
+  EXPECT_EQ(transport.SetTimeout(300), 0);
+  const auto start = std::chrono::steady_clock::now();
+  const Outcome o = SendOnce(server, transport);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(5000));
+  EXPECT_EQ(o.status, kSoapFail);
+  EXPECT_EQ(o.kind, SoapClientError::SendError);
+  EXPECT_EQ(transport.GetStatusCode(), -1);
+}
+
+TEST(SoapHttpTransport, SecondCallReusesTheConnectionAndBehavesAsTheFirst) {
+  CLoopbackServer server;
+  server.AddReply(Reply("200 OK", "<one/>"));
+  server.AddReply(Reply("200 OK", "<two/>"));
+  CSoapHttpTransport transport(server.Url("/"));
+  EXPECT_EQ(SendOnce(server, transport).status, kSoapOk);
+  EXPECT_EQ(ReadStream(transport.GetReadStream()), "<one/>");
+  EXPECT_EQ(SendOnce(server, transport).status, kSoapOk);
+  EXPECT_EQ(ReadStream(transport.GetReadStream()), "<two/>");
+  EXPECT_EQ(server.ConnectionCount(), 1);
+  const auto requests = server.Requests();
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_EQ(requests[0], requests[1]);   // the request buffer was emptied in between
+}
+
+TEST(SoapHttpTransport, ReadStreamOnMemory) {
+  CReplyReadStream stream;
+  EXPECT_FALSE(stream.Init(nullptr, 3));
+  EXPECT_FALSE(stream.Init("abc", 0));
+  EXPECT_EQ(stream.Read(nullptr, 0), 0u);
+  ASSERT_TRUE(stream.Init("abcdef", 6));
+  char buf[4];
+  EXPECT_EQ(stream.Read(buf, 4), 4u);
+  EXPECT_EQ(std::string(buf, 4), "abcd");
+  EXPECT_EQ(stream.Read(buf, 4), 2u);
+  EXPECT_EQ(stream.Read(buf, 4), 0u);
+}
