@@ -10,6 +10,7 @@ monitor_object_library(sql_statements
 monitor_object_library(xls_sql
   SOURCES
     spreadsheet/engine/SqlExecutor.cpp
+    spreadsheet/engine/FieldText.cpp
     spreadsheet/engine/WorkbookFile.cpp
     spreadsheet/engine/WorkbookSession.cpp
   DEPS sql_statements xls_engine platform_core)

@@ -1,6 +1,7 @@
 #include "spreadsheet/engine/SqlExecutor.h"
 
 #include "platform/TextCodec.h"
+#include "spreadsheet/engine/FieldText.h"
 #include "spreadsheet/engine/SqlError.h"
 #include "spreadsheet/xls/Workbook.h"
 
@@ -70,7 +71,7 @@ public:
     std::vector<std::u16string> Names() const {
         std::vector<std::u16string> names;
         for (int c = m_range.firstColumn; c <= LastColumn(); ++c) {
-            std::u16string text = m_sheet.CellText(HeaderRow(), c);
+            std::u16string text = FieldText(m_sheet, HeaderRow(), c);
             names.push_back(text.empty() ? AliasOf(c - m_range.firstColumn) : text);
         }
         return names;
@@ -82,7 +83,7 @@ public:
         std::vector<int> folded;
         std::u16string key = FoldAscii(name);
         for (int c = m_range.firstColumn; c <= LastColumn(); ++c) {
-            std::u16string text = m_sheet.CellText(HeaderRow(), c);
+            std::u16string text = FieldText(m_sheet, HeaderRow(), c);
             if (text == name)
                 return c;
             if (text.empty() && AliasOf(c - m_range.firstColumn) == name)
@@ -234,7 +235,7 @@ int DoUpdate(xls::Workbook& book, const Update& update) {
     int lastRow = view.LastUsedRow(table.range.lastRow);
     for (int row = view.HeaderRow() + 1; row <= lastRow; ++row) {
         bool all = std::all_of(conditions.begin(), conditions.end(),
-                               [&](const auto& c) { return sheet->CellText(row, c.first) == *c.second; });
+                               [&](const auto& c) { return FieldText(*sheet, row, c.first) == *c.second; });
         if (all)
             matching.push_back(row);
     }
@@ -273,7 +274,7 @@ ResultTable ExecuteSelect(const xls::Workbook& book, const Select& select) {
         std::vector<std::u16string> values;
         values.reserve(result.columns.size());
         for (int c = view.FirstColumn(); c <= view.LastColumn(); ++c)
-            values.push_back(sheet->CellText(row, c));
+            values.push_back(FieldText(*sheet, row, c));
         result.rows.push_back(std::move(values));
     }
     return result;

@@ -31,8 +31,27 @@ void WorkbookSession::Reload() {
     m_book.reset();
     m_bChanged = false;
     m_bBroken = false;
-    m_bFileExists = FileExists(m_strPath);
+    m_loaded = Identify();
+    m_bFileExists = m_loaded.exists;
     m_book.emplace(m_bFileExists ? LoadWorkbookFile(m_strPath) : xls::Workbook::CreateEmpty());
+}
+
+WorkbookSession::FileIdentity WorkbookSession::Identify() const {
+    FileIdentity id;
+    struct stat st;
+    if (stat(m_strPath.c_str(), &st) != 0)
+        return id;
+    id.exists = true;
+    id.device = st.st_dev;
+    id.inode = st.st_ino;
+    id.size = static_cast<unsigned long long>(st.st_size);
+    id.modifiedNs = static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
+    return id;
+}
+
+void WorkbookSession::ReloadIfReplaced() {
+    if (!m_book || Identify() != m_loaded)
+        Reload();
 }
 
 xls::Workbook& WorkbookSession::Book() {
@@ -43,7 +62,11 @@ xls::Workbook& WorkbookSession::Book() {
 }
 
 void WorkbookSession::Save() {
+    if (Identify() != m_loaded)
+        throw SqlError("The workbook \"" + platform::Utf8ToGbk(m_strPath) +
+                       "\" was changed by another connection meanwhile; nothing has been written");
     SaveWorkbookFileAtomically(Book(), m_strPath);
+    m_loaded = Identify();
     m_bFileExists = true;
 }
 
@@ -52,11 +75,15 @@ ResultTable WorkbookSession::Select(const std::u16string& statement) {
     const auto* select = std::get_if<sqlengine::Select>(&parsed);
     if (select == nullptr)
         throw SqlError("A result set needs a SELECT statement");
+    if (!m_bInTransaction)
+        ReloadIfReplaced();
     return ExecuteSelect(Book(), *select);
 }
 
 int WorkbookSession::Execute(const std::u16string& statement) {
     Statement parsed = ParseStatement(statement);
+    if (!m_bInTransaction)
+        ReloadIfReplaced();
     if (const auto* select = std::get_if<sqlengine::Select>(&parsed)) {
         ExecuteSelect(Book(), *select);
         return 0;
@@ -95,6 +122,7 @@ int WorkbookSession::Execute(const std::u16string& statement) {
 bool WorkbookSession::Begin() {
     if (m_bInTransaction)
         return false;
+    ReloadIfReplaced();
     m_bInTransaction = true;
     m_bChanged = false;
     m_bBroken = false;

@@ -2,8 +2,10 @@
 // memory, and changes reach the file only as a whole (see WorkbookFile.h).
 // Outside a transaction each change is written at once; inside one, on
 // Commit. The caller serialises sessions on the same file between processes
-// (the database layer holds the workbook's lock for a session's life), so the
-// copy in memory stays the file's content.
+// (the database layer holds the workbook's lock for a session's life). Within
+// one process two sessions may be open on one file; each notices when the
+// other has replaced the file: outside a transaction it reads the file again,
+// and a transaction begun on the old content is not committed over the new.
 #pragma once
 
 #include "spreadsheet/engine/SqlExecutor.h"
@@ -42,12 +44,22 @@ public:
 
 private:
     void Reload();
+    void ReloadIfReplaced();
     xls::Workbook& Book();
+
+    struct FileIdentity {
+        bool exists = false;
+        unsigned long long device = 0, inode = 0, size = 0;
+        long long modifiedNs = 0;
+        bool operator==(const FileIdentity&) const = default;
+    };
+    FileIdentity Identify() const;
     void Save();
 
     std::string m_strPath;
     bool m_bReadOnly;
     bool m_bFileExists = false;
+    FileIdentity m_loaded;  // the file as it was when read or last written
     std::optional<xls::Workbook> m_book;
     bool m_bInTransaction = false;
     bool m_bChanged = false;

@@ -1,0 +1,32 @@
+#include "spreadsheet/engine/FieldText.h"
+
+#include <charconv>
+
+namespace sqlengine {
+
+std::u16string FieldText(const xls::Worksheet& sheet, int row, int column) {
+    xls::CellValue cell = sheet.Cell(row, column);
+    switch (cell.kind) {
+    case xls::CellKind::Empty:
+        return {};
+    case xls::CellKind::Text:
+        return cell.text;
+    case xls::CellKind::Boolean:
+        return cell.boolean ? u"TRUE" : u"FALSE";
+    case xls::CellKind::Error:
+        return xls::ErrorText(cell.errorCode);
+    case xls::CellKind::Number:
+        break;
+    }
+    if (cell.isDate)
+        return sheet.CellText(row, column);
+    double value = cell.number == 0 ? 0.0 : cell.number;  // no "-0"
+    char buf[32];
+    auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value);
+    std::u16string text;
+    for (const char* p = buf; p != end; ++p)
+        text += char16_t(*p);
+    return text;
+}
+
+}  // namespace sqlengine
