@@ -25,8 +25,9 @@ using ::SoapText;
 inline constexpr std::string_view kServiceNamespace = "RO_dErodo";
 inline constexpr std::string_view kIO_UpData_CommonAction = "SOAPAction: \"RO_dErodo/IO_UpData_Common\"\r\n";
 
-// The operation's values in element order; texts and blobs are borrowed
-// copies of the caller's, the result is the only "out" value.
+// The operation's values in element order. The texts are copies of the
+// caller's, the blobs point at the caller's bytes; the result is the only
+// "out" value.
 struct IO_UpData_CommonParams {
   SoapText OrderNo;
   SoapText SerialNumber;
@@ -46,8 +47,7 @@ struct IO_UpData_CommonParams {
   SoapText IO_UpData_CommonResult;
 };
 
-// Index of IO_UpData_Common in the service's operation numbering.
-inline constexpr int kIO_UpData_CommonIndex = 5;
+// The operation's description: element names, types, directions, record places.
 const SoapMap& IO_UpData_CommonMap();
 
 template <class TClient = CSoapHttpTransport>

@@ -74,12 +74,4 @@ struct SoapMap {
   std::uint32_t nsHash;
   void (*clearRecord)(void* record);  // back to the zero state
 
-  const SoapMapEntry* FindOut(std::u16string_view localName) const {
-    std::uint32_t h = SoapNameHash(localName);
-    for (std::size_t i = 0; i < entryCount; ++i) {
-      const SoapMapEntry& e = entries[i];
-      if (e.hash == h && (e.flags & kSoapOut) && e.wname == localName) return &e;
-    }
-    return nullptr;
-  }
 };
