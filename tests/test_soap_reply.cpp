@@ -173,18 +173,6 @@ TEST(SoapReply, MalformedBodiesFail) {
   }
 }
 
-TEST(SoapReply, Utf16DocumentsAreRead) {
-  std::string utf8 = Reply("<IO_UpData_CommonResult>ok</IO_UpData_CommonResult>").substr(38);  // no declaration
-  std::string utf16 = "\xFF\xFE";
-  for (char c : utf8) {
-    utf16 += c;
-    utf16 += '\0';
-  }
-  Parsed r = Parse(utf16);
-  ASSERT_EQ(r.status, kSoapOk);
-  EXPECT_EQ(*r.result, u"ok");
-}
-
 // A record with non-text reply values, to check the scalar conversions.
 struct ScalarRecord {
   std::int32_t count = 0;

@@ -64,30 +64,6 @@ TEST(XmlReader, ReportsNamespacesNamesAttributesAndText) {
   EXPECT_EQ(r.log, expected);
 }
 
-TEST(XmlReader, ByteSourceMayDeliverOneByteAtATime) {
-  std::string doc = "<r>\xE4\xB8\xAD\xF0\x9F\x98\x80</r>";
-  std::size_t pos = 0;
-  struct Text : platform::IXmlContentHandler {
-    int32_t StartElement(std::u16string_view, std::u16string_view, std::u16string_view,
-                         const platform::XmlAttributes&) override { return 0; }
-    int32_t EndElement(std::u16string_view, std::u16string_view, std::u16string_view) override { return 0; }
-    int32_t Characters(std::u16string_view t) override {
-      text += t;
-      return 0;
-    }
-    std::u16string text;
-  } h;
-  platform::CXmlReader reader;
-  reader.SetContentHandler(&h);
-  ASSERT_EQ(reader.Parse([&](char* buf, std::size_t) -> std::size_t {
-              if (pos == doc.size()) return 0;
-              *buf = doc[pos++];
-              return 1;
-            }),
-            0);
-  EXPECT_EQ(h.text, u"\u4E2D\U0001F600");
-}
-
 TEST(XmlReader, HandlerStatusStopsTheParseAndIsReturned) {
   Recorder r;
   r.failOnStart = static_cast<int32_t>(0x8007000Eu);
