@@ -1,0 +1,8 @@
+# Tests of the .xls workbook engine; the peer tests run python3-xlrd and
+# LibreOffice Calc (scripts in tests/peers).
+monitor_add_test(test_xls_compound_file
+  SOURCES tests/test_xls_compound_file.cpp
+  LIBS xls_engine)
+monitor_add_test(test_xls_biff
+  SOURCES tests/test_xls_biff.cpp
+  LIBS xls_engine)
