@@ -6,3 +6,6 @@ monitor_add_test(test_xls_compound_file
 monitor_add_test(test_xls_biff
   SOURCES tests/test_xls_biff.cpp
   LIBS xls_engine)
+monitor_add_test(test_xls_workbook_read
+  SOURCES tests/test_xls_workbook_read.cpp
+  LIBS xls_engine Qt6::Core)
