@@ -101,6 +101,8 @@ NavigateOptions Post(const std::string& body) {
   o.nBodyLength = body.size();
   return o;
 }
+// The options only point at the body: it must outlive them.
+NavigateOptions Post(std::string&&) = delete;
 
 }  // namespace
 
@@ -126,7 +128,8 @@ TEST(HttpClientWrites, HeadGoesInOneWriteAndTheBodyIn4096ByteBlocks) {
 TEST(HttpClientWrites, WithoutBlockFlagHeadAndBodyGoInOneWriteAndWithoutBodyOnlyTheHead) {
   CHttpClientT<CRecordingSocket> client;
   client.GetSocket().replies.push_back({kOk, kOk});
-  NavigateOptions o = Post("<x/>");
+  const std::string body = "<x/>";
+  NavigateOptions o = Post(body);
   o.dwFlags = kNavigateJudgeStatus;
   ASSERT_TRUE(client.Navigate("http://mes/p", &o));
   ASSERT_EQ(client.GetSocket().writes.size(), 1u);
