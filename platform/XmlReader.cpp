@@ -13,6 +13,7 @@ namespace {
 // U+0001 cannot occur in an XML 1.0 document, not even as a character reference.
 constexpr char kNsSep = '\x01';
 constexpr std::size_t kChunk = 16384;
+constexpr int32_t kOutOfMemory = static_cast<int32_t>(0x8007000Eu);
 
 // expat hands out well-formed UTF-8 only, so no validation is needed here.
 void AppendUtf8(std::u16string& out, const char* s, std::size_t n) {
@@ -105,87 +106,110 @@ struct CXmlReader::Session {
 
   bool Stopped() const { return stopStatus < 0; }
 
-  void Stop(int32_t status, std::string why) {
+  void Stop(int32_t status, const char* why) noexcept {
     if (Stopped()) return;
     stopStatus = status;
-    reader.m_error = std::move(why);
+    try {
+      reader.m_error = why;
+    } catch (...) {
+    }
     XML_StopParser(parser, XML_FALSE);
   }
 
   void Check(int32_t status, const char* event) {
-    if (status < 0) Stop(status, std::string("the content handler stopped the parse at ") + event);
+    if (status < 0) {
+      Stop(status, "the content handler stopped the parse");
+      reader.m_error += std::string(" at ") + event;
+    }
+  }
+
+  // No exception may unwind through expat's C frames: it becomes a status.
+  template <class F>
+  static void Guard(void* user, F&& body) {
+    try {
+      body(Of(user));
+    } catch (const std::bad_alloc&) {
+      Of(user).Stop(kOutOfMemory, "out of memory while reading the document");
+    } catch (...) {
+      Of(user).Stop(kMalformed, "the content handler failed");
+    }
   }
 
   static void OnStart(void* user, const XML_Char* name, const XML_Char** atts) {
-    Session& s = Of(user);
-    if (s.Stopped()) return;
-    IXmlContentHandler* h = s.reader.m_handler;
-    if (!h) return;
-    s.names.clear();
-    s.attrParts.clear();
-    s.attrValues.clear();
-    NameParts el = SplitName(s.names, name);
-    for (const XML_Char** a = atts; *a; a += 2) {
-      s.attrParts.push_back(SplitName(s.names, a[0]));
-      std::size_t at = s.names.size();
-      AppendUtf8(s.names, a[1], std::char_traits<char>::length(a[1]));
-      s.attrValues.emplace_back(at, s.names.size() - at);
-    }
-    // Views are taken only now: the store no longer grows.
-    std::u16string_view all(s.names);
-    s.attrs.clear();
-    for (std::size_t i = 0; i < s.attrParts.size(); ++i) {
-      const NameParts& p = s.attrParts[i];
-      s.attrs.push_back({all.substr(p.uri, p.uriLen), all.substr(p.local, p.localLen),
-                         all.substr(p.q, p.qLen), all.substr(s.attrValues[i].first, s.attrValues[i].second)});
-    }
-    s.Check(h->StartElement(all.substr(el.uri, el.uriLen), all.substr(el.local, el.localLen),
-                            all.substr(el.q, el.qLen), XmlAttributes(s.attrs)),
-            "an element start");
+    Guard(user, [&](Session& s) {
+      if (s.Stopped()) return;
+      IXmlContentHandler* h = s.reader.m_handler;
+      if (!h) return;
+      s.names.clear();
+      s.attrParts.clear();
+      s.attrValues.clear();
+      NameParts el = SplitName(s.names, name);
+      for (const XML_Char** a = atts; *a; a += 2) {
+        s.attrParts.push_back(SplitName(s.names, a[0]));
+        std::size_t at = s.names.size();
+        AppendUtf8(s.names, a[1], std::char_traits<char>::length(a[1]));
+        s.attrValues.emplace_back(at, s.names.size() - at);
+      }
+      // Views are taken only now: the store no longer grows.
+      std::u16string_view all(s.names);
+      s.attrs.clear();
+      for (std::size_t i = 0; i < s.attrParts.size(); ++i) {
+        const NameParts& p = s.attrParts[i];
+        s.attrs.push_back({all.substr(p.uri, p.uriLen), all.substr(p.local, p.localLen),
+                           all.substr(p.q, p.qLen), all.substr(s.attrValues[i].first, s.attrValues[i].second)});
+      }
+      s.Check(h->StartElement(all.substr(el.uri, el.uriLen), all.substr(el.local, el.localLen),
+                              all.substr(el.q, el.qLen), XmlAttributes(s.attrs)),
+              "an element start");
+    });
   }
 
   static void OnEnd(void* user, const XML_Char* name) {
-    Session& s = Of(user);
-    if (s.Stopped()) return;
-    IXmlContentHandler* h = s.reader.m_handler;
-    if (!h) return;
-    s.names.clear();
-    NameParts el = SplitName(s.names, name);
-    std::u16string_view all(s.names);
-    s.Check(h->EndElement(all.substr(el.uri, el.uriLen), all.substr(el.local, el.localLen),
-                          all.substr(el.q, el.qLen)),
-            "an element end");
+    Guard(user, [&](Session& s) {
+      if (s.Stopped()) return;
+      IXmlContentHandler* h = s.reader.m_handler;
+      if (!h) return;
+      s.names.clear();
+      NameParts el = SplitName(s.names, name);
+      std::u16string_view all(s.names);
+      s.Check(h->EndElement(all.substr(el.uri, el.uriLen), all.substr(el.local, el.localLen),
+                            all.substr(el.q, el.qLen)),
+              "an element end");
+    });
   }
 
   static void OnText(void* user, const XML_Char* text, int len) {
-    Session& s = Of(user);
-    if (s.Stopped()) return;
-    IXmlContentHandler* h = s.reader.m_handler;
-    if (!h) return;
-    s.text.clear();
-    AppendUtf8(s.text, text, static_cast<std::size_t>(len));
-    s.Check(h->Characters(s.text), "character data");
+    Guard(user, [&](Session& s) {
+      if (s.Stopped()) return;
+      IXmlContentHandler* h = s.reader.m_handler;
+      if (!h) return;
+      s.text.clear();
+      AppendUtf8(s.text, text, static_cast<std::size_t>(len));
+      s.Check(h->Characters(s.text), "character data");
+    });
   }
 
   static void OnNsStart(void* user, const XML_Char* prefix, const XML_Char* uri) {
-    Session& s = Of(user);
-    if (s.Stopped()) return;
-    IXmlContentHandler* h = s.reader.m_handler;
-    if (!h) return;
-    std::u16string p, u;
-    if (prefix) AppendUtf8(p, prefix, std::char_traits<char>::length(prefix));
-    if (uri) AppendUtf8(u, uri, std::char_traits<char>::length(uri));
-    s.Check(h->StartPrefixMapping(p, u), "a prefix mapping");
+    Guard(user, [&](Session& s) {
+      if (s.Stopped()) return;
+      IXmlContentHandler* h = s.reader.m_handler;
+      if (!h) return;
+      std::u16string p, u;
+      if (prefix) AppendUtf8(p, prefix, std::char_traits<char>::length(prefix));
+      if (uri) AppendUtf8(u, uri, std::char_traits<char>::length(uri));
+      s.Check(h->StartPrefixMapping(p, u), "a prefix mapping");
+    });
   }
 
   static void OnNsEnd(void* user, const XML_Char* prefix) {
-    Session& s = Of(user);
-    if (s.Stopped()) return;
-    IXmlContentHandler* h = s.reader.m_handler;
-    if (!h) return;
-    std::u16string p;
-    if (prefix) AppendUtf8(p, prefix, std::char_traits<char>::length(prefix));
-    s.Check(h->EndPrefixMapping(p), "the end of a prefix mapping");
+    Guard(user, [&](Session& s) {
+      if (s.Stopped()) return;
+      IXmlContentHandler* h = s.reader.m_handler;
+      if (!h) return;
+      std::u16string p;
+      if (prefix) AppendUtf8(p, prefix, std::char_traits<char>::length(prefix));
+      s.Check(h->EndPrefixMapping(p), "the end of a prefix mapping");
+    });
   }
 
   // A reply has no business declaring a document type or entities: refusing
@@ -228,7 +252,7 @@ struct CXmlReader::Session {
   int32_t Begin() {
     if (!Create()) {
       reader.m_error = "the XML parser could not be created";
-      return static_cast<int32_t>(0x8007000Eu);
+      return kOutOfMemory;
     }
     if (IXmlContentHandler* h = reader.m_handler) {
       int32_t st = h->StartDocument();
@@ -256,6 +280,24 @@ CXmlReader::CXmlReader() = default;
 CXmlReader::~CXmlReader() = default;
 
 int32_t CXmlReader::Parse(const XmlByteSource& source) {
+  try {
+    return ParseSource(source);
+  } catch (const std::bad_alloc&) {
+    m_error = "out of memory while reading the document";
+    return kOutOfMemory;
+  }
+}
+
+int32_t CXmlReader::Parse(std::string_view document) {
+  try {
+    return ParseBytes(document);
+  } catch (const std::bad_alloc&) {
+    m_error = "out of memory while reading the document";
+    return kOutOfMemory;
+  }
+}
+
+int32_t CXmlReader::ParseSource(const XmlByteSource& source) {
   m_error.clear();
   Session s(*this);
   if (int32_t st = s.Begin(); st < 0) return st;
@@ -263,7 +305,7 @@ int32_t CXmlReader::Parse(const XmlByteSource& source) {
     void* buf = XML_GetBuffer(s.parser, static_cast<int>(kChunk));
     if (!buf) {
       m_error = "out of memory while reading the document";
-      return static_cast<int32_t>(0x8007000Eu);
+      return kOutOfMemory;
     }
     std::size_t n = source ? source(static_cast<char*>(buf), kChunk) : 0;
     if (n > kChunk) n = kChunk;
@@ -273,7 +315,7 @@ int32_t CXmlReader::Parse(const XmlByteSource& source) {
   return s.Finish();
 }
 
-int32_t CXmlReader::Parse(std::string_view document) {
+int32_t CXmlReader::ParseBytes(std::string_view document) {
   m_error.clear();
   Session s(*this);
   if (int32_t st = s.Begin(); st < 0) return st;

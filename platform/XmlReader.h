@@ -81,6 +81,8 @@ class CXmlReader {
 
  private:
   struct Session;
+  int32_t ParseSource(const XmlByteSource& source);
+  int32_t ParseBytes(std::string_view document);
   IXmlContentHandler* m_handler = nullptr;
   std::string m_error;
 };

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <new>
 #include <string>
 #include <vector>
 
@@ -72,6 +73,14 @@ TEST(XmlReader, HandlerStatusStopsTheParseAndIsReturned) {
   EXPECT_EQ(reader.Parse("<a><b/></a>"), static_cast<int32_t>(0x8007000Eu));
   EXPECT_EQ(r.log.size(), 2u);  // the document start and the first element, nothing after
   EXPECT_FALSE(reader.LastError().empty());
+
+  // Running out of memory inside a handler stops the parse the same way.
+  struct Throws : Recorder {
+    int32_t Characters(std::u16string_view) override { throw std::bad_alloc(); }
+  } t;
+  reader.SetContentHandler(&t);
+  EXPECT_EQ(reader.Parse("<a>text<b/></a>"), static_cast<int32_t>(0x8007000Eu));
+  EXPECT_EQ(t.log.back(), "<{}a q=a");
 }
 
 TEST(XmlReader, HandlerMayHandTheRestToAnother) {
