@@ -10,6 +10,8 @@
 
 #include <csignal>
 #include <set>
+#include <fcntl.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -209,4 +211,58 @@ TEST_F(DatabaseFailureTest, AWriterDyingBeforeTheReplaceLeavesThePreviousWorkboo
     // The next connection clears it away and finds the rows.
     EXPECT_EQ(Read().size(), 3u);
     EXPECT_EQ(m_folder.Entries(), (std::vector<std::string>{"PCB.xls", "PCB.xls.lock"}));
+}
+
+TEST_F(DatabaseFailureTest, AFullDiskLeavesThePreviousWorkbook) {
+    // A real full disk: a small file system of its own, when this user may
+    // mount one (root on a machine that allows it).
+    const std::string mnt = m_folder.File("small-disk");
+    std::filesystem::create_directory(mnt);
+    if (mount("tmpfs", mnt.c_str(), "tmpfs", 0, "size=256k") != 0)
+        GTEST_SKIP() << "cannot mount a small file system here";
+    struct Unmount {
+        std::string path;
+        ~Unmount() { umount2(path.c_str(), MNT_DETACH); }
+    } unmount{mnt};
+
+    const std::string book = mnt + "/PCB.xls";
+    {
+        CDatabase db;
+        db.OpenEx(WorkbookConnect(book), CDatabase::noOdbcDialog);
+        db.ExecuteSQL("CREATE TABLE [S] ([A] char(255), [B] char(255))");
+        db.ExecuteSQL("INSERT INTO [S] ([A], [B]) VALUES ('kept', 'row')");
+    }
+    const std::string before = ReadBytes(book);
+    // Fill the disk up.
+    int fd = open((mnt + "/filler").c_str(), O_WRONLY | O_CREAT, 0644);
+    ASSERT_GE(fd, 0);
+    std::string block(4096, 'f');
+    while (write(fd, block.data(), block.size()) > 0) {
+    }
+    close(fd);
+
+    CDatabase db;
+    db.OpenEx(WorkbookConnect(book), CDatabase::noOdbcDialog);
+    db.BeginTrans();
+    db.ExecuteSQL("DROP TABLE [S$A1:IV65536]");
+    db.ExecuteSQL("CREATE TABLE [S$A1:IV65536] ([A] char(255), [B] char(255))");
+    for (int i = 0; i < 20; ++i)
+        db.ExecuteSQL("INSERT INTO [S] ([A], [B]) VALUES ('" + std::string(500, char('a' + i)) + "', 'b')");
+    try {
+        db.CommitTrans();
+        FAIL() << "the commit reported success on a full disk";
+    } catch (const CDBException& e) {
+        EXPECT_NE(e.m_strError.find("Cannot write the workbook"), std::string::npos) << e.m_strError;
+    }
+    EXPECT_TRUE(db.Rollback());
+    db.Close();
+    EXPECT_EQ(ReadBytes(book), before);
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(mnt))
+        names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"PCB.xls", "PCB.xls.lock", "filler"}));
+    CDatabase reader;
+    reader.OpenEx(WorkbookConnect(book), CDatabase::noOdbcDialog);
+    EXPECT_EQ(ReadTable(reader, "S").back(), (std::vector<std::string>{"kept", "row"}));
 }
