@@ -10,6 +10,7 @@
 //   size_t got = sizeof buf; s.Read(buf, &got);   // got == 0: the peer closed
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <mutex>
 
@@ -84,8 +85,9 @@ class CEventSocket {
   std::mutex m_writeLock;
   CResolvedAddress m_address;
   platform::SocketHandle m_hSocket = platform::kInvalidSocket;
-  bool m_bConnected = false;
+  // One thread may read while another writes: flags they share are atomic.
+  std::atomic<bool> m_bConnected{false};
   bool m_bNoDelay = true;
-  int m_nLastError = 0;
+  std::atomic<int> m_nLastError{0};
   int m_nTimeout = kDefaultSocketTimeoutMs;
 };
