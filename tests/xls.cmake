@@ -9,3 +9,6 @@ monitor_add_test(test_xls_biff
 monitor_add_test(test_xls_workbook_read
   SOURCES tests/test_xls_workbook_read.cpp
   LIBS xls_engine Qt6::Core)
+monitor_add_test(test_xls_workbook_write
+  SOURCES tests/test_xls_workbook_write.cpp
+  LIBS xls_engine)

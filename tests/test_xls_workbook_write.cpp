@@ -1,0 +1,291 @@
+// Changing and saving workbooks: what a save keeps (untouched sheets, other
+// records and streams, byte for byte), what it rewrites (sheet positions, row
+// indexes, the shared-string table), and the limits and errors of the API.
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "spreadsheet/xls/BiffBytes.h"
+#include "spreadsheet/xls/BiffRecord.h"
+#include "spreadsheet/xls/CompoundFile.h"
+#include "spreadsheet/xls/Workbook.h"
+#include "tests/XlsTestSupport.h"
+
+using namespace xls;
+
+namespace {
+
+struct StreamView {
+    std::vector<std::uint8_t> bytes;
+    std::vector<std::pair<std::uint16_t, std::vector<std::uint8_t>>> globals;  // records up to the first EOF
+    std::map<std::u16string, std::vector<std::uint8_t>> sheets;               // substream bytes by name
+};
+
+std::size_t SubstreamEnd(const std::vector<std::uint8_t>& s, std::size_t at) {
+    int depth = 0;
+    while (at + 4 <= s.size()) {
+        std::uint16_t t = GetU16(&s[at]);
+        at += 4 + GetU16(&s[at + 2]);
+        if (t == rec::kBof) ++depth;
+        if (t == rec::kEof && --depth == 0) break;
+    }
+    return at;
+}
+
+StreamView View(const std::vector<std::uint8_t>& file) {
+    StreamView v;
+    v.bytes = *CompoundFile::Parse(file).FindStream(u"Workbook");
+    const auto& s = v.bytes;
+    for (std::size_t at = 0; at + 4 <= s.size();) {
+        std::uint16_t t = GetU16(&s[at]);
+        std::size_t len = GetU16(&s[at + 2]);
+        v.globals.emplace_back(t, std::vector<std::uint8_t>(s.begin() + at, s.begin() + at + 4 + len));
+        if (t == rec::kBoundSheet) {
+            std::size_t pos = 4 + 6;
+            std::u16string name = ParseUnicodeString(std::span(s).subspan(at), pos, true, "BOUNDSHEET");
+            std::size_t start = GetU32(&s[at + 4]);
+            v.sheets[name].assign(s.begin() + start, s.begin() + SubstreamEnd(s, start));
+        }
+        at += 4 + len;
+        if (t == rec::kEof) break;
+    }
+    return v;
+}
+
+std::vector<std::pair<std::uint16_t, std::vector<std::uint8_t>>> WithoutRebuilt(
+    const std::vector<std::pair<std::uint16_t, std::vector<std::uint8_t>>>& g) {
+    std::vector<std::pair<std::uint16_t, std::vector<std::uint8_t>>> out;
+    for (const auto& r : g)
+        if (r.first != rec::kBoundSheet && r.first != rec::kSst && r.first != rec::kExtSst &&
+            r.first != rec::kContinue)
+            out.push_back(r);
+    return out;
+}
+
+std::vector<std::u16string> U16Row(std::initializer_list<const char8_t*> cells) {
+    std::vector<std::u16string> out;
+    for (auto c : cells) out.push_back(FromUtf8(c));
+    return out;
+}
+
+}  // namespace
+
+TEST(XlsWorkbookWrite, AppendingToOneSheetKeepsEverythingElseByteForByte) {
+    const auto original = ReadFileBytes(XlsFixture("lo_two_sheets.xls"));
+    Workbook wb = Workbook::LoadFromMemory(original);
+    Worksheet& a = *wb.FindSheet(FromUtf8(u8"型号A"));
+    a.AppendRow(U16Row({u8"当前日期：2026/12/05  11:55:18", u8"SN0004", u8"合格", u8"3.14"}));
+    const auto saved = wb.SaveToMemory();
+
+    StreamView before = View(original), after = View(saved);
+    EXPECT_EQ(after.sheets.at(u"Numbers"), before.sheets.at(u"Numbers"));
+    EXPECT_NE(after.sheets.at(FromUtf8(u8"型号A")), before.sheets.at(FromUtf8(u8"型号A")));
+    EXPECT_EQ(WithoutRebuilt(after.globals), WithoutRebuilt(before.globals));
+
+    CompoundFile cfBefore = CompoundFile::Parse(original), cfAfter = CompoundFile::Parse(saved);
+    for (const auto& e : cfBefore.entries()) {
+        if (e.type != CompoundFile::kStream || e.name == u"Workbook") continue;
+        ASSERT_NE(cfAfter.FindStream(e.name), nullptr) << ToUtf8(e.name);
+        EXPECT_EQ(*cfAfter.FindStream(e.name), e.data) << ToUtf8(e.name);
+    }
+
+    Workbook back = Workbook::LoadFromMemory(saved);
+    const Worksheet& a2 = back.Sheet(0);
+    ASSERT_EQ(a2.RowCount(), 5);
+    EXPECT_EQ(ToUtf8(a2.CellText(4, 0)), ToUtf8(FromUtf8(u8"当前日期：2026/12/05  11:55:18")));
+    EXPECT_EQ(a2.Cell(4, 3).kind, CellKind::Text);
+    EXPECT_EQ(a2.CellText(4, 3), u"3.14");
+    EXPECT_EQ(ToUtf8(a2.CellText(1, 2)), ToUtf8(FromUtf8(u8"合格")));
+    EXPECT_EQ(back.Sheet(1).CellText(3, 3), u"13.5");
+}
+
+TEST(XlsWorkbookWrite, UnchangedWorkbookSavesTheSameSheets) {
+    for (const char* name : {"lo_two_sheets.xls", "xlwt_two_sheets.xls", "lo_sst_continue.xls", "lo_empty_3sheets.xls"}) {
+        const auto original = ReadFileBytes(XlsFixture(name));
+        StreamView before = View(original), after = View(Workbook::LoadFromMemory(original).SaveToMemory());
+        EXPECT_EQ(after.sheets, before.sheets) << name;
+        EXPECT_EQ(WithoutRebuilt(after.globals), WithoutRebuilt(before.globals)) << name;
+    }
+}
+
+TEST(XlsWorkbookWrite, NewStringsLeaveUntouchedSheetsReferencesValid) {
+    Workbook wb = Workbook::Load(XlsFixture("lo_sst_continue.xls"));
+    std::vector<std::vector<std::string>> before = SheetTexts(wb.Sheet(0));
+    Worksheet& added = wb.AddSheet(u"More");
+    for (int r = 0; r < 2000; ++r)
+        added.AppendRow({u"new-" + std::u16string(static_cast<std::size_t>(r % 50), u'\x6C49'), u"x",
+                         std::u16string(r == 7 ? 12000 : 1, u'\x00E9')});
+    Workbook back = Workbook::LoadFromMemory(wb.SaveToMemory());
+    EXPECT_EQ(SheetTexts(back.Sheet(0)), before);
+    ASSERT_EQ(back.Sheet(1).RowCount(), 2000);
+    EXPECT_EQ(back.Sheet(1).Cell(7, 2).text.size(), 12000u);
+    EXPECT_EQ(back.Sheet(1).CellText(1999, 0), u"new-" + std::u16string(49, u'\x6C49'));
+}
+
+TEST(XlsWorkbookWrite, OverwrittenCellsKeepTheirFormatAndSharedFormulasTheirResults) {
+    Workbook wb = Workbook::Load(XlsFixture("lo_two_sheets.xls"));
+    Worksheet& n = *wb.FindSheet(u"Numbers");
+    n.SetNumber(6, 1, 45414);  // B7 has a date format
+    n.SetText(1, 3, u"replaced");  // D2 anchors the shared formula of D2:D3
+    n.ClearCell(0, 0);
+    Workbook back = Workbook::LoadFromMemory(wb.SaveToMemory());
+    const Worksheet& b = back.Sheet(1);
+    EXPECT_EQ(b.CellText(6, 1), u"2024-05-02");
+    EXPECT_EQ(b.CellText(1, 3), u"replaced");
+    CellValue d3 = b.Cell(2, 3);
+    EXPECT_EQ(d3.kind, CellKind::Number);
+    EXPECT_EQ(d3.number, 9);
+    EXPECT_FALSE(d3.isFormula);  // its formula pointed at the replaced anchor
+    EXPECT_TRUE(b.Cell(3, 3).isFormula);  // SUM(D2:D3) stays a formula
+    EXPECT_EQ(b.Cell(0, 0).kind, CellKind::Empty);
+    EXPECT_EQ(b.CellText(0, 1), u"Qty");
+}
+
+TEST(XlsWorkbookWrite, ClearEmptiesTheSheetButKeepsIt) {
+    Workbook wb = Workbook::Load(XlsFixture("lo_two_sheets.xls"));
+    Worksheet& n = *wb.FindSheet(u"Numbers");
+    n.Clear();
+    EXPECT_EQ(n.RowCount(), 0);
+    EXPECT_EQ(n.ColumnCount(), 0);
+    n.AppendRow({u"only", u"row"});
+    auto saved = wb.SaveToMemory();
+    Workbook back = Workbook::LoadFromMemory(saved);
+    ASSERT_EQ(back.SheetCount(), 2u);
+    EXPECT_EQ(SheetTexts(back.Sheet(1)), (std::vector<std::vector<std::string>>{{"only", "row"}}));
+    // The merged range went with the cells.
+    auto sheet = View(saved).sheets.at(u"Numbers");
+    for (std::size_t at = 0; at + 4 <= sheet.size(); at += 4 + GetU16(&sheet[at + 2]))
+        EXPECT_NE(GetU16(&sheet[at]), rec::kMergeCells);
+}
+
+TEST(XlsWorkbookWrite, MovedSheetsGetTheirRowIndexPositionsFixed) {
+    // Give the first sheet an INDEX record (as Excel writes them) pointing at its
+    // DEFCOLWIDTH and first ROW record, then make the globals grow so it moves.
+    auto cf = CompoundFile::Parse(ReadFileBytes(XlsFixture("lo_two_sheets.xls")));
+    std::vector<std::uint8_t> s = *cf.FindStream(u"Workbook");
+    std::vector<std::size_t> boundAt;
+    for (std::size_t at = 0; at + 4 <= s.size(); at += 4 + GetU16(&s[at + 2])) {
+        if (GetU16(&s[at]) == rec::kBoundSheet) boundAt.push_back(at);
+        if (GetU16(&s[at]) == rec::kEof) break;
+    }
+    ASSERT_EQ(boundAt.size(), 2u);
+    std::size_t sheetStart = GetU32(&s[boundAt[0] + 4]);
+    std::size_t insertAt = sheetStart + 4 + GetU16(&s[sheetStart + 2]);  // after the sheet's BOF
+    const std::size_t indexSize = 4 + 16 + 4;
+    std::size_t defCol = 0, row = 0;
+    for (std::size_t at = insertAt; at + 4 <= s.size(); at += 4 + GetU16(&s[at + 2])) {
+        if (!defCol && GetU16(&s[at]) == rec::kDefColWidth) defCol = at + indexSize;
+        if (!row && GetU16(&s[at]) == rec::kRow) row = at + indexSize;
+    }
+    ASSERT_TRUE(defCol && row);
+    std::vector<std::uint8_t> index(16 + 4, 0);
+    PutU32(&index[8], 4);
+    PutU32(&index[12], static_cast<std::uint32_t>(defCol));
+    PutU32(&index[16], static_cast<std::uint32_t>(row));
+    std::vector<std::uint8_t> rec;
+    AppendRecord(rec, rec::kIndex, index);
+    s.insert(s.begin() + insertAt, rec.begin(), rec.end());
+    PutU32(&s[boundAt[1] + 4], GetU32(&s[boundAt[1] + 4]) + static_cast<std::uint32_t>(indexSize));
+    cf.SetStream(u"Workbook", s);
+
+    Workbook wb = Workbook::LoadFromMemory(cf.Serialize());
+    wb.FindSheet(u"Numbers")->SetText(10, 0, u"a string the table did not hold, so the globals grow");
+    wb.AddSheet(u"Third").SetText(0, 0, u"x");
+    std::vector<std::uint8_t> out = View(wb.SaveToMemory()).bytes;
+    std::size_t at = 0, newStart = 0;
+    for (; at + 4 <= out.size(); at += 4 + GetU16(&out[at + 2]))
+        if (GetU16(&out[at]) == rec::kBoundSheet) {
+            newStart = GetU32(&out[at + 4]);
+            break;
+        }
+    ASSERT_NE(newStart, sheetStart);
+    std::size_t idx = newStart + 4 + GetU16(&out[newStart + 2]);
+    ASSERT_EQ(GetU16(&out[idx]), rec::kIndex);
+    EXPECT_EQ(GetU16(&out[GetU32(&out[idx + 4 + 12])]), rec::kDefColWidth);
+    EXPECT_EQ(GetU16(&out[GetU32(&out[idx + 4 + 16])]), rec::kRow);
+}
+
+TEST(XlsWorkbookWrite, NewWorkbookFromScratch) {
+    Workbook wb = Workbook::CreateEmpty();
+    EXPECT_EQ(wb.SheetCount(), 0u);
+    EXPECT_THROW(wb.SaveToMemory(), XlsError);
+    Worksheet& s = wb.AddSheet(FromUtf8(u8"型号B"));
+    s.AppendRow(U16Row({u8"时间", u8"SN", u8"电压"}));
+    s.AppendRow(U16Row({u8"", u8"SN1", u8"12.0"}));
+    s.SetNumber(2, 2, -1.25);
+    wb.AddSheet(u"Second");
+    Workbook back = Workbook::LoadFromMemory(wb.SaveToMemory());
+    ASSERT_EQ(back.SheetNames(), (std::vector<std::u16string>{FromUtf8(u8"型号B"), u"Second"}));
+    const Worksheet& b = back.Sheet(0);
+    EXPECT_EQ(b.RowCount(), 3);
+    EXPECT_EQ(b.ColumnCount(), 3);
+    EXPECT_EQ(b.Cell(1, 0).kind, CellKind::Text);  // an empty text is still a text cell
+    EXPECT_EQ(b.Cell(1, 2).text, u"12.0");
+    EXPECT_EQ(b.Cell(2, 2).number, -1.25);
+    EXPECT_EQ(b.Cell(2, 0).kind, CellKind::Empty);
+    EXPECT_EQ(back.Sheet(1).RowCount(), 0);
+}
+
+TEST(XlsWorkbookWrite, GrowingPastTheMiniStreamCutOff) {
+    Workbook wb = Workbook::Load(XlsFixture("lo_empty_1sheet.xls"));
+    for (int r = 0; r < 400; ++r) wb.Sheet(0).AppendRow({u"row", u"value " + std::u16string(1, static_cast<char16_t>(u'A' + r % 26))});
+    auto saved = wb.SaveToMemory();
+    EXPECT_GE(CompoundFile::Parse(saved).FindStream(u"Workbook")->size(), 4096u);
+    Workbook back = Workbook::LoadFromMemory(saved);
+    EXPECT_EQ(back.Sheet(0).RowCount(), 400);
+    EXPECT_EQ(back.Sheet(0).CellText(399, 1), u"value J");
+}
+
+TEST(XlsWorkbookWrite, LimitsAreErrorsThatChangeNothing) {
+    Workbook wb = Workbook::CreateEmpty();
+    Worksheet& s = wb.AddSheet(u"S");
+    EXPECT_NO_THROW(s.SetText(65535, 255, u"last cell"));
+    EXPECT_EQ(s.RowCount(), 65536);
+    EXPECT_THROW(s.AppendRow({u"one too many"}), XlsError);
+    EXPECT_THROW(s.SetText(65536, 0, u"x"), XlsError);
+    EXPECT_THROW(s.SetNumber(0, 256, 1), XlsError);
+    EXPECT_THROW(s.SetText(0, 0, std::u16string(32768, u'x')), XlsError);
+    EXPECT_NO_THROW(s.SetText(0, 0, std::u16string(32767, u'x')));
+    s.ClearCell(65535, 255);
+    s.ClearCell(0, 0);
+    EXPECT_EQ(s.RowCount(), 0);
+    EXPECT_THROW(s.AppendRow(std::vector<std::u16string>(257, u"v")), XlsError);
+    EXPECT_EQ(s.RowCount(), 0);
+    EXPECT_NO_THROW(s.AppendRow(std::vector<std::u16string>(256, u"v")));
+    EXPECT_EQ(s.ColumnCount(), 256);
+}
+
+TEST(XlsWorkbookWrite, SheetNamesAreValidatedAndUnique) {
+    Workbook wb = Workbook::Load(XlsFixture("lo_two_sheets.xls"));
+    for (std::u16string bad : std::vector<std::u16string>{u"", u"a:b", u"a\\b", u"a/b", u"a?b", u"a*b", u"[a", u"a]", u"'quoted'",
+                               std::u16string(32, u'n'), std::u16string(u"tab\there")})
+        EXPECT_THROW(wb.AddSheet(bad), XlsError) << ToUtf8(bad);
+    EXPECT_THROW(wb.AddSheet(u"NUMBERS"), XlsError);
+    EXPECT_THROW(wb.AddSheet(FromUtf8(u8"型号a")), XlsError);
+    EXPECT_EQ(wb.SheetCount(), 2u);
+    EXPECT_NO_THROW(wb.AddSheet(std::u16string(31, u'n')));
+    EXPECT_NO_THROW(wb.AddSheet(FromUtf8(u8"中文 名称 (1)")));
+    EXPECT_EQ(wb.SheetCount(), 4u);
+}
+
+TEST(XlsWorkbookWrite, SaveWritesExactlyThePathAndReportsIoErrors) {
+    XlsTempDir dir;
+    Workbook wb = Workbook::Load(XlsFixture("lo_empty_3sheets.xls"));
+    wb.Sheet(2).SetText(0, 0, u"x");
+    std::string path = dir.File("out.tmp");
+    {
+        std::ofstream old(path);
+        old << std::string(100000, 'z');  // longer than the workbook: must be truncated
+    }
+    wb.Save(path);
+    EXPECT_EQ(ReadFileBytes(path), wb.SaveToMemory());
+    EXPECT_EQ(Workbook::Load(path).Sheet(2).CellText(0, 0), u"x");
+
+    EXPECT_THROW(wb.Save(dir.File("no/such/dir/out.xls")), XlsError);
+    try {
+        wb.Save("/dev/full");
+        ADD_FAILURE() << "a full disk must be reported";
+    } catch (const XlsError& e) {
+        EXPECT_NE(std::string(e.what()).find("/dev/full"), std::string::npos);
+    }
+}
