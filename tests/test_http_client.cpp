@@ -243,6 +243,16 @@ TEST(HttpClientWrites, StatusJudgingAndItsAbsence) {
   }
 }
 
+TEST(HttpClientWrites, ReplyOverTheOptionsCapFailsTheExchange) {
+  CHttpClientT<CRecordingSocket> client;
+  client.GetSocket().replies.push_back({"HTTP/1.1 200 OK\r\nContent-Length: 5000\r\n\r\n" + std::string(5000, 'x')});
+  NavigateOptions o;
+  o.nMaxResponseBytes = 4000;
+  EXPECT_FALSE(client.Navigate("http://mes/", &o));
+  EXPECT_EQ(client.GetLastReadResult(), HttpReadResult::BodyFailed);
+  EXPECT_FALSE(client.GetSocket().IsConnected());
+}
+
 TEST(HttpClientWrites, ConnectionCloseClosesAfterTheReply) {
   CHttpClientT<CRecordingSocket> client;
   client.GetSocket().replies.push_back({"HTTP/1.1 200 OK\r\nConnection: Close\r\nContent-Length: 2\r\n\r\nok"});
