@@ -25,8 +25,8 @@ class MONITOR_API CDialog : public CWnd {
 
   // Modeless: creates the window, runs OnInitDialog and leaves the window
   // hidden (the template has no WS_VISIBLE): call ShowWindow(SW_SHOW).
-  // FALSE when the template does not exist or OnInitDialog returns FALSE
-  // (the window is then destroyed again).
+  // FALSE when the template does not exist. As on the platform, the result
+  // of OnInitDialog does not decide creation (the window stays).
   BOOL Create(UINT nIDTemplate, CWnd* pParentWnd = nullptr);
   // Modal: creates, initialises and shows the window and runs an event loop
   // until EndDialog. Returns the EndDialog value, -1 when creation fails.
@@ -39,6 +39,9 @@ class MONITOR_API CDialog : public CWnd {
   // pre-translation hook consumes them; so does closing the window (IDCANCEL).
   virtual void OnOK();
   virtual void OnCancel();
+
+  // Enter and Escape: OnOK / OnCancel (the platform's dialog keys).
+  BOOL PreTranslateMessage(MSG* pMsg) override;
 
   UINT GetTemplateID() const { return m_nIDTemplate; }
   BOOL UpdateData(BOOL bSaveAndValidate = TRUE);

@@ -1,0 +1,335 @@
+#include "platform/Gdi.h"
+
+#include <QFont>
+#include <QFontMetrics>
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+#include <map>
+#include <vector>
+
+#include "platform/Application.h"
+#include "platform/GdiObjects_p.h"
+#include "platform/Resources.h"
+#include "platform/WndBridge_p.h"
+
+namespace platform {
+
+HBRUSH CreateSolidBrush(COLORREF color) { return new GdiBrush{color}; }
+
+BOOL DeleteObject(HBRUSH brush) {
+  if (!brush) return FALSE;
+  delete brush;
+  return TRUE;
+}
+
+BOOL DeleteObject(HBITMAP bitmap) {
+  if (!bitmap) return FALSE;
+  delete bitmap;
+  return TRUE;
+}
+
+COLORREF GetBrushColor(HBRUSH brush) { return brush ? brush->color : CLR_NONE; }
+
+HICON LoadIcon(UINT nIDResource) {
+  // Shared icons live as long as the module.
+  static std::map<UINT, GdiIcon*> icons;
+  auto it = icons.find(nIDResource);
+  if (it != icons.end()) return it->second;
+  // Icons are window-system objects: they need the application object.
+  EnsureApplication();
+  const QImage image = LoadIconResource(nIDResource);
+  if (image.isNull()) return nullptr;
+  GdiIcon* icon = new GdiIcon{QIcon(QPixmap::fromImage(image))};
+  icons[nIDResource] = icon;
+  return icon;
+}
+
+// ---- CBitmap ----
+
+CBitmap::CBitmap() = default;
+CBitmap::~CBitmap() { DeleteObject(); }
+
+BOOL CBitmap::LoadBitmap(const std::string& resourceName) {
+  if (m_hObject) return FALSE;
+  QImage image = LoadBitmapResource(resourceName);
+  if (image.isNull()) return FALSE;
+  m_hObject = new GdiBitmap{std::move(image)};
+  return TRUE;
+}
+
+BOOL CBitmap::LoadBitmap(UINT nIDResource) { return LoadBitmap(std::to_string(nIDResource)); }
+
+BOOL CBitmap::CreateBitmap(int width, int height) {
+  if (m_hObject || width <= 0 || height <= 0) return FALSE;
+  QImage image(width, height, QImage::Format_RGB32);
+  image.fill(Qt::white);
+  m_hObject = new GdiBitmap{std::move(image)};
+  return TRUE;
+}
+
+BOOL CBitmap::Attach(HBITMAP bitmap) {
+  if (m_hObject || !bitmap) return FALSE;
+  m_hObject = bitmap;
+  return TRUE;
+}
+
+HBITMAP CBitmap::Detach() {
+  HBITMAP h = m_hObject;
+  m_hObject = nullptr;
+  return h;
+}
+
+BOOL CBitmap::DeleteObject() {
+  if (!m_hObject) return FALSE;
+  delete m_hObject;
+  m_hObject = nullptr;
+  return TRUE;
+}
+
+int CBitmap::GetBitmap(BITMAP* pBitMap) const {
+  if (!m_hObject || !pBitMap) return FALSE;
+  const QImage& image = m_hObject->image;
+  pBitMap->bmType = 0;
+  pBitMap->bmWidth = image.width();
+  pBitMap->bmHeight = image.height();
+  pBitMap->bmBitsPixel = static_cast<WORD>(image.depth());
+  pBitMap->bmWidthBytes = ((image.width() * image.depth() + 15) / 16) * 2;
+  pBitMap->bmPlanes = 1;
+  return TRUE;
+}
+
+const QImage* CBitmap::Image() const { return m_hObject ? &m_hObject->image : nullptr; }
+QImage* CBitmap::Image() { return m_hObject ? &m_hObject->image : nullptr; }
+
+// ---- CFont ----
+
+CFont::CFont() = default;
+CFont::~CFont() = default;
+
+BOOL CFont::CreatePointFont(int nPointSize, const std::string& faceName) {
+  if (m_font || nPointSize <= 0) return FALSE;
+  m_font = std::make_unique<QFont>(ToQt(faceName));
+  m_font->setPointSizeF(nPointSize / 10.0);
+  return TRUE;
+}
+
+BOOL CFont::DeleteObject() {
+  if (!m_font) return FALSE;
+  m_font.reset();
+  return TRUE;
+}
+
+void CFont::SetFont(const QFont& font) { m_font = std::make_unique<QFont>(font); }
+
+// ---- CDC ----
+
+CDC::CDC() : m_font(std::make_unique<QFont>()) {}
+CDC::~CDC() = default;
+
+BOOL CDC::CreateCompatibleDC(CDC* /*pDC*/) {
+  if (m_painter) return FALSE;
+  m_memory = true;
+  return TRUE;
+}
+
+BOOL CDC::DeleteDC() {
+  m_ownPainter.reset();
+  m_painter = nullptr;
+  m_selectedBitmap = nullptr;
+  m_memory = false;
+  return TRUE;
+}
+
+CBitmap* CDC::SelectObject(CBitmap* pBitmap) {
+  CBitmap* old = m_selectedBitmap;
+  m_selectedBitmap = pBitmap;
+  return old;
+}
+
+CFont* CDC::SelectObject(CFont* pFont) {
+  CFont* old = m_selectedFont;
+  m_selectedFont = pFont;
+  if (pFont && pFont->Font()) {
+    *m_font = *pFont->Font();
+    if (m_painter) m_painter->setFont(*m_font);
+  }
+  return old;
+}
+
+BOOL CDC::StretchBlt(int x, int y, int nWidth, int nHeight, CDC* pSrcDC, int xSrc, int ySrc, int nSrcWidth,
+                     int nSrcHeight, DWORD /*dwRop*/) {
+  if (!m_painter || !pSrcDC || !pSrcDC->m_selectedBitmap) return FALSE;
+  const QImage* image = pSrcDC->m_selectedBitmap->Image();
+  if (!image || nWidth == 0 || nHeight == 0 || nSrcWidth == 0 || nSrcHeight == 0) return FALSE;
+  // Plain pixel copy, as the platform's default stretch mode does.
+  m_painter->save();
+  m_painter->setRenderHint(QPainter::SmoothPixmapTransform, false);
+  m_painter->setCompositionMode(QPainter::CompositionMode_Source);
+  m_painter->drawImage(QRect(x, y, nWidth, nHeight), *image, QRect(xSrc, ySrc, nSrcWidth, nSrcHeight));
+  m_painter->restore();
+  return TRUE;
+}
+
+BOOL CDC::BitBlt(int x, int y, int nWidth, int nHeight, CDC* pSrcDC, int xSrc, int ySrc, DWORD dwRop) {
+  return StretchBlt(x, y, nWidth, nHeight, pSrcDC, xSrc, ySrc, nWidth, nHeight, dwRop);
+}
+
+void CDC::FillSolidRect(const RECT* rect, COLORREF color) {
+  if (!m_painter || !rect) return;
+  m_painter->fillRect(ToQRect(*rect), ToQColor(color));
+}
+
+void CDC::FillRect(const RECT* rect, HBRUSH brush) {
+  if (brush) FillSolidRect(rect, brush->color);
+}
+
+void CDC::FrameRect(const RECT* rect, HBRUSH brush) {
+  if (!m_painter || !rect || !brush) return;
+  const QRect r = ToQRect(*rect);
+  if (r.isEmpty()) return;
+  const QColor c = ToQColor(brush->color);
+  m_painter->fillRect(QRect(r.left(), r.top(), r.width(), 1), c);
+  m_painter->fillRect(QRect(r.left(), r.bottom(), r.width(), 1), c);
+  m_painter->fillRect(QRect(r.left(), r.top(), 1, r.height()), c);
+  m_painter->fillRect(QRect(r.right(), r.top(), 1, r.height()), c);
+}
+
+CSize CDC::GetTextExtent(const std::string& text) const {
+  const QFontMetrics fm(*m_font);
+  return CSize(fm.horizontalAdvance(ToQt(text)), fm.height());
+}
+
+BOOL CDC::TextOut(int x, int y, const std::string& text) {
+  if (!m_painter) return FALSE;
+  m_painter->save();
+  m_painter->setPen(ToQColor(m_textColor));
+  m_painter->setFont(*m_font);
+  m_painter->drawText(QPoint(x, y + QFontMetrics(*m_font).ascent()), ToQt(text));
+  m_painter->restore();
+  return TRUE;
+}
+
+COLORREF CDC::SetTextColor(COLORREF color) {
+  COLORREF old = m_textColor;
+  m_textColor = color;
+  return old;
+}
+
+COLORREF CDC::SetBkColor(COLORREF color) {
+  COLORREF old = m_bkColor;
+  m_bkColor = color;
+  return old;
+}
+
+BOOL CDC::CanDraw() const { return m_painter != nullptr; }
+
+void CDC::AttachPainter(QPainter* painter, const QFont& font) {
+  m_painter = painter;
+  *m_font = font;
+  if (painter) painter->setFont(font);
+}
+
+// ---- CClientDC ----
+
+CClientDC::CClientDC(CWnd* pWnd) {
+  if (!pWnd || !pWnd->GetQWidget()) return;
+  QWidget* widget = pWnd->GetQWidget();
+  if (CFont* font = pWnd->GetFont(); font && font->Font())
+    *m_font = *font->Font();
+  else
+    *m_font = widget->font();
+  BridgeAccess* access = BridgeOf(widget);
+  QWidget* target = access ? access->PaintTarget() : widget;
+  // Painting is only possible while the window paints.
+  if (target->testAttribute(Qt::WA_WState_InPaintEvent)) {
+    m_ownPainter = std::make_unique<QPainter>(target);
+    if (access) m_ownPainter->translate(-access->PaintOffset());
+    AttachPainter(m_ownPainter.get(), *m_font);
+  }
+}
+
+CClientDC::~CClientDC() {
+  if (m_ownPainter) m_ownPainter->end();
+}
+
+// ---- CImageList ----
+
+struct CImageList::Data {
+  int cx = 0;
+  int cy = 0;
+  bool mask = false;
+  std::vector<QImage> images;
+};
+
+CImageList::CImageList() = default;
+CImageList::~CImageList() = default;
+
+BOOL CImageList::Create(int cx, int cy, UINT nFlags, int nInitial, int /*nGrow*/) {
+  if (m_created || cx <= 0 || cy <= 0) return FALSE;
+  m_data = std::make_unique<Data>();
+  m_data->cx = cx;
+  m_data->cy = cy;
+  m_data->mask = (nFlags & ILC_MASK) != 0;
+  if (nInitial > 0) m_data->images.reserve(static_cast<size_t>(nInitial));
+  m_created = true;
+  return TRUE;
+}
+
+int CImageList::Add(CBitmap* pbmImage, COLORREF crMask) {
+  if (!m_created || !pbmImage || !pbmImage->Image() || pbmImage->Image()->isNull()) return -1;
+  const QImage source = pbmImage->Image()->convertToFormat(QImage::Format_ARGB32);
+  const int count = source.width() / m_data->cx > 0 ? source.width() / m_data->cx : 1;
+  const int first = static_cast<int>(m_data->images.size());
+  const QRgb maskColor = qRgb(GetRValue(crMask), GetGValue(crMask), GetBValue(crMask));
+  for (int i = 0; i < count; ++i) {
+    QImage image(m_data->cx, m_data->cy, QImage::Format_ARGB32);
+    image.fill(Qt::transparent);
+    for (int y = 0; y < m_data->cy && y < source.height(); ++y)
+      for (int x = 0; x < m_data->cx && i * m_data->cx + x < source.width(); ++x) {
+        const QRgb px = source.pixel(i * m_data->cx + x, y);
+        const bool transparent = m_data->mask && crMask != CLR_NONE && (px | 0xFF000000u) == maskColor;
+        image.setPixel(x, y, transparent ? qRgba(0, 0, 0, 0) : px);
+      }
+    m_data->images.push_back(std::move(image));
+  }
+  return first;
+}
+
+BOOL CImageList::DeleteImageList() {
+  if (!m_created) return FALSE;
+  m_data.reset();
+  m_created = false;
+  return TRUE;
+}
+
+int CImageList::GetImageCount() const { return m_created ? static_cast<int>(m_data->images.size()) : 0; }
+
+BOOL CImageList::GetImageInfo(int nImage, IMAGEINFO* pImageInfo) const {
+  if (!Image(nImage) || !pImageInfo) return FALSE;
+  pImageInfo->hbmImage = nullptr;
+  pImageInfo->hbmMask = nullptr;
+  pImageInfo->rcImage = RECT{0, 0, m_data->cx, m_data->cy};
+  return TRUE;
+}
+
+BOOL CImageList::GetIconSize(int* cx, int* cy) const {
+  if (!m_created) return FALSE;
+  if (cx) *cx = m_data->cx;
+  if (cy) *cy = m_data->cy;
+  return TRUE;
+}
+
+BOOL CImageList::Draw(CDC* pDC, int nImage, POINT pt, UINT /*nStyle*/) {
+  const QImage* image = Image(nImage);
+  if (!image || !pDC || !pDC->Painter()) return FALSE;
+  pDC->Painter()->drawImage(QPoint(pt.x, pt.y), *image);
+  return TRUE;
+}
+
+const QImage* CImageList::Image(int nImage) const {
+  if (!m_created || nImage < 0 || nImage >= static_cast<int>(m_data->images.size())) return nullptr;
+  return &m_data->images[static_cast<size_t>(nImage)];
+}
+
+}  // namespace platform

@@ -1,0 +1,160 @@
+// Inside the windowing layer: how Qt widgets hand their events to the CWnd
+// that owns them. Not for use outside platform/.
+#pragma once
+
+#include <QAbstractScrollArea>
+#include <QCloseEvent>
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QResizeEvent>
+#include <QScrollBar>
+#include <QWheelEvent>
+#include <QWidget>
+#include <functional>
+#include <type_traits>
+
+#include "platform/Wnd.h"
+
+namespace platform {
+
+// Implemented by every widget that belongs to a CWnd.
+class BridgeAccess {
+ public:
+  virtual ~BridgeAccess() = default;
+  CWnd* owner = nullptr;
+  virtual void BaseKeyPress(QKeyEvent* e) = 0;
+  // The widget that receives paint and mouse events (the viewport of a
+  // scrolled widget) and its offset in client coordinates.
+  virtual QWidget* PaintTarget() = 0;
+  virtual QPoint PaintOffset() = 0;
+};
+
+BridgeAccess* BridgeOf(QWidget* w);
+// The CWnd owning w or its nearest owned ancestor.
+CWnd* OwnerOf(QWidget* w);
+
+struct CWnd::Bridge {
+  static LRESULT Dispatch(CWnd* w, UINT msg, WPARAM wp, LPARAM lp, std::function<LRESULT()> def);
+  static bool Alive(CWnd* w);
+  static void WidgetGone(CWnd* w);
+  static void Paint(CWnd* w, QWidget* target, QPoint offset, const std::function<void()>& basePaint);
+  static void Mouse(CWnd* w, UINT msg, QMouseEvent* e, QPoint offset, const std::function<void()>& base);
+  static void Wheel(CWnd* w, QWheelEvent* e, QPoint offset, const std::function<void()>& base);
+  static void Key(CWnd* w, QKeyEvent* e, BridgeAccess* access);
+  static void KeyUp(CWnd* w, QKeyEvent* e, const std::function<void()>& base);
+  static void Focus(CWnd* w, bool in, const std::function<void()>& base);
+  static void Resize(CWnd* w, QResizeEvent* e, const std::function<void()>& base);
+  static void Close(CWnd* w, QCloseEvent* e);
+  static void Scroll(CWnd* w, bool vertical, int action, int pos);
+  static void DefaultErase(CWnd* w, CDC* dc, COLORREF color);
+  static RECT Client(const CWnd* w) { return w->ClientArea(); }
+};
+
+// A Qt widget of the given class whose events reach the owning CWnd.
+template <class Base>
+class Bridged : public Base, public BridgeAccess {
+ public:
+  using Base::Base;
+  ~Bridged() override {
+    if (owner) CWnd::Bridge::WidgetGone(owner);
+  }
+
+  void BaseKeyPress(QKeyEvent* e) override { Base::keyPressEvent(e); }
+  QWidget* PaintTarget() override {
+    if constexpr (std::is_base_of_v<QAbstractScrollArea, Base>)
+      return this->viewport();
+    else
+      return this;
+  }
+  QPoint PaintOffset() override {
+    if constexpr (std::is_base_of_v<QAbstractScrollArea, Base>)
+      return this->viewport()->pos();
+    else
+      return QPoint(0, 0);
+  }
+
+ protected:
+  bool event(QEvent* e) override {
+    if (owner && e->type() == QEvent::Resize) {
+      bool result = false;
+      CWnd::Bridge::Resize(owner, static_cast<QResizeEvent*>(e), [&] { result = Base::event(e); });
+      return result;
+    }
+    return Base::event(e);
+  }
+  void paintEvent(QPaintEvent* e) override {
+    QWidget* target = PaintTarget();
+    if (!owner || !target->testAttribute(Qt::WA_WState_InPaintEvent)) {
+      Base::paintEvent(e);
+      return;
+    }
+    CWnd::Bridge::Paint(owner, target, PaintOffset(), [&] { Base::paintEvent(e); });
+  }
+  void mousePressEvent(QMouseEvent* e) override {
+    if (owner && e->button() == Qt::LeftButton)
+      CWnd::Bridge::Mouse(owner, WM_LBUTTONDOWN, e, PaintOffset(), [&] { Base::mousePressEvent(e); });
+    else
+      Base::mousePressEvent(e);
+  }
+  void mouseReleaseEvent(QMouseEvent* e) override {
+    if (owner && e->button() == Qt::LeftButton)
+      CWnd::Bridge::Mouse(owner, WM_LBUTTONUP, e, PaintOffset(), [&] { Base::mouseReleaseEvent(e); });
+    else
+      Base::mouseReleaseEvent(e);
+  }
+  void mouseDoubleClickEvent(QMouseEvent* e) override {
+    if (owner && e->button() == Qt::LeftButton)
+      CWnd::Bridge::Mouse(owner, WM_LBUTTONDBLCLK, e, PaintOffset(), [&] { Base::mouseDoubleClickEvent(e); });
+    else
+      Base::mouseDoubleClickEvent(e);
+  }
+  void wheelEvent(QWheelEvent* e) override {
+    if (owner)
+      CWnd::Bridge::Wheel(owner, e, PaintOffset(), [&] { Base::wheelEvent(e); });
+    else
+      Base::wheelEvent(e);
+  }
+  void keyPressEvent(QKeyEvent* e) override {
+    if (owner)
+      CWnd::Bridge::Key(owner, e, this);
+    else
+      Base::keyPressEvent(e);
+  }
+  void keyReleaseEvent(QKeyEvent* e) override {
+    if (owner)
+      CWnd::Bridge::KeyUp(owner, e, [&] { Base::keyReleaseEvent(e); });
+    else
+      Base::keyReleaseEvent(e);
+  }
+  void focusInEvent(QFocusEvent* e) override {
+    if (owner)
+      CWnd::Bridge::Focus(owner, true, [&] { Base::focusInEvent(e); });
+    else
+      Base::focusInEvent(e);
+  }
+  void focusOutEvent(QFocusEvent* e) override {
+    if (owner)
+      CWnd::Bridge::Focus(owner, false, [&] { Base::focusOutEvent(e); });
+    else
+      Base::focusOutEvent(e);
+  }
+  void closeEvent(QCloseEvent* e) override {
+    if (owner)
+      CWnd::Bridge::Close(owner, e);
+    else
+      Base::closeEvent(e);
+  }
+};
+
+// Conversions at the Qt edge.
+QString ToQt(const std::string& gbk);
+std::string FromQt(const QString& text);
+QColor ToQColor(COLORREF color);
+RECT ToRECT(const QRect& r);
+QRect ToQRect(const RECT& r);
+void InstallKeyFilter();
+
+}  // namespace platform

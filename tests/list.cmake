@@ -1,0 +1,22 @@
+# The windowing layer, the resources, the result list and its cell editor.
+# The list's vtable needs its archive operation, defined with the archive.
+# Mouse input comes from Qt's test library, like clicks from the window system.
+if(MONITOR_BUILD_TESTS)
+  find_package(Qt6 REQUIRED COMPONENTS Test)
+endif()
+set(_list_test_libs monitor_list platform_window Qt6::Test)
+if(TARGET monitor_archive)
+  list(APPEND _list_test_libs monitor_archive)
+else()
+  list(APPEND _list_test_libs monitor_archive_core)
+  set(_list_archive_source monitor/MyListCtrlArchive.cpp)
+endif()
+monitor_add_test(test_resources
+  SOURCES tests/test_resources.cpp
+  LIBS platform_window)
+monitor_add_test(test_list_ctrl
+  SOURCES tests/test_list_ctrl.cpp ${_list_archive_source}
+  LIBS ${_list_test_libs})
+monitor_add_test(test_cell_editor
+  SOURCES tests/test_cell_editor.cpp ${_list_archive_source}
+  LIBS ${_list_test_libs})

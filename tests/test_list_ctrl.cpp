@@ -1,0 +1,352 @@
+#include <gtest/gtest.h>
+
+#include <QFontDatabase>
+#include <QImage>
+#include <QPainter>
+
+#include "platform/Gdi.h"
+#include "platform/TextCodec.h"
+#include "tests/ListTestSupport.h"
+
+using namespace listtest;
+
+namespace {
+
+using ListCtrl = ListFixture;
+
+TEST_F(ListCtrl, ColumnsKeepFormatWidthAndText) {
+  EXPECT_EQ(list->GetColumnCount(), 3);
+  int format = -1, width = -1;
+  std::string text;
+  ASSERT_TRUE(list->GetColumn(1, &format, &width, &text));
+  EXPECT_EQ(format, LVCFMT_CENTER);
+  EXPECT_EQ(width, 110);
+  EXPECT_EQ(text, "Item");
+  EXPECT_FALSE(list->GetColumn(3, &format, &width, &text));
+  EXPECT_FALSE(list->GetColumn(-1, &format, &width, &text));
+  EXPECT_EQ(list->GetColumnWidth(9), 0);
+  EXPECT_FALSE(list->SetColumnWidth(3, 10));
+  // A fourth and fifth column are fine; rows get empty texts there.
+  EXPECT_EQ(list->InsertColumn(3, "Extra", LVCFMT_LEFT, 50), 3);
+  EXPECT_EQ(list->InsertColumn(99, "Last", LVCFMT_LEFT, 50), 4);
+  EXPECT_EQ(list->GetColumnCount(), 5);
+  EXPECT_EQ(list->GetItemText(0, 4), "");
+  EXPECT_TRUE(list->SetItemText(0, 4, "x"));
+  EXPECT_EQ(list->GetItemText(0, 4), "x");
+  // Deleting column 0 repeatedly empties the header.
+  for (int i = 0; i < 5; ++i) EXPECT_TRUE(list->DeleteColumn(0));
+  EXPECT_FALSE(list->DeleteColumn(0));
+  EXPECT_EQ(list->GetColumnCount(), 0);
+}
+
+TEST_F(ListCtrl, RowsKeepTextsImageDataAndStates) {
+  EXPECT_EQ(list->GetItemCount(), 5);
+  EXPECT_EQ(list->InsertItem(99, "end", 1), 5);  // past the end appends
+  EXPECT_EQ(list->InsertItem(-1, "bad"), -1);
+  EXPECT_EQ(list->GetItemImage(5), 1);
+  EXPECT_TRUE(list->SetItem(5, 0, LVIF_IMAGE | LVIF_PARAM, "", 2, 0, 0, 2));
+  EXPECT_EQ(list->GetItemImage(5), 2);
+  EXPECT_EQ(list->GetItemData(5), 2u);
+  EXPECT_EQ(list->GetItemText(5, 0), "end");  // text not in the mask
+  EXPECT_TRUE(list->SetItemData(0, 1));
+  EXPECT_EQ(list->GetItemData(0), 1u);
+  // Sub-items exist only as far as the columns go.
+  EXPECT_FALSE(list->SetItemText(0, 3, "no column"));
+  EXPECT_FALSE(list->SetItemText(9, 1, "no row"));
+  EXPECT_EQ(list->GetItemText(9, 1), "");
+  EXPECT_EQ(list->GetItemText(0, -1), "");
+  EXPECT_EQ(list->GetItemData(-3), 0u);
+  EXPECT_FALSE(list->SetItemData(9, 1));
+
+  EXPECT_TRUE(list->SetItemState(3, LVIS_SELECTED, LVIS_SELECTED | LVIS_FOCUSED));
+  EXPECT_EQ(list->GetItemState(3, LVIS_SELECTED | LVIS_FOCUSED), LVIS_SELECTED);
+  EXPECT_TRUE(list->SetItemState(1, LVIS_FOCUSED | LVIS_SELECTED, LVIS_FOCUSED | LVIS_SELECTED));
+  EXPECT_TRUE(list->SetItemState(2, LVIS_FOCUSED, LVIS_FOCUSED));  // one focused row at a time
+  EXPECT_EQ(list->GetNextItem(-1, LVNI_FOCUSED), 2);
+  EXPECT_EQ(list->GetNextItem(-1, LVNI_SELECTED), 1);
+  EXPECT_EQ(list->GetNextItem(1, LVNI_SELECTED), 3);
+  EXPECT_EQ(list->GetNextItem(3, LVNI_SELECTED), -1);
+  EXPECT_EQ(list->GetSelectedCount(), 2u);
+  EXPECT_FALSE(list->SetItemState(17, LVIS_SELECTED, LVIS_SELECTED));
+  EXPECT_TRUE(list->SetItemState(-1, 0, LVIS_SELECTED));  // every row
+  EXPECT_EQ(list->GetSelectedCount(), 0u);
+
+  // Deleting a row moves the rows after it, their states with them.
+  EXPECT_TRUE(list->DeleteItem(0));
+  EXPECT_EQ(list->GetNextItem(-1, LVNI_FOCUSED), 1);
+  EXPECT_EQ(list->GetItemText(0, 1), "item1");
+  EXPECT_FALSE(list->DeleteItem(10));
+  EXPECT_TRUE(list->DeleteAllItems());
+  EXPECT_EQ(list->GetItemCount(), 0);
+  EXPECT_EQ(list->GetNextItem(-1, LVNI_FOCUSED), -1);
+}
+
+TEST_F(ListCtrl, LvItemInterfaceCopiesIntoTheCallersBuffer) {
+  char buffer[4] = {};
+  LVITEM item;
+  item.mask = LVIF_TEXT | LVIF_PARAM | LVIF_STATE;
+  item.iItem = 1;
+  item.iSubItem = 1;
+  item.pszText = buffer;
+  item.cchTextMax = sizeof buffer;
+  item.stateMask = LVIS_SELECTED;
+  ASSERT_TRUE(list->GetItem(&item));
+  EXPECT_STREQ(buffer, "ite");  // cut to the buffer, terminated
+  item.iItem = 50;
+  EXPECT_FALSE(list->GetItem(&item));
+}
+
+TEST_F(ListCtrl, GeometryOfRowsPagesAndScrolling) {
+  const int rowHeight = list->GetRowHeight();
+  ASSERT_GT(rowHeight, 0);
+  CRect first, second;
+  ASSERT_TRUE(list->GetItemRect(0, &first, LVIR_BOUNDS));
+  ASSERT_TRUE(list->GetItemRect(1, &second, LVIR_BOUNDS));
+  EXPECT_EQ(first.left, 0);
+  EXPECT_EQ(first.Width(), 60 + 110 + 110);
+  EXPECT_EQ(first.Height(), rowHeight);
+  EXPECT_EQ(second.top, first.bottom);
+  EXPECT_GT(first.top, 0);  // below the header
+  EXPECT_FALSE(list->GetItemRect(5, &first, LVIR_BOUNDS));
+
+  for (int i = 5; i < 60; ++i) list->InsertItem(i, std::to_string(i));
+  CRect client;
+  list->GetClientRect(&client);
+  const int perPage = list->GetCountPerPage();
+  EXPECT_EQ(perPage, (client.Height() - first.top) / rowHeight);
+  EXPECT_EQ(list->GetTopIndex(), 0);
+  EXPECT_TRUE(list->EnsureVisible(59, FALSE));
+  EXPECT_EQ(list->GetTopIndex(), 59 - perPage + 1);
+  CRect last;
+  list->GetItemRect(59, &last, LVIR_BOUNDS);
+  EXPECT_LE(last.bottom, client.bottom);
+  EXPECT_TRUE(list->EnsureVisible(3, FALSE));
+  EXPECT_EQ(list->GetTopIndex(), 3);
+  EXPECT_FALSE(list->EnsureVisible(60, FALSE));
+  EXPECT_TRUE(list->Scroll(CSize(0, 2 * rowHeight)));
+  EXPECT_EQ(list->GetTopIndex(), 5);
+  EXPECT_EQ(list->HitTest(CPoint(10, first.top + 1)), -1 + 1 + 5 - 0);  // the top row
+  EXPECT_EQ(list->HitTest(CPoint(10, 1)), -1);                            // the header
+}
+
+TEST_F(ListCtrl, CellHitTestWalksTheVisibleRowsAndColumns) {
+  CRect bounds;
+  list->GetItemRect(2, &bounds, LVIR_BOUNDS);
+  const int y = bounds.top + 2;
+  int column = -1;
+  EXPECT_EQ(list->HitTestEx(CPoint(5, y), &column), 2);
+  EXPECT_EQ(column, 0);
+  // The border between columns 0 and 1 belongs to the left column.
+  EXPECT_EQ(list->HitTestEx(CPoint(60, y), &column), 2);
+  EXPECT_EQ(column, 0);
+  EXPECT_EQ(list->HitTestEx(CPoint(61, y), &column), 2);
+  EXPECT_EQ(column, 1);
+  EXPECT_EQ(list->HitTestEx(CPoint(170, y), &column), 2);
+  EXPECT_EQ(column, 1);
+  EXPECT_EQ(list->HitTestEx(CPoint(171, y), &column), 2);
+  EXPECT_EQ(column, 2);
+  // Right of every column, below the rows, in the header: nothing.
+  EXPECT_EQ(list->HitTestEx(CPoint(300, y), &column), -1);
+  EXPECT_EQ(list->HitTestEx(CPoint(10, bounds.top + 10 * list->GetRowHeight()), &column), -1);
+  EXPECT_EQ(list->HitTestEx(CPoint(10, 1), &column), -1);
+}
+
+TEST_F(ListCtrl, AutoSizeFitsContentAndHeader) {
+  list->SetItemText(0, 1, "a much longer item name than the rest");
+  ASSERT_TRUE(list->SetColumnWidth(1, LVSCW_AUTOSIZE));
+  EXPECT_GE(list->GetColumnWidth(1), list->GetStringWidth("a much longer item name than the rest"));
+  // Content narrower than the header: the header wins with USEHEADER.
+  list->InsertColumn(3, "A very wide header text", LVCFMT_LEFT, 10);
+  list->InsertColumn(4, "Tail", LVCFMT_LEFT, 10);
+  ASSERT_TRUE(list->SetColumnWidth(3, LVSCW_AUTOSIZE));
+  const int content = list->GetColumnWidth(3);
+  ASSERT_TRUE(list->SetColumnWidth(3, LVSCW_AUTOSIZE_USEHEADER));
+  EXPECT_GT(list->GetColumnWidth(3), content);
+  EXPECT_GE(list->GetColumnWidth(3), list->GetStringWidth("A very wide header text"));
+  // The last column with USEHEADER takes what is left of the client width.
+  list->SetColumnWidth(0, 20);
+  list->SetColumnWidth(1, 20);
+  list->SetColumnWidth(2, 20);
+  list->SetColumnWidth(3, 20);
+  ASSERT_TRUE(list->SetColumnWidth(4, LVSCW_AUTOSIZE_USEHEADER));
+  CRect client;
+  list->GetClientRect(&client);
+  EXPECT_EQ(list->GetColumnWidth(4), client.Width() - 80);
+  EXPECT_FALSE(list->SetColumnWidth(0, -3));
+}
+
+TEST_F(ListCtrl, ASizeChangeTakesTheKeyboardFocus) {
+  CMyListCtrl other(0, 1);
+  ASSERT_TRUE(other.Create(WS_CHILD | WS_VISIBLE | LVS_REPORT, CRect(0, 250, 100, 300), dialog.get(), 1));
+  other.SetFocus();
+  Pump();
+  ASSERT_EQ(CWnd::GetFocus(), &other);
+  list->MoveWindow(0, 0, 250, 180);
+  Pump();
+  EXPECT_EQ(CWnd::GetFocus(), list.get());
+}
+
+TEST_F(ListCtrl, TheListsOwnLabelEditingNeverStarts) {
+  EXPECT_FALSE(list->EditLabel(0));
+  EXPECT_FALSE(list->EditLabel(42));
+  // The end notification writes a text; one without text writes nothing.
+  NMLVDISPINFO info;
+  info.hdr.hwndFrom = list->GetSafeHwnd();
+  info.hdr.code = LVN_ENDLABELEDIT;
+  info.item.iItem = 1;
+  info.item.iSubItem = 2;
+  info.item.pszText = nullptr;
+  EXPECT_EQ(dialog->SendMessage(WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&info)), 0);
+  EXPECT_EQ(list->GetItemText(1, 2), "PASS");
+  std::string text = "FAIL";
+  info.item.pszText = text.data();
+  dialog->SendMessage(WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&info));
+  EXPECT_EQ(list->GetItemText(1, 2), "FAIL");
+  // Rows or columns that do not exist are left alone.
+  info.item.iItem = 77;
+  dialog->SendMessage(WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&info));
+  EXPECT_EQ(list->GetItemCount(), 5);
+}
+
+QImage Grab(CListCtrl& list) { return list.GetQWidget()->grab().toImage(); }
+
+TEST_F(ListCtrl, BackgroundPictureIsStretchedUnderTheRows) {
+  list->DeleteAllItems();
+  list->SetTextBkColor(CLR_NONE);
+  ASSERT_TRUE(list->m_bmpBack.LoadBitmap("LISTPASS3"));
+  const QImage image = Grab(*list);
+  CRect client;
+  list->GetClientRect(&client);
+  // Bottom left corner: the picture's green background, stretched there.
+  EXPECT_EQ(QColor(image.pixel(2, client.bottom - 3)), QColor(0, 255, 0));
+  EXPECT_EQ(QColor(image.pixel(client.right - 3, client.bottom - 3)), QColor(0, 255, 0));
+  // The middle of the picture holds the cyan number.
+  bool cyan = false;
+  for (int x = client.Width() / 3; x < 2 * client.Width() / 3 && !cyan; ++x)
+    for (int y = client.Height() / 3; y < 2 * client.Height() / 3 && !cyan; ++y)
+      cyan = QColor(image.pixel(x, y)) == QColor(0, 255, 255);
+  EXPECT_TRUE(cyan);
+  // Without a picture the plain white background.
+  list->m_bmpBack.DeleteObject();
+  EXPECT_EQ(QColor(Grab(*list).pixel(2, client.bottom - 3)), QColor(255, 255, 255));
+}
+
+TEST_F(ListCtrl, ZeroSizesNeverFail) {
+  CMyListCtrl empty(1, 1);
+  ASSERT_TRUE(empty.Create(WS_CHILD | WS_VISIBLE | LVS_REPORT, CRect(0, 0, 0, 0), dialog.get(), 2));
+  EXPECT_EQ(empty.GetCountPerPage(), 0);
+  EXPECT_EQ(empty.GetTopIndex(), 0);
+  int column = 5;
+  EXPECT_EQ(empty.HitTestEx(CPoint(0, 0), &column), -1);
+  EXPECT_EQ(empty.InsertItem(0, "x"), 0);
+  EXPECT_TRUE(empty.EnsureVisible(0, FALSE));
+  EXPECT_TRUE(empty.SetColumnWidth(0, LVSCW_AUTOSIZE) == FALSE);  // no column yet
+  empty.InsertColumn(0, "c", LVCFMT_LEFT, 0);
+  EXPECT_TRUE(empty.SetColumnWidth(0, LVSCW_AUTOSIZE_USEHEADER));
+  EXPECT_GT(empty.GetColumnWidth(0), 0);
+  empty.SetColumnWidth(0, 3);
+  EXPECT_EQ(empty.EditSubLabel(0, 0), nullptr);
+  empty.m_bEditMode = 1;
+  empty.SetItemState(0, LVIS_FOCUSED, LVIS_FOCUSED);
+  EXPECT_EQ(empty.EditSubLabel(0, 1), nullptr);
+  (void)Grab(empty);
+  CImageList none;
+  EXPECT_EQ(none.GetImageCount(), 0);
+}
+
+TEST_F(ListCtrl, RowMarksComeFromTheSharedImageList) {
+  CImageList marks;
+  ASSERT_TRUE(marks.Create(16, 16, ILC_COLOR24 | ILC_MASK, 10, 10));
+  CBitmap fail, pass, other;
+  ASSERT_TRUE(fail.LoadBitmap(5048));
+  ASSERT_TRUE(pass.LoadBitmap(5050));
+  ASSERT_TRUE(other.LoadBitmap(5051));
+  EXPECT_EQ(marks.Add(&fail, RGB(255, 0, 0)), 0);
+  EXPECT_EQ(marks.Add(&pass, RGB(255, 0, 0)), 1);
+  EXPECT_EQ(marks.Add(&other, RGB(255, 0, 0)), 2);  // three images from 48 pixels
+  EXPECT_EQ(marks.GetImageCount(), 5);
+  CBitmap missing;
+  EXPECT_EQ(marks.Add(&missing, RGB(255, 0, 0)), -1);
+  // Image 2 is all red, so all transparent.
+  const QImage* empty = marks.Image(2);
+  ASSERT_NE(empty, nullptr);
+  for (int y = 0; y < 16; ++y)
+    for (int x = 0; x < 16; ++x) ASSERT_EQ(qAlpha(empty->pixel(x, y)), 0);
+  EXPECT_EQ(qAlpha(marks.Image(0)->pixel(0, 0)), 255);
+  IMAGEINFO info;
+  ASSERT_TRUE(marks.GetImageInfo(1, &info));
+  EXPECT_EQ(info.rcImage.right, 16);
+  EXPECT_FALSE(marks.GetImageInfo(5, &info));
+
+  EXPECT_EQ(list->SetImageList(&marks, LVSIL_SMALL), nullptr);
+  EXPECT_EQ(list->GetImageList(LVSIL_SMALL), &marks);
+  list->SetItem(0, 0, LVIF_IMAGE, "", 1, 0, 0, 0);
+  list->SetTextBkColor(CLR_NONE);
+  const QImage image = Grab(*list);
+  CRect icon;
+  list->GetItemRect(0, &icon, LVIR_ICON);
+  // The tick mark's green shows in row 0's mark area.
+  bool green = false;
+  for (int x = icon.left; x < icon.right && !green; ++x)
+    for (int y = icon.top; y < icon.bottom && !green; ++y) green = QColor(image.pixel(x, y)) == QColor(0, 255, 0);
+  EXPECT_TRUE(green);
+  EXPECT_GE(list->GetRowHeight(), 17);
+}
+
+TEST_F(ListCtrl, GbkTextsAreShownAsChinese) {
+  ASSERT_FALSE(QFontDatabase::families(QFontDatabase::SimplifiedChinese).isEmpty())
+      << "No font with Chinese characters is installed: install fonts-wqy-microhei";
+  const std::string chinese = "\xB2\xE2\xCA\xD4\xCF\xEE";  // 测试项
+  ASSERT_EQ(list->InsertItem(5, chinese), 5);
+  EXPECT_EQ(list->GetItemText(5, 0), chinese);
+  EXPECT_EQ(list->GetStringWidth(chinese), QFontMetrics(list->GetQWidget()->font()).horizontalAdvance(QString::fromUtf8("测试项")));
+  // The glyphs must really be drawn: a text of unassigned characters draws
+  // boxes, which must look different from the Chinese text.
+  const auto draw = [&](const QString& text) {
+    QImage image(120, 30, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.setFont(list->GetQWidget()->font());
+    painter.setPen(Qt::black);
+    painter.drawText(QRect(0, 0, 120, 30), Qt::AlignLeft | Qt::AlignVCenter, text);
+    return image;
+  };
+  EXPECT_NE(draw(QString::fromUtf8("测试项")), draw(QString::fromUtf16(u"\uE000\uE001\uE002")))
+      << "Chinese text draws as empty boxes: no CJK font reachable through fontconfig";
+}
+
+TEST_F(ListCtrl, AClickSelectsLikeThePlatformList) {
+  ClickList(*list, CellCenter(*list, 2, 0));
+  EXPECT_EQ(list->GetItemState(2, LVIS_SELECTED | LVIS_FOCUSED), LVIS_SELECTED | LVIS_FOCUSED);
+  ClickList(*list, CellCenter(*list, 4, 0), Qt::ControlModifier);
+  EXPECT_EQ(list->GetSelectedCount(), 2u);
+  ClickList(*list, CellCenter(*list, 0, 0), Qt::ShiftModifier);
+  EXPECT_EQ(list->GetSelectedCount(), 5u);  // from the anchor 4 to 0
+  CRect bounds;
+  list->GetItemRect(4, &bounds, LVIR_BOUNDS);
+  ClickList(*list, CPoint(10, bounds.bottom + 3 * list->GetRowHeight()));  // below the rows
+  EXPECT_EQ(list->GetSelectedCount(), 0u);
+  // Keyboard: Down moves the focused row and the selection.
+  list->SetItemState(1, LVIS_FOCUSED | LVIS_SELECTED, LVIS_FOCUSED | LVIS_SELECTED);
+  list->SetFocus();
+  Type(Qt::Key_Down);
+  EXPECT_EQ(list->GetNextItem(-1, LVNI_FOCUSED), 2);
+  EXPECT_EQ(list->GetNextItem(-1, LVNI_SELECTED), 2);
+}
+
+TEST(ListWithoutWindow, EveryOperationFailsQuietly) {
+  CMyListCtrl list(0, 0);
+  EXPECT_EQ(list.GetItemCount(), 0);
+  EXPECT_EQ(list.InsertItem(0, "x"), -1);
+  EXPECT_EQ(list.InsertColumn(0, "x"), -1);
+  EXPECT_FALSE(list.SetItemText(0, 0, "x"));
+  EXPECT_EQ(list.GetItemText(0, 0), "");
+  EXPECT_FALSE(list.EnsureVisible(0, TRUE));
+  EXPECT_EQ(list.GetColumnCount(), 0);
+  EXPECT_EQ(list.SendMessage(WM_HOTKEY), 0);  // no window, no message
+  EXPECT_EQ(list.m_strType, "NULL");
+  EXPECT_EQ(list.m_nResult, 0);
+  EXPECT_EQ(list.m_bEditMode, 0);
+}
+
+}  // namespace

@@ -1,0 +1,190 @@
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QWidget>
+#include <set>
+
+#include "platform/Dialog.h"
+#include "platform/Gdi.h"
+#include "platform/Resources.h"
+
+using namespace platform;
+
+namespace {
+
+std::set<QRgb> Colours(const QImage& image) {
+  std::set<QRgb> colours;
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x) colours.insert(image.pixel(x, y) | 0xFF000000u);
+  return colours;
+}
+
+const QRgb kWhite = qRgb(255, 255, 255), kGreen = qRgb(0, 255, 0), kRed = qRgb(255, 0, 0), kCyan = qRgb(0, 255, 255),
+           kBlack = qRgb(0, 0, 0), kYellow = qRgb(255, 255, 0);
+
+TEST(Resources, ListPicturesShowTheNumberInCyanOnTheirColour) {
+  struct Kind {
+    const char* prefix;
+    QRgb background;
+    int first;
+  };
+  for (const Kind& kind : {Kind{"LIST", kWhite, 0}, Kind{"LISTPASS", kGreen, 1}, Kind{"LISTFAIL", kRed, 0}}) {
+    for (int n = kind.first; n <= 16; ++n) {
+      const std::string name = kind.prefix + std::to_string(n);
+      const QImage image = LoadBitmapResource(name);
+      ASSERT_FALSE(image.isNull()) << name;
+      EXPECT_EQ(image.size(), QSize(48, 48)) << name;
+      EXPECT_LE(image.colorCount(), 16) << name;
+      EXPECT_GT(image.colorCount(), 0) << name << " is not a palette picture";
+      EXPECT_EQ(Colours(image), (std::set<QRgb>{kind.background, kCyan})) << name;
+      EXPECT_EQ(image.pixel(0, 0) | 0xFF000000u, kind.background) << name;
+      // The stored pictures and the ones drawn at run time look the same.
+      EXPECT_EQ(image.convertToFormat(QImage::Format_RGB32),
+                DrawListPicture(n, RGB(qRed(kind.background), qGreen(kind.background), qBlue(kind.background)))
+                    .convertToFormat(QImage::Format_RGB32))
+          << name;
+    }
+  }
+  EXPECT_TRUE(LoadBitmapResource("LISTPASS0").isNull());
+}
+
+TEST(Resources, ListsAboveSixteenGetAPictureOfTheirOwnNumber) {
+  for (const char* name : {"LIST17", "LISTPASS17", "LISTFAIL256", "LIST1234", "LIST99999", "LIST123456789"}) {
+    const QImage image = LoadBitmapResource(name);
+    ASSERT_FALSE(image.isNull()) << name;
+    EXPECT_EQ(image.size(), QSize(48, 48));
+    EXPECT_TRUE(Colours(image).count(kCyan)) << name;
+  }
+  EXPECT_NE(LoadBitmapResource("LIST17"), LoadBitmapResource("LIST18"));
+  EXPECT_EQ(LoadBitmapResource("LISTFAIL17").pixel(0, 0) | 0xFF000000u, kRed);
+  // Names that are not list pictures give an empty picture.
+  for (const char* name : {"LIST", "LIST-1", "LIST1x", "LIST 17", "LIST1234567890", "LISTPASS", "PASS17", "",
+                           "../LIST1", ":/monitor/LIST1", "5049"}) {
+    EXPECT_TRUE(LoadBitmapResource(name).isNull()) << name;
+  }
+  // Resource names do not care about case.
+  EXPECT_FALSE(LoadBitmapResource("list3").isNull());
+}
+
+TEST(Resources, RowMarksAndIcon) {
+  const QImage fail = LoadBitmapResource(5048);
+  ASSERT_EQ(fail.size(), QSize(16, 16));
+  EXPECT_EQ(Colours(fail), (std::set<QRgb>{kYellow, kBlack}));
+  const QImage pass = LoadBitmapResource("5050");
+  ASSERT_EQ(pass.size(), QSize(16, 16));
+  EXPECT_EQ(Colours(pass), (std::set<QRgb>{kGreen, kBlack}));
+  const QImage other = LoadBitmapResource("#5051");
+  ASSERT_EQ(other.size(), QSize(48, 48));
+  EXPECT_EQ(Colours(other), (std::set<QRgb>{kRed, kBlack}));
+  EXPECT_EQ(Colours(other.copy(0, 0, 16, 48)), std::set<QRgb>{kRed});
+  EXPECT_EQ(other.pixel(23, 25) | 0xFF000000u, kBlack);  // the question mark's stem
+  EXPECT_NE(LoadIcon(5049), nullptr);
+  EXPECT_EQ(LoadIcon(5049), LoadIcon(5049));  // shared
+  EXPECT_EQ(LoadIcon(5048), nullptr);
+  EXPECT_TRUE(LoadBitmapResource(5049).isNull());
+}
+
+TEST(Resources, BitmapObjectsLoadOnceAndMissingOnesStayEmpty) {
+  CBitmap bitmap;
+  EXPECT_FALSE(bitmap.LoadBitmap("LISTPASS0"));
+  EXPECT_EQ(bitmap.GetSafeHandle(), nullptr);
+  BITMAP info;
+  EXPECT_FALSE(bitmap.GetBitmap(&info));
+  ASSERT_TRUE(bitmap.LoadBitmap("LIST5"));
+  EXPECT_FALSE(bitmap.LoadBitmap("LIST6"));  // already holds one
+  ASSERT_TRUE(bitmap.GetBitmap(&info));
+  EXPECT_EQ(info.bmWidth, 48);
+  EXPECT_EQ(info.bmHeight, 48);
+  EXPECT_TRUE(bitmap.DeleteObject());
+  EXPECT_FALSE(bitmap.DeleteObject());
+  EXPECT_TRUE(bitmap.LoadBitmap("LIST6"));
+  HBITMAP handle = bitmap.Detach();
+  CBitmap other;
+  EXPECT_TRUE(other.Attach(handle));
+  EXPECT_EQ(bitmap.GetSafeHandle(), nullptr);
+}
+
+TEST(Resources, DialogTemplate15003) {
+  const auto tmpl = FindDialogTemplate(15003);
+  ASSERT_TRUE(tmpl.has_value());
+  EXPECT_EQ(tmpl->fontFace, "MS Shell Dlg");
+  EXPECT_EQ(tmpl->fontPointSize, 10);
+  EXPECT_TRUE(tmpl->style & WS_THICKFRAME);
+  EXPECT_TRUE(tmpl->style & WS_CAPTION);
+  EXPECT_TRUE(tmpl->style & WS_SYSMENU);
+  EXPECT_FALSE(tmpl->style & WS_VISIBLE);
+  EXPECT_FALSE(FindDialogTemplate(15004).has_value());
+}
+
+// Records the order of its initialisation and paints a coloured background.
+class ProbeDialog : public CDialog {
+ public:
+  ProbeDialog() : CDialog(15003) {}
+  bool hadWindowAtInit = false;
+  int inits = 0;
+  int exchanges = 0;
+  HBRUSH brush = nullptr;
+  ~ProbeDialog() override {
+    if (GetSafeHwnd()) DestroyWindow();
+    DeleteObject(brush);
+  }
+  BOOL OnInitDialog() override {
+    CDialog::OnInitDialog();
+    ++inits;
+    hadWindowAtInit = GetSafeHwnd() != nullptr && exchanges == 1;
+    brush = CreateSolidBrush(RGB(196, 196, 255));
+    return TRUE;
+  }
+  void DoDataExchange(CDataExchange*) override { ++exchanges; }
+  HBRUSH OnCtlColor(CDC* pDC, CWnd* pWnd, UINT nCtlColor) override {
+    if (nCtlColor == CTLCOLOR_DLG) return brush;
+    return CDialog::OnCtlColor(pDC, pWnd, nCtlColor);
+  }
+};
+
+TEST(Dialog, ModelessCreationInitialisesThenStaysHidden) {
+  ProbeDialog dialog;
+  EXPECT_FALSE(dialog.Create(4711));  // no such template
+  ASSERT_TRUE(dialog.Create(15003));
+  EXPECT_EQ(dialog.inits, 1);
+  EXPECT_TRUE(dialog.hadWindowAtInit);
+  EXPECT_FALSE(dialog.IsWindowVisible());
+  dialog.SetWindowText("\xBC\xE0\xCA\xD3");  // 监视
+  EXPECT_EQ(dialog.GetWindowText(), "\xBC\xE0\xCA\xD3");
+  dialog.MoveWindow(0, 0, 200, 150);
+  dialog.ShowWindow(SW_SHOW);
+  EXPECT_TRUE(dialog.IsWindowVisible());
+  CRect client;
+  dialog.GetClientRect(&client);
+  EXPECT_EQ(client.left, 0);
+  EXPECT_EQ(client.Width(), 200);
+  EXPECT_EQ(client.Height(), 150);
+  const QImage image = dialog.GetQWidget()->grab().toImage();
+  EXPECT_EQ(QColor(image.pixel(100, 75)), QColor(196, 196, 255));
+  EXPECT_NE(dialog.SetIcon(LoadIcon(5049), TRUE), LoadIcon(5049));
+  EXPECT_EQ(dialog.GetIcon(TRUE), LoadIcon(5049));
+  EXPECT_TRUE(dialog.SetWindowPos(&CWnd::wndTop, 30, 40, 0, 0, SWP_NOSIZE));
+  dialog.GetClientRect(&client);
+  EXPECT_EQ(client.Width(), 200);
+  EXPECT_TRUE(dialog.DestroyWindow());
+  EXPECT_FALSE(dialog.DestroyWindow());
+  EXPECT_FALSE(IsWindow(dialog.GetSafeHwnd()));
+}
+
+TEST(Dialog, EscapeAndCloseEndAPlainDialog) {
+  ProbeDialog dialog;
+  ASSERT_TRUE(dialog.Create(15003));
+  dialog.ShowWindow(SW_SHOW);
+  MSG msg;
+  msg.hwnd = dialog.GetSafeHwnd();
+  msg.message = WM_KEYDOWN;
+  msg.wParam = VK_ESCAPE;
+  EXPECT_TRUE(dialog.PreTranslateMessage(&msg));
+  EXPECT_FALSE(dialog.IsWindowVisible());
+  dialog.ShowWindow(SW_SHOW);
+  dialog.SendMessage(WM_CLOSE);
+  EXPECT_FALSE(dialog.IsWindowVisible());
+  EXPECT_TRUE(IsWindow(dialog.GetSafeHwnd()));  // a modeless dialog only hides
+}
+
+}  // namespace
