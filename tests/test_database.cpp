@@ -216,6 +216,16 @@ TEST_F(DatabaseTest, TextIsGbkAtTheEdgeAndUnicodeInTheFile) {
     }
     Table rows = Read(sheet);
     EXPECT_EQ(rows, (Table{{platform::Gbk(u8"时间"), "SN"}, {value, "SN-" + platform::Gbk(u8"测试")}}));
+    // A character whose second GBK byte is ']' (0x5D) or '[' stays inside its name.
+    const std::string trail = platform::Gbk(u8"乚");
+    ASSERT_EQ(trail[1], ']');
+    {
+        CDatabase db;
+        db.OpenEx(WorkbookConnect(m_book), CDatabase::noOdbcDialog);
+        db.ExecuteSQL("CREATE TABLE [" + trail + "] ([" + trail + "a]]b] char(255))");
+        db.ExecuteSQL("INSERT INTO [" + trail + "$A1:IV1] ([" + trail + "a]]b]) VALUES ('" + trail + "')");
+    }
+    EXPECT_EQ(Read(trail), (Table{{trail + "a]b"}, {trail}}));
     // Stored as Unicode: the raw file holds the UTF-16 of the text.
     std::u16string utf16 = u"测试";
     std::string raw = ReadBytes(m_book);
