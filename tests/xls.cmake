@@ -12,3 +12,7 @@ monitor_add_test(test_xls_workbook_read
 monitor_add_test(test_xls_workbook_write
   SOURCES tests/test_xls_workbook_write.cpp
   LIBS xls_engine)
+monitor_add_test(test_xls_peers
+  SOURCES tests/test_xls_peers.cpp
+  LIBS xls_engine
+  TIMEOUT 900)

@@ -8,6 +8,8 @@
 namespace xls {
 namespace {
 
+constexpr std::uint16_t kUncalced = 0x005E;
+
 std::string Ascii(std::u16string_view s) {
     std::string out;
     for (char16_t c : s) out += (c >= 0x20 && c < 0x7F) ? static_cast<char>(c) : '?';
@@ -465,8 +467,12 @@ void Worksheet::Impl::Write(std::vector<std::uint8_t>& out) const {
             }
         }
     };
+    // Formula results may now be stale: ask applications to recalculate on open.
+    bool anyFormula = !formulas.empty() &&
+                      std::find(recordTypes.begin(), recordTypes.end(), kUncalced) == recordTypes.end();
     for (std::size_t i = 0; i < records.size(); ++i) {
         if (i == cellTablePos) emitCells();
+        if (i == 1 && anyFormula) AppendRecord(out, kUncalced, std::vector<std::uint8_t>{0, 0});
         std::uint16_t t = recordTypes[i];
         if (t == rec::kIndex) continue;  // positions of the old cell table
         if (t == rec::kMergeCells && cleared) continue;
