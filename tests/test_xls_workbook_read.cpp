@@ -225,6 +225,15 @@ TEST(XlsWorkbookRead, DamagedWorkbookStreamsNameTheProblem) {
         PutU32(&s[at + 4], 0x00FFFFFF);
         EXPECT_NE(LoadError(WithWorkbookStream("lo_two_sheets.xls", s)).find("beyond the end"), std::string::npos);
     }
+    // Two sheets said to share one substream.
+    {
+        std::vector<std::uint8_t> s = good;
+        std::size_t first = FindRecord(s, rec::kBoundSheet);
+        std::size_t second = FindRecord(s, rec::kBoundSheet, first + 4 + GetU16(&s[first + 2]));
+        ASSERT_NE(second, 0u);
+        PutU32(&s[second + 4], GetU32(&s[first + 4]));
+        EXPECT_NE(LoadError(WithWorkbookStream("lo_two_sheets.xls", s)).find("overlaps"), std::string::npos);
+    }
     // A cell that refers to a shared string that does not exist.
     {
         std::vector<std::uint8_t> s = good;

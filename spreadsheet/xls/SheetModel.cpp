@@ -124,7 +124,6 @@ void Worksheet::Impl::ParseCells() {
             case rec::kRow: {
                 need(16);
                 std::uint16_t r = GetU16(&d[0]);
-                if (rows.size() <= r) rows.resize(r + 1u);
                 rows[r].rowRecord.assign(d.begin(), d.begin() + 16);
                 break;
             }
@@ -276,7 +275,7 @@ void Worksheet::Impl::ParseCells() {
 }
 
 void Worksheet::Impl::InternTexts() {
-    for (auto& row : rows)
+    for (auto& [r, row] : rows)
         for (auto& c : row.cells)
             if (c.kind == CellKind::Text && c.localText && !c.isFormula) {
                 c.text = book->Intern(localStrings[c.text]);
@@ -286,7 +285,7 @@ void Worksheet::Impl::InternTexts() {
 
 std::uint32_t Worksheet::Impl::SstReferences() const {
     std::uint32_t n = 0;
-    for (const auto& row : rows)
+    for (const auto& [r, row] : rows)
         for (const auto& c : row.cells) n += c.kind == CellKind::Text && !c.localText;
     return n;
 }
@@ -312,15 +311,15 @@ void Worksheet::Impl::InitNew(bool selected) {
 }
 
 const SheetCell* Worksheet::Impl::Find(int row, int col) const {
-    if (row < 0 || static_cast<std::size_t>(row) >= rows.size()) return nullptr;
-    const auto& cells = rows[row].cells;
+    auto found = rows.find(row);
+    if (found == rows.end()) return nullptr;
+    const auto& cells = found->second.cells;
     auto it = std::lower_bound(cells.begin(), cells.end(), col,
                                [](const SheetCell& c, int k) { return c.col < k; });
     return it != cells.end() && it->col == col ? &*it : nullptr;
 }
 
 SheetCell& Worksheet::Impl::Put(int row, int col) {
-    if (rows.size() <= static_cast<std::size_t>(row)) rows.resize(row + 1u);
     auto& cells = rows[row].cells;
     if (cells.empty() || cells.back().col < col) {
         SheetCell c;
@@ -339,8 +338,9 @@ SheetCell& Worksheet::Impl::Put(int row, int col) {
 }
 
 void Worksheet::Impl::Erase(int row, int col) {
-    if (row < 0 || static_cast<std::size_t>(row) >= rows.size()) return;
-    auto& cells = rows[row].cells;
+    auto found = rows.find(row);
+    if (found == rows.end()) return;
+    auto& cells = found->second.cells;
     auto it = std::lower_bound(cells.begin(), cells.end(), col,
                                [](const SheetCell& c, int k) { return c.col < k; });
     if (it != cells.end() && it->col == col) cells.erase(it);
@@ -358,7 +358,7 @@ void Worksheet::Impl::DetachDependents(const SheetCell& anchor, int anchorRow) {
         at += 4 + GetU16(&blob[at + 2]);
     }
     if (!owns) return;
-    for (auto& row : rows)
+    for (auto& [r, row] : rows)
         for (auto& c : row.cells) {
             if (!c.isFormula || c.formula < 0 || &c == &anchor) continue;
             const auto& f = formulas[c.formula];
@@ -374,10 +374,10 @@ void Worksheet::Impl::DetachDependents(const SheetCell& anchor, int anchorRow) {
 void Worksheet::Impl::ComputeUsed() const {
     if (usedRows >= 0) return;
     int r = 0, cmax = 0;
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        for (auto it = rows[i].cells.rbegin(); it != rows[i].cells.rend(); ++it) {
+    for (const auto& [i, row] : rows) {
+        for (auto it = row.cells.rbegin(); it != row.cells.rend(); ++it) {
             if (it->kind != CellKind::Empty || it->isFormula) {
-                r = static_cast<int>(i) + 1;
+                r = i + 1;
                 cmax = std::max(cmax, it->col + 1);
                 break;
             }
@@ -400,13 +400,13 @@ void Worksheet::Impl::Write(std::vector<std::uint8_t>& out) const {
     std::uint32_t rowFirst = 0, rowLast = 0;
     std::uint16_t colFirst = 0xFFFF, colLast = 0;
     bool any = false;
-    for (std::size_t r = 0; r < rows.size(); ++r) {
-        if (rows[r].cells.empty()) continue;
+    for (const auto& [r, row] : rows) {
+        if (row.cells.empty()) continue;
         if (!any) rowFirst = static_cast<std::uint32_t>(r);
         any = true;
         rowLast = static_cast<std::uint32_t>(r) + 1;
-        colFirst = std::min(colFirst, rows[r].cells.front().col);
-        colLast = std::max<std::uint16_t>(colLast, rows[r].cells.back().col + 1);
+        colFirst = std::min(colFirst, row.cells.front().col);
+        colLast = std::max<std::uint16_t>(colLast, row.cells.back().col + 1);
     }
     std::vector<std::uint8_t> dims;
     AppendU32(dims, any ? rowFirst : 0);
@@ -419,10 +419,14 @@ void Worksheet::Impl::Write(std::vector<std::uint8_t>& out) const {
     std::vector<std::uint8_t> data;
     auto emitCells = [&] {
         if (!haveDims) AppendRecord(out, rec::kDimensions, dims);
-        for (std::size_t blockStart = 0; blockStart < rows.size(); blockStart += 32) {
-            std::size_t blockEnd = std::min(rows.size(), blockStart + 32);
-            for (std::size_t r = blockStart; r < blockEnd; ++r) {
-                const SheetRow& row = rows[r];
+        // Blocks of up to 32 rows: their ROW records, then their cells.
+        for (auto blockBegin = rows.begin(); blockBegin != rows.end();) {
+            int blockNumber = blockBegin->first / 32;
+            auto blockEnd = blockBegin;
+            while (blockEnd != rows.end() && blockEnd->first / 32 == blockNumber) ++blockEnd;
+            for (auto it = blockBegin; it != blockEnd; ++it) {
+                int r = it->first;
+                const SheetRow& row = it->second;
                 if (row.cells.empty() && (row.rowRecord.empty() || cleared)) continue;
                 data.clear();
                 if (row.rowRecord.size() == 16) {
@@ -437,8 +441,9 @@ void Worksheet::Impl::Write(std::vector<std::uint8_t>& out) const {
                 PutU16(&data[4], row.cells.empty() ? 0 : static_cast<std::uint16_t>(row.cells.back().col + 1));
                 AppendRecord(out, rec::kRow, data);
             }
-            for (std::size_t r = blockStart; r < blockEnd; ++r) {
-                for (const SheetCell& c : rows[r].cells) {
+            for (auto it = blockBegin; it != blockEnd; ++it) {
+                int r = it->first;
+                for (const SheetCell& c : it->second.cells) {
                     if (c.isFormula && c.formula >= 0) {
                         out.insert(out.end(), formulas[c.formula].begin(), formulas[c.formula].end());
                         continue;
@@ -465,6 +470,7 @@ void Worksheet::Impl::Write(std::vector<std::uint8_t>& out) const {
                     }
                 }
             }
+            blockBegin = blockEnd;
         }
     };
     // Formula results may now be stale: ask applications to recalculate on open.

@@ -4,6 +4,7 @@
 // substream, and the substream's other records, kept as read.
 
 #include <cstdint>
+#include <map>
 #include <span>
 #include <string>
 #include <vector>
@@ -59,7 +60,7 @@ struct Worksheet::Impl {
     std::vector<std::uint16_t> recordTypes;
     std::size_t cellTablePos = 0;
 
-    std::vector<SheetRow> rows;
+    std::map<int, SheetRow> rows;  // only rows that hold cells or a ROW record
     std::vector<std::vector<std::uint8_t>> formulas;  // FORMULA record with its STRING/SHRFMLA/ARRAY/TABLE
     std::vector<std::u16string> localStrings;
 

@@ -185,8 +185,9 @@ std::vector<std::u16string> Worksheet::RowTexts(int row) const {
     int n = ColumnCount();
     std::vector<std::u16string> out(n);
     if (row < 0 || row >= kMaxRows) CheckCell(*impl_, row, 0);
-    if (static_cast<std::size_t>(row) >= impl_->rows.size()) return out;
-    for (const SheetCell& c : impl_->rows[row].cells)
+    auto found = impl_->rows.find(row);
+    if (found == impl_->rows.end()) return out;
+    for (const SheetCell& c : found->second.cells)
         if (c.col < n) out[c.col] = CellText(row, c.col);
     return out;
 }
@@ -336,11 +337,27 @@ void Workbook::Impl::ParseStream(std::span<const std::uint8_t> stream) {
     }
     if (!eof) throw XlsError("truncated workbook stream: the workbook globals end without an EOF record");
 
+    // Sheets lie after the globals and never overlap: a file that says otherwise
+    // is damaged (and could make one substream count many times over).
+    std::vector<std::pair<std::size_t, std::size_t>> extents;  // start, end
+    std::size_t globalsEnd = at;
     for (std::size_t i = 0; i < sheets.size(); ++i) {
         SheetEntry& e = sheets[i];
         std::uint8_t dt = e.boundSheet[4 + 5];
+        if (positions[i] < globalsEnd)
+            throw XlsError("damaged workbook: sheet '" + Ascii(e.name) + "' is said to start at offset " +
+                           std::to_string(positions[i]) + ", inside the workbook globals");
+        for (auto [start, end] : extents)
+            if (positions[i] >= start && positions[i] < end)
+                throw XlsError("damaged workbook: sheet '" + Ascii(e.name) + "' at offset " +
+                               std::to_string(positions[i]) + " overlaps another sheet");
         Substream sub;
         std::uint16_t bofType = sub.Read(stream, positions[i], Ascii(e.name));
+        for (auto [start, end] : extents)
+            if (start >= sub.offset && start < sub.offset + sub.raw.size())
+                throw XlsError("damaged workbook: sheet '" + Ascii(e.name) + "' at offset " +
+                               std::to_string(positions[i]) + " overlaps another sheet");
+        extents.emplace_back(sub.offset, sub.offset + sub.raw.size());
         if (dt == 0 && bofType == 0x0010) {
             auto impl = std::make_unique<Worksheet::Impl>();
             impl->book = &book;
