@@ -7,6 +7,8 @@
 #include <functional>
 #include <string>
 
+#include "platform/WinTypes.h"  // IDOK
+
 namespace platform {
 
 // Flags, with the values the Windows message box uses.
@@ -14,7 +16,6 @@ constexpr unsigned MB_OK = 0x0;
 constexpr unsigned MB_ICONERROR = 0x10;
 constexpr unsigned MB_ICONWARNING = 0x30;
 constexpr unsigned MB_ICONINFORMATION = 0x40;
-constexpr int IDOK = 1;
 
 // gbkText is the module's GBK text; the handler receives it unchanged.
 using MessageBoxHandler = std::function<int(const std::string& gbkText, unsigned flags)>;
