@@ -8,4 +8,4 @@ monitor_object_library(results_export_dialog
   SOURCES
     results/PcbWorkbookListItems.cpp
     monitor/MonitorDialogExport.cpp
-  DEPS results_export)
+  DEPS results_export monitor_dialog)

@@ -181,6 +181,10 @@ void CSpreadSheet::WidenTo(std::size_t columns) {
   if (n > m_nTotalColumns) m_nTotalColumns = n;
 }
 
+void CSpreadSheet::ChangeStoredRow(int32_t row) {
+  if (row <= m_nStoredRows) m_bStoredIntact = false;
+}
+
 bool CSpreadSheet::RefuseNegativeRow(int32_t row) {
   if (row >= 0) return false;
   m_strLastError = kErrRowNegative;
@@ -279,6 +283,8 @@ bool CSpreadSheet::LoadWorkbook() {
     m_aRows = std::move(rows);
     m_bExisting = true;
     m_nTotalRows = static_cast<int32_t>(m_aRows.size());
+    m_nStoredRows = m_nTotalRows;
+    m_bStoredIntact = true;
   } else {
     m_nTotalColumns = 0;
   }
@@ -334,20 +340,26 @@ bool CSpreadSheet::CommitWorkbook() {
   columns.erase(columns.size() - 2);
 
   // All statements of one commit stand or fall together: the workbook is
-  // replaced only when every one of them succeeded.
+  // replaced only when every one of them succeeded. The workbook stays locked
+  // from load to here, so when the stored rows are unchanged they are still
+  // in the worksheet and only the rows added after them need writing.
+  const int32_t rowCount = static_cast<int32_t>(m_aRows.size());
+  const bool appendOnly = m_bExisting && m_bStoredIntact && m_nStoredRows >= 1 && m_nStoredRows <= rowCount &&
+                          Split(m_aRows.front()) == m_aFieldNames;
   m_pDatabase->BeginTrans();
   try {
-    std::string create;
-    if (!m_bExisting) {
-      create = "CREATE TABLE " + Bracketed(m_strSheetName) + " (" + columns + ")";
-    } else {
-      m_pDatabase->ExecuteSQL("DROP TABLE " + Bracketed(m_strSheetName + kWholeSheet));
-      create = "CREATE TABLE " + Bracketed(m_strSheetName + kWholeSheet) + " (" + columns + ")";
+    if (!appendOnly) {
+      std::string create;
+      if (!m_bExisting) {
+        create = "CREATE TABLE " + Bracketed(m_strSheetName) + " (" + columns + ")";
+      } else {
+        m_pDatabase->ExecuteSQL("DROP TABLE " + Bracketed(m_strSheetName + kWholeSheet));
+        create = "CREATE TABLE " + Bracketed(m_strSheetName + kWholeSheet) + " (" + columns + ")";
+      }
+      m_pDatabase->ExecuteSQL(create);
     }
-    m_pDatabase->ExecuteSQL(create);
 
-    int32_t dataRows = static_cast<int32_t>(m_aRows.size()) - 1;
-    for (int32_t i = 1; i <= dataRows; ++i) {
+    for (int32_t i = appendOnly ? m_nStoredRows : 1; i < rowCount; ++i) {
       std::vector<std::string> values = Split(m_aRows[static_cast<std::size_t>(i)]);
       if (values.size() > m_aFieldNames.size()) throw CDBException(kErrTooWide);
       std::string insert = "INSERT INTO " + Bracketed(m_strSheetName + "$A1:IV" + std::to_string(i)) + " (";
@@ -368,6 +380,8 @@ bool CSpreadSheet::CommitWorkbook() {
     }
     return false;
   }
+  m_nStoredRows = rowCount;
+  m_bStoredIntact = true;
   if (!m_bExisting) {
     m_nTotalColumns = ClampColumns(m_aFieldNames.size());
     m_bExisting = true;
@@ -453,6 +467,7 @@ bool CSpreadSheet::AddRow(const std::vector<std::string>& RowValues, int32_t row
   if (row == 0) {
     m_aRows.push_back(std::move(text));
   } else if (row <= m_nTotalRows) {
+    ChangeStoredRow(row);
     auto at = m_aRows.begin() + (row - 1);
     if (replace)
       *at = std::move(text);
@@ -624,6 +639,8 @@ bool CSpreadSheet::DeleteSheet(const std::string& SheetName) {
   m_aRows.clear();
   m_nTotalColumns = 0;
   m_nTotalRows = 0;
+  m_nStoredRows = 0;
+  m_bStoredIntact = false;
   return true;
 }
 
@@ -661,6 +678,7 @@ bool CSpreadSheet::ReplaceRows(const std::vector<std::string>& NewRowValues,
       return false;
     }
   }
+  m_bStoredIntact = false;  // the worksheet changed under the rows held
   LoadWorkbook();
   return true;
 }

@@ -82,6 +82,7 @@ class CSpreadSheet {
   std::vector<std::string> Split(const std::string& rowText) const;
   std::string BlankRow() const;
   void WidenTo(std::size_t columns);
+  void ChangeStoredRow(int32_t row);
 
   bool m_bExisting = false;
   bool m_bBackup;
@@ -104,4 +105,8 @@ class CSpreadSheet {
   // destruction, so that load, change and commit of two processes never
   // interleave.
   std::unique_ptr<platform::FileLock> m_pLock;
+  // Rows 1 .. m_nStoredRows are what the stored worksheet holds; while none of
+  // them has changed, a commit only appends the rows after them.
+  int32_t m_nStoredRows = 0;
+  bool m_bStoredIntact = false;
 };

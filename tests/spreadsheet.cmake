@@ -8,3 +8,7 @@ monitor_add_test(test_spreadsheet
 monitor_add_test(test_pcb_export
   SOURCES tests/test_pcb_export.cpp
   LIBS results_export)
+
+monitor_add_test(test_pcb_export_dialog
+  SOURCES tests/test_pcb_export_dialog.cpp
+  LIBS results_export_dialog)

@@ -289,3 +289,23 @@ TEST_F(WorkbookSheet, TwoProcessesAppendingAtOnceLoseNoRow) {
   }
   EXPECT_EQ(SheetRows(XlrdDump(path), "S").size(), 1u + kProcesses * kRows);
 }
+
+TEST_F(WorkbookSheet, CommitWritesChangedStoredRowsAndAppendedOnes) {
+  std::string path = Copy("lo_empty_3sheets.xls");
+  Fill(path, "S", {"A", "B"}, {{"1", "x"}, {"2", "y"}});
+  {
+    CSpreadSheet sheet(path, "S", false);
+    ASSERT_TRUE(sheet.AddRow({"3", "z"}));  // appended only
+    EXPECT_EQ(SheetRows(XlrdDump(path), "S"), (std::vector<V>{{"A", "B"}, {"1", "x"}, {"2", "y"}, {"3", "z"}}));
+    sheet.BeginTransaction();
+    ASSERT_TRUE(sheet.AddRow({"0", "w"}, 2, false));  // inserted before a stored row
+    ASSERT_TRUE(sheet.AddCell("Y", 2, 4));
+    ASSERT_TRUE(sheet.AddRow({"4"}));
+    ASSERT_TRUE(sheet.Commit()) << sheet.m_strLastError;
+  }
+  EXPECT_EQ(SheetRows(XlrdDump(path), "S"),
+            (std::vector<V>{{"A", "B"}, {"0", "w"}, {"1", "x"}, {"2", "Y"}, {"3", "z"}, {"4", ""}}));
+  CSpreadSheet again(path, "S", false);
+  ASSERT_TRUE(again.AddHeaders({"C"}, false));  // a new column: the sheet is written anew
+  EXPECT_EQ(SheetRows(XlrdDump(path), "S").front(), (V{"A", "B", "C"}));
+}
