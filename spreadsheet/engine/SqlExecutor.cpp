@@ -37,7 +37,10 @@ void CheckLength(const std::u16string& value) {
 // The cells of one worksheet that a table name covers.
 class TableView {
 public:
-    TableView(const xls::Worksheet& sheet, const CellRange& range) : m_sheet(sheet), m_range(range) {}
+    TableView(const xls::Worksheet& sheet, const CellRange& range) : m_sheet(sheet), m_range(range) {
+        for (int c = m_range.firstColumn; c <= LastColumn(); ++c)
+            m_header.push_back(FieldText(m_sheet, HeaderRow(), c));
+    }
 
     int FirstColumn() const { return m_range.firstColumn; }
     int HeaderRow() const { return m_range.firstRow; }
@@ -46,9 +49,11 @@ public:
     int LastColumn() const { return std::min(m_range.lastColumn, m_sheet.ColumnCount() - 1); }
 
     bool RowUsed(int row) const {
-        for (int c = m_range.firstColumn; c <= LastColumn(); ++c)
-            if (m_sheet.Cell(row, c).kind != xls::CellKind::Empty || m_sheet.Cell(row, c).isFormula)
+        for (int c = m_range.firstColumn; c <= LastColumn(); ++c) {
+            xls::CellValue cell = m_sheet.Cell(row, c);
+            if (cell.kind != xls::CellKind::Empty || cell.isFormula)
                 return true;
+        }
         return false;
     }
 
@@ -70,35 +75,33 @@ public:
     // The header row's names; an empty cell gets its positional alias.
     std::vector<std::u16string> Names() const {
         std::vector<std::u16string> names;
-        for (int c = m_range.firstColumn; c <= LastColumn(); ++c) {
-            std::u16string text = FieldText(m_sheet, HeaderRow(), c);
-            names.push_back(text.empty() ? AliasOf(c - m_range.firstColumn) : text);
-        }
+        for (std::size_t i = 0; i < m_header.size(); ++i)
+            names.push_back(m_header[i].empty() ? AliasOf(int(i)) : m_header[i]);
         return names;
     }
 
     // Sheet column of a column name: the exact text first, then the alias of an
     // empty name cell, then a unique match ignoring ASCII case.
     std::optional<int> FindColumn(const std::u16string& name) const {
-        std::vector<int> folded;
+        for (std::size_t i = 0; i < m_header.size(); ++i)
+            if (m_header[i] == name || (m_header[i].empty() && AliasOf(int(i)) == name))
+                return m_range.firstColumn + int(i);
+        std::optional<int> folded;
         std::u16string key = FoldAscii(name);
-        for (int c = m_range.firstColumn; c <= LastColumn(); ++c) {
-            std::u16string text = FieldText(m_sheet, HeaderRow(), c);
-            if (text == name)
-                return c;
-            if (text.empty() && AliasOf(c - m_range.firstColumn) == name)
-                return c;
-            if (FoldAscii(text) == key)
-                folded.push_back(c);
+        for (std::size_t i = 0; i < m_header.size(); ++i) {
+            if (FoldAscii(m_header[i]) == key) {
+                if (folded)
+                    return std::nullopt;  // ambiguous
+                folded = m_range.firstColumn + int(i);
+            }
         }
-        if (folded.size() == 1)
-            return folded[0];
-        return std::nullopt;
+        return folded;
     }
 
 private:
     const xls::Worksheet& m_sheet;
     CellRange m_range;
+    std::vector<std::u16string> m_header;  // texts of the first row's cells
 };
 
 [[noreturn]] void NoSuchTable(const TableRef& table) {
