@@ -17,8 +17,8 @@
 
 #include "platform/Clock.h"
 #include "platform/ExeDirectory.h"
-#include "platform/MessageBox.h"
 #include "platform/TextCodec.h"
+#include "tests/MessageCapture.h"
 
 namespace results_test {
 
@@ -26,11 +26,6 @@ namespace fs = std::filesystem;
 
 // 2026-03-05 14:07:09 in UTC+8.
 inline constexpr std::time_t kSaveTime = 1772690829;
-
-struct CapturedMessage {
-  std::string text;
-  unsigned flags;
-};
 
 inline fs::path SourceDir() {
   if (const char* dir = std::getenv("MONITOR_SOURCE_DIR")) return dir;
@@ -63,14 +58,11 @@ class ResultSavingTest : public ::testing::Test {
     m_station = tmpl;
     m_exeOverride = std::make_unique<platform::ScopedExeDirectoryOverride>(m_station.string());
     m_clock = std::make_unique<platform::ScopedClockOverride>(kSaveTime);
-    m_previousHandler = platform::SetMessageBoxHandler([this](const std::string& text, unsigned flags) {
-      m_messages.push_back({text, flags});
-      return platform::IDOK;
-    });
+    CaptureMessages(&m_messages);
   }
 
   void TearDown() override {
-    platform::SetMessageBoxHandler(m_previousHandler);
+    RestoreMessageBox();
     m_clock.reset();
     m_exeOverride.reset();
     std::error_code ec;
@@ -89,7 +81,6 @@ class ResultSavingTest : public ::testing::Test {
  private:
   std::unique_ptr<platform::ScopedExeDirectoryOverride> m_exeOverride;
   std::unique_ptr<platform::ScopedClockOverride> m_clock;
-  platform::MessageBoxHandler m_previousHandler;
 };
 
 }  // namespace results_test

@@ -4,19 +4,20 @@ monitor_add_test(test_exe_directory
 
 monitor_add_test(test_result_log
   SOURCES tests/test_result_log.cpp
-  LIBS results_log)
+  LIBS results_log results_test_support)
 
 monitor_add_test(test_result_summary
   SOURCES tests/test_result_summary.cpp
-  LIBS results_summary)
+  LIBS results_summary results_test_support)
 
-# The MES double the upload and save tests report to.
+# The savers' test helpers: the MES double the upload and save tests report
+# to, and the message capture of the saving fixture.
 if(MONITOR_BUILD_TESTS OR MONITOR_BUILD_BENCH)
-  add_library(results_mes_double STATIC tests/MesDouble.cpp)
-  target_include_directories(results_mes_double PUBLIC ${CMAKE_SOURCE_DIR})
-  target_link_libraries(results_mes_double PUBLIC test_support platform_core EXPAT::EXPAT)
+  add_library(results_test_support STATIC tests/MesDouble.cpp tests/MessageCapture.cpp)
+  target_include_directories(results_test_support PUBLIC ${CMAKE_SOURCE_DIR})
+  target_link_libraries(results_test_support PUBLIC test_support platform_files platform_core EXPAT::EXPAT)
 endif()
 
 monitor_add_test(test_result_summary_upload
   SOURCES tests/test_result_summary_upload.cpp
-  LIBS results_upload results_mes_double)
+  LIBS results_upload results_test_support)

@@ -203,7 +203,7 @@ TEST_F(ResultLogTest, SerialNumberThatWouldLeaveTheDateFolderIsRefused) {
     EXPECT_EQ(panel.nResult, 2);
     ASSERT_EQ(m_messages.size(), 1u);
     EXPECT_EQ(m_messages[0].text, SaveFailedText());
-    EXPECT_EQ(m_messages[0].flags & 0xF0, platform::MB_ICONERROR);
+    EXPECT_TRUE(HasErrorIcon(m_messages[0].flags));
   }
   EXPECT_TRUE(FilesBelow(m_station.parent_path() / m_station.filename()).empty());
   EXPECT_FALSE(fs::exists(TestResult()));
@@ -252,7 +252,7 @@ TEST_F(ResultLogTest, FileThatCannotBeCreatedShowsTheMessageAndKeepsTheVerdict) 
   EXPECT_EQ(panel.nResult, 2);
   ASSERT_EQ(m_messages.size(), 1u);
   EXPECT_EQ(m_messages[0].text, SaveFailedText());
-  EXPECT_EQ(m_messages[0].flags & 0xF0, platform::MB_ICONERROR);
+  EXPECT_TRUE(HasErrorIcon(m_messages[0].flags));
   EXPECT_TRUE(FilesBelow(TestResult()).empty());
 }
 

@@ -267,7 +267,7 @@ TEST_F(ResultSummaryTest, UnsavedOrUnsafeSerialNumbersAndUncreatableFiles) {
   EXPECT_FALSE(WriteResultSummary(panel, Record(u8"OTHER", 1)).has_value());
   ASSERT_EQ(m_messages.size(), 2u);
   EXPECT_EQ(m_messages[1].text, SaveFailedText());
-  EXPECT_EQ(m_messages[1].flags & 0xF0, platform::MB_ICONERROR);
+  EXPECT_TRUE(HasErrorIcon(m_messages[1].flags));
   EXPECT_EQ(panel.nResult, 0);
 }
 

@@ -1,0 +1,26 @@
+#include "tests/MessageCapture.h"
+
+#include "platform/MessageBox.h"
+
+namespace results_test {
+namespace {
+
+platform::MessageBoxHandler& PreviousHandler() {
+  static platform::MessageBoxHandler handler;
+  return handler;
+}
+
+}  // namespace
+
+void CaptureMessages(std::vector<CapturedMessage>* pMessages) {
+  PreviousHandler() = platform::SetMessageBoxHandler([pMessages](const std::string& text, unsigned flags) {
+    pMessages->push_back({text, flags});
+    return platform::IDOK;
+  });
+}
+
+void RestoreMessageBox() { platform::SetMessageBoxHandler(std::move(PreviousHandler())); }
+
+bool HasErrorIcon(unsigned flags) { return (flags & 0xF0) == platform::MB_ICONERROR; }
+
+}  // namespace results_test
