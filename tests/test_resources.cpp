@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <QGuiApplication>
 #include <QImage>
 #include <QWidget>
+#include <cstdlib>
 #include <set>
 
 #include "platform/Dialog.h"
@@ -185,6 +187,55 @@ TEST(Dialog, EscapeAndCloseEndAPlainDialog) {
   dialog.SendMessage(WM_CLOSE);
   EXPECT_FALSE(dialog.IsWindowVisible());
   EXPECT_TRUE(IsWindow(dialog.GetSafeHwnd()));  // a modeless dialog only hides
+}
+
+}  // namespace
+
+namespace {
+
+// Ends its modal loop from a posted message, as a host's timer would.
+class ModalDialog : public CDialog {
+ public:
+  explicit ModalDialog(UINT id = 15003) : CDialog(id) {}
+  BOOL OnInitDialog() override {
+    CDialog::OnInitDialog();
+    PostMessage(WM_USER + 1, 42, 0);
+    return TRUE;
+  }
+  LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
+    if (message == WM_USER + 1) {
+      visibleWhenRunning = IsWindowVisible();
+      EndDialog(static_cast<int>(wParam));
+      return 0;
+    }
+    return CDialog::WindowProc(message, wParam, lParam);
+  }
+  BOOL visibleWhenRunning = FALSE;
+};
+
+TEST(Dialog, DoModalRunsUntilEndDialog) {
+  ModalDialog dialog;
+  EXPECT_EQ(dialog.DoModal(), 42);
+  EXPECT_TRUE(dialog.visibleWhenRunning);
+  EXPECT_EQ(dialog.GetSafeHwnd(), nullptr);
+  ModalDialog missing(1);  // no such template
+  EXPECT_EQ(missing.DoModal(), -1);
+}
+
+TEST(Application, AHostWithoutDisplayGetsTheOffscreenPlatform) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  // A fresh process: no application object yet, no display, no platform.
+  EXPECT_EXIT(
+      {
+        unsetenv("QT_QPA_PLATFORM");
+        unsetenv("DISPLAY");
+        unsetenv("WAYLAND_DISPLAY");
+        CDialog dialog(15003);
+        const bool created = dialog.Create(15003) != FALSE;
+        const bool offscreen = QGuiApplication::platformName() == QLatin1String("offscreen");
+        std::exit(created && offscreen ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace
