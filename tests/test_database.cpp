@@ -3,6 +3,7 @@
 #include "platform/Database.h"
 #include "platform/TextCodec.h"
 #include "tests/DatabaseTestFolder.h"
+#include "tests/XlrdDump.h"
 
 #include <gtest/gtest.h>
 
@@ -308,4 +309,25 @@ TEST_F(DatabaseTest, ReadsAWorkbookOfAnotherProgramAndKeepsItsOtherSheets) {
     db.Close();
     EXPECT_EQ(Read(sheet).size(), 5u);
     EXPECT_EQ(Read("Numbers"), numbers);
+}
+
+TEST_F(DatabaseTest, AnotherReaderSeesWhatTheStatementsWrote) {
+    // xlrd, an independent reader, on a workbook made from nothing by statements.
+    const std::string sheet = platform::Gbk(u8"型号M");
+    {
+        CDatabase db;
+        db.OpenEx(WorkbookConnect(m_book), CDatabase::noOdbcDialog);
+        db.BeginTrans();
+        db.ExecuteSQL("CREATE TABLE [" + sheet + "] ([" + platform::Gbk(u8"时间") + "] char(255), [SN] char(255), [A] char(255))");
+        db.ExecuteSQL("INSERT INTO [" + sheet + "$A1:IV1] ([" + platform::Gbk(u8"时间") + "], [SN], [A]) VALUES ('" +
+                      platform::Gbk(u8"当前日期：2026/12/05  11:55:18") + "', 'SN''1', '1.23')");
+        db.ExecuteSQL("UPDATE [" + sheet + "] SET [A]='PASS' WHERE ([SN]='SN''1' )");
+        db.CommitTrans();
+    }
+    XlrdBook book = XlrdDump(m_book);
+    ASSERT_TRUE(book.ok) << book.error;
+    EXPECT_EQ(book.sheetNames, (std::vector<std::string>{U8(u8"型号M")}));
+    EXPECT_EQ(book.rows[U8(u8"型号M")],
+              (std::vector<std::vector<std::string>>{{U8(u8"时间"), "SN", "A"},
+                                                     {U8(u8"当前日期：2026/12/05  11:55:18"), "SN'1", "PASS"}}));
 }
