@@ -6,6 +6,7 @@
 
 #include "platform/Database.h"
 #include "platform/TextCodec.h"
+#include "spreadsheet/engine/WorkbookFile.h"
 #include "spreadsheet/SpreadSheet.h"
 #include "tests/SpreadsheetTempDir.h"
 #include "tests/XlrdDump.h"
@@ -308,4 +309,31 @@ TEST_F(WorkbookSheet, CommitWritesChangedStoredRowsAndAppendedOnes) {
   CSpreadSheet again(path, "S", false);
   ASSERT_TRUE(again.AddHeaders({"C"}, false));  // a new column: the sheet is written anew
   EXPECT_EQ(SheetRows(XlrdDump(path), "S").front(), (V{"A", "B", "C"}));
+}
+
+TEST_F(WorkbookSheet, AProcessDyingInTheMiddleOfACommitLeavesThePreviousWorkbook) {
+  std::string path = Copy("lo_empty_3sheets.xls");
+  Fill(path, "S", {"A"}, {{"1"}, {"2"}});
+  std::string before = ReadWholeFile(path);
+  pid_t pid = ::fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    // Dies once the new workbook is complete, before it replaces the old one.
+    sqlengine::SetBeforeReplaceHookForTesting([](const std::string&) { ::_exit(7); });
+    CSpreadSheet sheet(path, "S", false);
+    sheet.BeginTransaction();
+    sheet.AddRow({"changed"}, 2, true);
+    sheet.AddRow({"3"});
+    sheet.Commit();
+    ::_exit(0);
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 7);
+  EXPECT_EQ(ReadWholeFile(path), before);
+  CSpreadSheet sheet(path, "S", false);
+  EXPECT_EQ(sheet.GetTotalRows(), 3);
+  ASSERT_TRUE(sheet.AddRow({"3"}));  // the next station goes on normally
+  EXPECT_EQ(SheetRows(XlrdDump(path), "S"), (std::vector<V>{{"A"}, {"1"}, {"2"}, {"3"}}));
 }
