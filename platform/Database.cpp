@@ -32,6 +32,8 @@ template <typename Work>
 auto Guarded(Work&& work) -> decltype(work()) {
     try {
         return work();
+    } catch (const CDBException&) {
+        throw;
     } catch (const sqlengine::SqlError& e) {
         throw CDBException(e.what());
     } catch (const xls::XlsError& e) {
@@ -40,6 +42,8 @@ auto Guarded(Work&& work) -> decltype(work()) {
         throw CDBException(e.what());
     } catch (const std::bad_alloc&) {
         throw CDBException("Out of memory");
+    } catch (const std::exception& e) {
+        throw CDBException(std::string("Unexpected failure in the workbook engine: ") + e.what());
     }
 }
 
