@@ -149,12 +149,18 @@ TEST_F(PcbExport, UnreadableWorkbookReturnsFalseAndStaysAsItWas) {
   EXPECT_EQ(ReadWholeFile(Workbook()), "not a workbook at all");
 }
 
-TEST_F(PcbExport, ModelNameTheFileCannotHoldIsReported) {
+TEST_F(PcbExport, ModelNamesASheetCannotHaveAreReported) {
   Install();
   std::string before = ReadWholeFile(Workbook());
   record.strModel = "IPC/4MP";
   EXPECT_EQ(Export(Items({{"A", "1"}})), 0);
   EXPECT_NE(lastError.find("IPC/4MP"), std::string::npos) << lastError;
+  for (const std::string& model : {std::string(), std::string(32, 'M'), std::string("NVR:8"), std::string("D*")}) {
+    record.strModel = model;
+    lastError.clear();
+    EXPECT_EQ(Export(Items({{"A", "1"}})), 0) << model;
+    EXPECT_FALSE(lastError.empty()) << model;
+  }
   EXPECT_EQ(ReadWholeFile(Workbook()), before);
 }
 
