@@ -273,3 +273,146 @@ TEST(XlsWorkbookRead, TruncatedAndCorruptedFilesNeverCrash) {
         }
     }
 }
+
+namespace {
+
+// A one-sheet workbook whose sheet holds one cell of every record kind that
+// writers use, inserted by hand before the sheet's WINDOW2.
+std::vector<std::uint8_t> EveryCellKindWorkbook() {
+    Workbook wb = Workbook::CreateEmpty();
+    wb.AddSheet(u"Kinds");
+    CompoundFile cf = CompoundFile::Parse(wb.SaveToMemory());
+    std::vector<std::uint8_t> s = *cf.FindStream(u"Workbook");
+    std::vector<std::uint8_t> cells;
+    auto cell = [](std::uint16_t r, std::uint16_t c) {
+        std::vector<std::uint8_t> d;
+        AppendU16(d, r);
+        AppendU16(d, c);
+        AppendU16(d, 15);
+        return d;
+    };
+    auto add = [&](std::uint16_t type, std::vector<std::uint8_t> d) { AppendRecord(cells, type, d); };
+    {
+        auto d = cell(0, 0);
+        AppendUnicodeString(d, u"label \x4E2D", false);
+        add(rec::kLabel, d);
+        d = cell(0, 1);
+        AppendUnicodeString(d, u"rich", false);
+        AppendU16(d, 1);
+        AppendU32(d, 0x00010002);
+        add(rec::kRString, d);
+    }
+    for (auto [col, rk] : std::vector<std::pair<std::uint16_t, std::uint32_t>>{{0, (123u << 2) | 2}, {1, (123u << 2) | 3}, {2, 0x3FE00000}}) {
+        auto d = cell(1, col);
+        AppendU32(d, rk);
+        add(rec::kRk, d);
+    }
+    {
+        std::vector<std::uint8_t> d;
+        AppendU16(d, 2);
+        AppendU16(d, 0);
+        for (std::uint32_t rk : {static_cast<std::uint32_t>((-5 * 4) | 2), 0x40040000u, (777u << 2) | 3}) {
+            AppendU16(d, 15);
+            AppendU32(d, rk);
+        }
+        AppendU16(d, 2);
+        add(rec::kMulRk, d);
+    }
+    {
+        auto d = cell(3, 0);
+        AppendF64(d, 3.14159);
+        add(rec::kNumber, d);
+        d = cell(3, 1);
+        AppendU8(d, 1);
+        AppendU8(d, 0);
+        add(rec::kBoolErr, d);
+        d = cell(3, 2);
+        AppendU8(d, 0x07);
+        AppendU8(d, 1);
+        add(rec::kBoolErr, d);
+        add(rec::kBlank, cell(4, 0));
+        std::vector<std::uint8_t> m;
+        AppendU16(m, 4);
+        AppendU16(m, 1);
+        for (int k = 0; k < 3; ++k) AppendU16(m, 15);
+        AppendU16(m, 3);
+        add(rec::kMulBlank, m);
+    }
+    auto formula = [&](std::uint16_t col, std::vector<std::uint8_t> value) {
+        auto d = cell(5, col);
+        d.insert(d.end(), value.begin(), value.end());
+        AppendU16(d, 0);
+        AppendU32(d, 0);
+        AppendU16(d, 3);
+        d.insert(d.end(), {0x1E, 0x01, 0x00});  // =1
+        add(rec::kFormula, d);
+    };
+    formula(0, {0, 0, 0, 0, 0, 0, 0xFF, 0xFF});
+    {
+        std::vector<std::uint8_t> d;
+        AppendUnicodeString(d, u"abc", false);
+        add(rec::kString, d);
+    }
+    formula(1, {1, 0, 0, 0, 0, 0, 0xFF, 0xFF});
+    formula(2, {2, 0, 0x2A, 0, 0, 0, 0xFF, 0xFF});
+    std::vector<std::uint8_t> number;
+    AppendF64(number, 42.5);
+    formula(3, number);
+    formula(4, {3, 0, 0, 0, 0, 0, 0xFF, 0xFF});
+
+    std::size_t at = 0, window2 = 0;
+    for (; at + 4 <= s.size(); at += 4 + GetU16(&s[at + 2]))
+        if (GetU16(&s[at]) == rec::kWindow2) window2 = at;
+    s.insert(s.begin() + window2, cells.begin(), cells.end());
+    cf.SetStream(u"Workbook", s);
+    return cf.Serialize();
+}
+
+}  // namespace
+
+TEST(XlsWorkbookRead, EveryCellRecordKindReadsAsXlrdReadsIt) {
+    XlsTempDir dir;
+    const std::string path = dir.File("kinds.xls");
+    {
+        auto bytes = EveryCellKindWorkbook();
+        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    }
+    const std::vector<std::vector<std::string>> texts = {
+        {ToUtf8(u"label \x4E2D"), "rich"}, {"123", "1.23", "0.5"}, {"-5", "2.5", "7.77"},
+        {"3.14159", "TRUE", "#DIV/0!"}, {"", "", "", ""}, {"abc", "FALSE", "#N/A", "42.5", ""}};
+    const std::vector<std::vector<std::string>> typed = {
+        {"T" + ToUtf8(u"label \x4E2D"), "Trich"}, {"N123", "N1.23", "N0.5"}, {"N-5", "N2.5", "N7.77"},
+        {"N3.14159", "B1", "E7"}, {"", "", "", ""}, {"Tabc", "B0", "E42", "N42.5", "T"}};
+
+    Workbook wb = Workbook::Load(path);
+    const Worksheet& ws = wb.Sheet(0);
+    ASSERT_EQ(ws.RowCount(), 6);
+    for (std::size_t r = 0; r < texts.size(); ++r)
+        for (std::size_t c = 0; c < texts[r].size(); ++c)
+            EXPECT_EQ(ToUtf8(ws.CellText(static_cast<int>(r), static_cast<int>(c))), texts[r][c]) << r << "," << c;
+    EXPECT_TRUE(ws.Cell(5, 0).isFormula);
+    EXPECT_EQ(ws.Cell(5, 4).kind, CellKind::Text);
+    EXPECT_EQ(ws.Cell(3, 2).errorCode, 0x07);
+
+    PeerBook peer = XlrdRead(path);
+    ASSERT_TRUE(peer.refusal.empty()) << peer.refusal;
+    EXPECT_EQ(Trimmed(peer.sheets.at(0).rows), Trimmed(typed));
+
+    // Rewritten, the formulas come back with their results and the sheet asks
+    // for recalculation.
+    wb.Sheet(0).SetText(7, 0, u"changed");
+    const std::string again = dir.File("again.xls");
+    wb.Save(again);
+    Workbook back = Workbook::Load(again);
+    for (std::size_t r = 0; r < texts.size(); ++r)
+        for (std::size_t c = 0; c < texts[r].size(); ++c)
+            EXPECT_EQ(ToUtf8(back.Sheet(0).CellText(static_cast<int>(r), static_cast<int>(c))), texts[r][c]);
+    std::vector<std::uint8_t> stream = *CompoundFile::Parse(ReadFileBytes(again)).FindStream(u"Workbook");
+    EXPECT_NE(FindRecord(stream, 0x005E), 0u);
+    PeerBook peer2 = XlrdRead(again);
+    ASSERT_TRUE(peer2.refusal.empty()) << peer2.refusal;
+    auto expected = typed;
+    expected.push_back({});
+    expected.push_back({"Tchanged"});
+    EXPECT_EQ(Trimmed(peer2.sheets.at(0).rows), Trimmed(expected));
+}

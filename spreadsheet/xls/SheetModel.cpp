@@ -252,8 +252,11 @@ void Worksheet::Impl::ParseCells() {
                 auto& blob = formulas[lastFormula];
                 blob.insert(blob.end(), s.begin() + here, s.begin() + g.end);
                 if (g.type == rec::kString) {
-                    std::size_t pos = 0;
-                    std::u16string text = ParseUnicodeString(d, pos, false, "STRING");
+                    // A long result goes on in CONTINUE records.
+                    ContinuedReader reader(g, "STRING");
+                    std::uint16_t cch = reader.U16();
+                    std::uint8_t flags = reader.U8();
+                    std::u16string text = reader.Chars(cch, flags & 0x01);
                     const SheetCell* c = Find(static_cast<int>(lastFormulaCellRow), lastFormulaCellCol);
                     if (c && c->kind == CellKind::Text && c->localText) localStrings[c->text] = std::move(text);
                 }
@@ -474,11 +477,14 @@ void Worksheet::Impl::Write(std::vector<std::uint8_t>& out) const {
         }
     };
     // Formula results may now be stale: ask applications to recalculate on open.
-    bool anyFormula = !formulas.empty() &&
+    bool anyFormula = false;
+    for (const auto& [r, row] : rows)
+        for (const auto& c : row.cells) anyFormula = anyFormula || (c.isFormula && c.formula >= 0);
+    anyFormula = anyFormula &&
                       std::find(recordTypes.begin(), recordTypes.end(), kUncalced) == recordTypes.end();
     for (std::size_t i = 0; i < records.size(); ++i) {
-        if (i == cellTablePos) emitCells();
         if (i == 1 && anyFormula) AppendRecord(out, kUncalced, std::vector<std::uint8_t>{0, 0});
+        if (i == cellTablePos) emitCells();
         std::uint16_t t = recordTypes[i];
         if (t == rec::kIndex) continue;  // positions of the old cell table
         if (t == rec::kMergeCells && cleared) continue;
