@@ -168,6 +168,21 @@ TEST_F(CellEditor, ColumnZeroAndUnfocusedRowsOpenNoEditor) {
   Type(Qt::Key_Escape, "\x1b");
 }
 
+TEST_F(CellEditor, AClickOnTheBorderOfTwoColumnsBelongsToTheLeftOne) {
+  EditModeOn();
+  FocusRow(2);
+  const CPoint middle = CellCenter(*list, 2, 0);
+  // x = 60 is both the right edge of column 0 and the left edge of column 1.
+  ClickList(*list, CPoint(60, middle.y));
+  EXPECT_EQ(OpenEditor(), nullptr);
+  // Between columns 1 and 2 (x = 170): column 1 is edited.
+  ClickList(*list, CPoint(170, middle.y));
+  CMyEdit* edit = OpenEditor();
+  ASSERT_NE(edit, nullptr);
+  EXPECT_EQ(edit->m_iSubItem, 1);
+  Type(Qt::Key_Escape, "\x1b");
+}
+
 TEST_F(CellEditor, WithTheSwitchOffAClickOnlySelects) {
   ASSERT_EQ(list->m_bEditMode, 0);
   FocusRow(2);
