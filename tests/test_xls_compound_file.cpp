@@ -3,6 +3,8 @@
 // damaged files that must be refused with a clear error.
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "spreadsheet/xls/BiffBytes.h"
 #include "spreadsheet/xls/CompoundFile.h"
 #include "spreadsheet/xls/XlsError.h"
@@ -71,6 +73,50 @@ TEST(XlsCompoundFile, ManySiblingsAndAFixturesStreamsSurvive) {
     }
 }
 
+TEST(XlsCompoundFile, NestedStoragesAreKeptOnRewrite) {
+    // Root holds "Workbook" and a storage "_VBA_PROJECT_CUR" holding two streams,
+    // made by rewiring the directory of a flat file (as a VBA workbook has it).
+    CompoundFile flat = CompoundFile::CreateEmpty({});
+    flat.SetStream(u"Workbook", Pattern(5000, 1));
+    flat.SetStream(u"_VBA_PROJECT_CUR", {});
+    flat.SetStream(u"VBA", Pattern(100, 2));
+    flat.SetStream(u"PROJECT", Pattern(6000, 3));
+    std::vector<std::uint8_t> bytes = flat.Serialize();
+    std::uint8_t* dir = &bytes[(xls::GetU32(&bytes[0x30]) + 1) * 512];
+    auto entry = [&](std::uint32_t i) { return dir + i * 128; };
+    const std::uint32_t kNone = 0xFFFFFFFF;
+    for (std::uint32_t i = 0; i < 5; ++i) {
+        xls::PutU32(entry(i) + 0x44, kNone);
+        xls::PutU32(entry(i) + 0x48, kNone);
+        entry(i)[0x43] = 1;
+    }
+    // Entries are written in the order they were added: 1 Workbook, 2 storage, 3 VBA, 4 PROJECT.
+    xls::PutU32(entry(0) + 0x4C, 1);
+    xls::PutU32(entry(1) + 0x48, 2);
+    entry(2)[0x42] = CompoundFile::kStorage;
+    xls::PutU32(entry(2) + 0x4C, 3);
+    xls::PutU32(entry(3) + 0x48, 4);
+    entry(2)[0x50] = 0xAB;  // a class id to keep
+
+    CompoundFile nested = CompoundFile::Parse(bytes);
+    ASSERT_EQ(nested.entries().size(), 5u);
+    ASSERT_EQ(nested.entries()[0].children.size(), 2u);
+    CompoundFile back = CompoundFile::Parse(nested.Serialize());
+    ASSERT_EQ(back.entries().size(), 5u);
+    const CompoundFile::Entry* storage = nullptr;
+    for (std::size_t i : back.entries()[0].children)
+        if (back.entries()[i].type == CompoundFile::kStorage) storage = &back.entries()[i];
+    ASSERT_NE(storage, nullptr);
+    EXPECT_EQ(storage->name, u"_VBA_PROJECT_CUR");
+    EXPECT_EQ(storage->clsid[0], 0xAB);
+    ASSERT_EQ(storage->children.size(), 2u);
+    std::map<std::u16string, std::vector<std::uint8_t>> inside;
+    for (std::size_t i : storage->children) inside[back.entries()[i].name] = back.entries()[i].data;
+    EXPECT_EQ(inside[u"VBA"], Pattern(100, 2));
+    EXPECT_EQ(inside[u"PROJECT"], Pattern(6000, 3));
+    EXPECT_EQ(*back.FindStream(u"Workbook"), Pattern(5000, 1));
+}
+
 TEST(XlsCompoundFile, LargeFileNeedsDifatSectors) {
     // 109 FAT sectors map about 7 MB; beyond that the FAT list goes on in DIFAT sectors.
     CompoundFile cf = CompoundFile::CreateEmpty({});
@@ -81,6 +127,54 @@ TEST(XlsCompoundFile, LargeFileNeedsDifatSectors) {
     CompoundFile back = CompoundFile::Parse(bytes);
     EXPECT_EQ(*back.FindStream(u"Workbook"), Pattern(9 * 1024 * 1024 + 5, 1));
     EXPECT_EQ(*back.FindStream(u"Tail"), Pattern(5000, 2));
+}
+
+TEST(XlsCompoundFile, ReadsVersion4FilesWith4096ByteSectors) {
+    const std::vector<std::uint8_t> data = Pattern(150000, 5);
+    const std::size_t kSector = 4096;
+    const std::uint32_t dataSectors = static_cast<std::uint32_t>((data.size() + kSector - 1) / kSector);
+    // Sector 0: FAT, sector 1: directory, sectors 2...: the stream.
+    std::vector<std::uint8_t> file((3 + dataSectors) * kSector, 0);
+    const std::uint8_t signature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
+    std::copy(signature, signature + 8, file.begin());
+    xls::PutU16(&file[0x18], 0x3E);
+    xls::PutU16(&file[0x1A], 4);
+    xls::PutU16(&file[0x1C], 0xFFFE);
+    xls::PutU16(&file[0x1E], 12);
+    xls::PutU16(&file[0x20], 6);
+    xls::PutU32(&file[0x28], 1);  // directory sectors (version 4 counts them)
+    xls::PutU32(&file[0x2C], 1);
+    xls::PutU32(&file[0x30], 1);
+    xls::PutU32(&file[0x38], 4096);
+    xls::PutU32(&file[0x3C], 0xFFFFFFFE);
+    xls::PutU32(&file[0x44], 0xFFFFFFFE);
+    for (int i = 0; i < 109; ++i) xls::PutU32(&file[0x4C + 4 * i], i == 0 ? 0 : 0xFFFFFFFF);
+    std::uint8_t* fat = &file[kSector];
+    for (std::size_t i = 0; i < kSector / 4; ++i) xls::PutU32(fat + 4 * i, 0xFFFFFFFF);
+    xls::PutU32(fat, 0xFFFFFFFD);
+    xls::PutU32(fat + 4, 0xFFFFFFFE);
+    for (std::uint32_t k = 0; k < dataSectors; ++k) xls::PutU32(fat + 4 * (2 + k), k + 1 < dataSectors ? 3 + k : 0xFFFFFFFE);
+    std::uint8_t* dir = &file[2 * kSector];
+    for (int i = 0; i < 32; ++i)
+        for (int off : {0x44, 0x48, 0x4C}) xls::PutU32(dir + i * 128 + off, 0xFFFFFFFF);
+    auto name = [](std::uint8_t* e, std::u16string_view n) {
+        for (std::size_t k = 0; k < n.size(); ++k) xls::PutU16(e + 2 * k, n[k]);
+        xls::PutU16(e + 0x40, static_cast<std::uint16_t>((n.size() + 1) * 2));
+    };
+    name(dir, u"Root Entry");
+    dir[0x42] = 5;
+    xls::PutU32(dir + 0x4C, 1);
+    xls::PutU32(dir + 0x74, 0xFFFFFFFE);
+    name(dir + 128, u"Workbook");
+    dir[128 + 0x42] = 2;
+    xls::PutU32(dir + 128 + 0x74, 2);
+    xls::PutU32(dir + 128 + 0x78, static_cast<std::uint32_t>(data.size()));
+    std::copy(data.begin(), data.end(), file.begin() + 3 * kSector);
+
+    CompoundFile cf = CompoundFile::Parse(file);
+    ASSERT_NE(cf.FindStream(u"Workbook"), nullptr);
+    EXPECT_EQ(*cf.FindStream(u"Workbook"), data);
+    EXPECT_EQ(*CompoundFile::Parse(cf.Serialize()).FindStream(u"Workbook"), data);
 }
 
 TEST(XlsCompoundFile, RefusesWhatIsNotACompoundFile) {
