@@ -198,6 +198,8 @@ testsupport::LoopbackReply MesDouble::Handle(const std::string& request) {
               kEnvelopeEnd));
     case Answer::Status404:
       return testsupport::LoopbackReply::Bytes(HttpReply("404 Not Found", ""), true);
+    case Answer::Silent:
+      return testsupport::LoopbackReply::Silent();
   }
   return testsupport::LoopbackReply::Bytes(HttpReply("500 Internal Server Error", ""), true);
 }

@@ -89,6 +89,14 @@ TEST_F(UploadTest, FailedCallsGiveZero) {
   EXPECT_EQ(FilesBelow(TestResult()), std::vector<std::string>{"SN260305Z9-20260305140709.txt"});
 }
 
+TEST_F(UploadTest, MesThatNeverAnswersEndsWithTheClientsTimeOut) {
+  m_mes.SetAnswer(MesDouble::Answer::Silent);
+  ResultListSnapshot panel = Panel();
+  const ResultStructrue record = Record();
+  EXPECT_EQ(UploadResultSummary(panel, &record, m_mes.Url()), 0);
+  EXPECT_EQ(m_mes.Uploads().size(), 1u);
+}
+
 TEST_F(UploadTest, RefusedConnectionFailsAtOnceWithTheLogWritten) {
   // A port nothing listens on.
   int fd = socket(AF_INET, SOCK_STREAM, 0);
