@@ -225,6 +225,16 @@ TEST(XlsCompoundFile, DamagedStructuresGiveClearErrors) {
                 xls::PutU32(dir + i * 128 + 0x78, 0x7FFFFFF0);
         EXPECT_NE(ErrorOf(bad).find("claims"), std::string::npos) << ErrorOf(bad);
     }
+    // Two streams sharing their sectors (a small file that would read as a huge one).
+    {
+        CompoundFile two = CompoundFile::CreateEmpty({});
+        two.SetStream(u"A", Pattern(9000, 1));
+        two.SetStream(u"B", Pattern(9000, 2));
+        auto bad = two.Serialize();
+        std::uint8_t* dir = &bad[(xls::GetU32(&bad[0x30]) + 1) * 512];
+        xls::PutU32(dir + 2 * 128 + 0x74, xls::GetU32(dir + 1 * 128 + 0x74));
+        EXPECT_NE(ErrorOf(bad).find("crosses another chain"), std::string::npos) << ErrorOf(bad);
+    }
     // Unsupported sector size.
     {
         auto bad = good;

@@ -94,13 +94,19 @@ public:
     std::vector<std::uint32_t> Chain(std::uint32_t start, const std::vector<std::uint32_t>& table,
                                      const char* what) const {
         std::vector<std::uint32_t> chain;
+        // A sector belongs to one chain only: this catches loops, and chains that
+        // cross each other (which would let a small file expand without bound).
+        std::vector<bool>& used = &table == &fat_ ? usedSectors_ : usedMiniSectors_;
+        if (used.size() < table.size()) used.resize(table.size(), false);
         std::uint32_t s = start;
         while (s != kEndOfChain) {
             if (s >= table.size())
                 Fail(std::string("damaged compound file: the ") + what + " chain points to sector " +
                      std::to_string(s) + ", which does not exist");
-            if (chain.size() >= table.size())
-                Fail(std::string("damaged compound file: the ") + what + " chain loops");
+            if (used[s])
+                Fail(std::string("damaged compound file: the ") + what + " chain loops or crosses another chain at sector " +
+                     std::to_string(s));
+            used[s] = true;
             chain.push_back(s);
             s = table[s];
         }
@@ -253,6 +259,8 @@ private:
     std::vector<std::uint8_t> dir_;
     std::vector<std::uint8_t> ministream_;
     std::vector<bool> visited_;
+    mutable std::vector<bool> usedSectors_;
+    mutable std::vector<bool> usedMiniSectors_;
 };
 
 // Directory record of one entry, tree links filled in later.
