@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QMetaObject>
 #include <QPointer>
+#include <algorithm>
 #include <unordered_map>
 #include <vector>
 
@@ -117,6 +118,37 @@ MSG MakeMsg(CWnd* target, UINT message, WPARAM wp, LPARAM lp) {
   return msg;
 }
 
+struct HotKey {
+  HWND hwnd;
+  int id;
+  UINT modifiers;
+  UINT vk;
+};
+std::vector<HotKey>& HotKeys() {
+  static std::vector<HotKey> keys;
+  return keys;
+}
+
+UINT ModifiersOf(const QKeyEvent* e) {
+  UINT mods = 0;
+  if (e->modifiers().testFlag(Qt::AltModifier)) mods |= MOD_ALT;
+  if (e->modifiers().testFlag(Qt::ControlModifier)) mods |= MOD_CONTROL;
+  if (e->modifiers().testFlag(Qt::ShiftModifier)) mods |= MOD_SHIFT;
+  return mods;
+}
+
+// Sends WM_HOTKEY for a registered combination; true when one matched.
+bool FireHotKey(const QKeyEvent* e) {
+  const UINT vk = VirtualKey(e);
+  const UINT mods = ModifiersOf(e);
+  for (const HotKey& key : HotKeys()) {
+    if (key.vk != vk || key.modifiers != mods) continue;
+    if (CWnd* w = CWnd::FromHandle(key.hwnd)) w->SendMessage(WM_HOTKEY, static_cast<WPARAM>(key.id), MAKELPARAM(mods, vk));
+    return true;
+  }
+  return false;
+}
+
 // Offers msg to target and its parents up to the top-level window.
 bool WalkPreTranslate(CWnd* target, MSG* msg) {
   for (CWnd* w = target; w; w = w->GetParent()) {
@@ -146,6 +178,10 @@ class KeyFilter : public QObject {
     if (!target) return false;
     auto* key = static_cast<QKeyEvent*>(e);
     g_charConsumed = nullptr;
+    if (e->type() == QEvent::KeyPress && FireHotKey(key)) {
+      key->accept();
+      return true;
+    }
     KeyContext context;
     context.event = key;
     context.target = target;
@@ -233,6 +269,23 @@ static bool Headless() {
 }
 
 BOOL IsWindow(HWND hWnd) { return hWnd && Registry().count(hWnd) != 0; }
+
+BOOL RegisterHotKey(HWND hWnd, int id, UINT fsModifiers, UINT vk) {
+  if (!IsWindow(hWnd)) return FALSE;
+  fsModifiers &= MOD_ALT | MOD_CONTROL | MOD_SHIFT;
+  for (const HotKey& key : HotKeys())
+    if ((key.vk == vk && key.modifiers == fsModifiers) || (key.hwnd == hWnd && key.id == id)) return FALSE;
+  HotKeys().push_back(HotKey{hWnd, id, fsModifiers, vk});
+  return TRUE;
+}
+
+BOOL UnregisterHotKey(HWND hWnd, int id) {
+  auto& keys = HotKeys();
+  const auto it = std::find_if(keys.begin(), keys.end(), [&](const HotKey& k) { return k.hwnd == hWnd && k.id == id; });
+  if (it == keys.end()) return FALSE;
+  keys.erase(it);
+  return TRUE;
+}
 
 // ---- bridge ----
 
@@ -475,6 +528,7 @@ BOOL CWnd::DestroyWindow() {
 
 void CWnd::FinishDestroy() {
   Registry().erase(m_hWnd);
+  std::erase_if(HotKeys(), [this](const HotKey& k) { return k.hwnd == m_hWnd; });
   HWND old = m_hWnd;
   m_hWnd = nullptr;
   (void)old;

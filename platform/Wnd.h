@@ -175,4 +175,14 @@ MONITOR_API BOOL IsWindow(HWND hWnd);
 MONITOR_API BOOL TranslateMessage(const MSG* pMsg);
 MONITOR_API LRESULT DispatchMessage(const MSG* pMsg);
 
+// A key combination that, pressed in any window of the application, sends
+// WM_HOTKEY (wParam = id, lParam = MAKELPARAM(modifiers, vk)) to hWnd instead
+// of reaching the focused window. FALSE when the combination is taken or the
+// window does not exist. The registration ends with the window.
+constexpr UINT MOD_ALT = 0x0001;
+constexpr UINT MOD_CONTROL = 0x0002;
+constexpr UINT MOD_SHIFT = 0x0004;
+MONITOR_API BOOL RegisterHotKey(HWND hWnd, int id, UINT fsModifiers, UINT vk);
+MONITOR_API BOOL UnregisterHotKey(HWND hWnd, int id);
+
 }  // namespace platform

@@ -202,6 +202,28 @@ TEST_F(CellEditor, TwoHotKeysLeaveTheSwitchAsItWas) {
   EXPECT_EQ(list->m_bEditMode, 1);
 }
 
+TEST_F(CellEditor, ARegisteredHotKeyFlipsTheSwitch) {
+  ASSERT_TRUE(RegisterHotKey(list->GetSafeHwnd(), 1, MOD_CONTROL, 'E'));
+  EXPECT_FALSE(RegisterHotKey(list->GetSafeHwnd(), 2, MOD_CONTROL, 'E'));  // taken
+  EXPECT_FALSE(RegisterHotKey(nullptr, 3, MOD_CONTROL, 'F'));
+  Type(Qt::Key_E, "\x05", Qt::ControlModifier);
+  EXPECT_EQ(list->m_bEditMode, 1);
+  Type(Qt::Key_E, "e");  // without Control: an ordinary key
+  EXPECT_EQ(list->m_bEditMode, 1);
+  Type(Qt::Key_E, "\x05", Qt::ControlModifier);
+  EXPECT_EQ(list->m_bEditMode, 0);
+  EXPECT_TRUE(UnregisterHotKey(list->GetSafeHwnd(), 1));
+  EXPECT_FALSE(UnregisterHotKey(list->GetSafeHwnd(), 1));
+  Type(Qt::Key_E, "\x05", Qt::ControlModifier);
+  EXPECT_EQ(list->m_bEditMode, 0);
+  // A registration ends with its window.
+  ASSERT_TRUE(RegisterHotKey(list->GetSafeHwnd(), 1, MOD_CONTROL, 'E'));
+  list->DestroyWindow();
+  CMyListCtrl other(0, 1);
+  ASSERT_TRUE(other.Create(WS_CHILD | WS_VISIBLE | LVS_REPORT, CRect(0, 0, 100, 100), dialog.get(), 1));
+  EXPECT_TRUE(RegisterHotKey(other.GetSafeHwnd(), 1, MOD_CONTROL, 'E'));
+}
+
 TEST_F(CellEditor, ASizeChangeEndsAnOpenEditorWithACommit) {
   EditModeOn();
   FocusRow(4);
