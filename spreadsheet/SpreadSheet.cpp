@@ -41,6 +41,9 @@ const char kErrColumnName[] = "Invalid field name or column alphabet\n";
 const char kErrDeleteSheet[] = "Error deleting sheet\n";
 const char kErrNotDelimited[] = "Function not available for text delimited file\n";
 const char kErrNoValues[] = "No values to replace or to match\n";
+const char kErrRowLimit[] = "Row cannot be greater than 65536 in a worksheet\n";
+// Rows a worksheet of the file format holds, the header row included.
+constexpr int32_t kWorksheetRows = 65536;
 
 std::string Format(const char* pattern, const std::string& arg) {
   std::string out;
@@ -188,6 +191,15 @@ void CSpreadSheet::ChangeStoredRow(int32_t row) {
 bool CSpreadSheet::RefuseNegativeRow(int32_t row) {
   if (row >= 0) return false;
   m_strLastError = kErrRowNegative;
+  return true;
+}
+
+// A row to write: not negative, and in a workbook not beyond what a worksheet
+// holds (the gap would otherwise be filled with blank rows first).
+bool CSpreadSheet::RefuseRowToWrite(int32_t row) {
+  if (RefuseNegativeRow(row)) return true;
+  if (!m_bExcel || row <= kWorksheetRows) return false;
+  m_strLastError = kErrRowLimit;
   return true;
 }
 
@@ -434,7 +446,7 @@ bool CSpreadSheet::AddHeaders(const std::vector<std::string>& FieldNames, bool r
 // ---- rows and cells ----------------------------------------------------------
 
 bool CSpreadSheet::AddRow(const std::vector<std::string>& RowValues, int32_t row, bool replace) {
-  if (RefuseNegativeRow(row)) return false;
+  if (RefuseRowToWrite(row)) return false;
   if (row == 1) {
     if (m_bExcel) {
       std::string duplicate;
@@ -486,7 +498,7 @@ bool CSpreadSheet::AddRow(const std::vector<std::string>& RowValues, int32_t row
 }
 
 bool CSpreadSheet::AddCell(const std::string& CellValue, int16_t column, int32_t row) {
-  if (RefuseBadColumn(column) || RefuseNegativeRow(row)) return false;
+  if (RefuseBadColumn(column) || RefuseRowToWrite(row)) return false;
   if (m_bExcel) {
     if (static_cast<std::size_t>(column) > m_aFieldNames.size() + 1) {
       m_strLastError = kErrCellTooWide;

@@ -76,6 +76,7 @@ class CSpreadSheet {
   void OpenConnection();
   int16_t ColumnNumber(const std::string& column, bool Auto);
   bool RefuseNegativeRow(int32_t row);
+  bool RefuseRowToWrite(int32_t row);
   bool RefuseBadColumn(int16_t column);
   bool FindDuplicate(const std::vector<std::string>& values, std::string& duplicate) const;
   std::string RowText(const std::vector<std::string>& values) const;

@@ -134,6 +134,10 @@ TEST_F(WorkbookSheet, HeaderAndRowRulesOfAWorkbook) {
   EXPECT_FALSE(sheet.AddRow({"a", "b"}, 1, true));
   EXPECT_EQ(sheet.m_strLastError,
             "Number of columns in new header row cannot be less than the number of columns in previous header row");
+  EXPECT_FALSE(sheet.AddRow({"1"}, 65537));
+  EXPECT_EQ(sheet.m_strLastError, "Row cannot be greater than 65536 in a worksheet\n");
+  EXPECT_FALSE(sheet.AddCell("1", 1, INT32_MAX));
+  EXPECT_EQ(sheet.GetTotalRows(), 1);
   ASSERT_TRUE(sheet.AddRow({"1", "2"}, 4));  // rows 2 and 3 are filler
   V row;
   ASSERT_TRUE(sheet.ReadRow(row, 2));
