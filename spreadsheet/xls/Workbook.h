@@ -78,7 +78,9 @@ public:
     // Removes every cell, row format and merged range; the sheet itself, its column
     // widths and its window settings stay.
     void Clear();
-    // Writes the texts into row RowCount(), from column 0 on.
+    // Writes the texts into row RowCount(), from column 0 on. An empty text is
+    // stored as an empty text cell (it counts as used); nothing is written when
+    // the row would not fit.
     void AppendRow(const std::vector<std::u16string>& texts);
 
     bool IsModified() const;
@@ -130,8 +132,9 @@ public:
     // and differ from every sheet's name, else XlsError.
     Worksheet& AddSheet(std::u16string_view name);
 
-    // Throws XlsError when the name is empty, longer than kMaxSheetNameLength, or
-    // holds one of : \ / ? * [ ]  (or starts or ends with an apostrophe).
+    // Throws XlsError when the name is empty, longer than kMaxSheetNameLength,
+    // holds one of : \ / ? * [ ] or a control character, or starts or ends with
+    // an apostrophe.
     static void CheckSheetName(std::u16string_view name);
 
     struct Impl;
