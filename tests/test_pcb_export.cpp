@@ -203,3 +203,35 @@ TEST_F(PcbExport, AWorkbookHeldByAnotherStationTooLongReturnsFalse) {
   // Once the other station lets go the export goes through.
   EXPECT_EQ(Export(Items({{"A", "1"}})), 1) << lastError;
 }
+
+TEST_F(PcbExport, LibreOfficeOpensTheExportedWorkbookWithEverySheet) {
+  if (::access("/usr/bin/soffice", X_OK) != 0) GTEST_SKIP() << "LibreOffice is not installed";
+  Install("lo_two_sheets.xls");
+  record.strModel = "IPC-1";
+  ASSERT_EQ(Export(Items({{U8(u8"电压"), "12.1"}, {"Video", "PASS"}}), "SN1"), 1) << lastError;
+  ASSERT_EQ(Export(Items({{U8(u8"电压"), "11.9"}, {"Video", "FAIL"}}), "SN2"), 1) << lastError;
+
+  // Convert to OpenDocument with LibreOffice and list the sheets and the
+  // model sheet's cells it read.
+  std::string out = dir.File("out");
+  std::string command = "cd '" + dir.Path().string() + "' && timeout 240 /usr/bin/soffice --headless --norestore " +
+                        "-env:UserInstallation=file://" + dir.File("profile") + " --convert-to ods --outdir '" + out +
+                        "' PCB.xls >/dev/null 2>&1 && /usr/bin/python3 -c '"
+                        "import re,sys,zipfile\n"
+                        "c=zipfile.ZipFile(sys.argv[1]).read(\"content.xml\").decode()\n"
+                        "print(\"|\".join(re.findall(r\"<table:table table:name=\\\"([^\\\"]*)\\\"\",c)))\n"
+                        "i=c.find(\"table:name=\\\"IPC-1\\\"\")\n"
+                        "p=re.findall(r\"<text:p>(.*?)</text:p>\",c[i:c.find(\"</table:table>\",i)])\n"
+                        "print(\"|\".join(re.sub(r\"<[^>]*>\",\"\",x.replace(\"<text:s/>\",\" \")) for x in p))"
+                        "' '" + out + "/PCB.ods'";
+  FILE* pipe = ::popen(command.c_str(), "r");
+  ASSERT_NE(pipe, nullptr);
+  std::string text;
+  char buf[4096];
+  std::size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, pipe)) > 0) text.append(buf, n);
+  ::pclose(pipe);
+  EXPECT_EQ(text, U8(u8"型号A|Numbers|IPC-1|CSpreadSheetBackup\n"
+                     u8"时间|SN|电压|Video|当前日期：2026/12/05  11:55:18|SN1|12.1|PASS|"
+                     u8"当前日期：2026/12/05  11:55:18|SN2|11.9|FAIL\n"));
+}
