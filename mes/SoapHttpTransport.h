@@ -124,7 +124,9 @@ SoapStatus CSoapHttpTransportT<TSocket>::SendAndJudge(std::string_view soapActio
   options.nBodyLength = m_writeStream.GetLength();
   if (m_nTimeout != 0) options.nSocketTimeout = m_nTimeout;
 
-  const bool ok = !m_url.IsEmpty() && m_httpClient.Navigate(&m_url, &options);
+  // An empty endpoint fails inside Navigate too, which forgets the last reply's
+  // status; judging that stale status would replay an earlier outcome.
+  const bool ok = m_httpClient.Navigate(&m_url, &options);
   const int status = m_httpClient.GetStatus();
   if (ok) {
     if (status == 200) {

@@ -181,6 +181,20 @@ TEST(SoapHttpTransport, HttpsAndUnusableEndpointsFailEverySend) {
   }
 }
 
+TEST(SoapHttpTransport, EndpointMadeUnusableFailsAsASendErrorNotWithTheLastReply) {
+  CLoopbackServer server;
+  server.AddReply(Reply("500 Internal Server Error", kFault));
+  CSoapHttpTransport transport(server.Url("/"));
+  transport.SetFaultReader([](ISoapReadStream&, SoapFault&) { return kSoapOk; });
+  ASSERT_EQ(SendOnce(server, transport).kind, SoapClientError::SoapFault);
+  EXPECT_FALSE(transport.SetUrl("http://127.0.0.1/" + std::string(2100, 'a')));
+  const Outcome o = SendOnce(server, transport);
+  EXPECT_EQ(o.status, kSoapFail);
+  EXPECT_EQ(o.kind, SoapClientError::SendError);   // not the fault of the earlier reply
+  EXPECT_EQ(transport.GetStatusCode(), -1);
+  EXPECT_EQ(server.RequestCount(), 1u);
+}
+
 TEST(SoapHttpTransport, EndpointUrlIsEscapedBeforeTheQuery) {
   CLoopbackServer server;
   server.AddReply(Reply("200 OK", "<r/>"));
