@@ -11,6 +11,7 @@
 #include <chrono>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "mes/EventSocket.h"
 #include "tests/support/LoopbackServer.h"
@@ -115,6 +116,38 @@ TEST(EventSocket, RefusedConnectionKeepsThePlatformError) {
   EXPECT_FALSE(socket.Connect("127.0.0.1", ClosedPort()));
   EXPECT_EQ(socket.GetLastError(), ECONNREFUSED);
   EXPECT_FALSE(socket.IsConnected());
+}
+
+TEST(EventSocket, ConnectThatNeverCompletesGivesUpAfterTheTimeout) {
+  // A listener that never accepts, with its queue full: the kernel drops
+  // further connection requests, so a new connect waits without an answer.
+  const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+  ASSERT_EQ(::listen(listener, 0), 0);
+  socklen_t len = sizeof addr;
+  ::getsockname(listener, reinterpret_cast<sockaddr*>(&addr), &len);
+  std::vector<int> fillers;
+  for (int i = 0; i < 8; ++i) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+    ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+    fillers.push_back(fd);
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+
+  CEventSocket socket;
+  socket.SetSocketTimeout(300);
+  const auto start = Clock::now();
+  EXPECT_FALSE(socket.Connect("127.0.0.1", ntohs(addr.sin_port)));
+  const auto took = Clock::now() - start;
+  EXPECT_GE(took, std::chrono::milliseconds(290));
+  EXPECT_LT(took, std::chrono::milliseconds(3000));
+  EXPECT_FALSE(socket.IsConnected());
+  EXPECT_EQ(socket.GetLastError(), 0);   // a mere time-out stores nothing
+  for (int fd : fillers) ::close(fd);
+  ::close(listener);
 }
 
 TEST(EventSocket, ReadAndWriteBeforeConnectAreRefusedAsNotConnected) {
