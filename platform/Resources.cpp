@@ -5,18 +5,36 @@
 #include <cctype>
 #include <string_view>
 
-// The pictures are compiled in (resources/pictures.qrc); referring to the
-// initialiser here keeps them linked into every program that uses the lookup.
+// The pictures are compiled in (resources/pictures.qrc) and register
+// themselves when the library loads. Referring to the initialiser here keeps
+// them linked into every program that uses the lookup.
 static void RegisterMonitorPictures() { Q_INIT_RESOURCE(pictures); }
+static void UnregisterMonitorPictures() { Q_CLEANUP_RESOURCE(pictures); }
 
 namespace platform {
 
 namespace {
 
-void EnsureRegistered() {
-  static const bool registered = (RegisterMonitorPictures(), true);
-  (void)registered;
-}
+// Registers the pictures only when their own load-time registration did not
+// happen, and then takes them away again when the module unloads: nothing may
+// stay registered that points into an unloaded library.
+class PicturesRegistration {
+ public:
+  PicturesRegistration() {
+    if (!QFile::exists(QStringLiteral(":/monitor/LIST1.bmp"))) {
+      RegisterMonitorPictures();
+      m_registered = true;
+    }
+  }
+  ~PicturesRegistration() {
+    if (m_registered) UnregisterMonitorPictures();
+  }
+
+ private:
+  bool m_registered = false;
+};
+
+void EnsureRegistered() { static PicturesRegistration registration; }
 
 // 5 x 7 digit shapes, the same as those of resources/draw_pictures.py.
 const char* const kDigits[10][7] = {

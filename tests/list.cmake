@@ -20,3 +20,11 @@ monitor_add_test(test_list_ctrl
 monitor_add_test(test_cell_editor
   SOURCES tests/test_cell_editor.cpp ${_list_archive_source}
   LIBS ${_list_test_libs})
+# Loads the built module itself: the pictures come and go with it.
+if(MONITOR_BUILD_TESTS)
+  monitor_add_test(test_module_resources
+    SOURCES tests/test_module_resources.cpp
+    LIBS Qt6::Gui ${CMAKE_DL_LIBS})
+  target_compile_definitions(test_module_resources PRIVATE MONITOR_MODULE_PATH="$<TARGET_FILE:Monitor>")
+  add_dependencies(test_module_resources Monitor)
+endif()
