@@ -235,3 +235,24 @@ TEST(EventSocket, SecondReadWhileOneIsPendingIsRefusedAsInProgress) {
   EXPECT_EQ(socket.GetLastError(), kSocketErrorInProgress);
   pending.join();
 }
+
+TEST(EventSocket, SecondWriteWhileOneIsPendingIsRefusedAsInProgress) {
+  CDeafListener deaf;
+  CEventSocket socket;
+  socket.SetSocketTimeout(1500);
+  ASSERT_TRUE(socket.Connect("127.0.0.1", deaf.Port()));
+  const std::string big(64u << 20, 'z');   // more than the socket buffers hold: the send waits
+  std::atomic<bool> started{false};
+  std::thread pending([&] {
+    std::size_t len = big.size();
+    started = true;
+    socket.Write(big.data(), &len);
+  });
+  while (!started) std::this_thread::yield();
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  std::size_t len = 3;
+  EXPECT_FALSE(socket.Write("abc", &len));
+  EXPECT_EQ(socket.GetLastError(), kSocketErrorInProgress);
+  EXPECT_EQ(len, 0u);
+  pending.join();
+}
