@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "monitor/GridGeometry.h"
+#include "platform/Application.h"
 
 using namespace platform;
 
@@ -47,6 +48,9 @@ CMonitorDialog::CMonitorDialog(CWnd* pParent)
     : CDialog(IDD, pParent),
       m_strColumnNames{"Index", "Item", "Result"},
       m_strColumnWidths{"1", "2", "3"} {
+  // The icon is a picture of the windowing toolkit, which must exist first
+  // when the host has not made its own application object yet.
+  EnsureApplication();
   m_hIcon = LoadIcon(kIconId);
 }
 

@@ -96,6 +96,8 @@ int CMonitorDialog::InsertItem(int nListID, const std::string& strItem, std::str
   pList->EnsureVisible(n, FALSE);
   RepaintNow(pList);
   FitColumnsToContent(pList);
+  // Wider columns may have brought a horizontal scroll bar over the new row.
+  pList->EnsureVisible(n, FALSE);
   return 1;
 }
 
@@ -238,11 +240,11 @@ void CMonitorDialog::FitColumnsToContent(CMyListCtrl* pList) {
 
   const int columns = pList->GetColumnCount();
   for (int c = 0; c < columns; ++c) {
-    pList->SetColumnWidth(c, LVSCW_AUTOSIZE);
-    const int a = pList->GetColumnWidth(c);
+    // Sized to the larger of content and header, the column is never
+    // narrower than sized to its content alone, so that one measurement
+    // (a walk over every row) is enough.
     pList->SetColumnWidth(c, LVSCW_AUTOSIZE_USEHEADER);
-    const int b = pList->GetColumnWidth(c);
-    const int w = std::max({a, b, kMinFittedWidth});
+    const int w = std::max(pList->GetColumnWidth(c), kMinFittedWidth);
 
     const int rows = pList->GetItemCount();
     const int top = pList->GetTopIndex();

@@ -1,0 +1,245 @@
+// The monitor window: numbering, pictures, grid layout, zoom, keys, colours.
+#include "tests/test_monitor_dialog_fixture.h"
+
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QWidget>
+
+#include "monitor/GridGeometry.h"
+
+using namespace platform;
+using monitor_test::GridOptions;
+using monitor_test::ListRectInDialog;
+using monitor_test::OpenMonitor;
+using monitor_test::ShowsPicture;
+
+TEST(MonitorDialog, DefaultsBeforeTheWindowExists) {
+  CMonitorDialog dlg;
+  EXPECT_EQ(dlg.m_nRows, 1);
+  EXPECT_EQ(dlg.m_nCols, 1);
+  EXPECT_EQ(dlg.m_nCellWidth, 130);
+  EXPECT_EQ(dlg.m_nCellHeight, 130);
+  EXPECT_EQ(dlg.m_nColumnCount, 3);
+  EXPECT_EQ(dlg.m_nWidthTotal, 6);
+  EXPECT_EQ(dlg.m_nWndWidth, 800);
+  EXPECT_EQ(dlg.m_nWndHeight, 600);
+  EXPECT_EQ(dlg.m_strTitle, "");
+  EXPECT_EQ(dlg.m_strColumnNames, (std::vector<std::string>{"Index", "Item", "Result"}));
+  EXPECT_EQ(dlg.m_strColumnWidths, (std::vector<std::string>{"1", "2", "3"}));
+  EXPECT_NE(dlg.m_hIcon, nullptr);
+  EXPECT_EQ(dlg.m_hBkBrush, nullptr);
+  EXPECT_TRUE(dlg.m_ListCtrls.empty());
+  EXPECT_EQ(dlg.m_strMesUrl, CS_QuerySN::kDefaultMesUrl);
+  EXPECT_EQ(dlg.FindListCtrl(1), nullptr);
+  // Members that lay out or judge do nothing before the window exists.
+  dlg.UpdateLayout();
+  EXPECT_EQ(dlg.m_nCellWidth, 130);
+  EXPECT_EQ(dlg.ViewResult(1, 1), 0);
+}
+
+TEST(MonitorDialog, DefaultGridHasOneListWithTheFirstPictureAndColumns) {
+  auto dlg = OpenMonitor();
+  ASSERT_TRUE(dlg);
+  ASSERT_EQ(dlg->m_ListCtrls.size(), 1u);
+  CMyListCtrl* pList = dlg->m_ListCtrls.front();
+  EXPECT_EQ(pList->m_nListID, 1);
+  EXPECT_EQ(pList->GetDlgCtrlID(), 0);
+  EXPECT_EQ(dlg->FindListCtrl(1), pList);
+  EXPECT_EQ(dlg->FindListCtrl(2), nullptr);
+  EXPECT_TRUE(ShowsPicture(pList, "LIST1"));
+  EXPECT_EQ(pList->GetTextBkColor(), CLR_NONE);
+  EXPECT_EQ(pList->GetExtendedStyle() & (LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT),
+            LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
+  EXPECT_EQ(pList->GetImageList(LVSIL_SMALL), &dlg->m_ImageList);
+  EXPECT_EQ(dlg->m_ImageList.GetImageCount(), 5);
+  EXPECT_EQ(dlg->GetWindowText(), "Station");
+
+  ASSERT_EQ(pList->GetColumnCount(), 3);
+  const char* names[] = {"Index", "Item", "Result"};
+  const int formats[] = {LVCFMT_LEFT, LVCFMT_CENTER, LVCFMT_CENTER};
+  for (int c = 0; c < 3; ++c) {
+    int fmt = -1, width = -1;
+    std::string text;
+    ASSERT_TRUE(pList->GetColumn(c, &fmt, &width, &text));
+    EXPECT_EQ(text, names[c]);
+    EXPECT_EQ(fmt & LVCFMT_JUSTIFYMASK, formats[c]);
+  }
+}
+
+TEST(MonitorDialog, FourByFourGridNumbersRowByRow) {
+  auto dlg = OpenMonitor({.rows = 4, .cols = 4});
+  ASSERT_TRUE(dlg);
+  ASSERT_EQ(dlg->m_ListCtrls.size(), 16u);
+  int expected = 1;
+  for (CMyListCtrl* pList : dlg->m_ListCtrls) {
+    EXPECT_EQ(pList->m_nListID, expected);
+    EXPECT_EQ(pList->m_nRow * 4 + pList->m_nCol + 1, expected);
+    EXPECT_EQ(pList->GetDlgCtrlID(), expected - 1);
+    EXPECT_TRUE(ShowsPicture(pList, "LIST" + std::to_string(expected)));
+    ++expected;
+  }
+  CMyListCtrl* pTen = dlg->FindListCtrl(10);
+  ASSERT_NE(pTen, nullptr);
+  EXPECT_EQ(pTen->m_nRow, 2);
+  EXPECT_EQ(pTen->m_nCol, 1);
+}
+
+TEST(MonitorDialog, GridFollowsTheClientAreaWhenTheWindowIsResized) {
+  auto dlg = OpenMonitor({.rows = 2, .cols = 4});
+  ASSERT_TRUE(dlg);
+  // Make the client area 1000 x 700 whatever the frame takes.
+  CRect client;
+  int width = 1000, height = 700;
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    dlg->MoveWindow(10, 10, width, height, TRUE);
+    PumpMessages();
+    dlg->GetClientRect(&client);
+    width += 1000 - client.Width();
+    height += 700 - client.Height();
+  }
+  ASSERT_EQ(client.Width(), 1000);
+  ASSERT_EQ(client.Height(), 700);
+
+  EXPECT_EQ(dlg->m_nCellWidth, 247);
+  EXPECT_EQ(dlg->m_nCellHeight, 349);
+  const std::vector<int> widths = monitor::ColumnWidths(247, 3, {"1", "2", "3"}, 6);
+  for (CMyListCtrl* pList : dlg->m_ListCtrls) {
+    const CRect rc = ListRectInDialog(dlg.get(), pList);
+    EXPECT_EQ(rc.left, 250 * pList->m_nCol) << pList->m_nListID;
+    EXPECT_EQ(rc.top, 351 * pList->m_nRow) << pList->m_nListID;
+    EXPECT_EQ(rc.Width(), 247);
+    EXPECT_EQ(rc.Height(), 349);
+    EXPECT_TRUE(pList->IsWindowVisible());
+    for (int c = 0; c < 3; ++c) EXPECT_EQ(pList->GetColumnWidth(c), widths[c]);
+  }
+}
+
+TEST(MonitorDialog, CentresInTheHostRectangle) {
+  CMonitorDialog dlg;
+  dlg.m_rcScreen = CRect(100, 200, 1100, 1000);
+  ASSERT_TRUE(dlg.Create(CMonitorDialog::IDD));
+  CRect window;
+  dlg.GetWindowRect(&window);
+  EXPECT_EQ(window.left, 1000 / 2 - 800 / 2 + 100);
+  EXPECT_EQ(window.top, 800 / 2 - 600 / 2 + 200);
+  EXPECT_EQ(window.Width(), 800);
+  EXPECT_EQ(window.Height(), 600);
+}
+
+TEST(MonitorDialog, ZoomShowsOneListOverTheClientAreaUntilTheNextLayout) {
+  auto dlg = OpenMonitor({.rows = 2, .cols = 2, .title = "Line 3"});
+  ASSERT_TRUE(dlg);
+  CRect client;
+  dlg->GetClientRect(&client);
+
+  dlg->ZoomOut(3);
+  CMyListCtrl* pThree = dlg->FindListCtrl(3);
+  for (CMyListCtrl* pList : dlg->m_ListCtrls) EXPECT_EQ(pList->IsWindowVisible() != 0, pList == pThree);
+  const CRect rc = ListRectInDialog(dlg.get(), pThree);
+  EXPECT_EQ(rc.left, 0);
+  EXPECT_EQ(rc.top, 0);
+  EXPECT_EQ(rc.Width(), client.Width());
+  EXPECT_EQ(rc.Height(), client.Height());
+  EXPECT_EQ(dlg->m_nCellWidth, client.Width());
+  EXPECT_EQ(dlg->m_nCellHeight, client.Height());
+  const std::vector<int> widths = monitor::ColumnWidths(client.Width(), 3, {"1", "2", "3"}, 6);
+  for (int c = 0; c < 3; ++c) EXPECT_EQ(pThree->GetColumnWidth(c), widths[c]);
+  EXPECT_EQ(dlg->GetWindowText(), "Line 3 ---- [list03 View] Zoom In");
+  EXPECT_EQ(dlg->m_strTitle, "Line 3");
+
+  // A size change returns to the grid; the zoom title stays until the host sets one.
+  CRect window;
+  dlg->GetWindowRect(&window);
+  dlg->MoveWindow(window.left, window.top, window.Width() + 40, window.Height() + 20, TRUE);
+  PumpMessages();
+  for (CMyListCtrl* pList : dlg->m_ListCtrls) EXPECT_TRUE(pList->IsWindowVisible());
+  dlg->GetClientRect(&client);
+  EXPECT_EQ(dlg->m_nCellWidth, (client.Width() - 3) / 2);
+  EXPECT_EQ(dlg->GetWindowText(), "Line 3 ---- [list03 View] Zoom In");
+}
+
+TEST(MonitorDialog, ZoomOnAnUnknownListHidesAllUntilTheNextLayout) {
+  auto dlg = OpenMonitor({.rows = 2, .cols = 2});
+  ASSERT_TRUE(dlg);
+  const int cellWidth = dlg->m_nCellWidth;
+  dlg->ZoomOut(7);
+  for (CMyListCtrl* pList : dlg->m_ListCtrls) EXPECT_FALSE(pList->IsWindowVisible());
+  EXPECT_EQ(dlg->m_nCellWidth, cellWidth);
+  EXPECT_EQ(dlg->GetWindowText(), "Station");
+  dlg->UpdateLayout();
+  for (CMyListCtrl* pList : dlg->m_ListCtrls) EXPECT_TRUE(pList->IsWindowVisible());
+}
+
+TEST(MonitorDialog, EnterAndEscapeAreSwallowed) {
+  auto dlg = OpenMonitor();
+  ASSERT_TRUE(dlg);
+  for (UINT message : {WM_KEYDOWN, WM_KEYUP, WM_CHAR, WM_SYSKEYDOWN, WM_KEYLAST}) {
+    for (WPARAM key : {WPARAM{13}, WPARAM{27}}) {
+      MSG msg;
+      msg.hwnd = dlg->GetSafeHwnd();
+      msg.message = message;
+      msg.wParam = key;
+      EXPECT_TRUE(dlg->PreTranslateMessage(&msg)) << message << " " << key;
+    }
+  }
+  MSG other;
+  other.hwnd = dlg->GetSafeHwnd();
+  other.message = WM_KEYDOWN;
+  other.wParam = 'A';
+  EXPECT_FALSE(dlg->PreTranslateMessage(&other));
+  other.message = WM_LBUTTONDOWN;
+  other.wParam = 13;
+  EXPECT_FALSE(dlg->PreTranslateMessage(&other));
+
+  // A real key press on a list neither closes the window nor reaches the list.
+  CMyListCtrl* pList = dlg->m_ListCtrls.front();
+  pList->SetFocus();
+  for (int key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+    QCoreApplication::sendEvent(pList->GetQWidget(), &press);
+    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier);
+    QCoreApplication::sendEvent(pList->GetQWidget(), &release);
+    PumpMessages();
+  }
+  EXPECT_TRUE(dlg->IsWindowVisible());
+}
+
+TEST(MonitorDialog, DialogBackgroundUsesItsOwnBrush) {
+  auto dlg = OpenMonitor();
+  ASSERT_TRUE(dlg);
+  ASSERT_NE(dlg->m_hBkBrush, nullptr);
+  EXPECT_EQ(GetBrushColor(dlg->m_hBkBrush), RGB(196, 196, 255));
+  EXPECT_EQ(dlg->OnCtlColor(nullptr, dlg.get(), CTLCOLOR_DLG), dlg->m_hBkBrush);
+  EXPECT_NE(dlg->OnCtlColor(nullptr, dlg.get(), CTLCOLOR_EDIT), dlg->m_hBkBrush);
+  EXPECT_NE(dlg->OnCtlColor(nullptr, dlg.get(), CTLCOLOR_MSGBOX), dlg->m_hBkBrush);
+}
+
+TEST(MonitorDialog, ZeroRowsOrColumnsBuildOneListWithoutDividingByZero) {
+  auto dlg = OpenMonitor({.rows = 0, .cols = 0});
+  ASSERT_TRUE(dlg);
+  ASSERT_EQ(dlg->m_ListCtrls.size(), 1u);
+  EXPECT_EQ(dlg->m_ListCtrls.front()->m_nListID, 1);
+  CRect client;
+  dlg->GetClientRect(&client);
+  EXPECT_EQ(dlg->m_nCellWidth, client.Width());
+  EXPECT_EQ(dlg->m_nCellHeight, client.Height());
+  EXPECT_EQ(dlg->m_nRows, 0);  // the host's fields stay as the host set them
+
+  auto wide = OpenMonitor({.rows = 1, .cols = 0});
+  ASSERT_TRUE(wide);
+  EXPECT_EQ(wide->m_ListCtrls.size(), 1u);
+}
+
+TEST(MonitorDialog, CreatingTheWindowAgainStartsWithAFreshGrid) {
+  auto dlg = OpenMonitor({.rows = 2, .cols = 2});
+  ASSERT_TRUE(dlg);
+  dlg->InsertItem(1, "item", "PASS");
+  ASSERT_TRUE(dlg->DestroyWindow());
+  ASSERT_TRUE(dlg->Create(CMonitorDialog::IDD));
+  EXPECT_EQ(dlg->m_ListCtrls.size(), 4u);
+  CMyListCtrl* pList = dlg->FindListCtrl(1);
+  ASSERT_NE(pList, nullptr);
+  EXPECT_NE(pList->GetSafeHwnd(), nullptr);
+  EXPECT_EQ(pList->GetItemCount(), 0);
+  EXPECT_EQ(dlg->InsertItem(4, "item", "PASS"), 1);
+}

@@ -1,0 +1,309 @@
+// Test item rows: numbering, marks, pass flags, selection, updates, text read-back.
+#include "tests/test_monitor_dialog_fixture.h"
+
+using namespace platform;
+using monitor_test::GridOptions;
+using monitor_test::OpenMonitor;
+
+namespace {
+
+constexpr int kFailMark = 0;
+constexpr int kPassMark = 1;
+constexpr int kOtherMark = 2;
+
+bool IsSelected(CMyListCtrl* pList, int row) { return pList->GetItemState(row, LVIS_SELECTED) != 0; }
+bool IsFocused(CMyListCtrl* pList, int row) { return pList->GetItemState(row, LVIS_FOCUSED) != 0; }
+
+class Rows : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dlg = OpenMonitor({.rows = 1, .cols = 2});
+    ASSERT_TRUE(dlg);
+    list = dlg->FindListCtrl(1);
+    ASSERT_NE(list, nullptr);
+  }
+  void ConfigureColumns(std::vector<std::string> weights, std::vector<std::string> names) {
+    ASSERT_EQ(dlg->AdjustColumnWidth(0, &weights), 1);
+    ASSERT_EQ(dlg->AdjustColumnText(0, &names), 1);
+  }
+  std::unique_ptr<CMonitorDialog> dlg;
+  CMyListCtrl* list = nullptr;
+};
+
+}  // namespace
+
+TEST_F(Rows, InsertedRowsAreNumberedAndScrolledIntoView) {
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(dlg->InsertItem(1, "item" + std::to_string(i), "PASS"), 1);
+  EXPECT_EQ(list->GetItemText(0, 0), "000");
+  EXPECT_EQ(list->GetItemText(1, 0), "001");
+  EXPECT_EQ(list->GetItemText(2, 0), "002");
+  EXPECT_EQ(list->GetItemText(2, 1), "item2");
+
+  for (int i = 3; i < 60; ++i) dlg->InsertItem(1, "item", "PASS");
+  const int top = list->GetTopIndex();
+  EXPECT_GT(top, 0);
+  EXPECT_LE(59, top + list->GetCountPerPage() - 1);
+  EXPECT_EQ(list->GetItemText(59, 0), "059");
+  EXPECT_EQ(dlg->FindListCtrl(2)->GetItemCount(), 0);
+}
+
+TEST_F(Rows, ResultClassGivesMarkFlagAndSelection) {
+  std::string pass = "pass";
+  ASSERT_EQ(dlg->InsertItem(1, "Power", pass), 1);
+  EXPECT_EQ(pass, "PASS");
+  EXPECT_EQ(list->GetItemText(0, 2), "pass");
+  EXPECT_EQ(list->GetItemImage(0), kPassMark);
+  EXPECT_EQ(list->GetItemData(0), 1u);
+  EXPECT_FALSE(IsSelected(list, 0));
+
+  std::string fail = "Open fAiL";
+  ASSERT_EQ(dlg->InsertItem(1, "Video", fail), 1);
+  EXPECT_EQ(fail, "OPEN FAIL");
+  EXPECT_EQ(list->GetItemText(1, 2), "Open fAiL");
+  EXPECT_EQ(list->GetItemImage(1), kFailMark);
+  EXPECT_EQ(list->GetItemData(1), 0u);
+  EXPECT_TRUE(IsSelected(list, 1));
+  EXPECT_FALSE(IsFocused(list, 1));
+
+  ASSERT_EQ(dlg->InsertItem(1, "Voltage", "12.1V"), 1);
+  EXPECT_EQ(list->GetItemImage(2), kOtherMark);
+  EXPECT_EQ(list->GetItemData(2), 2u);
+  EXPECT_FALSE(IsSelected(list, 2));
+
+  // Both words: a pass, shown selected because the text holds FAIL.
+  ASSERT_EQ(dlg->InsertItem(1, "Retry", "fail then pass"), 1);
+  EXPECT_EQ(list->GetItemData(3), 1u);
+  EXPECT_EQ(list->GetItemImage(3), kPassMark);
+  EXPECT_TRUE(IsSelected(list, 3));
+}
+
+TEST_F(Rows, UnknownListsChangeNothing) {
+  std::string result = "pass";
+  EXPECT_EQ(dlg->InsertItem(9, "x", result), 0);
+  EXPECT_EQ(result, "pass");
+  EXPECT_EQ(dlg->InsertItem(0, "x", "PASS"), 0);
+  EXPECT_EQ(dlg->SetItem(9, 0, "x", "PASS"), 0);
+  EXPECT_EQ(dlg->SetItemExt(9, "x", "PASS"), 0);
+  std::vector<std::string> texts{"a", "b", "c"};
+  EXPECT_EQ(dlg->InsertItemExt(9, &texts), 0);
+  EXPECT_EQ(dlg->DeleteAllItems(9), 0);
+  EXPECT_EQ(dlg->SetSerialNumber(9, "SN"), 0);
+  EXPECT_EQ(dlg->SetType(-1, "IPC"), 0);
+  std::string out = "kept";
+  dlg->GetResult(9, out);
+  EXPECT_EQ(out, "kept");
+  EXPECT_EQ(list->GetItemCount(), 0);
+}
+
+TEST_F(Rows, SetItemRewritesAnExistingRowAndCountsOnlyPass) {
+  dlg->InsertItem(1, "a", "PASS");
+  dlg->InsertItem(1, "b", "FAIL");
+  ASSERT_EQ(dlg->SetItem(1, 1, "b2", "Pass"), 1);
+  EXPECT_EQ(list->GetItemText(1, 0), "001");
+  EXPECT_EQ(list->GetItemText(1, 1), "b2");
+  EXPECT_EQ(list->GetItemText(1, 2), "Pass");
+  EXPECT_EQ(list->GetItemImage(1), kPassMark);
+  EXPECT_EQ(list->GetItemData(1), 1u);
+  EXPECT_TRUE(IsSelected(list, 1));  // selection untouched
+
+  ASSERT_EQ(dlg->SetItem(1, 0, "a", "waiting"), 1);
+  EXPECT_EQ(list->GetItemImage(0), kFailMark);
+  EXPECT_EQ(list->GetItemData(0), 0u);
+
+  EXPECT_EQ(dlg->SetItem(1, 2, "c", "PASS"), 0);
+  EXPECT_EQ(dlg->SetItem(1, -1, "c", "PASS"), 0);
+  EXPECT_EQ(list->GetItemCount(), 2);
+}
+
+TEST_F(Rows, SetItemExtUpdatesByItemNameOrAppends) {
+  dlg->InsertItem(1, "Network", "FAIL");
+  dlg->InsertItem(1, "Audio", "PASS");
+  ASSERT_EQ(dlg->SetItemExt(1, "Network", "pass"), 1);
+  ASSERT_EQ(list->GetItemCount(), 2);
+  EXPECT_EQ(list->GetItemText(0, 0), "000");
+  EXPECT_EQ(list->GetItemText(0, 2), "pass");
+  EXPECT_EQ(list->GetItemImage(0), kPassMark);
+  EXPECT_EQ(list->GetItemData(0), 1u);
+
+  // The name match is exact and case-sensitive.
+  ASSERT_EQ(dlg->SetItemExt(1, "network", "FAIL"), 1);
+  ASSERT_EQ(list->GetItemCount(), 3);
+  EXPECT_EQ(list->GetItemText(2, 0), "002");
+  EXPECT_EQ(list->GetItemText(2, 1), "network");
+  EXPECT_EQ(list->GetItemImage(2), kFailMark);
+  EXPECT_EQ(list->GetItemData(2), 0u);
+
+  // Neither word on an existing row: only its flag and texts change.
+  ASSERT_EQ(dlg->SetItemExt(1, "Audio", "retest"), 1);
+  EXPECT_EQ(list->GetItemImage(1), kPassMark);
+  EXPECT_EQ(list->GetItemData(1), 2u);
+  EXPECT_EQ(list->GetItemText(1, 2), "retest");
+
+  // Neither word for a new item: appended with the empty mark, not lost.
+  ASSERT_EQ(dlg->SetItemExt(1, "Infrared", "12.1V"), 1);
+  ASSERT_EQ(list->GetItemCount(), 4);
+  EXPECT_EQ(list->GetItemText(3, 0), "003");
+  EXPECT_EQ(list->GetItemText(3, 1), "Infrared");
+  EXPECT_EQ(list->GetItemText(3, 2), "12.1V");
+  EXPECT_EQ(list->GetItemImage(3), kOtherMark);
+  EXPECT_EQ(list->GetItemData(3), 2u);
+}
+
+TEST_F(Rows, InsertItemExtWritesOnlyTexts) {
+  std::vector<std::string> wrong{"a", "b"};
+  EXPECT_EQ(dlg->InsertItemExt(1, &wrong), 0);
+  EXPECT_EQ(dlg->InsertItemExt(1, nullptr), 0);
+  EXPECT_EQ(list->GetItemCount(), 0);
+
+  std::vector<std::string> texts{"A-7", "Fan", "PASS"};
+  ASSERT_EQ(dlg->InsertItemExt(1, &texts), 1);
+  ASSERT_EQ(list->GetItemCount(), 1);
+  EXPECT_EQ(list->GetItemText(0, 0), "A-7");
+  EXPECT_EQ(list->GetItemText(0, 1), "Fan");
+  EXPECT_EQ(list->GetItemText(0, 2), "PASS");
+  EXPECT_EQ(list->GetItemData(0), 0u);
+  EXPECT_EQ(list->GetItemImage(0), -1);
+  EXPECT_FALSE(IsSelected(list, 0));
+}
+
+TEST_F(Rows, TwoColumnsStillClassifyButShowNoResult) {
+  ConfigureColumns({"1", "3"}, {"Index", "Item"});
+  ASSERT_EQ(list->GetColumnCount(), 2);
+  ASSERT_EQ(dlg->InsertItem(1, "Video", "FAIL"), 1);
+  EXPECT_EQ(list->GetItemImage(0), kFailMark);
+  EXPECT_EQ(list->GetItemData(0), 0u);
+  EXPECT_EQ(list->GetItemText(0, 1), "Video");
+  EXPECT_EQ(list->GetItemText(0, 2), "");
+  EXPECT_FALSE(IsSelected(list, 0));
+}
+
+TEST_F(Rows, MoreThanThreeColumnsGetEmptyExtraTexts) {
+  ConfigureColumns({"1", "2", "3", "2"}, {"Index", "Item", "Result", "Note"});
+  ASSERT_EQ(list->GetColumnCount(), 4);
+  EXPECT_NO_THROW(EXPECT_EQ(dlg->InsertItem(1, "Video", "PASS"), 1));
+  EXPECT_EQ(list->GetItemText(0, 2), "PASS");
+  EXPECT_EQ(list->GetItemText(0, 3), "");
+  EXPECT_NO_THROW(EXPECT_EQ(dlg->SetItem(1, 0, "Video", "FAIL"), 1));
+  EXPECT_EQ(list->GetItemText(0, 2), "FAIL");
+  EXPECT_NO_THROW(EXPECT_EQ(dlg->SetItemExt(1, "Audio", "PASS"), 1));
+  EXPECT_EQ(list->GetItemCount(), 2);
+  EXPECT_EQ(list->GetItemText(1, 3), "");
+  std::vector<std::string> texts{"x", "Fan", "PASS", "loud"};
+  EXPECT_EQ(dlg->InsertItemExt(1, &texts), 1);
+  EXPECT_EQ(list->GetItemText(2, 3), "loud");
+  std::string out;
+  dlg->GetResult(1, out);  // the last column is the note column now
+  EXPECT_EQ(out, "Video = \nAudio = \nFan = loud\n");
+}
+
+TEST_F(Rows, AdjustColumnTextRebuildsEveryListOrKeepsNamesForLater) {
+  dlg->InsertItem(1, "a", "PASS");
+  dlg->InsertItem(2, "b", "PASS");
+  std::vector<std::string> wrong{"No", "Test"};
+  EXPECT_EQ(dlg->AdjustColumnText(0, &wrong), 0);
+  EXPECT_EQ(dlg->m_strColumnNames, wrong);
+  EXPECT_EQ(list->GetItemCount(), 1);  // nothing rebuilt
+  std::string heading;
+  list->GetColumn(0, nullptr, nullptr, &heading);
+  EXPECT_EQ(heading, "Index");
+
+  std::vector<std::string> names{"No", "Test", "Verdict"};
+  EXPECT_EQ(dlg->AdjustColumnText(0, &names), 1);
+  for (CMyListCtrl* pList : dlg->m_ListCtrls) {
+    EXPECT_EQ(pList->GetItemCount(), 0);
+    ASSERT_EQ(pList->GetColumnCount(), 3);
+    pList->GetColumn(2, nullptr, nullptr, &heading);
+    EXPECT_EQ(heading, "Verdict");
+  }
+  EXPECT_EQ(dlg->AdjustColumnText(0, nullptr), 0);
+}
+
+TEST_F(Rows, AdjustColumnWidthAppliesNewWeightsToTheExistingColumns) {
+  std::vector<std::string> weights{"1", "1", "2"};
+  ASSERT_EQ(dlg->AdjustColumnWidth(5, &weights), 1);
+  EXPECT_EQ(dlg->m_nWidthTotal, 4);
+  EXPECT_EQ(dlg->m_nColumnCount, 3);
+  const int w = dlg->m_nCellWidth;
+  const int rem = w % 3;
+  EXPECT_EQ(list->GetColumnWidth(0), (w - rem) / 4);
+  EXPECT_EQ(list->GetColumnWidth(2), 2 * (w - rem) / 4 + rem);
+
+  // Fewer weights than columns: the count follows at the next text change.
+  std::vector<std::string> two{"1", "1"};
+  ASSERT_EQ(dlg->AdjustColumnWidth(0, &two), 1);
+  EXPECT_EQ(dlg->m_nColumnCount, 2);
+  EXPECT_EQ(list->GetColumnCount(), 3);
+  std::vector<std::string> names{"Item", "Result"};
+  ASSERT_EQ(dlg->AdjustColumnText(0, &names), 1);
+  EXPECT_EQ(list->GetColumnCount(), 2);
+
+  // No columns at all: nothing divides by zero and rows still go in.
+  std::vector<std::string> none;
+  ASSERT_EQ(dlg->AdjustColumnWidth(0, &none), 1);
+  ASSERT_EQ(dlg->AdjustColumnText(0, &none), 1);
+  EXPECT_EQ(list->GetColumnCount(), 0);
+  EXPECT_EQ(dlg->InsertItem(1, "a", "PASS"), 1);
+  EXPECT_EQ(list->GetItemData(0), 1u);
+  EXPECT_EQ(dlg->AdjustColumnWidth(0, nullptr), 0);
+}
+
+TEST_F(Rows, NamesAndWeightsThatDisagreeWithTheCountStaySafe) {
+  dlg->m_nColumnCount = 4;  // one more column than names and weights
+  dlg->DeleteAllColumns(list);
+  EXPECT_NO_THROW(dlg->InsertAllColumns(list));
+  ASSERT_EQ(list->GetColumnCount(), 4);
+  std::string heading = "x";
+  list->GetColumn(3, nullptr, nullptr, &heading);
+  EXPECT_EQ(heading, "");
+  dlg->m_nWidthTotal = 0;
+  EXPECT_NO_THROW(dlg->UpdateLayout());
+  EXPECT_GT(list->GetColumnWidth(0), 0);
+}
+
+TEST_F(Rows, GetResultAppendsOneLinePerRow) {
+  dlg->InsertItem(1, "Network", "pass");
+  // "\xcd\xf8\xc2\xe7" is 网络 in GBK.
+  dlg->InsertItem(1, "\xcd\xf8\xc2\xe7", "FAIL");
+  std::string out = "SN1\n";
+  dlg->GetResult(1, out);
+  EXPECT_EQ(out, "SN1\nNetwork = pass\n\xcd\xf8\xc2\xe7 = FAIL\n");
+}
+
+TEST_F(Rows, DeleteAllItemsKeepsThePositionRecord) {
+  dlg->InsertItem(1, "a", "PASS");
+  dlg->SetSerialNumber(1, "SN0001");
+  dlg->SetType(1, "IPC");
+  dlg->ViewResult(1, 1);
+  ASSERT_EQ(dlg->DeleteAllItems(1), 1);
+  EXPECT_EQ(list->GetItemCount(), 0);
+  EXPECT_EQ(list->m_strSerialNumber, "SN0001");
+  EXPECT_EQ(list->m_strType, "IPC");
+  EXPECT_EQ(list->m_nResult, 1);
+  EXPECT_TRUE(monitor_test::ShowsPicture(list, "LISTPASS1"));
+  EXPECT_EQ(list->GetColumnCount(), 3);
+}
+
+TEST_F(Rows, SerialNumberAndTypeStartEmptyAndNull) {
+  EXPECT_EQ(list->m_strSerialNumber, "");
+  EXPECT_EQ(list->m_strType, "NULL");
+  EXPECT_EQ(dlg->SetSerialNumber(2, "Q1234"), 1);
+  EXPECT_EQ(dlg->SetType(2, "NVR"), 1);
+  EXPECT_EQ(dlg->FindListCtrl(2)->m_strSerialNumber, "Q1234");
+  EXPECT_EQ(dlg->FindListCtrl(2)->m_strType, "NVR");
+  EXPECT_EQ(list->m_strSerialNumber, "");
+}
+
+TEST_F(Rows, ColumnsAreFittedToTheirContentAfterInsertItem) {
+  const std::string longName(60, 'W');
+  ASSERT_EQ(dlg->InsertItem(1, longName, "PASS"), 1);
+  EXPECT_GE(list->GetColumnWidth(1), list->GetStringWidth(longName));
+  EXPECT_GE(list->GetColumnWidth(0), list->GetStringWidth("000") + 16);  // room for the mark
+  EXPECT_GE(list->GetColumnWidth(2), 20);
+  EXPECT_TRUE(list->IsWindowVisible());
+
+  // A list hidden behind a zoomed one stays hidden while it is fed.
+  dlg->ZoomOut(2);
+  ASSERT_EQ(dlg->InsertItem(1, "b", "PASS"), 1);
+  EXPECT_FALSE(list->IsWindowVisible());
+  EXPECT_TRUE(dlg->FindListCtrl(2)->IsWindowVisible());
+}
