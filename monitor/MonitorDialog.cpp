@@ -1,13 +1,11 @@
 #include "monitor/MonitorDialog.h"
 
-#include <QGuiApplication>
-#include <QRect>
-#include <QScreen>
 #include <algorithm>
 #include <cstdio>
 
 #include "monitor/GridGeometry.h"
 #include "platform/Application.h"
+#include "platform/ScreenWorkArea.h"
 
 using namespace platform;
 
@@ -31,15 +29,6 @@ std::string PictureName(const char* pattern, int nListID) {
   char buf[32];
   std::snprintf(buf, sizeof buf, pattern, nListID);
   return buf;
-}
-
-// The work area to centre in when the host gave no rectangle.
-CRect PrimaryWorkArea() {
-  if (QScreen* screen = QGuiApplication::primaryScreen()) {
-    const QRect r = screen->availableGeometry();
-    return CRect(r.left(), r.top(), r.left() + r.width(), r.top() + r.height());
-  }
-  return CRect();
 }
 
 }  // namespace
@@ -91,7 +80,7 @@ BOOL CMonitorDialog::OnInitDialog() {
   SetWindowText(m_strTitle);
 
   CRect screen = m_rcScreen;
-  if (screen.IsRectEmpty()) screen = PrimaryWorkArea();
+  if (screen.IsRectEmpty()) screen = GetPrimaryWorkArea();  // the host gave no area
   const int x = screen.Width() / 2 - m_nWndWidth / 2 + screen.left;
   const int y = screen.Height() / 2 - m_nWndHeight / 2 + screen.top;
   SetWindowPos(&wndTop, x, y, 0, 0, SWP_NOSIZE);

@@ -6,6 +6,7 @@
 #include <QWidget>
 
 #include "monitor/GridGeometry.h"
+#include "platform/ScreenWorkArea.h"
 
 using namespace platform;
 using monitor_test::GridOptions;
@@ -124,6 +125,19 @@ TEST(MonitorDialog, CentresInTheHostRectangle) {
   EXPECT_EQ(window.top, 800 / 2 - 600 / 2 + 200);
   EXPECT_EQ(window.Width(), 800);
   EXPECT_EQ(window.Height(), 600);
+}
+
+TEST(MonitorDialog, WithoutAHostRectangleCentresInTheWorkArea) {
+  CMonitorDialog dlg;
+  ASSERT_TRUE(dlg.Create(CMonitorDialog::IDD));
+  const CRect work = GetPrimaryWorkArea();
+  ASSERT_FALSE(work.IsRectEmpty());
+  CRect window;
+  dlg.GetWindowRect(&window);
+  EXPECT_EQ(window.left, work.Width() / 2 - 400 + work.left);
+  EXPECT_EQ(window.top, work.Height() / 2 - 300 + work.top);
+  EXPECT_EQ(dlg.GetIcon(TRUE), dlg.m_hIcon);
+  EXPECT_EQ(dlg.GetIcon(FALSE), dlg.m_hIcon);
 }
 
 TEST(MonitorDialog, ZoomShowsOneListOverTheClientAreaUntilTheNextLayout) {
