@@ -529,9 +529,7 @@ BOOL CWnd::DestroyWindow() {
 void CWnd::FinishDestroy() {
   Registry().erase(m_hWnd);
   std::erase_if(HotKeys(), [this](const HotKey& k) { return k.hwnd == m_hWnd; });
-  HWND old = m_hWnd;
   m_hWnd = nullptr;
-  (void)old;
   // WM_NCDESTROY arrives once the window is gone; PostNcDestroy comes last
   // and may delete this object.
   Handling current{this, WM_NCDESTROY, 0, 0, nullptr, false};

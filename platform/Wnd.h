@@ -163,8 +163,6 @@ class MONITOR_API CWnd {
  private:
   friend struct Bridge;
   void FinishDestroy();
-  struct Current;
-  Current* m_current = nullptr;
 };
 
 MONITOR_API BOOL IsWindow(HWND hWnd);
