@@ -8,8 +8,11 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <vector>
 
+#include "monitor/MonitorDialog.h"
 #include "monitor/ResultStructrue.h"
+#include "platform/Application.h"
 #include "platform/ExeDirectory.h"
 #include "platform/MessageBox.h"
 #include "platform/TextCodec.h"
@@ -52,9 +55,15 @@ void BenchLogStep(int nItems, int nSaves) {
   const ResultStructrue record = BenchRecord(serial);
   ResultListSnapshot panel = BenchList(serial, nItems);
   WriteResultLog(panel, &record);  // warm-up: directories exist afterwards
+  // Every save is a new unit, so every save creates a new file, as on a line.
+  std::vector<std::string> serials;
+  for (int i = 0; i < nSaves; ++i) serials.push_back(serial + "-" + std::to_string(i));
   const auto start = Clock::now();
   int nWritten = 0;
-  for (int i = 0; i < nSaves; ++i) nWritten += WriteResultLog(panel, &record);
+  for (int i = 0; i < nSaves; ++i) {
+    panel.strSerialNumber = serials[i];
+    nWritten += WriteResultLog(panel, &record);
+  }
   const double us = std::chrono::duration<double, std::micro>(Clock::now() - start).count();
   std::printf("result log step, %d items: %.1f us per save (%d saves, %d written)\n", nItems, us / nSaves,
               nSaves, nWritten);
@@ -73,6 +82,7 @@ void BenchLogAndUpload(int nItems, int nSaves) {
   double uploadMs = 0;
   int nUploaded = 0;
   for (int i = 0; i < nSaves; ++i) {
+    panel.strSerialNumber = serial + "-" + std::to_string(i);
     const auto start = Clock::now();
     WriteResultLog(panel, &record);
     const auto uploadStart = Clock::now();
@@ -83,6 +93,35 @@ void BenchLogAndUpload(int nItems, int nSaves) {
   std::printf("save of %d items against a loopback MES: %.3f ms per save (log step %.3f ms, "
               "summary and upload %.3f ms; %d of %d uploaded)\n",
               nItems, (logMs + uploadMs) / nSaves, logMs / nSaves, uploadMs / nSaves, nUploaded, nSaves);
+}
+
+// The whole SaveResult on a list of a real (offscreen) monitor window.
+void BenchSaveResult(int nItems, int nSaves) {
+  results_test::MesDouble mes;
+  platform::EnsureApplication();
+  CMonitorDialog dialog;
+  dialog.m_strMesUrl = mes.Url();
+  if (!dialog.Create(CMonitorDialog::IDD)) {
+    std::printf("SaveResult: the monitor window could not be created\n");
+    return;
+  }
+  const std::string serial = "SN2603050003";
+  dialog.SetSerialNumber(1, serial);
+  const std::string item = platform::Gbk(u8"视频播放功能测试项");
+  for (int i = 0; i < nItems; ++i) dialog.InsertItem(1, item + std::to_string(i), std::string("PASS"));
+  ResultStructrue record = BenchRecord(serial);
+  int nUploaded = 0;
+  const auto start = Clock::now();
+  double setMs = 0;
+  for (int i = 0; i < nSaves; ++i) {
+    const auto setStart = Clock::now();
+    dialog.SetSerialNumber(1, serial + "-" + std::to_string(i));
+    setMs += MillisecondsSince(setStart);
+    nUploaded += dialog.SaveResult(1, &record);
+  }
+  std::printf("SaveResult of %d items on a monitor list against a loopback MES: %.3f ms per save "
+              "(%d of %d uploaded)\n",
+              nItems, (MillisecondsSince(start) - setMs) / nSaves, nUploaded, nSaves);
 }
 
 }  // namespace
@@ -98,6 +137,7 @@ int main(int argc, char** argv) {
   });
   BenchLogStep(500, nSaves);
   BenchLogAndUpload(200, nSaves / 20 > 0 ? nSaves / 20 : 1);
+  BenchSaveResult(200, nSaves / 20 > 0 ? nSaves / 20 : 1);
   std::error_code ec;
   fs::remove_all(tmpl, ec);
   return 0;

@@ -21,3 +21,7 @@ endif()
 monitor_add_test(test_result_summary_upload
   SOURCES tests/test_result_summary_upload.cpp
   LIBS results_upload results_test_support)
+
+monitor_add_test(test_save_result
+  SOURCES tests/test_save_result.cpp
+  LIBS results_saving monitor_dialog results_test_support)
