@@ -1,5 +1,6 @@
-// Time of one PCB workbook export into a model sheet that already holds 20,000
-// rows of 20 text columns, beside a python3 xlrd + xlwt script doing the same
+// Time of one CMonitorDialog::SaveResult2EXL (list 1 of an offscreen monitor
+// window, 18 items) into a model sheet that already holds 20,000 rows of 20
+// text columns, beside a python3 xlrd + xlwt script doing the same
 // append (load, add one row, write back) on a copy of the same workbook.
 //
 // Usage: bench_pcb_export [exports]   (default 5; run from anywhere)
@@ -13,9 +14,10 @@
 #include <string>
 #include <vector>
 
+#include "monitor/MonitorDialog.h"
+#include "platform/Application.h"
 #include "platform/ExeDirectory.h"
 #include "platform/TextCodec.h"
-#include "results/PcbWorkbookExport.h"
 #include "spreadsheet/SpreadSheet.h"
 
 #ifndef MONITOR_SOURCE_DIR
@@ -38,11 +40,12 @@ std::string Fixture() {
   return base + "/xls/lo_empty_3sheets.xls";
 }
 
-std::vector<PcbWorkbookItem> UnitItems(int unit) {
-  std::vector<PcbWorkbookItem> items;
+// The unit's items in list 1 of the monitor window, as the host feeds them.
+void FeedUnit(CMonitorDialog& dlg, int unit) {
+  dlg.DeleteAllItems(1);
   for (int i = 1; i <= kItems; ++i)
-    items.push_back({"Item" + std::to_string(i), (i % 3 == 0 ? "PASS" : std::to_string(unit * 100 + i) + ".5")});
-  return items;
+    dlg.InsertItem(1, "Item" + std::to_string(i), i % 3 == 0 ? std::string("PASS") : std::to_string(unit * 100 + i) + ".5");
+  dlg.SetSerialNumber(1, "UNIT" + std::to_string(unit));
 }
 
 // The model sheet with its header and kRows data rows, written in one commit.
@@ -92,17 +95,26 @@ int main(int argc, char** argv) {
               kRows, kItems + 2, kModel, fs::file_size(pcb) / 1e6, Ms(Clock::now() - t0));
   fs::copy_file(pcb, pyCopy);
 
+  setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  CMonitorDialog dlg;
+  dlg.m_rcScreen = platform::CRect(0, 0, 1280, 800);
+  if (!dlg.Create(CMonitorDialog::IDD)) {
+    std::fprintf(stderr, "bench_pcb_export: cannot create the monitor window\n");
+    return 1;
+  }
+  platform::PumpMessages();
+
   platform::ScopedExeDirectoryOverride exeDir(dir.string());
   ResultStructrue record;
   record.strModel = kModel;
   std::vector<double> times;
   for (int unit = 0; unit < exports; ++unit) {
+    FeedUnit(dlg, unit);
     auto start = Clock::now();
-    std::string error;
-    int ok = ExportToPcbWorkbook(record, "UNIT" + std::to_string(unit), UnitItems(unit), &error);
+    int ok = dlg.SaveResult2EXL(1, &record);
     double ms = Ms(Clock::now() - start);
     if (!ok) {
-      std::fprintf(stderr, "export failed: %s\n", error.c_str());
+      std::fprintf(stderr, "export %d failed\n", unit + 1);
       return 1;
     }
     // The first export into an existing sheet also writes the backup sheet.

@@ -3,5 +3,5 @@
 if(MONITOR_BUILD_BENCH)
   add_executable(bench_pcb_export bench/bench_pcb_export.cpp)
   target_compile_definitions(bench_pcb_export PRIVATE MONITOR_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
-  target_link_libraries(bench_pcb_export PRIVATE results_export)
+  target_link_libraries(bench_pcb_export PRIVATE results_export_dialog)
 endif()
