@@ -3,30 +3,59 @@
 #include <iconv.h>
 
 #include <cerrno>
+#include <cstring>
 #include <stdexcept>
 #include <vector>
 
 namespace platform {
 namespace {
 
+// Opening a converter costs far more than a short conversion, so each thread
+// keeps the few it uses open.
+class ConverterCache {
+ public:
+  ~ConverterCache() {
+    for (Entry& e : m_entries) iconv_close(e.cd);
+  }
+  iconv_t Get(const char* to, const char* from) {
+    for (Entry& e : m_entries) {
+      if (std::strcmp(e.to, to) == 0 && std::strcmp(e.from, from) == 0) return e.cd;
+    }
+    iconv_t cd = iconv_open(to, from);
+    if (cd == reinterpret_cast<iconv_t>(-1)) {
+      throw std::runtime_error(std::string("iconv cannot convert ") + from + " to " + to);
+    }
+    m_entries.push_back({to, from, cd});
+    return cd;
+  }
+
+ private:
+  struct Entry {
+    const char* to;
+    const char* from;
+    iconv_t cd;
+  };
+  std::vector<Entry> m_entries;
+};
+
 // One conversion through iconv. Invalid or unconvertible input is replaced by
 // `replacement` (already in the target encoding) and the offending input unit
 // skipped, so a conversion always completes.
 std::string Convert(const char* to, const char* from, const char* in, std::size_t inLen,
                     std::size_t unit, std::string_view replacement) {
-  iconv_t cd = iconv_open(to, from);
-  if (cd == reinterpret_cast<iconv_t>(-1)) {
-    throw std::runtime_error(std::string("iconv cannot convert ") + from + " to " + to);
-  }
+  thread_local ConverterCache cache;
+  iconv_t cd = cache.Get(to, from);
+  iconv(cd, nullptr, nullptr, nullptr, nullptr);  // fresh shift state
   std::string out;
-  std::vector<char> buf(4096);
+  out.reserve(inLen * 2);
+  char buf[4096];
   char* src = const_cast<char*>(in);
   std::size_t left = inLen;
   while (left > 0) {
-    char* dst = buf.data();
-    std::size_t room = buf.size();
+    char* dst = buf;
+    std::size_t room = sizeof buf;
     std::size_t rc = iconv(cd, &src, &left, &dst, &room);
-    out.append(buf.data(), dst - buf.data());
+    out.append(buf, dst - buf);
     if (rc == static_cast<std::size_t>(-1)) {
       if (errno == E2BIG) continue;
       // EILSEQ or EINVAL (truncated sequence at the end): replace one unit.
@@ -37,11 +66,10 @@ std::string Convert(const char* to, const char* from, const char* in, std::size_
       iconv(cd, nullptr, nullptr, nullptr, nullptr);
     }
   }
-  char* dst = buf.data();
-  std::size_t room = buf.size();
+  char* dst = buf;
+  std::size_t room = sizeof buf;
   iconv(cd, nullptr, nullptr, &dst, &room);
-  out.append(buf.data(), dst - buf.data());
-  iconv_close(cd);
+  out.append(buf, dst - buf);
   return out;
 }
 
