@@ -1,9 +1,11 @@
 // Time of CMonitorDialog::InsertItem per row, feeding 1,000 and then 10,000
-// rows into one list of an offscreen monitor window.
+// rows into one list of an offscreen monitor window. Other row counts can be
+// given as arguments: bench_insert_item 100 500
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "monitor/MonitorDialog.h"
 #include "platform/Application.h"
@@ -23,7 +25,18 @@ double MicrosecondsPerRow(CMonitorDialog& dlg, int rows) {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  std::vector<int> counts;
+  for (int i = 1; i < argc; ++i) {
+    const int rows = std::atoi(argv[i]);
+    if (rows <= 0) {
+      std::fprintf(stderr, "bench_insert_item: row counts are positive numbers, not '%s'\n", argv[i]);
+      return 2;
+    }
+    counts.push_back(rows);
+  }
+  if (counts.empty()) counts = {1000, 10000};
+
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
   CMonitorDialog dlg;
   dlg.m_nWndWidth = 1000;
@@ -35,7 +48,7 @@ int main() {
   }
   dlg.ShowWindow(platform::SW_SHOW);
   platform::PumpMessages();
-  for (int rows : {1000, 10000}) {
+  for (int rows : counts) {
     const double us = MicrosecondsPerRow(dlg, rows);
     std::printf("InsertItem, %5d rows into one list: %8.1f us/row\n", rows, us);
     std::fflush(stdout);
