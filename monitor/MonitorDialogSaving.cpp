@@ -5,7 +5,8 @@
 
 int CMonitorDialog::SaveResult(int nListID, ResultStructrue* pResult) {
   CMyListCtrl* pList = FindListCtrl(nListID);
-  if (pList == nullptr) return 0;
+  // Without a record there is nothing to save; refuse instead of crashing the host.
+  if (pList == nullptr || pResult == nullptr) return 0;
 
   ResultListSnapshot panel = ReadResultList(*pList);
   // The summary step runs whatever the log step reported; the host learns

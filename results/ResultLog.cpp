@@ -1,7 +1,6 @@
 #include "results/ResultLog.h"
 
 #include "platform/Clock.h"
-#include "platform/ExeDirectory.h"
 #include "platform/Files.h"
 #include "platform/MessageBox.h"
 #include "results/ResultLogText.h"

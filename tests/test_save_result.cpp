@@ -128,9 +128,12 @@ class SaveResultTest : public ResultSavingTest {
   std::string m_strSerial = "SN2603050001";
 };
 
-TEST_F(SaveResultTest, UnknownListSavesNothing) {
+TEST_F(SaveResultTest, UnknownListOrMissingRecordSavesNothing) {
   ResultStructrue record = Record(u8"NVR_整机测试", 1);
   EXPECT_EQ(m_dialog->SaveResult(9, &record), 0);
+  NvrItemsAllPass();
+  ASSERT_EQ(m_dialog->SetSerialNumber(2, m_strSerial), 1);
+  EXPECT_EQ(m_dialog->SaveResult(2, nullptr), 0);  // no record: refused
   EXPECT_FALSE(fs::exists(TestResult()));
   EXPECT_EQ(m_mes.RequestCount(), 0u);
 }
