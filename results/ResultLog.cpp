@@ -17,8 +17,8 @@ int ReportSaveFailure() {
 }  // namespace
 
 int WriteResultLog(ResultListSnapshot& panel, const ResultStructrue* pResult) {
+  if (pResult == nullptr || !IsSerialNumberSet(panel.strSerialNumber)) return 0;
   const ResultStructrue& record = *pResult;
-  if (!IsSerialNumberSet(panel.strSerialNumber)) return 0;
 
   const std::time_t now = platform::CurrentTime();
   const std::string strDate = platform::FormatLocalTime(now, "%Y%m%d");
