@@ -14,28 +14,14 @@ using monitor_test::ListRectInDialog;
 using monitor_test::OpenMonitor;
 using monitor_test::ShowsPicture;
 
-TEST(MonitorDialog, DefaultsBeforeTheWindowExists) {
+TEST(MonitorDialog, MembersBeforeTheWindowExistsChangeNothing) {
   CMonitorDialog dlg;
-  EXPECT_EQ(dlg.m_nRows, 1);
-  EXPECT_EQ(dlg.m_nCols, 1);
-  EXPECT_EQ(dlg.m_nCellWidth, 130);
-  EXPECT_EQ(dlg.m_nCellHeight, 130);
-  EXPECT_EQ(dlg.m_nColumnCount, 3);
-  EXPECT_EQ(dlg.m_nWidthTotal, 6);
-  EXPECT_EQ(dlg.m_nWndWidth, 800);
-  EXPECT_EQ(dlg.m_nWndHeight, 600);
-  EXPECT_EQ(dlg.m_strTitle, "");
-  EXPECT_EQ(dlg.m_strColumnNames, (std::vector<std::string>{"Index", "Item", "Result"}));
-  EXPECT_EQ(dlg.m_strColumnWidths, (std::vector<std::string>{"1", "2", "3"}));
-  EXPECT_NE(dlg.m_hIcon, nullptr);
-  EXPECT_EQ(dlg.m_hBkBrush, nullptr);
-  EXPECT_TRUE(dlg.m_ListCtrls.empty());
   EXPECT_EQ(dlg.m_strMesUrl, CS_QuerySN::kDefaultMesUrl);
-  EXPECT_EQ(dlg.FindListCtrl(1), nullptr);
-  // Members that lay out or judge do nothing before the window exists.
   dlg.UpdateLayout();
+  dlg.ZoomOut(1);
   EXPECT_EQ(dlg.m_nCellWidth, 130);
   EXPECT_EQ(dlg.ViewResult(1, 1), 0);
+  EXPECT_EQ(dlg.InsertItem(1, "a", "PASS"), 0);
 }
 
 TEST(MonitorDialog, DefaultGridHasOneListWithTheFirstPictureAndColumns) {
@@ -115,29 +101,21 @@ TEST(MonitorDialog, GridFollowsTheClientAreaWhenTheWindowIsResized) {
   }
 }
 
-TEST(MonitorDialog, CentresInTheHostRectangle) {
-  CMonitorDialog dlg;
-  dlg.m_rcScreen = CRect(100, 200, 1100, 1000);
-  ASSERT_TRUE(dlg.Create(CMonitorDialog::IDD));
-  CRect window;
-  dlg.GetWindowRect(&window);
-  EXPECT_EQ(window.left, 1000 / 2 - 800 / 2 + 100);
-  EXPECT_EQ(window.top, 800 / 2 - 600 / 2 + 200);
-  EXPECT_EQ(window.Width(), 800);
-  EXPECT_EQ(window.Height(), 600);
-}
-
-TEST(MonitorDialog, WithoutAHostRectangleCentresInTheWorkArea) {
-  CMonitorDialog dlg;
-  ASSERT_TRUE(dlg.Create(CMonitorDialog::IDD));
+TEST(MonitorDialog, CentresInTheHostRectangleOrElseTheWorkArea) {
   const CRect work = GetPrimaryWorkArea();
   ASSERT_FALSE(work.IsRectEmpty());
-  CRect window;
-  dlg.GetWindowRect(&window);
-  EXPECT_EQ(window.left, work.Width() / 2 - 400 + work.left);
-  EXPECT_EQ(window.top, work.Height() / 2 - 300 + work.top);
-  EXPECT_EQ(dlg.GetIcon(TRUE), dlg.m_hIcon);
-  EXPECT_EQ(dlg.GetIcon(FALSE), dlg.m_hIcon);
+  for (const CRect& area : {CRect(100, 200, 1100, 1000), CRect()}) {
+    CMonitorDialog dlg;
+    dlg.m_rcScreen = area;
+    ASSERT_TRUE(dlg.Create(CMonitorDialog::IDD));
+    const CRect expected = area.IsRectEmpty() ? work : area;
+    CRect window;
+    dlg.GetWindowRect(&window);
+    EXPECT_EQ(window.left, expected.Width() / 2 - 800 / 2 + expected.left);
+    EXPECT_EQ(window.top, expected.Height() / 2 - 600 / 2 + expected.top);
+    EXPECT_EQ(dlg.GetIcon(TRUE), dlg.m_hIcon);
+    EXPECT_EQ(dlg.GetIcon(FALSE), dlg.m_hIcon);
+  }
 }
 
 TEST(MonitorDialog, ZoomShowsOneListOverTheClientAreaUntilTheNextLayout) {

@@ -6,7 +6,17 @@ using monitor_test::ShowsPicture;
 
 namespace {
 
-class Verdict : public ::testing::Test {
+struct JudgeCase {
+  const char* what;
+  std::vector<int> rowFlags;  // 1 pass, 0 fail, 2 neither
+  int mode;
+  unsigned passFlag;
+  int returned;
+  int verdict;
+  const char* picture;
+};
+
+class Verdict : public ::testing::TestWithParam<JudgeCase> {
  protected:
   void SetUp() override {
     dlg = OpenMonitor({.rows = 4, .cols = 4});
@@ -14,12 +24,8 @@ class Verdict : public ::testing::Test {
     list = dlg->FindListCtrl(5);
     ASSERT_NE(list, nullptr);
   }
-  // Rows with the given pass flags: 1 pass, 0 fail, 2 neither.
-  void Feed(std::initializer_list<int> flags) {
-    for (int flag : flags) {
-      const char* result = flag == 1 ? "PASS" : flag == 0 ? "FAIL" : "12.0V";
-      ASSERT_EQ(dlg->InsertItem(5, "item", result), 1);
-    }
+  void Feed(const std::vector<int>& flags) {
+    for (int flag : flags) dlg->InsertItem(5, "item", flag == 1 ? "PASS" : flag == 0 ? "FAIL" : "12.0V");
   }
   int Judge(int mode, unsigned passFlag = 1) {
     TestJudgeFLAG judge;
@@ -32,6 +38,27 @@ class Verdict : public ::testing::Test {
 };
 
 }  // namespace
+
+TEST_P(Verdict, JudgesTheRowsOfAFreshList) {
+  const JudgeCase& c = GetParam();
+  Feed(c.rowFlags);
+  EXPECT_EQ(Judge(c.mode, c.passFlag), c.returned);
+  EXPECT_EQ(list->m_nResult, c.verdict);
+  EXPECT_TRUE(ShowsPicture(list, c.picture));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Modes, Verdict,
+    ::testing::Values(JudgeCase{"AllPassed", {1, 1, 1}, 1, 1, 1, 1, "LISTPASS5"},
+                      JudgeCase{"AllPassedButHostSaysFail", {1, 1}, 1, 0, 0, 0, "LISTFAIL5"},
+                      JudgeCase{"OnlyBitZeroOfThePassFlag", {1}, 1, 0xFFFFFFFEu, 0, 0, "LISTFAIL5"},
+                      JudgeCase{"OneFailedRow", {1, 0, 1}, 1, 1, 0, 0, "LISTFAIL5"},
+                      JudgeCase{"NeitherRowsSkipped", {2, 1}, 1, 1, 1, 1, "LISTPASS5"},
+                      JudgeCase{"OnlyNeitherRowsKeepFreshFail", {2, 2}, 1, 1, 0, 0, "LISTFAIL5"},
+                      JudgeCase{"NoJudgement", {1, 1}, 2, 1, 0, 2, "LIST5"},
+                      JudgeCase{"NoJudgementOnEmptyList", {}, 2, 1, 0, 0, "LISTFAIL5"},
+                      JudgeCase{"UnitFailed", {1, 1}, 0, 1, 0, 0, "LISTFAIL5"}),
+    [](const ::testing::TestParamInfo<JudgeCase>& info) { return std::string(info.param.what); });
 
 TEST_F(Verdict, HostVerdictSwapsThePicture) {
   EXPECT_TRUE(ShowsPicture(list, "LIST5"));
@@ -46,69 +73,14 @@ TEST_F(Verdict, HostVerdictSwapsThePicture) {
   EXPECT_TRUE(ShowsPicture(dlg->FindListCtrl(6), "LIST6"));
 }
 
-TEST_F(Verdict, AllRowsPassedShowTheHostsPassFlag) {
-  Feed({1, 1, 1});
-  EXPECT_EQ(Judge(1, 1), 1);
-  EXPECT_EQ(list->m_nResult, 1);
-  EXPECT_TRUE(ShowsPicture(list, "LISTPASS5"));
-  EXPECT_EQ(Judge(1, 0), 0);
-  EXPECT_EQ(list->m_nResult, 0);
-  EXPECT_TRUE(ShowsPicture(list, "LISTFAIL5"));
-  EXPECT_EQ(Judge(1, 0xFFFFFFFEu), 0);  // only bit 0 counts
-  EXPECT_EQ(Judge(1, 3), 1);
-}
-
-TEST_F(Verdict, OneFailedRowMakesTheListFail) {
-  Feed({1, 0, 1});
-  EXPECT_EQ(Judge(1), 0);
-  EXPECT_EQ(list->m_nResult, 0);
-  EXPECT_TRUE(ShowsPicture(list, "LISTFAIL5"));
-}
-
-TEST_F(Verdict, RowsFlaggedNeitherAreSkipped) {
-  Feed({2, 1});
-  EXPECT_EQ(Judge(1, 1), 1);
-  EXPECT_TRUE(ShowsPicture(list, "LISTPASS5"));
-}
-
-TEST_F(Verdict, OnlyNeitherRowsKeepThePreviousVerdict) {
+TEST_F(Verdict, NeitherRowsAndUnknownModesKeepTheVerdictBefore) {
   Feed({2, 2});
-  EXPECT_EQ(Judge(1), 0);  // a fresh list starts as FAIL
-  EXPECT_EQ(list->m_nResult, 0);
-  EXPECT_TRUE(ShowsPicture(list, "LISTFAIL5"));
   dlg->ViewResult(5, 1);
   EXPECT_EQ(Judge(1), 1);
-  EXPECT_TRUE(ShowsPicture(list, "LISTPASS5"));
-}
-
-TEST_F(Verdict, NoJudgementShowsTheIdlePictureOfThatList) {
-  Feed({1, 1});
-  dlg->ViewResult(5, 1);
-  EXPECT_EQ(Judge(2), 0);
-  EXPECT_EQ(list->m_nResult, 2);
-  EXPECT_TRUE(ShowsPicture(list, "LIST5"));
-}
-
-TEST_F(Verdict, NoJudgementOnAnEmptyListIsFail) {
-  EXPECT_EQ(Judge(2), 0);
-  EXPECT_EQ(list->m_nResult, 0);
-  EXPECT_TRUE(ShowsPicture(list, "LISTFAIL5"));
-}
-
-TEST_F(Verdict, ModeZeroAlwaysFails) {
-  Feed({1, 1});
-  EXPECT_EQ(Judge(0), 0);
-  EXPECT_EQ(list->m_nResult, 0);
-  EXPECT_TRUE(ShowsPicture(list, "LISTFAIL5"));
-}
-
-TEST_F(Verdict, UnknownModeKeepsTheVerdict) {
-  Feed({1, 0});
-  dlg->ViewResult(5, 1);
-  EXPECT_EQ(Judge(9), 1);
-  EXPECT_EQ(list->m_nResult, 1);
-  Judge(2);  // undetermined ...
-  EXPECT_EQ(Judge(-1), 0);  // ... stays undetermined: the idle picture
+  Feed({0});
+  EXPECT_EQ(Judge(9), 1);  // unknown mode: the verdict stays PASS
+  Judge(2);
+  EXPECT_EQ(Judge(-1), 0);  // ... and undetermined stays undetermined
   EXPECT_EQ(list->m_nResult, 2);
   EXPECT_TRUE(ShowsPicture(list, "LIST5"));
 }
@@ -121,11 +93,10 @@ TEST_F(Verdict, RowsFromInsertItemExtCountAsFailed) {
 }
 
 TEST_F(Verdict, MissingRecordOrListChangesNothing) {
-  Feed({1});
   dlg->ViewResult(5, 1);
   EXPECT_EQ(dlg->ViewResult(5, nullptr), 0);
-  EXPECT_EQ(list->m_nResult, 1);
-  TestJudgeFLAG judge;
+  TestJudgeFLAG judge{0, 0};
   EXPECT_EQ(dlg->ViewResult(99, &judge), 0);
+  EXPECT_EQ(list->m_nResult, 1);
   EXPECT_TRUE(ShowsPicture(list, "LISTPASS5"));
 }
