@@ -14,6 +14,7 @@
 #include <QWidget>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -127,6 +128,13 @@ int main(int argc, char** argv) {
   }
 
   // With a display the station runs modal, feeding once the window is up.
-  QTimer::singleShot(0, [&dlg] { RunStation(dlg); });
+  std::function<void()> feedWhenUp = [&] {
+    if (dlg.FindListCtrl(1)) {
+      RunStation(dlg);
+    } else {
+      QTimer::singleShot(20, feedWhenUp);
+    }
+  };
+  QTimer::singleShot(0, feedWhenUp);
   return dlg.DoModal() == -1 ? 1 : 0;
 }
