@@ -73,11 +73,18 @@ std::string Literal(const std::string& value) {
 }
 
 // A column or sheet name between brackets; a closing bracket inside the name is
-// doubled, as bracketed identifiers require.
+// doubled, as bracketed identifiers require. The trail byte of a two-byte GBK
+// character may be 0x5D (e.g. 0x81 0x5D) and is part of that character, not a
+// bracket.
 std::string Bracketed(const std::string& name) {
   std::string out = "[";
-  for (char c : name) {
-    out.push_back(c);
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    unsigned char c = static_cast<unsigned char>(name[i]);
+    out.push_back(name[i]);
+    if (c >= 0x81 && c <= 0xFE && i + 1 < name.size()) {
+      out.push_back(name[++i]);  // the trail byte
+      continue;
+    }
     if (c == ']') out.push_back(']');
   }
   out.push_back(']');

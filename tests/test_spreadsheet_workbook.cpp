@@ -169,6 +169,34 @@ TEST_F(WorkbookSheet, SingleQuotesAndBracketsAreStoredAsTheyAre) {
   EXPECT_EQ(row, (V{"D'Arcy", "''"}));
 }
 
+// 乚 is 0x81 0x5D in GBK: its trail byte is the code of ']' and must not be
+// doubled as if it were a bracket.
+TEST_F(WorkbookSheet, TwoByteCharactersEndingInABracketByteKeepTheirNames) {
+  const std::string name = Gbk(u8"乚");
+  ASSERT_EQ(name, "\x81\x5D");
+  const std::string sheetName = Gbk(u8"型号乚");
+  std::string path = Copy("lo_empty_3sheets.xls");
+  Fill(path, sheetName, {name, Gbk(u8"乚]乚"), "x"}, {{"1", "2", "3"}});
+  {
+    // Existing sheet, a stored row changed: DROP, CREATE and INSERT again.
+    CSpreadSheet sheet(path, sheetName, false);
+    EXPECT_EQ(sheet.GetTotalRows(), 2);
+    ASSERT_TRUE(sheet.AddRow({"4", name, "6"}, 2, true));
+    EXPECT_EQ(sheet.m_strLastError, "") << sheet.m_strLastError;
+    ASSERT_TRUE(sheet.ReplaceRows({"7", "8"}, {"4", name})) << sheet.m_strLastError;
+  }
+  XlrdBook book = XlrdDump(path);
+  ASSERT_TRUE(book.ok) << book.error;
+  EXPECT_EQ(book.sheetNames, (V{"Sheet1", "Sheet2", "Sheet3", U8(u8"型号乚")}));
+  EXPECT_EQ(SheetRows(book, U8(u8"型号乚")), (std::vector<V>{{U8(u8"乚"), U8(u8"乚]乚"), "x"}, {"7", "8", "6"}}));
+  CSpreadSheet sheet(path, sheetName, false);
+  V names;
+  sheet.GetFieldNames(names);
+  EXPECT_EQ(names, (V{name, Gbk(u8"乚]乚"), "x"}));
+  ASSERT_TRUE(sheet.DeleteSheet()) << sheet.m_strLastError;
+  EXPECT_TRUE(SheetRows(XlrdDump(path), U8(u8"型号乚")).empty());
+}
+
 TEST_F(WorkbookSheet, AFailedCommitLeavesTheStoredSheetWhole) {
   std::string path = Copy("lo_empty_3sheets.xls");
   Fill(path, "S", {"A"}, {{"1"}, {"2"}});
