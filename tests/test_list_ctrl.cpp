@@ -151,6 +151,31 @@ TEST_F(ListCtrl, CellHitTestWalksTheVisibleRowsAndColumns) {
   EXPECT_EQ(list->HitTestEx(CPoint(10, 1), &column), -1);
 }
 
+// Scrolled down, the rows above the top one lie under the header and the row
+// cut by the bottom edge is still on the page: only the rows from the top
+// through the page are walked.
+TEST_F(ListCtrl, CellHitTestOfAScrolledListStartsAtTheTopRow) {
+  for (int i = rows; i < 60; ++i) list->InsertItem(i, std::to_string(i));
+  ASSERT_TRUE(list->Scroll(CSize(0, 10 * list->GetRowHeight())));
+  const int top = list->GetTopIndex();
+  ASSERT_EQ(top, 10);
+  CRect above;
+  ASSERT_TRUE(list->GetItemRect(top - 1, &above, LVIR_BOUNDS));
+  int column = -1;
+  EXPECT_EQ(list->HitTestEx(CPoint(70, above.top + above.Height() / 2), &column), -1);
+  CRect first;
+  list->GetItemRect(top, &first, LVIR_BOUNDS);
+  EXPECT_EQ(list->HitTestEx(CPoint(70, first.top), &column), top);
+  EXPECT_EQ(column, 1);
+  const int cut = top + list->GetCountPerPage();
+  CRect client, partly;
+  list->GetClientRect(&client);
+  ASSERT_TRUE(list->GetItemRect(cut, &partly, LVIR_BOUNDS));
+  ASSERT_LT(partly.top, client.bottom);
+  EXPECT_EQ(list->HitTestEx(CPoint(200, partly.top + 1), &column), cut);
+  EXPECT_EQ(column, 2);
+}
+
 TEST_F(ListCtrl, AutoSizeFitsContentAndHeader) {
   list->SetItemText(0, 1, "a much longer item name than the rest");
   ASSERT_TRUE(list->SetColumnWidth(1, LVSCW_AUTOSIZE));
