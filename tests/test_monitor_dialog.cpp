@@ -22,6 +22,19 @@ TEST(MonitorDialog, MembersBeforeTheWindowExistsChangeNothing) {
   EXPECT_EQ(dlg.m_nCellWidth, 130);
   EXPECT_EQ(dlg.ViewResult(1, 1), 0);
   EXPECT_EQ(dlg.InsertItem(1, "a", "PASS"), 0);
+
+  // Columns configured before the window is created are the ones it builds.
+  std::vector<std::string> weights{"1", "3"}, names{"No", "Test"};
+  EXPECT_EQ(dlg.AdjustColumnWidth(0, &weights), 1);
+  EXPECT_EQ(dlg.AdjustColumnText(0, &names), 1);
+  ASSERT_TRUE(dlg.Create(CMonitorDialog::IDD));
+  CMyListCtrl* pList = dlg.FindListCtrl(1);
+  ASSERT_EQ(pList->GetColumnCount(), 2);
+  std::string heading;
+  pList->GetColumn(1, nullptr, nullptr, &heading);
+  EXPECT_EQ(heading, "Test");
+  const int w = dlg.m_nCellWidth;
+  EXPECT_EQ(pList->GetColumnWidth(0), (w - w % 2) / 4);
 }
 
 TEST(MonitorDialog, DefaultGridHasOneListWithTheFirstPictureAndColumns) {
