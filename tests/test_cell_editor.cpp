@@ -317,6 +317,30 @@ TEST_F(CellEditor, GoesAwayWithItsListWindow) {
   Pump();
 }
 
+// Nobody holds an editor: the object itself must go with its window, whether
+// editing ended or its list went first.
+struct CountedEdit : CMyEdit {
+  using CMyEdit::CMyEdit;
+  ~CountedEdit() override { ++deleted; }
+  static int deleted;
+};
+int CountedEdit::deleted = 0;
+
+TEST_F(CellEditor, TheEditorObjectIsDeletedWithItsWindow) {
+  CountedEdit::deleted = 0;
+  auto* edit = new CountedEdit(1, 1, "item1");
+  ASSERT_TRUE(edit->Create(WS_BORDER | WS_CHILD | WS_VISIBLE, CellRect(*list, 1, 1), list.get(), 0));
+  Pump();
+  ASSERT_EQ(OpenEditor(), edit);
+  Type(Qt::Key_Return, "\r");
+  EXPECT_EQ(CountedEdit::deleted, 1);
+  auto* second = new CountedEdit(2, 1, "item2");
+  ASSERT_TRUE(second->Create(WS_BORDER | WS_CHILD | WS_VISIBLE, CellRect(*list, 2, 1), list.get(), 0));
+  list->DestroyWindow();
+  Pump();
+  EXPECT_EQ(CountedEdit::deleted, 2);
+}
+
 TEST_F(CellEditor, GbkTextsRoundTripThroughTheEditor) {
   const std::string chinese = "\xB2\xE2\xCA\xD4";  // 测试
   list->SetItemText(1, 1, chinese);
