@@ -129,14 +129,16 @@ class Bridged : public Base, public BridgeAccess {
     else
       Base::keyReleaseEvent(e);
   }
+  // A popup menu takes no keyboard focus on the platform: its coming and going
+  // is no focus change for the window (an edit's context menu must not end it).
   void focusInEvent(QFocusEvent* e) override {
-    if (owner)
+    if (owner && e->reason() != Qt::PopupFocusReason)
       CWnd::Bridge::Focus(owner, true, [&] { Base::focusInEvent(e); });
     else
       Base::focusInEvent(e);
   }
   void focusOutEvent(QFocusEvent* e) override {
-    if (owner)
+    if (owner && e->reason() != Qt::PopupFocusReason)
       CWnd::Bridge::Focus(owner, false, [&] { Base::focusOutEvent(e); });
     else
       Base::focusOutEvent(e);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QContextMenuEvent>
 #include <QLineEdit>
 
 #include "tests/ListTestSupport.h"
@@ -252,6 +253,34 @@ TEST_F(CellEditor, AScrollEndsAnOpenEditorWithACommit) {
   EXPECT_EQ(OpenEditor(), nullptr);
   EXPECT_EQ(list->GetItemText(0, 1), "scrolled");
   EXPECT_EQ(list->GetTopIndex(), 1);
+}
+
+// A popup menu takes no keyboard focus from the window it belongs to: the
+// editor's own context menu (to paste, say) must not end the edit.
+TEST_F(CellEditor, ItsContextMenuKeepsTheEditorOpen) {
+  EditModeOn();
+  FocusRow(1);
+  ClickList(*list, CellCenter(*list, 1, 1));
+  CMyEdit* edit = OpenEditor();
+  ASSERT_NE(edit, nullptr);
+  const HWND editor = edit->GetSafeHwnd();
+  TypeText("abc");
+  QWidget* widget = edit->GetQWidget();
+  QContextMenuEvent menuRequest(QContextMenuEvent::Mouse, QPoint(3, 3), widget->mapToGlobal(QPoint(3, 3)));
+  QApplication::sendEvent(widget, &menuRequest);
+  Pump();
+  QWidget* menu = QApplication::activePopupWidget();
+  ASSERT_NE(menu, nullptr);
+  EXPECT_TRUE(IsWindow(editor));
+  EXPECT_EQ(list->GetItemText(1, 1), "item1");
+  menu->close();
+  Pump();
+  ASSERT_TRUE(IsWindow(editor));
+  EXPECT_EQ(OpenEditor(), edit);
+  TypeText("d");
+  Type(Qt::Key_Return, "\r");
+  EXPECT_FALSE(IsWindow(editor));
+  EXPECT_EQ(list->GetItemText(1, 1), "abcd");
 }
 
 TEST_F(CellEditor, ColumnsNarrowerThanFivePixelsCannotBeEdited) {
