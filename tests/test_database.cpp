@@ -9,6 +9,7 @@
 
 #include <cstring>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using platform::CDatabase;
@@ -330,4 +331,47 @@ TEST_F(DatabaseTest, AnotherReaderSeesWhatTheStatementsWrote) {
     EXPECT_EQ(book.rows[U8(u8"型号M")],
               (std::vector<std::vector<std::string>>{{U8(u8"时间"), "SN", "A"},
                                                      {U8(u8"当前日期：2026/12/05  11:55:18"), "SN'1", "PASS"}}));
+}
+
+// A closed connection leaves its workbook for the next one on the same file;
+// whatever another program did to the file since, and whatever the closed
+// connection did not commit, must not come back from it.
+TEST_F(DatabaseTest, ALaterConnectionSeesTheFileAsItIsNow) {
+    MakeBook(2);
+    ASSERT_EQ(Read().size(), 3u);
+
+    // Replaced by another process (another station's export).
+    const std::string other = m_folder.File("other.xls");
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        try {
+            CDatabase db;
+            db.OpenEx(WorkbookConnect(other), CDatabase::noOdbcDialog);
+            db.ExecuteSQL("CREATE TABLE [S] ([A] char(255), [B] char(255))");
+            db.ExecuteSQL("INSERT INTO [S] ([A], [B]) VALUES ('x1', 'y1')");
+        } catch (...) {
+            _exit(1);
+        }
+        _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    ASSERT_EQ(rename(other.c_str(), m_book.c_str()), 0);
+    EXPECT_EQ(Read(), (Table{{"A", "B"}, {"x1", "y1"}}));
+
+    // Changes of a transaction that was never committed.
+    {
+        CDatabase db;
+        db.OpenEx(WorkbookConnect(m_book), CDatabase::noOdbcDialog);
+        db.BeginTrans();
+        db.ExecuteSQL("INSERT INTO [S] ([A], [B]) VALUES ('lost', 'lost')");
+        ASSERT_EQ(ReadTable(db, "S").size(), 3u);
+    }
+    EXPECT_EQ(Read(), (Table{{"A", "B"}, {"x1", "y1"}}));
+
+    // Cut short in place by another program: an error, not the old content.
+    std::filesystem::resize_file(m_book, std::filesystem::file_size(m_book) / 2);
+    EXPECT_NE(ErrorOf([&] { Read(); }), "(no error)");
 }

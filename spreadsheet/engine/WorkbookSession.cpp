@@ -4,6 +4,7 @@
 #include "spreadsheet/engine/SqlError.h"
 #include "spreadsheet/engine/WorkbookFile.h"
 
+#include <mutex>
 #include <sys/stat.h>
 
 namespace sqlengine {
@@ -25,6 +26,57 @@ WorkbookSession::WorkbookSession(std::string utf8Path, bool createIfMissing, boo
     Reload();
 }
 
+namespace {
+
+std::mutex& KeptMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+
+}  // namespace
+
+// Keyed by device, inode, size and modification time: a file replaced or
+// written by anyone since (another process included) no longer matches, and
+// its workbook is read anew. Taking moves the workbook out, so two sessions
+// never share one.
+WorkbookSession::KeptBook& WorkbookSession::Kept() {
+    static KeptBook kept;
+    return kept;
+}
+
+std::optional<xls::Workbook> WorkbookSession::TakeKept(const FileIdentity& file) {
+    std::lock_guard<std::mutex> lock(KeptMutex());
+    auto& kept = Kept();
+    std::optional<xls::Workbook> book;
+    if (kept.book && kept.file == file)
+        book = std::move(kept.book);
+    kept.book.reset();
+    return book;
+}
+
+void WorkbookSession::Keep(const FileIdentity& file, xls::Workbook&& book) {
+    std::optional<xls::Workbook> old;
+    {
+        std::lock_guard<std::mutex> lock(KeptMutex());
+        auto& kept = Kept();
+        old = std::move(kept.book);
+        kept.book.emplace(std::move(book));
+        kept.file = file;
+    }
+    // `old` is freed here, outside the lock.
+}
+
+WorkbookSession::~WorkbookSession() {
+    // Only a workbook equal to the file: no uncommitted or half-done change.
+    if (!m_book || m_bBroken || (m_bInTransaction && m_bChanged) || !m_loaded.exists)
+        return;
+    try {
+        if (Identify() == m_loaded)
+            Keep(m_loaded, std::move(*m_book));
+    } catch (...) {
+    }
+}
+
 // When the file cannot be read again the session keeps no content at all, so
 // that no later statement can write changes that were meant to be dropped.
 void WorkbookSession::Reload() {
@@ -33,7 +85,14 @@ void WorkbookSession::Reload() {
     m_bBroken = false;
     m_loaded = Identify();
     m_bFileExists = m_loaded.exists;
-    m_book.emplace(m_bFileExists ? LoadWorkbookFile(m_strPath) : xls::Workbook::CreateEmpty());
+    if (!m_bFileExists) {
+        m_book.emplace(xls::Workbook::CreateEmpty());
+        return;
+    }
+    if (std::optional<xls::Workbook> kept = TakeKept(m_loaded))
+        m_book.emplace(std::move(*kept));
+    else
+        m_book.emplace(LoadWorkbookFile(m_strPath));
 }
 
 WorkbookSession::FileIdentity WorkbookSession::Identify() const {

@@ -21,6 +21,11 @@ public:
     // Loads the workbook at utf8Path. A missing file is an error unless
     // createIfMissing; it is then written by the first change. Throws SqlError.
     WorkbookSession(std::string utf8Path, bool createIfMissing, bool readOnly);
+    // A workbook that still matches its file is kept for the next session on
+    // that file, so that it need not be read and parsed again.
+    ~WorkbookSession();
+    WorkbookSession(const WorkbookSession&) = delete;
+    WorkbookSession& operator=(const WorkbookSession&) = delete;
 
     // Runs SELECT * FROM t on the current content, uncommitted changes included.
     ResultTable Select(const std::u16string& statement);
@@ -55,6 +60,16 @@ private:
     };
     FileIdentity Identify() const;
     void Save();
+
+    // One workbook per process, the last one a session left behind, with the
+    // identity of the file it equals.
+    struct KeptBook {
+        FileIdentity file;
+        std::optional<xls::Workbook> book;
+    };
+    static KeptBook& Kept();
+    static std::optional<xls::Workbook> TakeKept(const FileIdentity& file);
+    static void Keep(const FileIdentity& file, xls::Workbook&& book);
 
     std::string m_strPath;
     bool m_bReadOnly;
