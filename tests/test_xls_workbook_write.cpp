@@ -108,6 +108,31 @@ TEST(XlsWorkbookWrite, UnchangedWorkbookSavesTheSameSheets) {
     }
 }
 
+// A sheet rebuilt by one save is copied as written by the next one, moved when
+// a sheet before it grows, and rebuilt again once it changes again.
+TEST(XlsWorkbookWrite, RepeatedSavesOfOneWorkbookKeepEveryChange) {
+    Workbook wb = Workbook::Load(XlsFixture("lo_two_sheets.xls"));
+    Worksheet& numbers = *wb.FindSheet(u"Numbers");
+    Worksheet& model = *wb.FindSheet(FromUtf8(u8"型号A"));
+    numbers.SetText(0, 5, u"first change");
+    wb.SaveToMemory();
+    EXPECT_FALSE(numbers.IsModified());
+
+    for (int r = 0; r < 300; ++r) model.AppendRow(U16Row({u8"当前日期", u8"SN", u8"合格"}));
+    const auto grown = wb.SaveToMemory();
+    EXPECT_EQ(View(wb.SaveToMemory()).sheets, View(grown).sheets);
+    Workbook back = Workbook::LoadFromMemory(grown);
+    EXPECT_EQ(back.FindSheet(u"Numbers")->CellText(0, 5), u"first change");
+    EXPECT_EQ(back.FindSheet(u"Numbers")->CellText(3, 3), u"13.5");
+    EXPECT_EQ(back.FindSheet(FromUtf8(u8"型号A"))->RowCount(), 304);
+
+    numbers.SetText(1, 5, u"second change");
+    back = Workbook::LoadFromMemory(wb.SaveToMemory());
+    EXPECT_EQ(back.FindSheet(u"Numbers")->CellText(0, 5), u"first change");
+    EXPECT_EQ(back.FindSheet(u"Numbers")->CellText(1, 5), u"second change");
+    EXPECT_EQ(SheetTexts(*back.FindSheet(FromUtf8(u8"型号A"))), SheetTexts(model));
+}
+
 TEST(XlsWorkbookWrite, NewStringsLeaveUntouchedSheetsReferencesValid) {
     Workbook wb = Workbook::Load(XlsFixture("lo_sst_continue.xls"));
     std::vector<std::vector<std::string>> before = SheetTexts(wb.Sheet(0));

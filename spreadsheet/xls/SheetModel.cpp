@@ -313,8 +313,25 @@ void Worksheet::Impl::InitNew(bool selected) {
     modified = true;
 }
 
-const SheetCell* Worksheet::Impl::Find(int row, int col) const {
+std::map<int, SheetRow>::const_iterator Worksheet::Impl::FindRow(int row) const {
+    if (lastFoundValid) {
+        if (lastFound->first == row) return lastFound;
+        auto next = std::next(lastFound);
+        if (next != rows.end() && next->first == row) {
+            lastFound = next;
+            return next;
+        }
+    }
     auto found = rows.find(row);
+    if (found != rows.end()) {
+        lastFound = found;
+        lastFoundValid = true;
+    }
+    return found;
+}
+
+const SheetCell* Worksheet::Impl::Find(int row, int col) const {
+    auto found = FindRow(row);
     if (found == rows.end()) return nullptr;
     const auto& cells = found->second.cells;
     auto it = std::lower_bound(cells.begin(), cells.end(), col,
@@ -323,7 +340,20 @@ const SheetCell* Worksheet::Impl::Find(int row, int col) const {
 }
 
 SheetCell& Worksheet::Impl::Put(int row, int col) {
-    auto& cells = rows[row].cells;
+    // Rows mostly come in order (loading, appending): the last row, or a new
+    // one after it, is found without a search, and a new row makes room for as
+    // many cells as the row before it held.
+    auto last = rows.empty() ? rows.end() : std::prev(rows.end());
+    std::map<int, SheetRow>::iterator found;
+    if (last != rows.end() && last->first == row) {
+        found = last;
+    } else if (last == rows.end() || last->first < row) {
+        found = rows.emplace_hint(rows.end(), row, SheetRow{});
+        if (last != rows.end()) found->second.cells.reserve(last->second.cells.size());
+    } else {
+        found = rows.try_emplace(row).first;
+    }
+    auto& cells = found->second.cells;
     if (cells.empty() || cells.back().col < col) {
         SheetCell c;
         c.col = static_cast<std::uint16_t>(col);

@@ -48,6 +48,10 @@ struct SheetRow {
 };
 
 struct Worksheet::Impl {
+    Impl() = default;
+    Impl(const Impl&) = delete;  // lastFound points into this object's rows
+    Impl& operator=(const Impl&) = delete;
+
     BookState* book = nullptr;
     std::u16string name;
     bool modified = false;
@@ -65,6 +69,10 @@ struct Worksheet::Impl {
     std::vector<std::u16string> localStrings;
 
     mutable int usedRows = -1, usedCols = -1;  // cache; -1 = to be computed
+    // The row the last lookup found, since reads mostly go row by row; reset
+    // whenever rows are removed.
+    mutable std::map<int, SheetRow>::const_iterator lastFound;
+    mutable bool lastFoundValid = false;
 
     // Parses the cells of the worksheet substream in `original`.
     void ParseCells();
@@ -76,6 +84,7 @@ struct Worksheet::Impl {
     // Writes the sheet: unchanged substream when untouched, else rebuilt.
     void Write(std::vector<std::uint8_t>& out) const;
 
+    std::map<int, SheetRow>::const_iterator FindRow(int row) const;
     const SheetCell* Find(int row, int col) const;
     SheetCell& Put(int row, int col);  // finds or inserts (Empty, default format)
     void Erase(int row, int col);

@@ -185,7 +185,7 @@ std::vector<std::u16string> Worksheet::RowTexts(int row) const {
     int n = ColumnCount();
     std::vector<std::u16string> out(n);
     if (row < 0 || row >= kMaxRows) CheckCell(*impl_, row, 0);
-    auto found = impl_->rows.find(row);
+    auto found = impl_->FindRow(row);
     if (found == impl_->rows.end()) return out;
     for (const SheetCell& c : found->second.cells)
         if (c.col < n) out[c.col] = CellText(row, c.col);
@@ -239,6 +239,7 @@ void Worksheet::ClearCell(int row, int column) {
 
 void Worksheet::Clear() {
     impl_->rows.clear();
+    impl_->lastFoundValid = false;
     impl_->formulas.clear();
     impl_->localStrings.clear();
     impl_->cleared = true;
@@ -437,9 +438,21 @@ std::vector<std::uint8_t> Workbook::Impl::BuildStream() {
     }
     for (std::size_t i = 0; i < sheets.size(); ++i) {
         PutU32(&out[boundPos[i] + 4], static_cast<std::uint32_t>(out.size()));
-        if (sheets[i].ws)
-            sheets[i].ws->impl().Write(out);
-        else
+        if (sheets[i].ws) {
+            Worksheet::Impl& ws = sheets[i].ws->impl();
+            const bool rebuilt = ws.modified;
+            const std::size_t start = out.size();
+            ws.Write(out);
+            if (rebuilt) {
+                // The bytes just written now stand for the sheet: a later save
+                // copies them unless the sheet changes again. A rebuilt sheet
+                // holds no INDEX records whose positions would need fixing.
+                ws.original.raw.assign(out.begin() + static_cast<std::ptrdiff_t>(start), out.end());
+                ws.original.offset = start;
+                ws.original.indexRecords.clear();
+                ws.modified = false;
+            }
+        } else
             sheets[i].other.WriteMoved(out);
     }
     return out;
