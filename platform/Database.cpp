@@ -16,6 +16,18 @@ namespace {
 
 constexpr char kDriverName[] = "Monitor Excel Workbook Driver (*.xls)";
 
+// Most cell texts are plain ASCII, which GBK holds byte for byte: those skip
+// the converter.
+std::string FieldToGbk(const std::u16string& value) {
+    std::string out(value.size(), '\0');
+    for (std::size_t i = 0; i < value.size(); ++i) {
+        if (value[i] >= 0x80)
+            return Utf16ToGbk(value);
+        out[i] = static_cast<char>(value[i]);
+    }
+    return out;
+}
+
 std::atomic<long long> g_lockWaitMs{FileLock::kDefaultWait.count()};
 
 // Statements arrive as GBK; bytes that are not GBK would silently become
@@ -184,7 +196,7 @@ bool CRecordset::Open(unsigned openType, const std::string& sql, unsigned /*opti
         std::vector<std::string> values;
         values.reserve(row.size());
         for (const auto& value : row)
-            values.push_back(Utf16ToGbk(value));
+            values.push_back(FieldToGbk(value));
         m_aRows.push_back(std::move(values));
     }
     m_nRow = 0;

@@ -1,6 +1,7 @@
 #include "spreadsheet/engine/FieldText.h"
 
 #include <charconv>
+#include <utility>
 
 namespace sqlengine {
 
@@ -10,7 +11,7 @@ std::u16string FieldText(const xls::Worksheet& sheet, int row, int column) {
     case xls::CellKind::Empty:
         return {};
     case xls::CellKind::Text:
-        return cell.text;
+        return std::move(cell.text);
     case xls::CellKind::Boolean:
         return cell.boolean ? u"TRUE" : u"FALSE";
     case xls::CellKind::Error:
