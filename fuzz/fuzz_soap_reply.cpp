@@ -2,30 +2,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 
+#include "fuzz/UnevenSoapSource.h"
 #include "mes/CS_QuerySN.h"
-
-namespace {
-
-class BytesSource final : public ISoapReadStream {
- public:
-  BytesSource(const uint8_t* data, std::size_t size) : m_data(data), m_size(size) {}
-  std::size_t Read(char* buffer, std::size_t maxLength) override {
-    // Small, uneven pieces so character data and names arrive split.
-    std::size_t n = std::min({maxLength, m_size - m_pos, std::size_t{1} + (m_pos % 97)});
-    std::memcpy(buffer, m_data + m_pos, n);
-    m_pos += n;
-    return n;
-  }
-
- private:
-  const uint8_t* m_data;
-  std::size_t m_size;
-  std::size_t m_pos = 0;
-};
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   static platform::CXmlReader reader;  // reused across inputs, as a proxy reuses its reader
@@ -34,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   CSoapEnvelopeHandler handler;
   handler.SetClient(true);
   if (SoapFailed(handler.BeginParse(CS_QuerySN::IO_UpData_CommonMap(), &params))) abort();
-  BytesSource body(data, size);
+  UnevenSoapSource body(data, size, 97);
   SoapStatus status = handler.ParseReply(body, reader);
   if (SoapFailed(status)) {
     handler.FreeReadValues();
