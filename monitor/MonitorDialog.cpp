@@ -53,6 +53,8 @@ CMonitorDialog::~CMonitorDialog() {
 }
 
 void CMonitorDialog::DestroyLists() {
+  m_bZoomed = false;
+  m_pZoomedList = nullptr;
   while (!m_ListCtrls.empty()) {
     CMyListCtrl* pList = m_ListCtrls.front();
     m_ListCtrls.pop_front();
@@ -130,6 +132,8 @@ void CMonitorDialog::Initialctrl() {
 
 void CMonitorDialog::UpdateLayout() {
   if (!GetSafeHwnd()) return;  // nothing to lay out before the window exists
+  m_bZoomed = false;
+  m_pZoomedList = nullptr;
   CRect rc;
   GetClientRect(&rc);
   m_nCellWidth = monitor::CellExtent(rc.Width(), m_nCols, monitor::kGapX);
@@ -157,6 +161,8 @@ void CMonitorDialog::ZoomOut(int nListID) {
     pList->ShowWindow(SW_HIDE);
     if (!pZoomed && pList->m_nListID == nListID) pZoomed = pList;
   }
+  m_bZoomed = true;
+  m_pZoomedList = pZoomed;
   if (!pZoomed) return;
 
   CRect rc;
@@ -168,6 +174,8 @@ void CMonitorDialog::ZoomOut(int nListID) {
   SetWindowText(Format("%s ---- [list%02d View] Zoom In", m_strTitle, nListID));
   pZoomed->ShowWindow(SW_SHOW);
 }
+
+bool CMonitorDialog::IsListInView(const CMyListCtrl* pList) const { return !m_bZoomed || pList == m_pZoomedList; }
 
 void CMonitorDialog::OnSize(UINT nType, int cx, int cy) {
   CDialog::OnSize(nType, cx, cy);

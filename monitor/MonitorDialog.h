@@ -94,4 +94,10 @@ class MONITOR_API CMonitorDialog : public platform::CDialog {
   void DestroyLists();
   void FitColumnsToContent(CMyListCtrl* pList);
   void ShowPicture(CMyListCtrl* pList, const char* pszFormat);
+  // True when the list is to be seen in the current view: every list in the
+  // grid, only the zoomed one (if any matched) after ZoomOut.
+  bool IsListInView(const CMyListCtrl* pList) const;
+
+  bool m_bZoomed = false;                   // ZoomOut ran since the last layout
+  CMyListCtrl* m_pZoomedList = nullptr;     // the list it shows; null when none matched
 };

@@ -233,8 +233,10 @@ void CMonitorDialog::GetResult(int nListID, std::string& strOut) {
 }
 
 void CMonitorDialog::FitColumnsToContent(CMyListCtrl* pList) {
-  // A list hidden behind a zoomed one stays hidden.
-  const bool wasVisible = pList->IsWindowVisible();
+  // A list hidden behind a zoomed one stays hidden. Asked of the view, not of
+  // the window: a list of a dialog not shown yet (or hidden by the host) is
+  // never visible itself, yet must appear with its dialog.
+  const bool inView = IsListInView(pList);
   pList->ShowWindow(SW_HIDE);
   pList->SetRedraw(FALSE);
 
@@ -266,5 +268,5 @@ void CMonitorDialog::FitColumnsToContent(CMyListCtrl* pList) {
   }
 
   pList->SetRedraw(TRUE);
-  if (wasVisible) pList->ShowWindow(SW_SHOW);
+  if (inView) pList->ShowWindow(SW_SHOW);
 }

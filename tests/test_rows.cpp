@@ -299,3 +299,23 @@ TEST_F(Rows, ColumnsAreFittedToTheirContentAfterInsertItem) {
   EXPECT_FALSE(list->IsWindowVisible());
   EXPECT_TRUE(dlg->FindListCtrl(2)->IsWindowVisible());
 }
+
+TEST(RowsBeforeShowing, ListsFedBeforeTheWindowIsShownAppearWithIt) {
+  // A modeless host may create the window, feed it and only then show it.
+  CMonitorDialog dlg;
+  dlg.m_nRows = 1;
+  dlg.m_nCols = 2;
+  dlg.m_rcScreen = CRect(0, 0, 1920, 1080);
+  ASSERT_TRUE(dlg.Create(CMonitorDialog::IDD));
+  ASSERT_EQ(dlg.InsertItem(1, "Power", "PASS"), 1);
+  dlg.ShowWindow(SW_SHOW);
+  PumpMessages();
+  for (CMyListCtrl* pList : dlg.m_ListCtrls) EXPECT_TRUE(pList->IsWindowVisible()) << pList->m_nListID;
+
+  // The same for a list fed while the host keeps the window hidden.
+  dlg.ShowWindow(SW_HIDE);
+  ASSERT_EQ(dlg.InsertItem(2, "Video", "FAIL"), 1);
+  dlg.ShowWindow(SW_SHOW);
+  PumpMessages();
+  for (CMyListCtrl* pList : dlg.m_ListCtrls) EXPECT_TRUE(pList->IsWindowVisible()) << pList->m_nListID;
+}
