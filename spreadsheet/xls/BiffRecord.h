@@ -26,13 +26,42 @@ constexpr std::uint16_t kFormula = 0x0006, kEof = 0x000A, kContinue = 0x003C, kD
 
 constexpr std::size_t kMaxRecordData = 8224;
 
+// The data of a record and of its CONTINUE records. Nearly every record has
+// none, and records are read by the hundred thousand: the first parts are held
+// without an allocation.
+class RecordParts {
+public:
+    using value_type = std::span<const std::uint8_t>;
+
+    void push_back(value_type part) {
+        if (count_ < kInline) {
+            inline_[count_] = part;
+        } else {
+            if (count_ == kInline) more_.assign(inline_, inline_ + kInline);
+            more_.push_back(part);
+        }
+        ++count_;
+    }
+    std::size_t size() const { return count_; }
+    bool empty() const { return count_ == 0; }
+    const value_type* begin() const { return count_ <= kInline ? inline_ : more_.data(); }
+    const value_type* end() const { return begin() + count_; }
+    const value_type& operator[](std::size_t i) const { return begin()[i]; }
+
+private:
+    static constexpr std::size_t kInline = 2;
+    value_type inline_[kInline];
+    std::vector<value_type> more_;
+    std::size_t count_ = 0;
+};
+
 // One record as found in the stream, with the payloads of the CONTINUE records
 // that follow it.
 struct RecordGroup {
     std::uint16_t type = 0;
     std::size_t offset = 0;  // stream position of the first record's header
     std::size_t end = 0;     // stream position just after the last CONTINUE
-    std::vector<std::span<const std::uint8_t>> parts;  // parts[0]: the record's own data
+    RecordParts parts;       // parts[0]: the record's own data
 
     std::span<const std::uint8_t> data() const { return parts[0]; }
 };

@@ -124,7 +124,15 @@ void Worksheet::Impl::ParseCells() {
             case rec::kRow: {
                 need(16);
                 std::uint16_t r = GetU16(&d[0]);
-                rows[r].rowRecord.assign(d.begin(), d.begin() + 16);
+                SheetRow& row = rows.empty() || std::prev(rows.end())->first < r
+                                    ? rows.emplace_hint(rows.end(), r, SheetRow{})->second
+                                    : rows[r];
+                std::copy(d.begin(), d.begin() + 16, row.rowRecord.begin());
+                row.hasRowRecord = true;
+                // Room for the cells the record announces (first column, last + 1).
+                std::uint16_t first = GetU16(&d[2]), last = GetU16(&d[4]);
+                if (row.cells.empty() && last > first)
+                    row.cells.reserve(std::min<std::size_t>(last - first, kMaxColumns));
                 break;
             }
             case rec::kBlank: {
@@ -340,16 +348,17 @@ const SheetCell* Worksheet::Impl::Find(int row, int col) const {
 }
 
 SheetCell& Worksheet::Impl::Put(int row, int col) {
-    // Rows mostly come in order (loading, appending): the last row, or a new
-    // one after it, is found without a search, and a new row makes room for as
-    // many cells as the row before it held.
+    // Rows mostly come in order (loading, appending): a new row after the last
+    // one, or the row of the previous lookup or the one after it, is found
+    // without a search, and a new last row makes room for as many cells as the
+    // row before it held.
     auto last = rows.empty() ? rows.end() : std::prev(rows.end());
     std::map<int, SheetRow>::iterator found;
-    if (last != rows.end() && last->first == row) {
-        found = last;
-    } else if (last == rows.end() || last->first < row) {
+    if (last == rows.end() || last->first < row) {
         found = rows.emplace_hint(rows.end(), row, SheetRow{});
         if (last != rows.end()) found->second.cells.reserve(last->second.cells.size());
+    } else if (auto known = FindRow(row); known != rows.end()) {
+        found = rows.erase(known, known);  // the same element, made changeable
     } else {
         found = rows.try_emplace(row).first;
     }
@@ -460,10 +469,10 @@ void Worksheet::Impl::Write(std::vector<std::uint8_t>& out) const {
             for (auto it = blockBegin; it != blockEnd; ++it) {
                 int r = it->first;
                 const SheetRow& row = it->second;
-                if (row.cells.empty() && (row.rowRecord.empty() || cleared)) continue;
+                if (row.cells.empty() && (!row.hasRowRecord || cleared)) continue;
                 data.clear();
-                if (row.rowRecord.size() == 16) {
-                    data = row.rowRecord;
+                if (row.hasRowRecord) {
+                    data.assign(row.rowRecord.begin(), row.rowRecord.end());
                 } else {
                     data.assign(16, 0);
                     PutU16(&data[6], 0x00FF);

@@ -3,6 +3,7 @@
 // The inside of a Worksheet: its cells, read from and written to a BIFF8 worksheet
 // substream, and the substream's other records, kept as read.
 
+#include <array>
 #include <cstdint>
 #include <map>
 #include <span>
@@ -43,7 +44,8 @@ struct SheetCell {
 };
 
 struct SheetRow {
-    std::vector<std::uint8_t> rowRecord;  // ROW record data, when the file had one
+    std::array<std::uint8_t, 16> rowRecord{};  // ROW record data, when the file had one
+    bool hasRowRecord = false;
     std::vector<SheetCell> cells;         // sorted by column
 };
 
