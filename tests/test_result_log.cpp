@@ -191,7 +191,10 @@ TEST_F(ResultLogTest, EmptyOrZeroSerialNumberWritesNothing) {
 
 TEST_F(ResultLogTest, SerialNumberThatWouldLeaveTheDateFolderIsRefused) {
   const std::string unsafe[] = {"../SN1", "SN/1", "SN\\1", "SN..1", std::string("SN\x01", 3), "SN\t1",
-                                std::string("SN\0", 3)};
+                                std::string("SN\0", 3),
+                                // a lead byte before a byte that cannot end a GBK character
+                                // does not hide that byte
+                                "SN\x81/1", "SN\x81\n1", "SN\xFE\x01" "1"};
   const ResultStructrue record = NvrRecord();
   for (const std::string& serial : unsafe) {
     SCOPED_TRACE(serial);
