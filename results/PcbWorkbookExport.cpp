@@ -35,7 +35,6 @@ int ExportToPcbWorkbook(const ResultStructrue& record, const std::string& strSer
   std::string path = PcbWorkbookPath();
   if (!IsFile(path)) return 0;
 
-  std::string time = platform::FormatLocalTime(platform::CurrentTime(), "%Y/%m/%d  %H:%M:%S");
   try {
     CSpreadSheet sheet(path, record.strModel, true);
     auto report = [&] {
@@ -53,6 +52,9 @@ int ExportToPcbWorkbook(const ResultStructrue& record, const std::string& strSer
     for (const PcbWorkbookItem& item : items) header.push_back(item.strName);
     sheet.AddHeaders(header, false);
 
+    // The time of the row, read once the workbook is ours: opening it may
+    // have waited for another station to finish its export.
+    std::string time = platform::FormatLocalTime(platform::CurrentTime(), "%Y/%m/%d  %H:%M:%S");
     // Values go by position under the stored item columns.
     std::vector<std::string> row{DateLabel() + time, strSerialNumber};
     for (const PcbWorkbookItem& item : items) row.push_back(item.strValue);

@@ -204,6 +204,43 @@ TEST_F(PcbExport, AWorkbookHeldByAnotherStationTooLongReturnsFalse) {
   EXPECT_EQ(Export(Items({{"A", "1"}})), 1) << lastError;
 }
 
+// The row's time is the time it was written: an export that had to wait for
+// another station does not date its row from before the wait.
+TEST(PcbExportTime, TheRowIsDatedAfterWaitingForAnotherStation) {
+  ::setenv("TZ", "UTC", 1);
+  ::tzset();
+  SpreadsheetTempDir dir;
+  platform::ScopedExeDirectoryOverride exeDir{dir.Path().string()};
+  std::filesystem::copy_file(FixturePath("xls/lo_empty_3sheets.xls"), dir.File("PCB.xls"));
+  int ready[2];
+  ASSERT_EQ(::pipe(ready), 0);
+  pid_t holder = ::fork();
+  ASSERT_GE(holder, 0);
+  if (holder == 0) {
+    platform::FileLock lock(dir.File("PCB.xls"));
+    char c = 'x';
+    (void)!::write(ready[1], &c, 1);
+    ::sleep(3);
+    ::_exit(0);
+  }
+  char c;
+  ASSERT_EQ(::read(ready[0], &c, 1), 1);
+  std::time_t start = std::time(nullptr);
+  ResultStructrue record;
+  record.strModel = "M";
+  std::string lastError;
+  EXPECT_EQ(ExportToPcbWorkbook(record, "SN1", Items({{"A", "1"}}), &lastError), 1) << lastError;
+  ::waitpid(holder, nullptr, 0);
+  ::close(ready[0]);
+  ::close(ready[1]);
+  XlrdBook book = XlrdDump(dir.File("PCB.xls"));
+  ASSERT_TRUE(book.ok) << book.error;
+  ASSERT_EQ(book.rows["M"].size(), 2u);
+  std::string label = book.rows["M"][1][0];
+  std::string earliest = U8(u8"当前日期：") + platform::FormatLocalTime(start + 2, "%Y/%m/%d  %H:%M:%S");
+  EXPECT_GE(label, earliest);
+}
+
 TEST_F(PcbExport, LibreOfficeOpensTheExportedWorkbookWithEverySheet) {
   if (::access("/usr/bin/soffice", X_OK) != 0) GTEST_SKIP() << "LibreOffice is not installed";
   Install("lo_two_sheets.xls");
