@@ -220,6 +220,18 @@ TEST_F(ResultLogTest, GbkCharacterWhoseSecondByteIsBackslashIsAllowed) {
   EXPECT_TRUE(m_messages.empty());
 }
 
+TEST_F(ResultLogTest, StationDirectoryWithChineseNameIsTheSameFolderOnDisk) {
+  // The executable directory is a GBK text; the file system names are UTF-8.
+  const fs::path station = m_station / fs::path(u8"测试站");
+  fs::create_directories(station);
+  platform::ScopedExeDirectoryOverride exeDir(platform::Utf8ToGbk(station.string()));
+  ResultListSnapshot panel = NvrList();
+  const ResultStructrue record = NvrRecord();
+  EXPECT_EQ(WriteResultLog(panel, &record), 1);
+  EXPECT_EQ(FilesBelow(m_station),
+            std::vector<std::string>{"测试站/TestResult/20260305/SN2603050001-20260305140709.txt"});
+}
+
 // Root may write anywhere; drop the override capabilities for the check.
 class WithoutDacOverride {
  public:

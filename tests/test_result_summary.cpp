@@ -127,6 +127,44 @@ TEST(FaultCodes, OtherRouteStepsHaveNoChecks) {
   }
 }
 
+// The markers as the GBK bytes the station writes, spelled out so that they
+// do not depend on the converter the module uses for its own texts.
+std::string Hex(std::string_view digits) {
+  std::string bytes;
+  for (std::size_t i = 0; i + 1 < digits.size(); i += 2) {
+    bytes.push_back(static_cast<char>(std::stoi(std::string(digits.substr(i, 2)), nullptr, 16)));
+  }
+  return bytes;
+}
+
+const std::string kSyncDone = Hex("cab1bce4cdacb2bdb9a6c4dcd6b4d0d0cda8b9fd");  // 时间同步功能执行通过
+const std::string kSyncCheck = Hex("cab1bce4cdacb2bdbcecb2e2c8b7c8cf");         // 时间同步检测确认
+const std::string kAlarm = Hex("b1a8beaf") + "#(0)" + Hex("b9a6c4dcb2e2cad4cda8b9fd");  // 报警#(0)功能测试通过
+const std::string kVideoStandard = Hex("b5b1c7b0cad3c6b5d6c6cabd");               // 当前视频制式
+const std::string kDisk = Hex("d3b2c5ccbbf1c8a1b9a6c4dc");                        // 硬盘获取功能
+const std::string kPlayback = Hex("cad3c6b5b2a5b7c5b9a6c4dc");                    // 视频播放功能
+const std::string kRemoteIpc = Hex("d4b6b3ccccedbcd3") + "IPC" + Hex("c9e8d6c3");  // 远程添加IPC设置
+const std::string kWholeUnitTest = Hex("d5fbbbfab2e2cad4");                       // 整机测试
+
+TEST(FaultCodes, MarkersAreTheStationsGbkBytes) {
+  const std::string nvrLog = "Result     = FAIL\n" + kSyncDone + " = PASS\n" + kSyncCheck + " = PASS\n" +
+                             kAlarm + " = PASS\n" + kVideoStandard + "PAL = PASS\n" + kPlayback +
+                             " = PASS\n" + kRemoteIpc + " = PASS\n";
+  EXPECT_EQ(ApplyFamilyRules("NVR_" + kWholeUnitTest, nvrLog, "FAIL").strBugType, "");
+  EXPECT_EQ(ApplyFamilyRules("NVR_" + kWholeUnitTest, nvrLog + kDisk + ",FAIL = FAIL\n", "FAIL").strBugType,
+            "D2802;");
+
+  const std::string dvrLog = "Result     = FAIL\n" + kSyncDone + " = PASS\n" + kSyncCheck + " = PASS\n" +
+                             kVideoStandard + "NTSC = PASS\n" + kDisk + " = ;DISK1\n" + kPlayback + " = PASS\n";
+  EXPECT_EQ(ApplyFamilyRules("DVR_" + kWholeUnitTest, dvrLog, "FAIL").strBugType, "");
+  EXPECT_EQ(ApplyFamilyRules("DVR_" + kWholeUnitTest, "", "").strBugType, "D2201;D2202;D2211;D2802;D2802;");
+
+  const FamilyOutcome camera = ApplyFamilyRules("IPC_" + kWholeUnitTest, "", "PASS");
+  EXPECT_TRUE(camera.bUpload);
+  EXPECT_EQ(camera.strBugType, "D0000;");
+  EXPECT_FALSE(ApplyFamilyRules("IPC_" + kWholeUnitTest, "", "FAIL").bUpload);
+}
+
 // ---- the second log and the values ----
 
 ResultStructrue Record(std::u8string_view routeStep, int32_t judge) {
@@ -189,6 +227,15 @@ TEST_F(ResultSummaryTest, SecondLogHasNoMacListLineAndCrLfOnDisk) {
   EXPECT_EQ(v->strRecorder, "HOST-01 U000123");
   EXPECT_EQ(v->nSystemType, 0);
   EXPECT_EQ(v->strVersion, "V5.5.0");
+}
+
+TEST_F(ResultSummaryTest, VersionAndWebMacMarkersAreTheStationsGbkBytes) {
+  ResultListSnapshot panel = List({{Hex("bbfac6f7c9e8b1b8c8edbcfeb0e6b1be"), "V7.0.1,", 1},  // 机器设备软件版本
+                                   {"WEB" + Hex("b7bdcabdbbf1c8a1") + "MAC", "00:AA:BB:CC:DD:07,", 1}});  // WEB方式获取MAC
+  std::optional<MesUploadValues> v = WriteResultSummary(panel, Record(u8"OTHER", 1));
+  ASSERT_TRUE(v.has_value());
+  EXPECT_EQ(v->strVersion, "V7.0.1");
+  EXPECT_EQ(v->strMacList, "00:AA:BB:CC:DD:07");
 }
 
 TEST_F(ResultSummaryTest, ShortVersionIsFilledWithZeroBytesAndShortSerialIsTheOrder) {
