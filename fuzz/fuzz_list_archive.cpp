@@ -12,6 +12,12 @@
 
 namespace {
 
+// One scratch file per run, removed when the fuzzer exits.
+struct ScratchFile {
+  std::string path = "/tmp/fuzz-list-archive-" + std::to_string(getpid()) + ".arc";
+  ~ScratchFile() { unlink(path.c_str()); }
+};
+
 void LoadBytes(const std::string& path, const std::string& bytes) {
   std::FILE* fp = std::fopen(path.c_str(), "wb");
   if (fp == nullptr) return;
@@ -26,10 +32,11 @@ void LoadBytes(const std::string& path, const std::string& bytes) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const std::string path = [] {
+  static const ScratchFile scratch = [] {
     platform::SetMessageBoxHandler([](const std::string&, unsigned) { return platform::IDOK; });
-    return "/tmp/fuzz-list-archive-" + std::to_string(getpid()) + ".arc";
+    return ScratchFile();
   }();
+  const std::string& path = scratch.path;
   std::string bytes(reinterpret_cast<const char*>(data), size);
   LoadBytes(path, bytes);
   // Again with the sum field made to match, so that the contents behind the
