@@ -33,7 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         cf.SetStream(u"Workbook", std::vector<std::uint8_t>(data, data + size));
         file = cf.Serialize();
     }
-    std::vector<std::uint8_t> saved;
+    std::vector<std::uint8_t> saved, savedAgain;
     std::size_t sheets = 0;
     try {
         xls::Workbook wb = xls::Workbook::LoadFromMemory(file);
@@ -45,12 +45,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (sheets == 0) return 0;
         wb.Sheet(0).AppendRow({u"fuzz", u"\x6C49"});
         saved = wb.SaveToMemory();
+        // A second save after a change to the last sheet: the first sheet,
+        // rebuilt by the first save, is now copied as that save wrote it.
+        wb.Sheet(sheets - 1).AppendRow({u"again"});
+        savedAgain = wb.SaveToMemory();
     } catch (const xls::XlsError&) {
         return 0;
     }
-    xls::Workbook back = xls::Workbook::LoadFromMemory(saved);  // must not throw
-    Check(back.SheetCount() == sheets, "sheet count changed by a save");
-    const xls::Worksheet& first = back.Sheet(0);
-    Check(first.RowCount() > 0 && first.CellText(first.RowCount() - 1, 1) == u"\x6C49", "appended row lost");
+    for (const auto* bytes : {&saved, &savedAgain}) {
+        xls::Workbook back = xls::Workbook::LoadFromMemory(*bytes);  // must not throw
+        Check(back.SheetCount() == sheets, "sheet count changed by a save");
+        const xls::Worksheet& first = back.Sheet(0);
+        if (bytes == &saved || sheets > 1)
+            Check(first.RowCount() > 0 && first.CellText(first.RowCount() - 1, 1) == u"\x6C49", "appended row lost");
+        const xls::Worksheet& last = back.Sheet(sheets - 1);
+        if (bytes == &savedAgain)
+            Check(last.RowCount() > 0 && last.CellText(last.RowCount() - 1, 0) == u"again", "second row lost");
+    }
     return 0;
 }
