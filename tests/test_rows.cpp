@@ -319,3 +319,22 @@ TEST(RowsBeforeShowing, ListsFedBeforeTheWindowIsShownAppearWithIt) {
   PumpMessages();
   for (CMyListCtrl* pList : dlg.m_ListCtrls) EXPECT_TRUE(pList->IsWindowVisible()) << pList->m_nListID;
 }
+
+TEST_F(Rows, FittedColumnsAreTheirAutoSizeAtLeastTwentyPlusOneMarkWidth) {
+  std::vector<std::string> blank{"", "", ""};
+  ASSERT_EQ(dlg->AdjustColumnText(0, &blank), 1);
+  ASSERT_EQ(dlg->InsertItem(1, "", "PASS"), 1);
+  ASSERT_EQ(dlg->InsertItem(1, "Video output", "FAIL"), 1);
+  constexpr int kMark = 16;
+  // Columns 0 and 1 only: the last one also takes what is left of the list.
+  const int fitted[] = {list->GetColumnWidth(0), list->GetColumnWidth(1)};
+  for (int c = 0; c < 2; ++c) {
+    list->SetColumnWidth(c, LVSCW_AUTOSIZE_USEHEADER);
+    EXPECT_EQ(fitted[c], std::max(list->GetColumnWidth(c), 20) + kMark) << c;
+  }
+
+  // A column with nothing to show is still 20 pixels wide before the mark.
+  dlg->DeleteAllItems(1);
+  ASSERT_EQ(dlg->InsertItem(1, "", "PASS"), 1);
+  EXPECT_EQ(list->GetColumnWidth(1), 20 + kMark);
+}
