@@ -115,6 +115,7 @@ TEST(MonitorDialog, GridFollowsTheClientAreaWhenTheWindowIsResized) {
 }
 
 TEST(MonitorDialog, CentresInTheHostRectangleOrElseTheWorkArea) {
+  EnsureApplication();  // the screens are known once the application exists
   const CRect work = GetPrimaryWorkArea();
   ASSERT_FALSE(work.IsRectEmpty());
   for (const CRect& area : {CRect(100, 200, 1100, 1000), CRect()}) {
@@ -126,6 +127,8 @@ TEST(MonitorDialog, CentresInTheHostRectangleOrElseTheWorkArea) {
     dlg.GetWindowRect(&window);
     EXPECT_EQ(window.left, expected.Width() / 2 - 800 / 2 + expected.left);
     EXPECT_EQ(window.top, expected.Height() / 2 - 600 / 2 + expected.top);
+    EXPECT_EQ(window.Width(), 800);
+    EXPECT_EQ(window.Height(), 600);
     EXPECT_EQ(dlg.GetIcon(TRUE), dlg.m_hIcon);
     EXPECT_EQ(dlg.GetIcon(FALSE), dlg.m_hIcon);
   }
