@@ -4,7 +4,9 @@
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QImage>
+#include <QPaintEngine>
 #include <QPainter>
+#include <cmath>
 #include <map>
 #include <vector>
 
@@ -54,7 +56,7 @@ BOOL CBitmap::LoadBitmap(const std::string& resourceName) {
   if (m_hObject) return FALSE;
   QImage image = LoadBitmapResource(resourceName);
   if (image.isNull()) return FALSE;
-  m_hObject = new GdiBitmap{std::move(image)};
+  m_hObject = new GdiBitmap{std::move(image), {}};
   return TRUE;
 }
 
@@ -64,7 +66,7 @@ BOOL CBitmap::CreateBitmap(int width, int height) {
   if (m_hObject || width <= 0 || height <= 0) return FALSE;
   QImage image(width, height, QImage::Format_RGB32);
   image.fill(Qt::white);
-  m_hObject = new GdiBitmap{std::move(image)};
+  m_hObject = new GdiBitmap{std::move(image), {}};
   return TRUE;
 }
 
@@ -157,19 +159,63 @@ CFont* CDC::SelectObject(CFont* pFont) {
   return old;
 }
 
+namespace {
+
+// The picture stretched to the target size, from the bitmap's cache.
+const QImage* StretchedCopy(const QPainter& into, GdiBitmap* bitmap, const QRect& target, const QRect& source) {
+  // Only where copying the stretched picture gives the very same pixels as
+  // stretching it here: whole-pixel placement, opaque source, one device
+  // pixel per pixel, and a raster image to draw into.
+  if (!bitmap || target.width() <= 0 || target.height() <= 0 || source.width() <= 0 || source.height() <= 0)
+    return nullptr;
+  const QImage& picture = bitmap->image;
+  if (!picture.rect().contains(source) || picture.hasAlphaChannel() || into.opacity() != 1.0) return nullptr;
+  const QTransform& transform = into.deviceTransform();
+  if (transform.type() > QTransform::TxTranslate || transform.dx() != std::floor(transform.dx()) ||
+      transform.dy() != std::floor(transform.dy()))
+    return nullptr;
+  QPaintEngine* engine = into.paintEngine();
+  QPaintDevice* device = engine ? engine->paintDevice() : nullptr;
+  if (!device || device->devType() != QInternal::Image || device->devicePixelRatio() != 1.0) return nullptr;
+  const QImage::Format format = static_cast<QImage*>(device)->format();
+
+  GdiBitmap::Stretched& cache = bitmap->stretched;
+  if (cache.sourceKey != picture.cacheKey() || cache.source != source || cache.size != target.size() ||
+      cache.format != format || cache.image.isNull()) {
+    QImage stretched(target.size(), format);
+    if (stretched.isNull()) return nullptr;
+    QPainter painter(&stretched);
+    painter.setRenderHints(into.renderHints());
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.drawImage(QRect(QPoint(0, 0), target.size()), picture, source);
+    painter.end();
+    cache = GdiBitmap::Stretched{picture.cacheKey(), source, target.size(), format, std::move(stretched)};
+  }
+  return &cache.image;
+}
+
+}  // namespace
+
 BOOL CDC::StretchBlt(int x, int y, int nWidth, int nHeight, CDC* pSrcDC, int xSrc, int ySrc, int nSrcWidth,
                      int nSrcHeight, DWORD /*dwRop*/) {
   if (!m_painter || !pSrcDC || !pSrcDC->m_selectedBitmap) return FALSE;
   const QImage* image = pSrcDC->m_selectedBitmap->Image();
   if (!image || nWidth == 0 || nHeight == 0 || nSrcWidth == 0 || nSrcHeight == 0) return FALSE;
+  const QRect target(x, y, nWidth, nHeight);
+  const QRect source(xSrc, ySrc, nSrcWidth, nSrcHeight);
   // Plain pixel copy, as the platform's default stretch mode does.
   m_painter->save();
   m_painter->setRenderHint(QPainter::SmoothPixmapTransform, false);
   m_painter->setCompositionMode(QPainter::CompositionMode_Source);
-  m_painter->drawImage(QRect(x, y, nWidth, nHeight), *image, QRect(xSrc, ySrc, nSrcWidth, nSrcHeight));
+  if (const QImage* stretched = StretchedCopy(*m_painter, pSrcDC->m_selectedBitmap->GetSafeHandle(), target, source))
+    m_painter->drawImage(target.topLeft(), *stretched);
+  else
+    m_painter->drawImage(target, *image, source);
   m_painter->restore();
   return TRUE;
 }
+
 
 BOOL CDC::BitBlt(int x, int y, int nWidth, int nHeight, CDC* pSrcDC, int xSrc, int ySrc, DWORD dwRop) {
   return StretchBlt(x, y, nWidth, nHeight, pSrcDC, xSrc, ySrc, nWidth, nHeight, dwRop);

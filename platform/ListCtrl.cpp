@@ -22,10 +22,16 @@ constexpr int kIconGap = 2;
 struct Column {
   int format = LVCFMT_LEFT;
   std::string text;
+  int headerWidth = -1;  // measured header text, -1 until measured
+  // Widest cell text of the column. While valid, every cell of the column
+  // has its width measured, so fitting the column measures nothing.
+  int contentWidth = 0;
+  bool contentValid = true;
 };
 
 struct Row {
   std::vector<std::string> texts;
+  std::vector<int> widths;  // beside texts: measured width, -1 until measured
   int image = -1;
   LPARAM data = 0;
   int indent = 0;
@@ -40,9 +46,14 @@ Qt::Alignment AlignmentOf(int format) {
   }
 }
 
+int TextWidth(const QFont& font, const std::string& text) {
+  return text.empty() ? 0 : QFontMetrics(font).horizontalAdvance(ToQt(text));
+}
+
 // Everything the list shows; the view only draws it.
 class ListModel : public QAbstractTableModel {
  public:
+  const QWidget* fontSource = nullptr;  // texts are measured in its font
   std::vector<Column> columns;
   std::vector<Row> rows;
   int focused = -1;
@@ -89,7 +100,71 @@ class ListModel : public QAbstractTableModel {
     return column < static_cast<int>(r.texts.size()) ? r.texts[static_cast<size_t>(column)] : std::string();
   }
 
+  int Measure(const std::string& text) const { return fontSource ? TextWidth(fontSource->font(), text) : 0; }
+
+  // Replaces a cell's text and keeps its column's widest text up to date.
+  void SetText(Row& r, int column, const std::string& text) {
+    const size_t c = static_cast<size_t>(column);
+    if (r.texts.size() <= c) {
+      r.texts.resize(c + 1);
+      r.widths.resize(c + 1, 0);
+    }
+    r.texts[c] = text;
+    const int old = r.widths[c];
+    if (column >= ColumnCount() || !columns[c].contentValid) {
+      r.widths[c] = -1;  // measured when the column is next fitted
+      return;
+    }
+    Column& col = columns[c];
+    const int width = Measure(text);
+    r.widths[c] = width;
+    if (width >= col.contentWidth)
+      col.contentWidth = width;
+    else if (old == col.contentWidth)
+      col.contentValid = false;  // the widest text got narrower: look again when asked
+  }
+  // A new row's cells count for their columns' widest texts.
+  void MeasureNewRow(Row& r) {
+    r.widths.assign(r.texts.size(), -1);
+    for (size_t c = 0; c < r.texts.size(); ++c) {
+      if (static_cast<int>(c) >= ColumnCount() || !columns[c].contentValid) continue;
+      r.widths[c] = Measure(r.texts[c]);
+      columns[c].contentWidth = std::max(columns[c].contentWidth, r.widths[c]);
+    }
+  }
+  // Widest cell text of a column, measuring only cells not measured yet.
+  int ContentWidth(int column) {
+    Column& col = columns[static_cast<size_t>(column)];
+    if (!col.contentValid) {
+      const size_t c = static_cast<size_t>(column);
+      int widest = 0;
+      for (Row& r : rows) {
+        if (c >= r.texts.size()) continue;
+        if (r.widths[c] < 0) r.widths[c] = Measure(r.texts[c]);
+        widest = std::max(widest, r.widths[c]);
+      }
+      col.contentWidth = widest;
+      col.contentValid = true;
+    }
+    return col.contentWidth;
+  }
+  int HeaderWidth(int column) {
+    Column& col = columns[static_cast<size_t>(column)];
+    if (col.headerWidth < 0) col.headerWidth = Measure(col.text);
+    return col.headerWidth;
+  }
+  // The font changed: every measured width is stale.
+  void ForgetWidths() {
+    for (Column& col : columns) {
+      col.headerWidth = -1;
+      col.contentWidth = 0;
+      col.contentValid = false;
+    }
+    for (Row& r : rows) std::fill(r.widths.begin(), r.widths.end(), -1);
+  }
+
   void InsertRow(int at, Row row) {
+    MeasureNewRow(row);
     beginInsertRows(QModelIndex(), at, at);
     rows.insert(rows.begin() + at, std::move(row));
     if (focused >= at) ++focused;
@@ -98,6 +173,10 @@ class ListModel : public QAbstractTableModel {
   }
   void RemoveRow(int at) {
     beginRemoveRows(QModelIndex(), at, at);
+    const Row& gone = rows[static_cast<size_t>(at)];
+    for (size_t c = 0; c < gone.widths.size() && c < columns.size(); ++c)
+      if (columns[c].contentValid && gone.widths[c] > 0 && gone.widths[c] == columns[c].contentWidth)
+        columns[c].contentValid = false;
     rows.erase(rows.begin() + at);
     if (focused == at) focused = -1;
     else if (focused > at) --focused;
@@ -108,6 +187,10 @@ class ListModel : public QAbstractTableModel {
   void Clear() {
     beginResetModel();
     rows.clear();
+    for (Column& col : columns) {
+      col.contentWidth = 0;
+      col.contentValid = true;
+    }
     focused = anchor = -1;
     endResetModel();
   }
@@ -115,14 +198,20 @@ class ListModel : public QAbstractTableModel {
     beginInsertColumns(QModelIndex(), at, at);
     columns.insert(columns.begin() + at, std::move(column));
     for (Row& r : rows)
-      if (at < static_cast<int>(r.texts.size())) r.texts.insert(r.texts.begin() + at, std::string());
+      if (at < static_cast<int>(r.texts.size())) {
+        r.texts.insert(r.texts.begin() + at, std::string());
+        r.widths.insert(r.widths.begin() + at, 0);
+      }
     endInsertColumns();
   }
   void RemoveColumn(int at) {
     beginRemoveColumns(QModelIndex(), at, at);
     columns.erase(columns.begin() + at);
     for (Row& r : rows)
-      if (at < static_cast<int>(r.texts.size())) r.texts.erase(r.texts.begin() + at);
+      if (at < static_cast<int>(r.texts.size())) {
+        r.texts.erase(r.texts.begin() + at);
+        r.widths.erase(r.widths.begin() + at);
+      }
     endRemoveColumns();
   }
   void RowChanged(int row) {
@@ -289,6 +378,11 @@ class ListViewBase : public QTreeView {
     viewport()->update();
   }
 
+  void changeEvent(QEvent* e) override {
+    if (e->type() == QEvent::FontChange && model) model->ForgetWidths();
+    QTreeView::changeEvent(e);
+  }
+
   void paintEvent(QPaintEvent* e) override {
     QTreeView::paintEvent(e);
     if (!(model->extStyle & LVS_EX_GRIDLINES)) return;
@@ -345,6 +439,7 @@ BOOL CListCtrl::Create(DWORD dwStyle, const RECT& rect, CWnd* pParentWnd, UINT n
   auto* model = new ListModel();
   model->setParent(view);
   model->style = dwStyle;
+  model->fontSource = view;
   view->model = model;
   view->setModel(model);
   view->setItemDelegate(new ListDelegate(model, view));
@@ -465,6 +560,7 @@ BOOL CListCtrl::SetColumnText(int nCol, const std::string& text) {
   LIST_PARTS(FALSE);
   if (nCol < 0 || nCol >= p.model->ColumnCount()) return FALSE;
   p.model->columns[static_cast<size_t>(nCol)].text = text;
+  p.model->columns[static_cast<size_t>(nCol)].headerWidth = -1;
   p.model->HeaderChanged(nCol);
   return TRUE;
 }
@@ -479,14 +575,11 @@ BOOL CListCtrl::SetColumnWidth(int nCol, int cx) {
   if (nCol < 0 || nCol >= p.model->ColumnCount() || cx < LVSCW_AUTOSIZE_USEHEADER) return FALSE;
   int width = cx;
   if (cx == LVSCW_AUTOSIZE || cx == LVSCW_AUTOSIZE_USEHEADER) {
-    int content = 0;
-    for (int row = 0; row < p.model->Count(); ++row)
-      content = std::max(content, GetStringWidth(p.model->Text(row, nCol)));
-    content += 2 * kTextPadding;
+    int content = p.model->ContentWidth(nCol) + 2 * kTextPadding;
     if (nCol == 0 && p.model->smallImages) content += kIconGap + IconWidthOf(p.model);
     width = content;
     if (cx == LVSCW_AUTOSIZE_USEHEADER) {
-      width = std::max(content, GetStringWidth(p.model->columns[static_cast<size_t>(nCol)].text) + 2 * kTextPadding);
+      width = std::max(content, p.model->HeaderWidth(nCol) + 2 * kTextPadding);
       // The last column also takes what is left of the client width.
       if (nCol == p.model->ColumnCount() - 1) {
         p.view->Sync();
@@ -562,8 +655,7 @@ BOOL CListCtrl::SetItem(const LVITEM* pItem) {
   if (sub > 0 && (pItem->mask & ~LVIF_TEXT)) return FALSE;
   Row& row = p.model->rows[static_cast<size_t>(pItem->iItem)];
   if ((pItem->mask & LVIF_TEXT) && pItem->pszText) {
-    if (static_cast<int>(row.texts.size()) <= sub) row.texts.resize(static_cast<size_t>(sub) + 1);
-    row.texts[static_cast<size_t>(sub)] = pItem->pszText;
+    p.model->SetText(row, sub, pItem->pszText);
   }
   if (pItem->mask & LVIF_IMAGE) row.image = pItem->iImage;
   if (pItem->mask & LVIF_PARAM) row.data = pItem->lParam;
@@ -770,7 +862,7 @@ int CListCtrl::GetScrollPos(int nBar) const {
 
 int CListCtrl::GetStringWidth(const std::string& lpsz) const {
   LIST_PARTS(0);
-  return QFontMetrics(p.view->font()).horizontalAdvance(ToQt(lpsz));
+  return TextWidth(p.view->font(), lpsz);
 }
 
 int CListCtrl::HitTest(CPoint pt, UINT* pFlags) const {

@@ -359,6 +359,112 @@ TEST_F(ListCtrl, AClickSelectsLikeThePlatformList) {
   EXPECT_EQ(list->GetNextItem(-1, LVNI_SELECTED), 2);
 }
 
+// Column 1 fitted to its content alone: its widest text, measured here in
+// the list's font, and 6 pixels on either side.
+int FittedWidth(CListCtrl& list, int column) {
+  const QFontMetrics metrics(list.GetQWidget()->font());
+  int widest = 0;
+  for (int row = 0; row < list.GetItemCount(); ++row)
+    widest = std::max(widest, metrics.horizontalAdvance(QString::fromStdString(list.GetItemText(row, column))));
+  return widest + 12;
+}
+
+int AutoSized(CListCtrl& list, int column) {
+  EXPECT_TRUE(list.SetColumnWidth(column, LVSCW_AUTOSIZE));
+  return list.GetColumnWidth(column);
+}
+
+TEST_F(ListCtrl, AutoSizeFollowsTheWidestTextAsTextsComeAndGo) {
+  EXPECT_EQ(AutoSized(*list, 1), FittedWidth(*list, 1));
+  list->SetItemText(2, 1, "the widest item name of all");
+  EXPECT_EQ(AutoSized(*list, 1), FittedWidth(*list, 1));
+  // The widest text gets narrower, then goes with its row.
+  list->SetItemText(2, 1, "wider item name");
+  const int narrower = AutoSized(*list, 1);
+  EXPECT_EQ(narrower, FittedWidth(*list, 1));
+  list->DeleteItem(2);
+  EXPECT_LT(AutoSized(*list, 1), narrower);
+  EXPECT_EQ(list->GetColumnWidth(1), FittedWidth(*list, 1));
+  // Rows inserted between others, and through the item record.
+  list->InsertItem(1, "new");
+  list->SetItemText(1, 1, "an inserted row with a long name");
+  EXPECT_EQ(AutoSized(*list, 1), FittedWidth(*list, 1));
+  std::string text = "first column text, long";
+  LVITEM item;
+  item.mask = LVIF_TEXT;
+  item.iItem = 0;
+  item.pszText = text.data();
+  ASSERT_EQ(list->InsertItem(&item), 0);
+  EXPECT_EQ(AutoSized(*list, 0), FittedWidth(*list, 0));
+  // A column inserted before it moves the texts, not their widths' column.
+  list->InsertColumn(0, "Front", LVCFMT_LEFT, 30);
+  EXPECT_EQ(AutoSized(*list, 0), 12);
+  EXPECT_EQ(AutoSized(*list, 2), FittedWidth(*list, 2));
+  list->DeleteColumn(0);
+  EXPECT_EQ(AutoSized(*list, 1), FittedWidth(*list, 1));
+  // A larger font: every text is measured again.
+  QFont font = list->GetQWidget()->font();
+  const int before = AutoSized(*list, 1);
+  font.setPointSize(font.pointSize() * 2);
+  list->GetQWidget()->setFont(font);
+  EXPECT_GT(AutoSized(*list, 1), before);
+  EXPECT_EQ(list->GetColumnWidth(1), FittedWidth(*list, 1));
+  // No rows: only the padding.
+  list->DeleteAllItems();
+  EXPECT_EQ(AutoSized(*list, 1), 12);
+  list->InsertItem(0, "0");
+  list->SetItemText(0, 1, "again");
+  EXPECT_EQ(AutoSized(*list, 1), FittedWidth(*list, 1));
+}
+
+TEST_F(ListCtrl, AutoSizeWithHeaderFollowsARenamedHeader) {
+  list->SetColumnText(1, "A header far wider than any item in it");
+  ASSERT_TRUE(list->SetColumnWidth(1, LVSCW_AUTOSIZE_USEHEADER));
+  const QFontMetrics metrics(list->GetQWidget()->font());
+  EXPECT_EQ(list->GetColumnWidth(1), metrics.horizontalAdvance("A header far wider than any item in it") + 12);
+  list->SetColumnText(1, "I");
+  ASSERT_TRUE(list->SetColumnWidth(1, LVSCW_AUTOSIZE_USEHEADER));
+  EXPECT_EQ(list->GetColumnWidth(1), FittedWidth(*list, 1));
+}
+
+// What a stretched copy of the picture gives at a place and size, drawn
+// into an image of the window's pixel format.
+QImage Stretched(CBitmap& picture, QPoint origin, QRect target, bool direct) {
+  QImage into(300, 200, QImage::Format_RGB32);
+  into.fill(Qt::black);
+  QPainter painter(&into);
+  painter.translate(origin);
+  if (direct) {
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.drawImage(target, *picture.Image(), picture.Image()->rect());
+  } else {
+    CDC dc;
+    dc.AttachPainter(&painter, QFont());
+    CDC memory;
+    memory.CreateCompatibleDC(&dc);
+    memory.SelectObject(&picture);
+    BITMAP bm;
+    picture.GetBitmap(&bm);
+    dc.StretchBlt(target.x(), target.y(), target.width(), target.height(), &memory, 0, 0, bm.bmWidth, bm.bmHeight,
+                  SRCCOPY);
+  }
+  return into;
+}
+
+TEST(StretchedPicture, IsPixelForPixelTheDirectStretchAlsoWhenRepeated) {
+  CBitmap picture;
+  ASSERT_TRUE(picture.LoadBitmap("LISTFAIL7"));
+  const QRect sizes[] = {QRect(2, 4, 173, 91), QRect(2, 4, 173, 91), QRect(0, 0, 31, 250), QRect(5, 1, 48, 48)};
+  for (const QRect& target : sizes) {
+    EXPECT_EQ(Stretched(picture, QPoint(3, 7), target, false), Stretched(picture, QPoint(3, 7), target, true));
+    EXPECT_EQ(Stretched(picture, QPoint(0, 0), target, false), Stretched(picture, QPoint(0, 0), target, true));
+  }
+  // A changed picture is stretched anew.
+  picture.Image()->fill(Qt::red);
+  EXPECT_EQ(Stretched(picture, QPoint(3, 7), sizes[0], false), Stretched(picture, QPoint(3, 7), sizes[0], true));
+  EXPECT_EQ(Stretched(picture, QPoint(3, 7), sizes[0], false).pixel(100, 50), QColor(Qt::red).rgb());
+}
+
 TEST(ListWithoutWindow, EveryOperationFailsQuietly) {
   CMyListCtrl list(0, 0);
   EXPECT_EQ(list.GetItemCount(), 0);
