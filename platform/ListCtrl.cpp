@@ -29,9 +29,19 @@ struct Column {
   bool contentValid = true;
 };
 
+// A cell's text as drawn, kept between paints: converted once, and cut to
+// the width it was last drawn in.
+struct ShownText {
+  bool converted = false;
+  QString text;
+  int elidedFor = -1;
+  QString elided;
+};
+
 struct Row {
   std::vector<std::string> texts;
   std::vector<int> widths;  // beside texts: measured width, -1 until measured
+  std::vector<ShownText> shown;
   int image = -1;
   LPARAM data = 0;
   int indent = 0;
@@ -110,6 +120,7 @@ class ListModel : public QAbstractTableModel {
       r.widths.resize(c + 1, 0);
     }
     r.texts[c] = text;
+    if (c < r.shown.size()) r.shown[c] = ShownText();
     const int old = r.widths[c];
     if (column >= ColumnCount() || !columns[c].contentValid) {
       r.widths[c] = -1;  // measured when the column is next fitted
@@ -160,7 +171,29 @@ class ListModel : public QAbstractTableModel {
       col.contentWidth = 0;
       col.contentValid = false;
     }
-    for (Row& r : rows) std::fill(r.widths.begin(), r.widths.end(), -1);
+    for (Row& r : rows) {
+      std::fill(r.widths.begin(), r.widths.end(), -1);
+      for (ShownText& shown : r.shown) shown.elidedFor = -1;
+    }
+  }
+  // The cell's text cut with "..." to the width, in the font.
+  const QString& Shown(int row, int column, int width, const QFont& font) {
+    static const QString kEmpty;
+    Row& r = rows[static_cast<size_t>(row)];
+    const size_t c = static_cast<size_t>(column);
+    if (column < 0 || c >= r.texts.size()) return kEmpty;
+    if (r.shown.size() < r.texts.size()) r.shown.resize(r.texts.size());
+    ShownText& shown = r.shown[c];
+    if (!shown.converted) {
+      shown.text = ToQt(r.texts[c]);
+      shown.converted = true;
+      shown.elidedFor = -1;
+    }
+    if (shown.elidedFor != width && !shown.text.isEmpty()) {
+      shown.elided = QFontMetrics(font).elidedText(shown.text, Qt::ElideRight, width);
+      shown.elidedFor = width;
+    }
+    return shown.text.isEmpty() ? shown.text : shown.elided;
   }
 
   void InsertRow(int at, Row row) {
@@ -201,6 +234,7 @@ class ListModel : public QAbstractTableModel {
       if (at < static_cast<int>(r.texts.size())) {
         r.texts.insert(r.texts.begin() + at, std::string());
         r.widths.insert(r.widths.begin() + at, 0);
+        r.shown.clear();
       }
     endInsertColumns();
   }
@@ -211,6 +245,7 @@ class ListModel : public QAbstractTableModel {
       if (at < static_cast<int>(r.texts.size())) {
         r.texts.erase(r.texts.begin() + at);
         r.widths.erase(r.widths.begin() + at);
+        r.shown.clear();
       }
     endRemoveColumns();
   }
@@ -269,12 +304,13 @@ class ListDelegate : public QStyledItemDelegate {
     }
     const QRect textRect(left + kTextPadding, cell.top(), std::max(0, cell.right() + 1 - left - 2 * kTextPadding),
                          cell.height());
-    const QString text = ToQt(m_model->Text(row, column));
-    if (text.isEmpty() || textRect.width() <= 0) return;
+    if (column >= static_cast<int>(r.texts.size()) || r.texts[static_cast<size_t>(column)].empty() ||
+        textRect.width() <= 0)
+      return;
     painter->save();
     painter->setFont(m_view->font());
     painter->setPen(showSelection && focusHere ? pal.color(QPalette::HighlightedText) : ToQColor(m_model->textColor));
-    const QString shown = QFontMetrics(m_view->font()).elidedText(text, Qt::ElideRight, textRect.width());
+    const QString& shown = m_model->Shown(row, column, textRect.width(), m_view->font());
     painter->drawText(textRect, static_cast<int>(AlignmentOf(m_model->FormatOf(column))), shown);
     painter->restore();
   }
