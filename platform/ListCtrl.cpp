@@ -423,17 +423,24 @@ class ListViewBase : public QTreeView {
     QTreeView::paintEvent(e);
     if (!(model->extStyle & LVS_EX_GRIDLINES)) return;
     // Grid lines over the whole client area, below the last row too.
+    // One-pixel lines, both ends included, filled as rectangles: the same
+    // pixels as a one-pixel pen, without stroking every pixel.
     QPainter painter(viewport());
-    painter.setPen(QColor(0xD0, 0xD0, 0xD0));
+    const QColor grid(0xD0, 0xD0, 0xD0);
+    const auto line = [&](QPoint from, QPoint to) {
+      painter.fillRect(QRect(QPoint(std::min(from.x(), to.x()), std::min(from.y(), to.y())),
+                             QPoint(std::max(from.x(), to.x()), std::max(from.y(), to.y()))),
+                       grid);
+    };
     const int height = viewport()->height();
     const int rowHeight = RowHeight();
     int x = -horizontalOffset();
     for (int c = 0; c < model->ColumnCount(); ++c) {
       x += header()->sectionSize(c);
-      painter.drawLine(x - 1, 0, x - 1, height);
+      line(QPoint(x - 1, 0), QPoint(x - 1, height));
     }
     const int right = std::min(viewport()->width(), x);
-    for (int y = rowHeight - 1; y < height; y += rowHeight) painter.drawLine(0, y, right, y);
+    for (int y = rowHeight - 1; y < height; y += rowHeight) line(QPoint(0, y), QPoint(right, y));
   }
 };
 

@@ -427,6 +427,26 @@ TEST_F(ListCtrl, AutoSizeWithHeaderFollowsARenamedHeader) {
   EXPECT_EQ(list->GetColumnWidth(1), FittedWidth(*list, 1));
 }
 
+TEST_F(ListCtrl, GridLinesAreOnePixelPenLinesOverTheEmptyList) {
+  list->DeleteAllItems();
+  auto* area = qobject_cast<QAbstractScrollArea*>(list->GetQWidget());
+  ASSERT_NE(area, nullptr);
+  const QImage shown = area->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+  QImage expected(shown.size(), QImage::Format_RGB32);
+  expected.fill(Qt::white);
+  QPainter painter(&expected);
+  painter.setPen(QColor(0xD0, 0xD0, 0xD0));
+  int x = 0;
+  for (int c = 0; c < list->GetColumnCount(); ++c) {
+    x += list->GetColumnWidth(c);
+    painter.drawLine(x - 1, 0, x - 1, expected.height());
+  }
+  for (int y = list->GetRowHeight() - 1; y < expected.height(); y += list->GetRowHeight())
+    painter.drawLine(0, y, std::min(expected.width(), x), y);
+  painter.end();
+  EXPECT_EQ(shown, expected);
+}
+
 // What a stretched copy of the picture gives at a place and size, drawn
 // into an image of the window's pixel format.
 QImage Stretched(CBitmap& picture, QPoint origin, QRect target, bool direct) {
