@@ -5,7 +5,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <string_view>
 #include <vector>
+
+// UTF-8 literals (char8_t in C++20) as the std::string texts the readers give back.
+inline std::string U8(std::u8string_view text) { return std::string(text.begin(), text.end()); }
 
 struct PeerSheet {
     std::string name;                             // UTF-8
@@ -21,19 +25,36 @@ struct PeerBook {
             if (s.name == name) return &s;
         return nullptr;
     }
+    std::vector<std::string> Names() const {
+        std::vector<std::string> names;
+        for (const auto& s : sheets) names.push_back(s.name);
+        return names;
+    }
+    // A sheet's cells without xlrd's type letter ("Tabc" -> "abc"); none if missing.
+    std::vector<std::vector<std::string>> Texts(const std::string& name) const {
+        std::vector<std::vector<std::string>> rows;
+        if (const PeerSheet* s = Find(name))
+            for (auto row : s->rows) {
+                for (auto& cell : row) cell = cell.empty() ? cell : cell.substr(1);
+                rows.push_back(std::move(row));
+            }
+        return rows;
+    }
 };
 
-inline std::string PeerUnescape(const std::string& s) {
-    std::string out;
-    for (std::size_t i = 0; i < s.size(); ++i) {
-        if (s[i] != '\\' || i + 1 == s.size()) {
-            out += s[i];
-            continue;
+inline std::vector<std::string> PeerFields(const std::string& line) {
+    std::vector<std::string> fields(1);
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        if (line[i] == '\t') {
+            fields.emplace_back();
+        } else if (line[i] == '\\' && i + 1 < line.size()) {
+            char c = line[++i];
+            fields.back() += c == 't' ? '\t' : c == 'n' ? '\n' : c == 'r' ? '\r' : c;
+        } else {
+            fields.back() += line[i];
         }
-        char c = s[++i];
-        out += c == 't' ? '\t' : c == 'n' ? '\n' : c == 'r' ? '\r' : c;
     }
-    return out;
+    return fields;
 }
 
 inline PeerBook RunPeerScript(const std::string& script, const std::string& path) {
@@ -41,38 +62,21 @@ inline PeerBook RunPeerScript(const std::string& script, const std::string& path
     std::string command = "/usr/bin/python3 '" + dir + "/tests/peers/" + script + "' '" + path + "' 2>/dev/null";
     PeerBook book;
     FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe) {
-        book.refusal = "cannot run " + script;
-        return book;
-    }
+    if (!pipe) return {"cannot run " + script, {}};
     std::string output;
     char buf[65536];
-    std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, pipe)) > 0) output.append(buf, n);
+    for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, pipe)) > 0;) output.append(buf, n);
     ::pclose(pipe);
-    std::size_t start = 0;
-    while (start < output.size()) {
-        std::size_t end = output.find('\n', start);
+    for (std::size_t start = 0, end; start < output.size(); start = end + 1) {
+        end = output.find('\n', start);
         if (end == std::string::npos) end = output.size();
-        std::string line = output.substr(start, end - start);
-        start = end + 1;
-        std::vector<std::string> fields;
-        std::size_t f = 0;
-        for (;;) {
-            std::size_t tab = line.find('\t', f);
-            fields.push_back(line.substr(f, tab == std::string::npos ? std::string::npos : tab - f));
-            if (tab == std::string::npos) break;
-            f = tab + 1;
-        }
-        if (fields[0] == "X") {
-            book.refusal = fields.size() > 1 ? PeerUnescape(fields[1]) : "refused";
-        } else if (fields[0] == "S" && fields.size() > 1) {
-            book.sheets.push_back({PeerUnescape(fields[1]), {}});
-        } else if (fields[0] == "R" && !book.sheets.empty()) {
-            std::vector<std::string> row;
-            for (std::size_t k = 1; k < fields.size(); ++k) row.push_back(PeerUnescape(fields[k]));
-            book.sheets.back().rows.push_back(std::move(row));
-        }
+        std::vector<std::string> fields = PeerFields(output.substr(start, end - start));
+        if (fields[0] == "X")
+            book.refusal = fields.size() > 1 ? fields[1] : "refused";
+        else if (fields[0] == "S" && fields.size() > 1)
+            book.sheets.push_back({fields[1], {}});
+        else if (fields[0] == "R" && !book.sheets.empty())
+            book.sheets.back().rows.emplace_back(fields.begin() + 1, fields.end());
     }
     if (book.sheets.empty() && book.refusal.empty()) book.refusal = "no output from " + script;
     return book;

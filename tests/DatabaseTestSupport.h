@@ -1,0 +1,49 @@
+// The connection string the spreadsheet accessor builds, a whole table read
+// back, and the database error of a piece of work.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/Database.h"
+#include "tests/ScratchFolder.h"
+
+using Table = std::vector<std::vector<std::string>>;
+
+inline std::string WorkbookConnect(const std::string& path) {
+  return std::string("DRIVER={") + platform::WorkbookDriverName() +
+         "};DSN='';FIRSTROWHASNAMES=1;READONLY=FALSE;CREATE_DB=\"" + path + "\";DBQ=" + path;
+}
+
+// Every row of SELECT * FROM [sheet$A1:IV65536], header first.
+inline Table ReadTable(platform::CDatabase& db, const std::string& sheet) {
+  platform::CRecordset rs(&db);
+  rs.Open(platform::CRecordset::forwardOnly, "SELECT * FROM [" + sheet + "$A1:IV65536]", platform::CRecordset::readOnly);
+  Table rows(1);
+  for (short i = 0; i < rs.GetODBCFieldCount(); ++i) rows[0].push_back(rs.GetFieldName(i));
+  for (; !rs.IsEOF(); rs.MoveNext()) {
+    rows.emplace_back();
+    for (short i = 0; i < rs.GetODBCFieldCount(); ++i) {
+      std::string value;
+      rs.GetFieldValue(i, value);
+      rows.back().push_back(value);
+    }
+  }
+  return rows;
+}
+
+inline Table ReadTable(const std::string& book, const std::string& sheet) {
+  platform::CDatabase db;
+  db.OpenEx(WorkbookConnect(book), platform::CDatabase::noOdbcDialog);
+  return ReadTable(db, sheet);
+}
+
+inline std::string DbErrorOf(const std::function<void()>& work) {
+  try {
+    work();
+  } catch (const platform::CDBException& e) {
+    return e.m_strError;
+  }
+  return "(no error)";
+}

@@ -1,0 +1,78 @@
+// A fresh private folder per test, removed with everything in it afterwards,
+// plus the file and child-process helpers the workbook and spreadsheet tests share.
+#pragma once
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+class ScratchFolder {
+ public:
+  ScratchFolder() {
+    std::string pattern = "/tmp/monitor-test-XXXXXX";
+    if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+    m_path = pattern;
+  }
+  ~ScratchFolder() {
+    std::error_code ec;
+    std::filesystem::remove_all(m_path, ec);
+  }
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+  const std::string& Path() const { return m_path; }
+  std::string File(const std::string& name) const { return m_path + "/" + name; }
+
+  // Names in the folder (or in `sub`), sorted.
+  std::vector<std::string> Entries(const std::string& sub = "") const {
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(sub.empty() ? m_path : File(sub)))
+      names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+ private:
+  std::string m_path;
+};
+
+inline std::string ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+inline void WriteBytes(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+// A file of the shared fixtures folder, e.g. "xls/lo_two_sheets.xls".
+inline std::string FixturePath(const std::string& relative) {
+  const char* dir = std::getenv("MONITOR_FIXTURES_DIR");
+  return std::string(dir ? dir : "../shared/fixtures") + "/" + relative;
+}
+
+// Runs `child` in a forked process; its result is the exit code (an exception
+// gives 98, a signal -1).
+template <typename F>
+int InChild(F child) {
+  pid_t pid = ::fork();
+  if (pid == 0) {
+    int code = 98;
+    try {
+      code = child();
+    } catch (...) {
+    }
+    ::_exit(code);
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
