@@ -8,55 +8,36 @@
 
 #include "mes/SoapHttpTransport.h"
 #include "tests/support/LoopbackServer.h"
+#include "tests/test_soap_streams.h"
 
+using soaptest::HttpReply;
+using soaptest::ReadAll;
 using testsupport::CLoopbackServer;
 using testsupport::LoopbackReply;
 
 namespace {
 
 const char kAction[] = "SOAPAction: \"RO_dErodo/IO_UpData_Common\"\r\n";
-const char kFault[] =
-    "<soap:Envelope xmlns:soap=\"http://schemas.xmlsoap.org/soap/envelope/\"><soap:Body><soap:Fault>"
-    "<faultcode>soap:Server</faultcode><faultstring>boom</faultstring></soap:Fault></soap:Body></soap:Envelope>";
-
-std::string Reply(const std::string& statusLine, const std::string& body) {
-  return "HTTP/1.1 " + statusLine + "\r\nContent-Type: text/xml; charset=utf-8\r\nContent-Length: " +
-         std::to_string(body.size()) + "\r\n\r\n" + body;
-}
-
-std::string ReadStream(ISoapReadStream& stream) {
-  std::string all;
-  char buf[7];
-  for (std::size_t n; (n = stream.Read(buf, sizeof buf)) > 0;) all.append(buf, n);
-  return all;
-}
+const std::string kFault = soaptest::FaultBody("<faultcode>soap:Server</faultcode><faultstring>boom</faultstring>");
 
 struct Outcome {
   SoapStatus status;
   SoapClientError kind;
 };
 
-// One send of a fixed envelope to a server that gives the reply.
-Outcome SendOnce(CLoopbackServer& server, CSoapHttpTransport& transport) {
+// One send of a fixed envelope.
+Outcome SendOnce(CSoapHttpTransport& transport) {
   transport.CleanupClient();
   transport.GetWriteStream().Write("<soap:Envelope/>");
   const SoapStatus status = transport.SendRequest(kAction);
-  (void)server;
   return {status, transport.GetClientError()};
-}
-
-Outcome SendWithReply(const std::string& reply) {
-  CLoopbackServer server;
-  server.AddReply(reply);
-  CSoapHttpTransport transport(server.Url("/querysn/cs_querysn.asmx"));
-  return SendOnce(server, transport);
 }
 
 }  // namespace
 
 TEST(SoapHttpTransport, PostsTheEnvelopeAndOffersThe200Body) {
   CLoopbackServer server;
-  server.AddReply(Reply("200 OK", "<reply/>"));
+  server.AddReply(HttpReply("200 OK", "<reply/>"));
   CSoapHttpTransport transport(server.Url("/querysn/cs_querysn.asmx"));
   transport.CleanupClient();
   ASSERT_TRUE(transport.GetWriteStream().Write("<soap:Envelope>"));
@@ -64,7 +45,7 @@ TEST(SoapHttpTransport, PostsTheEnvelopeAndOffersThe200Body) {
   EXPECT_EQ(transport.SendRequest(kAction), kSoapOk);
   EXPECT_EQ(transport.GetClientError(), SoapClientError::Success);
   EXPECT_EQ(transport.GetStatusCode(), 200);
-  EXPECT_EQ(ReadStream(transport.GetReadStream()), "<reply/>");
+  EXPECT_EQ(ReadAll(transport.GetReadStream()), "<reply/>");
   EXPECT_EQ(transport.GetReadStream().Read(nullptr, 5), 0u);
 
   ASSERT_EQ(server.RequestCount(), 1u);
@@ -87,21 +68,23 @@ TEST(SoapHttpTransport, StatusesBecomeKinds) {
     SoapStatus status;
     SoapClientError kind;
   } cases[] = {
-      {Reply("202 Accepted", ""), kSoapOk, SoapClientError::Success},
-      {Reply("200 OK", ""), kSoapFail, SoapClientError::ReadError},
-      {Reply("201 Created", "<x/>"), kSoapFail, SoapClientError::ServerError},
-      {Reply("204 No Content", ""), kSoapFail, SoapClientError::ServerError},
-      {Reply("302 Found", ""), kSoapFail, SoapClientError::ServerError},   // no Location to follow
-      {Reply("404 Not Found", "<x/>"), kSoapFail, SoapClientError::SendError},
-      {Reply("401 Unauthorized", ""), kSoapFail, SoapClientError::SendError},
+      {HttpReply("202 Accepted", ""), kSoapOk, SoapClientError::Success},
+      {HttpReply("200 OK", ""), kSoapFail, SoapClientError::ReadError},
+      {HttpReply("201 Created", "<x/>"), kSoapFail, SoapClientError::ServerError},
+      {HttpReply("204 No Content", ""), kSoapFail, SoapClientError::ServerError},
+      {HttpReply("302 Found", ""), kSoapFail, SoapClientError::ServerError},   // no Location to follow
+      {HttpReply("404 Not Found", "<x/>"), kSoapFail, SoapClientError::SendError},
       {"HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Basic realm=x\r\nContent-Length: 0\r\n\r\n", kSoapFail,
        SoapClientError::SendError},
-      {Reply("500 Internal Server Error", ""), kSoapFail, SoapClientError::SoapFault},   // nothing to read
+      {HttpReply("500 Internal Server Error", ""), kSoapFail, SoapClientError::SoapFault},   // nothing to read
       {"HTTP/1.1 200 OK\r\nContent-Length: x\r\n\r\n", kSoapFail, SoapClientError::SendError},
       {"HTTP/1.1 two hundred\r\n\r\n", kSoapFail, SoapClientError::SendError},
   };
   for (const auto& c : cases) {
-    const Outcome o = SendWithReply(c.reply);
+    CLoopbackServer server;
+    server.AddReply(c.reply);
+    CSoapHttpTransport transport(server.Url("/querysn/cs_querysn.asmx"));
+    const Outcome o = SendOnce(transport);
     EXPECT_EQ(o.status, c.status) << c.reply;
     EXPECT_EQ(o.kind, c.kind) << c.reply;
   }
@@ -109,21 +92,21 @@ TEST(SoapHttpTransport, StatusesBecomeKinds) {
 
 TEST(SoapHttpTransport, FaultReplyGoesToTheFaultReader) {
   CLoopbackServer server;
-  server.AddReply(Reply("500 Internal Server Error", kFault));
+  server.AddReply(HttpReply("500 Internal Server Error", kFault));
   CSoapHttpTransport transport(server.Url("/querysn/cs_querysn.asmx"));
   std::string seen;
   transport.SetFaultReader([&](ISoapReadStream& body, SoapFault& fault) {
-    seen = ReadStream(body);
+    seen = ReadAll(body);
     fault.m_nCode = kSoapFaultServer;
     fault.m_strString = u"boom";
     return kSoapOk;
   });
-  const Outcome o = SendOnce(server, transport);
+  const Outcome o = SendOnce(transport);
   EXPECT_EQ(o.status, kSoapFail);
   EXPECT_EQ(o.kind, SoapClientError::SoapFault);
   EXPECT_EQ(seen, kFault);
   EXPECT_EQ(transport.GetFault().m_strString, u"boom");
-  EXPECT_EQ(ReadStream(transport.GetReadStream()), "");   // a fault is not a reply to parse
+  EXPECT_EQ(ReadAll(transport.GetReadStream()), "");   // a fault is not a reply to parse
 
   transport.CleanupClient();
   EXPECT_EQ(transport.GetClientError(), SoapClientError::Success);
@@ -132,75 +115,71 @@ TEST(SoapHttpTransport, FaultReplyGoesToTheFaultReader) {
   EXPECT_EQ(transport.GetWriteStream().GetLength(), 0u);
 }
 
-TEST(SoapHttpTransport, UnreadableFaultIsAFaultParseError) {
-  for (bool withReader : {true, false}) {
+TEST(SoapHttpTransport, UnreadableFaultIsAFaultParseErrorAndAThrowingStepAPlainFailure) {
+  enum Reader { None, Fails, Throws };
+  const struct {
+    std::string reply;
+    Reader reader;
+    SoapClientError kind;
+    std::string seen;
+  } cases[] = {
+      {HttpReply("500 Internal Server Error", "not xml at all"), None, SoapClientError::ParseFaultError, ""},
+      {HttpReply("500 Internal Server Error", "not xml at all"), Fails, SoapClientError::ParseFaultError, "not xml at all"},
+      // A body cut short still reaches the fault reader.
+      {"HTTP/1.1 500 Internal Server Error\r\nContent-Length: 500\r\n\r\n<soap:Envelope", Fails,
+       SoapClientError::ParseFaultError, "<soap:Envelope"},
+      {HttpReply("500 Internal Server Error", kFault), Throws, SoapClientError::Success /* not checked */, kFault},
+  };
+  for (const auto& c : cases) {
     CLoopbackServer server;
-    server.AddReply(Reply("500 Internal Server Error", "not xml at all"));
+    server.AddReply(c.reply, true);
     CSoapHttpTransport transport(server.Url("/"));
-    if (withReader) transport.SetFaultReader([](ISoapReadStream&, SoapFault&) { return kSoapFail; });
-    const Outcome o = SendOnce(server, transport);
-    EXPECT_EQ(o.status, kSoapFail);
-    EXPECT_EQ(o.kind, SoapClientError::ParseFaultError);
+    std::string seen;
+    if (c.reader != None) {
+      transport.SetFaultReader([&, r = c.reader](ISoapReadStream& body, SoapFault&) -> SoapStatus {
+        seen = ReadAll(body);
+        if (r == Throws) throw std::runtime_error("x");
+        return kSoapFail;
+      });
+    }
+    const Outcome o = SendOnce(transport);
+    EXPECT_EQ(o.status, kSoapFail) << c.reply;
+    if (c.reader != Throws) EXPECT_EQ(o.kind, c.kind) << c.reply;
+    if (c.reader != None) EXPECT_EQ(seen, c.seen) << c.reply;
   }
 }
 
-TEST(SoapHttpTransport, FaultBodyCutShortStillReachesTheFaultReader) {
-  CLoopbackServer server;
-  server.AddReply("HTTP/1.1 500 Internal Server Error\r\nContent-Length: 500\r\n\r\n<soap:Envelope", true);
-  CSoapHttpTransport transport(server.Url("/"));
-  std::string seen;
-  transport.SetFaultReader([&](ISoapReadStream& body, SoapFault&) {
-    seen = ReadStream(body);
-    return kSoapFail;
-  });
-  const Outcome o = SendOnce(server, transport);
-  EXPECT_EQ(o.status, kSoapFail);
-  EXPECT_EQ(o.kind, SoapClientError::ParseFaultError);
-  EXPECT_EQ(seen, "<soap:Envelope");
-}
-
-TEST(SoapHttpTransport, ExceptionInAStepIsAPlainFailure) {
-  CLoopbackServer server;
-  server.AddReply(Reply("500 Internal Server Error", kFault));
-  CSoapHttpTransport transport(server.Url("/"));
-  transport.SetFaultReader([](ISoapReadStream&, SoapFault&) -> SoapStatus { throw std::runtime_error("x"); });
-  EXPECT_EQ(SendOnce(server, transport).status, kSoapFail);
-}
-
-TEST(SoapHttpTransport, HttpsAndUnusableEndpointsFailEverySend) {
+TEST(SoapHttpTransport, HttpsAndUnusableEndpointsFailEverySendAsSendErrors) {
   const std::string tooLong = "http://127.0.0.1/" + std::string(2100, 'a');
   for (const std::string& url : {std::string("https://127.0.0.1/querysn/cs_querysn.asmx"), tooLong, std::string("nonsense")}) {
-    CLoopbackServer server;
     CSoapHttpTransport transport(url);
     for (int i = 0; i < 2; ++i) {
-      const Outcome o = SendOnce(server, transport);
+      const Outcome o = SendOnce(transport);
       EXPECT_EQ(o.status, kSoapFail) << url;
       EXPECT_EQ(o.kind, SoapClientError::SendError) << url;
     }
     EXPECT_EQ(transport.GetStatusCode(), -1);
   }
-}
-
-TEST(SoapHttpTransport, EndpointMadeUnusableFailsAsASendErrorNotWithTheLastReply) {
+  // An endpoint made unusable after a reply fails as such, not with the last reply.
   CLoopbackServer server;
-  server.AddReply(Reply("500 Internal Server Error", kFault));
+  server.AddReply(HttpReply("500 Internal Server Error", kFault));
   CSoapHttpTransport transport(server.Url("/"));
   transport.SetFaultReader([](ISoapReadStream&, SoapFault&) { return kSoapOk; });
-  ASSERT_EQ(SendOnce(server, transport).kind, SoapClientError::SoapFault);
-  EXPECT_FALSE(transport.SetUrl("http://127.0.0.1/" + std::string(2100, 'a')));
-  const Outcome o = SendOnce(server, transport);
+  ASSERT_EQ(SendOnce(transport).kind, SoapClientError::SoapFault);
+  EXPECT_FALSE(transport.SetUrl(tooLong));
+  const Outcome o = SendOnce(transport);
   EXPECT_EQ(o.status, kSoapFail);
-  EXPECT_EQ(o.kind, SoapClientError::SendError);   // not the fault of the earlier reply
+  EXPECT_EQ(o.kind, SoapClientError::SendError);
   EXPECT_EQ(transport.GetStatusCode(), -1);
   EXPECT_EQ(server.RequestCount(), 1u);
 }
 
 TEST(SoapHttpTransport, EndpointUrlIsEscapedBeforeTheQuery) {
   CLoopbackServer server;
-  server.AddReply(Reply("200 OK", "<r/>"));
+  server.AddReply(HttpReply("200 OK", "<r/>"));
   CSoapHttpTransport transport("http://127.0.0.1:" + std::to_string(server.Port()) + "/query sn/a\"b.asmx?x=a b");
   EXPECT_EQ(transport.GetUrl().GetUrlPath(), "/query%20sn/a%22b.asmx");
-  EXPECT_EQ(SendOnce(server, transport).status, kSoapOk);
+  EXPECT_EQ(SendOnce(transport).status, kSoapOk);
   EXPECT_EQ(server.Requests()[0].substr(0, 40), "POST /query%20sn/a%22b.asmx?x=a b HTTP/1");
 }
 
@@ -210,7 +189,7 @@ TEST(SoapHttpTransport, SilentServerFailsWithinTheTransportTimeout) {
   CSoapHttpTransport transport(server.Url("/"));
   EXPECT_EQ(transport.SetTimeout(300), 0);
   const auto start = std::chrono::steady_clock::now();
-  const Outcome o = SendOnce(server, transport);
+  const Outcome o = SendOnce(transport);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(5000));
   EXPECT_EQ(o.status, kSoapFail);
   EXPECT_EQ(o.kind, SoapClientError::SendError);
@@ -219,13 +198,13 @@ TEST(SoapHttpTransport, SilentServerFailsWithinTheTransportTimeout) {
 
 TEST(SoapHttpTransport, SecondCallReusesTheConnectionAndBehavesAsTheFirst) {
   CLoopbackServer server;
-  server.AddReply(Reply("200 OK", "<one/>"));
-  server.AddReply(Reply("200 OK", "<two/>"));
+  server.AddReply(HttpReply("200 OK", "<one/>"));
+  server.AddReply(HttpReply("200 OK", "<two/>"));
   CSoapHttpTransport transport(server.Url("/"));
-  EXPECT_EQ(SendOnce(server, transport).status, kSoapOk);
-  EXPECT_EQ(ReadStream(transport.GetReadStream()), "<one/>");
-  EXPECT_EQ(SendOnce(server, transport).status, kSoapOk);
-  EXPECT_EQ(ReadStream(transport.GetReadStream()), "<two/>");
+  EXPECT_EQ(SendOnce(transport).status, kSoapOk);
+  EXPECT_EQ(ReadAll(transport.GetReadStream()), "<one/>");
+  EXPECT_EQ(SendOnce(transport).status, kSoapOk);
+  EXPECT_EQ(ReadAll(transport.GetReadStream()), "<two/>");
   EXPECT_EQ(server.ConnectionCount(), 1);
   const auto requests = server.Requests();
   ASSERT_EQ(requests.size(), 2u);
@@ -238,9 +217,5 @@ TEST(SoapHttpTransport, ReadStreamOnMemory) {
   EXPECT_FALSE(stream.Init("abc", 0));
   EXPECT_EQ(stream.Read(nullptr, 0), 0u);
   ASSERT_TRUE(stream.Init("abcdef", 6));
-  char buf[4];
-  EXPECT_EQ(stream.Read(buf, 4), 4u);
-  EXPECT_EQ(std::string(buf, 4), "abcd");
-  EXPECT_EQ(stream.Read(buf, 4), 2u);
-  EXPECT_EQ(stream.Read(buf, 4), 0u);
+  EXPECT_EQ(ReadAll(stream), "abcdef");
 }
