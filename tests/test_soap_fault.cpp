@@ -7,11 +7,8 @@
 
 namespace {
 
-const std::string kEnv = "<soap:Envelope xmlns:soap=\"http://schemas.xmlsoap.org/soap/envelope/\">";
-
-std::string FaultReply(const std::string& fields) {
-  return kEnv + "<soap:Body><soap:Fault>" + fields + "</soap:Fault></soap:Body></soap:Envelope>";
-}
+using soaptest::FaultBody;
+const std::string kEnv = soaptest::kEnvelopeOpen;
 
 SoapStatus Read(const std::string& body, SoapFault& fault, platform::CXmlReader* reader = nullptr) {
   soaptest::StringSource in(body, 5);
@@ -26,7 +23,7 @@ TEST(SoapFaultReader, StandardCodesAndFieldsAreRead) {
                {"Client.Authentication", 300}, {"Busy", 0}};
   for (const Case& c : cases) {
     SoapFault fault;
-    ASSERT_EQ(Read(FaultReply(std::string("<faultcode> soap:") + c.local +
+    ASSERT_EQ(Read(FaultBody(std::string("<faultcode> soap:") + c.local +
                               "</faultcode><faultstring>Bad \xE4\xB8\xAD &amp; co</faultstring>"
                               "<faultactor>http://mes/a</faultactor>"),
                    fault),
@@ -40,57 +37,51 @@ TEST(SoapFaultReader, StandardCodesAndFieldsAreRead) {
   }
 }
 
-TEST(SoapFaultReader, DetailKeepsNestedMarkupAndFieldsMayComeInAnyOrder) {
-  SoapFault fault;
-  ASSERT_EQ(Read(FaultReply("<detail><e:Err xmlns:e=\"urn:e\" n=\"5\">x<i/></e:Err></detail>"
-                            "<faultstring>s</faultstring><faultcode>soap:Server</faultcode>"),
-                 fault),
-            kSoapOk);
-  EXPECT_EQ(fault.m_strDetail, u"<e:Err n=\"5\">x<i></i></e:Err>");
-  EXPECT_EQ(fault.m_strString, u"s");
-  EXPECT_EQ(fault.m_strCode, u"Server");
-  EXPECT_EQ(fault.m_nCode, 400);
-}
-
-TEST(SoapFaultReader, TheEnvelopePrefixIsWhateverTheReplyBinds) {
-  SoapFault fault;
-  EXPECT_EQ(Read("<e:Envelope xmlns:e=\"http://schemas.xmlsoap.org/soap/envelope/\"><e:Body><e:Fault>"
-                 "<faultcode>e:Client</faultcode></e:Fault></e:Body></e:Envelope>",
-                 fault),
-            kSoapOk);
-  EXPECT_EQ(fault.m_nCode, 300);
-  EXPECT_EQ(Read("<e:Envelope xmlns:e=\"http://schemas.xmlsoap.org/soap/envelope/\"><e:Body><e:Fault>"
-                 "<faultcode>soap:Client</faultcode></e:Fault></e:Body></e:Envelope>",
-                 fault),
-            kSoapFail);
-}
-
-TEST(SoapFaultReader, AHeaderBeforeTheBodyIsPassedOver) {
-  SoapFault fault;
-  EXPECT_EQ(Read(kEnv + "<soap:Header><h:T xmlns:h=\"x\"><soap:Fault/></h:T></soap:Header><soap:Body><soap:Fault>"
-                        "<faultcode>soap:Server</faultcode></soap:Fault></soap:Body></soap:Envelope>",
-                 fault),
-            kSoapOk);
-  EXPECT_EQ(fault.m_nCode, 400);
+TEST(SoapFaultReader, FieldsInAnyOrderUnderAnyPrefixWithHeadersAndUnknownElementsPassedOver) {
+  const std::string ePrefix = "<e:Envelope xmlns:e=\"http://schemas.xmlsoap.org/soap/envelope/\"><e:Body><e:Fault>";
+  const struct {
+    std::string body;
+    int code;
+    std::u16string string, detail;
+  } cases[] = {
+      {FaultBody("<detail><e:Err xmlns:e=\"urn:e\" n=\"5\">x<i/></e:Err></detail>"
+                           "<faultstring>s</faultstring><faultcode>soap:Server</faultcode>"),
+       400, u"s", u"<e:Err n=\"5\">x<i></i></e:Err>"},   // the detail keeps nested markup
+      {ePrefix + "<faultcode>e:Client</faultcode></e:Fault></e:Body></e:Envelope>", 300, u"", u""},
+      {kEnv + "<soap:Header><h:T xmlns:h=\"x\"><soap:Fault/></h:T></soap:Header><soap:Body><soap:Fault>"
+              "<faultcode>soap:Server</faultcode></soap:Fault></soap:Body></soap:Envelope>", 400, u"", u""},
+      // Unknown elements after a field are skipped; an empty first occurrence does not count.
+      {FaultBody("<faultcode>soap:Client</faultcode><extra><x>1</x></extra>"
+                           "<faultstring></faultstring><faultstring>second</faultstring>"), 300, u"second", u""},
+  };
+  for (const auto& c : cases) {
+    SoapFault fault;
+    ASSERT_EQ(Read(c.body, fault), kSoapOk) << c.body;
+    EXPECT_EQ(fault.m_nCode, c.code);
+    EXPECT_EQ(fault.m_strString, c.string);
+    EXPECT_EQ(fault.m_strDetail, c.detail);
+  }
 }
 
 TEST(SoapFaultReader, UnreadableFaultsAreRejected) {
   const std::string bad[] = {
       "",
       "<html><body>Internal Server Error</body></html>",
-      FaultReply("<faultcode>Server</faultcode>"),                  // no prefix
-      FaultReply("<faultcode>other:Server</faultcode>"),            // not the envelope's prefix
-      FaultReply("<faultcode>soap:</faultcode>"),
-      FaultReply("<faultstring>only a string</faultstring>"),       // no faultcode
-      FaultReply("<faultcode>soap:Server</faultcode><faultcode>soap:Client</faultcode>"),
-      FaultReply("<faultcode>soap:Server</faultcode><faultstring>a</faultstring><faultstring>b</faultstring>"),
-      FaultReply("<Reason/><faultcode>soap:Server</faultcode>"),   // unknown element before any field
+      FaultBody("<faultcode>Server</faultcode>"),                  // no prefix
+      FaultBody("<faultcode>other:Server</faultcode>"),            // not the envelope's prefix
+      FaultBody("<faultcode>soap:</faultcode>"),
+      FaultBody("<faultstring>only a string</faultstring>"),       // no faultcode
+      FaultBody("<faultcode>soap:Server</faultcode><faultcode>soap:Client</faultcode>"),
+      FaultBody("<faultcode>soap:Server</faultcode><faultstring>a</faultstring><faultstring>b</faultstring>"),
+      FaultBody("<Reason/><faultcode>soap:Server</faultcode>"),   // unknown element before any field
       kEnv + "<soap:Body></soap:Body></soap:Envelope>",            // no Fault
       kEnv + "<soap:Body><soap:Body><soap:Fault><faultcode>soap:Server</faultcode></soap:Fault></soap:Body>"
              "</soap:Body></soap:Envelope>",                        // the level must rise
       "<Envelope><Body><Fault><faultcode>Server</faultcode></Fault></Body></Envelope>",  // no namespace
-      "<!DOCTYPE x [<!ENTITY e \"soap:Server\">]>" + FaultReply("<faultcode>&e;</faultcode>"),
-      FaultReply("<faultcode>soap:Server</faultcode>").substr(0, 120),
+      "<!DOCTYPE x [<!ENTITY e \"soap:Server\">]>" + FaultBody("<faultcode>&e;</faultcode>"),
+      FaultBody("<faultcode>soap:Server</faultcode>").substr(0, 120),
+      "<e:Envelope xmlns:e=\"http://schemas.xmlsoap.org/soap/envelope/\"><e:Body><e:Fault>"
+      "<faultcode>soap:Client</faultcode></e:Fault></e:Body></e:Envelope>",   // the prefix the reply binds counts
   };
   for (const std::string& body : bad) {
     SoapFault fault;
@@ -98,21 +89,12 @@ TEST(SoapFaultReader, UnreadableFaultsAreRejected) {
   }
 }
 
-TEST(SoapFaultReader, UnknownElementsAfterAFieldAreSkipped) {
-  SoapFault fault;
-  EXPECT_EQ(Read(FaultReply("<faultcode>soap:Client</faultcode><extra><x>1</x></extra>"
-                            "<faultstring></faultstring><faultstring>second</faultstring>"),
-                 fault),
-            kSoapOk);
-  EXPECT_EQ(fault.m_strString, u"second");  // an empty first occurrence does not count
-}
-
 TEST(SoapFaultReader, ReusedReaderAndRecordStartClean) {
   platform::CXmlReader reader;
   SoapFault fault;
-  ASSERT_EQ(Read(FaultReply("<faultcode>soap:Client</faultcode><faultactor>a</faultactor>"), fault, &reader),
+  ASSERT_EQ(Read(FaultBody("<faultcode>soap:Client</faultcode><faultactor>a</faultactor>"), fault, &reader),
             kSoapOk);
-  ASSERT_EQ(Read(FaultReply("<faultcode>soap:Server</faultcode>"), fault, &reader), kSoapOk);
+  ASSERT_EQ(Read(FaultBody("<faultcode>soap:Server</faultcode>"), fault, &reader), kSoapOk);
   EXPECT_EQ(fault.m_nCode, 400);
   EXPECT_TRUE(fault.m_strActor.empty());
   EXPECT_EQ(reader.GetContentHandler(), nullptr);
