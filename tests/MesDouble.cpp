@@ -2,8 +2,7 @@
 
 #include <expat.h>
 
-#include <strings.h>
-
+#include <cctype>
 #include <cstring>
 
 #include "platform/TextCodec.h"
@@ -58,11 +57,8 @@ void XMLCALL OnEnd(void* data, const char*) {
   if (s->depth == 4) {
     if (s->out->values.count(s->current)) s->out->strError += "repeated " + s->current + "; ";
     s->out->order.push_back(s->current);
-    if (s->currentNil) {
-      s->out->values[s->current] = std::nullopt;
-    } else {
-      s->out->values[s->current] = platform::Utf8ToGbk(s->text);
-    }
+    s->out->values[s->current] =
+        s->currentNil ? std::nullopt : std::optional<std::string>(platform::Utf8ToGbk(s->text));
   }
   --s->depth;
 }
@@ -72,36 +68,25 @@ void XMLCALL OnText(void* data, const char* text, int len) {
   if (s->depth == 4) s->text.append(text, len);
 }
 
+// The value of a header, found without regard to the name's case.
 std::string HeaderValue(const std::string& head, const std::string& name) {
-  std::size_t at = 0;
-  while ((at = head.find("\r\n", at)) != std::string::npos) {
-    at += 2;
-    if (head.size() - at >= name.size() + 1 && strncasecmp(head.c_str() + at, name.c_str(), name.size()) == 0 &&
-        head[at + name.size()] == ':') {
-      std::size_t v = at + name.size() + 1;
-      while (v < head.size() && head[v] == ' ') ++v;
-      return head.substr(v, head.find("\r\n", v) - v);
-    }
-  }
-  return {};
-}
-
-int Base64Digit(char c) {
-  if (c >= 'A' && c <= 'Z') return c - 'A';
-  if (c >= 'a' && c <= 'z') return c - 'a' + 26;
-  if (c >= '0' && c <= '9') return c - '0' + 52;
-  if (c == '+') return 62;
-  if (c == '/') return 63;
-  return -1;
+  std::string lower = head;
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  std::size_t at = lower.find("\r\n" + name + ":");
+  if (at == std::string::npos) return {};
+  at = head.find_first_not_of(' ', at + name.size() + 3);
+  if (at == std::string::npos) return {};
+  return head.substr(at, head.find("\r\n", at) - at);
 }
 
 std::string DecodeBase64(const std::string& text) {
+  static const std::string digits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
   std::string out;
   unsigned bits = 0;
   int nBits = 0;
   for (char c : text) {
-    const int d = Base64Digit(c);
-    if (d < 0) continue;  // padding and white space
+    const std::size_t d = digits.find(c);
+    if (d == std::string::npos) continue;  // padding and white space
     bits = (bits << 6) | static_cast<unsigned>(d);
     nBits += 6;
     if (nBits >= 8) {
@@ -124,20 +109,7 @@ constexpr char kEnvelopeStart[] =
     "xmlns:xsd=\"http://www.w3.org/2001/XMLSchema\"><soap:Body>";
 constexpr char kEnvelopeEnd[] = "</soap:Body></soap:Envelope>";
 
-}  // namespace
-
-std::string ReceivedUpload::Text(const std::string& name) const {
-  auto it = values.find(name);
-  if (it == values.end()) return "<absent>";
-  return it->second ? *it->second : "<nil>";
-}
-
-std::string ReceivedUpload::Bytes(const std::string& name) const {
-  auto it = values.find(name);
-  if (it == values.end() || !it->second) return "<absent or nil>";
-  return DecodeBase64(*it->second);
-}
-
+// Decodes one HTTP request carrying a SOAP envelope.
 ReceivedUpload DecodeUploadRequest(const std::string& request) {
   ReceivedUpload out;
   const std::size_t headEnd = request.find("\r\n\r\n");
@@ -150,7 +122,7 @@ ReceivedUpload DecodeUploadRequest(const std::string& request) {
   const std::size_t sp2 = head.find(' ', sp1 + 1);
   if (head.compare(0, 5, "POST ") != 0 || sp2 == std::string::npos) out.strError += "not a POST; ";
   else out.strPath = head.substr(sp1 + 1, sp2 - sp1 - 1);
-  out.strSoapAction = HeaderValue(head, "SOAPAction");
+  out.strSoapAction = HeaderValue(head, "soapaction");
   const std::string body = request.substr(headEnd + 4);
 
   XML_Parser parser = XML_ParserCreateNS(nullptr, kNsSeparator);
@@ -163,6 +135,20 @@ ReceivedUpload DecodeUploadRequest(const std::string& request) {
   }
   XML_ParserFree(parser);
   return out;
+}
+
+}  // namespace
+
+std::string ReceivedUpload::Text(const std::string& name) const {
+  auto it = values.find(name);
+  if (it == values.end()) return "<absent>";
+  return it->second ? *it->second : "<nil>";
+}
+
+std::string ReceivedUpload::Bytes(const std::string& name) const {
+  auto it = values.find(name);
+  if (it == values.end() || !it->second) return "<absent or nil>";
+  return DecodeBase64(*it->second);
 }
 
 MesDouble::MesDouble() {

@@ -48,7 +48,4 @@ class MesDouble {
   testsupport::CLoopbackServer m_server;  // last: its threads stop before the rest goes
 };
 
-// Decodes one HTTP request carrying a SOAP envelope.
-ReceivedUpload DecodeUploadRequest(const std::string& request);
-
 }  // namespace results_test

@@ -6,41 +6,19 @@
 #include <csignal>
 
 #include "results/ResultLog.h"
-#include "results/ResultLogText.h"
 #include "results/ResultVerdict.h"
 #include "tests/ResultSavingFixture.h"
 
 namespace {
 
 using namespace results_test;
-using platform::Gbk;
 
-ResultRow Row(std::u8string_view item, std::string result, int32_t flag) {
-  return ResultRow{Gbk(item), std::move(result), flag};
-}
-
-ResultStructrue NvrRecord() {
-  ResultStructrue r;
-  r.strLineNo = "L03";
-  r.strStation = "ST-FT01";
-  r.nFixtureNo = -3;
-  r.strModel = "DS-7608NI";
-  r.strVersion = "V4.1.0 build 260301";
-  r.strComputerUser = "PC-LINE03 A123456";
-  r.strStartTime = "2026/03/05  14:01:22";
-  r.strRouteStepName = Gbk(u8"NVR_整机测试");
-  r.nJudge = 1;
-  r.mapMac["SN2603050001"] = "00:11:22:33:44:55";
-  r.mapMac["SN2603050002"] = "AA:BB:CC:DD:EE:FF";
-  r.mapMac["SN260305000"] = "11:11:11:11:11:11";
-  return r;
-}
-
-ResultListSnapshot NvrList() {
+// The list of the hand-checked log.
+ResultListSnapshot UnitList() {
   ResultListSnapshot panel;
   panel.strSerialNumber = "SN2603050001";
-  panel.rows = {Row(u8"机器设备软件版本", "V4.1.0,", 1), Row(u8"时间同步检测确认", "PASS", 1),
-                Row(u8"硬盘获取功能", ";DISK1", 2), Row(u8"WEB方式获取MAC", "00:11:22:33:44:55,", 1)};
+  panel.rows = {{kVersionItem, "V4.1.0,", 1}, {kSyncCheck, "PASS", 1}, {kDisk, ";DISK1", 2},
+                {kWebMacItem, "00:11:22:33:44:55,", 1}};
   return panel;
 }
 
@@ -53,55 +31,51 @@ std::string LineValue(const std::string& log, const std::string& prefix) {
 
 class ResultLogTest : public ResultSavingTest {
  protected:
-  fs::path LogPath(const std::string& serial) const {
-    return DateFolder() / (serial + "-20260305140709.txt");
-  }
-  // Saves and returns the file, checking that the save succeeded.
+  // Saves, checking that the save succeeded, and returns the file.
   std::string SaveAndRead(ResultListSnapshot& panel, const ResultStructrue& record) {
     EXPECT_EQ(WriteResultLog(panel, &record), 1);
-    return ReadFileBytes(LogPath(panel.strSerialNumber));
+    return ReadFileBytes(DateFolder() / (panel.strSerialNumber + "-20260305140709.txt"));
+  }
+  // A save that must write nothing and leave the verdict alone.
+  void ExpectRefused(ResultListSnapshot panel) {
+    panel.nResult = 2;
+    const ResultStructrue record = UnitRecord();
+    EXPECT_EQ(WriteResultLog(panel, &record), 0);
+    EXPECT_EQ(panel.nResult, 2);
+    EXPECT_TRUE(FilesBelow(m_station).empty());
   }
 };
 
 TEST_F(ResultLogTest, WholeFileMatchesTheHandCheckedLog) {
-  ResultListSnapshot panel = NvrList();
-  ResultStructrue record = NvrRecord();
-  const std::string expected = ReadFileBytes(
-      SourceDir() / "tests/data/result_log_SN2603050001.txt");
+  ResultListSnapshot panel = UnitList();
+  const std::string expected = ReadFileBytes(SourceDir() / "tests/data/result_log_SN2603050001.txt");
   ASSERT_FALSE(expected.empty());
-  EXPECT_EQ(SaveAndRead(panel, record), expected);
+  EXPECT_EQ(SaveAndRead(panel, UnitRecord()), expected);
   EXPECT_EQ(panel.nResult, 1);
-  EXPECT_EQ(FilesBelow(TestResult()),
-            std::vector<std::string>{"20260305/SN2603050001-20260305140709.txt"});
+  EXPECT_EQ(FilesBelow(TestResult()), std::vector<std::string>{"20260305/SN2603050001-20260305140709.txt"});
   EXPECT_TRUE(m_messages.empty());
 }
 
-TEST_F(ResultLogTest, EveryLineEndsInCrLfAndTheFileEndsWithEnd) {
-  ResultListSnapshot panel = NvrList();
+TEST_F(ResultLogTest, LineBreakInsideARowEndsInCrLfToo) {
+  ResultListSnapshot panel = UnitList();
   panel.rows.push_back(ResultRow{"line\nbreak", "a = b, c", 1});  // written as it stands
-  const std::string log = SaveAndRead(panel, NvrRecord());
-  ASSERT_GE(log.size(), 5u);
-  EXPECT_EQ(log.substr(log.size() - 5), "[END]");
-  for (std::size_t i = 0; i < log.size(); ++i) {
-    if (log[i] == '\n') EXPECT_EQ(log[i - 1], '\r') << "at byte " << i;
-  }
+  const std::string log = SaveAndRead(panel, UnitRecord());
   EXPECT_NE(log.find("\r\nline\r\nbreak = a = b, c\r\n"), std::string::npos);
+  EXPECT_EQ(log.substr(log.size() - 5), "[END]");
 }
 
-struct VerdictCase {
-  const char* name;
-  int32_t nPrevious;
-  int32_t nJudge;
-  std::vector<int32_t> flags;
-  int32_t nExpected;
-  const char* expectedLine;
-  const char* expectedText;  // the result text for the MES summary
-};
-
 TEST_F(ResultLogTest, VerdictFromJudgementAndPassFlags) {
-  const VerdictCase cases[] = {
+  struct Case {
+    const char* name;
+    int32_t nPrevious, nJudge;
+    std::vector<int32_t> flags;
+    int32_t nExpected;
+    const char* expectedLine;
+    const char* expectedText;  // the result text for the MES summary
+  };
+  const Case cases[] = {
       {"all pass", 0, 1, {1, 1, 1}, 1, "PASS", "PASS"},
-      {"second fails", 1, 1, {1, 0, 1}, 0, "FAIL", "FAIL"},
+      {"fail stops the walk", 1, 1, {1, 0, 1}, 0, "FAIL", "FAIL"},
       {"pass then neither", 0, 1, {1, 2}, 1, "PASS", "PASS"},
       {"neither alone keeps FAIL", 0, 1, {2}, 0, "FAIL", ""},
       {"neither alone keeps PASS", 1, 1, {2}, 1, "PASS", ""},
@@ -112,27 +86,18 @@ TEST_F(ResultLogTest, VerdictFromJudgementAndPassFlags) {
       {"no rows, PASS under judge 0", 1, 0, {}, 1, "FAIL", ""},
       {"judgement outside 0..2", 1, 7, {0, 1}, 1, "FAIL", ""},
   };
-  for (const VerdictCase& c : cases) {
+  for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    ResultListSnapshot panel = NvrList();
+    ResultListSnapshot panel = UnitList();
     panel.nResult = c.nPrevious;
     panel.rows.clear();
     for (int32_t f : c.flags) panel.rows.push_back(ResultRow{"item", "x", f});
-    ResultStructrue record = NvrRecord();
+    ResultStructrue record = UnitRecord();
     record.nJudge = c.nJudge;
-    const std::string log = SaveAndRead(panel, record);
+    EXPECT_EQ(LineValue(SaveAndRead(panel, record), "Result     = "), c.expectedLine);
     EXPECT_EQ(panel.nResult, c.nExpected);
-    EXPECT_EQ(LineValue(log, "Result     = "), c.expectedLine);
     EXPECT_EQ(DecideVerdict(c.nPrevious, c.nJudge, panel.rows).strResultText, c.expectedText);
   }
-}
-
-TEST_F(ResultLogTest, FailStopsTheWalkAtItsRow) {
-  // A later flag 1 must not turn the FAIL decided at row 1 back into PASS.
-  std::vector<ResultRow> rows{{"a", "", 1}, {"b", "", 0}, {"c", "", 1}};
-  VerdictDecision d = DecideVerdict(1, 1, rows);
-  EXPECT_EQ(d.nResult, 0);
-  EXPECT_STREQ(ResultLineValue(2, 1), "NULL");
 }
 
 TEST_F(ResultLogTest, ComputerUserSplitsIntoComputerAndUserName) {
@@ -145,8 +110,8 @@ TEST_F(ResultLogTest, ComputerUserSplitsIntoComputerAndUserName) {
   };
   for (const Split& s : splits) {
     SCOPED_TRACE(s.whole);
-    ResultListSnapshot panel = NvrList();
-    ResultStructrue record = NvrRecord();
+    ResultListSnapshot panel = UnitList();
+    ResultStructrue record = UnitRecord();
     record.strComputerUser = s.whole;
     const std::string log = SaveAndRead(panel, record);
     EXPECT_EQ(LineValue(log, "ComputerName = "), s.computer);
@@ -155,8 +120,8 @@ TEST_F(ResultLogTest, ComputerUserSplitsIntoComputerAndUserName) {
 }
 
 TEST_F(ResultLogTest, OnlyTheListsOwnMacIsWrittenNumberedFromZero) {
-  ResultListSnapshot panel = NvrList();
-  ResultStructrue record = NvrRecord();
+  ResultListSnapshot panel = UnitList();
+  ResultStructrue record = UnitRecord();
   std::string log = SaveAndRead(panel, record);
   EXPECT_NE(log.find("[MACLIST]\r\nMAC0 = 00:11:22:33:44:55,\r\n[END]"), std::string::npos);
   EXPECT_EQ(log.find("AA:BB"), std::string::npos);
@@ -177,15 +142,12 @@ TEST(ResultRecordMacMap, KeysAreOrderedAsUnsignedBytes) {
   EXPECT_EQ(order, (std::vector<std::string>{"low", "ascii", "high"}));
 }
 
-TEST_F(ResultLogTest, EmptyOrZeroSerialNumberWritesNothing) {
+TEST_F(ResultLogTest, UnsetSerialNumberWritesNothingSilently) {
   for (const char* serial : {"", "0"}) {
-    ResultListSnapshot panel = NvrList();
+    ResultListSnapshot panel = UnitList();
     panel.strSerialNumber = serial;
-    panel.nResult = 2;
-    EXPECT_EQ(WriteResultLog(panel, &static_cast<const ResultStructrue&>(NvrRecord())), 0);
-    EXPECT_EQ(panel.nResult, 2);
+    ExpectRefused(panel);
   }
-  EXPECT_FALSE(fs::exists(TestResult()));
   EXPECT_TRUE(m_messages.empty());
 }
 
@@ -195,27 +157,20 @@ TEST_F(ResultLogTest, SerialNumberThatWouldLeaveTheDateFolderIsRefused) {
                                 // a lead byte before a byte that cannot end a GBK character
                                 // does not hide that byte
                                 "SN\x81/1", "SN\x81\n1", "SN\xFE\x01" "1"};
-  const ResultStructrue record = NvrRecord();
   for (const std::string& serial : unsafe) {
     SCOPED_TRACE(serial);
     m_messages.clear();
-    ResultListSnapshot panel = NvrList();
+    ResultListSnapshot panel = UnitList();
     panel.strSerialNumber = serial;
-    panel.nResult = 2;
-    EXPECT_EQ(WriteResultLog(panel, &record), 0);
-    EXPECT_EQ(panel.nResult, 2);
-    ASSERT_EQ(m_messages.size(), 1u);
-    EXPECT_EQ(m_messages[0].text, SaveFailedText());
-    EXPECT_TRUE(HasErrorIcon(m_messages[0].flags));
+    ExpectRefused(panel);
+    ExpectSaveFailedShown(1);
   }
-  EXPECT_TRUE(FilesBelow(m_station.parent_path() / m_station.filename()).empty());
-  EXPECT_FALSE(fs::exists(TestResult()));
 }
 
 TEST_F(ResultLogTest, GbkCharacterWhoseSecondByteIsBackslashIsAllowed) {
-  ResultListSnapshot panel = NvrList();
+  ResultListSnapshot panel = UnitList();
   panel.strSerialNumber = "SN\x81\x5C" "1";  // a two-byte character ending in 0x5C
-  SaveAndRead(panel, NvrRecord());
+  SaveAndRead(panel, UnitRecord());
   EXPECT_TRUE(fs::exists(DateFolder() / (platform::GbkToUtf8(panel.strSerialNumber) + "-20260305140709.txt")));
   EXPECT_TRUE(m_messages.empty());
 }
@@ -225,8 +180,8 @@ TEST_F(ResultLogTest, StationDirectoryWithChineseNameIsTheSameFolderOnDisk) {
   const fs::path station = m_station / fs::path(u8"测试站");
   fs::create_directories(station);
   platform::ScopedExeDirectoryOverride exeDir(platform::Utf8ToGbk(station.string()));
-  ResultListSnapshot panel = NvrList();
-  const ResultStructrue record = NvrRecord();
+  ResultListSnapshot panel = UnitList();
+  const ResultStructrue record = UnitRecord();
   EXPECT_EQ(WriteResultLog(panel, &record), 1);
   EXPECT_EQ(FilesBelow(m_station),
             std::vector<std::string>{"测试站/TestResult/20260305/SN2603050001-20260305140709.txt"});
@@ -256,24 +211,15 @@ class WithoutDacOverride {
 TEST_F(ResultLogTest, FileThatCannotBeCreatedShowsTheMessageAndKeepsTheVerdict) {
   fs::create_directories(DateFolder());
   fs::permissions(DateFolder(), fs::perms::owner_read | fs::perms::owner_exec);
-  ResultListSnapshot panel = NvrList();
-  panel.nResult = 2;
-  const ResultStructrue record = NvrRecord();
-  {
-    WithoutDacOverride unprivileged;
-    if (!unprivileged.ok() && geteuid() == 0) GTEST_SKIP() << "root cannot give up its override here";
-    EXPECT_EQ(WriteResultLog(panel, &record), 0);
-  }
-  EXPECT_EQ(panel.nResult, 2);
-  ASSERT_EQ(m_messages.size(), 1u);
-  EXPECT_EQ(m_messages[0].text, SaveFailedText());
-  EXPECT_TRUE(HasErrorIcon(m_messages[0].flags));
-  EXPECT_TRUE(FilesBelow(TestResult()).empty());
+  WithoutDacOverride unprivileged;
+  if (!unprivileged.ok() && geteuid() == 0) GTEST_SKIP() << "root cannot give up its override here";
+  ExpectRefused(UnitList());
+  ExpectSaveFailedShown(1);
 }
 
 TEST_F(ResultLogTest, WriteThatFailsIsNotReportedAsSaved) {
-  ResultListSnapshot panel = NvrList();
-  const ResultStructrue record = NvrRecord();
+  ResultListSnapshot panel = UnitList();
+  const ResultStructrue record = UnitRecord();
   struct rlimit saved {};
   getrlimit(RLIMIT_FSIZE, &saved);
   auto previous = std::signal(SIGXFSZ, SIG_IGN);
@@ -284,34 +230,24 @@ TEST_F(ResultLogTest, WriteThatFailsIsNotReportedAsSaved) {
   setrlimit(RLIMIT_FSIZE, &saved);
   std::signal(SIGXFSZ, previous);
   EXPECT_EQ(nWritten, 0);
-  ASSERT_EQ(m_messages.size(), 1u);
-  EXPECT_EQ(m_messages[0].text, SaveFailedText());
+  ExpectSaveFailedShown(1);
 }
 
-TEST_F(ResultLogTest, SecondSaveInTheSameSecondReplacesTheFirst) {
-  ResultListSnapshot panel = NvrList();
-  ResultStructrue record = NvrRecord();
+TEST_F(ResultLogTest, SameSecondReplacesTheFileAndTheDateFollowsTheClock) {
+  ResultListSnapshot panel = UnitList();
+  ResultStructrue record = UnitRecord();
   SaveAndRead(panel, record);
   record.nJudge = 0;
   panel.rows.pop_back();
   const std::string second = SaveAndRead(panel, record);
-  EXPECT_EQ(FilesBelow(TestResult()).size(), 1u);
   EXPECT_EQ(LineValue(second, "Result     = "), "FAIL");
   EXPECT_EQ(second.find("WEB"), std::string::npos);
-}
 
-TEST_F(ResultLogTest, ExistingDirectoriesAreReusedAndTheDateFollowsTheClock) {
-  fs::create_directories(DateFolder());
-  ResultListSnapshot panel = NvrList();
-  const ResultStructrue record = NvrRecord();
-  EXPECT_EQ(WriteResultLog(panel, &record), 1);
   platform::ScopedClockOverride nextDay(kSaveTime + 86400 + 3600);
   EXPECT_EQ(WriteResultLog(panel, &record), 1);
-  EXPECT_EQ(FilesBelow(TestResult()),
-            (std::vector<std::string>{"20260305/SN2603050001-20260305140709.txt",
-                                      "20260306/SN2603050001-20260306150709.txt"}));
-  EXPECT_EQ(LineValue(ReadFileBytes(TestResult() / "20260306/SN2603050001-20260306150709.txt"),
-                      "EndTime    = "),
+  EXPECT_EQ(FilesBelow(TestResult()), (std::vector<std::string>{"20260305/SN2603050001-20260305140709.txt",
+                                                                "20260306/SN2603050001-20260306150709.txt"}));
+  EXPECT_EQ(LineValue(ReadFileBytes(TestResult() / "20260306/SN2603050001-20260306150709.txt"), "EndTime    = "),
             "20260306150709");
 }
 

@@ -5,7 +5,9 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <map>
 #include <memory>
+#include <tuple>
 
 #include "monitor/MonitorDialog.h"
 #include "platform/Application.h"
@@ -22,8 +24,8 @@ const char* const kElementOrder[] = {"OrderNo",     "SerialNumber", "MacList",  
                                      "TempColumn2", "TempColumn3",  "WorkStation", "ToolType",
                                      "Recorder",    "SystemType",   "Version"};
 
-// A port on 127.0.0.1 that nothing listens on: connections are refused.
-unsigned short ClosedPort() {
+// A URL on 127.0.0.1 where nothing listens: connections are refused.
+std::string RefusingUrl() {
   int fd = socket(AF_INET, SOCK_STREAM, 0);
   sockaddr_in addr{};
   addr.sin_family = AF_INET;
@@ -32,13 +34,15 @@ unsigned short ClosedPort() {
   socklen_t len = sizeof addr;
   getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
   close(fd);
-  return ntohs(addr.sin_port);
+  return "http://127.0.0.1:" + std::to_string(ntohs(addr.sin_port)) + "/querysn/cs_querysn.asmx";
 }
 
-// Turns the LF text sent to the MES into the CR LF bytes of the file.
-std::string WithCrLf(std::string text) {
-  for (std::size_t at = 0; (at = text.find('\n', at)) != std::string::npos; at += 2) text.insert(at, "\r");
-  return text;
+using Items = std::vector<std::pair<std::string, std::string>>;
+
+Items NvrItemsAllPass() {
+  return {{kVersionItem, "V4.1.0,"}, {kSyncDone, "PASS"},  {kSyncCheck, "PASS"}, {kAlarm, "PASS"},
+          {kVideoStandard + "PAL", "PASS"}, {kPlayback, "PASS"}, {kRemoteIpc, "PASS"},
+          {kWebMacItem, "00:11:22:33:44:55,"}};
 }
 
 class SaveResultTest : public ResultSavingTest {
@@ -58,48 +62,31 @@ class SaveResultTest : public ResultSavingTest {
     ResultSavingTest::TearDown();
   }
 
-  void Item(std::u8string_view item, const std::string& result, int nListID = 2) {
-    ASSERT_EQ(m_dialog->InsertItem(nListID, Gbk(item), result), 1);
+  void Insert(const Items& items) {
+    for (const auto& [item, result] : items) ASSERT_EQ(m_dialog->InsertItem(2, item, result), 1);
   }
-  void NvrItemsAllPass() {
-    Item(u8"机器设备软件版本", "V4.1.0,");
-    Item(u8"时间同步功能执行通过", "PASS");
-    Item(u8"时间同步检测确认", "PASS");
-    Item(u8"报警#(0)功能测试通过", "PASS");
-    Item(u8"当前视频制式PAL", "PASS");
-    Item(u8"视频播放功能", "PASS");
-    Item(u8"远程添加IPC设置", "PASS");
-    Item(u8"WEB方式获取MAC", "00:11:22:33:44:55,");
+  int Save(const std::string& step = kNvrStep, int32_t judge = 1) {
+    EXPECT_EQ(m_dialog->SetSerialNumber(2, m_strSerial), 1);
+    ResultStructrue record = UnitRecord(m_strSerial);
+    record.strStation = Gbk(u8"整机测试站3");
+    record.strRouteStepName = step;
+    record.nJudge = judge;
+    return m_dialog->SaveResult(2, &record);
   }
 
-  ResultStructrue Record(std::u8string_view routeStep, int32_t judge) const {
-    ResultStructrue r;
-    r.strLineNo = "L03";
-    r.strStation = Gbk(u8"整机测试站3");
-    r.nFixtureNo = 7;
-    r.strModel = "DS-7608NI";
-    r.strVersion = "V4.1.0";
-    r.strComputerUser = "PC-LINE03 A123456";
-    r.strStartTime = "2026/03/05  14:01:22";
-    r.strRouteStepName = Gbk(routeStep);
-    r.nJudge = judge;
-    r.mapMac[m_strSerial] = "00:11:22:33:44:55";
-    r.mapMac["OTHER"] = "FF:FF:FF:FF:FF:FF";
-    return r;
-  }
-
-  int Save(const ResultStructrue& record, int nListID = 2) {
-    EXPECT_EQ(m_dialog->SetSerialNumber(nListID, m_strSerial), 1);
-    ResultStructrue copy = record;
-    return m_dialog->SaveResult(nListID, &copy);
-  }
-
-  std::string DateLog() const {
-    return ReadFileBytes(DateFolder() / (m_strSerial + "-20260305140709.txt"));
-  }
+  std::string DateLog() const { return ReadFileBytes(DateFolder() / (m_strSerial + "-20260305140709.txt")); }
   std::string SummaryLog() const { return ReadFileBytes(TestResult() / (m_strSerial + "-20260305140709.txt")); }
 
-  // The one upload received, with the request's envelope checked.
+  // Both logs are whole and the second is the first without its "[MACLIST]" line.
+  void ExpectBothLogs() {
+    const std::string dateLog = DateLog();
+    const std::string macList = "[MACLIST]\r\nMAC0 = 00:11:22:33:44:55,\r\n[END]";
+    ASSERT_GT(dateLog.size(), macList.size());
+    EXPECT_EQ(dateLog.substr(dateLog.size() - macList.size()), macList);
+    EXPECT_EQ(SummaryLog(), dateLog.substr(0, dateLog.size() - macList.size()) + macList.substr(11));
+  }
+
+  // The one upload received, with the request's envelope and fixed values checked.
   ReceivedUpload OnlyUpload() {
     std::vector<ReceivedUpload> uploads = m_mes.Uploads();
     EXPECT_EQ(uploads.size(), 1u);
@@ -128,196 +115,162 @@ class SaveResultTest : public ResultSavingTest {
   std::string m_strSerial = "SN2603050001";
 };
 
+// One unit saved end to end: its items, route step and judgement, and what
+// the save, the list and the MES must show.
+struct Unit {
+  const char* name;
+  std::string step;
+  int32_t judge;
+  std::string serial;
+  Items items;
+  int saved;
+  int32_t verdict;
+  std::string resultLine;
+  // Values the MES receives ("TempColumn1" as its bytes); none: not reported.
+  std::map<std::string, std::string> values;
+};
+
+std::vector<Unit> Units() {
+  const std::string sn = "SN2603050001";
+  const std::string pcba = Gbk(u8"PCBA_功能测试");
+  return {
+      {"NvrPassing", kNvrStep, 1, sn, NvrItemsAllPass(), 1, 1, "PASS",
+       {{"OrderNo", "SN26030"}, {"MacList", "00:11:22:33:44:55"}, {"DealResult", "PASS"}, {"BugType", "D0000;"},
+        {"TempColumn1", "V4"}, {"ToolType", kNvrStep}, {"Version", "V4.1.0"}}},
+      // The disk failure line (check 5) and the missing playback (check 6).
+      {"NvrFailing", kNvrStep, 0, sn,
+       {{kVersionItem, "V4.1.0,"}, {kSyncDone, "PASS"}, {kAlarm, "FAIL"}, {kVideoStandard + "NTSC", "PASS"},
+        {kDisk + ",FAIL", "FAIL"}, {kRemoteIpc, "PASS"}},
+       1, 0, "FAIL", {{"DealResult", "FAIL"}, {"BugType", "D2202;D2208;D2802;D2802;"}}},
+      {"NvrVideoStandardFailed", kNvrStep, 1, sn,
+       {{kSyncDone, "PASS"}, {kSyncCheck, "PASS"}, {kAlarm, "PASS"}, {kVideoStandard + "PAL", "FAIL"},
+        {kPlayback, "PASS"}, {kRemoteIpc, "PASS"}},
+       1, 0, "FAIL", {{"DealResult", "FAIL"}, {"BugType", "D2211;"}}},
+      // No version or MAC row: the error texts are passed on as values.
+      {"DvrFailing", kDvrStep, 1, sn,
+       {{kSyncDone, "PASS"}, {kSyncCheck, "PASS"}, {kVideoStandard + "NTSC", "PASS"}, {kDisk, ";DISK1"},
+        {kPlayback, "FAIL"}},
+       1, 0, "FAIL",
+       {{"DealResult", "FAIL"}, {"BugType", "D2802;"}, {"Version", "sStartStr error"}, {"TempColumn1", "sS"},
+        {"MacList", "sStartStr error"}}},
+      {"DvrPassing", kDvrStep, 1, sn,
+       {{kSyncDone, "PASS"}, {kSyncCheck, "PASS"}, {kVideoStandard + "NTSC", "PASS"}, {kDisk, ";DISK1"},
+        {kPlayback, "PASS"}},
+       1, 1, "PASS", {{"DealResult", "PASS"}, {"BugType", "D0000;"}}},
+      // The first two bytes of a GBK version: its first character.
+      {"CameraPassing", kIpcStep, 1, sn,
+       {{kVersionItem, Gbk(u8"版本V5.7.3 build 260101,")}, {Gbk(u8"图像与菜单显示确认通过"), "PASS"}}, 1, 1, "PASS",
+       {{"DealResult", "PASS"}, {"BugType", "D0000;"}, {"Version", Gbk(u8"版本V5.7.3 build 260101")},
+        {"TempColumn1", Gbk(u8"版")}, {"ToolType", kIpcStep}}},
+      {"CameraFailingIsNotReported", kIpcStep, 1, sn,
+       {{Gbk(u8"图像与菜单显示确认通过"), "PASS"}, {Gbk(u8"红外灯检测通过"), "FAIL"}}, 0, 0, "FAIL", {}},
+      // A version without a comma runs to the next comma.
+      {"OtherRouteStepHasNoFaultCodes", pcba, 1, sn, {{kVersionItem, "V1"}, {kWebMacItem, "AA:BB,"}}, 1, 0, "FAIL",
+       {{"BugType", ""}, {"ToolType", pcba}, {"Version", "V1\n" + kWebMacItem + " = AA:BB"}, {"MacList", "AA:BB"}}},
+      {"NoJudgementLogsNullAndReportsFail", kNvrStep, 2, sn, NvrItemsAllPass(), 1, 2, "NULL",
+       {{"DealResult", "FAIL"}, {"BugType", ""}}},
+      {"VersionWithoutAnyLaterComma", pcba, 1, sn, {{kVersionItem, "V9"}}, 1, 0, "FAIL",
+       {{"Version", "sEndStr error"}, {"TempColumn1", "sE"}, {"MacList", "sStartStr error"}}},
+      // A short serial number is the whole order number; a short version is filled with a zero byte.
+      {"ShortSerialNumberAndVersion", pcba, 1, "AB123", {{kVersionItem, "7,"}}, 1, 0, "FAIL",
+       {{"OrderNo", "AB123"}, {"Version", "7"}, {"TempColumn1", std::string("7\0", 2)}}},
+      {"EmptyVersion", pcba, 1, sn, {{kVersionItem, ","}}, 1, 0, "FAIL",
+       {{"Version", ""}, {"TempColumn1", std::string(2, '\0')}}},
+  };
+}
+
+class SaveUnitTest : public SaveResultTest, public ::testing::WithParamInterface<Unit> {};
+
+TEST_P(SaveUnitTest, LogsVerdictAndReport) {
+  const Unit& unit = GetParam();
+  m_strSerial = unit.serial;
+  ASSERT_EQ(m_dialog->InsertItem(1, Gbk(u8"其他列表"), "PASS"), 1);  // another position's rows stay out
+  Insert(unit.items);
+  EXPECT_EQ(Save(unit.step, unit.judge), unit.saved);
+  EXPECT_EQ(m_dialog->FindListCtrl(2)->m_nResult, unit.verdict);
+  ExpectBothLogs();
+  EXPECT_NE(DateLog().find("\r\nResult     = " + unit.resultLine + "\r\n[BEGIN]\r\n"), std::string::npos);
+  EXPECT_EQ(DateLog().find(Gbk(u8"其他列表")), std::string::npos);
+  EXPECT_TRUE(m_messages.empty());
+  if (unit.values.empty()) {
+    EXPECT_EQ(m_mes.RequestCount(), 0u);
+    return;
+  }
+  const ReceivedUpload u = OnlyUpload();
+  for (const auto& [name, value] : unit.values) {
+    EXPECT_EQ(name == "TempColumn1" ? u.Bytes(name) : u.Text(name), value) << name;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Units, SaveUnitTest, ::testing::ValuesIn(Units()),
+                         [](const ::testing::TestParamInfo<Unit>& info) { return info.param.name; });
+
+TEST_F(SaveResultTest, DateLogOfAListMatchesTheHandCheckedLog) {
+  Insert({{kVersionItem, "V4.1.0,"}, {kSyncCheck, "PASS"}, {kDisk, ";DISK1"}, {kWebMacItem, "00:11:22:33:44:55,"}});
+  ResultStructrue record = UnitRecord(m_strSerial);
+  EXPECT_EQ(m_dialog->SetSerialNumber(2, m_strSerial), 1);
+  EXPECT_EQ(m_dialog->SaveResult(2, &record), 1);
+  EXPECT_EQ(DateLog(), ReadFileBytes(SourceDir() / "tests/data/result_log_SN2603050001.txt"));
+}
+
 TEST_F(SaveResultTest, UnknownListOrMissingRecordSavesNothing) {
-  ResultStructrue record = Record(u8"NVR_整机测试", 1);
+  ResultStructrue record = UnitRecord(m_strSerial);
   EXPECT_EQ(m_dialog->SaveResult(9, &record), 0);
-  NvrItemsAllPass();
+  Insert(NvrItemsAllPass());
   ASSERT_EQ(m_dialog->SetSerialNumber(2, m_strSerial), 1);
-  EXPECT_EQ(m_dialog->SaveResult(2, nullptr), 0);  // no record: refused
+  EXPECT_EQ(m_dialog->SaveResult(2, nullptr), 0);
   EXPECT_FALSE(fs::exists(TestResult()));
   EXPECT_EQ(m_mes.RequestCount(), 0u);
 }
 
-TEST_F(SaveResultTest, DateLogOfAListMatchesTheHandCheckedLog) {
-  Item(u8"机器设备软件版本", "V4.1.0,");
-  Item(u8"时间同步检测确认", "PASS");
-  Item(u8"硬盘获取功能", ";DISK1");
-  Item(u8"WEB方式获取MAC", "00:11:22:33:44:55,");
-  ResultStructrue record = Record(u8"NVR_整机测试", 1);
-  record.strStation = "ST-FT01";
-  record.nFixtureNo = -3;
-  record.strVersion = "V4.1.0 build 260301";
-  EXPECT_EQ(Save(record), 1);
-  EXPECT_EQ(DateLog(), ReadFileBytes(SourceDir() / "tests/data/result_log_SN2603050001.txt"));
-}
-
-TEST_F(SaveResultTest, PassingNvrWritesBothLogsAndReportsAllPass) {
-  NvrItemsAllPass();
-  Item(u8"其他列表", "PASS", 1);  // another position's rows stay out
-  EXPECT_EQ(Save(Record(u8"NVR_整机测试", 1)), 1);
-  EXPECT_EQ(m_dialog->FindListCtrl(2)->m_nResult, 1);
-
-  const std::string dateLog = DateLog();
-  EXPECT_NE(dateLog.find("Result     = PASS\r\n[BEGIN]\r\n"), std::string::npos);
-  EXPECT_NE(dateLog.find("[MACLIST]\r\nMAC0 = 00:11:22:33:44:55,\r\n[END]"), std::string::npos);
-  EXPECT_EQ(dateLog.find(Gbk(u8"其他列表")), std::string::npos);
-  // The second log is the first without its "[MACLIST]" line.
-  std::string withoutMacList = dateLog;
-  withoutMacList.erase(withoutMacList.find("[MACLIST]\r\n"), 11);
-  EXPECT_EQ(SummaryLog(), withoutMacList);
-
-  ReceivedUpload u = OnlyUpload();
-  EXPECT_EQ(u.Text("OrderNo"), "SN26030");
-  EXPECT_EQ(u.Text("MacList"), "00:11:22:33:44:55");
-  EXPECT_EQ(u.Text("DealResult"), "PASS");
-  EXPECT_EQ(u.Text("BugType"), "D0000;");
-  EXPECT_EQ(u.Bytes("TempColumn1"), "V4");
-  EXPECT_EQ(u.Text("ToolType"), Gbk(u8"NVR_整机测试"));
-  EXPECT_EQ(u.Text("Version"), "V4.1.0");
-  EXPECT_NE(u.Text("BugReason").find("00:11:22:33:44:55,\nMAC0 = 00:11:22:33:44:55,\n[END]"), std::string::npos);
-  EXPECT_TRUE(m_messages.empty());
-}
-
-TEST_F(SaveResultTest, FailingNvrReportsEachMissingCheck) {
-  Item(u8"机器设备软件版本", "V4.1.0,");
-  Item(u8"时间同步功能执行通过", "PASS");
-  Item(u8"报警#(0)功能测试通过", "FAIL");
-  Item(u8"当前视频制式NTSC", "PASS");
-  Item(u8"硬盘获取功能,FAIL", "FAIL");
-  Item(u8"远程添加IPC设置", "PASS");
-  EXPECT_EQ(Save(Record(u8"NVR_整机测试", 0)), 1);
-  EXPECT_EQ(m_dialog->FindListCtrl(2)->m_nResult, 0);
-  ReceivedUpload u = OnlyUpload();
-  EXPECT_EQ(u.Text("DealResult"), "FAIL");
-  // The disk failure line (check 5) and the missing playback (check 6).
-  EXPECT_EQ(u.Text("BugType"), "D2202;D2208;D2802;D2802;");
-  EXPECT_NE(DateLog().find("Result     = FAIL"), std::string::npos);
-}
-
-TEST_F(SaveResultTest, NvrWithoutVideoStandardGetsD2211) {
-  Item(u8"时间同步功能执行通过", "PASS");
-  Item(u8"时间同步检测确认", "PASS");
-  Item(u8"报警#(0)功能测试通过", "PASS");
-  Item(u8"当前视频制式PAL", "FAIL");
-  Item(u8"视频播放功能", "PASS");
-  Item(u8"远程添加IPC设置", "PASS");
-  EXPECT_EQ(Save(Record(u8"NVR_整机测试", 1)), 1);
-  EXPECT_EQ(OnlyUpload().Text("BugType"), "D2211;");
-}
-
-TEST_F(SaveResultTest, DvrPassingAndFailing) {
-  Item(u8"时间同步功能执行通过", "PASS");
-  Item(u8"时间同步检测确认", "PASS");
-  Item(u8"当前视频制式NTSC", "PASS");
-  Item(u8"硬盘获取功能", ";DISK1");
-  Item(u8"视频播放功能", "FAIL");
-  EXPECT_EQ(Save(Record(u8"DVR_整机测试", 1)), 1);
-  ReceivedUpload fail = OnlyUpload();
-  EXPECT_EQ(fail.Text("DealResult"), "FAIL");
-  EXPECT_EQ(fail.Text("BugType"), "D2802;");
-  EXPECT_EQ(fail.Text("Version"), "sStartStr error");
-  EXPECT_EQ(fail.Bytes("TempColumn1"), "sS");
-  EXPECT_EQ(fail.Text("MacList"), "sStartStr error");
-
-  ASSERT_EQ(m_dialog->SetItem(2, 4, Gbk(u8"视频播放功能"), "PASS"), 1);
-  platform::ScopedClockOverride later(kSaveTime + 1);
-  EXPECT_EQ(Save(Record(u8"DVR_整机测试", 1)), 1);
-  std::vector<ReceivedUpload> uploads = m_mes.Uploads();
-  ASSERT_EQ(uploads.size(), 2u);
-  EXPECT_EQ(uploads[1].Text("DealResult"), "PASS");
-  EXPECT_EQ(uploads[1].Text("BugType"), "D0000;");
-}
-
-TEST_F(SaveResultTest, PassingCameraIsReported) {
-  Item(u8"机器设备软件版本", "V5.7.3 build 260101,");
-  Item(u8"图像与菜单显示确认通过", "PASS");
-  EXPECT_EQ(Save(Record(u8"IPC_整机测试", 1)), 1);
-  ReceivedUpload u = OnlyUpload();
-  EXPECT_EQ(u.Text("BugType"), "D0000;");
-  EXPECT_EQ(u.Text("DealResult"), "PASS");
-  EXPECT_EQ(u.Text("Version"), "V5.7.3 build 260101");
-}
-
-TEST_F(SaveResultTest, FailingCameraIsNotReportedAndKeepsBothLogs) {
-  Item(u8"图像与菜单显示确认通过", "PASS");
-  Item(u8"红外灯检测通过", "FAIL");
-  EXPECT_EQ(Save(Record(u8"IPC_整机测试", 1)), 0);
+TEST_F(SaveResultTest, UnitThatCannotBeSavedIsNotReported) {
+  // Serial number, whether "TestResult" is blocked by a file, messages shown.
+  const std::tuple<std::string, bool, std::size_t> cases[] = {
+      {"", false, 0}, {"0", false, 0}, {"../../etc/x", false, 2}, {"SN2603050001", true, 2}};
+  Insert(NvrItemsAllPass());
+  for (const auto& [serial, blocked, messages] : cases) {
+    SCOPED_TRACE(serial);
+    m_messages.clear();
+    m_strSerial = serial;
+    if (blocked) std::ofstream(TestResult()) << "a file where the folder belongs";
+    EXPECT_EQ(Save(), 0);
+    EXPECT_EQ(m_dialog->FindListCtrl(2)->m_nResult, 0);
+    ExpectSaveFailedShown(messages);
+    EXPECT_EQ(FilesBelow(m_station), blocked ? std::vector<std::string>{"TestResult"} : std::vector<std::string>{});
+  }
   EXPECT_EQ(m_mes.RequestCount(), 0u);
-  const std::string summary = SummaryLog();
-  EXPECT_EQ(summary.rfind("FormatVersion", 0), 0u);
-  EXPECT_EQ(summary.substr(summary.size() - 32), "MAC0 = 00:11:22:33:44:55,\r\n[END]");
-  EXPECT_NE(DateLog().find("[MACLIST]"), std::string::npos);
 }
 
-TEST_F(SaveResultTest, OtherRouteStepIsReportedWithoutFaultCodes) {
-  Item(u8"机器设备软件版本", "V1", 2);  // no comma: the value runs to the next comma
-  Item(u8"WEB方式获取MAC", "AA:BB,", 2);
-  EXPECT_EQ(Save(Record(u8"PCBA_功能测试", 1)), 1);
-  ReceivedUpload u = OnlyUpload();
-  EXPECT_EQ(u.Text("BugType"), "");
-  EXPECT_EQ(u.Text("ToolType"), Gbk(u8"PCBA_功能测试"));
-  EXPECT_EQ(u.Text("Version"), "V1\n" + Gbk(u8"WEB方式获取MAC") + " = AA:BB");
-  EXPECT_EQ(u.Text("MacList"), "AA:BB");
-}
-
-TEST_F(SaveResultTest, NoJudgementLogsNullAndReportsFail) {
-  NvrItemsAllPass();
-  EXPECT_EQ(Save(Record(u8"NVR_整机测试", 2)), 1);
-  EXPECT_EQ(m_dialog->FindListCtrl(2)->m_nResult, 2);
-  EXPECT_NE(DateLog().find("Result     = NULL\r\n"), std::string::npos);
-  ReceivedUpload u = OnlyUpload();
-  EXPECT_EQ(u.Text("DealResult"), "FAIL");
-  EXPECT_EQ(u.Text("BugType"), "");  // every check passed
-}
-
-TEST_F(SaveResultTest, VersionWithoutAnyLaterCommaAndShortSerialNumber) {
-  m_strSerial = "AB123";
-  Item(u8"机器设备软件版本", "V9");
-  EXPECT_EQ(Save(Record(u8"PCBA_功能测试", 1)), 1);
-  ReceivedUpload u = OnlyUpload();
-  EXPECT_EQ(u.Text("OrderNo"), "AB123");
-  EXPECT_EQ(u.Text("Version"), "sEndStr error");
-  EXPECT_EQ(u.Bytes("TempColumn1"), "sE");
-  EXPECT_EQ(u.Text("MacList"), "sStartStr error");
-}
-
-TEST_F(SaveResultTest, MesAnsweringWithAFaultIsAFailedSave) {
-  m_mes.SetAnswer(MesDouble::Answer::Fault500);
-  NvrItemsAllPass();
-  EXPECT_EQ(Save(Record(u8"NVR_整机测试", 1)), 0);
-  EXPECT_EQ(m_mes.RequestCount(), 1u);
-  EXPECT_FALSE(DateLog().empty());
-  EXPECT_FALSE(SummaryLog().empty());
+TEST_F(SaveResultTest, FailedUploadKeepsBothLogsAndTheNextSaveUsesANewClient) {
+  Insert(NvrItemsAllPass());
+  const std::pair<MesDouble::Answer, std::size_t> answers[] = {{MesDouble::Answer::Fault500, 1},
+                                                               {MesDouble::Answer::Status404, 2},
+                                                               {MesDouble::Answer::Silent, 3}};
+  for (const auto& [answer, requests] : answers) {
+    m_mes.SetAnswer(answer);
+    EXPECT_EQ(Save(), 0);
+    EXPECT_EQ(m_mes.RequestCount(), requests);
+    ExpectBothLogs();
+  }
+  for (const std::string url : {std::string("not a url"), std::string()}) {
+    m_dialog->m_strMesUrl = url;
+    EXPECT_EQ(Save(), 0);  // a failed upload, not an escaping error
+  }
+  m_dialog->m_strMesUrl = m_mes.Url();
+  m_mes.SetAnswer(MesDouble::Answer::Ok);
+  EXPECT_EQ(Save(), 1);
+  EXPECT_EQ(m_mes.Uploads().back().Text("DealResult"), "PASS");
+  EXPECT_EQ(m_dialog->FindListCtrl(2)->m_nResult, 1);
   EXPECT_TRUE(m_messages.empty());  // upload failures are not shown
 }
 
 TEST_F(SaveResultTest, MesDownWritesBothLogsAndReturnsPromptly) {
-  m_dialog->m_strMesUrl = "http://127.0.0.1:" + std::to_string(ClosedPort()) + "/querysn/cs_querysn.asmx";
-  NvrItemsAllPass();
+  m_dialog->m_strMesUrl = RefusingUrl();
+  Insert(NvrItemsAllPass());
   const auto start = std::chrono::steady_clock::now();
-  EXPECT_EQ(Save(Record(u8"NVR_整机测试", 1)), 0);
+  EXPECT_EQ(Save(), 0);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
-  EXPECT_NE(DateLog().find("[END]"), std::string::npos);
-  EXPECT_NE(SummaryLog().find("[END]"), std::string::npos);
-}
-
-TEST_F(SaveResultTest, EmptySerialNumberSavesNothing) {
-  m_strSerial = "";
-  NvrItemsAllPass();
-  EXPECT_EQ(Save(Record(u8"NVR_整机测试", 1)), 0);
-  EXPECT_FALSE(fs::exists(TestResult()));
-  EXPECT_EQ(m_mes.RequestCount(), 0u);
-  EXPECT_EQ(m_dialog->FindListCtrl(2)->m_nResult, 0);
-}
-
-TEST_F(SaveResultTest, UncreatableLogsShowTheMessageTwiceAndNothingIsSent) {
-  { std::ofstream(TestResult()) << "a file where the folder belongs"; }
-  NvrItemsAllPass();
-  EXPECT_EQ(Save(Record(u8"NVR_整机测试", 1)), 0);
-  ASSERT_EQ(m_messages.size(), 2u);
-  EXPECT_EQ(m_messages[0].text, SaveFailedText());
-  EXPECT_EQ(m_messages[1].text, SaveFailedText());
-  EXPECT_EQ(m_mes.RequestCount(), 0u);
+  ExpectBothLogs();
 }
 
 }  // namespace
