@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 #include "mes/CS_QuerySN.h"
 #include "mes/SoapEnvelopeHandler.h"
@@ -29,52 +30,40 @@ const char kEnvelopeStart[] =
     "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" xmlns:xsd=\"http://www.w3.org/2001/XMLSchema\" "
     "xmlns:soapenc=\"http://schemas.xmlsoap.org/soap/encoding/\">";
 
-TEST(SoapEscape, MarkupCharactersBecomeEntitiesQuotesStayUnlessAsked) {
-  EXPECT_EQ(Escaped(u"a<b&c>d"), "[a&lt;b&amp;c&gt;d");
-  EXPECT_EQ(Escaped(u"say \"hi\" 'x'"), "[say \"hi\" 'x'");
-  EXPECT_EQ(Escaped(u"\"'", true), "[&quot;&apos;");
-  EXPECT_EQ(Escaped(u" ~"), "[ ~");
-}
-
-TEST(SoapEscape, EverythingOutsidePrintableAsciiIsACharacterReference) {
-  EXPECT_EQ(Escaped(u"x\r\ny\t"), "[x&#x000D;&#x000A;y&#x0009;");
-  EXPECT_EQ(Escaped(u"\u4E2D\u6587"), "[&#x4E2D;&#x6587;");
-  EXPECT_EQ(Escaped(u"\u007F\u00E9"), "[&#x007F;&#x00E9;");
-  EXPECT_EQ(Escaped(std::u16string(1, u'\0')), "[&#x0000;");
-}
-
-TEST(SoapEscape, SurrogatePairsAreOneCodePointUnpairedHalvesStandAlone) {
-  EXPECT_EQ(Escaped(u"\U0001F600"), "[&#x01F600;");
-  EXPECT_EQ(Escaped(u"\U0010FFFF"), "[&#x10FFFF;");
-  EXPECT_EQ(Escaped(std::u16string{u'a', char16_t(0xD83D)}), "[a&#xD83D;");
-  EXPECT_EQ(Escaped(std::u16string{char16_t(0xD83D), u'b'}), "[&#xD83D;b");
-  EXPECT_EQ(Escaped(std::u16string{char16_t(0xDE00), char16_t(0xD83D)}), "[&#xDE00;&#xD83D;");
+TEST(SoapEscape, MarkupAndEverythingOutsidePrintableAsciiIsEscaped) {
+  const struct {
+    std::u16string text;
+    bool quotes;
+    const char* expected;
+  } cases[] = {
+      {u"a<b&c>d", false, "[a&lt;b&amp;c&gt;d"},
+      {u"say \"hi\" 'x'", false, "[say \"hi\" 'x'"},   // quotes stay unless asked
+      {u"\"'", true, "[&quot;&apos;"},
+      {u" ~", false, "[ ~"},
+      {u"x\r\ny\t", false, "[x&#x000D;&#x000A;y&#x0009;"},
+      {u"\u4E2D\u6587", false, "[&#x4E2D;&#x6587;"},
+      {u"\u007F\u00E9", false, "[&#x007F;&#x00E9;"},
+      {std::u16string(1, u'\0'), false, "[&#x0000;"},
+      // A surrogate pair is one code point; unpaired halves stand alone.
+      {u"\U0001F600", false, "[&#x01F600;"},
+      {u"\U0010FFFF", false, "[&#x10FFFF;"},
+      {std::u16string{u'a', char16_t(0xD83D)}, false, "[a&#xD83D;"},
+      {std::u16string{char16_t(0xD83D), u'b'}, false, "[&#xD83D;b"},
+      {std::u16string{char16_t(0xDE00), char16_t(0xD83D)}, false, "[&#xDE00;&#xD83D;"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Escaped(c.text, c.quotes), c.expected);
 }
 
 TEST(SoapBase64, PaddingAndSeventySixCharacterLines) {
-  EXPECT_EQ(Base64(""), "");
-  EXPECT_EQ(Base64("\x31\x2E"), "MS4=");
-  EXPECT_EQ(Base64("M"), "TQ==");
-  EXPECT_EQ(Base64("Man"), "TWFu");
-  std::string b57(57, 'A');
-  std::string expected76;
-  for (int i = 0; i < 19; ++i) expected76 += "QUFB";
-  EXPECT_EQ(Base64(b57), expected76 + "\r\n");
-  EXPECT_EQ(Base64(b57 + "A"), expected76 + "\r\nQQ==");
-  EXPECT_EQ(Base64(b57 + "AAA"), expected76 + "\r\nQUFB");
-  EXPECT_EQ(Base64(b57 + b57), expected76 + "\r\n" + expected76 + "\r\n");
-  // Every byte value survives, with the standard alphabet's last two symbols.
-  EXPECT_EQ(Base64("\xFB\xFF\xBF"), "+/+/");
-}
-
-TEST(SoapInt, PlainDecimal) {
-  std::string s;
-  AppendInt(s, 0);
-  s += ',';
-  AppendInt(s, -2147483648LL);
-  s += ',';
-  AppendInt(s, 2147483647);
-  EXPECT_EQ(s, "0,-2147483648,2147483647");
+  const std::string b57(57, 'A');
+  std::string line;
+  for (int i = 0; i < 19; ++i) line += "QUFB";
+  const std::pair<std::string, std::string> cases[] = {
+      {"", ""}, {"\x31\x2E", "MS4="}, {"M", "TQ=="}, {"Man", "TWFu"},
+      {"\xFB\xFF\xBF", "+/+/"},   // the standard alphabet's last two symbols
+      {b57, line + "\r\n"}, {b57 + "A", line + "\r\nQQ=="}, {b57 + "AAA", line + "\r\nQUFB"},
+      {b57 + b57, line + "\r\n" + line + "\r\n"}};
+  for (const auto& [bytes, expected] : cases) EXPECT_EQ(Base64(bytes), expected) << bytes;
 }
 
 IO_UpData_CommonParams ExampleParams(const unsigned char* blob) {
@@ -129,16 +118,6 @@ TEST(SoapEnvelope, NullValuesAreNilElementsAndTheIntIsNeverNull) {
   EXPECT_EQ(out.text.find('\n'), std::string::npos);
 }
 
-TEST(SoapEnvelope, ChineseTextStaysAsciiOnTheWire) {
-  IO_UpData_CommonParams p;
-  p.BugReason = u"\u4E2D<\r";
-  soaptest::StringSink out;
-  CSoapEnvelopeHandler h;
-  ASSERT_EQ(h.WriteRequest(&out, IO_UpData_CommonMap(), &p), kSoapOk);
-  EXPECT_NE(out.text.find("<BugReason>&#x4E2D;&lt;&#x000D;</BugReason>"), std::string::npos);
-  for (unsigned char c : out.text) EXPECT_LT(c, 0x80);
-}
-
 TEST(SoapEnvelope, MissingStreamAndFullStreamFail) {
   IO_UpData_CommonParams p;
   CSoapEnvelopeHandler h;
@@ -151,8 +130,6 @@ TEST(SoapEnvelope, MissingStreamAndFullStreamFail) {
 }
 
 TEST(SoapMapTable, NameHashIsTimes33PlusUnit) {
-  EXPECT_EQ(SoapNameHash(u""), 0u);
-  EXPECT_EQ(SoapNameHash(u"A"), 65u);
   EXPECT_EQ(SoapNameHash(u"AB"), 65u * 33 + 66);
   const SoapMap& m = IO_UpData_CommonMap();
   for (std::size_t i = 0; i < m.entryCount; ++i) EXPECT_EQ(m.entries[i].hash, SoapNameHash(m.entries[i].wname));
