@@ -10,6 +10,7 @@
 #include <cctype>
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <stdexcept>
 
@@ -19,32 +20,25 @@ namespace {
 
 constexpr int kPollSliceMs = 50;
 
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
-  }
-  return true;
-}
-
 // Content-Length of a request head; 0 when absent or unreadable.
 std::size_t ContentLengthOf(std::string_view head) {
-  std::size_t pos = head.find("\r\n");
-  while (pos != std::string_view::npos && pos + 2 < head.size()) {
-    const std::size_t start = pos + 2;
-    const std::size_t end = head.find("\r\n", start);
-    const std::string_view line = head.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
-    const std::size_t colon = line.find(':');
-    if (colon != std::string_view::npos && EqualsNoCase(line.substr(0, colon), "Content-Length")) {
-      std::size_t value = 0;
-      for (char c : line.substr(colon + 1)) {
-        if (c >= '0' && c <= '9') value = value * 10 + static_cast<std::size_t>(c - '0');
-      }
-      return value;
-    }
-    pos = end;
+  std::string lower(head);
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const std::size_t pos = lower.find("\r\ncontent-length:");
+  return pos == std::string::npos ? 0 : std::strtoul(lower.c_str() + pos + 17, nullptr, 10);
+}
+
+// Reads and drops input until the peer closes, an error, the server stops or
+// the deadline passes.
+template <class Stopping>
+void Drain(int fd, Stopping stopping, std::chrono::steady_clock::time_point until) {
+  char sink[4096];
+  while (!stopping() && std::chrono::steady_clock::now() < until) {
+    pollfd pfd{fd, POLLIN, 0};
+    const int ready = ::poll(&pfd, 1, kPollSliceMs);
+    if (ready < 0 && errno != EINTR) break;
+    if (ready > 0 && ::recv(fd, sink, sizeof sink, 0) <= 0) break;
   }
-  return 0;
 }
 
 }  // namespace
@@ -70,11 +64,6 @@ LoopbackReply LoopbackReply::Silent() {
   LoopbackReply reply;
   reply.neverAnswer = true;
   return reply;
-}
-
-LoopbackReply& LoopbackReply::Then(std::string bytes, int delayMsBefore) {
-  pieces.push_back({std::move(bytes), delayMsBefore});
-  return *this;
 }
 
 CLoopbackServer::CLoopbackServer() {
@@ -222,55 +211,29 @@ bool CLoopbackServer::NextReply(const std::string& request, LoopbackReply& reply
 }
 
 void CLoopbackServer::ServeConnection(int fd) {
+  const auto stopping = [this] { return m_bStopping.load(); };
   std::string pending;
   for (;;) {
-    LoopbackReply reply;
-    bool haveReply = false;
+    std::string request;
+    if (!ReadRequest(fd, pending, request)) break;
     {
       std::lock_guard lock(m_mutex);
-      if (!m_replies.empty() && m_replies.front().dontReadRequest) {
-        reply = std::move(m_replies.front());
-        m_replies.pop_front();
-        haveReply = true;
-      }
+      m_requests.push_back(request);
     }
-    if (!haveReply) {
-      std::string request;
-      if (!ReadRequest(fd, pending, request)) break;
-      {
-        std::lock_guard lock(m_mutex);
-        m_requests.push_back(request);
-      }
-      m_cv.notify_all();
-      if (!NextReply(request, reply)) break;
-    }
-
-    if (reply.neverAnswer) {
-      // Hold the connection, reading and dropping whatever arrives.
-      char sink[4096];
-      while (!m_bStopping.load()) {
-        pollfd pfd{fd, POLLIN, 0};
-        const int ready = ::poll(&pfd, 1, kPollSliceMs);
-        if (ready < 0 && errno != EINTR) break;
-        if (ready > 0 && ::recv(fd, sink, sizeof sink, 0) <= 0) break;
-      }
+    m_cv.notify_all();
+    LoopbackReply reply;
+    if (!NextReply(request, reply)) break;
+    if (reply.neverAnswer) {   // hold the connection, silent, until either end closes it
+      Drain(fd, stopping, std::chrono::steady_clock::time_point::max());
       break;
     }
-
     bool sendFailed = false;
     for (const auto& piece : reply.pieces) {
-      if (piece.delayMsBefore > 0 && !SleepUnlessStopped(piece.delayMsBefore)) {
-        sendFailed = true;
-        break;
-      }
-      std::size_t sent = 0;
-      while (sent < piece.bytes.size()) {
+      sendFailed = piece.delayMsBefore > 0 && !SleepUnlessStopped(piece.delayMsBefore);
+      for (std::size_t sent = 0; !sendFailed && sent < piece.bytes.size();) {
         const ssize_t n = ::send(fd, piece.bytes.data() + sent, piece.bytes.size() - sent, MSG_NOSIGNAL);
-        if (n <= 0) {
-          sendFailed = true;
-          break;
-        }
-        sent += static_cast<std::size_t>(n);
+        sendFailed = n <= 0;
+        if (n > 0) sent += static_cast<std::size_t>(n);
       }
       if (sendFailed) break;
     }
@@ -279,14 +242,7 @@ void CLoopbackServer::ServeConnection(int fd) {
   // Close gracefully: a close with unread input would reset the connection
   // and could cost the client the reply it has not read yet.
   ::shutdown(fd, SHUT_WR);
-  char sink[4096];
-  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
-  while (!m_bStopping.load() && std::chrono::steady_clock::now() < until) {
-    pollfd pfd{fd, POLLIN, 0};
-    const int ready = ::poll(&pfd, 1, kPollSliceMs);
-    if (ready < 0 && errno != EINTR) break;
-    if (ready > 0 && ::recv(fd, sink, sizeof sink, 0) <= 0) break;
-  }
+  Drain(fd, stopping, std::chrono::steady_clock::now() + std::chrono::milliseconds(500));
   std::lock_guard lock(m_mutex);
   m_connFds.erase(std::remove(m_connFds.begin(), m_connFds.end(), fd), m_connFds.end());
   ::close(fd);

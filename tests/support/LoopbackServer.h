@@ -44,13 +44,11 @@ struct LoopbackReply {
   std::vector<Piece> pieces;
   bool closeAfter = false;   // close the connection once the reply is out
   bool neverAnswer = false;  // keep the connection open and silent until the client or the server ends it
-  bool dontReadRequest = false;  // answer at once, without waiting for a request
 
   static LoopbackReply Bytes(std::string bytes, bool closeAfter = false);
   // The bytes cut into pieces of pieceSize, each after delayMs.
   static LoopbackReply Trickle(std::string_view bytes, std::size_t pieceSize, int delayMs, bool closeAfter = true);
   static LoopbackReply Silent();
-  LoopbackReply& Then(std::string bytes, int delayMsBefore = 0);
 };
 
 class CLoopbackServer {
