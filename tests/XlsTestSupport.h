@@ -1,72 +1,36 @@
-// Shared helpers of the workbook engine tests: fixture paths, UTF-8 texts, temp
-// files, and a whole sheet as a table of texts.
+// Shared helpers of the workbook engine tests: fixture paths, UTF-8 texts, and
+// a whole sheet as a table of texts.
 #pragma once
 
-#include <unistd.h>
+#include <QString>
 
-#include <cstdlib>
-#include <fstream>
-#include <iterator>
+#include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
 #include "spreadsheet/xls/Workbook.h"
+#include "tests/ScratchFolder.h"
 
-inline std::string XlsFixture(const std::string& name) {
-    const char* dir = std::getenv("MONITOR_FIXTURES_DIR");
-    return std::string(dir ? dir : "../shared/fixtures") + "/xls/" + name;
-}
+inline std::string XlsFixture(const std::string& name) { return FixturePath("xls/" + name); }
 
 inline std::vector<std::uint8_t> ReadFileBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
+    std::string bytes = ReadBytes(path);
+    return std::vector<std::uint8_t>(bytes.begin(), bytes.end());
 }
 
 inline std::string ToUtf8(std::u16string_view s) {
-    std::string o;
-    for (std::size_t i = 0; i < s.size(); ++i) {
-        char32_t c = s[i];
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < s.size()) c = 0x10000 + ((c - 0xD800) << 10) + (s[++i] - 0xDC00);
-        if (c < 0x80) {
-            o += static_cast<char>(c);
-        } else if (c < 0x800) {
-            o += static_cast<char>(0xC0 | (c >> 6));
-            o += static_cast<char>(0x80 | (c & 63));
-        } else if (c < 0x10000) {
-            o += static_cast<char>(0xE0 | (c >> 12));
-            o += static_cast<char>(0x80 | ((c >> 6) & 63));
-            o += static_cast<char>(0x80 | (c & 63));
-        } else {
-            o += static_cast<char>(0xF0 | (c >> 18));
-            o += static_cast<char>(0x80 | ((c >> 12) & 63));
-            o += static_cast<char>(0x80 | ((c >> 6) & 63));
-            o += static_cast<char>(0x80 | (c & 63));
-        }
-    }
-    return o;
+    return QString::fromUtf16(s.data(), static_cast<qsizetype>(s.size())).toStdString();
 }
 
 inline std::u16string FromUtf8(std::u8string_view s) {
-    std::u16string o;
-    for (std::size_t i = 0; i < s.size();) {
-        unsigned char c = static_cast<unsigned char>(s[i]);
-        char32_t cp;
-        int n;
-        if (c < 0x80) cp = c, n = 1;
-        else if (c < 0xE0) cp = c & 0x1F, n = 2;
-        else if (c < 0xF0) cp = c & 0x0F, n = 3;
-        else cp = c & 0x07, n = 4;
-        for (int k = 1; k < n && i + k < s.size(); ++k) cp = (cp << 6) | (static_cast<unsigned char>(s[i + k]) & 63);
-        i += n;
-        if (cp >= 0x10000) {
-            cp -= 0x10000;
-            o += static_cast<char16_t>(0xD800 + (cp >> 10));
-            o += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
-        } else {
-            o += static_cast<char16_t>(cp);
-        }
-    }
-    return o;
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())).toStdU16String();
+}
+
+inline std::vector<std::u16string> U16Row(std::initializer_list<const char8_t*> cells) {
+    std::vector<std::u16string> out;
+    for (auto c : cells) out.push_back(FromUtf8(c));
+    return out;
 }
 
 // The sheet's used range as UTF-8 texts (CellText).
@@ -87,18 +51,3 @@ inline std::vector<std::vector<std::string>> Trimmed(std::vector<std::vector<std
     while (!rows.empty() && rows.back().empty()) rows.pop_back();
     return rows;
 }
-
-// A file name in a fresh private directory, removed with the object.
-class XlsTempDir {
-public:
-    XlsTempDir() {
-        char tmpl[] = "/tmp/xls-test-XXXXXX";
-        dir_ = ::mkdtemp(tmpl) ? tmpl : "/tmp";
-    }
-    ~XlsTempDir() { std::system(("rm -rf '" + dir_ + "'").c_str()); }
-    std::string File(const std::string& name) const { return dir_ + "/" + name; }
-    const std::string& path() const { return dir_; }
-
-private:
-    std::string dir_;
-};

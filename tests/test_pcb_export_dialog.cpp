@@ -8,8 +8,8 @@
 #include "platform/Application.h"
 #include "platform/Clock.h"
 #include "platform/ExeDirectory.h"
-#include "tests/SpreadsheetTempDir.h"
-#include "tests/XlrdDump.h"
+#include "tests/ScratchFolder.h"
+#include "tests/XlsPeerDump.h"
 
 namespace {
 
@@ -28,8 +28,8 @@ class PcbExportDialog : public ::testing::Test {
     record.strModel = "NVR-16";
   }
 
-  SpreadsheetTempDir dir;
-  platform::ScopedExeDirectoryOverride exeDir{dir.Path().string()};
+  ScratchFolder dir;
+  platform::ScopedExeDirectoryOverride exeDir{dir.Path()};
   platform::ScopedClockOverride clock{1764935718};  // 2025/12/05 11:55:18 UTC
   CMonitorDialog dlg;
   ResultStructrue record;
@@ -44,17 +44,15 @@ TEST_F(PcbExportDialog, ExportsTheListsItemsLastColumnAndSerialNumber) {
   ASSERT_EQ(dlg.InsertItem(1, "Other list", "FAIL"), 1);
 
   EXPECT_EQ(dlg.SaveResult2EXL(2, &record), 1);
-  XlrdBook book = XlrdDump(dir.File("PCB.xls"));
-  ASSERT_TRUE(book.ok) << book.error;
-  EXPECT_EQ(book.rows["NVR-16"],
+  EXPECT_EQ(XlrdRead(dir.File("PCB.xls")).Texts("NVR-16"),
             (std::vector<std::vector<std::string>>{{U8(u8"时间"), "SN", "Voltage", "Video"},
                                                    {U8(u8"当前日期：2025/12/05  11:55:18"), "SN-0002", "12.1V", "pass"}}));
 }
 
 TEST_F(PcbExportDialog, UnknownListOrMissingRecordReturnsFalse) {
-  std::string before = ReadWholeFile(dir.File("PCB.xls"));
+  std::string before = ReadBytes(dir.File("PCB.xls"));
   EXPECT_EQ(dlg.SaveResult2EXL(3, &record), 0);
   EXPECT_EQ(dlg.SaveResult2EXL(0, &record), 0);
   EXPECT_EQ(dlg.SaveResult2EXL(1, nullptr), 0);
-  EXPECT_EQ(ReadWholeFile(dir.File("PCB.xls")), before);
+  EXPECT_EQ(ReadBytes(dir.File("PCB.xls")), before);
 }

@@ -3,7 +3,7 @@
 #include <sys/stat.h>
 
 #include "spreadsheet/SpreadSheet.h"
-#include "tests/SpreadsheetTempDir.h"
+#include "tests/ScratchFolder.h"
 
 using V = std::vector<std::string>;
 
@@ -13,22 +13,17 @@ class DelimitedSheet : public ::testing::Test {
  protected:
   std::string Csv(const std::string& content, const std::string& name = "data.csv") {
     std::string path = dir.File(name);
-    WriteWholeFile(path, content);
+    WriteBytes(path, content);
     return path;
   }
-  SpreadsheetTempDir dir;
+  ScratchFolder dir;
 };
 
 }  // namespace
 
 TEST_F(DelimitedSheet, KindFollowsTheLastFourCharacters) {
-  std::string upper = dir.File("a.XLSX");
-  CSpreadSheet xlsx(upper, ",", false);
-  EXPECT_FALSE(xlsx.IsWorkbook());
-  CSpreadSheet txt(dir.File("a.txt"), ";", false);
-  EXPECT_FALSE(txt.IsWorkbook());
-  CSpreadSheet tiny("ab", ",", false);  // shorter than an extension
-  EXPECT_FALSE(tiny.IsWorkbook());
+  for (std::string path : {dir.File("a.XLSX"), dir.File("a.txt"), std::string("ab")})  // "ab": shorter than an extension
+    EXPECT_FALSE(CSpreadSheet(path, ",", false).IsWorkbook()) << path;
 }
 
 TEST_F(DelimitedSheet, LoadsLinesAndTheWidestRowSetsTheColumns) {
@@ -51,15 +46,15 @@ TEST_F(DelimitedSheet, LoadsLinesAndTheWidestRowSetsTheColumns) {
 
 TEST_F(DelimitedSheet, MissingFileStartsEmptyAndTheFirstCommitCreatesIt) {
   std::string path = dir.File("new.csv");
-  CSpreadSheet sheet(path, ",", true);
+  CSpreadSheet sheet(path, ",", true);  // no backup of nothing
   EXPECT_EQ(sheet.m_strLastError, "Error in opening file\n");
   EXPECT_FALSE(sheet.IsExisting());
   EXPECT_EQ(sheet.GetTotalRows(), 0);
   EXPECT_FALSE(std::filesystem::exists(path + ".bak"));
   ASSERT_TRUE(sheet.AddHeaders({"Time", "SN"}));
-  EXPECT_EQ(ReadWholeFile(path), "\"Time\",\"SN\"\r\n");
+  EXPECT_EQ(ReadBytes(path), "\"Time\",\"SN\"\r\n");
   ASSERT_TRUE(sheet.AddRow({"t1", "s1"}));
-  EXPECT_EQ(ReadWholeFile(path), "\"Time\",\"SN\"\r\n\"t1\",\"s1\"\r\n");
+  EXPECT_EQ(ReadBytes(path), "\"Time\",\"SN\"\r\n\"t1\",\"s1\"\r\n");
 }
 
 TEST_F(DelimitedSheet, CommitWritesRowTextsEachEndedByCrLf) {
@@ -67,7 +62,7 @@ TEST_F(DelimitedSheet, CommitWritesRowTextsEachEndedByCrLf) {
   std::string path = Csv("a,b\nc,d");
   CSpreadSheet sheet(path, ",", false);
   ASSERT_TRUE(sheet.AddRow({"e", "f"}));
-  EXPECT_EQ(ReadWholeFile(path), "a,b\r\nc,d\r\n\"e\",\"f\"\r\n");
+  EXPECT_EQ(ReadBytes(path), "a,b\r\nc,d\r\n\"e\",\"f\"\r\n");
 }
 
 TEST_F(DelimitedSheet, BackupIsACopyOfTheLoadedRows) {
@@ -77,8 +72,8 @@ TEST_F(DelimitedSheet, BackupIsACopyOfTheLoadedRows) {
     EXPECT_TRUE(sheet.IsBackupKept());
     ASSERT_TRUE(sheet.AddRow({"2"}));
   }
-  EXPECT_EQ(ReadWholeFile(path + ".bak"), "\"h\"\r\n\"1\"\r\n");
-  EXPECT_EQ(ReadWholeFile(path), "\"h\"\r\n\"1\"\r\n\"2\"\r\n");
+  EXPECT_EQ(ReadBytes(path + ".bak"), "\"h\"\r\n\"1\"\r\n");
+  EXPECT_EQ(ReadBytes(path), "\"h\"\r\n\"1\"\r\n\"2\"\r\n");
 }
 
 TEST_F(DelimitedSheet, AddRowPlacesAppendsInsertsReplacesAndFills) {
@@ -106,25 +101,21 @@ TEST_F(DelimitedSheet, AddRowPlacesAppendsInsertsReplacesAndFills) {
   ASSERT_TRUE(sheet.ReadRow(row, 6));
   EXPECT_EQ(row, (V{"", "", ""}));  // filler takes the widened column count
   // Nothing was written inside the transaction.
-  EXPECT_EQ(ReadWholeFile(path), "\"h1\",\"h2\"\r\n\"a\",\"1\"\r\n\"b\",\"2\"\r\n");
+  EXPECT_EQ(ReadBytes(path), "\"h1\",\"h2\"\r\n\"a\",\"1\"\r\n\"b\",\"2\"\r\n");
   ASSERT_TRUE(sheet.Commit());
-  EXPECT_EQ(ReadWholeFile(path),
+  EXPECT_EQ(ReadBytes(path),
             "\"h1\",\"h2\"\r\n\"rep\",\"y\"\r\n\"a\",\"1\"\r\n\"b\",\"2\"\r\n\"c\",\"3\"\r\n"
             "\"\",\"\",\"\"\r\n\"\",\"\",\"\"\r\n\"far\",\"z\",\"extra\"\r\n");
 }
 
-TEST_F(DelimitedSheet, DroppingAnUncommittedTransactionLeavesTheFile) {
-  std::string path = Csv("\"h\"\r\n");
-  {
-    CSpreadSheet sheet(path, ",", false);
-    sheet.BeginTransaction();
-    ASSERT_TRUE(sheet.AddRow({"lost"}));
-  }
-  EXPECT_EQ(ReadWholeFile(path), "\"h\"\r\n");
-}
-
-TEST_F(DelimitedSheet, RollBackReloadsTheStoredRows) {
+TEST_F(DelimitedSheet, RollBackOrDroppingATransactionLeavesTheStoredRows) {
   std::string path = Csv("\"h\"\r\n\"1\"\r\n");
+  {
+    CSpreadSheet dropped(path, ",", false);
+    dropped.BeginTransaction();
+    ASSERT_TRUE(dropped.AddRow({"lost"}));
+  }
+  EXPECT_EQ(ReadBytes(path), "\"h\"\r\n\"1\"\r\n");
   CSpreadSheet sheet(path, ",", false);
   sheet.BeginTransaction();
   ASSERT_TRUE(sheet.AddRow({"2"}));
@@ -132,7 +123,7 @@ TEST_F(DelimitedSheet, RollBackReloadsTheStoredRows) {
   EXPECT_EQ(sheet.GetTotalRows(), 2);
   // After the roll back changes commit at once again.
   ASSERT_TRUE(sheet.AddRow({"3"}));
-  EXPECT_EQ(ReadWholeFile(path), "\"h\"\r\n\"1\"\r\n\"3\"\r\n");
+  EXPECT_EQ(ReadBytes(path), "\"h\"\r\n\"1\"\r\n\"3\"\r\n");
 
   std::filesystem::remove(path);
   sheet.BeginTransaction();
@@ -151,7 +142,7 @@ TEST_F(DelimitedSheet, HeadersReplaceOrExtend) {
   // A delimited file accepts a repeated name.
   ASSERT_TRUE(sheet.AddHeaders({"a"}, false));
   ASSERT_TRUE(sheet.AddHeaders({"x", "y"}, true));
-  EXPECT_EQ(ReadWholeFile(path), "\"x\",\"y\"\r\n\"1\",\"2\"\r\n");
+  EXPECT_EQ(ReadBytes(path), "\"x\",\"y\"\r\n\"1\",\"2\"\r\n");
 }
 
 TEST_F(DelimitedSheet, CellsByNumberLetterAndName) {
@@ -237,10 +228,9 @@ TEST_F(DelimitedSheet, DeleteSheetEmptiesTheFile) {
   std::string path = Csv("\"a\"\r\n\"1\"\r\n");
   CSpreadSheet sheet(path, ",", false);
   ASSERT_TRUE(sheet.DeleteSheet("ignored"));
-  EXPECT_EQ(ReadWholeFile(path), "");
+  EXPECT_EQ(ReadBytes(path), "");
   EXPECT_FALSE(sheet.IsExisting());
   EXPECT_EQ(sheet.GetTotalRows(), 0);
-  V row{"keep"};
   EXPECT_FALSE(sheet.ReplaceRows({"1"}, {"2"}));
   EXPECT_EQ(sheet.m_strLastError, "Function not available for text delimited file\n");
 }
@@ -264,10 +254,5 @@ TEST_F(DelimitedSheet, CommitReplacesTheFileWholeAndKeepsItsPermissions) {
   struct stat st{};
   ASSERT_EQ(::stat(path.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0640u);
-  int entries = 0;
-  for (auto& e : std::filesystem::directory_iterator(dir.Path())) {
-    (void)e;
-    ++entries;
-  }
-  EXPECT_EQ(entries, 1);  // no temporary file left behind
+  EXPECT_EQ(dir.Entries(), V{"data.csv"}) << "no temporary file left behind";
 }

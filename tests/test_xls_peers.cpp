@@ -68,16 +68,10 @@ void ExpectLibreOfficeShows(const Workbook& wb, const std::string& path,
     }
 }
 
-std::vector<std::u16string> U16Row(std::initializer_list<const char8_t*> cells) {
-    std::vector<std::u16string> out;
-    for (auto c : cells) out.push_back(FromUtf8(c));
-    return out;
-}
-
 }  // namespace
 
 TEST(XlsPeers, ChangedLibreOfficeWorkbookReadsTheSameEverywhere) {
-    XlsTempDir dir;
+    ScratchFolder dir;
     Workbook wb = Workbook::Load(XlsFixture("lo_two_sheets.xls"));
     wb.FindSheet(FromUtf8(u8"型号A"))
         ->AppendRow(U16Row({u8"当前日期：2026/12/05  11:55:18", u8"SN0004", u8"合格", u8"x,\"y\" 'z'"}));
@@ -98,7 +92,7 @@ TEST(XlsPeers, ChangedLibreOfficeWorkbookReadsTheSameEverywhere) {
 }
 
 TEST(XlsPeers, LongStringsWrittenAcrossContinueRecords) {
-    XlsTempDir dir;
+    ScratchFolder dir;
     Workbook wb = Workbook::Load(XlsFixture("lo_sst_continue.xls"));
     Worksheet& s = wb.AddSheet(u"Long");
     for (int r = 0; r < 300; ++r) {
@@ -116,7 +110,7 @@ TEST(XlsPeers, LongStringsWrittenAcrossContinueRecords) {
 }
 
 TEST(XlsPeers, NewWorkbookAndClearedSheet) {
-    XlsTempDir dir;
+    ScratchFolder dir;
     Workbook wb = Workbook::CreateEmpty();
     Worksheet& a = wb.AddSheet(u"PCB");
     a.AppendRow(U16Row({u8"时间", u8"SN", u8"A", u8"B"}));
@@ -141,7 +135,7 @@ TEST(XlsPeers, NewWorkbookAndClearedSheet) {
 }
 
 TEST(XlsPeers, LargeWorkbookWithDifatSectorsReadsInXlrd) {
-    XlsTempDir dir;
+    ScratchFolder dir;
     Workbook wb = Workbook::CreateEmpty();
     Worksheet& s = wb.AddSheet(u"Big");
     std::vector<std::u16string> row(20);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <functional>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -37,12 +38,8 @@ std::string LoadError(std::span<const std::uint8_t> bytes) {
 // The fixture with its Workbook stream replaced by `stream`.
 std::vector<std::uint8_t> WithWorkbookStream(const std::string& fixture, std::vector<std::uint8_t> stream,
                                              std::u16string_view name = u"Workbook") {
-    CompoundFile cf = CompoundFile::Parse(ReadFileBytes(XlsFixture(fixture)));
-    if (name != u"Workbook") {
-        CompoundFile fresh = CompoundFile::CreateEmpty({});
-        fresh.SetStream(name, std::move(stream));
-        return fresh.Serialize();
-    }
+    CompoundFile cf = name == u"Workbook" ? CompoundFile::Parse(ReadFileBytes(XlsFixture(fixture)))
+                                          : CompoundFile::CreateEmpty({});
     cf.SetStream(name, std::move(stream));
     return cf.Serialize();
 }
@@ -148,29 +145,23 @@ TEST(XlsWorkbookRead, LongSharedStringsAcrossContinueRecordsMatchXlrd) {
         }
 }
 
-TEST(XlsWorkbookRead, EmptyWorkbooksWithAndWithoutSharedStrings) {
+TEST(XlsWorkbookRead, EmptyWorkbooksSheetLookupAndCellLimits) {
     Workbook one = Workbook::Load(XlsFixture("lo_empty_1sheet.xls"));  // lives in the mini stream
     ASSERT_EQ(one.SheetNames(), std::vector<std::u16string>{u"Sheet1"});
     EXPECT_EQ(one.Sheet(0).RowCount(), 0);
     EXPECT_EQ(one.Sheet(0).ColumnCount(), 0);
     EXPECT_EQ(one.Sheet(0).Cell(100, 10).kind, CellKind::Empty);
     EXPECT_TRUE(one.Sheet(0).RowTexts(3).empty());
-
-    Workbook three = Workbook::Load(XlsFixture("lo_empty_3sheets.xls"));
+    Workbook three = Workbook::Load(XlsFixture("lo_empty_3sheets.xls"));  // no shared-string table
     EXPECT_EQ(three.SheetNames(), (std::vector<std::u16string>{u"Sheet1", u"Sheet2", u"Sheet3"}));
-}
 
-TEST(XlsWorkbookRead, SheetsAreFoundWithoutRegardToCase) {
+    // Sheets are found without regard to case.
     Workbook wb = Workbook::Load(XlsFixture("lo_two_sheets.xls"));
-    EXPECT_EQ(wb.FindSheet(u"numbers"), &wb.Sheet(1));
     EXPECT_EQ(wb.FindSheet(u"NUMBERS"), &wb.Sheet(1));
     EXPECT_EQ(wb.FindSheet(u"\x578B\x53F7" u"a"), &wb.Sheet(0));  // 型号a
     EXPECT_EQ(wb.FindSheet(u"Number"), nullptr);
     EXPECT_THROW(wb.Sheet(2), XlsError);
-}
-
-TEST(XlsWorkbookRead, CellAddressesBeyondTheLimitsAreErrors) {
-    Workbook wb = Workbook::Load(XlsFixture("lo_two_sheets.xls"));
+    // Cell addresses beyond the worksheet's limits are errors.
     const Worksheet& ws = wb.Sheet(0);
     EXPECT_NO_THROW(ws.Cell(65535, 255));
     EXPECT_THROW(ws.Cell(65536, 0), XlsError);
@@ -179,83 +170,61 @@ TEST(XlsWorkbookRead, CellAddressesBeyondTheLimitsAreErrors) {
 }
 
 TEST(XlsWorkbookRead, FilesThatAreNotWorkbooksAreRefused) {
-    XlsTempDir dir;
+    ScratchFolder dir;
     try {
         Workbook::Load(dir.File("missing.xls"));
         ADD_FAILURE();
     } catch (const XlsError& e) {
         EXPECT_NE(std::string(e.what()).find("missing.xls"), std::string::npos);
     }
-    EXPECT_THROW(Workbook::Load(dir.path()), XlsError);
+    EXPECT_THROW(Workbook::Load(dir.Path()), XlsError);
 
     std::vector<std::uint8_t> xlsx = {'P', 'K', 3, 4};
     xlsx.resize(3000, 0);
     EXPECT_NE(LoadError(xlsx).find("not an OLE2 compound file"), std::string::npos);
-
     // A compound file without a workbook stream (a Word document, say).
     CompoundFile doc = CompoundFile::CreateEmpty({});
     doc.SetStream(u"WordDocument", std::vector<std::uint8_t>(5000, 1));
     EXPECT_NE(LoadError(doc.Serialize()).find("no 'Workbook' stream"), std::string::npos);
-
     // Excel 5: a "Book" stream, or a BIFF5 BOF in the Workbook stream.
     std::vector<std::uint8_t> biff5;
     AppendRecord(biff5, rec::kBof, std::vector<std::uint8_t>{0x00, 0x05, 0x05, 0x00, 0, 0, 0, 0});
     AppendRecord(biff5, rec::kEof, {});
-    EXPECT_NE(LoadError(WithWorkbookStream("lo_empty_1sheet.xls", biff5, u"Book")).find("Excel 5"),
-              std::string::npos);
-    EXPECT_NE(LoadError(WithWorkbookStream("lo_empty_1sheet.xls", biff5)).find("Excel 5"), std::string::npos);
+    for (std::u16string_view name : {u"Book", u"Workbook"})
+        EXPECT_NE(LoadError(WithWorkbookStream("lo_empty_1sheet.xls", biff5, name)).find("Excel 5"), std::string::npos);
 }
 
 TEST(XlsWorkbookRead, DamagedWorkbookStreamsNameTheProblem) {
     const std::vector<std::uint8_t> good = WorkbookStream("lo_two_sheets.xls");
-    // Encrypted.
-    {
+    const std::size_t bound = FindRecord(good, rec::kBoundSheet);
+    const std::size_t bound2 = FindRecord(good, rec::kBoundSheet, bound + 4 + GetU16(&good[bound + 2]));
+    const std::size_t label = FindRecord(good, rec::kLabelSst);
+    ASSERT_TRUE(bound && bound2 && label);
+    std::vector<std::uint8_t> filepass;
+    AppendRecord(filepass, rec::kFilePass, std::vector<std::uint8_t>(54, 0));
+    const std::pair<std::function<void(std::vector<std::uint8_t>&)>, std::string> cases[] = {
+        {[&](auto& s) { s.insert(s.begin() + 4 + GetU16(&s[2]), filepass.begin(), filepass.end()); }, "encrypted"},
+        {[&](auto& s) { PutU32(&s[bound + 4], 0x00FFFFFF); }, "beyond the end"},
+        {[&](auto& s) { PutU32(&s[bound2 + 4], GetU32(&s[bound + 4])); }, "overlaps"},  // two sheets, one substream
+        {[&](auto& s) { PutU32(&s[label + 4 + 6], 999999); }, "shared-string"},        // no such shared string
+    };
+    for (const auto& [damage, expected] : cases) {
         std::vector<std::uint8_t> s = good;
-        std::size_t bofEnd = 4 + GetU16(&s[2]);
-        std::vector<std::uint8_t> filepass;
-        AppendRecord(filepass, rec::kFilePass, std::vector<std::uint8_t>(54, 0));
-        s.insert(s.begin() + bofEnd, filepass.begin(), filepass.end());
-        EXPECT_NE(LoadError(WithWorkbookStream("lo_two_sheets.xls", s)).find("encrypted"), std::string::npos);
-    }
-    // A sheet said to start beyond the stream.
-    {
-        std::vector<std::uint8_t> s = good;
-        std::size_t at = FindRecord(s, rec::kBoundSheet);
-        ASSERT_NE(at, 0u);
-        PutU32(&s[at + 4], 0x00FFFFFF);
-        EXPECT_NE(LoadError(WithWorkbookStream("lo_two_sheets.xls", s)).find("beyond the end"), std::string::npos);
-    }
-    // Two sheets said to share one substream.
-    {
-        std::vector<std::uint8_t> s = good;
-        std::size_t first = FindRecord(s, rec::kBoundSheet);
-        std::size_t second = FindRecord(s, rec::kBoundSheet, first + 4 + GetU16(&s[first + 2]));
-        ASSERT_NE(second, 0u);
-        PutU32(&s[second + 4], GetU32(&s[first + 4]));
-        EXPECT_NE(LoadError(WithWorkbookStream("lo_two_sheets.xls", s)).find("overlaps"), std::string::npos);
-    }
-    // A cell that refers to a shared string that does not exist.
-    {
-        std::vector<std::uint8_t> s = good;
-        std::size_t at = FindRecord(s, rec::kLabelSst);
-        ASSERT_NE(at, 0u);
-        PutU32(&s[at + 4 + 6], 999999);
-        EXPECT_NE(LoadError(WithWorkbookStream("lo_two_sheets.xls", s)).find("shared-string"), std::string::npos);
+        damage(s);
+        std::string error = LoadError(WithWorkbookStream("lo_two_sheets.xls", s));
+        EXPECT_NE(error.find(expected), std::string::npos) << expected << ": " << error;
     }
     // Cut short at every 97th byte: a clear error, never a crash or a partial workbook.
     for (std::size_t cut = 0; cut < good.size(); cut += 97) {
         std::vector<std::uint8_t> s(good.begin(), good.begin() + cut);
-        std::string err = LoadError(WithWorkbookStream("lo_two_sheets.xls", s));
-        EXPECT_FALSE(err.empty()) << "cut at " << cut;
+        EXPECT_FALSE(LoadError(WithWorkbookStream("lo_two_sheets.xls", s)).empty()) << "cut at " << cut;
     }
 }
 
 TEST(XlsWorkbookRead, TruncatedAndCorruptedFilesNeverCrash) {
     const std::vector<std::uint8_t> file = ReadFileBytes(XlsFixture("lo_sst_continue.xls"));
-    for (std::size_t cut = 0; cut < file.size(); cut += file.size() / 37 + 1) {
-        std::vector<std::uint8_t> part(file.begin(), file.begin() + cut);
-        EXPECT_FALSE(LoadError(part).empty()) << cut;
-    }
+    for (std::size_t cut = 0; cut < file.size(); cut += file.size() / 37 + 1)
+        EXPECT_FALSE(LoadError(std::vector<std::uint8_t>(file.begin(), file.begin() + cut)).empty()) << cut;
     // Flipped bytes: either a clear error or a workbook that can be read and saved.
     std::uint32_t seed = 12345;
     for (int round = 0; round < 200; ++round) {
@@ -284,84 +253,55 @@ std::vector<std::uint8_t> EveryCellKindWorkbook() {
     CompoundFile cf = CompoundFile::Parse(wb.SaveToMemory());
     std::vector<std::uint8_t> s = *cf.FindStream(u"Workbook");
     std::vector<std::uint8_t> cells;
-    auto cell = [](std::uint16_t r, std::uint16_t c) {
-        std::vector<std::uint8_t> d;
+    using Bytes = std::vector<std::uint8_t>;
+    // A record of `type`: row, column, format 15, then `tail`.
+    auto add = [&](std::uint16_t type, std::uint16_t r, std::uint16_t c, const Bytes& tail) {
+        Bytes d;
         AppendU16(d, r);
         AppendU16(d, c);
         AppendU16(d, 15);
+        d.insert(d.end(), tail.begin(), tail.end());
+        AppendRecord(cells, type, d);
+    };
+    auto text = [](std::u16string_view t, Bytes after = {}) {
+        Bytes d;
+        AppendUnicodeString(d, t, false);
+        d.insert(d.end(), after.begin(), after.end());
         return d;
     };
-    auto add = [&](std::uint16_t type, std::vector<std::uint8_t> d) { AppendRecord(cells, type, d); };
-    {
-        auto d = cell(0, 0);
-        AppendUnicodeString(d, u"label \x4E2D", false);
-        add(rec::kLabel, d);
-        d = cell(0, 1);
-        AppendUnicodeString(d, u"rich", false);
-        AppendU16(d, 1);
-        AppendU32(d, 0x00010002);
-        add(rec::kRString, d);
+    auto u32 = [](std::uint32_t v) { Bytes d; AppendU32(d, v); return d; };
+    auto f64 = [](double v) { Bytes d; AppendF64(d, v); return d; };
+    add(rec::kLabel, 0, 0, text(u"label \x4E2D"));
+    add(rec::kRString, 0, 1, text(u"rich", {1, 0, 2, 0, 1, 0}));  // one formatting run
+    add(rec::kRk, 1, 0, u32((123u << 2) | 2));
+    add(rec::kRk, 1, 1, u32((123u << 2) | 3));
+    add(rec::kRk, 1, 2, u32(0x3FE00000));
+    Bytes mulrk;  // row 2, columns 0..2 (the first column is the record's own)
+    for (std::uint32_t rk : {0x40040000u, (777u << 2) | 3}) {
+        AppendU16(mulrk, 15);
+        AppendU32(mulrk, rk);
     }
-    for (auto [col, rk] : std::vector<std::pair<std::uint16_t, std::uint32_t>>{{0, (123u << 2) | 2}, {1, (123u << 2) | 3}, {2, 0x3FE00000}}) {
-        auto d = cell(1, col);
-        AppendU32(d, rk);
-        add(rec::kRk, d);
-    }
-    {
-        std::vector<std::uint8_t> d;
-        AppendU16(d, 2);
-        AppendU16(d, 0);
-        for (std::uint32_t rk : {static_cast<std::uint32_t>((-5 * 4) | 2), 0x40040000u, (777u << 2) | 3}) {
-            AppendU16(d, 15);
-            AppendU32(d, rk);
-        }
-        AppendU16(d, 2);
-        add(rec::kMulRk, d);
-    }
-    {
-        auto d = cell(3, 0);
-        AppendF64(d, 3.14159);
-        add(rec::kNumber, d);
-        d = cell(3, 1);
-        AppendU8(d, 1);
-        AppendU8(d, 0);
-        add(rec::kBoolErr, d);
-        d = cell(3, 2);
-        AppendU8(d, 0x07);
-        AppendU8(d, 1);
-        add(rec::kBoolErr, d);
-        add(rec::kBlank, cell(4, 0));
-        std::vector<std::uint8_t> m;
-        AppendU16(m, 4);
-        AppendU16(m, 1);
-        for (int k = 0; k < 3; ++k) AppendU16(m, 15);
-        AppendU16(m, 3);
-        add(rec::kMulBlank, m);
-    }
-    auto formula = [&](std::uint16_t col, std::vector<std::uint8_t> value) {
-        auto d = cell(5, col);
-        d.insert(d.end(), value.begin(), value.end());
-        AppendU16(d, 0);
-        AppendU32(d, 0);
-        AppendU16(d, 3);
-        d.insert(d.end(), {0x1E, 0x01, 0x00});  // =1
-        add(rec::kFormula, d);
+    AppendU16(mulrk, 2);
+    add(rec::kMulRk, 2, 0, [&] { Bytes d = u32(static_cast<std::uint32_t>((-5 * 4) | 2)); d.insert(d.end(), mulrk.begin(), mulrk.end()); return d; }());
+    add(rec::kNumber, 3, 0, f64(3.14159));
+    add(rec::kBoolErr, 3, 1, {1, 0});
+    add(rec::kBoolErr, 3, 2, {0x07, 1});
+    add(rec::kBlank, 4, 0, {});
+    add(rec::kMulBlank, 4, 1, {15, 0, 15, 0, 3, 0});
+    // Formula results: a string (with its STRING record), a boolean, an error, a number, an empty string.
+    auto formula = [&](std::uint16_t col, Bytes value) {
+        for (std::uint8_t b : {0, 0, 0, 0, 0, 0, 3, 0, 0x1E, 0x01, 0x00}) value.push_back(b);  // flags, chain, =1
+        add(rec::kFormula, 5, col, value);
     };
     formula(0, {0, 0, 0, 0, 0, 0, 0xFF, 0xFF});
-    {
-        std::vector<std::uint8_t> d;
-        AppendUnicodeString(d, u"abc", false);
-        add(rec::kString, d);
-    }
+    AppendRecord(cells, rec::kString, text(u"abc"));
     formula(1, {1, 0, 0, 0, 0, 0, 0xFF, 0xFF});
     formula(2, {2, 0, 0x2A, 0, 0, 0, 0xFF, 0xFF});
-    std::vector<std::uint8_t> number;
-    AppendF64(number, 42.5);
-    formula(3, number);
+    formula(3, f64(42.5));
     formula(4, {3, 0, 0, 0, 0, 0, 0xFF, 0xFF});
 
-    std::size_t at = 0, window2 = 0;
-    for (; at + 4 <= s.size(); at += 4 + GetU16(&s[at + 2]))
+    std::size_t window2 = 0;
+    for (std::size_t at = 0; at + 4 <= s.size(); at += 4 + GetU16(&s[at + 2]))
         if (GetU16(&s[at]) == rec::kWindow2) window2 = at;
     s.insert(s.begin() + window2, cells.begin(), cells.end());
     cf.SetStream(u"Workbook", s);
@@ -371,7 +311,7 @@ std::vector<std::uint8_t> EveryCellKindWorkbook() {
 }  // namespace
 
 TEST(XlsWorkbookRead, EveryCellRecordKindReadsAsXlrdReadsIt) {
-    XlsTempDir dir;
+    ScratchFolder dir;
     const std::string path = dir.File("kinds.xls");
     {
         auto bytes = EveryCellKindWorkbook();

@@ -62,12 +62,6 @@ std::vector<std::pair<std::uint16_t, std::vector<std::uint8_t>>> WithoutRebuilt(
     return out;
 }
 
-std::vector<std::u16string> U16Row(std::initializer_list<const char8_t*> cells) {
-    std::vector<std::u16string> out;
-    for (auto c : cells) out.push_back(FromUtf8(c));
-    return out;
-}
-
 }  // namespace
 
 TEST(XlsWorkbookWrite, AppendingToOneSheetKeepsEverythingElseByteForByte) {
@@ -294,7 +288,7 @@ TEST(XlsWorkbookWrite, SheetNamesAreValidatedAndUnique) {
 }
 
 TEST(XlsWorkbookWrite, SaveWritesExactlyThePathAndReportsIoErrors) {
-    XlsTempDir dir;
+    ScratchFolder dir;
     Workbook wb = Workbook::Load(XlsFixture("lo_empty_3sheets.xls"));
     wb.Sheet(2).SetText(0, 0, u"x");
     std::string path = dir.File("out.tmp");
