@@ -13,14 +13,10 @@ namespace {
 constexpr char kNsSeparator = '|';
 constexpr char kXsiNs[] = "http://www.w3.org/2001/XMLSchema-instance";
 
+// Expat gives "<namespace>|<local name>".
 std::string LocalName(const char* qname) {
   const char* bar = std::strrchr(qname, kNsSeparator);
   return bar ? bar + 1 : qname;
-}
-
-std::string NamespaceOf(const char* qname) {
-  const char* bar = std::strrchr(qname, kNsSeparator);
-  return bar ? std::string(qname, bar - qname) : std::string();
 }
 
 struct ParseState {
@@ -36,14 +32,14 @@ void XMLCALL OnStart(void* data, const char* name, const char** attrs) {
   ++s->depth;
   if (s->depth == 3 && s->out->strOperation.empty()) {
     s->out->strOperation = LocalName(name);
-    s->out->strNamespace = NamespaceOf(name);
+    const char* bar = std::strrchr(name, kNsSeparator);
+    s->out->strNamespace = bar ? std::string(name, bar) : std::string();
   } else if (s->depth == 4) {
     s->current = LocalName(name);
     s->text.clear();
     s->currentNil = false;
     for (int i = 0; attrs[i]; i += 2) {
-      const std::string attr = attrs[i];
-      if (attr == std::string(kXsiNs) + kNsSeparator + "nil") {
+      if (attrs[i] == std::string(kXsiNs) + kNsSeparator + "nil") {
         s->currentNil = std::strcmp(attrs[i + 1], "true") == 0 || std::strcmp(attrs[i + 1], "1") == 0;
       }
     }

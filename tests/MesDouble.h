@@ -37,7 +37,6 @@ class MesDouble {
   std::string Url() const { return m_server.Url("/querysn/cs_querysn.asmx"); }
   void SetAnswer(Answer answer);
   std::vector<ReceivedUpload> Uploads() const;
-  std::size_t RequestCount() const { return m_server.RequestCount(); }
 
  private:
   testsupport::LoopbackReply Handle(const std::string& request);
