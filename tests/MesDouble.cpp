@@ -93,17 +93,16 @@ std::string DecodeBase64(const std::string& text) {
   return out;
 }
 
-std::string HttpReply(const std::string& status, const std::string& body) {
-  return "HTTP/1.1 " + status + "\r\nContent-Type: text/xml; charset=utf-8\r\nContent-Length: " +
-         std::to_string(body.size()) + "\r\n\r\n" + body;
+// An HTTP reply carrying a SOAP envelope around body.
+testsupport::LoopbackReply SoapReply(const std::string& status, const std::string& body) {
+  const std::string envelope =
+      "<?xml version=\"1.0\" encoding=\"utf-8\"?>"
+      "<soap:Envelope xmlns:soap=\"http://schemas.xmlsoap.org/soap/envelope/\"><soap:Body>" +
+      body + "</soap:Body></soap:Envelope>";
+  return testsupport::LoopbackReply::Bytes("HTTP/1.1 " + status +
+                                           "\r\nContent-Type: text/xml; charset=utf-8\r\nContent-Length: " +
+                                           std::to_string(envelope.size()) + "\r\n\r\n" + envelope);
 }
-
-constexpr char kEnvelopeStart[] =
-    "<?xml version=\"1.0\" encoding=\"utf-8\"?>"
-    "<soap:Envelope xmlns:soap=\"http://schemas.xmlsoap.org/soap/envelope/\" "
-    "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
-    "xmlns:xsd=\"http://www.w3.org/2001/XMLSchema\"><soap:Body>";
-constexpr char kEnvelopeEnd[] = "</soap:Body></soap:Envelope>";
 
 // Decodes one HTTP request carrying a SOAP envelope.
 ReceivedUpload DecodeUploadRequest(const std::string& request) {
@@ -166,24 +165,16 @@ testsupport::LoopbackReply MesDouble::Handle(const std::string& request) {
   m_uploads.push_back(DecodeUploadRequest(request));
   switch (m_answer) {
     case Answer::Ok:
-      return testsupport::LoopbackReply::Bytes(HttpReply(
-          "200 OK", std::string(kEnvelopeStart) +
-                        "<IO_UpData_CommonResponse xmlns=\"RO_dErodo\"><IO_UpData_CommonResult>OK"
-                        "</IO_UpData_CommonResult></IO_UpData_CommonResponse>" +
-                        kEnvelopeEnd));
+      return SoapReply("200 OK", "<IO_UpData_CommonResponse xmlns=\"RO_dErodo\"><IO_UpData_CommonResult>OK"
+                                 "</IO_UpData_CommonResult></IO_UpData_CommonResponse>");
     case Answer::Fault500:
-      return testsupport::LoopbackReply::Bytes(HttpReply(
-          "500 Internal Server Error",
-          std::string(kEnvelopeStart) +
-              "<soap:Fault><faultcode>soap:Server</faultcode><faultstring>database down</faultstring>"
-              "</soap:Fault>" +
-              kEnvelopeEnd));
-    case Answer::Status404:
-      return testsupport::LoopbackReply::Bytes(HttpReply("404 Not Found", ""), true);
+      return SoapReply("500 Internal Server Error",
+                       "<soap:Fault><faultcode>soap:Server</faultcode><faultstring>database down</faultstring>"
+                       "</soap:Fault>");
     case Answer::Silent:
-      return testsupport::LoopbackReply::Silent();
+      break;
   }
-  return testsupport::LoopbackReply::Bytes(HttpReply("500 Internal Server Error", ""), true);
+  return testsupport::LoopbackReply::Silent();
 }
 
 }  // namespace results_test

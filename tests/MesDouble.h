@@ -31,7 +31,7 @@ struct ReceivedUpload {
 
 class MesDouble {
  public:
-  enum class Answer { Ok, Fault500, Status404, Silent };
+  enum class Answer { Ok, Fault500, Silent };
 
   MesDouble();
   std::string Url() const { return m_server.Url("/querysn/cs_querysn.asmx"); }

@@ -5,21 +5,18 @@
 namespace results_test {
 namespace {
 
-platform::MessageBoxHandler& PreviousHandler() {
-  static platform::MessageBoxHandler handler;
-  return handler;
-}
+platform::MessageBoxHandler g_previous;
 
 }  // namespace
 
 void CaptureMessages(std::vector<CapturedMessage>* pMessages) {
-  PreviousHandler() = platform::SetMessageBoxHandler([pMessages](const std::string& text, unsigned flags) {
+  g_previous = platform::SetMessageBoxHandler([pMessages](const std::string& text, unsigned flags) {
     pMessages->push_back({text, flags});
     return platform::IDOK;
   });
 }
 
-void RestoreMessageBox() { platform::SetMessageBoxHandler(std::move(PreviousHandler())); }
+void RestoreMessageBox() { platform::SetMessageBoxHandler(std::move(g_previous)); }
 
 bool HasErrorIcon(unsigned flags) { return (flags & 0xF0) == platform::MB_ICONERROR; }
 

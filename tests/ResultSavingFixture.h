@@ -116,7 +116,6 @@ class ResultSavingTest : public ::testing::Test {
     m_clock.reset();
     m_exeOverride.reset();
     std::error_code ec;
-    fs::permissions(m_station, fs::perms::owner_all, fs::perm_options::add, ec);
     fs::remove_all(m_station, ec);
   }
 
