@@ -2,12 +2,11 @@
 // transport and proxy.
 #pragma once
 
-#include <algorithm>
-#include <cstring>
 #include <string>
 #include <string_view>
 
 #include "mes/SoapStreams.h"
+#include "tests/support/MemoryByteSource.h"
 
 namespace soaptest {
 
@@ -24,21 +23,7 @@ class StringSink final : public ISoapWriteStream {
 };
 
 // Hands out at most `piece` bytes per read, to exercise split character data.
-class StringSource final : public ISoapReadStream {
- public:
-  explicit StringSource(std::string_view bytes, std::size_t piece = 1 << 20) : m_bytes(bytes), m_piece(piece) {}
-  std::size_t Read(char* buffer, std::size_t maxLength) override {
-    std::size_t n = std::min({maxLength, m_piece, m_bytes.size() - m_pos});
-    std::memcpy(buffer, m_bytes.data() + m_pos, n);
-    m_pos += n;
-    return n;
-  }
-
- private:
-  std::string m_bytes;
-  std::size_t m_piece;
-  std::size_t m_pos = 0;
-};
+using StringSource = testsupport::CMemoryByteSource;
 
 inline std::string ReadAll(ISoapReadStream& stream) {
   std::string all;

@@ -1,5 +1,6 @@
-// Feeds canned bytes to an HTTP response reader in pieces of a chosen size, as
-// a socket would, then reports the end of the connection (0 bytes) or an error.
+// Feeds canned bytes in pieces of a chosen size, as a socket would: to an HTTP
+// response reader (then the end of the connection, 0 bytes, or an error) or to
+// a SOAP parser as its read stream.
 #pragma once
 
 #include <algorithm>
@@ -7,33 +8,31 @@
 #include <string>
 
 #include "mes/HttpResponseReader.h"
+#include "mes/SoapStreams.h"
 
 namespace testsupport {
 
-class CMemoryByteSource final : public IHttpByteSource {
+class CMemoryByteSource final : public IHttpByteSource, public ISoapReadStream {
  public:
   explicit CMemoryByteSource(std::string bytes, std::size_t pieceSize = SIZE_MAX, bool failAtEnd = false)
       : m_bytes(std::move(bytes)), m_nPiece(pieceSize ? pieceSize : 1), m_bFailAtEnd(failAtEnd) {}
 
   bool Receive(char* buffer, std::size_t* size) override {
-    ++m_nCalls;
-    const std::size_t n = std::min({*size, m_nPiece, m_bytes.size() - m_nPos});
-    if (n == 0 && m_bFailAtEnd) return false;
+    *size = Read(buffer, *size);
+    return *size > 0 || !m_bFailAtEnd;
+  }
+  std::size_t Read(char* buffer, std::size_t maxLength) override {
+    const std::size_t n = std::min({maxLength, m_nPiece, m_bytes.size() - m_nPos});
     std::memcpy(buffer, m_bytes.data() + m_nPos, n);
     m_nPos += n;
-    *size = n;
-    return true;
+    return n;
   }
-
-  std::size_t Consumed() const { return m_nPos; }
-  int Calls() const { return m_nCalls; }
 
  private:
   std::string m_bytes;
   std::size_t m_nPiece;
   bool m_bFailAtEnd;
   std::size_t m_nPos = 0;
-  int m_nCalls = 0;
 };
 
 }  // namespace testsupport
