@@ -113,10 +113,8 @@ ReceivedUpload DecodeUploadRequest(const std::string& request) {
     return out;
   }
   const std::string head = request.substr(0, headEnd);
-  const std::size_t sp1 = head.find(' ');
-  const std::size_t sp2 = head.find(' ', sp1 + 1);
-  if (head.compare(0, 5, "POST ") != 0 || sp2 == std::string::npos) out.strError += "not a POST; ";
-  else out.strPath = head.substr(sp1 + 1, sp2 - sp1 - 1);
+  if (head.rfind("POST ", 0) != 0) out.strError += "not a POST; ";
+  out.strPath = head.substr(5, head.find(' ', 5) - 5);
   out.strSoapAction = HeaderValue(head, "soapaction");
   const std::string body = request.substr(headEnd + 4);
 

@@ -56,14 +56,6 @@ TEST_F(ResultLogTest, WholeFileMatchesTheHandCheckedLog) {
   EXPECT_TRUE(m_messages.empty());
 }
 
-TEST_F(ResultLogTest, LineBreakInsideARowEndsInCrLfToo) {
-  ResultListSnapshot panel = UnitList();
-  panel.rows.push_back(ResultRow{"line\nbreak", "a = b, c", 1});  // written as it stands
-  const std::string log = SaveAndRead(panel, UnitRecord());
-  EXPECT_NE(log.find("\r\nline\r\nbreak = a = b, c\r\n"), std::string::npos);
-  EXPECT_EQ(log.substr(log.size() - 5), "[END]");
-}
-
 TEST_F(ResultLogTest, VerdictFromJudgementAndPassFlags) {
   struct Case {
     const char* name;
@@ -119,17 +111,16 @@ TEST_F(ResultLogTest, ComputerUserSplitsIntoComputerAndUserName) {
   }
 }
 
-TEST_F(ResultLogTest, OnlyTheListsOwnMacIsWrittenNumberedFromZero) {
+// The hand-checked log holds the list's own MAC; here it has none.
+TEST_F(ResultLogTest, LineBreakInARowEndsInCrLfAndNoOwnMacLeavesTheMacListEmpty) {
   ResultListSnapshot panel = UnitList();
+  panel.rows.push_back(ResultRow{"line\nbreak", "a = b, c", 1});  // written as it stands
   ResultStructrue record = UnitRecord();
-  std::string log = SaveAndRead(panel, record);
-  EXPECT_NE(log.find("[MACLIST]\r\nMAC0 = 00:11:22:33:44:55,\r\n[END]"), std::string::npos);
-  EXPECT_EQ(log.find("AA:BB"), std::string::npos);
-  EXPECT_EQ(log.find("11:11"), std::string::npos);
-
   record.mapMac.erase(panel.strSerialNumber);
-  log = SaveAndRead(panel, record);
-  EXPECT_EQ(log.substr(log.size() - 16), "[MACLIST]\r\n[END]");
+  const std::string log = SaveAndRead(panel, record);
+  const std::string tail = "\r\nline\r\nbreak = a = b, c\r\n[MACLIST]\r\n[END]";
+  ASSERT_GT(log.size(), tail.size());
+  EXPECT_EQ(log.substr(log.size() - tail.size()), tail);
 }
 
 TEST(ResultRecordMacMap, KeysAreOrderedAsUnsignedBytes) {

@@ -18,7 +18,6 @@ TEST(GetStringBetween, TrimmedTextBetweenTheFirstMarkersOrTheErrorTexts) {
       {"x=,", "x=", ",", ""},
       {"no markers here", "v = ", ",", "sStartStr error"},
       {"v = 1.0 and no comma", "v = ", ",", "sEndStr error"},
-      {"", "", ",", "sEndStr error"},
       {", v = 1.0", "v = ", ",", "sEndStr error"},  // the end counts only after the start
       // In 0x81 0x40 and 0x81 0x5C the second bytes look like "@" and "\".
       {"\x81\x40" "AB@CD" "\x81\x5C" "EF\\GH", "@", "\\", "CD\x81\x5C" "EF"},
@@ -39,8 +38,6 @@ TEST(FaultCodes, EachFailedCheckAddsItsCodeAndASemicolonInTableOrder) {
                               Line(kPlayback, "PASS");
   std::string nvrWithoutStandard = nvrPass;
   nvrWithoutStandard.erase(nvrWithoutStandard.find(kVideoStandard), Line(kVideoStandard + "PAL", "PASS").size());
-  std::string nvrStandardFailed = nvrPass;
-  nvrStandardFailed.replace(nvrStandardFailed.find("PAL = PASS"), 10, "PAL = FAIL");
   struct Case {
     const char* name;
     std::string step, log, resultText, bugType;
@@ -57,7 +54,6 @@ TEST(FaultCodes, EachFailedCheckAddsItsCodeAndASemicolonInTableOrder) {
       {"NVR nothing", kNvrStep, "", "", "D2201;D2202;D2208;D2211;D2802;D2802;", true},
       {"NVR no standard", kNvrStep, nvrWithoutStandard, "FAIL", "D2211;", true},
       {"NVR NTSC", kNvrStep, nvrWithoutStandard + Line(kVideoStandard + "NTSC", "PASS, 60Hz"), "FAIL", "", true},
-      {"NVR standard failed", kNvrStep, nvrStandardFailed, "FAIL", "D2211;", true},
       {"NVR PASS line", kNvrStep, "Result     = PASS\n", "PASS", "D0000;", true},
       {"DVR all checks", kDvrStep, dvrPass, "FAIL", "", true},
       {"DVR without disk line", kDvrStep, nvrPass, "FAIL", "D2802;", true},

@@ -46,7 +46,6 @@ class SaveResultTest : public ResultSavingTest {
   int Save(const std::string& step = kNvrStep, int32_t judge = 1) {
     EXPECT_EQ(m_dialog->SetSerialNumber(2, m_strSerial), 1);
     ResultStructrue record = UnitRecord(m_strSerial);
-    record.strStation = Gbk(u8"整机测试站3");
     record.strRouteStepName = step;
     record.nJudge = judge;
     return m_dialog->SaveResult(2, &record);
@@ -87,7 +86,7 @@ class SaveResultTest : public ResultSavingTest {
     EXPECT_EQ(u.Text("ComponentSnList"), "");
     EXPECT_EQ(u.Text("SerialNumber"), m_strSerial);
     EXPECT_EQ(u.Text("Recorder"), "PC-LINE03 A123456");
-    EXPECT_EQ(u.Text("WorkStation"), Gbk(u8"整机测试站3"));
+    EXPECT_EQ(u.Text("WorkStation"), "ST-FT01");
     return u;
   }
 
@@ -188,9 +187,7 @@ INSTANTIATE_TEST_SUITE_P(Units, SaveUnitTest, ::testing::ValuesIn(Units()),
 
 TEST_F(SaveResultTest, DateLogOfAListMatchesTheHandCheckedLog) {
   Insert({{kVersionItem, "V4.1.0,"}, {kSyncCheck, "PASS"}, {kDisk, ";DISK1"}, {kWebMacItem, "00:11:22:33:44:55,"}});
-  ResultStructrue record = UnitRecord(m_strSerial);
-  EXPECT_EQ(m_dialog->SetSerialNumber(2, m_strSerial), 1);
-  EXPECT_EQ(m_dialog->SaveResult(2, &record), 1);
+  EXPECT_EQ(Save(), 1);
   EXPECT_EQ(DateLog(), ReadFileBytes(SourceDir() / "tests/data/result_log_SN2603050001.txt"));
 }
 
