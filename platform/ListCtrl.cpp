@@ -5,9 +5,12 @@
 #include <QHeaderView>
 #include <QPainter>
 #include <QStyledItemDelegate>
+#include <QTextLayout>
 #include <QTreeView>
 #include <algorithm>
+#include <cmath>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "platform/WndBridge_p.h"
@@ -29,6 +32,16 @@ struct Column {
   bool contentValid = true;
 };
 
+// A cut text laid out once in a font: the glyphs QPainter::drawText would
+// shape for it on every paint.
+struct LaidOutText {
+  QFont font;
+  std::shared_ptr<QTextLayout> layout;
+  qreal width = 0;
+  qreal height = 0;
+  qreal advance = 0;
+};
+
 // A cell's text as drawn, kept between paints: converted once, and cut to
 // the width it was last drawn in.
 struct ShownText {
@@ -36,7 +49,88 @@ struct ShownText {
   QString text;
   int elidedFor = -1;
   QString elided;
+  LaidOutText laidOut;
 };
+
+// Text that drawText lays out on one line, left to right, with nothing it
+// treats specially (line breaks, tabs, length variants).
+bool IsPlainLine(const QString& text) {
+  for (const QChar ch : text) {
+    const char16_t c = ch.unicode();
+    if (c < 0x20 || c == 0x7F || c == 0x9C || c == 0x2028 || c == 0x2029) return false;
+  }
+  return !text.isRightToLeft();
+}
+
+// Lays the text out as QPainter::drawText does for one line in a rectangle.
+bool LayOut(const QString& text, const QFont& font, LaidOutText& out) {
+  auto layout = std::make_shared<QTextLayout>(text, font);
+  QTextOption option;
+  option.setTextDirection(Qt::LeftToRight);
+  option.setAlignment(Qt::AlignLeft);
+  option.setFlags(QTextOption::IncludeTrailingSpaces);
+  layout->setTextOption(option);
+  layout->setCacheEnabled(true);
+  layout->beginLayout();
+  const qreal leading = QFontMetricsF(font).leading();
+  QTextLine line = layout->createLine();
+  if (!line.isValid()) {
+    layout->endLayout();
+    return false;
+  }
+  line.setLineWidth(0x01000000);
+  // Lines start on whole pixels.
+  const qreal top = std::ceil(-leading + leading);
+  line.setPosition(QPointF(0., top));
+  const bool oneLine = !layout->createLine().isValid();
+  layout->endLayout();
+  if (!oneLine) return false;
+  out = LaidOutText{font, std::move(layout), line.naturalTextWidth(), top + line.ascent() + line.descent(),
+                    line.horizontalAdvance()};
+  return true;
+}
+
+// drawText(rect, flags, text) for a cell, from the layout kept with the cell
+// when there is one: the same glyphs at the same places.
+void DrawCellText(QPainter* painter, const QRect& rect, int flags, const QString& text, LaidOutText& cache) {
+  if (text.isEmpty()) return;
+  if (painter->layoutDirection() != Qt::LeftToRight || !IsPlainLine(text)) {
+    painter->drawText(rect, flags, text);
+    return;
+  }
+  const QFont font = painter->font();
+  if (!cache.layout || cache.font != font) {
+    if (!LayOut(text, font, cache)) {
+      cache = LaidOutText();
+      painter->drawText(rect, flags, text);
+      return;
+    }
+  }
+  const QRectF r(rect);
+  qreal yoff = 0;
+  qreal xoff = 0;
+  if (flags & Qt::AlignBottom)
+    yoff = r.height() - cache.height;
+  else if (flags & Qt::AlignVCenter)
+    yoff = (r.height() - cache.height) / 2;
+  if (flags & Qt::AlignRight)
+    xoff = r.width() - cache.width;
+  else if (flags & Qt::AlignHCenter)
+    xoff = (r.width() - cache.width) / 2;
+  // Text larger than its rectangle is clipped to it.
+  const bool clip = !r.contains(QRectF(r.x() + xoff, r.y() + yoff, cache.width, cache.height));
+  if (clip) {
+    painter->save();
+    painter->setClipRect(r, Qt::IntersectClip);
+  }
+  xoff = 0;
+  if (flags & Qt::AlignRight)
+    xoff = r.width() - cache.advance;
+  else if (flags & Qt::AlignHCenter)
+    xoff = (r.width() - cache.advance) / 2;
+  cache.layout->lineAt(0).draw(painter, QPointF(r.x() + xoff, r.y() + yoff));
+  if (clip) painter->restore();
+}
 
 struct Row {
   std::vector<std::string> texts;
@@ -176,12 +270,12 @@ class ListModel : public QAbstractTableModel {
       for (ShownText& shown : r.shown) shown.elidedFor = -1;
     }
   }
-  // The cell's text cut with "..." to the width, in the font.
-  const QString& Shown(int row, int column, int width, const QFont& font) {
-    static const QString kEmpty;
+  // The cell's text cut with "..." to the width, in the font; null when the
+  // cell has no text.
+  ShownText* Shown(int row, int column, int width, const QFont& font) {
     Row& r = rows[static_cast<size_t>(row)];
     const size_t c = static_cast<size_t>(column);
-    if (column < 0 || c >= r.texts.size()) return kEmpty;
+    if (column < 0 || c >= r.texts.size()) return nullptr;
     if (r.shown.size() < r.texts.size()) r.shown.resize(r.texts.size());
     ShownText& shown = r.shown[c];
     if (!shown.converted) {
@@ -192,8 +286,9 @@ class ListModel : public QAbstractTableModel {
     if (shown.elidedFor != width && !shown.text.isEmpty()) {
       shown.elided = QFontMetrics(font).elidedText(shown.text, Qt::ElideRight, width);
       shown.elidedFor = width;
+      shown.laidOut = LaidOutText();
     }
-    return shown.text.isEmpty() ? shown.text : shown.elided;
+    return shown.text.isEmpty() ? nullptr : &shown;
   }
 
   void InsertRow(int at, Row row) {
@@ -310,8 +405,9 @@ class ListDelegate : public QStyledItemDelegate {
     painter->save();
     painter->setFont(m_view->font());
     painter->setPen(showSelection && focusHere ? pal.color(QPalette::HighlightedText) : ToQColor(m_model->textColor));
-    const QString& shown = m_model->Shown(row, column, textRect.width(), m_view->font());
-    painter->drawText(textRect, static_cast<int>(AlignmentOf(m_model->FormatOf(column))), shown);
+    if (ShownText* shown = m_model->Shown(row, column, textRect.width(), m_view->font()))
+      DrawCellText(painter, textRect, static_cast<int>(AlignmentOf(m_model->FormatOf(column))), shown->elided,
+                   shown->laidOut);
     painter->restore();
   }
 

@@ -447,6 +447,56 @@ TEST_F(ListCtrl, GridLinesAreOnePixelPenLinesOverTheEmptyList) {
   EXPECT_EQ(shown, expected);
 }
 
+// The rows' texts as QPainter::drawText puts them in their cells: cut with
+// "..." to the cell, 6 pixels in from either side, in the column's alignment.
+QImage ExpectedRows(CListCtrl& list, QSize size) {
+  QImage expected(size, QImage::Format_RGB32);
+  expected.fill(Qt::white);
+  QPainter painter(&expected);
+  const QFont font = list.GetQWidget()->font();
+  painter.setFont(font);
+  painter.setPen(Qt::black);
+  const int rowHeight = list.GetRowHeight();
+  for (int row = 0; row < list.GetItemCount(); ++row) {
+    int left = 0;
+    for (int c = 0; c < list.GetColumnCount(); ++c) {
+      int format = LVCFMT_LEFT;
+      list.GetColumn(c, &format, nullptr, nullptr);
+      const Qt::Alignment align = c == 0 || format == LVCFMT_LEFT ? Qt::AlignLeft
+                                  : format == LVCFMT_RIGHT        ? Qt::AlignRight
+                                                                  : Qt::AlignHCenter;
+      const QRect cell(left + 6, row * rowHeight, list.GetColumnWidth(c) - 12, rowHeight);
+      const QString text = QString::fromStdString(GbkToUtf8(list.GetItemText(row, c)));
+      painter.drawText(cell, static_cast<int>(align | Qt::AlignVCenter),
+                       QFontMetrics(font).elidedText(text, Qt::ElideRight, cell.width()));
+      left += list.GetColumnWidth(c);
+    }
+  }
+  return expected;
+}
+
+TEST_F(ListCtrl, CellTextsAreDrawnAsDrawTextDrawsThem) {
+  list->SetExtendedStyle(0);
+  list->SetItemText(0, 1, "a name far too long for its column, cut");
+  list->SetItemText(1, 1, Gbk(u8"硬盘测试 HDD"));
+  list->SetItemText(2, 2, "trailing  ");
+  list->SetItemText(3, 1, "tab\there");
+  list->SetItemText(4, 2, "W");
+  auto* area = qobject_cast<QAbstractScrollArea*>(list->GetQWidget());
+  ASSERT_NE(area, nullptr);
+  const auto shown = [&] { return area->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32); };
+  // Twice: the second paint draws from what the first one kept.
+  for (int paint = 0; paint < 2; ++paint) EXPECT_EQ(shown(), ExpectedRows(*list, shown().size())) << paint;
+  // Narrower cells, another text, a larger font.
+  list->SetColumnWidth(1, 71);
+  list->SetItemText(4, 1, "changed");
+  EXPECT_EQ(shown(), ExpectedRows(*list, shown().size()));
+  QFont font = list->GetQWidget()->font();
+  font.setPointSize(font.pointSize() + 3);
+  list->GetQWidget()->setFont(font);
+  EXPECT_EQ(shown(), ExpectedRows(*list, shown().size()));
+}
+
 // What a stretched copy of the picture gives at a place and size, drawn
 // into an image of the window's pixel format.
 QImage Stretched(CBitmap& picture, QPoint origin, QRect target, bool direct) {
