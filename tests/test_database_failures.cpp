@@ -66,42 +66,25 @@ void ExportOneRow(const std::string& book, const std::string& value) {
 TEST_F(DatabaseFailureTest, ProcessesAppendingAtOnceLoseNoRow) {
     MakeBook(0);
     constexpr int kProcesses = 4, kRowsEach = 30;
-    int start[2];
-    ASSERT_EQ(pipe(start), 0);
-    std::vector<pid_t> children;
-    for (int p = 0; p < kProcesses; ++p) {
-        pid_t pid = fork();
-        if (pid == 0) {
-            close(start[1]);
-            char go;
-            (void)!read(start[0], &go, 1);  // all start together
-            try {
-                // Half the rows the accessor's way, half as plain appends.
-                for (int r = 0; r < kRowsEach; ++r) {
-                    std::string value = "p" + std::to_string(p) + "-r" + std::to_string(r);
-                    if (r % 2 == 0) {
-                        ExportOneRow(m_book, value);
-                    } else {
-                        CDatabase db;
-                        db.OpenEx(WorkbookConnect(m_book), CDatabase::noOdbcDialog);
-                        db.ExecuteSQL("INSERT INTO [S$A1:IV1] ([A], [B]) VALUES ('" + value + "', 'b')");
-                    }
+    EXPECT_TRUE(InChildrenAtOnce(kProcesses, [&](int p) {
+        try {
+            // Half the rows the accessor's way, half as plain appends.
+            for (int r = 0; r < kRowsEach; ++r) {
+                std::string value = "p" + std::to_string(p) + "-r" + std::to_string(r);
+                if (r % 2 == 0) {
+                    ExportOneRow(m_book, value);
+                } else {
+                    CDatabase db;
+                    db.OpenEx(WorkbookConnect(m_book), CDatabase::noOdbcDialog);
+                    db.ExecuteSQL("INSERT INTO [S$A1:IV1] ([A], [B]) VALUES ('" + value + "', 'b')");
                 }
-            } catch (const platform::CDBException& e) {
-                fprintf(stderr, "child %d: %s\n", p, e.m_strError.c_str());
-                _exit(1);
             }
-            _exit(0);
+        } catch (const platform::CDBException& e) {
+            fprintf(stderr, "child %d: %s\n", p, e.m_strError.c_str());
+            return 1;
         }
-        children.push_back(pid);
-    }
-    close(start[0]);
-    close(start[1]);  // releases every child at once
-    for (pid_t pid : children) {
-        int status = 0;
-        waitpid(pid, &status, 0);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    }
+        return 0;
+    }));
     Table rows = ReadTable(m_book, "S");
     ASSERT_EQ(rows.size(), 1u + kProcesses * kRowsEach);
     std::set<std::string> values;

@@ -26,6 +26,8 @@ TEST_F(DelimitedSheet, KindFollowsTheLastFourCharacters) {
     EXPECT_FALSE(CSpreadSheet(path, ",", false).IsWorkbook()) << path;
 }
 
+// Loaded lines are held as they were read; rows the object builds are quoted;
+// a commit ends every row text with CR LF.
 TEST_F(DelimitedSheet, LoadsLinesAndTheWidestRowSetsTheColumns) {
   std::string path = Csv("\"h1\",\"h2\"\r\na,b,c,d\n\"x\"\n\"p\",\"q\",\"r\"");
   CSpreadSheet sheet(path, ",", false);
@@ -33,15 +35,16 @@ TEST_F(DelimitedSheet, LoadsLinesAndTheWidestRowSetsTheColumns) {
   EXPECT_EQ(sheet.GetTotalColumns(), 4);
   EXPECT_EQ(sheet.GetCurrentRow(), 1);
   EXPECT_TRUE(sheet.IsExisting());
-  V names;
+  V names, row;
   sheet.GetFieldNames(names);
   EXPECT_EQ(names, (V{"h1", "h2"}));
-  V row;
   ASSERT_TRUE(sheet.ReadRow(row, 2));
   EXPECT_EQ(row, (V{"a", "b", "c", "d"}));
   ASSERT_TRUE(sheet.ReadRow(row, 3));
   EXPECT_EQ(row, (V{"x"}));
   EXPECT_TRUE(sheet.m_strLastError.empty());
+  ASSERT_TRUE(sheet.AddRow({"e", "f", "g", "h"}));
+  EXPECT_EQ(ReadBytes(path), "\"h1\",\"h2\"\r\na,b,c,d\r\n\"x\"\r\n\"p\",\"q\",\"r\"\r\n\"e\",\"f\",\"g\",\"h\"\r\n");
 }
 
 TEST_F(DelimitedSheet, MissingFileStartsEmptyAndTheFirstCommitCreatesIt) {
@@ -55,14 +58,6 @@ TEST_F(DelimitedSheet, MissingFileStartsEmptyAndTheFirstCommitCreatesIt) {
   EXPECT_EQ(ReadBytes(path), "\"Time\",\"SN\"\r\n");
   ASSERT_TRUE(sheet.AddRow({"t1", "s1"}));
   EXPECT_EQ(ReadBytes(path), "\"Time\",\"SN\"\r\n\"t1\",\"s1\"\r\n");
-}
-
-TEST_F(DelimitedSheet, CommitWritesRowTextsEachEndedByCrLf) {
-  // Loaded lines are held as they were read; rows the object builds are quoted.
-  std::string path = Csv("a,b\nc,d");
-  CSpreadSheet sheet(path, ",", false);
-  ASSERT_TRUE(sheet.AddRow({"e", "f"}));
-  EXPECT_EQ(ReadBytes(path), "a,b\r\nc,d\r\n\"e\",\"f\"\r\n");
 }
 
 TEST_F(DelimitedSheet, BackupIsACopyOfTheLoadedRows) {
@@ -207,7 +202,6 @@ TEST_F(DelimitedSheet, ReadsWalkRowsColumnsAndCells) {
 TEST_F(DelimitedSheet, ColumnLettersAndNames) {
   std::string path = Csv("\"AB\",\"Long\",\"LONGER\"\r\n");
   CSpreadSheet sheet(path, ",", false);
-  std::string cell;
   // Automatic: one or two letters are column letters, never names.
   sheet.AddCell("x", "ab", 2, true);
   EXPECT_EQ(sheet.GetTotalColumns(), 28);

@@ -3,6 +3,7 @@
 // damaged files that must be refused with a clear error.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 
 #include "spreadsheet/xls/BiffBytes.h"
@@ -191,54 +192,44 @@ TEST(XlsCompoundFile, DamagedStructuresGiveClearErrors) {
     cf.SetStream(u"Workbook", Pattern(20000, 3));
     cf.SetStream(u"Small", Pattern(300, 4));
     const std::vector<std::uint8_t> good = cf.Serialize();
+    CompoundFile two = CompoundFile::CreateEmpty({});
+    two.SetStream(u"A", Pattern(9000, 1));
+    two.SetStream(u"B", Pattern(9000, 2));
+    // The first directory sector and the first FAT sector of a file.
+    auto dir = [](std::vector<std::uint8_t>& f) { return &f[(xls::GetU32(&f[0x30]) + 1) * 512]; };
+    auto fat = [](std::vector<std::uint8_t>& f) { return &f[(xls::GetU32(&f[0x4C]) + 1) * 512]; };
 
-    // Cut anywhere: refused or read, never more.
-    for (std::size_t cut : {512u, 1024u, 4096u, 10000u, static_cast<unsigned>(good.size() - 512)}) {
-        std::vector<std::uint8_t> cutFile(good.begin(), good.begin() + cut);
-        std::string err = ErrorOf(cutFile);
-        EXPECT_FALSE(err.empty()) << cut;
-    }
-    // A FAT chain that loops.
-    {
-        auto bad = good;
-        std::uint32_t fatSector = xls::GetU32(&bad[0x4C]);
-        std::uint8_t* fat = &bad[(fatSector + 1) * 512];
-        xls::PutU32(fat + 4 * 2, 1);  // sector 2 -> 1 -> 2 ...
-        EXPECT_NE(ErrorOf(bad).find("loops"), std::string::npos) << ErrorOf(bad);
-    }
-    // A directory whose sibling links form a cycle.
-    {
-        auto bad = good;
-        std::uint32_t dirSector = xls::GetU32(&bad[0x30]);
-        std::uint8_t* dir = &bad[(dirSector + 1) * 512];
-        std::uint32_t child = xls::GetU32(dir + 0x4C);
-        xls::PutU32(dir + child * 128 + 0x44, child);
-        EXPECT_NE(ErrorOf(bad).find("directory"), std::string::npos) << ErrorOf(bad);
-    }
-    // A stream claiming more bytes than the file holds.
-    {
-        auto bad = good;
-        std::uint32_t dirSector = xls::GetU32(&bad[0x30]);
-        std::uint8_t* dir = &bad[(dirSector + 1) * 512];
-        for (int i = 1; i < 4; ++i)
-            if (dir[i * 128 + 0x42] == 2 && xls::GetU32(dir + i * 128 + 0x78) == 20000)
-                xls::PutU32(dir + i * 128 + 0x78, 0x7FFFFFF0);
-        EXPECT_NE(ErrorOf(bad).find("claims"), std::string::npos) << ErrorOf(bad);
-    }
-    // Two streams sharing their sectors (a small file that would read as a huge one).
-    {
-        CompoundFile two = CompoundFile::CreateEmpty({});
-        two.SetStream(u"A", Pattern(9000, 1));
-        two.SetStream(u"B", Pattern(9000, 2));
-        auto bad = two.Serialize();
-        std::uint8_t* dir = &bad[(xls::GetU32(&bad[0x30]) + 1) * 512];
-        xls::PutU32(dir + 2 * 128 + 0x74, xls::GetU32(dir + 1 * 128 + 0x74));
-        EXPECT_NE(ErrorOf(bad).find("crosses another chain"), std::string::npos) << ErrorOf(bad);
-    }
-    // Unsupported sector size.
-    {
-        auto bad = good;
-        xls::PutU16(&bad[0x1E], 7);
-        EXPECT_NE(ErrorOf(bad).find("unsupported"), std::string::npos);
+    // Cut anywhere: refused, never read past the end.
+    for (std::size_t cut : {512u, 1024u, 4096u, 10000u, static_cast<unsigned>(good.size() - 512)})
+        EXPECT_FALSE(ErrorOf(std::vector<std::uint8_t>(good.begin(), good.begin() + cut)).empty()) << cut;
+
+    const struct {
+        std::vector<std::uint8_t> file;
+        std::function<void(std::vector<std::uint8_t>&)> damage;
+        std::string expected;
+    } cases[] = {
+        {good, [&](auto& f) { xls::PutU32(fat(f) + 4 * 2, 1); }, "loops"},  // sector 2 -> 1 -> 2 ...
+        {good,
+         [&](auto& f) {  // a directory whose sibling links form a cycle
+             std::uint32_t child = xls::GetU32(dir(f) + 0x4C);
+             xls::PutU32(dir(f) + child * 128 + 0x44, child);
+         },
+         "directory"},
+        {good,
+         [&](auto& f) {  // a stream claiming more bytes than the file holds
+             for (int i = 1; i < 4; ++i)
+                 if (dir(f)[i * 128 + 0x42] == 2 && xls::GetU32(dir(f) + i * 128 + 0x78) == 20000)
+                     xls::PutU32(dir(f) + i * 128 + 0x78, 0x7FFFFFF0);
+         },
+         "claims"},
+        // Two streams sharing their sectors (a small file that would read as a huge one).
+        {two.Serialize(), [&](auto& f) { xls::PutU32(dir(f) + 2 * 128 + 0x74, xls::GetU32(dir(f) + 128 + 0x74)); },
+         "crosses another chain"},
+        {good, [&](auto& f) { xls::PutU16(&f[0x1E], 7); }, "unsupported"},  // sector size
+    };
+    for (const auto& c : cases) {
+        std::vector<std::uint8_t> bad = c.file;
+        c.damage(bad);
+        EXPECT_NE(ErrorOf(bad).find(c.expected), std::string::npos) << c.expected << ": " << ErrorOf(bad);
     }
 }
