@@ -63,33 +63,6 @@ class SaveResultTest : public ResultSavingTest {
     EXPECT_EQ(SummaryLog(), dateLog.substr(0, dateLog.size() - macList.size()) + macList.substr(11));
   }
 
-  // The one upload received, with the request's envelope and fixed values checked.
-  ReceivedUpload OnlyUpload() {
-    std::vector<ReceivedUpload> uploads = m_mes.Uploads();
-    EXPECT_EQ(uploads.size(), 1u);
-    if (uploads.empty()) return {};
-    const ReceivedUpload& u = uploads[0];
-    EXPECT_EQ(u.strError, "");
-    EXPECT_EQ(u.strPath, "/querysn/cs_querysn.asmx");
-    EXPECT_EQ(u.strSoapAction, "\"RO_dErodo/IO_UpData_Common\"");
-    EXPECT_EQ(u.strOperation, "IO_UpData_Common");
-    EXPECT_EQ(u.strNamespace, "RO_dErodo");
-    EXPECT_EQ(u.order, (std::vector<std::string>{"OrderNo", "SerialNumber", "MacList", "ComponentSnList",
-                                                 "DealResult", "BugType", "BugReason", "TempColumn1", "TempColumn2",
-                                                 "TempColumn3", "WorkStation", "ToolType", "Recorder", "SystemType",
-                                                 "Version"}));
-    EXPECT_EQ(u.Bytes("TempColumn2"), u.Bytes("TempColumn1"));
-    EXPECT_EQ(u.Bytes("TempColumn3"), u.Bytes("TempColumn1"));
-    // The service gets the second log's text with LF line ends.
-    EXPECT_EQ(WithCrLf(u.Text("BugReason")), SummaryLog());
-    EXPECT_EQ(u.Text("SystemType"), "0");
-    EXPECT_EQ(u.Text("ComponentSnList"), "");
-    EXPECT_EQ(u.Text("SerialNumber"), m_strSerial);
-    EXPECT_EQ(u.Text("Recorder"), "PC-LINE03 A123456");
-    EXPECT_EQ(u.Text("WorkStation"), "ST-FT01");
-    return u;
-  }
-
   MesDouble m_mes;
   std::unique_ptr<CMonitorDialog> m_dialog;
   std::string m_strSerial = "SN2603050001";
@@ -109,6 +82,8 @@ struct Unit {
   // Values the MES receives ("TempColumn1" as its bytes); none: not reported.
   std::map<std::string, std::string> values;
 };
+
+void PrintTo(const Unit& unit, std::ostream* os) { *os << unit.name; }
 
 std::vector<Unit> Units() {
   const std::string sn = "SN2603050001";
@@ -172,12 +147,28 @@ TEST_P(SaveUnitTest, LogsVerdictAndReport) {
   EXPECT_NE(DateLog().find("\r\nResult     = " + unit.resultLine + "\r\n[BEGIN]\r\n"), std::string::npos);
   EXPECT_EQ(DateLog().find(Gbk(u8"其他列表")), std::string::npos);
   EXPECT_TRUE(m_messages.empty());
-  if (unit.values.empty()) {
-    EXPECT_EQ(m_mes.Uploads().size(), 0u);
-    return;
-  }
-  const ReceivedUpload u = OnlyUpload();
-  for (const auto& [name, value] : unit.values) {
+  const std::vector<ReceivedUpload> uploads = m_mes.Uploads();
+  ASSERT_EQ(uploads.size(), unit.values.empty() ? 0u : 1u);
+  if (uploads.empty()) return;
+  const ReceivedUpload& u = uploads[0];
+  EXPECT_EQ(u.strError, "");
+  EXPECT_EQ(u.strPath, "/querysn/cs_querysn.asmx");
+  EXPECT_EQ(u.strSoapAction, "\"RO_dErodo/IO_UpData_Common\"");
+  EXPECT_EQ(u.strOperation, "IO_UpData_Common");
+  EXPECT_EQ(u.strNamespace, "RO_dErodo");
+  EXPECT_EQ(u.order, (std::vector<std::string>{"OrderNo", "SerialNumber", "MacList", "ComponentSnList",
+                                               "DealResult", "BugType", "BugReason", "TempColumn1", "TempColumn2",
+                                               "TempColumn3", "WorkStation", "ToolType", "Recorder", "SystemType",
+                                               "Version"}));
+  EXPECT_EQ(u.Bytes("TempColumn2"), u.Bytes("TempColumn1"));
+  EXPECT_EQ(u.Bytes("TempColumn3"), u.Bytes("TempColumn1"));
+  // The service gets the second log's text with LF line ends.
+  EXPECT_EQ(WithCrLf(u.Text("BugReason")), SummaryLog());
+  std::map<std::string, std::string> values = {{"SystemType", "0"},      {"ComponentSnList", ""},
+                                                {"SerialNumber", m_strSerial}, {"Recorder", "PC-LINE03 A123456"},
+                                                {"WorkStation", "ST-FT01"}};
+  values.insert(unit.values.begin(), unit.values.end());
+  for (const auto& [name, value] : values) {
     EXPECT_EQ(name == "TempColumn1" ? u.Bytes(name) : u.Text(name), value) << name;
   }
 }
