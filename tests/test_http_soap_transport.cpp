@@ -62,34 +62,6 @@ TEST(SoapHttpTransport, PostsTheEnvelopeAndOffersThe200Body) {
             "<soap:Envelope></soap:Envelope>");
 }
 
-TEST(SoapHttpTransport, StatusesBecomeKinds) {
-  struct Case {
-    std::string reply;
-    SoapStatus status;
-    SoapClientError kind;
-  } cases[] = {
-      {HttpReply("202 Accepted", ""), kSoapOk, SoapClientError::Success},
-      {HttpReply("200 OK", ""), kSoapFail, SoapClientError::ReadError},
-      {HttpReply("201 Created", "<x/>"), kSoapFail, SoapClientError::ServerError},
-      {HttpReply("204 No Content", ""), kSoapFail, SoapClientError::ServerError},
-      {HttpReply("302 Found", ""), kSoapFail, SoapClientError::ServerError},   // no Location to follow
-      {HttpReply("404 Not Found", "<x/>"), kSoapFail, SoapClientError::SendError},
-      {"HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Basic realm=x\r\nContent-Length: 0\r\n\r\n", kSoapFail,
-       SoapClientError::SendError},
-      {HttpReply("500 Internal Server Error", ""), kSoapFail, SoapClientError::SoapFault},   // nothing to read
-      {"HTTP/1.1 200 OK\r\nContent-Length: x\r\n\r\n", kSoapFail, SoapClientError::SendError},
-      {"HTTP/1.1 two hundred\r\n\r\n", kSoapFail, SoapClientError::SendError},
-  };
-  for (const auto& c : cases) {
-    CLoopbackServer server;
-    server.AddReply(c.reply);
-    CSoapHttpTransport transport(server.Url("/querysn/cs_querysn.asmx"));
-    const Outcome o = SendOnce(transport);
-    EXPECT_EQ(o.status, c.status) << c.reply;
-    EXPECT_EQ(o.kind, c.kind) << c.reply;
-  }
-}
-
 TEST(SoapHttpTransport, FaultReplyGoesToTheFaultReader) {
   CLoopbackServer server;
   server.AddReply(HttpReply("500 Internal Server Error", kFault));

@@ -71,9 +71,20 @@ TEST(Proxy, RepliesBecomeAStatusAKindAndAResult) {
       {HttpReply("200 OK", ReplyBody("<IO_UpData_CommonResult xsi:nil=\"true\"/>")), SoapClientError::Success, std::nullopt},
       {HttpReply("200 OK", ReplyBody("<IO_UpData_CommonResult/>")), SoapClientError::Success, u""},
       {HttpReply("200 OK", Result("")), SoapClientError::Success, u""},
-      // A failed call leaves the caller's result alone.
+      // A failed call leaves the caller's result alone. The transport's kinds first: no
+      // exchange or a failure status, a status other than 200/202/500, a 200 without a body.
       {HttpReply("404 Not Found", "<html>not here</html>", "text/html"), SoapClientError::SendError, untouched},
-      {HttpReply("202 Accepted", ""), SoapClientError::ParseError, untouched},   // no document to parse
+      {"HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Basic realm=x\r\nContent-Length: 0\r\n\r\n",
+       SoapClientError::SendError, untouched},
+      {"HTTP/1.1 200 OK\r\nContent-Length: x\r\n\r\n", SoapClientError::SendError, untouched},
+      {"HTTP/1.1 two hundred\r\n\r\n", SoapClientError::SendError, untouched},
+      {HttpReply("201 Created", ReplyBody("")), SoapClientError::ServerError, untouched},
+      {HttpReply("204 No Content", ""), SoapClientError::ServerError, untouched},
+      {HttpReply("302 Found", ""), SoapClientError::ServerError, untouched},   // no Location to follow
+      {HttpReply("200 OK", ""), SoapClientError::ReadError, untouched},
+      {HttpReply("500 Internal Server Error", ""), SoapClientError::SoapFault, untouched},   // nothing to read
+      // The transport succeeded (202 has no document); the reply parser's and fault reader's kinds.
+      {HttpReply("202 Accepted", ""), SoapClientError::ParseError, untouched},
       {HttpReply("200 OK", "Service Unavailable", "text/plain"), SoapClientError::ParseError, untouched},
       {HttpReply("200 OK", ReplyBody("<Unexpected/>")), SoapClientError::ParseError, untouched},
       {HttpReply("200 OK", "<!DOCTYPE x [<!ENTITY a \"b\">]>" + Result("&a;")), SoapClientError::ParseError, untouched},
@@ -89,7 +100,7 @@ TEST(Proxy, RepliesBecomeAStatusAKindAndAResult) {
     EXPECT_EQ(proxy.GetClientError(), c.kind) << c.reply;
     EXPECT_EQ(result, c.result) << c.reply;
     EXPECT_EQ(server.RequestCount(), 1u);
-    if (c.kind == SoapClientError::SoapFault) {
+    if (c.reply.find("<faultcode>") != std::string::npos) {
       EXPECT_EQ(proxy.GetFault().m_nCode, kSoapFaultClient);
       EXPECT_EQ(proxy.GetFault().m_strCode, u"Client");
       EXPECT_EQ(proxy.GetFault().m_strString, u"Server was unable to read request.");
