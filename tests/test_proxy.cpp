@@ -133,6 +133,7 @@ TEST(Proxy, ASecondCallOnTheSameProxyStartsClean) {
   ASSERT_EQ(Call(proxy, &result, std::nullopt), kSoapOk);
   EXPECT_EQ(*result, u"third");
   ASSERT_EQ(server.RequestCount(), 3u);
+  EXPECT_EQ(server.ConnectionCount(), 2);   // a failure closes the connection, a success keeps it
   // Each request is a fresh envelope, not appended to the last one.
   const std::string third = server.Requests()[2];
   EXPECT_EQ(third.find("<soap:Envelope"), third.rfind("<soap:Envelope"));
