@@ -55,15 +55,6 @@ using Rows = std::vector<std::vector<std::u16string>>;
 
 }  // namespace
 
-TEST_F(SqlExecutorTest, CreateWritesTheHeaderOnANewSheet) {
-    Run(u"CREATE TABLE [型号M] ([时间] char(255), [SN] char(255), [A] char(255))");
-    xls::Worksheet& sheet = Sheet(u"型号M");
-    EXPECT_EQ(sheet.RowTexts(0), (std::vector<std::u16string>{u"时间", u"SN", u"A"}));
-    ResultTable t = Select(u"SELECT * FROM [型号M$A1:IV65536]");
-    EXPECT_EQ(t.columns, (std::vector<std::u16string>{u"时间", u"SN", u"A"}));
-    EXPECT_TRUE(t.rows.empty());
-}
-
 TEST_F(SqlExecutorTest, InsertAppendsAfterTheLastUsedRowWhateverTheRangeSays) {
     MakeTable(2);
     // The accessor names ever-growing ranges; a repeated one must not overwrite.

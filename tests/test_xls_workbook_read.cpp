@@ -20,12 +20,6 @@ using namespace xls;
 
 namespace {
 
-QJsonObject ExpectedContent() {
-    QFile f(QString::fromStdString(XlsFixture("content_two_sheets.json")));
-    EXPECT_TRUE(f.open(QIODevice::ReadOnly));
-    return QJsonDocument::fromJson(f.readAll()).object();
-}
-
 std::string LoadError(std::span<const std::uint8_t> bytes) {
     try {
         Workbook::LoadFromMemory(bytes);
@@ -56,49 +50,43 @@ std::size_t FindRecord(const std::vector<std::uint8_t>& s, std::uint16_t type, s
 }
 
 void ExpectTwoSheetContent(const Workbook& wb, bool cachedFormulaResults) {
-    QJsonObject content = ExpectedContent();
-    QJsonArray sheets = content["sheets"].toArray();
+    QFile f(QString::fromStdString(XlsFixture("content_two_sheets.json")));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QJsonArray sheets = QJsonDocument::fromJson(f.readAll()).object()["sheets"].toArray();
     ASSERT_EQ(wb.SheetCount(), 2u);
     // 型号A: texts only, some that look like numbers.
-    QJsonObject first = sheets[0].toObject();
-    EXPECT_EQ(ToUtf8(wb.SheetNames()[0]), first["name"].toString().toStdString());
     const Worksheet& a = wb.Sheet(0);
-    QJsonArray rows = first["rows"].toArray();
+    EXPECT_EQ(ToUtf8(a.Name()), sheets[0]["name"].toString().toStdString());
+    const QJsonArray rows = sheets[0]["rows"].toArray();
     ASSERT_EQ(a.RowCount(), rows.size());
     for (int r = 0; r < rows.size(); ++r) {
-        QJsonArray row = rows[r].toArray();
-        ASSERT_EQ(a.ColumnCount(), row.size());
-        for (int c = 0; c < row.size(); ++c) {
-            CellValue v = a.Cell(r, c);
-            EXPECT_EQ(v.kind, CellKind::Text) << r << "," << c;
-            EXPECT_EQ(ToUtf8(v.text), row[c].toString().toStdString());
+        ASSERT_EQ(a.ColumnCount(), rows[r].toArray().size());
+        for (int c = 0; c < a.ColumnCount(); ++c) {
+            EXPECT_EQ(a.Cell(r, c).kind, CellKind::Text) << r << "," << c;
+            EXPECT_EQ(ToUtf8(a.Cell(r, c).text), rows[r][c].toString().toStdString());
         }
     }
     // Numbers: numbers, formulas, a merged range, a date.
-    QJsonObject second = sheets[1].toObject();
     const Worksheet& n = wb.Sheet(1);
     EXPECT_EQ(ToUtf8(n.Name()), "Numbers");
-    QJsonArray values = second["values"].toArray();
-    QJsonObject formulas = second["formulas"].toObject();
+    const QJsonArray values = sheets[1]["values"].toArray();
+    const QJsonObject formulas = sheets[1]["formulas"].toObject();
     ASSERT_EQ(n.RowCount(), values.size());
-    for (int r = 0; r < values.size(); ++r) {
-        QJsonArray row = values[r].toArray();
-        for (int c = 0; c < row.size(); ++c) {
+    for (int r = 0; r < values.size(); ++r)
+        for (int c = 0; c < values[r].toArray().size(); ++c) {
+            const QJsonValue expected = values[r][c];
             std::string where = std::string(1, static_cast<char>('A' + c)) + std::to_string(r + 1);
             CellValue v = n.Cell(r, c);
-            bool isFormula = formulas.contains(QString::fromStdString(where));
-            EXPECT_EQ(v.isFormula, isFormula) << where;
-            if (isFormula && !cachedFormulaResults) continue;
-            if (row[c].isDouble()) {
+            EXPECT_EQ(v.isFormula, formulas.contains(QString::fromStdString(where))) << where;
+            if (v.isFormula && !cachedFormulaResults) continue;
+            if (expected.isDouble()) {
                 EXPECT_EQ(v.kind, CellKind::Number) << where;
-                EXPECT_DOUBLE_EQ(v.number, row[c].toDouble()) << where;
-            } else if (row[c].toString().isEmpty()) {
-                EXPECT_EQ(v.kind, CellKind::Empty) << where;
+                EXPECT_DOUBLE_EQ(v.number, expected.toDouble()) << where;
             } else {
-                EXPECT_EQ(ToUtf8(n.CellText(r, c)), row[c].toString().toStdString()) << where;
+                EXPECT_EQ(v.kind == CellKind::Empty, expected.toString().isEmpty()) << where;
+                EXPECT_EQ(ToUtf8(n.CellText(r, c)), expected.toString().toStdString()) << where;
             }
         }
-    }
     EXPECT_TRUE(n.Cell(6, 1).isDate);
     EXPECT_EQ(n.Cell(6, 1).kind, CellKind::Number);
     EXPECT_EQ(n.CellText(6, 1), u"2024-05-01");
