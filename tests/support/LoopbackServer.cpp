@@ -109,11 +109,6 @@ std::vector<std::string> CLoopbackServer::Requests() const {
   return m_requests;
 }
 
-std::size_t CLoopbackServer::RequestCount() const {
-  std::lock_guard lock(m_mutex);
-  return m_requests.size();
-}
-
 bool CLoopbackServer::WaitForRequests(std::size_t n, int timeoutMs) const {
   std::unique_lock lock(m_mutex);
   return m_cv.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return m_requests.size() >= n; });
@@ -126,6 +121,10 @@ bool CLoopbackServer::WaitForConnections(int n, int timeoutMs) const {
 
 void CLoopbackServer::Stop() {
   if (m_bStopping.exchange(true)) return;
+  {
+    std::lock_guard lock(m_mutex);   // wakes the pauses between reply pieces
+  }
+  m_cv.notify_all();
   if (m_acceptThread.joinable()) m_acceptThread.join();
   if (m_listenFd >= 0) {
     ::close(m_listenFd);
@@ -158,13 +157,8 @@ void CLoopbackServer::AcceptLoop() {
 }
 
 bool CLoopbackServer::SleepUnlessStopped(int ms) {
-  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-  while (!m_bStopping.load()) {
-    const auto left = until - std::chrono::steady_clock::now();
-    if (left <= std::chrono::steady_clock::duration::zero()) return true;
-    std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(left, std::chrono::milliseconds(kPollSliceMs)));
-  }
-  return false;
+  std::unique_lock lock(m_mutex);
+  return !m_cv.wait_for(lock, std::chrono::milliseconds(ms), [this] { return m_bStopping.load(); });
 }
 
 bool CLoopbackServer::ReadRequest(int fd, std::string& pending, std::string& request) {

@@ -70,7 +70,7 @@ class CLoopbackServer {
 
   // Requests received so far, whole (head and body), in arrival order.
   std::vector<std::string> Requests() const;
-  std::size_t RequestCount() const;
+  std::size_t RequestCount() const { return Requests().size(); }
   // Waits until at least n requests arrived; false on time-out.
   bool WaitForRequests(std::size_t n, int timeoutMs) const;
   // Connections accepted so far.
