@@ -96,19 +96,6 @@ TEST(XlsSst, ExtSstPointsAtBucketStrings) {
     }
 }
 
-TEST(XlsStrings, UnicodeStringsInRecords) {
-    std::vector<std::uint8_t> data;
-    AppendUnicodeString(data, u"Sheet1", true);
-    AppendUnicodeString(data, u"\x578B\x53F7" u"A", false);
-    std::size_t pos = 0;
-    EXPECT_EQ(ParseUnicodeString(data, pos, true, "T"), u"Sheet1");
-    EXPECT_EQ(ParseUnicodeString(data, pos, false, "T"), u"\x578B\x53F7" u"A");
-    EXPECT_EQ(pos, data.size());
-    std::vector<std::uint8_t> cut(data.begin(), data.end() - 1);
-    pos = 7;
-    EXPECT_THROW(ParseUnicodeString(cut, pos, false, "T"), XlsError);
-}
-
 TEST(XlsCellText, NumbersDatesAndFormats) {
     EXPECT_EQ(NumberText(3), u"3");
     EXPECT_EQ(NumberText(-0.0), u"0");
