@@ -19,6 +19,18 @@ class DelimitedSheet : public ::testing::Test {
   ScratchFolder dir;
 };
 
+// Row `n` as ReadRow gives it (which also makes it the current row).
+V RowAt(CSpreadSheet& sheet, int n) {
+  V row;
+  return sheet.ReadRow(row, n) ? row : V{"(ReadRow refused: " + sheet.m_strLastError + ")"};
+}
+
+V Names(CSpreadSheet& sheet) {
+  V names;
+  sheet.GetFieldNames(names);
+  return names;
+}
+
 }  // namespace
 
 TEST_F(DelimitedSheet, KindFollowsTheLastFourCharacters) {
@@ -35,13 +47,9 @@ TEST_F(DelimitedSheet, LoadsLinesAndTheWidestRowSetsTheColumns) {
   EXPECT_EQ(sheet.GetTotalColumns(), 4);
   EXPECT_EQ(sheet.GetCurrentRow(), 1);
   EXPECT_TRUE(sheet.IsExisting());
-  V names, row;
-  sheet.GetFieldNames(names);
-  EXPECT_EQ(names, (V{"h1", "h2"}));
-  ASSERT_TRUE(sheet.ReadRow(row, 2));
-  EXPECT_EQ(row, (V{"a", "b", "c", "d"}));
-  ASSERT_TRUE(sheet.ReadRow(row, 3));
-  EXPECT_EQ(row, (V{"x"}));
+  EXPECT_EQ(Names(sheet), (V{"h1", "h2"}));
+  EXPECT_EQ(RowAt(sheet, 2), (V{"a", "b", "c", "d"}));
+  EXPECT_EQ(RowAt(sheet, 3), (V{"x"}));
   EXPECT_TRUE(sheet.m_strLastError.empty());
   ASSERT_TRUE(sheet.AddRow({"e", "f", "g", "h"}));
   EXPECT_EQ(ReadBytes(path), "\"h1\",\"h2\"\r\na,b,c,d\r\n\"x\"\r\n\"p\",\"q\",\"r\"\r\n\"e\",\"f\",\"g\",\"h\"\r\n");
@@ -82,19 +90,16 @@ TEST_F(DelimitedSheet, AddRowPlacesAppendsInsertsReplacesAndFills) {
   EXPECT_EQ(sheet.GetCurrentRow(), 3);
   ASSERT_TRUE(sheet.AddRow({"ins", "x"}, 2, false));
   EXPECT_EQ(sheet.GetTotalRows(), 5);
-  ASSERT_TRUE(sheet.ReadRow(row, 3));
-  EXPECT_EQ(row, (V{"a", "1"}));
+  EXPECT_EQ(RowAt(sheet, 3), (V{"a", "1"}));
   ASSERT_TRUE(sheet.AddRow({"rep", "y"}, 2, true));
-  ASSERT_TRUE(sheet.ReadRow(row, 2));
-  EXPECT_EQ(row, (V{"rep", "y"}));
+  EXPECT_EQ(RowAt(sheet, 2), (V{"rep", "y"}));
   EXPECT_EQ(sheet.GetTotalRows(), 5);
   // Beyond the end: blank rows fill the gap; the row becomes the current one.
   ASSERT_TRUE(sheet.AddRow({"far", "z", "extra"}, 8));
   EXPECT_EQ(sheet.GetTotalRows(), 8);
   EXPECT_EQ(sheet.GetCurrentRow(), 8);
   EXPECT_EQ(sheet.GetTotalColumns(), 3);
-  ASSERT_TRUE(sheet.ReadRow(row, 6));
-  EXPECT_EQ(row, (V{"", "", ""}));  // filler takes the widened column count
+  EXPECT_EQ(RowAt(sheet, 6), (V{"", "", ""}));  // filler takes the widened column count
   // Nothing was written inside the transaction.
   EXPECT_EQ(ReadBytes(path), "\"h1\",\"h2\"\r\n\"a\",\"1\"\r\n\"b\",\"2\"\r\n");
   ASSERT_TRUE(sheet.Commit());
@@ -130,9 +135,7 @@ TEST_F(DelimitedSheet, HeadersReplaceOrExtend) {
   std::string path = Csv("\"a\",\"b\"\r\n\"1\",\"2\"\r\n");
   CSpreadSheet sheet(path, ",", false);
   ASSERT_TRUE(sheet.AddHeaders({"c"}, false));
-  V names;
-  sheet.GetFieldNames(names);
-  EXPECT_EQ(names, (V{"a", "b", "c"}));
+  EXPECT_EQ(Names(sheet), (V{"a", "b", "c"}));
   EXPECT_EQ(sheet.GetTotalColumns(), 3);
   // A delimited file accepts a repeated name.
   ASSERT_TRUE(sheet.AddHeaders({"a"}, false));
@@ -148,18 +151,13 @@ TEST_F(DelimitedSheet, CellsByNumberLetterAndName) {
   EXPECT_EQ(sheet.m_strLastError, "Invalid field name or column alphabet\n");
   ASSERT_TRUE(sheet.AddCell("2", "Value", 2, false));
   ASSERT_TRUE(sheet.AddCell("new", "d", 2, true));  // letter D = column 4, widens the row
-  V row;
-  ASSERT_TRUE(sheet.ReadRow(row, 2));
-  EXPECT_EQ(row, (V{"a", "2", "", "new"}));
+  EXPECT_EQ(RowAt(sheet, 2), (V{"a", "2", "", "new"}));
   EXPECT_EQ(sheet.GetTotalColumns(), 4);
   // A new row holds the value in its column and blanks elsewhere.
   ASSERT_TRUE(sheet.AddCell("z", 2, 0));
-  ASSERT_TRUE(sheet.ReadRow(row, 3));
-  EXPECT_EQ(row, (V{"", "z", "", ""}));
+  EXPECT_EQ(RowAt(sheet, 3), (V{"", "z", "", ""}));
   ASSERT_TRUE(sheet.AddCell("h", 1, 1));
-  V names;
-  sheet.GetFieldNames(names);
-  EXPECT_EQ(names, (V{"h", "Value"}));
+  EXPECT_EQ(Names(sheet), (V{"h", "Value"}));
   EXPECT_FALSE(sheet.AddCell("v", int16_t{0}, 1));
   EXPECT_EQ(sheet.m_strLastError, "Column cannot be zero\n");
   EXPECT_FALSE(sheet.AddCell("v", int16_t{-2}, 1));

@@ -37,6 +37,18 @@ std::vector<V> SheetRows(const std::string& path, const std::string& utf8Name) {
   return XlrdRead(path).Texts(utf8Name);
 }
 
+// Row `n` as ReadRow gives it (which also makes it the current row).
+V RowAt(CSpreadSheet& sheet, int n) {
+  V row;
+  return sheet.ReadRow(row, n) ? row : V{"(ReadRow refused: " + sheet.m_strLastError + ")"};
+}
+
+V Names(CSpreadSheet& sheet) {
+  V names;
+  sheet.GetFieldNames(names);
+  return names;
+}
+
 }  // namespace
 
 TEST_F(WorkbookSheet, NewSheetIsCreatedBesideTheOthersAndLoadsBack) {
@@ -62,9 +74,7 @@ TEST_F(WorkbookSheet, NewSheetIsCreatedBesideTheOthersAndLoadsBack) {
   EXPECT_EQ(sheet.GetTotalRows(), 3);
   EXPECT_EQ(sheet.GetTotalColumns(), 2);
   EXPECT_EQ(sheet.GetCurrentRow(), 1);
-  V row;
-  ASSERT_TRUE(sheet.ReadRow(row, 3));
-  EXPECT_EQ(row, (V{"2", ""}));
+  EXPECT_EQ(RowAt(sheet, 3), (V{"2", ""}));
 }
 
 TEST_F(WorkbookSheet, BackupSheetIsMadeOnceAndThenLeftAlone) {
@@ -77,13 +87,9 @@ TEST_F(WorkbookSheet, BackupSheetIsMadeOnceAndThenLeftAlone) {
     EXPECT_EQ(sheet.GetCurrentRow(), 1);
     EXPECT_EQ(sheet.GetTotalRows(), 4);
     EXPECT_EQ(sheet.GetTotalColumns(), 4);
-    V names, row;
-    sheet.GetFieldNames(names);
-    EXPECT_EQ(names, (V{Gbk(u8"时间"), "SN", "A", "B"}));
-    ASSERT_TRUE(sheet.ReadRow(row, 4));
-    EXPECT_EQ(row, (V{"2024-05-01 08:32:47", Gbk(u8"SN-测试-0003"), "PASS", "x,\"y\""}));
-    ASSERT_TRUE(sheet.ReadRow(row, 3));
-    EXPECT_EQ(row[3], "007");
+    EXPECT_EQ(Names(sheet), (V{Gbk(u8"时间"), "SN", "A", "B"}));
+    EXPECT_EQ(RowAt(sheet, 4), (V{"2024-05-01 08:32:47", Gbk(u8"SN-测试-0003"), "PASS", "x,\"y\""}));
+    EXPECT_EQ(RowAt(sheet, 3).at(3), "007");
     ASSERT_TRUE(sheet.AddRow({"t", "SN9", "a", "b"}));
   }
   {
@@ -111,9 +117,7 @@ TEST_F(WorkbookSheet, HeaderAndRowRulesOfAWorkbook) {
   EXPECT_FALSE(sheet.AddHeaders({"Time", "SN", "Time"}));
   EXPECT_EQ(sheet.m_strLastError, "Duplicate header row field:Time\n");
   EXPECT_EQ(sheet.GetTotalRows(), 0);
-  V names;
-  sheet.GetFieldNames(names);
-  EXPECT_TRUE(names.empty());
+  EXPECT_TRUE(Names(sheet).empty());
   EXPECT_EQ(sheet.GetTotalColumns(), 3);
 
   ASSERT_TRUE(sheet.AddHeaders({"Time", "SN", "X"}));
@@ -127,9 +131,7 @@ TEST_F(WorkbookSheet, HeaderAndRowRulesOfAWorkbook) {
   EXPECT_FALSE(sheet.AddCell("1", 1, INT32_MAX));
   EXPECT_EQ(sheet.GetTotalRows(), 1);
   ASSERT_TRUE(sheet.AddRow({"1", "2"}, 4));  // rows 2 and 3 are filler
-  V row;
-  ASSERT_TRUE(sheet.ReadRow(row, 2));
-  EXPECT_EQ(row, (V{" ", " ", " "}));
+  EXPECT_EQ(RowAt(sheet, 2), (V{" ", " ", " "}));
   EXPECT_FALSE(sheet.AddCell("v", 5, 2));
   EXPECT_EQ(sheet.m_strLastError, "Cell column to be added cannot be greater than the number of fields\n");
   EXPECT_FALSE(sheet.AddCell("SN", 3, 1));
@@ -140,8 +142,7 @@ TEST_F(WorkbookSheet, HeaderAndRowRulesOfAWorkbook) {
   EXPECT_FALSE(stored.AddHeaders({"Y", "SN"}, false));
   EXPECT_EQ(stored.m_strLastError, "Duplicate header row field:SN\n");
   ASSERT_TRUE(stored.AddHeaders({"Y"}, false)) << stored.m_strLastError;
-  stored.GetFieldNames(names);
-  EXPECT_EQ(names, (V{"Time", "SN", "X", "Y"}));
+  EXPECT_EQ(Names(stored), (V{"Time", "SN", "X", "Y"}));
   EXPECT_EQ(SheetRows(path, "S"),
             (std::vector<V>{{"Time", "SN", "X", "Y"}, {" ", " ", " ", ""}, {" ", " ", " ", ""}, {"1", "2", "", ""}}));
 }
@@ -152,9 +153,7 @@ TEST_F(WorkbookSheet, SingleQuotesAndBracketsAreStoredAsTheyAre) {
   EXPECT_EQ(SheetRows(path, "Q"), (std::vector<V>{{"it's", "a]b"}, {"O'Brien", "''"}}));
   CSpreadSheet sheet(path, "Q", false);
   ASSERT_TRUE(sheet.ReplaceRows({"D'Arcy"}, {"O'Brien"})) << sheet.m_strLastError;
-  V row;
-  ASSERT_TRUE(sheet.ReadRow(row, 2));
-  EXPECT_EQ(row, (V{"D'Arcy", "''"}));
+  EXPECT_EQ(RowAt(sheet, 2), (V{"D'Arcy", "''"}));
 }
 
 // 乚 is 0x81 0x5D in GBK: its trail byte is the code of ']' and must not be
@@ -178,9 +177,7 @@ TEST_F(WorkbookSheet, TwoByteCharactersEndingInABracketByteKeepTheirNames) {
   EXPECT_EQ(book.Names(), (V{"Sheet1", "Sheet2", "Sheet3", U8(u8"型号乚")}));
   EXPECT_EQ(book.Texts(U8(u8"型号乚")), (std::vector<V>{{U8(u8"乚"), U8(u8"乚]乚"), "x"}, {"7", "8", "6"}}));
   CSpreadSheet sheet(path, sheetName, false);
-  V names;
-  sheet.GetFieldNames(names);
-  EXPECT_EQ(names, (V{name, Gbk(u8"乚]乚"), "x"}));
+  EXPECT_EQ(Names(sheet), (V{name, Gbk(u8"乚]乚"), "x"}));
   ASSERT_TRUE(sheet.DeleteSheet()) << sheet.m_strLastError;
   EXPECT_TRUE(SheetRows(path, U8(u8"型号乚")).empty());
 }
