@@ -21,6 +21,9 @@ namespace {
 
 constexpr int kTextPadding = 6;  // on each side of a cell's text
 constexpr int kIconGap = 2;
+// Rows whose shown texts keep their layouts; past that all are let go and
+// the rows painted next lay theirs out again.
+constexpr int kMaxLaidOutRows = 512;
 
 struct Column {
   int format = LVCFMT_LEFT;
@@ -136,6 +139,7 @@ struct Row {
   std::vector<std::string> texts;
   std::vector<int> widths;  // beside texts: measured width, -1 until measured
   std::vector<ShownText> shown;
+  bool laidOut = false;  // some of its shown texts keep a layout
   int image = -1;
   LPARAM data = 0;
   int indent = 0;
@@ -270,6 +274,22 @@ class ListModel : public QAbstractTableModel {
       for (ShownText& shown : r.shown) shown.elidedFor = -1;
     }
   }
+  int laidOutRows = 0;
+  // A row's texts were drawn from kept layouts.
+  void NoteLaidOut(int row) {
+    Row& r = rows[static_cast<size_t>(row)];
+    if (r.laidOut) return;
+    if (laidOutRows >= kMaxLaidOutRows) {
+      for (Row& other : rows) {
+        if (!other.laidOut) continue;
+        for (ShownText& shown : other.shown) shown.laidOut = LaidOutText();
+        other.laidOut = false;
+      }
+      laidOutRows = 0;
+    }
+    r.laidOut = true;
+    ++laidOutRows;
+  }
   // The cell's text cut with "..." to the width, in the font; null when the
   // cell has no text.
   ShownText* Shown(int row, int column, int width, const QFont& font) {
@@ -302,6 +322,7 @@ class ListModel : public QAbstractTableModel {
   void RemoveRow(int at) {
     beginRemoveRows(QModelIndex(), at, at);
     const Row& gone = rows[static_cast<size_t>(at)];
+    if (gone.laidOut) --laidOutRows;
     for (size_t c = 0; c < gone.widths.size() && c < columns.size(); ++c)
       if (columns[c].contentValid && gone.widths[c] > 0 && gone.widths[c] == columns[c].contentWidth)
         columns[c].contentValid = false;
@@ -315,6 +336,7 @@ class ListModel : public QAbstractTableModel {
   void Clear() {
     beginResetModel();
     rows.clear();
+    laidOutRows = 0;
     for (Column& col : columns) {
       col.contentWidth = 0;
       col.contentValid = true;
@@ -405,9 +427,11 @@ class ListDelegate : public QStyledItemDelegate {
     painter->save();
     painter->setFont(m_view->font());
     painter->setPen(showSelection && focusHere ? pal.color(QPalette::HighlightedText) : ToQColor(m_model->textColor));
-    if (ShownText* shown = m_model->Shown(row, column, textRect.width(), m_view->font()))
+    if (ShownText* shown = m_model->Shown(row, column, textRect.width(), m_view->font())) {
+      m_model->NoteLaidOut(row);
       DrawCellText(painter, textRect, static_cast<int>(AlignmentOf(m_model->FormatOf(column))), shown->elided,
                    shown->laidOut);
+    }
     painter->restore();
   }
 

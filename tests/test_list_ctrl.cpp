@@ -497,6 +497,23 @@ TEST_F(ListCtrl, CellTextsAreDrawnAsDrawTextDrawsThem) {
   EXPECT_EQ(shown(), ExpectedRows(*list, shown().size()));
 }
 
+TEST_F(ListCtrl, CellTextsStayRightAfterManyRowsWerePainted) {
+  list->SetExtendedStyle(0);
+  for (int i = 5; i < 700; ++i) {
+    list->InsertItem(i, std::to_string(i));
+    list->SetItemText(i, 1, "row " + std::to_string(i));
+    list->EnsureVisible(i, FALSE);
+    list->RedrawWindow();
+  }
+  list->SetItemText(0, 1, "first again");
+  list->EnsureVisible(0, FALSE);
+  auto* area = qobject_cast<QAbstractScrollArea*>(list->GetQWidget());
+  ASSERT_NE(area, nullptr);
+  ASSERT_EQ(list->GetTopIndex(), 0);
+  const QImage shown = area->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+  EXPECT_EQ(shown, ExpectedRows(*list, shown.size()));
+}
+
 // What a stretched copy of the picture gives at a place and size, drawn
 // into an image of the window's pixel format.
 QImage Stretched(CBitmap& picture, QPoint origin, QRect target, bool direct) {
