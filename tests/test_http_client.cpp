@@ -95,51 +95,39 @@ NavigateOptions Post(std::string&&) = delete;
 
 }  // namespace
 
-TEST(HttpClientWrites, HeadGoesInOneWriteAndTheBodyIn4096ByteBlocks) {
+TEST(HttpClientWrites, HeadGoesInOneWriteTheBodyIn4096ByteBlocksEveryWaitBounded) {
   CHttpClientT<CRecordingSocket> client;
-  client.GetSocket().replies.push_back({kOk});
+  auto& s = client.GetSocket();
+  s.replies.push_back({kOk, kOk, kOk});
   const std::string body(4096 * 2 + 100, 'b');
-  const NavigateOptions o = Post(body);
+  NavigateOptions o = Post(body);
+  o.nSocketTimeout = 1234;
   ASSERT_TRUE(client.Navigate("http://mes/querysn/cs_querysn.asmx", &o));
-  const auto& w = client.GetSocket().writes;
-  ASSERT_EQ(w.size(), 4u);
-  EXPECT_EQ(w[0], "POST /querysn/cs_querysn.asmx HTTP/1.1\r\nContent-Length: 8292\r\n"
-                  "Content-Type: text/xml; charset=utf-8\r\nSOAPAction: \"A\"\r\nAccept: text/xml\r\n"
-                  "Host: mes\r\nUser-Agent: Monitor-SoapClient/1.0\r\n\r\n");
-  EXPECT_EQ(w[1].size(), 4096u);
-  EXPECT_EQ(w[2].size(), 4096u);
-  EXPECT_EQ(w[3].size(), 100u);
-  EXPECT_EQ(client.GetSocket().connects, std::vector<std::string>{"mes:80"});
+  ASSERT_EQ(s.writes.size(), 4u);
+  EXPECT_EQ(s.writes[0], "POST /querysn/cs_querysn.asmx HTTP/1.1\r\nContent-Length: 8292\r\n"
+                         "Content-Type: text/xml; charset=utf-8\r\nSOAPAction: \"A\"\r\nAccept: text/xml\r\n"
+                         "Host: mes\r\nUser-Agent: Monitor-SoapClient/1.0\r\n\r\n");
+  EXPECT_EQ(s.writes[1].size(), 4096u);
+  EXPECT_EQ(s.writes[2].size(), 4096u);
+  EXPECT_EQ(s.writes[3].size(), 100u);
   EXPECT_EQ(client.GetStatus(), 200);
   EXPECT_EQ(Body(client), "ok");
-}
-
-TEST(HttpClientWrites, WithoutBlockFlagHeadAndBodyGoInOneWriteAndWithoutBodyOnlyTheHead) {
-  CHttpClientT<CRecordingSocket> client;
-  client.GetSocket().replies.push_back({kOk, kOk});
-  const std::string body = "<x/>";
-  NavigateOptions o = Post(body);
-  o.dwFlags = kNavigateJudgeStatus;
-  ASSERT_TRUE(client.Navigate("http://mes/p", &o));
-  ASSERT_EQ(client.GetSocket().writes.size(), 1u);
-  EXPECT_EQ(client.GetSocket().writes[0].substr(client.GetSocket().writes[0].size() - 8), "\r\n\r\n<x/>");
-  ASSERT_TRUE(client.Navigate("http://mes/p"));
-  ASSERT_EQ(client.GetSocket().writes.size(), 2u);
-  EXPECT_EQ(client.GetSocket().writes[1], "GET /p HTTP/1.1\r\nHost: mes\r\nUser-Agent: Monitor-SoapClient/1.0\r\n\r\n");
-  EXPECT_EQ(client.GetSocket().connects.size(), 1u);   // the kept-alive connection was reused
-}
-
-TEST(HttpClientWrites, OptionsTimeoutBoundsEverySocketWait) {
-  CHttpClientT<CRecordingSocket> client;
-  client.GetSocket().replies.push_back({kOk});
-  NavigateOptions o;
-  o.nSocketTimeout = 1234;
-  ASSERT_TRUE(client.Navigate("http://mes/", &o));
-  ASSERT_FALSE(client.GetSocket().timeouts.empty());
-  for (int t : client.GetSocket().timeouts) {
+  ASSERT_FALSE(s.timeouts.empty());
+  for (int t : s.timeouts) {   // the options' time-out bounds every wait
     EXPECT_LE(t, 1234);
     EXPECT_GT(t, 1000);
   }
+  // Without the block flag head and body go in one write; without a body only the head.
+  const std::string small = "<x/>";
+  o = Post(small);
+  o.dwFlags = kNavigateJudgeStatus;
+  ASSERT_TRUE(client.Navigate("http://mes/p", &o));
+  ASSERT_EQ(s.writes.size(), 5u);
+  EXPECT_EQ(s.writes[4].substr(s.writes[4].size() - 8), "\r\n\r\n<x/>");
+  ASSERT_TRUE(client.Navigate("http://mes/p"));
+  ASSERT_EQ(s.writes.size(), 6u);
+  EXPECT_EQ(s.writes[5], "GET /p HTTP/1.1\r\nHost: mes\r\nUser-Agent: Monitor-SoapClient/1.0\r\n\r\n");
+  EXPECT_EQ(s.connects, std::vector<std::string>{"mes:80"});   // the kept-alive connection was reused
 }
 
 TEST(HttpClientWrites, OnlyPlainHttpWithAHostIsCarried) {

@@ -125,18 +125,19 @@ TEST(HttpResponseReader, MalformedRepliesFailCleanly) {
 TEST(HttpResponseReader, RepliesOverTheCapFail) {
   CHttpResponseReader::Limits small;
   small.maxResponseBytes = 10000;
-  Read big("HTTP/1.1 200 OK\r\nContent-Length: 20000\r\n\r\n" + std::string(20000, 'x'), SIZE_MAX, small);
-  EXPECT_EQ(big.result, HttpReadResult::BodyFailed);
-  Read close("HTTP/1.1 200 OK\r\n\r\n" + std::string(20000, 'x'), 4096, small);
-  EXPECT_EQ(close.result, HttpReadResult::BodyFailed);
-  Read chunked(kChunked + "\r\n1F40\r\n" + std::string(8000, 'x') + "\r\n1F40\r\n" + std::string(8000, 'y') +
-                   "\r\n0\r\n\r\n", SIZE_MAX, small);
-  EXPECT_EQ(chunked.result, HttpReadResult::ChunkedInvalid);
-  Read endless("HTTP/1.1 200 OK\r\nX: " + std::string(20000, 'h'), 512, small);
-  EXPECT_EQ(endless.result, HttpReadResult::HeaderIncomplete);
-  Read fits("HTTP/1.1 200 OK\r\nContent-Length: 9000\r\n\r\n" + std::string(9000, 'x'), 1000, small);
-  EXPECT_EQ(fits.result, HttpReadResult::Complete);
-  EXPECT_EQ(fits.reader.GetBodyLength(), 9000u);
+  const struct {
+    std::string bytes;
+    std::size_t piece;
+    HttpReadResult result;
+  } cases[] = {
+      {"HTTP/1.1 200 OK\r\nContent-Length: 20000\r\n\r\n" + std::string(20000, 'x'), SIZE_MAX, HttpReadResult::BodyFailed},
+      {"HTTP/1.1 200 OK\r\n\r\n" + std::string(20000, 'x'), 4096, HttpReadResult::BodyFailed},
+      {kChunked + "\r\n1F40\r\n" + std::string(8000, 'x') + "\r\n1F40\r\n" + std::string(8000, 'y') + "\r\n0\r\n\r\n",
+       SIZE_MAX, HttpReadResult::ChunkedInvalid},
+      {"HTTP/1.1 200 OK\r\nX: " + std::string(20000, 'h'), 512, HttpReadResult::HeaderIncomplete},
+      {"HTTP/1.1 200 OK\r\nContent-Length: 9000\r\n\r\n" + std::string(9000, 'x'), 1000, HttpReadResult::Complete},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Read(c.bytes, c.piece, small).result, c.result) << c.bytes.substr(0, 40);
 }
 
 TEST(HttpResponseReader, LargeBodyMovesTheBufferToTheHeapIntact) {
