@@ -9,7 +9,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <climits>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -37,11 +36,9 @@ class SpyneServer {
     posix_spawn_file_actions_init(&fa);
     posix_spawn_file_actions_adddup2(&fa, out[1], 1);
     posix_spawn_file_actions_addclose(&fa, out[0]);
-    std::vector<std::string> args = {"/usr/bin/python3", script, "0"};
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    if (posix_spawn(&m_pid, argv[0], &fa, nullptr, argv.data(), environ) != 0) m_pid = -1;
+    std::string python = "/usr/bin/python3", port = "0";
+    char* argv[] = {python.data(), script.data(), port.data(), nullptr};
+    if (posix_spawn(&m_pid, argv[0], &fa, nullptr, argv, environ) != 0) m_pid = -1;
     posix_spawn_file_actions_destroy(&fa);
     close(out[1]);
     // The server prints "PORT <n>" once it listens; spyne takes a moment to import.
