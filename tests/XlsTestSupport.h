@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "spreadsheet/xls/BiffBytes.h"
 #include "spreadsheet/xls/Workbook.h"
 #include "tests/ScratchFolder.h"
 
@@ -50,4 +51,12 @@ inline std::vector<std::vector<std::string>> Trimmed(std::vector<std::vector<std
         while (!r.empty() && r.back().empty()) r.pop_back();
     while (!rows.empty() && rows.back().empty()) rows.pop_back();
     return rows;
+}
+
+// Offsets of the records of `type` in a BIFF stream, from `from` on.
+inline std::vector<std::size_t> RecordsOf(const std::vector<std::uint8_t>& s, std::uint16_t type, std::size_t from = 0) {
+    std::vector<std::size_t> found;
+    for (std::size_t at = from; at + 4 <= s.size(); at += 4 + xls::GetU16(&s[at + 2]))
+        if (xls::GetU16(&s[at]) == type) found.push_back(at);
+    return found;
 }

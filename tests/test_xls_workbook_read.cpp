@@ -42,13 +42,6 @@ std::vector<std::uint8_t> WorkbookStream(const std::string& fixture) {
     return *CompoundFile::Parse(ReadFileBytes(XlsFixture(fixture))).FindStream(u"Workbook");
 }
 
-// Offset of the first record of `type` in the stream, 0 if none.
-std::size_t FindRecord(const std::vector<std::uint8_t>& s, std::uint16_t type, std::size_t from = 0) {
-    for (std::size_t at = from; at + 4 <= s.size(); at += 4 + GetU16(&s[at + 2]))
-        if (GetU16(&s[at]) == type) return at;
-    return 0;
-}
-
 void ExpectTwoSheetContent(const Workbook& wb, bool cachedFormulaResults) {
     QFile f(QString::fromStdString(XlsFixture("content_two_sheets.json")));
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
@@ -184,10 +177,9 @@ TEST(XlsWorkbookRead, FilesThatAreNotWorkbooksAreRefused) {
 
 TEST(XlsWorkbookRead, DamagedWorkbookStreamsNameTheProblem) {
     const std::vector<std::uint8_t> good = WorkbookStream("lo_two_sheets.xls");
-    const std::size_t bound = FindRecord(good, rec::kBoundSheet);
-    const std::size_t bound2 = FindRecord(good, rec::kBoundSheet, bound + 4 + GetU16(&good[bound + 2]));
-    const std::size_t label = FindRecord(good, rec::kLabelSst);
-    ASSERT_TRUE(bound && bound2 && label);
+    const std::vector<std::size_t> bounds = RecordsOf(good, rec::kBoundSheet), labels = RecordsOf(good, rec::kLabelSst);
+    ASSERT_TRUE(bounds.size() == 2 && !labels.empty());
+    const std::size_t bound = bounds[0], bound2 = bounds[1], label = labels[0];
     std::vector<std::uint8_t> filepass;
     AppendRecord(filepass, rec::kFilePass, std::vector<std::uint8_t>(54, 0));
     const std::pair<std::function<void(std::vector<std::uint8_t>&)>, std::string> cases[] = {
@@ -288,10 +280,7 @@ std::vector<std::uint8_t> EveryCellKindWorkbook() {
     formula(3, f64(42.5));
     formula(4, {3, 0, 0, 0, 0, 0, 0xFF, 0xFF});
 
-    std::size_t window2 = 0;
-    for (std::size_t at = 0; at + 4 <= s.size(); at += 4 + GetU16(&s[at + 2]))
-        if (GetU16(&s[at]) == rec::kWindow2) window2 = at;
-    s.insert(s.begin() + window2, cells.begin(), cells.end());
+    s.insert(s.begin() + RecordsOf(s, rec::kWindow2).at(0), cells.begin(), cells.end());
     cf.SetStream(u"Workbook", s);
     return cf.Serialize();
 }
@@ -336,7 +325,7 @@ TEST(XlsWorkbookRead, EveryCellRecordKindReadsAsXlrdReadsIt) {
         for (std::size_t c = 0; c < texts[r].size(); ++c)
             EXPECT_EQ(ToUtf8(back.Sheet(0).CellText(static_cast<int>(r), static_cast<int>(c))), texts[r][c]);
     std::vector<std::uint8_t> stream = *CompoundFile::Parse(ReadFileBytes(again)).FindStream(u"Workbook");
-    EXPECT_NE(FindRecord(stream, 0x005E), 0u);
+    EXPECT_FALSE(RecordsOf(stream, 0x005E).empty());  // UNCALCED
     PeerBook peer2 = XlrdRead(again);
     ASSERT_TRUE(peer2.refusal.empty()) << peer2.refusal;
     auto expected = typed;

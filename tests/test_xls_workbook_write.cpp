@@ -173,8 +173,7 @@ TEST(XlsWorkbookWrite, ClearEmptiesTheSheetButKeepsIt) {
     EXPECT_EQ(SheetTexts(back.Sheet(1)), (std::vector<std::vector<std::string>>{{"only", "row"}}));
     // The merged range went with the cells.
     auto sheet = View(saved).sheets.at(u"Numbers");
-    for (std::size_t at = 0; at + 4 <= sheet.size(); at += 4 + GetU16(&sheet[at + 2]))
-        EXPECT_NE(GetU16(&sheet[at]), rec::kMergeCells);
+    EXPECT_TRUE(RecordsOf(sheet, rec::kMergeCells).empty());
 }
 
 TEST(XlsWorkbookWrite, MovedSheetsGetTheirRowIndexPositionsFixed) {
@@ -182,25 +181,17 @@ TEST(XlsWorkbookWrite, MovedSheetsGetTheirRowIndexPositionsFixed) {
     // DEFCOLWIDTH and first ROW record, then make the globals grow so it moves.
     auto cf = CompoundFile::Parse(ReadFileBytes(XlsFixture("lo_two_sheets.xls")));
     std::vector<std::uint8_t> s = *cf.FindStream(u"Workbook");
-    std::vector<std::size_t> boundAt;
-    for (std::size_t at = 0; at + 4 <= s.size(); at += 4 + GetU16(&s[at + 2])) {
-        if (GetU16(&s[at]) == rec::kBoundSheet) boundAt.push_back(at);
-        if (GetU16(&s[at]) == rec::kEof) break;
-    }
+    std::vector<std::size_t> boundAt = RecordsOf(s, rec::kBoundSheet);
     ASSERT_EQ(boundAt.size(), 2u);
     std::size_t sheetStart = GetU32(&s[boundAt[0] + 4]);
     std::size_t insertAt = sheetStart + 4 + GetU16(&s[sheetStart + 2]);  // after the sheet's BOF
     const std::size_t indexSize = 4 + 16 + 4;
-    std::size_t defCol = 0, row = 0;
-    for (std::size_t at = insertAt; at + 4 <= s.size(); at += 4 + GetU16(&s[at + 2])) {
-        if (!defCol && GetU16(&s[at]) == rec::kDefColWidth) defCol = at + indexSize;
-        if (!row && GetU16(&s[at]) == rec::kRow) row = at + indexSize;
-    }
-    ASSERT_TRUE(defCol && row);
+    std::vector<std::size_t> defCol = RecordsOf(s, rec::kDefColWidth, insertAt), rows = RecordsOf(s, rec::kRow, insertAt);
+    ASSERT_TRUE(!defCol.empty() && !rows.empty());
     std::vector<std::uint8_t> index(16 + 4, 0);
     PutU32(&index[8], 4);
-    PutU32(&index[12], static_cast<std::uint32_t>(defCol));
-    PutU32(&index[16], static_cast<std::uint32_t>(row));
+    PutU32(&index[12], static_cast<std::uint32_t>(defCol[0] + indexSize));
+    PutU32(&index[16], static_cast<std::uint32_t>(rows[0] + indexSize));
     std::vector<std::uint8_t> rec;
     AppendRecord(rec, rec::kIndex, index);
     s.insert(s.begin() + insertAt, rec.begin(), rec.end());
@@ -211,12 +202,7 @@ TEST(XlsWorkbookWrite, MovedSheetsGetTheirRowIndexPositionsFixed) {
     wb.FindSheet(u"Numbers")->SetText(10, 0, u"a string the table did not hold, so the globals grow");
     wb.AddSheet(u"Third").SetText(0, 0, u"x");
     std::vector<std::uint8_t> out = View(wb.SaveToMemory()).bytes;
-    std::size_t at = 0, newStart = 0;
-    for (; at + 4 <= out.size(); at += 4 + GetU16(&out[at + 2]))
-        if (GetU16(&out[at]) == rec::kBoundSheet) {
-            newStart = GetU32(&out[at + 4]);
-            break;
-        }
+    std::size_t newStart = GetU32(&out[RecordsOf(out, rec::kBoundSheet).at(0) + 4]);
     ASSERT_NE(newStart, sheetStart);
     std::size_t idx = newStart + 4 + GetU16(&out[newStart + 2]);
     ASSERT_EQ(GetU16(&out[idx]), rec::kIndex);
