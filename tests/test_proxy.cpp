@@ -46,6 +46,7 @@ TEST(Proxy, SendsTheActionAndTheEnvelopeOfItsArguments) {
   const std::string head = req.substr(0, split + 4), body = req.substr(split + 4);
   EXPECT_EQ(head.rfind("POST /querysn/cs_querysn.asmx HTTP/1.1\r\n", 0), 0u) << head;
   EXPECT_NE(head.find("\r\nSOAPAction: \"RO_dErodo/IO_UpData_Common\"\r\n"), std::string::npos);
+  EXPECT_EQ(body.find("<soap:Body>"), 227u);   // the envelope's start tag, without declaration
   EXPECT_EQ(body,
             "<soap:Envelope xmlns:soap=\"http://schemas.xmlsoap.org/soap/envelope/\" "
             "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" xmlns:xsd=\"http://www.w3.org/2001/XMLSchema\" "
