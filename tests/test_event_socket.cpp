@@ -100,7 +100,7 @@ TEST(EventSocket, ConnectsWritesWholeBuffersAndReadsUntilThePeerCloses) {
   EXPECT_TRUE(server.Requests()[0] == head + body);
 }
 
-TEST(EventSocket, ConnectWhenConnectedDoesNothingAndFailuresKeepThePlatformError) {
+TEST(EventSocket, ConnectWhenConnectedDoesNothingClosedRefusesIoFailuresKeepThePlatformError) {
   CLoopbackServer server;
   CEventSocket socket;
   ASSERT_TRUE(socket.Connect("localhost", server.Port()));
@@ -108,6 +108,17 @@ TEST(EventSocket, ConnectWhenConnectedDoesNothingAndFailuresKeepThePlatformError
   socket.Close();
   EXPECT_FALSE(socket.IsConnected());
   socket.Close();   // closing twice is harmless
+  CEventSocket fresh;
+  for (CEventSocket* unconnected : {&socket, &fresh}) {   // closed, and never connected
+    char buf[8];
+    std::size_t n = sizeof buf, len = 3;
+    EXPECT_FALSE(unconnected->Read(buf, &n));
+    EXPECT_EQ(unconnected->GetLastError(), kSocketErrorNotConnected);
+    EXPECT_EQ(n, 0u);
+    EXPECT_FALSE(unconnected->Write("abc", &len));
+    EXPECT_EQ(unconnected->GetLastError(), kSocketErrorNotConnected);
+    EXPECT_EQ(len, 0u);
+  }
   ASSERT_TRUE(socket.Connect("127.0.0.1", server.Port()));
   EXPECT_TRUE(server.WaitForConnections(2, 2000));
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -128,19 +139,6 @@ TEST(EventSocket, ConnectWhenConnectedDoesNothingAndFailuresKeepThePlatformError
   EXPECT_TRUE(address.IsEmpty());
   ASSERT_EQ(address.Resolve("127.0.0.1", 80), 0);
   EXPECT_EQ(platform::AddressCount(address.Get()), 1u);
-}
-
-TEST(EventSocket, ReadAndWriteBeforeConnectAreRefusedAsNotConnected) {
-  CEventSocket socket;
-  char buf[8];
-  std::size_t n = sizeof buf;
-  EXPECT_FALSE(socket.Read(buf, &n));
-  EXPECT_EQ(socket.GetLastError(), kSocketErrorNotConnected);
-  EXPECT_EQ(n, 0u);
-  std::size_t len = 3;
-  EXPECT_FALSE(socket.Write("abc", &len));
-  EXPECT_EQ(socket.GetLastError(), kSocketErrorNotConnected);
-  EXPECT_EQ(len, 0u);
 }
 
 // Each wait is bounded; a mere time-out stores no error, and the operation is
