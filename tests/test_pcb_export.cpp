@@ -21,16 +21,8 @@ using Rows = std::vector<V>;
 
 namespace {
 
-std::time_t At(int year, int month, int day, int hour, int minute, int second) {
-  std::tm t{};
-  t.tm_year = year - 1900;
-  t.tm_mon = month - 1;
-  t.tm_mday = day;
-  t.tm_hour = hour;
-  t.tm_min = minute;
-  t.tm_sec = second;
-  return ::timegm(&t);
-}
+constexpr std::time_t kExportTime = 1796471718;  // 2026/12/05 11:55:18 UTC
+constexpr std::time_t kLaterTime = 1796472001;   // 2026/12/05 12:00:01 UTC
 
 std::vector<PcbWorkbookItem> Items(const std::vector<std::pair<std::string, std::string>>& pairs) {
   std::vector<PcbWorkbookItem> items;
@@ -80,7 +72,7 @@ class PcbExport : public ::testing::Test {
 
   ScratchFolder dir;
   platform::ScopedExeDirectoryOverride exeDir{dir.Path()};
-  std::optional<platform::ScopedClockOverride> clock{std::in_place, At(2026, 12, 5, 11, 55, 18)};
+  std::optional<platform::ScopedClockOverride> clock{std::in_place, kExportTime};
   ResultStructrue record;
   std::string lastError;
 };
@@ -92,7 +84,7 @@ TEST_F(PcbExport, FirstExportCreatesTheModelSheetAndLaterOnesAppend) {
   ASSERT_EQ(Export(Items({{"A", "PASS"}, {"B", "1.23"}, {"C", "FAIL"}})), 1) << lastError;
   EXPECT_EQ(Xlrd().Names(), (V{"Sheet1", "Sheet2", "Sheet3", "M"})) << "no backup of a new sheet";
 
-  platform::ScopedClockOverride later(At(2026, 12, 5, 12, 0, 1));
+  platform::ScopedClockOverride later(kLaterTime);
   ASSERT_EQ(Export(Items({{"A", "FAIL"}, {"B", "2"}, {"C", "PASS"}}), "SN002"), 1) << lastError;
   EXPECT_EQ(Sheet("M"), (Rows{{U8(u8"时间"), "SN", "A", "B", "C"},
                               {U8(u8"当前日期：2026/12/05  11:55:18"), "SN001", "PASS", "1.23", "FAIL"},

@@ -68,6 +68,15 @@ void ExpectLibreOfficeShows(const Workbook& wb, const std::string& path,
     }
 }
 
+// Saves `wb` to `path`, reads it back and checks that both readers see what the engine reads.
+Workbook SaveAndCompare(Workbook& wb, const std::string& path, const std::u16string& recalculatedSheet = u"") {
+    wb.Save(path);
+    Workbook back = Workbook::Load(path);
+    ExpectXlrdSees(back, path);
+    ExpectLibreOfficeShows(back, path, recalculatedSheet);
+    return back;
+}
+
 }  // namespace
 
 TEST(XlsPeers, ChangedLibreOfficeWorkbookReadsTheSameEverywhere) {
@@ -81,14 +90,9 @@ TEST(XlsPeers, ChangedLibreOfficeWorkbookReadsTheSameEverywhere) {
     added.AppendRow(U16Row({u8"2026", u8"SN-1", u8"12.0"}));
     added.SetNumber(2, 2, 3.25);
     added.SetNumber(3, 2, -1234567.5);
-    const std::string path = dir.File("changed.xls");
-    wb.Save(path);
-
-    Workbook back = Workbook::Load(path);
+    Workbook back = SaveAndCompare(wb, dir.File("changed.xls"), u"Numbers");
     EXPECT_EQ(back.Sheet(0).RowCount(), 5);
     EXPECT_EQ(back.Sheet(1).Cell(2, 3).number, 9);
-    ExpectXlrdSees(back, path);
-    ExpectLibreOfficeShows(back, path, u"Numbers");
 }
 
 TEST(XlsPeers, LongStringsWrittenAcrossContinueRecords) {
@@ -102,11 +106,7 @@ TEST(XlsPeers, LongStringsWrittenAcrossContinueRecords) {
     }
     s.SetText(300, 0, std::u16string(9000, u'\x5B57'));
     s.SetText(301, 1, std::u16string(32767, u'q'));
-    const std::string path = dir.File("long.xls");
-    wb.Save(path);
-    Workbook back = Workbook::Load(path);
-    ExpectXlrdSees(back, path);
-    ExpectLibreOfficeShows(back, path);
+    SaveAndCompare(wb, dir.File("long.xls"));
 }
 
 TEST(XlsPeers, NewWorkbookAndClearedSheet) {
@@ -116,22 +116,13 @@ TEST(XlsPeers, NewWorkbookAndClearedSheet) {
     a.AppendRow(U16Row({u8"时间", u8"SN", u8"A", u8"B"}));
     for (int r = 0; r < 50; ++r) a.AppendRow({u"t" + std::u16string(1, static_cast<char16_t>(u'0' + r % 10)), u"SN", u"PASS", u"1.23"});
     wb.AddSheet(u"Empty");
-    const std::string fresh = dir.File("fresh.xls");
-    wb.Save(fresh);
-    Workbook back = Workbook::Load(fresh);
-    ExpectXlrdSees(back, fresh);
+    SaveAndCompare(wb, dir.File("fresh.xls"));
 
     Workbook two = Workbook::Load(XlsFixture("xlwt_two_sheets.xls"));
     two.FindSheet(u"Numbers")->Clear();
     two.FindSheet(u"Numbers")->AppendRow({u"after", u"clear"});
     two.FindSheet(FromUtf8(u8"型号A"))->AppendRow(U16Row({u8"x", u8"y"}));
-    const std::string cleared = dir.File("cleared.xls");
-    two.Save(cleared);
-    Workbook back2 = Workbook::Load(cleared);
-    EXPECT_EQ(back2.Sheet(1).RowCount(), 1);
-    ExpectXlrdSees(back2, cleared);
-    ExpectLibreOfficeShows(back, fresh);
-    ExpectLibreOfficeShows(back2, cleared);
+    EXPECT_EQ(SaveAndCompare(two, dir.File("cleared.xls")).Sheet(1).RowCount(), 1);
 }
 
 TEST(XlsPeers, LargeWorkbookWithDifatSectorsReadsInXlrd) {
