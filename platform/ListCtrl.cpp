@@ -564,6 +564,52 @@ class ListViewBase : public QTreeView {
   }
 };
 
+// The header's size hint comes from the section texts and the font alone,
+// not from the section widths, yet Qt measures it again after every width
+// change. This header keeps it until the texts, sections or font change.
+class ListHeader : public QHeaderView {
+ public:
+  explicit ListHeader(QWidget* parent) : QHeaderView(Qt::Horizontal, parent) {
+    connect(this, &QHeaderView::sectionCountChanged, this, [this] { Forget(); });
+  }
+  void Forget() { m_hint = QSize(); }
+  void ForgetOn(const QEvent* e) {
+    switch (e->type()) {
+      case QEvent::FontChange:
+      case QEvent::StyleChange:
+      case QEvent::LayoutDirectionChange:
+      case QEvent::LocaleChange: Forget(); break;
+      default: break;
+    }
+  }
+  QSize sizeHint() const override {
+    if (!m_hint.isValid()) m_hint = QHeaderView::sizeHint();
+    return m_hint;
+  }
+  void setModel(QAbstractItemModel* model) override {
+    Forget();
+    QHeaderView::setModel(model);
+    if (!model) return;
+    connect(model, &QAbstractItemModel::headerDataChanged, this, [this] { Forget(); });
+    connect(model, &QAbstractItemModel::modelReset, this, [this] { Forget(); });
+  }
+
+ protected:
+  // Before Qt handles a change (which may reach the viewport first): Qt lays
+  // the view out again right away.
+  bool event(QEvent* e) override {
+    ForgetOn(e);
+    return QHeaderView::event(e);
+  }
+  bool viewportEvent(QEvent* e) override {
+    ForgetOn(e);
+    return QHeaderView::viewportEvent(e);
+  }
+
+ private:
+  mutable QSize m_hint;
+};
+
 class ListView : public Bridged<ListViewBase> {
  public:
   using Bridged<ListViewBase>::Bridged;
@@ -599,6 +645,10 @@ CListCtrl::~CListCtrl() {
 BOOL CListCtrl::Create(DWORD dwStyle, const RECT& rect, CWnd* pParentWnd, UINT nID) {
   if (GetSafeHwnd()) return FALSE;
   auto* view = new ListView();
+  // As the view's own header, with the size hint kept.
+  auto* header = new ListHeader(view);
+  header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  view->setHeader(header);
   auto* model = new ListModel();
   model->setParent(view);
   model->style = dwStyle;
@@ -625,6 +675,7 @@ BOOL CListCtrl::Create(DWORD dwStyle, const RECT& rect, CWnd* pParentWnd, UINT n
   view->header()->setSectionsClickable(false);
   view->header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   if (dwStyle & LVS_NOCOLUMNHEADER) view->header()->hide();
+  header->Forget();
   // The platform reports scrolling before it happens.
   QObject::connect(view->verticalScrollBar(), &QAbstractSlider::actionTriggered, view, [view](int action) {
     if (view->owner) CWnd::Bridge::Scroll(view->owner, true, action, view->verticalScrollBar()->sliderPosition());

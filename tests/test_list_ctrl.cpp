@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QFontDatabase>
+#include <QHeaderView>
 #include <QImage>
 #include <QPainter>
 
@@ -512,6 +513,36 @@ TEST_F(ListCtrl, CellTextsStayRightAfterManyRowsWerePainted) {
   ASSERT_EQ(list->GetTopIndex(), 0);
   const QImage shown = area->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
   EXPECT_EQ(shown, ExpectedRows(*list, shown.size()));
+}
+
+TEST_F(ListCtrl, HeaderHeightFollowsItsTextsAndFontAcrossWidthChanges) {
+  auto* area = qobject_cast<QAbstractScrollArea*>(list->GetQWidget());
+  ASSERT_NE(area, nullptr);
+  QHeaderView* header = area->findChild<QHeaderView*>();
+  ASSERT_NE(header, nullptr);
+  // What Qt itself measures for the header at that moment.
+  const auto measured = [&] { return header->QHeaderView::sizeHint().height(); };
+  const auto headerHeight = [&] {
+    list->SetColumnWidth(1, LVSCW_AUTOSIZE_USEHEADER);
+    list->SetColumnWidth(2, LVSCW_AUTOSIZE_USEHEADER);
+    CRect row;
+    list->GetItemRect(0, &row, LVIR_BOUNDS);
+    return row.top;
+  };
+  const int plain = headerHeight();
+  EXPECT_EQ(plain, measured());
+  list->SetColumnText(1, "Two\nlines");
+  EXPECT_GT(headerHeight(), plain);
+  EXPECT_EQ(headerHeight(), measured());
+  list->SetColumnText(1, "Item");
+  EXPECT_EQ(headerHeight(), plain);
+  QFont font = list->GetQWidget()->font();
+  font.setPointSize(font.pointSize() * 2);
+  list->GetQWidget()->setFont(font);
+  EXPECT_GT(headerHeight(), plain);
+  EXPECT_EQ(headerHeight(), measured());
+  list->InsertColumn(3, "Tall\nnew\nheader", LVCFMT_LEFT, 40);
+  EXPECT_EQ(headerHeight(), measured());
 }
 
 // What a stretched copy of the picture gives at a place and size, drawn
