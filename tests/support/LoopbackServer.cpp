@@ -114,11 +114,6 @@ bool CLoopbackServer::WaitForRequests(std::size_t n, int timeoutMs) const {
   return m_cv.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return m_requests.size() >= n; });
 }
 
-bool CLoopbackServer::WaitForConnections(int n, int timeoutMs) const {
-  std::unique_lock lock(m_mutex);
-  return m_cv.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return m_nConnections.load() >= n; });
-}
-
 void CLoopbackServer::Stop() {
   if (m_bStopping.exchange(true)) return;
   {

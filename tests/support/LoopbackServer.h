@@ -75,8 +75,6 @@ class CLoopbackServer {
   bool WaitForRequests(std::size_t n, int timeoutMs) const;
   // Connections accepted so far.
   int ConnectionCount() const { return m_nConnections.load(); }
-  // Waits until at least n connections were accepted; false on time-out.
-  bool WaitForConnections(int n, int timeoutMs) const;
 
   // Stops accepting, closes every connection, joins the threads. Idempotent.
   void Stop();
