@@ -650,6 +650,11 @@ BOOL CWnd::ShowWindow(int nCmdShow) {
   if (!m_widget) return FALSE;
   const BOOL wasVisible = m_widget->isVisible() ? TRUE : FALSE;
   if (nCmdShow == SW_HIDE) {
+    // Hiding the window that holds the keyboard focus hands the focus to its
+    // parent, not to the next window in the tab order.
+    QWidget* focus = QApplication::focusWidget();
+    QWidget* parent = m_widget->parentWidget();
+    if (focus && parent && (focus == m_widget || m_widget->isAncestorOf(focus))) parent->setFocus();
     m_widget->hide();
   } else {
     m_widget->show();

@@ -599,3 +599,20 @@ TEST(ListWithoutWindow, EveryOperationFailsQuietly) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ListCtrl, HidingTheFocusedListGivesTheFocusToItsParent) {
+  CMyListCtrl second(0, 1);
+  ASSERT_TRUE(second.Create(WS_CHILD | WS_VISIBLE | LVS_REPORT, CRect(0, 250, 320, 300), dialog.get(), 1));
+  list->SetFocus();
+  Pump();
+  ASSERT_EQ(CWnd::GetFocus(), list.get());
+  list->ShowWindow(SW_HIDE);
+  Pump();
+  EXPECT_NE(CWnd::GetFocus(), &second);
+  EXPECT_EQ(CWnd::GetFocus(), dialog.get());
+  list->ShowWindow(SW_SHOW);
+}
+
+}  // namespace
