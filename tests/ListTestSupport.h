@@ -6,6 +6,7 @@
 
 #include <QAbstractScrollArea>
 #include <QApplication>
+#include <QImage>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScrollBar>
@@ -67,15 +68,29 @@ inline void TypeText(const std::string& ascii) {
   for (char c : ascii) Type(c >= 'a' && c <= 'z' ? Qt::Key_A + (c - 'a') : c, QString(QChar(c)));
 }
 
+inline void Enter() { Type(Qt::Key_Return, "\r"); }
+inline void Escape() { Type(Qt::Key_Escape, "\x1b"); }
+
 inline CMyEdit* OpenEditor() { return dynamic_cast<CMyEdit*>(CWnd::GetFocus()); }
 
-// The middle of a cell, in list client coordinates.
-inline CPoint CellCenter(CListCtrl& list, int row, int column) {
+// A cell's rectangle and middle, in list client coordinates.
+inline CRect CellRect(CListCtrl& list, int row, int column) {
   CRect bounds;
   list.GetItemRect(row, &bounds, LVIR_BOUNDS);
   int left = bounds.left;
   for (int c = 0; c < column; ++c) left += list.GetColumnWidth(c);
-  return CPoint(left + list.GetColumnWidth(column) / 2, (bounds.top + bounds.bottom) / 2);
+  return CRect(left, bounds.top, left + list.GetColumnWidth(column), bounds.bottom);
+}
+inline CPoint CellCenter(CListCtrl& list, int row, int column) {
+  const CRect cell = CellRect(list, row, column);
+  return CPoint((cell.left + cell.right) / 2, (cell.top + cell.bottom) / 2);
+}
+
+// What the list's rows area shows now.
+inline QImage ShownRows(CListCtrl& list) {
+  auto* area = qobject_cast<QAbstractScrollArea*>(list.GetQWidget());
+  EXPECT_NE(area, nullptr);
+  return area ? area->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32) : QImage();
 }
 
 // A shown dialog holding one result list of three columns and some rows.
@@ -113,6 +128,20 @@ class ListFixture : public ::testing::Test {
   void EditModeOn() {
     if (!list->m_bEditMode) list->SendMessage(WM_HOTKEY, 1, 0);
     ASSERT_EQ(list->m_bEditMode, 1);
+  }
+
+  // A click on a cell of the focused row with editing on; the editor it opened.
+  CMyEdit* ClickToEdit(int row, int column) {
+    if (!list->m_bEditMode) list->SendMessage(WM_HOTKEY, 1, 0);
+    FocusRow(row);
+    ClickList(*list, CellCenter(*list, row, column));
+    return OpenEditor();
+  }
+  CRect EditorRect(CMyEdit* edit) {
+    CRect rect;
+    edit->GetWindowRect(&rect);
+    list->ScreenToClient(&rect);
+    return rect;
   }
 
   int rows = 5;

@@ -1,18 +1,16 @@
 // Test item rows: numbering, marks, pass flags, selection, updates, text read-back.
 #include "tests/test_monitor_dialog_fixture.h"
 
+#include "monitor/ResultText.h"
+
 using namespace platform;
-using monitor_test::GridOptions;
 using monitor_test::OpenMonitor;
 
 namespace {
 
-constexpr int kFailMark = 0;
-constexpr int kPassMark = 1;
-constexpr int kOtherMark = 2;
+constexpr int kFail = 0, kPass = 1, kOther = 2;  // row marks; also the pass flags
 
 bool IsSelected(CMyListCtrl* pList, int row) { return pList->GetItemState(row, LVIS_SELECTED) != 0; }
-bool IsFocused(CMyListCtrl* pList, int row) { return pList->GetItemState(row, LVIS_FOCUSED) != 0; }
 
 class Rows : public ::testing::Test {
  protected:
@@ -26,6 +24,12 @@ class Rows : public ::testing::Test {
     ASSERT_EQ(dlg->AdjustColumnWidth(0, &weights), 1);
     ASSERT_EQ(dlg->AdjustColumnText(0, &names), 1);
   }
+  // One row's texts, mark and pass flag.
+  void ExpectRow(int row, const std::vector<std::string>& texts, int mark, unsigned flag) {
+    for (int c = 0; c < static_cast<int>(texts.size()); ++c) EXPECT_EQ(list->GetItemText(row, c), texts[c]) << row;
+    EXPECT_EQ(list->GetItemImage(row), mark) << row;
+    EXPECT_EQ(list->GetItemData(row), flag) << row;
+  }
   std::unique_ptr<CMonitorDialog> dlg;
   CMyListCtrl* list = nullptr;
 };
@@ -33,48 +37,37 @@ class Rows : public ::testing::Test {
 }  // namespace
 
 TEST_F(Rows, InsertedRowsAreNumberedAndScrolledIntoView) {
-  for (int i = 0; i < 3; ++i) EXPECT_EQ(dlg->InsertItem(1, "item" + std::to_string(i), "PASS"), 1);
-  EXPECT_EQ(list->GetItemText(0, 0), "000");
-  EXPECT_EQ(list->GetItemText(1, 0), "001");
+  for (int i = 0; i < 60; ++i) EXPECT_EQ(dlg->InsertItem(1, "item" + std::to_string(i), "PASS"), 1);
+  for (int i : {0, 1, 2, 59}) ExpectRow(i, {monitor::RowNumber(i), "item" + std::to_string(i)}, kPass, 1);
   EXPECT_EQ(list->GetItemText(2, 0), "002");
-  EXPECT_EQ(list->GetItemText(2, 1), "item2");
-
-  for (int i = 3; i < 60; ++i) dlg->InsertItem(1, "item", "PASS");
   const int top = list->GetTopIndex();
   EXPECT_GT(top, 0);
   EXPECT_LE(59, top + list->GetCountPerPage() - 1);
-  EXPECT_EQ(list->GetItemText(59, 0), "059");
   EXPECT_EQ(dlg->FindListCtrl(2)->GetItemCount(), 0);
 }
 
 TEST_F(Rows, ResultClassGivesMarkFlagAndSelection) {
-  std::string pass = "pass";
-  ASSERT_EQ(dlg->InsertItem(1, "Power", pass), 1);
-  EXPECT_EQ(pass, "PASS");
-  EXPECT_EQ(list->GetItemText(0, 2), "pass");
-  EXPECT_EQ(list->GetItemImage(0), kPassMark);
-  EXPECT_EQ(list->GetItemData(0), 1u);
-  EXPECT_FALSE(IsSelected(list, 0));
-
-  std::string fail = "Open fAiL";
-  ASSERT_EQ(dlg->InsertItem(1, "Video", fail), 1);
-  EXPECT_EQ(fail, "OPEN FAIL");
-  EXPECT_EQ(list->GetItemText(1, 2), "Open fAiL");
-  EXPECT_EQ(list->GetItemImage(1), kFailMark);
-  EXPECT_EQ(list->GetItemData(1), 0u);
-  EXPECT_TRUE(IsSelected(list, 1));
-  EXPECT_FALSE(IsFocused(list, 1));
-
-  ASSERT_EQ(dlg->InsertItem(1, "Voltage", "12.1V"), 1);
-  EXPECT_EQ(list->GetItemImage(2), kOtherMark);
-  EXPECT_EQ(list->GetItemData(2), 2u);
-  EXPECT_FALSE(IsSelected(list, 2));
-
-  // Both words: a pass, shown selected because the text holds FAIL.
-  ASSERT_EQ(dlg->InsertItem(1, "Retry", "fail then pass"), 1);
-  EXPECT_EQ(list->GetItemData(3), 1u);
-  EXPECT_EQ(list->GetItemImage(3), kPassMark);
-  EXPECT_TRUE(IsSelected(list, 3));
+  struct Case {
+    std::string result, upperCased;
+    int mark;
+    unsigned flag;
+    bool selected;
+  };
+  const Case cases[] = {{"pass", "PASS", kPass, 1, false},
+                        {"Open fAiL", "OPEN FAIL", kFail, 0, true},
+                        {"12.1V", "12.1V", kOther, 2, false},
+                        // Both words: a pass, shown selected because the text holds FAIL.
+                        {"fail then pass", "FAIL THEN PASS", kPass, 1, true}};
+  int row = 0;
+  for (Case c : cases) {
+    const std::string shown = c.result;
+    ASSERT_EQ(dlg->InsertItem(1, "Item", c.result), 1);
+    EXPECT_EQ(c.result, c.upperCased);  // the host's string, upper-cased in place
+    ExpectRow(row, {monitor::RowNumber(row), "Item", shown}, c.mark, c.flag);
+    EXPECT_EQ(IsSelected(list, row), c.selected) << shown;
+    EXPECT_EQ(list->GetItemState(row, LVIS_FOCUSED), 0u) << shown;
+    ++row;
+  }
 }
 
 TEST_F(Rows, UnknownListsChangeNothing) {
@@ -98,17 +91,10 @@ TEST_F(Rows, SetItemRewritesAnExistingRowAndCountsOnlyPass) {
   dlg->InsertItem(1, "a", "PASS");
   dlg->InsertItem(1, "b", "FAIL");
   ASSERT_EQ(dlg->SetItem(1, 1, "b2", "Pass"), 1);
-  EXPECT_EQ(list->GetItemText(1, 0), "001");
-  EXPECT_EQ(list->GetItemText(1, 1), "b2");
-  EXPECT_EQ(list->GetItemText(1, 2), "Pass");
-  EXPECT_EQ(list->GetItemImage(1), kPassMark);
-  EXPECT_EQ(list->GetItemData(1), 1u);
+  ExpectRow(1, {"001", "b2", "Pass"}, kPass, 1);
   EXPECT_TRUE(IsSelected(list, 1));  // selection untouched
-
   ASSERT_EQ(dlg->SetItem(1, 0, "a", "waiting"), 1);
-  EXPECT_EQ(list->GetItemImage(0), kFailMark);
-  EXPECT_EQ(list->GetItemData(0), 0u);
-
+  ExpectRow(0, {"000", "a", "waiting"}, kFail, 0);
   EXPECT_EQ(dlg->SetItem(1, 2, "c", "PASS"), 0);
   EXPECT_EQ(dlg->SetItem(1, -1, "c", "PASS"), 0);
   EXPECT_EQ(list->GetItemCount(), 2);
@@ -119,33 +105,17 @@ TEST_F(Rows, SetItemExtUpdatesByItemNameOrAppends) {
   dlg->InsertItem(1, "Audio", "PASS");
   ASSERT_EQ(dlg->SetItemExt(1, "Network", "pass"), 1);
   ASSERT_EQ(list->GetItemCount(), 2);
-  EXPECT_EQ(list->GetItemText(0, 0), "000");
-  EXPECT_EQ(list->GetItemText(0, 2), "pass");
-  EXPECT_EQ(list->GetItemImage(0), kPassMark);
-  EXPECT_EQ(list->GetItemData(0), 1u);
-
+  ExpectRow(0, {"000", "Network", "pass"}, kPass, 1);
   // The name match is exact and case-sensitive.
   ASSERT_EQ(dlg->SetItemExt(1, "network", "FAIL"), 1);
-  ASSERT_EQ(list->GetItemCount(), 3);
-  EXPECT_EQ(list->GetItemText(2, 0), "002");
-  EXPECT_EQ(list->GetItemText(2, 1), "network");
-  EXPECT_EQ(list->GetItemImage(2), kFailMark);
-  EXPECT_EQ(list->GetItemData(2), 0u);
-
+  ExpectRow(2, {"002", "network", "FAIL"}, kFail, 0);
   // Neither word on an existing row: only its flag and texts change.
   ASSERT_EQ(dlg->SetItemExt(1, "Audio", "retest"), 1);
-  EXPECT_EQ(list->GetItemImage(1), kPassMark);
-  EXPECT_EQ(list->GetItemData(1), 2u);
-  EXPECT_EQ(list->GetItemText(1, 2), "retest");
-
+  ExpectRow(1, {"001", "Audio", "retest"}, kPass, 2);
   // Neither word for a new item: appended with the empty mark, not lost.
   ASSERT_EQ(dlg->SetItemExt(1, "Infrared", "12.1V"), 1);
   ASSERT_EQ(list->GetItemCount(), 4);
-  EXPECT_EQ(list->GetItemText(3, 0), "003");
-  EXPECT_EQ(list->GetItemText(3, 1), "Infrared");
-  EXPECT_EQ(list->GetItemText(3, 2), "12.1V");
-  EXPECT_EQ(list->GetItemImage(3), kOtherMark);
-  EXPECT_EQ(list->GetItemData(3), 2u);
+  ExpectRow(3, {"003", "Infrared", "12.1V"}, kOther, 2);
 }
 
 TEST_F(Rows, InsertItemExtWritesOnlyTexts) {
@@ -153,15 +123,10 @@ TEST_F(Rows, InsertItemExtWritesOnlyTexts) {
   EXPECT_EQ(dlg->InsertItemExt(1, &wrong), 0);
   EXPECT_EQ(dlg->InsertItemExt(1, nullptr), 0);
   EXPECT_EQ(list->GetItemCount(), 0);
-
   std::vector<std::string> texts{"A-7", "Fan", "PASS"};
   ASSERT_EQ(dlg->InsertItemExt(1, &texts), 1);
   ASSERT_EQ(list->GetItemCount(), 1);
-  EXPECT_EQ(list->GetItemText(0, 0), "A-7");
-  EXPECT_EQ(list->GetItemText(0, 1), "Fan");
-  EXPECT_EQ(list->GetItemText(0, 2), "PASS");
-  EXPECT_EQ(list->GetItemData(0), 0u);
-  EXPECT_EQ(list->GetItemImage(0), -1);
+  ExpectRow(0, texts, -1, 0);
   EXPECT_FALSE(IsSelected(list, 0));
 }
 
@@ -169,10 +134,7 @@ TEST_F(Rows, TwoColumnsStillClassifyButShowNoResult) {
   ConfigureColumns({"1", "3"}, {"Index", "Item"});
   ASSERT_EQ(list->GetColumnCount(), 2);
   ASSERT_EQ(dlg->InsertItem(1, "Video", "FAIL"), 1);
-  EXPECT_EQ(list->GetItemImage(0), kFailMark);
-  EXPECT_EQ(list->GetItemData(0), 0u);
-  EXPECT_EQ(list->GetItemText(0, 1), "Video");
-  EXPECT_EQ(list->GetItemText(0, 2), "");
+  ExpectRow(0, {"000", "Video", ""}, kFail, 0);
   EXPECT_FALSE(IsSelected(list, 0));
 }
 
@@ -180,13 +142,10 @@ TEST_F(Rows, MoreThanThreeColumnsGetEmptyExtraTexts) {
   ConfigureColumns({"1", "2", "3", "2"}, {"Index", "Item", "Result", "Note"});
   ASSERT_EQ(list->GetColumnCount(), 4);
   EXPECT_NO_THROW(EXPECT_EQ(dlg->InsertItem(1, "Video", "PASS"), 1));
-  EXPECT_EQ(list->GetItemText(0, 2), "PASS");
-  EXPECT_EQ(list->GetItemText(0, 3), "");
   EXPECT_NO_THROW(EXPECT_EQ(dlg->SetItem(1, 0, "Video", "FAIL"), 1));
-  EXPECT_EQ(list->GetItemText(0, 2), "FAIL");
+  ExpectRow(0, {"000", "Video", "FAIL", ""}, kFail, 0);
   EXPECT_NO_THROW(EXPECT_EQ(dlg->SetItemExt(1, "Audio", "PASS"), 1));
-  EXPECT_EQ(list->GetItemCount(), 2);
-  EXPECT_EQ(list->GetItemText(1, 3), "");
+  ExpectRow(1, {"001", "Audio", "PASS", ""}, kPass, 1);
   std::vector<std::string> texts{"x", "Fan", "PASS", "loud"};
   EXPECT_EQ(dlg->InsertItemExt(1, &texts), 1);
   EXPECT_EQ(list->GetItemText(2, 3), "loud");
@@ -221,25 +180,19 @@ TEST_F(Rows, AdjustColumnWidthAppliesNewWeightsToTheExistingColumns) {
   std::vector<std::string> weights{"1", "1", "2"};
   ASSERT_EQ(dlg->AdjustColumnWidth(5, &weights), 1);
   EXPECT_EQ(dlg->m_nWidthTotal, 4);
-  EXPECT_EQ(dlg->m_nColumnCount, 3);
-  const int w = dlg->m_nCellWidth;
-  const int rem = w % 3;
+  const int w = dlg->m_nCellWidth, rem = w % 3;
   EXPECT_EQ(list->GetColumnWidth(0), (w - rem) / 4);
   EXPECT_EQ(list->GetColumnWidth(2), 2 * (w - rem) / 4 + rem);
 
   // Fewer weights than columns: the count follows at the next text change.
   std::vector<std::string> two{"1", "1"};
   ASSERT_EQ(dlg->AdjustColumnWidth(0, &two), 1);
-  EXPECT_EQ(dlg->m_nColumnCount, 2);
   EXPECT_EQ(list->GetColumnCount(), 3);
-  std::vector<std::string> names{"Item", "Result"};
-  ASSERT_EQ(dlg->AdjustColumnText(0, &names), 1);
+  ASSERT_EQ(dlg->AdjustColumnText(0, &two), 1);
   EXPECT_EQ(list->GetColumnCount(), 2);
 
   // No columns at all: nothing divides by zero and rows still go in.
-  std::vector<std::string> none;
-  ASSERT_EQ(dlg->AdjustColumnWidth(0, &none), 1);
-  ASSERT_EQ(dlg->AdjustColumnText(0, &none), 1);
+  ConfigureColumns({}, {});
   EXPECT_EQ(list->GetColumnCount(), 0);
   EXPECT_EQ(dlg->InsertItem(1, "a", "PASS"), 1);
   EXPECT_EQ(list->GetItemData(0), 1u);
@@ -261,16 +214,13 @@ TEST_F(Rows, NamesAndWeightsThatDisagreeWithTheCountStaySafe) {
 
 TEST_F(Rows, GetResultAppendsOneLinePerRow) {
   dlg->InsertItem(1, "Network", "pass");
-  // "\xcd\xf8\xc2\xe7" is 网络 in GBK.
-  dlg->InsertItem(1, "\xcd\xf8\xc2\xe7", "FAIL");
+  dlg->InsertItem(1, "\xcd\xf8\xc2\xe7", "FAIL");  // 网络
   std::string out = "SN1\n";
   dlg->GetResult(1, out);
   EXPECT_EQ(out, "SN1\nNetwork = pass\n\xcd\xf8\xc2\xe7 = FAIL\n");
 }
 
 TEST_F(Rows, DeleteAllItemsKeepsThePositionRecord) {
-  EXPECT_EQ(list->m_strSerialNumber, "");
-  EXPECT_EQ(list->m_strType, "NULL");
   dlg->InsertItem(1, "a", "PASS");
   EXPECT_EQ(dlg->SetSerialNumber(1, "SN0001"), 1);
   EXPECT_EQ(dlg->SetType(1, "IPC"), 1);
@@ -285,41 +235,6 @@ TEST_F(Rows, DeleteAllItemsKeepsThePositionRecord) {
   EXPECT_EQ(dlg->FindListCtrl(2)->m_strSerialNumber, "");
 }
 
-TEST_F(Rows, ColumnsAreFittedToTheirContentAfterInsertItem) {
-  const std::string longName(60, 'W');
-  ASSERT_EQ(dlg->InsertItem(1, longName, "PASS"), 1);
-  EXPECT_GE(list->GetColumnWidth(1), list->GetStringWidth(longName));
-  EXPECT_GE(list->GetColumnWidth(0), list->GetStringWidth("000") + 16);  // room for the mark
-  EXPECT_GE(list->GetColumnWidth(2), 20);
-  EXPECT_TRUE(list->IsWindowVisible());
-
-  // A list hidden behind a zoomed one stays hidden while it is fed.
-  dlg->ZoomOut(2);
-  ASSERT_EQ(dlg->InsertItem(1, "b", "PASS"), 1);
-  EXPECT_FALSE(list->IsWindowVisible());
-  EXPECT_TRUE(dlg->FindListCtrl(2)->IsWindowVisible());
-}
-
-TEST(RowsBeforeShowing, ListsFedBeforeTheWindowIsShownAppearWithIt) {
-  // A modeless host may create the window, feed it and only then show it.
-  CMonitorDialog dlg;
-  dlg.m_nRows = 1;
-  dlg.m_nCols = 2;
-  dlg.m_rcScreen = CRect(0, 0, 1920, 1080);
-  ASSERT_TRUE(dlg.Create(CMonitorDialog::IDD));
-  ASSERT_EQ(dlg.InsertItem(1, "Power", "PASS"), 1);
-  dlg.ShowWindow(SW_SHOW);
-  PumpMessages();
-  for (CMyListCtrl* pList : dlg.m_ListCtrls) EXPECT_TRUE(pList->IsWindowVisible()) << pList->m_nListID;
-
-  // The same for a list fed while the host keeps the window hidden.
-  dlg.ShowWindow(SW_HIDE);
-  ASSERT_EQ(dlg.InsertItem(2, "Video", "FAIL"), 1);
-  dlg.ShowWindow(SW_SHOW);
-  PumpMessages();
-  for (CMyListCtrl* pList : dlg.m_ListCtrls) EXPECT_TRUE(pList->IsWindowVisible()) << pList->m_nListID;
-}
-
 TEST_F(Rows, FittedColumnsAreTheirAutoSizeAtLeastTwentyPlusOneMarkWidth) {
   std::vector<std::string> blank{"", "", ""};
   ASSERT_EQ(dlg->AdjustColumnText(0, &blank), 1);
@@ -332,9 +247,29 @@ TEST_F(Rows, FittedColumnsAreTheirAutoSizeAtLeastTwentyPlusOneMarkWidth) {
     list->SetColumnWidth(c, LVSCW_AUTOSIZE_USEHEADER);
     EXPECT_EQ(fitted[c], std::max(list->GetColumnWidth(c), 20) + kMark) << c;
   }
-
   // A column with nothing to show is still 20 pixels wide before the mark.
   dlg->DeleteAllItems(1);
   ASSERT_EQ(dlg->InsertItem(1, "", "PASS"), 1);
   EXPECT_EQ(list->GetColumnWidth(1), 20 + kMark);
+  // A list hidden behind a zoomed one stays hidden while it is fed.
+  dlg->ZoomOut(2);
+  ASSERT_EQ(dlg->InsertItem(1, "b", "PASS"), 1);
+  EXPECT_FALSE(list->IsWindowVisible());
+  EXPECT_TRUE(dlg->FindListCtrl(2)->IsWindowVisible());
+}
+
+// A modeless host may create the window, feed it and only then show it, or
+// feed a list while it keeps the window hidden.
+TEST(RowsBeforeShowing, ListsFedBeforeTheWindowIsShownAppearWithIt) {
+  auto dlg = std::make_unique<CMonitorDialog>();
+  dlg->m_nCols = 2;
+  dlg->m_rcScreen = CRect(0, 0, 1920, 1080);
+  ASSERT_TRUE(dlg->Create(CMonitorDialog::IDD));
+  for (int id : {1, 2}) {
+    ASSERT_EQ(dlg->InsertItem(id, "Power", "PASS"), 1);
+    dlg->ShowWindow(SW_SHOW);
+    PumpMessages();
+    for (CMyListCtrl* pList : dlg->m_ListCtrls) EXPECT_TRUE(pList->IsWindowVisible()) << id << pList->m_nListID;
+    dlg->ShowWindow(SW_HIDE);
+  }
 }
