@@ -1,19 +1,6 @@
-# The monitor window, its row and verdict members, and the helpers they share.
-monitor_add_test(test_monitor_dialog_geometry
-  SOURCES tests/test_monitor_dialog_geometry.cpp
-  LIBS monitor_dialog)
-monitor_add_test(test_rows_result_text
-  SOURCES tests/test_rows_result_text.cpp
-  LIBS monitor_dialog)
+# The monitor window, its grid arithmetic, rows, result texts, verdicts and
+# an offscreen rendering of a judged grid: one executable, one file per idea.
 monitor_add_test(test_monitor_dialog
-  SOURCES tests/test_monitor_dialog.cpp
-  LIBS monitor_dialog)
-monitor_add_test(test_rows
-  SOURCES tests/test_rows.cpp
-  LIBS monitor_dialog)
-monitor_add_test(test_verdict
-  SOURCES tests/test_verdict.cpp
-  LIBS monitor_dialog)
-monitor_add_test(test_grid_render
-  SOURCES tests/test_grid_render.cpp
+  SOURCES tests/test_monitor_dialog.cpp tests/test_monitor_dialog_geometry.cpp tests/test_rows.cpp
+          tests/test_rows_result_text.cpp tests/test_verdict.cpp tests/test_grid_render.cpp
   LIBS monitor_dialog)

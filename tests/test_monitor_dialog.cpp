@@ -190,14 +190,13 @@ TEST(MonitorDialog, EnterAndEscapeAreSwallowed) {
       EXPECT_TRUE(dlg->PreTranslateMessage(&msg)) << message << " " << key;
     }
   }
-  MSG other;
-  other.hwnd = dlg->GetSafeHwnd();
-  other.message = WM_KEYDOWN;
-  other.wParam = 'A';
-  EXPECT_FALSE(dlg->PreTranslateMessage(&other));
-  other.message = WM_LBUTTONDOWN;
-  other.wParam = 13;
-  EXPECT_FALSE(dlg->PreTranslateMessage(&other));
+  for (auto [message, key] : {std::pair<UINT, WPARAM>{WM_KEYDOWN, 'A'}, {WM_LBUTTONDOWN, 13}}) {
+    MSG msg;
+    msg.hwnd = dlg->GetSafeHwnd();
+    msg.message = message;
+    msg.wParam = key;
+    EXPECT_FALSE(dlg->PreTranslateMessage(&msg)) << message;
+  }
 
   // A real key press on a list neither closes the window nor reaches the list.
   CMyListCtrl* pList = dlg->m_ListCtrls.front();

@@ -8,7 +8,7 @@ namespace {
 
 struct JudgeCase {
   const char* what;
-  std::vector<int> rowFlags;  // 1 pass, 0 fail, 2 neither
+  std::vector<int> rowFlags;  // 1 pass, 0 fail, 2 neither, 3 texts only (no flag)
   int mode;
   unsigned passFlag;
   int returned;
@@ -25,7 +25,10 @@ class Verdict : public ::testing::TestWithParam<JudgeCase> {
     ASSERT_NE(list, nullptr);
   }
   void Feed(const std::vector<int>& flags) {
-    for (int flag : flags) dlg->InsertItem(5, "item", flag == 1 ? "PASS" : flag == 0 ? "FAIL" : "12.0V");
+    std::vector<std::string> texts{"1", "Fan", "PASS"};
+    for (int flag : flags)
+      flag == 3 ? dlg->InsertItemExt(5, &texts)
+                : dlg->InsertItem(5, "item", flag == 1 ? "PASS" : flag == 0 ? "FAIL" : "12.0V");
   }
   int Judge(int mode, unsigned passFlag = 1) {
     TestJudgeFLAG judge;
@@ -57,19 +60,25 @@ INSTANTIATE_TEST_SUITE_P(
                       JudgeCase{"OnlyNeitherRowsKeepFreshFail", {2, 2}, 1, 1, 0, 0, "LISTFAIL5"},
                       JudgeCase{"NoJudgement", {1, 1}, 2, 1, 0, 2, "LIST5"},
                       JudgeCase{"NoJudgementOnEmptyList", {}, 2, 1, 0, 0, "LISTFAIL5"},
-                      JudgeCase{"UnitFailed", {1, 1}, 0, 1, 0, 0, "LISTFAIL5"}),
+                      JudgeCase{"UnitFailed", {1, 1}, 0, 1, 0, 0, "LISTFAIL5"},
+                      JudgeCase{"TextsOnlyRowsCountAsFailed", {1, 3}, 1, 1, 0, 0, "LISTFAIL5"}),
     [](const ::testing::TestParamInfo<JudgeCase>& info) { return std::string(info.param.what); });
 
+// The host's own verdict; a missing record or list changes nothing.
 TEST_F(Verdict, HostVerdictSwapsThePicture) {
   EXPECT_TRUE(ShowsPicture(list, "LIST5"));
-  EXPECT_EQ(dlg->ViewResult(5, 7), 1);
-  EXPECT_EQ(list->m_nResult, 1);
-  EXPECT_TRUE(ShowsPicture(list, "LISTPASS5"));
-  EXPECT_EQ(dlg->ViewResult(5, 0), 1);
-  EXPECT_EQ(list->m_nResult, 0);
-  EXPECT_TRUE(ShowsPicture(list, "LISTFAIL5"));
+  for (auto [verdict, expected, picture] : {std::tuple{0, 0, "LISTFAIL5"}, {7, 1, "LISTPASS5"}}) {
+    EXPECT_EQ(dlg->ViewResult(5, verdict), 1);
+    EXPECT_EQ(list->m_nResult, expected);
+    EXPECT_TRUE(ShowsPicture(list, picture)) << verdict;
+  }
   EXPECT_EQ(dlg->ViewResult(0, 1), 0);
   EXPECT_EQ(dlg->ViewResult(17, 1), 0);
+  EXPECT_EQ(dlg->ViewResult(5, nullptr), 0);
+  TestJudgeFLAG judge{0, 0};
+  EXPECT_EQ(dlg->ViewResult(99, &judge), 0);
+  EXPECT_EQ(list->m_nResult, 1);
+  EXPECT_TRUE(ShowsPicture(list, "LISTPASS5"));
   EXPECT_TRUE(ShowsPicture(dlg->FindListCtrl(6), "LIST6"));
 }
 
@@ -83,20 +92,4 @@ TEST_F(Verdict, NeitherRowsAndUnknownModesKeepTheVerdictBefore) {
   EXPECT_EQ(Judge(-1), 0);  // ... and undetermined stays undetermined
   EXPECT_EQ(list->m_nResult, 2);
   EXPECT_TRUE(ShowsPicture(list, "LIST5"));
-}
-
-TEST_F(Verdict, RowsFromInsertItemExtCountAsFailed) {
-  std::vector<std::string> texts{"1", "Fan", "PASS"};
-  ASSERT_EQ(dlg->InsertItemExt(5, &texts), 1);
-  EXPECT_EQ(Judge(1), 0);
-  EXPECT_TRUE(ShowsPicture(list, "LISTFAIL5"));
-}
-
-TEST_F(Verdict, MissingRecordOrListChangesNothing) {
-  dlg->ViewResult(5, 1);
-  EXPECT_EQ(dlg->ViewResult(5, nullptr), 0);
-  TestJudgeFLAG judge{0, 0};
-  EXPECT_EQ(dlg->ViewResult(99, &judge), 0);
-  EXPECT_EQ(list->m_nResult, 1);
-  EXPECT_TRUE(ShowsPicture(list, "LISTPASS5"));
 }
