@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -34,6 +33,15 @@ MemoryListContents Sample3x2() {
   list.columns = {{0, 40, "Index"}, {1, 80, "Item"}, {2, 120, "Result"}};
   list.rows = {{{"001", "\xB5\xE7\xD1\xB9", "PASS"}, 1}, {{"002", "\xB5\xE7\xC1\xF7", "FAIL"}, 0}};
   return list;
+}
+
+// The file with its check sum field set to the running sum of its other bytes.
+std::string Signed(std::string file) {
+  uint32_t sum = 0;
+  for (std::size_t i = 0; i < file.size(); ++i)
+    if (i < 23 || i >= 27) sum += static_cast<unsigned char>(file[i]);
+  for (int i = 0; i < 4; ++i) file[23 + i] = static_cast<char>(sum >> (8 * i));
+  return file;
 }
 
 class ListArchiveTest : public ::testing::Test {
@@ -76,9 +84,7 @@ TEST_F(ListArchiveTest, StoresTheLayoutByteForByteAndLoadsItBack) {
   EXPECT_EQ(loaded.rows, list.rows);
   ASSERT_EQ(messages_.size(), 1u);
   EXPECT_EQ(messages_[0], "7461");
-}
-
-TEST_F(ListArchiveTest, EmptyListStoresHeaderSumEndAndZeroRows) {
+  // An empty list: header, sum, end of columns and zero rows.
   MemoryListContents empty;
   ASSERT_TRUE(StoreListContents(empty, path_, true));
   const std::string file = ReadFile();
@@ -158,12 +164,7 @@ TEST_F(ListArchiveTest, LongHeaderTextIsCutWithoutSplittingACharacter) {
 // A file with a correct sum whose contents stop part way: reading fails, the
 // rows inserted before the failure stay, nothing crashes.
 TEST_F(ListArchiveTest, TruncatedContentsWithAValidSumReturnFalse) {
-  std::string cut = kStored3x2.substr(0, kStored3x2.size() - 10);
-  uint32_t sum = 0;
-  for (unsigned char c : cut) sum += c;
-  sum -= CCheckArchive::ByteSum(7461);
-  for (int i = 0; i < 4; ++i) cut[23 + i] = static_cast<char>(sum >> (8 * i));
-  WriteFile(cut);
+  WriteFile(Signed(kStored3x2.substr(0, kStored3x2.size() - 10)));
   MemoryListContents list;
   EXPECT_FALSE(StoreListContents(list, path_, false));
   EXPECT_EQ(list.columns.size(), 3u);
@@ -177,10 +178,7 @@ TEST_F(ListArchiveTest, ReadsTheUtf16TextFormAsGbk) {
   body += std::string("\x00\x00\x00\x00\x10\x00\x00\x00", 8);
   body += std::string("\xFF\xFE\xFF\x02\x35\x75\x8B\x53", 8);  // 电压 as UTF-16LE
   body += std::string("\xFF\xFF\xFF\xFF\x00\x00\x00\x00", 8);
-  uint32_t sum = 0;
-  for (unsigned char c : body) sum += c;
-  for (int i = 0; i < 4; ++i) body[23 + i] = static_cast<char>(sum >> (8 * i));
-  WriteFile(body);
+  WriteFile(Signed(body));
   MemoryListContents list;
   ASSERT_TRUE(StoreListContents(list, path_, false));
   ASSERT_EQ(list.columns.size(), 1u);
@@ -193,23 +191,18 @@ TEST_F(ListArchiveTest, AFailedWriteReturnsFalse) {
   EXPECT_TRUE(StoreListContents(list, dir_ + "/no/such/dir/x.arc", true));  // cannot open: nothing written
 }
 
-TEST(CheckArchive, SumsTheBytesOfValuesAndRefusesTheWrongDirection) {
+TEST_F(ListArchiveTest, CheckArchiveSumsTheBytesOfValuesAndRefusesTheWrongDirection) {
   EXPECT_EQ(CCheckArchive::ByteSum(0x04030201u), 10u);
-  char tmpl[] = "/tmp/check-archive-XXXXXX";
-  int fd = mkstemp(tmpl);
-  close(fd);
+  EXPECT_EQ(Signed(kStored3x2), kStored3x2);
   platform::CFile file;
-  ASSERT_TRUE(file.Open(tmpl, platform::CFile::modeCreate));
-  {
-    CCheckArchive ar(&file, platform::CArchive::store);
-    ar << uint32_t{0x04030201u} << std::string("ab");
-    EXPECT_EQ(ar.GetCheckSum(), 10u + 2 + 'a' + 'b');
-    uint32_t v = 0;
-    EXPECT_THROW(ar >> v, platform::CArchiveException);
-    ar.Close();
-  }
+  ASSERT_TRUE(file.Open(path_, platform::CFile::modeCreate));
+  CCheckArchive ar(&file, platform::CArchive::store);
+  ar << uint32_t{0x04030201u} << std::string("ab");
+  EXPECT_EQ(ar.GetCheckSum(), 10u + 2 + 'a' + 'b');
+  uint32_t v = 0;
+  EXPECT_THROW(ar >> v, platform::CArchiveException);
+  ar.Close();
   file.Close();
-  unlink(tmpl);
 }
 
 }  // namespace

@@ -32,13 +32,11 @@ TEST_F(ListArchive, StoredListLoadsIntoAnEmptyListWithColumnsTextsAndFlags) {
   EXPECT_EQ(boxes, 1);
   ASSERT_EQ(other.GetColumnCount(), 3);
   for (int c = 0; c < 3; ++c) {
-    int f1, w1, f2, w2;
-    std::string t1, t2;
-    list->GetColumn(c, &f1, &w1, &t1);
-    other.GetColumn(c, &f2, &w2, &t2);
-    EXPECT_EQ(f1, f2);
-    EXPECT_EQ(w1, w2);
-    EXPECT_EQ(t1, t2);
+    int f[2], w[2];
+    std::string t[2];
+    list->GetColumn(c, &f[0], &w[0], &t[0]);
+    other.GetColumn(c, &f[1], &w[1], &t[1]);
+    EXPECT_EQ(std::tie(f[0], w[0], t[0]), std::tie(f[1], w[1], t[1])) << c;
   }
   ASSERT_EQ(other.GetItemCount(), list->GetItemCount());
   for (int r = 0; r < list->GetItemCount(); ++r) {

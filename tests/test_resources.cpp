@@ -68,54 +68,46 @@ TEST(Resources, ListsAboveSixteenGetAPictureOfTheirOwnNumber) {
   EXPECT_FALSE(LoadBitmapResource("list3").isNull());
 }
 
-TEST(Resources, RowMarksAndIcon) {
-  const QImage fail = LoadBitmapResource(5048);
-  ASSERT_EQ(fail.size(), QSize(16, 16));
-  EXPECT_EQ(Colours(fail), (std::set<QRgb>{kYellow, kBlack}));
-  const QImage pass = LoadBitmapResource("5050");
-  ASSERT_EQ(pass.size(), QSize(16, 16));
-  EXPECT_EQ(Colours(pass), (std::set<QRgb>{kGreen, kBlack}));
-  const QImage other = LoadBitmapResource("#5051");
-  ASSERT_EQ(other.size(), QSize(48, 48));
-  EXPECT_EQ(Colours(other), (std::set<QRgb>{kRed, kBlack}));
+TEST(Resources, RowMarksIconDialogTemplateAndBitmapObjects) {
+  const struct {
+    const char* name;
+    QSize size;
+    std::set<QRgb> colours;
+  } marks[] = {{"5048", {16, 16}, {kYellow, kBlack}}, {"5050", {16, 16}, {kGreen, kBlack}},
+               {"#5051", {48, 48}, {kRed, kBlack}}};
+  for (const auto& mark : marks) {
+    const QImage image = LoadBitmapResource(mark.name);
+    EXPECT_EQ(image.size(), mark.size) << mark.name;
+    EXPECT_EQ(Colours(image), mark.colours) << mark.name;
+  }
+  EXPECT_EQ(LoadBitmapResource(5048), LoadBitmapResource("5048"));
+  const QImage other = LoadBitmapResource(5051);
   EXPECT_EQ(Colours(other.copy(0, 0, 16, 48)), std::set<QRgb>{kRed});
   EXPECT_EQ(other.pixel(23, 25) | 0xFF000000u, kBlack);  // the question mark's stem
   EXPECT_NE(LoadIcon(5049), nullptr);
   EXPECT_EQ(LoadIcon(5049), LoadIcon(5049));  // shared
   EXPECT_EQ(LoadIcon(5048), nullptr);
   EXPECT_TRUE(LoadBitmapResource(5049).isNull());
-}
 
-TEST(Resources, BitmapObjectsLoadOnceAndMissingOnesStayEmpty) {
+  const auto tmpl = FindDialogTemplate(15003);
+  ASSERT_TRUE(tmpl.has_value());
+  EXPECT_EQ(tmpl->fontFace, "MS Shell Dlg");
+  EXPECT_EQ(tmpl->fontPointSize, 10);
+  EXPECT_EQ(tmpl->style & (WS_THICKFRAME | WS_CAPTION | WS_SYSMENU | WS_VISIBLE), WS_THICKFRAME | WS_CAPTION | WS_SYSMENU);
+
+  // A bitmap object holds one picture at a time; a missing one stays empty.
   CBitmap bitmap;
-  EXPECT_FALSE(bitmap.LoadBitmap("LISTPASS0"));
-  EXPECT_EQ(bitmap.GetSafeHandle(), nullptr);
   BITMAP info;
+  EXPECT_FALSE(bitmap.LoadBitmap("LISTPASS0"));
   EXPECT_FALSE(bitmap.GetBitmap(&info));
   ASSERT_TRUE(bitmap.LoadBitmap("LIST5"));
-  EXPECT_FALSE(bitmap.LoadBitmap("LIST6"));  // already holds one
+  EXPECT_FALSE(bitmap.LoadBitmap("LIST6"));
   ASSERT_TRUE(bitmap.GetBitmap(&info));
   EXPECT_EQ(info.bmWidth, 48);
   EXPECT_EQ(info.bmHeight, 48);
   EXPECT_TRUE(bitmap.DeleteObject());
   EXPECT_FALSE(bitmap.DeleteObject());
   EXPECT_TRUE(bitmap.LoadBitmap("LIST6"));
-  HBITMAP handle = bitmap.Detach();
-  CBitmap other;
-  EXPECT_TRUE(other.Attach(handle));
-  EXPECT_EQ(bitmap.GetSafeHandle(), nullptr);
-}
-
-TEST(Resources, DialogTemplate15003) {
-  const auto tmpl = FindDialogTemplate(15003);
-  ASSERT_TRUE(tmpl.has_value());
-  EXPECT_EQ(tmpl->fontFace, "MS Shell Dlg");
-  EXPECT_EQ(tmpl->fontPointSize, 10);
-  EXPECT_TRUE(tmpl->style & WS_THICKFRAME);
-  EXPECT_TRUE(tmpl->style & WS_CAPTION);
-  EXPECT_TRUE(tmpl->style & WS_SYSMENU);
-  EXPECT_FALSE(tmpl->style & WS_VISIBLE);
-  EXPECT_FALSE(FindDialogTemplate(15004).has_value());
 }
 
 // Records the order of its initialisation and paints a coloured background.
