@@ -11,6 +11,12 @@ namespace {
 
 using CellEditor = ListFixture;
 
+std::pair<int, int> Selection(CMyEdit* edit) {
+  int start = -1, end = -1;
+  edit->GetSel(start, end);
+  return {start, end};
+}
+
 TEST_F(CellEditor, OpensOverTheCellOnePixelInWithAllTextSelectedAndABlackFrame) {
   CMyEdit* edit = ClickToEdit(1, 1);
   ASSERT_NE(edit, nullptr);
@@ -18,10 +24,7 @@ TEST_F(CellEditor, OpensOverTheCellOnePixelInWithAllTextSelectedAndABlackFrame) 
   EXPECT_EQ(edit->m_iSubItem, 1);
   EXPECT_EQ(edit->m_sInitText, "item1");
   EXPECT_EQ(edit->GetWindowText(), "item1");
-  int start = -1, end = -1;
-  edit->GetSel(start, end);
-  EXPECT_EQ(start, 0);
-  EXPECT_EQ(end, 5);
+  EXPECT_EQ(Selection(edit), std::make_pair(0, 5));
   const CRect cell = CellRect(*list, 1, 1), rect = EditorRect(edit);
   EXPECT_EQ(rect.left, cell.left + 1);
   EXPECT_EQ(rect.right, cell.right);
@@ -51,6 +54,8 @@ TEST_F(CellEditor, EnterCommitsEscapeCancelsAndTheDialogNeverSeesThem) {
     CMyEdit* edit = ClickToEdit(2, 2);
     ASSERT_NE(edit, nullptr);
     const HWND editor = edit->GetSafeHwnd();
+    Type(Qt::Key_Delete);  // removes the selected text, in the editor
+    EXPECT_EQ(edit->GetWindowText(), "");
     TypeText("ng");
     EXPECT_EQ(edit->GetWindowText(), "ng");
     commit ? Enter() : Escape();
@@ -77,21 +82,6 @@ TEST_F(CellEditor, AClickElsewhereCommits) {
   EXPECT_EQ(OpenEditor(), nullptr);
   EXPECT_EQ(CWnd::GetFocus(), list.get());
   EXPECT_EQ(list->GetNextItem(-1, LVNI_FOCUSED), 0);
-}
-
-TEST_F(CellEditor, DeleteAndControlKeysStayInTheEditor) {
-  CMyEdit* edit = ClickToEdit(1, 1);
-  ASSERT_NE(edit, nullptr);
-  Type(Qt::Key_Delete);  // removes the selected text
-  EXPECT_EQ(edit->GetWindowText(), "");
-  TypeText("hello");
-  Type(Qt::Key_A, "\x01", Qt::ControlModifier);  // select all
-  int start = -1, end = -1;
-  edit->GetSel(start, end);
-  EXPECT_EQ(start, 0);
-  EXPECT_EQ(end, 5);
-  Enter();
-  EXPECT_EQ(list->GetItemText(1, 1), "hello");
 }
 
 TEST_F(CellEditor, TypingWidensUpToTheListsRightEdgeOnly) {
@@ -277,17 +267,18 @@ TEST_F(CellEditor, TheEditorObjectIsDeletedWithItsWindow) {
   EXPECT_EQ(CountedEdit::deleted, 2);
 }
 
+// Selections count GBK bytes; control keys stay in the editor.
 TEST_F(CellEditor, GbkTextsRoundTripThroughTheEditor) {
   const std::string chinese = "\xB2\xE2\xCA\xD4";  // 测试
   list->SetItemText(1, 1, chinese);
   CMyEdit* edit = ClickToEdit(1, 1);
   ASSERT_NE(edit, nullptr);
   EXPECT_EQ(edit->GetWindowText(), chinese);
-  int start = -1, end = -1;
-  edit->GetSel(start, end);
-  EXPECT_EQ(end, 4);  // bytes
+  EXPECT_EQ(Selection(edit), std::make_pair(0, 4));
   Type(Qt::Key_End);
   TypeText("1");
+  Type(Qt::Key_A, "\x01", Qt::ControlModifier);  // select all
+  EXPECT_EQ(Selection(edit), std::make_pair(0, 5));
   Enter();
   EXPECT_EQ(list->GetItemText(1, 1), chinese + "1");
 }

@@ -64,15 +64,13 @@ TEST(GridRender, JudgedListsShowTheirColoursWithTextOverThem) {
   dlg->GetClientRect(&client);
   ASSERT_EQ(image.width(), client.Width());
 
-  const QColor green = image.pixelColor(PictureSample(dlg.get(), dlg->FindListCtrl(1)));
-  const QColor red = image.pixelColor(PictureSample(dlg.get(), dlg->FindListCtrl(2)));
-  const QColor idle = image.pixelColor(PictureSample(dlg.get(), dlg->FindListCtrl(3)));
-  const QColor fed = image.pixelColor(PictureSample(dlg.get(), dlg->FindListCtrl(4)));
-  EXPECT_TRUE(Near(green, 0, 255, 0)) << green.name().toStdString();
-  EXPECT_TRUE(Near(red, 255, 0, 0)) << red.name().toStdString();
-  EXPECT_TRUE(Near(idle, 255, 255, 255)) << idle.name().toStdString();
-  EXPECT_TRUE(Near(fed, 255, 255, 255)) << fed.name().toStdString();
-
+  // Passed, failed, idle, and fed but not judged.
+  const QRgb expected[] = {qRgb(0, 255, 0), qRgb(255, 0, 0), qRgb(255, 255, 255), qRgb(255, 255, 255)};
+  for (int id = 1; id <= 4; ++id) {
+    const QColor shown = image.pixelColor(PictureSample(dlg.get(), dlg->FindListCtrl(id)));
+    const QColor want(expected[id - 1]);
+    EXPECT_TRUE(Near(shown, want.red(), want.green(), want.blue())) << id << " " << shown.name().toStdString();
+  }
   // The dialog's own background shows in the gap between the lists.
   const CRect first = ListRectInDialog(dlg.get(), dlg->FindListCtrl(1));
   EXPECT_TRUE(Near(image.pixelColor(first.right + 1, first.top + 40), 196, 196, 255));
