@@ -85,7 +85,7 @@ TEST_F(ListCtrl, LvItemInterfaceCopiesIntoTheCallersBuffer) {
   EXPECT_FALSE(list->GetItem(&item));
 }
 
-TEST_F(ListCtrl, GeometryOfRowsPagesAndScrolling) {
+TEST_F(ListCtrl, GeometryOfRowsPagesScrollingAndHitTestsOfAScrolledList) {
   const int rowHeight = list->GetRowHeight();
   CRect first, second;
   ASSERT_TRUE(list->GetItemRect(0, &first, LVIR_BOUNDS));
@@ -113,6 +113,24 @@ TEST_F(ListCtrl, GeometryOfRowsPagesAndScrolling) {
   EXPECT_EQ(list->GetTopIndex(), 5);
   EXPECT_EQ(list->HitTest(CPoint(10, first.top + 1)), 5);  // the top row
   EXPECT_EQ(list->HitTest(CPoint(10, 1)), -1);             // the header
+
+  // Scrolled down, the rows above the top one lie under the header and the
+  // row cut by the bottom edge is still on the page: only the rows from the
+  // top through the page are walked.
+  ASSERT_TRUE(list->Scroll(CSize(0, 5 * rowHeight)));
+  const int top = list->GetTopIndex();
+  ASSERT_EQ(top, 10);
+  CRect above, partly;
+  ASSERT_TRUE(list->GetItemRect(top - 1, &above, LVIR_BOUNDS));
+  int column = -1;
+  EXPECT_EQ(list->HitTestEx(CPoint(70, above.top + above.Height() / 2), &column), -1);
+  EXPECT_EQ(list->HitTestEx(CPoint(70, first.top), &column), top);
+  EXPECT_EQ(column, 1);
+  const int cut = top + perPage;
+  ASSERT_TRUE(list->GetItemRect(cut, &partly, LVIR_BOUNDS));
+  ASSERT_LT(partly.top, client.bottom);
+  EXPECT_EQ(list->HitTestEx(CPoint(200, partly.top + 1), &column), cut);
+  EXPECT_EQ(column, 2);
 }
 
 TEST_F(ListCtrl, CellHitTestWalksTheVisibleRowsAndColumns) {
@@ -132,31 +150,6 @@ TEST_F(ListCtrl, CellHitTestWalksTheVisibleRowsAndColumns) {
     EXPECT_EQ(list->HitTestEx(c.pt, &column), c.row) << c.pt.x << "," << c.pt.y;
     if (c.row >= 0) EXPECT_EQ(column, c.column) << c.pt.x << "," << c.pt.y;
   }
-}
-
-// Scrolled down, the rows above the top one lie under the header and the row
-// cut by the bottom edge is still on the page: only the rows from the top
-// through the page are walked.
-TEST_F(ListCtrl, CellHitTestOfAScrolledListStartsAtTheTopRow) {
-  for (int i = rows; i < 60; ++i) list->InsertItem(i, std::to_string(i));
-  ASSERT_TRUE(list->Scroll(CSize(0, 10 * list->GetRowHeight())));
-  const int top = list->GetTopIndex();
-  ASSERT_EQ(top, 10);
-  CRect above;
-  ASSERT_TRUE(list->GetItemRect(top - 1, &above, LVIR_BOUNDS));
-  int column = -1;
-  EXPECT_EQ(list->HitTestEx(CPoint(70, above.top + above.Height() / 2), &column), -1);
-  CRect first;
-  list->GetItemRect(top, &first, LVIR_BOUNDS);
-  EXPECT_EQ(list->HitTestEx(CPoint(70, first.top), &column), top);
-  EXPECT_EQ(column, 1);
-  const int cut = top + list->GetCountPerPage();
-  CRect client, partly;
-  list->GetClientRect(&client);
-  ASSERT_TRUE(list->GetItemRect(cut, &partly, LVIR_BOUNDS));
-  ASSERT_LT(partly.top, client.bottom);
-  EXPECT_EQ(list->HitTestEx(CPoint(200, partly.top + 1), &column), cut);
-  EXPECT_EQ(column, 2);
 }
 
 // A size change takes the keyboard focus; hiding the focused list hands it
