@@ -9,7 +9,7 @@
 #include "platform/ScreenWorkArea.h"
 
 using namespace platform;
-using monitor_test::GridOptions;
+using monitor_test::ExpectRect;
 using monitor_test::ListRectInDialog;
 using monitor_test::OpenMonitor;
 using monitor_test::ShowsPicture;
@@ -91,11 +91,8 @@ TEST(MonitorDialog, GridFollowsTheClientAreaWhenTheWindowIsResized) {
   EXPECT_EQ(dlg->m_nCellHeight, 349);
   const std::vector<int> widths = monitor::ColumnWidths(247, 3, {"1", "2", "3"}, 6);
   for (CMyListCtrl* pList : dlg->m_ListCtrls) {
-    const CRect rc = ListRectInDialog(dlg.get(), pList);
-    EXPECT_EQ(rc.left, 250 * pList->m_nCol) << pList->m_nListID;
-    EXPECT_EQ(rc.top, 351 * pList->m_nRow) << pList->m_nListID;
-    EXPECT_EQ(rc.Width(), 247);
-    EXPECT_EQ(rc.Height(), 349);
+    SCOPED_TRACE(pList->m_nListID);
+    ExpectRect(ListRectInDialog(dlg.get(), pList), 250 * pList->m_nCol, 351 * pList->m_nRow, 247, 349);
     EXPECT_TRUE(pList->IsWindowVisible());
     for (int c = 0; c < 3; ++c) EXPECT_EQ(pList->GetColumnWidth(c), widths[c]);
   }
@@ -112,10 +109,8 @@ TEST(MonitorDialog, CentresInTheHostRectangleOrElseTheWorkArea) {
     const CRect expected = area.IsRectEmpty() ? work : area;
     CRect window;
     dlg.GetWindowRect(&window);
-    EXPECT_EQ(window.left, expected.Width() / 2 - 800 / 2 + expected.left);
-    EXPECT_EQ(window.top, expected.Height() / 2 - 600 / 2 + expected.top);
-    EXPECT_EQ(window.Width(), 800);
-    EXPECT_EQ(window.Height(), 600);
+    ExpectRect(window, expected.Width() / 2 - 800 / 2 + expected.left, expected.Height() / 2 - 600 / 2 + expected.top,
+               800, 600);
     EXPECT_EQ(dlg.GetIcon(TRUE), dlg.m_hIcon);
     EXPECT_EQ(dlg.GetIcon(FALSE), dlg.m_hIcon);
   }
@@ -130,11 +125,7 @@ TEST(MonitorDialog, ZoomShowsOneListOverTheClientAreaUntilTheNextLayout) {
   dlg->ZoomOut(3);
   CMyListCtrl* pThree = dlg->FindListCtrl(3);
   for (CMyListCtrl* pList : dlg->m_ListCtrls) EXPECT_EQ(pList->IsWindowVisible() != 0, pList == pThree);
-  const CRect rc = ListRectInDialog(dlg.get(), pThree);
-  EXPECT_EQ(rc.left, 0);
-  EXPECT_EQ(rc.top, 0);
-  EXPECT_EQ(rc.Width(), client.Width());
-  EXPECT_EQ(rc.Height(), client.Height());
+  ExpectRect(ListRectInDialog(dlg.get(), pThree), 0, 0, client.Width(), client.Height());
   EXPECT_EQ(dlg->m_nCellWidth, client.Width());
   EXPECT_EQ(dlg->m_nCellHeight, client.Height());
   const std::vector<int> widths = monitor::ColumnWidths(client.Width(), 3, {"1", "2", "3"}, 6);
@@ -194,16 +185,6 @@ TEST(MonitorDialog, EnterAndEscapeAreSwallowed) {
   EXPECT_TRUE(dlg->IsWindowVisible());
 }
 
-TEST(MonitorDialog, DialogBackgroundUsesItsOwnBrush) {
-  auto dlg = OpenMonitor();
-  ASSERT_TRUE(dlg);
-  ASSERT_NE(dlg->m_hBkBrush, nullptr);
-  EXPECT_EQ(GetBrushColor(dlg->m_hBkBrush), RGB(196, 196, 255));
-  EXPECT_EQ(dlg->OnCtlColor(nullptr, dlg.get(), CTLCOLOR_DLG), dlg->m_hBkBrush);
-  EXPECT_NE(dlg->OnCtlColor(nullptr, dlg.get(), CTLCOLOR_EDIT), dlg->m_hBkBrush);
-  EXPECT_NE(dlg->OnCtlColor(nullptr, dlg.get(), CTLCOLOR_MSGBOX), dlg->m_hBkBrush);
-}
-
 TEST(MonitorDialog, ZeroRowsOrColumnsBuildOneListWithoutDividingByZero) {
   auto dlg = OpenMonitor({.rows = 0, .cols = 0});
   ASSERT_TRUE(dlg);
@@ -218,6 +199,10 @@ TEST(MonitorDialog, ZeroRowsOrColumnsBuildOneListWithoutDividingByZero) {
   auto wide = OpenMonitor({.rows = 1, .cols = 0});
   ASSERT_TRUE(wide);
   EXPECT_EQ(wide->m_ListCtrls.size(), 1u);
+  // The dialog's own brush for its background only (painted: see the render test).
+  EXPECT_EQ(GetBrushColor(dlg->m_hBkBrush), RGB(196, 196, 255));
+  EXPECT_EQ(dlg->OnCtlColor(nullptr, dlg.get(), CTLCOLOR_DLG), dlg->m_hBkBrush);
+  EXPECT_NE(dlg->OnCtlColor(nullptr, dlg.get(), CTLCOLOR_EDIT), dlg->m_hBkBrush);
 }
 
 TEST(MonitorDialog, CreatingTheWindowAgainStartsWithAFreshGrid) {

@@ -53,4 +53,11 @@ inline platform::CRect ListRectInDialog(CMonitorDialog* dlg, CMyListCtrl* pList)
   return rc;
 }
 
+inline void ExpectRect(const platform::CRect& rc, int left, int top, int width, int height) {
+  EXPECT_EQ(rc.left, left);
+  EXPECT_EQ(rc.top, top);
+  EXPECT_EQ(rc.Width(), width);
+  EXPECT_EQ(rc.Height(), height);
+}
+
 }  // namespace monitor_test
