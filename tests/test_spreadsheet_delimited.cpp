@@ -4,6 +4,7 @@
 
 #include "spreadsheet/SpreadSheet.h"
 #include "tests/ScratchFolder.h"
+#include "tests/SpreadSheetReading.h"
 
 using V = std::vector<std::string>;
 
@@ -18,18 +19,6 @@ class DelimitedSheet : public ::testing::Test {
   }
   ScratchFolder dir;
 };
-
-// Row `n` as ReadRow gives it (which also makes it the current row).
-V RowAt(CSpreadSheet& sheet, int n) {
-  V row;
-  return sheet.ReadRow(row, n) ? row : V{"(ReadRow refused: " + sheet.m_strLastError + ")"};
-}
-
-V Names(CSpreadSheet& sheet) {
-  V names;
-  sheet.GetFieldNames(names);
-  return names;
-}
 
 }  // namespace
 

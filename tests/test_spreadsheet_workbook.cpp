@@ -6,6 +6,7 @@
 #include "platform/TextCodec.h"
 #include "spreadsheet/SpreadSheet.h"
 #include "tests/ScratchFolder.h"
+#include "tests/SpreadSheetReading.h"
 #include "tests/XlsPeerDump.h"
 
 using V = std::vector<std::string>;
@@ -35,18 +36,6 @@ class WorkbookSheet : public ::testing::Test {
 // A sheet's texts as python3-xlrd reads them.
 std::vector<V> SheetRows(const std::string& path, const std::string& utf8Name) {
   return XlrdRead(path).Texts(utf8Name);
-}
-
-// Row `n` as ReadRow gives it (which also makes it the current row).
-V RowAt(CSpreadSheet& sheet, int n) {
-  V row;
-  return sheet.ReadRow(row, n) ? row : V{"(ReadRow refused: " + sheet.m_strLastError + ")"};
-}
-
-V Names(CSpreadSheet& sheet) {
-  V names;
-  sheet.GetFieldNames(names);
-  return names;
 }
 
 }  // namespace

@@ -108,6 +108,15 @@ private:
     throw SqlError("Table " + Describe(table) + " does not exist: the workbook has no worksheet of that name");
 }
 
+// The worksheet a statement names; a missing one is the statement's error.
+template <class Book>
+auto& SheetOf(Book& book, const TableRef& table) {
+    auto* sheet = book.FindSheet(table.sheet);
+    if (sheet == nullptr)
+        NoSuchTable(table);
+    return *sheet;
+}
+
 int ColumnOf(const TableView& view, const TableRef& table, const std::u16string& name) {
     auto column = view.FindColumn(name);
     if (!column)
@@ -158,9 +167,7 @@ int Create(xls::Workbook& book, const CreateTable& create) {
 }
 
 int Drop(xls::Workbook& book, const DropTable& drop) {
-    xls::Worksheet* sheet = book.FindSheet(drop.table.sheet);
-    if (sheet == nullptr)
-        NoSuchTable(drop.table);
+    xls::Worksheet* sheet = &SheetOf(book, drop.table);
     if (drop.table.wholeSheet) {
         sheet->Clear();
         return 0;
@@ -176,9 +183,7 @@ int Drop(xls::Workbook& book, const DropTable& drop) {
 
 int DoInsert(xls::Workbook& book, const Insert& insert) {
     const TableRef& table = insert.table;
-    xls::Worksheet* sheet = book.FindSheet(table.sheet);
-    if (sheet == nullptr)
-        NoSuchTable(table);
+    xls::Worksheet* sheet = &SheetOf(book, table);
     TableView view(*sheet, table.range);
     RequireHeader(view, table);
 
@@ -214,9 +219,7 @@ int DoInsert(xls::Workbook& book, const Insert& insert) {
 
 int DoUpdate(xls::Workbook& book, const Update& update) {
     const TableRef& table = update.table;
-    xls::Worksheet* sheet = book.FindSheet(table.sheet);
-    if (sheet == nullptr)
-        NoSuchTable(table);
+    xls::Worksheet* sheet = &SheetOf(book, table);
     TableView view(*sheet, table.range);
     RequireHeader(view, table);
 
@@ -264,9 +267,7 @@ int ExecuteChange(xls::Workbook& book, const Statement& statement) {
 
 ResultTable ExecuteSelect(const xls::Workbook& book, const Select& select) {
     const TableRef& table = select.table;
-    const xls::Worksheet* sheet = book.FindSheet(table.sheet);
-    if (sheet == nullptr)
-        NoSuchTable(table);
+    const xls::Worksheet* sheet = &SheetOf(book, table);
     TableView view(*sheet, table.range);
     ResultTable result;
     if (view.Empty())
