@@ -38,7 +38,7 @@ double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(
 
 std::string Fixture() {
   const char* dir = std::getenv("MONITOR_FIXTURES_DIR");
-  std::string base = dir ? dir : std::string(MONITOR_SOURCE_DIR) + "/../shared/fixtures";
+  std::string base = dir ? dir : std::string(MONITOR_SOURCE_DIR) + "/tests/data";
   return base + "/xls/lo_empty_3sheets.xls";
 }
 

@@ -32,7 +32,7 @@ function(monitor_add_test name)
   add_test(NAME ${name} COMMAND ${name})
   set_tests_properties(${name} PROPERTIES
     TIMEOUT ${ARG_TIMEOUT}
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;MONITOR_SOURCE_DIR=${CMAKE_SOURCE_DIR};MONITOR_FIXTURES_DIR=${CMAKE_SOURCE_DIR}/../shared/fixtures")
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;MONITOR_SOURCE_DIR=${CMAKE_SOURCE_DIR};MONITOR_FIXTURES_DIR=${CMAKE_SOURCE_DIR}/tests/data")
 endfunction()
 
 # Links every piece whole into the shared library (called once, after all the

@@ -53,10 +53,12 @@ inline void WriteBytes(const std::string& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
 }
 
-// A file of the shared fixtures folder, e.g. "xls/lo_two_sheets.xls".
+// A file of the repository's test data (tests/data), e.g. "xls/lo_two_sheets.xls".
+// CTest names the folder; a test program started by hand from the source tree
+// finds it there too.
 inline std::string FixturePath(const std::string& relative) {
   const char* dir = std::getenv("MONITOR_FIXTURES_DIR");
-  return std::string(dir ? dir : "../shared/fixtures") + "/" + relative;
+  return std::string(dir ? dir : "tests/data") + "/" + relative;
 }
 
 // Runs `child` in a forked process; its result is the exit code (an exception

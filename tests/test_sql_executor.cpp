@@ -3,6 +3,7 @@
 #include "spreadsheet/engine/SqlError.h"
 #include "spreadsheet/engine/SqlExecutor.h"
 #include "spreadsheet/xls/Workbook.h"
+#include "tests/ScratchFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -192,11 +193,9 @@ TEST_F(SqlExecutorTest, WorksheetLimitsAreClearErrors) {
 }
 
 TEST(SqlExecutorFixtures, ReadsWorkbooksOfOtherPrograms) {
-    const char* dir = std::getenv("MONITOR_FIXTURES_DIR");
-    ASSERT_NE(dir, nullptr);
     for (const char* file : {"lo_two_sheets.xls", "xlwt_two_sheets.xls"}) {
         SCOPED_TRACE(file);
-        xls::Workbook book = xls::Workbook::Load(std::string(dir) + "/xls/" + file);
+        xls::Workbook book = xls::Workbook::Load(FixturePath(std::string("xls/") + file));
         auto select = [&](const std::u16string& sql) {
             return ExecuteSelect(book, std::get<Select>(ParseStatement(sql)));
         };
