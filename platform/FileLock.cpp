@@ -5,10 +5,12 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstdint>
 #include <cstring>
 #include <fcntl.h>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <thread>
@@ -65,6 +67,79 @@ std::string CanonicalKey(const std::string& utf8Path) {
     return key + name;
 }
 
+// Fair hand-over. flock() alone lets a process that releases the lock take
+// it again before a waiter notices, so a station exporting back to back can
+// starve another one. Waiters therefore queue on the sidecar with tickets,
+// using open-file-description byte-range locks (independent of the flock, and
+// dropped by the kernel when their holder dies, also by SIGKILL):
+//   bytes [0, 8) hold the next ticket number; a lock on byte 0 guards drawing;
+//   byte kQueueBase + t is locked by the waiter holding ticket t until it has
+//   the flock.
+// A waiter tries the flock only while no older ticket is held. A dead waiter's
+// ticket vanishes with it; a live one that stops moving delays the others at
+// most until their own bounded wait ends.
+constexpr off_t kDispenser = 0;
+constexpr off_t kQueueBase = off_t(1) << 32;
+constexpr std::uint64_t kTicketLimit = std::uint64_t(1) << 40;  // a larger stored number is reset to 0
+
+bool RangeLock(int fd, short type, off_t start, off_t length) {
+    struct flock range {};
+    range.l_type = type;
+    range.l_whence = SEEK_SET;
+    range.l_start = start;
+    range.l_len = length;
+    while (fcntl(fd, F_OFD_SETLK, &range) != 0)
+        if (errno != EINTR)
+            return false;
+    return true;
+}
+
+// The first lock held by another open file description inside
+// [start, start + length), or its start as -1 when there is none (or the file
+// system has no range locks).
+off_t FirstLockedByOthers(int fd, off_t start, off_t length) {
+    struct flock probe {};
+    probe.l_type = F_WRLCK;
+    probe.l_whence = SEEK_SET;
+    probe.l_start = start;
+    probe.l_len = length;
+    if (length <= 0 || fcntl(fd, F_OFD_GETLK, &probe) != 0 || probe.l_type == F_UNLCK)
+        return -1;
+    return probe.l_start;
+}
+
+// Draws the next ticket and holds its byte. None when the queue cannot be
+// used (no range locks, the counter cannot be written, the dispenser stays
+// taken until the deadline): the caller then waits without a place in line.
+std::optional<std::uint64_t> DrawTicket(int fd, std::chrono::steady_clock::time_point deadline) {
+    while (!RangeLock(fd, F_WRLCK, kDispenser, 1)) {
+        if (errno != EAGAIN && errno != EACCES)
+            return std::nullopt;
+        if (std::chrono::steady_clock::now() >= deadline)
+            return std::nullopt;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    unsigned char bytes[8] = {};
+    std::uint64_t ticket = 0;
+    if (pread(fd, bytes, sizeof bytes, 0) == static_cast<ssize_t>(sizeof bytes))
+        for (int i = 7; i >= 0; --i)
+            ticket = ticket << 8 | bytes[i];
+    if (ticket >= kTicketLimit)
+        ticket = 0;
+    for (int i = 0; i < 8; ++i)
+        bytes[i] = static_cast<unsigned char>((ticket + 1) >> (8 * i));
+    bool drawn = pwrite(fd, bytes, sizeof bytes, 0) == static_cast<ssize_t>(sizeof bytes) &&
+                 RangeLock(fd, F_WRLCK, kQueueBase + static_cast<off_t>(ticket), 1);
+    RangeLock(fd, F_UNLCK, kDispenser, 1);
+    if (!drawn)
+        return std::nullopt;
+    return ticket;
+}
+
+bool OlderTicketHeld(int fd, std::uint64_t ticket) {
+    return FirstLockedByOthers(fd, kQueueBase, static_cast<off_t>(ticket)) >= 0;
+}
+
 }  // namespace
 
 FileLock::FileLock(const std::string& path, std::chrono::milliseconds wait) {
@@ -95,14 +170,25 @@ FileLock::FileLock(const std::string& path, std::chrono::milliseconds wait) {
 
     // Polling keeps the wait bounded without signals or a helper thread.
     auto deadline = std::chrono::steady_clock::now() + wait;
-    auto pause = std::chrono::milliseconds(2);
+    auto pause = std::chrono::milliseconds(1);
+    std::optional<std::uint64_t> ticket;
+    bool queued = false;  // a ticket was asked for (it may not have been drawn)
     for (;;) {
-        if (flock(fd, LOCK_EX | LOCK_NB) == 0)
+        // Before queueing, try only when nobody queues: an uncontended lock
+        // costs one flock call. A waiter without a ticket (no range locks on
+        // this file system) tries every time, as plain flock waiters do.
+        bool mayTry = ticket ? !OlderTicketHeld(fd, *ticket)
+                             : queued || FirstLockedByOthers(fd, kQueueBase, off_t(kTicketLimit)) < 0;
+        if (mayTry && flock(fd, LOCK_EX | LOCK_NB) == 0)
             break;
-        int err = errno;
+        int err = mayTry ? errno : EWOULDBLOCK;
         if (err != EWOULDBLOCK && err != EINTR) {
             close(fd);
             throw FileLockError(Utf8ToGbk("Cannot lock \"" + utf8 + "\": " + ErrnoText(err)));
+        }
+        if (!queued) {
+            ticket = DrawTicket(fd, deadline);
+            queued = true;
         }
         if (std::chrono::steady_clock::now() >= deadline) {
             close(fd);
@@ -112,9 +198,11 @@ FileLock::FileLock(const std::string& path, std::chrono::milliseconds wait) {
                                           " s for it to be released)"));
         }
         std::this_thread::sleep_for(pause);
-        if (pause < std::chrono::milliseconds(50))
+        if (pause < std::chrono::milliseconds(8))
             pause *= 2;
     }
+    if (ticket)
+        RangeLock(fd, F_UNLCK, kQueueBase + static_cast<off_t>(*ticket), 1);  // the next in line may go
 
     std::lock_guard<std::mutex> guard(TableMutex());
     auto& holding = Table()[key];
@@ -173,6 +261,24 @@ int FileLock::HoldCount(const std::string& path) {
     if (it == Table().end() || it->second.owner != getpid())
         return 0;
     return it->second.count;
+}
+
+int FileLock::QueuedWaiters(const std::string& path) {
+    std::string key;
+    try {
+        key = CanonicalKey(GbkToUtf8(path));
+    } catch (const FileLockError&) {
+        return 0;
+    }
+    int fd = open((key + ".lock").c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return 0;
+    int waiters = 0;
+    const off_t end = kQueueBase + off_t(kTicketLimit);
+    for (off_t at = kQueueBase; (at = FirstLockedByOthers(fd, at, end - at)) >= 0; ++at)
+        ++waiters;
+    close(fd);
+    return waiters;
 }
 
 }  // namespace platform

@@ -7,6 +7,12 @@
 // left in place on release: deleting it would let a waiter lock an unlinked
 // file while a newcomer locks a fresh one.
 //
+// The lock is handed over in turn: a process that is refused queues, and a
+// process that releases the lock and asks for it again waits behind those
+// already waiting, so none of them is starved while the lock keeps changing
+// hands. The queue lives in byte-range locks on the sidecar, which the kernel
+// drops when a process dies, so a killed waiter or holder blocks nobody.
+//
 // The lock is re-entrant within one process: taking it again for the same file
 // (same canonical path) only counts up, so an object can hold it for its whole
 // life while the connections it opens take it again. All threads of a process
@@ -51,6 +57,10 @@ public:
 
     // Number of holdings this process has on the file at `path` (0: not held).
     static int HoldCount(const std::string& path);
+
+    // Number of lock requests, of any process, queued for the file at `path`
+    // and waiting for their turn (0 when nobody waits).
+    static int QueuedWaiters(const std::string& path);
 
 private:
     std::string m_strKey;  // canonical UTF-8 path of the locked file; empty when released
