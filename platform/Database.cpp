@@ -18,11 +18,23 @@ constexpr char kDriverName[] = "Monitor Excel Workbook Driver (*.xls)";
 
 // Most cell texts are plain ASCII, which GBK holds byte for byte: those skip
 // the converter.
+// GBK has no U+FFFD: it comes back as the byte 0xFF that stands for a byte
+// that was not GBK (GbkWithStrayBytesMarked), so a name or value read back
+// names the same cell or header when it is written again.
 std::string FieldToGbk(const std::u16string& value) {
     std::string out(value.size(), '\0');
     for (std::size_t i = 0; i < value.size(); ++i) {
-        if (value[i] >= 0x80)
-            return Utf16ToGbk(value);
+        if (value[i] >= 0x80) {
+            out.clear();
+            for (std::size_t from = 0;; ) {
+                std::size_t at = value.find(u'\uFFFD', from);
+                out += Utf16ToGbk(std::u16string_view(value).substr(from, at == std::u16string::npos ? at : at - from));
+                if (at == std::u16string::npos)
+                    return out;
+                out += '\xFF';
+                from = at + 1;
+            }
+        }
         out[i] = static_cast<char>(value[i]);
     }
     return out;
@@ -30,13 +42,13 @@ std::string FieldToGbk(const std::u16string& value) {
 
 std::atomic<long long> g_lockWaitMs{FileLock::kDefaultWait.count()};
 
-// Statements arrive as GBK; bytes that are not GBK would silently become
-// replacement characters in the workbook, so they are refused instead.
+// Statements arrive as GBK. A byte that is not GBK (a device's stray output
+// in a value) is stored as U+FFFD rather than losing the whole statement, as
+// the MES upload does; callers quote texts marked with
+// GbkWithStrayBytesMarked, so such a byte never joins the quote or bracket
+// after it.
 std::u16string StatementText(const std::string& gbk) {
-    std::u16string text = GbkToUtf16(gbk);
-    if (text.find(u'\uFFFD') != std::u16string::npos)
-        throw CDBException("The statement holds bytes that are not GBK text: \"" + gbk + "\"");
-    return text;
+    return GbkToUtf16(gbk);
 }
 
 // Runs `work`, turning every failure of the engine into the driver's message.
@@ -190,7 +202,7 @@ bool CRecordset::Open(unsigned openType, const std::string& sql, unsigned /*opti
     std::u16string text = StatementText(sql);
     sqlengine::ResultTable table = Guarded([&] { return connection.Session().Select(text); });
     for (const auto& name : table.columns)
-        m_aFieldNames.push_back(Utf16ToGbk(name));
+        m_aFieldNames.push_back(FieldToGbk(name));
     m_aRows.reserve(table.rows.size());
     for (const auto& row : table.rows) {
         std::vector<std::string> values;

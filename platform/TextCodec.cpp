@@ -116,6 +116,28 @@ std::string Gbk(std::u8string_view utf8) {
   return Utf8ToGbk(std::string_view(reinterpret_cast<const char*>(utf8.data()), utf8.size()));
 }
 
+std::string GbkWithStrayBytesMarked(std::string_view gbk) {
+  if (GbkToUtf16(gbk).find(u'\uFFFD') == std::u16string::npos) return std::string(gbk);
+  // Decided one character at a time, as the converter skips one byte after
+  // each byte it cannot decode.
+  std::string out;
+  out.reserve(gbk.size());
+  for (std::size_t i = 0; i < gbk.size();) {
+    unsigned char c = static_cast<unsigned char>(gbk[i]);
+    std::size_t length = c >= 0x81 && c <= 0xFE && i + 1 < gbk.size() ? 2 : 1;
+    std::string_view character = gbk.substr(i, length);
+    std::u16string decoded = c < 0x80 ? u"x" : GbkToUtf16(character);
+    if (decoded.size() == 1 && decoded[0] != u'\uFFFD') {
+      out.append(character);
+      i += length;
+    } else {
+      out.push_back('\xFF');
+      ++i;
+    }
+  }
+  return out;
+}
+
 bool GbkIsCharStart(std::string_view text, std::size_t pos) {
   std::size_t i = 0;
   while (i < pos) {

@@ -19,6 +19,14 @@ std::string Utf8ToGbk(std::string_view utf8);
 // Gbk(u8"保存文件失败!") converts once per call site when kept in a static.
 std::string Gbk(std::u8string_view utf8);
 
+// The text with every byte that belongs to no valid GBK character (a stray
+// byte, a lead byte without its trail byte) replaced by 0xFF, a byte that is
+// never part of a GBK character: it reads as U+FFFD like the byte it stands
+// for, but can no longer pair with the byte after it, so the text can be cut,
+// quoted and joined with other texts at character boundaries. Valid text is
+// returned as it is.
+std::string GbkWithStrayBytesMarked(std::string_view gbk);
+
 // True when the byte at pos starts a character, i.e. is not the trail byte of
 // a two-byte GBK character (lead bytes are 0x81..0xFE).
 bool GbkIsCharStart(std::string_view text, std::size_t pos);

@@ -59,12 +59,13 @@ std::string Format(const char* pattern, const std::string& arg) {
 }
 
 // A value inside an SQL string literal: a single quote is doubled so that it
-// is stored as it is instead of ending the literal.
+// is stored as it is instead of ending the literal. Bytes that are not GBK are
+// stored as U+FFFD.
 std::string Literal(const std::string& value) {
   std::string out;
   out.reserve(value.size() + 2);
   out.push_back('\'');
-  for (char c : value) {
+  for (char c : platform::GbkWithStrayBytesMarked(value)) {
     out.push_back(c);
     if (c == '\'') out.push_back('\'');
   }
@@ -75,8 +76,10 @@ std::string Literal(const std::string& value) {
 // A column or sheet name between brackets; a closing bracket inside the name is
 // doubled, as bracketed identifiers require. The trail byte of a two-byte GBK
 // character may be 0x5D (e.g. 0x81 0x5D) and is part of that character, not a
-// bracket.
-std::string Bracketed(const std::string& name) {
+// bracket. A lead byte without its trail byte is marked first, so that it
+// cannot take the closing bracket as its trail.
+std::string Bracketed(const std::string& text) {
+  const std::string name = platform::GbkWithStrayBytesMarked(text);
   std::string out = "[";
   for (std::size_t i = 0; i < name.size(); ++i) {
     unsigned char c = static_cast<unsigned char>(name[i]);

@@ -20,4 +20,4 @@ monitor_add_test(test_result_summary
 
 monitor_add_test(test_save_result
   SOURCES tests/test_save_result.cpp
-  LIBS results_saving monitor_dialog results_test_support)
+  LIBS results_saving results_export_dialog monitor_dialog results_test_support)

@@ -9,6 +9,8 @@
 #include "platform/Application.h"
 #include "tests/MesDouble.h"
 #include "tests/ResultSavingFixture.h"
+#include "tests/ScratchFolder.h"
+#include "tests/XlsPeerDump.h"
 
 namespace {
 
@@ -237,3 +239,31 @@ TEST_F(SaveResultTest, FailedUploadKeepsBothLogsAndTheNextSaveUsesANewClient) {
 }
 
 }  // namespace
+
+// A device's stray output that is not GBK: the text log keeps its bytes as
+// they came, and the unit's workbook row is stored with U+FFFD for each of
+// them instead of being lost, also on the model's second export, whose sheet
+// header then holds a U+FFFD of its own.
+TEST_F(SaveResultTest, BytesThatAreNotGbkKeepTheUnitsWorkbookRow) {
+  fs::copy_file(FixturePath("xls/lo_empty_3sheets.xls"), m_station / "PCB.xls");
+  const std::string console = "\x1B[32MOK\x81";                // a lead byte cut off
+  const std::string broken = std::string("\xFF") + "'Q\xA2]";  // never GBK; an unassigned pair
+  const std::string item = "DISK\xB2";                         // a header name ending in a lead byte
+  Insert({{"VOLTAGE", "12.1V"}, {item, broken}, {"CONSOLE", console}});
+  Save();
+  const std::string log = DateLog();
+  EXPECT_NE(log.find(item), std::string::npos);
+  EXPECT_NE(log.find(broken), std::string::npos);
+  EXPECT_NE(log.find(console), std::string::npos);
+
+  ResultStructrue record = UnitRecord(m_strSerial);
+  ASSERT_EQ(m_dialog->SaveResult2EXL(2, &record), 1);
+  ASSERT_EQ(m_dialog->SaveResult2EXL(2, &record), 1);
+  PeerBook book = XlrdRead((m_station / "PCB.xls").string());
+  ASSERT_TRUE(book.refusal.empty()) << book.refusal;
+  const std::vector<std::string> row{U8(u8"当前日期：2026/03/05  14:07:09"), m_strSerial, "12.1V",
+                                     U8(u8"\uFFFD'Q\uFFFD]"), U8(u8"\x1B[32MOK\uFFFD")};
+  EXPECT_EQ(book.Texts(record.strModel),
+            (std::vector<std::vector<std::string>>{
+                {U8(u8"时间"), "SN", "VOLTAGE", U8(u8"DISK\uFFFD"), "CONSOLE"}, row, row}));
+}
