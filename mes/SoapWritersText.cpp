@@ -1,5 +1,6 @@
 #include "mes/SoapWritersText.h"
 
+#include <bit>
 #include <charconv>
 #include <cstring>
 
@@ -12,10 +13,13 @@ constexpr std::size_t kBase64GroupsPerLine = 19;  // 76 characters
 // written with two table reads instead of four shifts.
 struct HexPairs {
   char pair[256][2];
-  constexpr HexPairs() : pair() {
+  std::uint16_t packed[256];  // the same two digits, first in the low byte
+  constexpr HexPairs() : pair(), packed() {
     for (int i = 0; i < 256; ++i) {
       pair[i][0] = kHex[i >> 4];
       pair[i][1] = kHex[i & 0xF];
+      packed[i] = static_cast<std::uint16_t>(static_cast<unsigned char>(kHex[i >> 4]) |
+                                             static_cast<unsigned char>(kHex[i & 0xF]) << 8);
     }
   }
 };
@@ -24,12 +28,19 @@ constexpr HexPairs kHexPairs;
 constexpr bool IsHigh(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
 constexpr bool IsLow(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
 
-// "&#x" + four hex digits + ";", written as one 8-byte store.
+// "&#x" + four hex digits + ";", assembled in a register and stored at once.
 char* PutUnitReference(char* p, char16_t unit) {
-  char ref[8] = {'&', '#', 'x', 0, 0, 0, 0, ';'};
-  std::memcpy(ref + 3, kHexPairs.pair[unit >> 8], 2);
-  std::memcpy(ref + 5, kHexPairs.pair[unit & 0xFF], 2);
-  std::memcpy(p, ref, 8);
+  if constexpr (std::endian::native == std::endian::little) {
+    const std::uint64_t frame = 0x3B00000000782326ull;  // '&' '#' 'x' . . . . ';'
+    const std::uint64_t ref = frame | std::uint64_t{kHexPairs.packed[unit >> 8]} << 24 |
+                              std::uint64_t{kHexPairs.packed[unit & 0xFF]} << 40;
+    std::memcpy(p, &ref, 8);
+  } else {
+    std::memcpy(p, "&#x", 3);
+    std::memcpy(p + 3, kHexPairs.pair[unit >> 8], 2);
+    std::memcpy(p + 5, kHexPairs.pair[unit & 0xFF], 2);
+    p[7] = ';';
+  }
   return p + 8;
 }
 
