@@ -3,6 +3,7 @@
 // double: the whole SaveResult beside the same save with the MES refused,
 // and its log step and upload apart (ms).
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -242,17 +243,45 @@ void BenchUploadAlone(int nItems, int nCalls) {
               Median(cannedMs), nCanned, nCalls);
 }
 
+// Creating one small new file in the folder, the part of every log that only
+// the file system decides: a folder whose disk area saw many files deleted
+// lately (a busy /tmp) can cost ten times more than a quiet one.
+void BenchFileCreation(const std::string& folder, int nFiles) {
+  std::vector<double> us;
+  for (int i = 0; i < nFiles; ++i) {
+    const std::string path = folder + "/create-" + std::to_string(i);
+    const auto start = Clock::now();
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+      (void)!::write(fd, "x\r\n", 3);
+      ::close(fd);
+    }
+    // Kept until the end: a deleted file would slow the next creations down.
+    us.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
+  }
+  std::printf("reference: creating one small file in %s: %.1f us (median); a save creates two\n", folder.c_str(),
+              Median(us));
+}
+
 }  // namespace
 
+// Usage: bench_save_result [saves] [folder]   (default 2000 saves; the station
+// folder is made inside `folder`, by default the benchmark's own directory,
+// as a station keeps its results below its executable)
 int main(int argc, char** argv) {
   const int nSaves = argc > 1 ? std::atoi(argv[1]) : 2000;
-  char tmpl[] = "/tmp/bench-save-result-XXXXXX";
-  if (mkdtemp(tmpl) == nullptr) return 1;
+  std::string parent = argc > 2 ? argv[2] : fs::canonical("/proc/self/exe").parent_path().string();
+  std::string tmpl = parent + "/bench-save-result-XXXXXX";
+  if (mkdtemp(tmpl.data()) == nullptr) {
+    std::fprintf(stderr, "cannot make a folder in %s\n", parent.c_str());
+    return 1;
+  }
   platform::ScopedExeDirectoryOverride station(tmpl);
   platform::SetMessageBoxHandler([](const std::string& text, unsigned) {
     std::fprintf(stderr, "message: %s\n", platform::GbkToUtf8(text).c_str());
     return platform::IDOK;
   });
+  BenchFileCreation(tmpl, 200);
   BenchLogStep(500, nSaves);
   const int nUploads = nSaves / 10 > 0 ? nSaves / 10 : 1;
   BenchSaveResult(200, nUploads);

@@ -127,14 +127,16 @@ bool GbkIsCharStart(std::string_view text, std::size_t pos) {
 
 std::size_t GbkFind(std::string_view haystack, std::string_view needle, std::size_t from) {
   if (needle.empty()) return from <= haystack.size() ? from : std::string::npos;
-  std::size_t i = 0;
-  while (i < haystack.size()) {
-    if (i >= from && haystack.size() - i >= needle.size() &&
-        haystack.compare(i, needle.size(), needle) == 0) {
-      return i;
+  // The library search finds the candidates; the character walk only decides
+  // whether a candidate starts on a character, and never goes back.
+  std::size_t boundary = 0;
+  for (std::size_t at = haystack.find(needle, from); at != std::string_view::npos;
+       at = haystack.find(needle, at + 1)) {
+    while (boundary < at) {
+      const unsigned char c = static_cast<unsigned char>(haystack[boundary]);
+      boundary += (c >= 0x81 && c <= 0xFE && boundary + 1 < haystack.size()) ? 2 : 1;
     }
-    unsigned char c = static_cast<unsigned char>(haystack[i]);
-    i += (c >= 0x81 && c <= 0xFE && i + 1 < haystack.size()) ? 2 : 1;
+    if (boundary == at) return at;
   }
   return std::string::npos;
 }

@@ -30,6 +30,17 @@ TEST(TextCodec, SearchNeverStartsOnATrailByte) {
   EXPECT_EQ(GbkFind("abcabc", "bc", 2), 4u);
   EXPECT_EQ(GbkFind("abc", "x"), std::string::npos);
   EXPECT_EQ(GbkFind("ab", "abc"), std::string::npos);
+  // Candidates inside characters are passed over, wherever the search starts.
+  const std::string trails = "\xAB\x41\xAB\x41" "x\xAB\x41" "A";
+  EXPECT_EQ(GbkFind(trails, "A"), 7u);
+  EXPECT_EQ(GbkFind(trails, "A", 3), 7u);
+  EXPECT_EQ(GbkFind(trails, "\x41\xAB"), std::string::npos);
+  EXPECT_EQ(GbkFind(trails, "\xAB\x41", 1), 2u);
+  EXPECT_EQ(GbkFind("abc", "", 3), 3u);
+  EXPECT_EQ(GbkFind("abc", "", 4), std::string::npos);
+  EXPECT_EQ(GbkFind("abc", "c", 9), std::string::npos);
+  // A lead byte at the very end stands alone.
+  EXPECT_EQ(GbkFind("a\xAB", "\xAB"), 1u);
 }
 
 TEST(MessageBox, HandlerReceivesTheTextAndHeadlessDefaultReturns) {
