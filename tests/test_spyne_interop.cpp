@@ -177,8 +177,9 @@ TEST_F(SpyneInterop, ControlCharactersArriveAsVisibleStandIns) {
   expected.text[6] = u"[BEGIN]\n\u4E32\u53E3\u8F93\u51FA = " + shown + u"\n[END]";
   v.text[4] = console;
   expected.text[4] = shown;
-  v.text[2] = std::u16string{u'\0', u'\x01', u'\x1f', u'\uFFFE', u'\uFFFF', char16_t(0xD800), u'z'};
-  expected.text[2] = u"\u2400\u2401\u241F\uFFFD\uFFFD\uFFFDz";
+  // DEL and the C1 controls are XML characters and go through unchanged.
+  v.text[2] = std::u16string{u'\0', u'\x01', u'\x1f', u'\uFFFE', u'\uFFFF', char16_t(0xD800), u'z', u'\x7f', u'\x85'};
+  expected.text[2] = u"\u2400\u2401\u241F\uFFFD\uFFFD\uFFFDz\u007F\u0085";
   CCS_QuerySN proxy(s_server->Url());
   SoapText result;
   ASSERT_EQ(Send(proxy, v, &result), kSoapOk)
