@@ -50,6 +50,7 @@ SoapStatus CElementWriter::Flush() {
 }
 
 SoapStatus CElementWriter::Put(std::string_view bytes) {
+  if (bytes.empty()) return kSoapOk;
   if (bytes.size() > kChunkBytes - m_used) {
     if (SoapStatus st = Flush(); SoapFailed(st)) return st;
     if (bytes.size() > kChunkBytes) return m_out.Write(bytes) ? kSoapOk : kSoapOutOfMemory;
