@@ -14,6 +14,8 @@ constexpr std::string_view kEnvelopeStart =
     " xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\""
     " xmlns:xsd=\"http://www.w3.org/2001/XMLSchema\""
     " xmlns:soapenc=\"http://schemas.xmlsoap.org/soap/encoding/\">";
+constexpr std::string_view kEnvelopeBody = "<soap:Body>";
+constexpr std::string_view kEnvelopeEnd = "</soap:Body></soap:Envelope>";
 
 }  // namespace
 
@@ -36,10 +38,12 @@ SoapStatus CSoapEnvelopeHandler::WriteRequest(ISoapWriteStream* out, const SoapM
       // rpc and encoded styles are not used by any service this client talks to.
       return kSoapFail;
     }
+    out->Reserve(kEnvelopeStart.size() + kEnvelopeBody.size() + kEnvelopeEnd.size() +
+                 SoapParametersSizeBound(map, record, WriteDirection()));
     // No header block: none of the operations has header entries.
-    if (!out->Write(kEnvelopeStart) || !out->Write("<soap:Body>")) return kSoapOutOfMemory;
+    if (!out->Write(kEnvelopeStart) || !out->Write(kEnvelopeBody)) return kSoapOutOfMemory;
     if (SoapStatus st = writer->WriteParameters(map, record, WriteDirection()); SoapFailed(st)) return st;
-    if (!out->Write("</soap:Body></soap:Envelope>")) return kSoapOutOfMemory;
+    if (!out->Write(kEnvelopeEnd)) return kSoapOutOfMemory;
     return kSoapOk;
   } catch (const std::bad_alloc&) {
     return kSoapOutOfMemory;

@@ -28,6 +28,10 @@
 #include "mes/SoapFault.h"
 #include "mes/SoapStreams.h"
 
+// Envelopes up to this size are written with their head in one write; larger
+// ones in blocks of this size.
+inline constexpr std::size_t kSoapSingleWriteBytes = 65536;
+
 template <class TSocket = CEventSocket>
 class CSoapHttpTransportT {
  public:
@@ -122,6 +126,15 @@ SoapStatus CSoapHttpTransportT<TSocket>::SendAndJudge(std::string_view soapActio
   options.strContentType = "text/xml; charset=utf-8";
   options.pBody = m_writeStream.GetString().data();
   options.nBodyLength = m_writeStream.GetLength();
+  // A usual envelope goes out with its head in one gathered write: one pass
+  // through the socket layer and one wake-up of the server instead of one per
+  // 4096 bytes. A large one is still sent in blocks, each with its own wait,
+  // so that a slow link has the time-out for every block, not for the whole.
+  if (options.nBodyLength <= kSoapSingleWriteBytes) {
+    options.dwFlags &= ~kNavigateSendInBlocks;
+  } else {
+    options.nSendBlockSize = kSoapSingleWriteBytes;
+  }
   if (m_nTimeout != 0) options.nSocketTimeout = m_nTimeout;
 
   // An empty endpoint fails inside Navigate too, which forgets the last reply's

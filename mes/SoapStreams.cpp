@@ -18,6 +18,15 @@ bool CStringWriteStream::Write(const char* data, std::size_t length) {
   return true;
 }
 
+void CStringWriteStream::Reserve(std::size_t additional) {
+  if (additional > m_str.max_size() - m_str.size()) return;
+  try {
+    m_str.reserve(m_str.size() + additional);
+  } catch (const std::exception&) {
+    // Only a hint: the writes themselves will report the shortage.
+  }
+}
+
 bool CReplyReadStream::Init(const char* body, std::size_t length) {
   Release();
   if (body == nullptr || length == 0) return false;

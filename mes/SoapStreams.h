@@ -14,6 +14,9 @@ class ISoapWriteStream {
   // Appends the bytes. False when memory ran out (nothing is half-appended).
   virtual bool Write(const char* data, std::size_t length) = 0;
   bool Write(std::string_view bytes) { return Write(bytes.data(), bytes.size()); }
+  // A hint that about this many more bytes will be appended, so that a
+  // growing stream can make room once. Streams may ignore it.
+  virtual void Reserve(std::size_t /*additional*/) {}
 };
 
 class ISoapReadStream {
@@ -28,6 +31,7 @@ class CStringWriteStream final : public ISoapWriteStream {
  public:
   using ISoapWriteStream::Write;
   bool Write(const char* data, std::size_t length) override;
+  void Reserve(std::size_t additional) override;
   void Cleanup() { m_str.clear(); }
   const std::string& GetString() const { return m_str; }
   std::size_t GetLength() const { return m_str.size(); }

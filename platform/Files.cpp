@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 
 #include "platform/TextCodec.h"
 
@@ -33,11 +35,18 @@ bool TextFileWriter::Create(const std::string& gbkPath) {
 
 bool TextFileWriter::Write(std::string_view text) {
   if (m_fd < 0) return false;
-  std::string bytes;
-  bytes.reserve(text.size() + text.size() / 16);
-  for (char c : text) {
-    if (c == '\n') bytes.push_back('\r');
-    bytes.push_back(c);
+  // Every LF becomes CR LF; the runs between line ends are copied whole.
+  std::string bytes(text.size() + static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')), '\0');
+  char* out = bytes.data();
+  for (std::size_t pos = 0; pos < text.size();) {
+    const std::size_t lf = text.find('\n', pos);
+    const std::size_t end = lf == std::string_view::npos ? text.size() : lf;
+    std::memcpy(out, text.data() + pos, end - pos);
+    out += end - pos;
+    if (lf == std::string_view::npos) break;
+    *out++ = '\r';
+    *out++ = '\n';
+    pos = lf + 1;
   }
   std::size_t done = 0;
   while (done < bytes.size()) {

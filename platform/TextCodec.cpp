@@ -3,7 +3,9 @@
 #include <iconv.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
+#include <memory>
 #include <stdexcept>
 #include <vector>
 
@@ -93,9 +95,117 @@ std::string U16ToBytes(std::u16string_view s) {
 
 const std::string_view kU16Replacement("\xFD\xFF", 2);  // U+FFFD little-endian
 
+// GBK decoding by table: iconv's own reading of every single byte and every
+// byte pair, asked once per process. GBK is stateless, so iconv reads a text
+// the same way one character at a time: a byte pair it reads as one character
+// is that character, otherwise the first byte alone is a character or is
+// replaced by U+FFFD, and reading goes on with the next byte.
+class GbkDecodeTable {
+ public:
+  static const GbkDecodeTable* Get() {
+    static const std::unique_ptr<GbkDecodeTable> table = Build();
+    return table.get();
+  }
+
+  // Decodes the whole text; bytes iconv cannot read become U+FFFD.
+  std::u16string Decode(std::string_view gbk) const {
+    std::u16string out(gbk.size(), u'\0');
+    char16_t* p = out.data();
+    const auto* s = reinterpret_cast<const unsigned char*>(gbk.data());
+    const auto* const end = s + gbk.size();
+    while (s < end) {
+      const unsigned char b = *s;
+      if (s + 1 < end && m_pair[b][s[1]] != 0) {
+        *p++ = m_pair[b][s[1]];
+        s += 2;
+      } else {
+        *p++ = m_single[b] >= 0 ? static_cast<char16_t>(m_single[b]) : u'\uFFFD';
+        ++s;
+      }
+    }
+    out.resize(static_cast<std::size_t>(p - out.data()));
+    return out;
+  }
+
+ private:
+  // Null when iconv reads GBK in a way the table cannot hold (a pair read as
+  // two characters, say); the conversions then go through iconv directly.
+  static std::unique_ptr<GbkDecodeTable> Build() {
+    auto table = std::make_unique<GbkDecodeTable>();
+    iconv_t cd = iconv_open("UTF-16LE", "GBK");
+    if (cd == reinterpret_cast<iconv_t>(-1)) return nullptr;
+    const bool ok = table->Fill(cd);
+    iconv_close(cd);
+    if (!ok) return nullptr;
+    return table;
+  }
+
+  bool Fill(iconv_t cd) {
+    for (int b = 0; b < 256; ++b) {
+      char in = static_cast<char>(b);
+      char16_t unit = 0;
+      m_single[b] = DecodeOne(cd, &in, 1, &unit) ? unit : -1;
+    }
+    // Every pair of a first byte in one buffer: iconv reads the good pairs in
+    // one go and stops at each one it cannot read, which is then skipped.
+    for (int b = 0; b < 256; ++b) {
+      if (m_single[b] >= 0) continue;  // a character alone never starts a pair
+      char pairs[512];
+      for (int t = 0; t < 256; ++t) {
+        pairs[2 * t] = static_cast<char>(b);
+        pairs[2 * t + 1] = static_cast<char>(t);
+      }
+      char* src = pairs;
+      std::size_t left = sizeof pairs;
+      while (left > 0) {
+        char16_t units[256];
+        char* dst = reinterpret_cast<char*>(units);
+        std::size_t room = sizeof units;
+        const char* from = src;
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        const std::size_t rc = iconv(cd, &src, &left, &dst, &room);
+        const std::size_t consumed = static_cast<std::size_t>(src - from);
+        const std::size_t produced = static_cast<std::size_t>(dst - reinterpret_cast<char*>(units)) / 2;
+        if (consumed % 2 != 0 || consumed / 2 != produced) return false;
+        const std::size_t first = static_cast<std::size_t>(from - pairs) / 2;
+        for (std::size_t k = 0; k < produced; ++k) {
+          // Read from the bytes: the buffer holds UTF-16LE whatever the host order.
+          const auto* u = reinterpret_cast<const unsigned char*>(units) + 2 * k;
+          const char16_t c = static_cast<char16_t>(u[0] | u[1] << 8);
+          if (c == 0) return false;  // 0 marks a pair that is no character
+          m_pair[b][first + k] = c;
+        }
+        if (rc == static_cast<std::size_t>(-1)) {
+          if (errno == E2BIG) continue;
+          src += 2;  // this pair is no character; its entry stays 0
+          left -= 2;
+        }
+      }
+    }
+    return true;
+  }
+
+  // True when iconv reads exactly one UTF-16 unit from the whole input.
+  static bool DecodeOne(iconv_t cd, char* in, std::size_t length, char16_t* unit) {
+    unsigned char out[8];
+    char* dst = reinterpret_cast<char*>(out);
+    std::size_t room = sizeof out;
+    std::size_t left = length;
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    if (iconv(cd, &in, &left, &dst, &room) == static_cast<std::size_t>(-1) || left != 0) return false;
+    if (dst - reinterpret_cast<char*>(out) != 2) return false;
+    *unit = static_cast<char16_t>(out[0] | out[1] << 8);
+    return true;
+  }
+
+  std::int32_t m_single[256] = {};  // -1: the byte alone is no character
+  char16_t m_pair[256][256] = {};   // 0: the pair is no character
+};
+
 }  // namespace
 
 std::u16string GbkToUtf16(std::string_view gbk) {
+  if (const GbkDecodeTable* table = GbkDecodeTable::Get()) return table->Decode(gbk);
   return BytesToU16(Convert("UTF-16LE", "GBK", gbk.data(), gbk.size(), 1, kU16Replacement));
 }
 
@@ -149,14 +259,16 @@ bool GbkIsCharStart(std::string_view text, std::size_t pos) {
 
 std::size_t GbkFind(std::string_view haystack, std::string_view needle, std::size_t from) {
   if (needle.empty()) return from <= haystack.size() ? from : std::string::npos;
-  std::size_t i = 0;
-  while (i < haystack.size()) {
-    if (i >= from && haystack.size() - i >= needle.size() &&
-        haystack.compare(i, needle.size(), needle) == 0) {
-      return i;
+  // The library search finds the candidates; the character walk only decides
+  // whether a candidate starts on a character, and never goes back.
+  std::size_t boundary = 0;
+  for (std::size_t at = haystack.find(needle, from); at != std::string_view::npos;
+       at = haystack.find(needle, at + 1)) {
+    while (boundary < at) {
+      const unsigned char c = static_cast<unsigned char>(haystack[boundary]);
+      boundary += (c >= 0x81 && c <= 0xFE && boundary + 1 < haystack.size()) ? 2 : 1;
     }
-    unsigned char c = static_cast<unsigned char>(haystack[i]);
-    i += (c >= 0x81 && c <= 0xFE && i + 1 < haystack.size()) ? 2 : 1;
+    if (boundary == at) return at;
   }
   return std::string::npos;
 }

@@ -1,5 +1,5 @@
 monitor_add_test(test_exe_directory
-  SOURCES tests/test_exe_directory.cpp
+  SOURCES tests/test_exe_directory.cpp tests/test_text_file_writer.cpp
   LIBS platform_files platform_core)
 
 # The savers' test helpers: the MES double the save tests report to, and the

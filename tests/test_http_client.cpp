@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "mes/HttpClient.h"
+#include "mes/SoapHttpTransport.h"
 #include "tests/support/LoopbackServer.h"
 
 using testsupport::CLoopbackServer;
@@ -128,6 +129,33 @@ TEST(HttpClientWrites, HeadGoesInOneWriteTheBodyIn4096ByteBlocksEveryWaitBounded
   ASSERT_EQ(s.writes.size(), 6u);
   EXPECT_EQ(s.writes[5], "GET /p HTTP/1.1\r\nHost: mes\r\nUser-Agent: Monitor-SoapClient/1.0\r\n\r\n");
   EXPECT_EQ(s.connects, std::vector<std::string>{"mes:80"});   // the kept-alive connection was reused
+}
+
+// The SOAP transport writes a usual envelope with its head in one write; a
+// large one in 64 KiB blocks, each with its own time-out, so that a slow link
+// is not held to one time-out for the whole request.
+TEST(HttpClientWrites, SoapTransportWritesAUsualEnvelopeWithItsHeadAtOnce) {
+  for (const std::size_t size : {std::size_t(30000), kSoapSingleWriteBytes, kSoapSingleWriteBytes + 1,
+                                 3 * kSoapSingleWriteBytes + 5}) {
+    SCOPED_TRACE(size);
+    CSoapHttpTransportT<CRecordingSocket> transport("http://mes/querysn/cs_querysn.asmx");
+    transport.GetHttpClient().GetSocket().replies.push_back({kOk});
+    transport.CleanupClient();
+    const std::string envelope(size, 'e');
+    ASSERT_TRUE(transport.GetWriteStream().Write(envelope));
+    ASSERT_EQ(transport.SendRequest("SOAPAction: \"A\"\r\n"), kSoapOk);
+    const std::vector<std::string>& writes = transport.GetHttpClient().GetSocket().writes;
+    std::string sent;
+    for (const std::string& w : writes) sent += w;
+    EXPECT_EQ(sent.substr(sent.find("\r\n\r\n") + 4), envelope);
+    if (size <= kSoapSingleWriteBytes) {
+      EXPECT_EQ(writes.size(), 1u);
+    } else {
+      ASSERT_EQ(writes.size(), 2 + size / kSoapSingleWriteBytes);
+      EXPECT_EQ(writes[0].substr(writes[0].size() - 4), "\r\n\r\n");  // the head alone
+      for (std::size_t i = 1; i + 1 < writes.size(); ++i) EXPECT_EQ(writes[i].size(), kSoapSingleWriteBytes);
+    }
+  }
 }
 
 TEST(HttpClientWrites, OnlyPlainHttpWithAHostIsCarried) {

@@ -184,6 +184,24 @@ TEST_F(SaveResultTest, DateLogOfAListMatchesTheHandCheckedLog) {
   EXPECT_EQ(DateLog(), ReadFileBytes(SourceDir() / "tests/data/result_log_SN2603050001.txt"));
 }
 
+// A device console's colour codes in a result: the logs keep the bytes as
+// they were, the report is still a well-formed document the MES can read.
+TEST_F(SaveResultTest, ControlCharactersInAResultAreLoggedRawAndReportedReadably) {
+  const std::string console = "\x1b[32mPASS\x1b[0m";
+  Items items = NvrItemsAllPass();
+  items.push_back({Gbk(u8"串口输出"), console});
+  Insert(items);
+  EXPECT_EQ(Save(), 1);
+  ExpectBothLogs();
+  EXPECT_NE(DateLog().find(Gbk(u8"串口输出") + " = " + console + "\r\n"), std::string::npos);
+  const std::vector<ReceivedUpload> uploads = m_mes.Uploads();
+  ASSERT_EQ(uploads.size(), 1u);
+  EXPECT_EQ(uploads[0].strError, "");
+  const std::string bugReason = uploads[0].Text("BugReason");
+  EXPECT_NE(bugReason.find("[32mPASS"), std::string::npos) << bugReason;
+  EXPECT_EQ(bugReason.find('\x1b'), std::string::npos);
+}
+
 TEST_F(SaveResultTest, UnknownListOrMissingRecordSavesNothing) {
   ResultStructrue record = UnitRecord(m_strSerial);
   EXPECT_EQ(m_dialog->SaveResult(9, &record), 0);

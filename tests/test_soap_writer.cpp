@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <utility>
 
 #include "mes/CS_QuerySN.h"
 #include "mes/SoapEnvelopeHandler.h"
 #include "mes/SoapWritersText.h"
+#include "platform/XmlReader.h"
 #include "tests/test_soap_streams.h"
 
 namespace {
@@ -37,16 +39,34 @@ TEST(SoapEscape, MarkupAndEverythingOutsidePrintableAsciiIsEscaped) {
       {u" ~", false, "[ ~"},
       {u"x\r\ny\t", false, "[x&#x000D;&#x000A;y&#x0009;"},
       {u"\u4E2D\u6587", false, "[&#x4E2D;&#x6587;"},
-      {u"\u007F\u00E9", false, "[&#x007F;&#x00E9;"},
-      {std::u16string(1, u'\0'), false, "[&#x0000;"},
-      // A surrogate pair is one code point; unpaired halves stand alone.
+      {u"\u007F\u0080\u00E9\uD7FF\uE000\uFFFD", false, "[&#x007F;&#x0080;&#x00E9;&#xD7FF;&#xE000;&#xFFFD;"},
+      // A surrogate pair is one code point.
       {u"\U0001F600", false, "[&#x01F600;"},
       {u"\U0010FFFF", false, "[&#x10FFFF;"},
-      {std::u16string{u'a', char16_t(0xD83D)}, false, "[a&#xD83D;"},
-      {std::u16string{char16_t(0xD83D), u'b'}, false, "[&#xD83D;b"},
-      {std::u16string{char16_t(0xDE00), char16_t(0xD83D)}, false, "[&#xDE00;&#xD83D;"},
   };
   for (const auto& c : cases) EXPECT_EQ(Escaped(c.text, c.quotes), c.expected);
+}
+
+// XML 1.0 forbids these characters even as references; a strict server
+// refuses the whole request, so each goes out as a visible stand-in.
+TEST(SoapEscape, CharactersXmlCannotCarryBecomeVisibleStandIns) {
+  const struct {
+    std::u16string text;
+    const char* expected;
+  } cases[] = {
+      // A device console's colour codes: ESC is shown as its control picture.
+      {u"\x1b[32mPASS\x1b[0m", "[&#x241B;[32mPASS&#x241B;[0m"},
+      {std::u16string(1, u'\0'), "[&#x2400;"},
+      {u"\x01\x08\x0B\x0C\x0E\x1F", "[&#x2401;&#x2408;&#x240B;&#x240C;&#x240E;&#x241F;"},
+      {u"\uFFFE\uFFFF", "[&#xFFFD;&#xFFFD;"},
+      // Unpaired surrogates: a high one at the end or before a non-low unit,
+      // a low one alone, and the two halves in the wrong order.
+      {std::u16string{u'a', char16_t(0xD83D)}, "[a&#xFFFD;"},
+      {std::u16string{char16_t(0xD83D), u'b'}, "[&#xFFFD;b"},
+      {std::u16string{char16_t(0xDE00), char16_t(0xD83D)}, "[&#xFFFD;&#xFFFD;"},
+      {std::u16string{char16_t(0xD83D), char16_t(0xD83D), char16_t(0xDE00)}, "[&#xFFFD;&#x01F600;"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Escaped(c.text), c.expected);
 }
 
 TEST(SoapBase64, PaddingAndSeventySixCharacterLines) {
@@ -77,6 +97,69 @@ TEST(SoapEnvelope, NullValuesAreNilElementsAndTheIntIsNeverNull) {
   EXPECT_NE(out.text.find("<SystemType>-7</SystemType>"), std::string::npos);
   EXPECT_EQ(out.text.find("IO_UpData_CommonResult"), std::string::npos);  // "out" entries are not written
   EXPECT_EQ(out.text.find('\n'), std::string::npos);
+}
+
+// Collects the text of every element of a parsed document by local name.
+class ElementTexts : public platform::IXmlContentHandler {
+ public:
+  int32_t StartElement(std::u16string_view, std::u16string_view localName, std::u16string_view,
+                       const platform::XmlAttributes&) override {
+    m_current.assign(localName);
+    texts[m_current];
+    return 0;
+  }
+  int32_t EndElement(std::u16string_view, std::u16string_view, std::u16string_view) override { return 0; }
+  int32_t Characters(std::u16string_view text) override {
+    texts[m_current] += text;
+    return 0;
+  }
+  std::map<std::u16string, std::u16string> texts;
+
+ private:
+  std::u16string m_current;
+};
+
+// Every text value goes through the same escaping: with the characters XML
+// cannot carry in each of them the request stays a well-formed document (the
+// reader is expat, which refuses such references as a strict server does).
+TEST(SoapEnvelope, EveryTextValueOfARequestIsWellFormedXml) {
+  const std::u16string raw = u"\x1b[31mFAIL\x1b[0m\x07\uFFFF" + std::u16string(1, char16_t(0xDC00));
+  const std::u16string shown = u"\u241B[31mFAIL\u241B[0m\u2407\uFFFD\uFFFD";
+  IO_UpData_CommonParams p;
+  SoapText* texts[] = {&p.OrderNo, &p.SerialNumber, &p.MacList, &p.ComponentSnList, &p.DealResult,
+                       &p.BugType, &p.BugReason, &p.WorkStation, &p.ToolType, &p.Recorder, &p.Version};
+  for (SoapText* t : texts) *t = raw;
+  soaptest::StringSink out;
+  CSoapEnvelopeHandler h;
+  ASSERT_EQ(h.WriteRequest(&out, IO_UpData_CommonMap(), &p), kSoapOk);
+  platform::CXmlReader reader;
+  ElementTexts collected;
+  reader.SetContentHandler(&collected);
+  ASSERT_EQ(reader.Parse(out.text), 0) << reader.LastError();
+  for (const char16_t* name : {u"OrderNo", u"SerialNumber", u"MacList", u"ComponentSnList", u"DealResult",
+                               u"BugType", u"BugReason", u"WorkStation", u"ToolType", u"Recorder", u"Version"}) {
+    EXPECT_EQ(collected.texts[name], shown) << std::string(name, name + std::char_traits<char16_t>::length(name));
+  }
+}
+
+// Long texts are escaped a slice at a time; the slices must join to exactly
+// what one escaping of the whole text gives, wherever a surrogate pair falls.
+TEST(SoapEnvelope, LongTextsAreWrittenWhole) {
+  for (std::size_t offset = 0; offset < 6; ++offset) {
+    std::u16string text(offset, u'a');
+    while (text.size() < 9000) text += u"\u4E2D\U0001F600<&>b\x1b";
+    IO_UpData_CommonParams p;
+    p.BugReason = text;
+    p.Recorder = text.substr(0, 4097);
+    soaptest::StringSink out;
+    CSoapEnvelopeHandler h;
+    ASSERT_EQ(h.WriteRequest(&out, IO_UpData_CommonMap(), &p), kSoapOk);
+    std::string bugReason = "<BugReason>", recorder = "<Recorder>";
+    AppendEscapedText(bugReason, text);
+    AppendEscapedText(recorder, *p.Recorder);
+    EXPECT_NE(out.text.find(bugReason + "</BugReason><TempColumn1"), std::string::npos) << offset;
+    EXPECT_NE(out.text.find(recorder + "</Recorder><SystemType>"), std::string::npos) << offset;
+  }
 }
 
 TEST(SoapEnvelope, MissingStreamAndFullStreamFail) {

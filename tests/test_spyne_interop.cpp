@@ -164,6 +164,31 @@ TEST_F(SpyneInterop, NullValuesArriveAsNil) {
   EXPECT_EQ(*result, ExpectedAnswer(v));
 }
 
+// A device console's colour codes in a result (ESC is not an XML 1.0
+// character, not even as a reference) must not make the server refuse the
+// unit: every text value arrives with visible stand-ins in their place.
+TEST_F(SpyneInterop, ControlCharactersArriveAsVisibleStandIns) {
+  const std::u16string console = u"\x1b[32mPASS\x1b[0m";
+  const std::u16string shown = u"\u241B[32mPASS\u241B[0m";
+  Values v, expected;
+  for (int i = 0; i < 11; ++i) v.text[i] = expected.text[i] = u"x";
+  // The second log as it is sent: "串口输出 = <console text>" among the items.
+  v.text[6] = u"[BEGIN]\n\u4E32\u53E3\u8F93\u51FA = " + console + u"\n[END]";
+  expected.text[6] = u"[BEGIN]\n\u4E32\u53E3\u8F93\u51FA = " + shown + u"\n[END]";
+  v.text[4] = console;
+  expected.text[4] = shown;
+  // DEL and the C1 controls are XML characters and go through unchanged.
+  v.text[2] = std::u16string{u'\0', u'\x01', u'\x1f', u'\uFFFE', u'\uFFFF', char16_t(0xD800), u'z', u'\x7f', u'\x85'};
+  expected.text[2] = u"\u2400\u2401\u241F\uFFFD\uFFFD\uFFFDz\u007F\u0085";
+  CCS_QuerySN proxy(s_server->Url());
+  SoapText result;
+  ASSERT_EQ(Send(proxy, v, &result), kSoapOk)
+      << "kind " << static_cast<int>(proxy.GetClientError()) << " fault "
+      << platform::Utf16ToGbk(proxy.GetFault().m_strString);
+  ASSERT_TRUE(result);
+  EXPECT_EQ(*result, ExpectedAnswer(expected)) << platform::Utf16ToGbk(*result);
+}
+
 // Proof that the server validates: a request with two elements swapped is
 // refused with a SOAP Fault, which the proxy's fault reader would read.
 TEST_F(SpyneInterop, ServerRejectsAnEnvelopeOutOfSchemaOrder) {

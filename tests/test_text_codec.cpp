@@ -1,4 +1,8 @@
 #include <gtest/gtest.h>
+#include <iconv.h>
+
+#include <cerrno>
+#include <cstdint>
 
 #include "platform/MessageBox.h"
 #include "platform/TextCodec.h"
@@ -47,6 +51,69 @@ TEST(TextCodec, StrayBytesAreMarkedOneByOne) {
   }
 }
 
+// The whole text through iconv at once, each byte it cannot read as U+FFFD:
+// what the conversion must give.
+std::u16string WholeTextThroughIconv(const std::string& gbk) {
+  iconv_t cd = iconv_open("UTF-16LE", "GBK");
+  std::u16string out;
+  char* src = const_cast<char*>(gbk.data());
+  std::size_t left = gbk.size();
+  while (left > 0) {
+    char buf[64];
+    char* dst = buf;
+    std::size_t room = sizeof buf;
+    const std::size_t rc = iconv(cd, &src, &left, &dst, &room);
+    for (char* p = buf; p + 1 < dst; p += 2)
+      out += static_cast<char16_t>(static_cast<unsigned char>(p[0]) | static_cast<unsigned char>(p[1]) << 8);
+    if (rc == static_cast<std::size_t>(-1) && errno != E2BIG) {
+      out += u'\uFFFD';
+      ++src;
+      --left;
+    }
+  }
+  iconv_close(cd);
+  return out;
+}
+
+TEST(TextCodec, GbkDecodingMatchesIconvForEveryOneAndTwoByteText) {
+  std::size_t mismatches = 0;
+  for (int a = 0; a < 256; ++a) {
+    const std::string one(1, static_cast<char>(a));
+    mismatches += GbkToUtf16(one) != WholeTextThroughIconv(one);
+    for (int b = 0; b < 256; ++b) {
+      // Alone, and between ASCII bytes (a first byte whose pair is no
+      // character must give way to the byte after it).
+      const std::string two{static_cast<char>(a), static_cast<char>(b)};
+      for (const std::string& text : {two, "a" + two + "1", "\xB1" + two, two + "\xB1"}) {
+        if (GbkToUtf16(text) != WholeTextThroughIconv(text)) {
+          ADD_FAILURE() << ::testing::PrintToString(text);
+          if (++mismatches > 10) return;
+        }
+      }
+    }
+  }
+  EXPECT_EQ(mismatches, 0u);
+}
+
+TEST(TextCodec, GbkDecodingMatchesIconvForMixedTexts) {
+  // Bytes at the edges of the ASCII, first-byte and second-byte ranges.
+  const unsigned char edges[] = {0x00, 0x0A, 0x20, 0x30, 0x3F, 0x40, 0x41, 0x7E, 0x7F,
+                                 0x80, 0x81, 0xA1, 0xB1, 0xD6, 0xFE, 0xFF};
+  std::uint32_t seed = 12345;
+  for (int round = 0; round < 20000; ++round) {
+    std::string text;
+    const int length = 1 + round % 9;
+    for (int i = 0; i < length; ++i) {
+      seed = seed * 1103515245u + 12345u;
+      text += static_cast<char>(edges[(seed >> 16) % sizeof edges]);
+    }
+    ASSERT_EQ(GbkToUtf16(text), WholeTextThroughIconv(text)) << ::testing::PrintToString(text);
+  }
+  // A log line: Chinese item names, ASCII values, line ends, a stray byte.
+  const std::string line = "\xCA\xD3\xC6\xB5\xB2\xE2\xCA\xD4 = PASS\n\xB5\xE7\xD1\xB9 12.5 V,\xFF\n";
+  EXPECT_EQ(GbkToUtf16(line), u"\u89C6\u9891\u6D4B\u8BD5 = PASS\n\u7535\u538B 12.5 V,\uFFFD\n");
+}
+
 TEST(TextCodec, SearchNeverStartsOnATrailByte) {
   // 獍 is 0xAB 0x41: its trail byte is 'A'.
   const std::string text = "\xAB\x41" "A";
@@ -56,6 +123,17 @@ TEST(TextCodec, SearchNeverStartsOnATrailByte) {
   EXPECT_EQ(GbkFind("abcabc", "bc", 2), 4u);
   EXPECT_EQ(GbkFind("abc", "x"), std::string::npos);
   EXPECT_EQ(GbkFind("ab", "abc"), std::string::npos);
+  // Candidates inside characters are passed over, wherever the search starts.
+  const std::string trails = "\xAB\x41\xAB\x41" "x\xAB\x41" "A";
+  EXPECT_EQ(GbkFind(trails, "A"), 7u);
+  EXPECT_EQ(GbkFind(trails, "A", 3), 7u);
+  EXPECT_EQ(GbkFind(trails, "\x41\xAB"), std::string::npos);
+  EXPECT_EQ(GbkFind(trails, "\xAB\x41", 1), 2u);
+  EXPECT_EQ(GbkFind("abc", "", 3), 3u);
+  EXPECT_EQ(GbkFind("abc", "", 4), std::string::npos);
+  EXPECT_EQ(GbkFind("abc", "c", 9), std::string::npos);
+  // A lead byte at the very end stands alone.
+  EXPECT_EQ(GbkFind("a\xAB", "\xAB"), 1u);
 }
 
 TEST(MessageBox, HandlerReceivesTheTextAndHeadlessDefaultReturns) {
