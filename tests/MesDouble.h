@@ -32,7 +32,7 @@ struct ReceivedUpload {
 class MesDouble {
  public:
   // Ok stores and answers. StoreNoReply stores, then closes the connection
-  // without a reply (the reply was lost). Silent receives and never answers.
+  // without a reply (the reply was lost). Silent stores and never answers.
   // Refuse400, Fault500 and Unavailable503 store nothing.
   enum class Answer { Ok, Fault500, Silent, Refuse400, Unavailable503, StoreNoReply };
 
