@@ -41,7 +41,8 @@ class MesOutboxForwarder {
   // earlier run included).
   void Start();
   // Ends the worker: waits for at most the socket wait in progress. Also
-  // done for every running worker when the library is unloaded.
+  // done for every running worker when the library's static objects go
+  // (final unload, process exit).
   void Stop();
 
   // Saving thread: sends pending reports oldest first until report nId has
