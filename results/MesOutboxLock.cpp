@@ -11,7 +11,11 @@
 #include "results/MesOutboxStore.h"
 
 std::filesystem::path MesOutboxLock::SidecarOf(const std::filesystem::path& outboxFile) {
-  std::filesystem::path sidecar = outboxFile;
+  // Beside the real file, so that a second station reaching it through a
+  // symbolic link or another relative path meets the same sidecar.
+  std::error_code ec;
+  std::filesystem::path sidecar = std::filesystem::weakly_canonical(outboxFile, ec);
+  if (ec) sidecar = outboxFile;
   sidecar += ".lock";
   return sidecar;
 }

@@ -191,8 +191,11 @@ TEST_F(OutboxStoreTest, OneStationAtATime) {
   };
   {
     MesOutboxLock first(m_file);
-    // A second opener in this process, and in another one.
+    // A second opener in this process, also through a symbolic link, and in another process.
     const std::string why = lockFails();
+    std::ofstream{m_file};
+    fs::create_symlink(m_file, m_dir / "link.db");
+    EXPECT_THROW(MesOutboxLock(m_dir / "link.db"), MesOutboxError);
     EXPECT_NE(why.find("already in use by another station"), std::string::npos) << why;
     EXPECT_NE(why.find("process " + std::to_string(getpid())), std::string::npos) << why;
     const pid_t child = fork();
