@@ -2,12 +2,15 @@
 // the loopback MES double where the failure must be exact (a reply lost after
 // the call was stored, a refusal, a client killed in the middle of a call).
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <sstream>
 
+#include "platform/MessageBox.h"
 #include "results/MesOutbox.h"
+#include "results/MesOutboxSwitch.h"
 #include "tests/MesDouble.h"
 #include "tests/OutboxTestSupport.h"
 #include "tests/SpyneMesStore.h"
@@ -188,6 +191,35 @@ TEST(MesOutboxForwarding, ASaveSendsABoundedBacklogAndLeavesTheRestToTheWorker) 
   EXPECT_EQ(mes.StoredSerials().size(), 3u);
   ASSERT_TRUE(Eventually([&] { return outbox.Counts().nPending == 0; }));  // woken by the save
   EXPECT_EQ(mes.StoredSerials(), made);
+}
+
+// The file size limit makes the outbox's writes fail (EFBIG) as a full disk
+// does; the limit holds for the whole process, so a child saves.
+TEST(MesOutboxForwarding, AnOutboxThatCannotBeWrittenAnyMoreIsReportedOnceAndUploadsGoOnDirectly) {
+  ScratchDir dir;
+  MesDouble mes;
+  const pid_t station = fork();
+  if (station == 0) {
+    int messages = 0;
+    platform::SetMessageBoxHandler([&](const std::string&, unsigned) { return ++messages; });
+    MesOutboxSwitch outbox(Idle());
+    const std::string file = (dir / "outbox.db").string();
+    if (!outbox.Upload(file, Values(Serial(1)), mes.Url())) _exit(2);
+    signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{4096, 4096};
+    if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(3);
+    for (int i = 2; i <= 3; ++i) {
+      if (!outbox.Upload(file, Values(Serial(i) + std::string(8000, 'x')), mes.Url())) _exit(4);
+    }
+    MesOutboxCounts counts;
+    _exit(messages == 1 && outbox.Use(file) == nullptr && !outbox.Counts(file, &counts) ? 0 : 5);
+  }
+  int status = -1;
+  waitpid(station, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(mes.StoredSerials(), (std::vector<std::string>{Serial(1), Serial(2) + std::string(8000, 'x'),
+                                                           Serial(3) + std::string(8000, 'x')}));
 }
 
 }  // namespace
