@@ -24,6 +24,8 @@
 #include "platform/MessageBox.h"
 #include "platform/TextCodec.h"
 #include "results/MesOutboxStore.h"
+#include "results/MesOutboxSwitch.h"
+#include "results/MesUpload.h"
 #include "tests/MesDouble.h"
 
 namespace {
@@ -88,6 +90,36 @@ void BenchSaveResult(const fs::path& station, int nItems, int nSaves) {
   std::printf("whole SaveResult of a %d-item list against a loopback MES (median of %d each):\n"
               "  outbox off %.3f ms, outbox on %.3f ms: the outbox adds %.3f ms (%d and %d of %d uploaded)\n",
               nItems, nSaves, offMedian, onMedian, onMedian - offMedian, nOff, nOn, nSaves);
+}
+
+// The upload step alone, in turns: one direct call, and the same values
+// through the outbox (commit, the attempt, its outcome).
+void BenchUploadStep(const fs::path& station, int n) {
+  results_test::MesDouble mes;
+  MesOutboxSwitch outbox;
+  const std::string file = (station / "upload-step.db").string();
+  MesUploadValues v;
+  v.strBugReason = std::string(6000, 'x');
+  std::vector<double> directMs, outboxMs;
+  int nDirect = 0, nOutbox = 0;
+  for (int i = -1; i < n; ++i) {
+    v.strSerialNumber = "SN" + std::to_string(i) + "a";
+    auto start = Clock::now();
+    const bool direct = SendMesUpload(v, mes.Url());
+    const double directTime = MillisecondsSince(start);
+    v.strSerialNumber = "SN" + std::to_string(i) + "b";
+    start = Clock::now();
+    const bool through = outbox.Upload(file, v, mes.Url());
+    const double outboxTime = MillisecondsSince(start);
+    if (i < 0) continue;  // warm-up; the outbox opens its file here
+    directMs.push_back(directTime);
+    outboxMs.push_back(outboxTime);
+    nDirect += direct;
+    nOutbox += through;
+  }
+  std::printf("upload step alone (median of %d each): direct %.3f ms, through the outbox %.3f ms "
+              "(%d and %d delivered)\n",
+              n, Median(directMs), Median(outboxMs), nDirect, nOutbox);
 }
 
 // The floor any durable commit on this disk pays: appending 4 KiB to a file
@@ -178,6 +210,7 @@ int main(int argc, char** argv) {
   });
   std::printf("outbox folder %s\n", tmpl.c_str());
   BenchSaveResult(tmpl, 200, nSaves);
+  BenchUploadStep(tmpl, nSaves);
   BenchSteps(tmpl, nSaves);
   std::error_code ec;
   fs::remove_all(tmpl, ec);
