@@ -1,7 +1,8 @@
 // What the MES outbox adds to one save: the whole SaveResult of a 200-item
 // monitor list against a loopback MES double, with the outbox off and on,
-// alternating in the same run (medians), and the outbox's own steps apart:
-// the durable commit of a report (one fsync) and the marking of its outcome.
+// alternating in the same run (medians), the upload step alone direct and
+// through the outbox, and the outbox's own steps apart: the durable commit of
+// a report (one fsync) and the marking of its outcome.
 // The outbox file lies in the station folder (a temporary folder on the disk
 // of /tmp, or the folder given as second argument): fsync costs what that
 // disk makes it cost.
