@@ -81,9 +81,9 @@ bool MesOutboxForwarder::WaitFor(std::chrono::milliseconds delay) {
   return !m_bStop.load();
 }
 
-std::optional<MesOutboxForwarder::Sent> MesOutboxForwarder::SendOldest(MesOutboxStore& store,
-                                                                        const std::atomic<bool>* pStop) {
-  std::optional<MesOutboxReport> report = store.OldestPending();
+std::optional<MesOutboxForwarder::Sent> MesOutboxForwarder::SendOldest(
+    MesOutboxStore& store, const std::function<bool(const std::string&)>& wanted, const std::atomic<bool>* pStop) {
+  std::optional<MesOutboxReport> report = store.OldestPending(wanted);
   if (!report) return std::nullopt;
   // Only the worker passes a stop flag, and only it uses its own socket time-out.
   const MesDeliveryResult result =
@@ -94,7 +94,7 @@ std::optional<MesOutboxForwarder::Sent> MesOutboxForwarder::SendOldest(MesOutbox
     case MesDeliveryOutcome::Refused: store.MarkRefused(report->nId, result.strReason, now); break;
     case MesDeliveryOutcome::Failed: store.MarkFailed(report->nId, result.strReason, now); break;
   }
-  return Sent{report->nId, result.outcome};
+  return Sent{report->nId, report->strEndpoint, result.outcome};
 }
 
 MesDeliveryOutcome MesOutboxForwarder::DeliverThrough(MesOutboxStore& store, std::int64_t nId) {
@@ -114,7 +114,8 @@ MesDeliveryOutcome MesOutboxForwarder::DeliverThrough(MesOutboxStore& store, std
       Wake();
       return MesDeliveryOutcome::Failed;  // not attempted: older reports go first
     }
-    const std::optional<Sent> sent = SendOldest(store, nullptr);
+    const std::optional<Sent> sent =
+        SendOldest(store, [&](const std::string& endpoint) { return endpoint == mine->strEndpoint; }, nullptr);
     if (!sent) return MesDeliveryOutcome::Failed;
     if (sent->nId == nId) return sent->outcome;
     if (sent->outcome == MesDeliveryOutcome::Failed) return MesDeliveryOutcome::Failed;
@@ -122,6 +123,9 @@ MesDeliveryOutcome MesOutboxForwarder::DeliverThrough(MesOutboxStore& store, std
 }
 
 MesOutboxForwarder::Pass MesOutboxForwarder::Drain(MesOutboxStore& store) {
+  // An endpoint that failed in this pass keeps its later reports waiting.
+  std::set<std::string> failed;
+  const auto wanted = [&](const std::string& endpoint) { return failed.count(endpoint) == 0; };
   while (!m_bStop.load()) {
     std::unique_lock<std::mutex> lock(m_delivery);
     if (m_nForegroundWaiting.load() > 0) {
@@ -130,9 +134,9 @@ MesOutboxForwarder::Pass MesOutboxForwarder::Drain(MesOutboxStore& store) {
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
       continue;
     }
-    const std::optional<Sent> sent = SendOldest(store, &m_bStop);
-    if (!sent) return Pass::Empty;
-    if (sent->outcome == MesDeliveryOutcome::Failed) return m_bStop.load() ? Pass::Stopped : Pass::Failed;
+    const std::optional<Sent> sent = SendOldest(store, wanted, &m_bStop);
+    if (!sent) return failed.empty() ? Pass::Empty : Pass::Failed;
+    if (sent->outcome == MesDeliveryOutcome::Failed) failed.insert(sent->strEndpoint);
   }
   return Pass::Stopped;
 }

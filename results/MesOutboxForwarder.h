@@ -1,4 +1,6 @@
-// Sends the outbox's pending reports to the MES, oldest first, one at a time.
+// Sends the outbox's pending reports to the MES, oldest first, one at a time
+// (the order holds per endpoint: a report waits only for older ones made for
+// the same MES, so reports for an endpoint gone for good hold up no others).
 // Two senders share it: the thread that saves units (DeliverThrough, before
 // and including its new report) and a background worker with its own
 // database connection and client, which retries with a back-off while the
@@ -13,8 +15,10 @@
 #include <cstdint>
 #include <ctime>
 #include <filesystem>
+#include <functional>
 #include <mutex>
 #include <optional>
+#include <string>
 #include <thread>
 
 #include "results/MesDelivery.h"
@@ -58,12 +62,15 @@ class MesOutboxForwarder {
  private:
   struct Sent {
     std::int64_t nId;
+    std::string strEndpoint;
     MesDeliveryOutcome outcome;
   };
   enum class Pass { Empty, Failed, Stopped };
 
-  // One attempt for the oldest pending report; nothing when none is pending.
-  std::optional<Sent> SendOldest(MesOutboxStore& store, const std::atomic<bool>* pStop);
+  // One attempt for the oldest pending report whose endpoint `wanted`
+  // accepts; nothing when there is none.
+  std::optional<Sent> SendOldest(MesOutboxStore& store, const std::function<bool(const std::string&)>& wanted,
+                                 const std::atomic<bool>* pStop);
   Pass Drain(MesOutboxStore& store);
   void Run();
   bool WaitFor(std::chrono::milliseconds delay);  // false when stopping

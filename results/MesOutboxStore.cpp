@@ -216,6 +216,19 @@ std::optional<MesOutboxReport> MesOutboxStore::OldestPending() {
   return s.Report();
 }
 
+std::optional<MesOutboxReport> MesOutboxStore::OldestPending(
+    const std::function<bool(const std::string& endpoint)>& wanted) {
+  std::int64_t id = 0;
+  {
+    Statement s(*this, "SELECT id, endpoint FROM reports WHERE state=0 ORDER BY id");
+    while (id == 0 && s.Step()) {
+      if (wanted(s.Bytes(1))) id = s.Int(0);
+    }
+  }
+  if (id == 0) return std::nullopt;
+  return Find(id);
+}
+
 std::optional<MesOutboxReport> MesOutboxStore::Find(std::int64_t nId) {
   Statement s(*this, std::string("SELECT ") + kColumns + " FROM reports WHERE id=?1");
   s.Bind(1, nId);

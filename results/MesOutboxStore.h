@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <ctime>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -62,6 +63,8 @@ class MesOutboxStore {
   std::int64_t Add(const MesUploadValues& values, const std::string& strEndpoint, std::time_t now);
 
   std::optional<MesOutboxReport> OldestPending();
+  // The oldest pending report whose endpoint `wanted` accepts.
+  std::optional<MesOutboxReport> OldestPending(const std::function<bool(const std::string& endpoint)>& wanted);
   std::optional<MesOutboxReport> Find(std::int64_t nId);
   // Reports in id order; all states when `state` is empty.
   std::vector<MesOutboxReport> List(std::optional<MesOutboxState> state = std::nullopt);

@@ -139,6 +139,23 @@ TEST(MesOutboxForwarding, ARefusedReportIsParkedUntilATechnicianRetriesIt) {
   EXPECT_FALSE(fs::exists(dir / "none.db"));
 }
 
+TEST(MesOutboxForwarding, AnEndpointThatIsGoneHoldsUpOnlyItsOwnReports) {
+  ScratchDir dir;
+  MesDouble mes;
+  const std::string gone =
+      "http://127.0.0.1:" + std::to_string(results_test::FreeLoopbackPort()) + "/querysn/cs_querysn.asmx";
+  MesOutbox outbox(dir / "outbox.db", Quick());
+  const std::int64_t old1 = outbox.Commit(Values(Serial(1)), gone);
+  EXPECT_EQ(outbox.DeliverThrough(outbox.Commit(Values(Serial(2)), mes.Url())), Outcome::Delivered);
+  outbox.Commit(Values(Serial(3)), gone);
+  outbox.Commit(Values(Serial(4)), mes.Url());  // not held up by the older report for the gone endpoint
+  EXPECT_EQ(outbox.DeliverThrough(outbox.Commit(Values(Serial(5)), mes.Url())), Outcome::Delivered);
+  MesOutboxStore look(dir / "outbox.db");
+  ASSERT_TRUE(Eventually([&] { return look.Find(old1)->nAttempts >= 2; }));  // retried, still waiting
+  EXPECT_EQ(mes.StoredSerials(), (std::vector<std::string>{Serial(2), Serial(4), Serial(5)}));
+  EXPECT_EQ(outbox.Counts().nPending, 2);
+}
+
 TEST(MesOutboxForwarding, SavesAndTheWorkerTogetherKeepTheOrder) {
   ScratchDir dir;
   MesDouble mes;
