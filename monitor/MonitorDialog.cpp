@@ -6,6 +6,7 @@
 #include "monitor/GridGeometry.h"
 #include "platform/Application.h"
 #include "platform/ScreenWorkArea.h"
+#include "results/MesOutboxSwitch.h"
 
 using namespace platform;
 
@@ -36,7 +37,8 @@ std::string PictureName(const char* pattern, int nListID) {
 CMonitorDialog::CMonitorDialog(CWnd* pParent)
     : CDialog(IDD, pParent),
       m_strColumnNames{"Index", "Item", "Result"},
-      m_strColumnWidths{"1", "2", "3"} {
+      m_strColumnWidths{"1", "2", "3"},
+      m_pMesOutbox(std::make_unique<MesOutboxSwitch>()) {
   // The icon is a picture of the windowing toolkit, which must exist first
   // when the host has not made its own application object yet.
   EnsureApplication();
@@ -44,6 +46,7 @@ CMonitorDialog::CMonitorDialog(CWnd* pParent)
 }
 
 CMonitorDialog::~CMonitorDialog() {
+  m_pMesOutbox->Close();  // its worker stops before anything else goes
   DestroyLists();
   if (GetSafeHwnd()) DestroyWindow();
   if (m_hBkBrush) {
@@ -123,6 +126,8 @@ BOOL CMonitorDialog::OnInitDialog() {
 
   SetIcon(m_hIcon, TRUE);
   SetIcon(m_hIcon, FALSE);
+  // Reports an earlier run left in the outbox go out while the window is open.
+  m_pMesOutbox->Use(m_strMesOutbox);
   return TRUE;
 }
 
@@ -190,7 +195,10 @@ HBRUSH CMonitorDialog::OnCtlColor(CDC* pDC, CWnd* pWnd, UINT nCtlColor) {
   return CDialog::OnCtlColor(pDC, pWnd, nCtlColor);
 }
 
-void CMonitorDialog::OnNcDestroy() { CDialog::OnNcDestroy(); }
+void CMonitorDialog::OnNcDestroy() {
+  m_pMesOutbox->Close();  // the background sending ends with the window
+  CDialog::OnNcDestroy();
+}
 
 BOOL CMonitorDialog::PreTranslateMessage(MSG* pMsg) {
   // Enter and Escape would end the dialog; the monitor stays open until the

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <list>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,8 @@
 #include "platform/Export.h"
 #include "platform/Gdi.h"
 #include "platform/WinTypes.h"
+
+class MesOutboxSwitch;
 
 class MONITOR_API CMonitorDialog : public platform::CDialog {
  public:
@@ -44,6 +47,10 @@ class MONITOR_API CMonitorDialog : public platform::CDialog {
   platform::CImageList m_ImageList;           // row marks: 0 FAIL, 1 PASS, 2 other (empty)
   // Where the savers report units to the MES service.
   std::string m_strMesUrl = CS_QuerySN::kDefaultMesUrl;
+  // Outbox file (GBK path; empty: off). When set, every report is committed
+  // to it before its first attempt and sent again until the MES takes it,
+  // also by a background worker while the window is open.
+  std::string m_strMesOutbox;
 
   // ---- Window.
   platform::BOOL OnInitDialog() override;
@@ -89,6 +96,11 @@ class MONITOR_API CMonitorDialog : public platform::CDialog {
   // 1 on success, 0 on failure or when no list has the identifier.
   int SaveResult(int nListID, ResultStructrue* pResult);
   int SaveResult2EXL(int nListID, ResultStructrue* pResult);
+  // Reports in the outbox: waiting to be sent, refused by the MES (waiting
+  // for a technician), delivered since local midnight. 1 when the outbox is
+  // on and readable, 0 otherwise (the counts are then 0). Null pointers are
+  // skipped.
+  int GetMesOutboxCounts(int* pnPending, int* pnRefused, int* pnDeliveredToday);
 
  private:
   void DestroyLists();
@@ -100,4 +112,5 @@ class MONITOR_API CMonitorDialog : public platform::CDialog {
 
   bool m_bZoomed = false;                   // ZoomOut ran since the last layout
   CMyListCtrl* m_pZoomedList = nullptr;     // the list it shows; null when none matched
+  std::unique_ptr<MesOutboxSwitch> m_pMesOutbox;  // the outbox m_strMesOutbox names, once used
 };

@@ -1,4 +1,5 @@
 #include "monitor/MonitorDialog.h"
+#include "results/MesOutboxSwitch.h"
 #include "results/ResultListAccess.h"
 #include "results/ResultLog.h"
 #include "results/ResultSummary.h"
@@ -12,7 +13,25 @@ int CMonitorDialog::SaveResult(int nListID, ResultStructrue* pResult) {
   // The summary step runs whatever the log step reported; the host learns
   // only whether the unit reached the MES.
   WriteResultLog(panel, pResult);
-  const int nUploaded = UploadResultSummary(panel, pResult, m_strMesUrl);
+  int nUploaded = 0;
+  if (m_strMesOutbox.empty()) {
+    m_pMesOutbox->Close();  // switched off (or never on)
+    nUploaded = UploadResultSummary(panel, pResult, m_strMesUrl);
+  } else {
+    nUploaded = UploadResultSummary(panel, pResult, m_strMesUrl,
+                                    [this](const MesUploadValues& values, const std::string& url) {
+                                      return m_pMesOutbox->Upload(m_strMesOutbox, values, url);
+                                    });
+  }
   StoreVerdict(*pList, panel.nResult);
   return nUploaded;
+}
+
+int CMonitorDialog::GetMesOutboxCounts(int* pnPending, int* pnRefused, int* pnDeliveredToday) {
+  MesOutboxCounts counts;
+  const bool on = m_pMesOutbox->Counts(m_strMesOutbox, &counts);
+  if (pnPending) *pnPending = counts.nPending;
+  if (pnRefused) *pnRefused = counts.nRefused;
+  if (pnDeliveredToday) *pnDeliveredToday = counts.nDeliveredToday;
+  return on ? 1 : 0;
 }

@@ -7,4 +7,4 @@ monitor_object_library(monitor_dialog
     monitor/MonitorDialogVerdict.cpp
     monitor/GridGeometry.cpp
     monitor/ResultText.cpp
-  DEPS monitor_list monitor_archive platform_window platform_screen platform_core)
+  DEPS monitor_list monitor_archive platform_window platform_screen platform_core results_outbox)

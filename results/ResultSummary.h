@@ -3,6 +3,7 @@
 // report the unit.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -21,3 +22,9 @@ std::optional<MesUploadValues> WriteResultSummary(ResultListSnapshot& panel, con
 // strMesUrl with a new client. 1 when the call succeeded, 0 otherwise.
 int UploadResultSummary(ResultListSnapshot& panel, const ResultStructrue* pResult,
                         const std::string& strMesUrl);
+
+// The same, with the values handed to `send` (true when delivered) instead of
+// one direct call: the outbox commits them first.
+using MesUploadSender = std::function<bool(const MesUploadValues& values, const std::string& strMesUrl)>;
+int UploadResultSummary(ResultListSnapshot& panel, const ResultStructrue* pResult, const std::string& strMesUrl,
+                        const MesUploadSender& send);

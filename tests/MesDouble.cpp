@@ -158,9 +158,17 @@ std::vector<ReceivedUpload> MesDouble::Uploads() const {
   return m_uploads;
 }
 
+std::vector<std::string> MesDouble::StoredSerials() const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_stored;
+}
+
 testsupport::LoopbackReply MesDouble::Handle(const std::string& request) {
   std::lock_guard<std::mutex> lock(m_mutex);
   m_uploads.push_back(DecodeUploadRequest(request));
+  if (m_answer == Answer::Ok || m_answer == Answer::StoreNoReply || m_answer == Answer::Silent) {
+    m_stored.push_back(m_uploads.back().Text("SerialNumber"));
+  }
   switch (m_answer) {
     case Answer::Ok:
       return SoapReply("200 OK", "<IO_UpData_CommonResponse xmlns=\"RO_dErodo\"><IO_UpData_CommonResult>OK"
@@ -169,6 +177,17 @@ testsupport::LoopbackReply MesDouble::Handle(const std::string& request) {
       return SoapReply("500 Internal Server Error",
                        "<soap:Fault><faultcode>soap:Server</faultcode><faultstring>database down</faultstring>"
                        "</soap:Fault>");
+    case Answer::Refuse400:
+      return testsupport::LoopbackReply::Bytes(
+          "HTTP/1.1 400 Bad Request\r\nContent-Length: 11\r\n\r\nBad Request");
+    case Answer::Unavailable503:
+      return testsupport::LoopbackReply::Bytes(
+          "HTTP/1.1 503 Service Unavailable\r\nContent-Length: 4\r\n\r\nbusy");
+    case Answer::StoreNoReply: {
+      testsupport::LoopbackReply lost;
+      lost.closeAfter = true;
+      return lost;
+    }
     case Answer::Silent:
       break;
   }

@@ -31,12 +31,17 @@ struct ReceivedUpload {
 
 class MesDouble {
  public:
-  enum class Answer { Ok, Fault500, Silent };
+  // Ok stores and answers. StoreNoReply stores, then closes the connection
+  // without a reply (the reply was lost). Silent stores and never answers.
+  // Refuse400, Fault500 and Unavailable503 store nothing.
+  enum class Answer { Ok, Fault500, Silent, Refuse400, Unavailable503, StoreNoReply };
 
   MesDouble();
   std::string Url() const { return m_server.Url("/querysn/cs_querysn.asmx"); }
   void SetAnswer(Answer answer);
   std::vector<ReceivedUpload> Uploads() const;
+  // Serial numbers of the uploads the service stored, in arrival order.
+  std::vector<std::string> StoredSerials() const;
 
  private:
   testsupport::LoopbackReply Handle(const std::string& request);
@@ -44,6 +49,7 @@ class MesDouble {
   mutable std::mutex m_mutex;
   Answer m_answer = Answer::Ok;
   std::vector<ReceivedUpload> m_uploads;
+  std::vector<std::string> m_stored;
   testsupport::CLoopbackServer m_server;  // last: its threads stop before the rest goes
 };
 

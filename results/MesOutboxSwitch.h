@@ -1,0 +1,41 @@
+// The monitor dialog's side of the outbox: the file named by the dialog's
+// field is opened on first use and closed when the field is emptied or
+// names another file. A file that cannot be used (damaged, unwritable, held
+// by another station) is reported to the operator once and the reports go
+// straight to the MES as without an outbox. Used from the saving thread only.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "results/MesOutbox.h"
+#include "results/MesUploadValues.h"
+
+class MesOutboxSwitch {
+ public:
+  MesOutboxSwitch();
+  explicit MesOutboxSwitch(MesForwarderOptions options);
+  ~MesOutboxSwitch();
+
+  // The outbox of gbkPath (the module's GBK text; empty: off). Null when off
+  // or unusable.
+  MesOutbox* Use(const std::string& gbkPath);
+
+  // One unit's report: committed and sent through the outbox, or sent
+  // directly when the outbox is off or unusable. True when this attempt
+  // delivered it.
+  bool Upload(const std::string& gbkPath, const MesUploadValues& values, const std::string& strUrl);
+
+  // False when off or unusable.
+  bool Counts(const std::string& gbkPath, MesOutboxCounts* pCounts);
+
+  void Close();
+
+ private:
+  void Broken(const std::string& why);
+
+  MesForwarderOptions m_options;
+  std::unique_ptr<MesOutbox> m_outbox;
+  std::string m_strPath;      // the file m_outbox is, or the one found unusable
+  bool m_bUnusable = false;   // m_strPath was reported to the operator
+};

@@ -1,0 +1,100 @@
+// Judging one attempt: delivered, refused by the MES (parked) or failed on the
+// way (sent again) — from the proxy's report, and against canned replies of a
+// loopback server.
+#include <atomic>
+
+#include "results/MesDelivery.h"
+#include "tests/OutboxTestSupport.h"
+#include "tests/support/LoopbackServer.h"
+
+namespace {
+
+using Outcome = MesDeliveryOutcome;
+using Kind = SoapClientError;
+
+TEST(MesDeliveryJudgement, RefusalsAreTheServicesAnswersFailuresTheWays) {
+  struct Case {
+    SoapStatus status;
+    Kind kind;
+    int http;
+    bool complete;
+    Outcome expected;
+    const char* reason;  // part of the reason
+  } cases[] = {
+      {kSoapOk, Kind::Success, 200, true, Outcome::Delivered, ""},
+      {kSoapFail, Kind::SoapFault, 500, true, Outcome::Refused, "SOAP Fault Client: unknown unit"},
+      {kSoapFail, Kind::SoapFault, 500, false, Outcome::Failed, "cut short"},
+      {kSoapFail, Kind::ParseFaultError, 500, true, Outcome::Failed, "without a readable SOAP Fault"},
+      {kSoapFail, Kind::SendError, 404, true, Outcome::Refused, "HTTP 404"},
+      {kSoapFail, Kind::SendError, 400, false, Outcome::Failed, "HTTP 400 cut short"},
+      {kSoapFail, Kind::SendError, 408, true, Outcome::Failed, "HTTP 408"},
+      {kSoapFail, Kind::SendError, 429, true, Outcome::Failed, "HTTP 429"},
+      {kSoapFail, Kind::SendError, 503, true, Outcome::Failed, "HTTP 503"},
+      {kSoapFail, Kind::SendError, -1, false, Outcome::Failed, "no reply"},
+      {kSoapFail, Kind::ServerError, 403, true, Outcome::Refused, "HTTP 403"},  // after a redirect
+      {kSoapFail, Kind::ServerError, 204, true, Outcome::Failed, "HTTP 204"},
+      {kSoapFail, Kind::ParseError, 200, true, Outcome::Refused, "could not be read"},
+      {kSoapFail, Kind::ReadError, 200, false, Outcome::Failed, "cut short"},
+      {kSoapFail, Kind::GenerateError, -1, false, Outcome::Refused, "could not be written"},
+      {kSoapOutOfMemory, Kind::InitializeError, -1, false, Outcome::Failed, "kind 1"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(static_cast<int>(c.kind)) + " / " + std::to_string(c.http));
+    MesCallReport call;
+    call.status = c.status;
+    call.kind = c.kind;
+    call.nHttpStatus = c.http;
+    call.bReplyComplete = c.complete;
+    call.fault.m_strCode = u"Client";
+    call.fault.m_strString = u"unknown unit";
+    const MesDeliveryResult r = JudgeMesCall(call);
+    EXPECT_EQ(r.outcome, c.expected);
+    EXPECT_NE(r.strReason.find(c.reason), std::string::npos) << r.strReason;
+  }
+}
+
+std::string Http(const std::string& status, const std::string& body) {
+  return "HTTP/1.1 " + status + "\r\nContent-Type: text/xml; charset=utf-8\r\nContent-Length: " +
+         std::to_string(body.size()) + "\r\n\r\n" + body;
+}
+
+TEST(MesDeliveryJudgement, RealRepliesOfALoopbackServer) {
+  const std::string soap = "<soap:Envelope xmlns:soap=\"http://schemas.xmlsoap.org/soap/envelope/\"><soap:Body>";
+  const std::string ok = soap + "<IO_UpData_CommonResponse xmlns=\"RO_dErodo\"><IO_UpData_CommonResult>OK"
+                                "</IO_UpData_CommonResult></IO_UpData_CommonResponse></soap:Body></soap:Envelope>";
+  const std::string fault = soap + "<soap:Fault><faultcode>soap:Server</faultcode><faultstring>\xe5\xba\x93"
+                                   "</faultstring></soap:Fault></soap:Body></soap:Envelope>";
+  struct Case {
+    std::string reply;  // empty: the connection closes without a reply
+    Outcome expected;
+    const char* reason;
+  } cases[] = {
+      {Http("200 OK", ok), Outcome::Delivered, ""},
+      {Http("500 Internal Server Error", fault), Outcome::Refused, "SOAP Fault Server: \xe5\xba\x93"},
+      {Http("500 Internal Server Error", "<html>proxy error</html>"), Outcome::Failed, "HTTP 500"},
+      {Http("404 Not Found", "gone"), Outcome::Refused, "HTTP 404"},
+      {Http("503 Service Unavailable", "busy"), Outcome::Failed, "HTTP 503"},
+      {"", Outcome::Failed, "no reply"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.reply.substr(0, 30));
+    testsupport::CLoopbackServer server;
+    testsupport::LoopbackReply reply = testsupport::LoopbackReply::Bytes(c.reply, true);
+    if (c.reply.empty()) reply.pieces.clear();
+    server.AddReply(reply);
+    const MesDeliveryResult r = DeliverMesUpload(outbox_test::Values("SN1"), server.Url("/querysn/cs_querysn.asmx"));
+    EXPECT_EQ(r.outcome, c.expected);
+    EXPECT_NE(r.strReason.find(c.reason), std::string::npos) << r.strReason;
+  }
+}
+
+TEST(MesDeliveryJudgement, AStopBeforeTheAttemptSendsNothing) {
+  testsupport::CLoopbackServer server;
+  std::atomic<bool> stop{true};
+  const MesDeliveryResult r =
+      DeliverMesUpload(outbox_test::Values("SN1"), server.Url("/querysn/cs_querysn.asmx"), &stop);
+  EXPECT_EQ(r.outcome, Outcome::Failed);
+  EXPECT_EQ(server.RequestCount(), 0u);
+}
+
+}  // namespace
