@@ -75,6 +75,13 @@ ReceiverServer::ReceiverServer(UploadStore& store) : m_impl(std::make_unique<Imp
   s.set_keep_alive_max_count(1000);
   s.set_keep_alive_timeout(30);
   s.set_payload_max_length(64u << 20);
+  // The library's default sets SO_REUSEPORT, which lets a second receiver
+  // bind a port that one already listens on and take half its calls; a busy
+  // port must be refused instead.
+  s.set_socket_options([](socket_t sock) {
+    int yes = 1;
+    setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+  });
   const std::string path(kServicePath);
   s.Post(path, [this](const httplib::Request& req, httplib::Response& res) { m_impl->Call(req, res); });
   s.Get(path, [this](const httplib::Request& req, httplib::Response& res) { m_impl->Description(req, res); });

@@ -150,10 +150,13 @@ void ReadUnitFields(const Fields& f, Unit& u) {
 }
 
 Unit ReadUnit(const json& j, const Unit& defaults, const std::string& where) {
-  Fields f(j, where, kUnitFields);
+  // The serial number names the unit in every later message, so it is
+  // taken before anything else is checked.
+  const bool serialGiven = j.is_object() && j.contains("serial") && j.at("serial").is_string();
+  Fields f(j, serialGiven ? where + " (" + j.at("serial").get<std::string>() + ")" : where, kUnitFields);
   Unit u = defaults;
   u.strSerial = f.Text("serial", "", true);
-  Fields named(j, where + " (" + u.strSerial + ")", kUnitFields);
+  const Fields& named = f;
   CheckSerial(named, u.strSerial);
   u.nFixture = defaults.nFixture;
   ReadUnitFields(named, u);

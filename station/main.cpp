@@ -152,6 +152,23 @@ int main(int argc, char** argv) {
   const std::string png = o.png.empty() ? folder + "/station-window.png" : std::filesystem::absolute(o.png).string();
   const std::string database = folder + "/mes-receiver.sqlite";
 
+  // A PCB.xls that is no workbook is refused before anything starts.
+  const std::string workbook = folder + "/PCB.xls";
+  if (!o.freshWorkbook && std::filesystem::exists(workbook) && !station::LooksLikeXlsWorkbook(workbook))
+    return Fail(workbook + " is not an Excel 97-2003 workbook: move it away (the station then makes a fresh one) or "
+                           "run with --fresh-workbook, which keeps it as a .bak file");
+
+  station::ReceiverProcess receiver;
+  std::string mesUrl = o.mesUrl;
+  if (!mesUrl.empty()) {
+    if (const std::string why = station::ProbeMesUrl(mesUrl); !why.empty()) return Fail(why);
+  } else {
+    std::string error;
+    if (!receiver.Start(station::FindReceiverProgram(home), database, o.mesPort, error))
+      return Fail("the embedded MES receiver did not start: " + error);
+    mesUrl = receiver.Url();
+  }
+
   std::string backup;
   try {
     const std::string templ = TemplatePath(o, home);
@@ -167,17 +184,6 @@ int main(int argc, char** argv) {
     }
   } catch (const std::exception& e) {
     return Fail(e.what());
-  }
-
-  station::ReceiverProcess receiver;
-  std::string mesUrl = o.mesUrl;
-  if (!mesUrl.empty()) {
-    if (const std::string why = station::ProbeMesUrl(mesUrl); !why.empty()) return Fail(why);
-  } else {
-    std::string error;
-    if (!receiver.Start(station::FindReceiverProgram(home), database, o.mesPort, error))
-      return Fail("the embedded MES receiver did not start: " + error);
-    mesUrl = receiver.Url();
   }
 
   const bool headless = Headless();
