@@ -3,6 +3,9 @@
 // position, judges and saves each one (result logs, MES upload, PCB.xls row)
 // and prints a summary. Without a display it renders the window to a PNG
 // after each unit and at the end.
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QApplication>
 #include <QGuiApplication>
 #include <QPixmap>
@@ -187,7 +190,17 @@ int main(int argc, char** argv) {
   }
 
   const bool headless = Headless();
-  if (headless) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  if (headless) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    // Qt wants a private runtime folder and warns when the session has none.
+    if (!std::getenv("XDG_RUNTIME_DIR")) {
+      const std::string runtime = "/tmp/runtime-" + std::to_string(getuid());
+      mkdir(runtime.c_str(), 0700);
+      struct stat st {};
+      if (stat(runtime.c_str(), &st) == 0 && st.st_uid == getuid() && (st.st_mode & 077) == 0)
+        setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+    }
+  }
   QApplication app(argc, argv);
 
   CMonitorDialog dlg;
