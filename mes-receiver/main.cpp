@@ -57,6 +57,8 @@ std::string Hex(const std::string& bytes) {
 }
 
 int Serve(const Options& o) {
+  // Whoever started us may stop reading our output; that must not end us.
+  signal(SIGPIPE, SIG_IGN);
   // Signals are taken by one thread with sigwait, so the server can be
   // stopped from ordinary code; every thread started later inherits the mask.
   sigset_t stopSignals;
