@@ -39,7 +39,15 @@ bool StationRun::AnySaveFailed() const {
 }
 
 void StationRun::After(int ms, std::function<void()> step) {
-  QTimer::singleShot(ms < 0 ? 0 : ms, &m_timerOwner, std::move(step));
+  QTimer::singleShot(ms < 0 ? 0 : ms, &m_timerOwner, [this, step = std::move(step)] {
+    // A save can show the operator a modal message, whose loop runs our
+    // timers: other positions wait until the save is over.
+    if (m_bSaving) {
+      After(50, step);
+      return;
+    }
+    step();
+  });
 }
 
 void StationRun::Start() {
@@ -122,8 +130,10 @@ void StationRun::FinishUnit(std::size_t lane) {
   UnitOutcome outcome;
   outcome.verdict = ShownVerdict(source, viewed);
   outcome.bUploadExpected = UploadExpected(source);
+  m_bSaving = true;
   outcome.bUploaded = m_dialog.SaveResult(id, &record) == 1;
   outcome.bExported = m_dialog.SaveResult2EXL(id, &record) == 1;
+  m_bSaving = false;
 
   PositionTally& t = m_tallies[lane];
   ++t.nUnits;

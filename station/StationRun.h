@@ -55,6 +55,7 @@ class StationRun {
   int m_nDone = 0;
   int m_nTotal = 0;
   std::size_t m_nLanesRunning = 0;
+  bool m_bSaving = false;  // inside SaveResult / SaveResult2EXL
 };
 
 }  // namespace station
