@@ -254,6 +254,18 @@ TEST(StationEndToEnd, SmallScenarioReachesTheReceiverTheWorkbookAndTheLogs) {
   sqlite3_close(db);
 }
 
+TEST(StationEndToEnd, OnADisplayTheWindowIsRealAndClosesWhenAskedTo) {
+  if (access("/usr/bin/xvfb-run", X_OK) != 0) GTEST_SKIP() << "xvfb-run (package xvfb) is not installed";
+  ScratchFolder dir;
+  const std::string out = dir.File("out");
+  const Outcome run = RunCommand(dir, "env -u QT_QPA_PLATFORM xvfb-run -a -s '-screen 0 1600x1000x24' " + Station() +
+                                          " --exit-when-done --out " + out + " --speed 50 " + SourceDir() +
+                                          "/tests/data/station/small.json");
+  ASSERT_EQ(run.nExit, 0) << run.strOut << run.strErr;
+  EXPECT_EQ(SummaryRow(run.strOut, "all"), (std::vector<int>{5, 3, 2, 4, 5, 0})) << run.strOut;
+  EXPECT_FALSE(fs::exists(out + "/station-window.png")) << "a real window is not drawn into a file";
+}
+
 TEST(StationEndToEnd, AFailedUploadMakesTheExitCodeNonZeroAndKeepsTheRest) {
   ScratchFolder dir;
   // A real receiver, but the station is pointed at a path it does not serve.
