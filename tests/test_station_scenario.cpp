@@ -1,0 +1,152 @@
+// The station's scenario reader: every mistake a user can make in a scenario
+// gets one line naming the place, and a good scenario reads as written.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "station/ModuleTexts.h"
+#include "station/Scenario.h"
+#include "station/UnitOutcome.h"
+
+namespace {
+
+using station::ParseScenario;
+using station::ScenarioError;
+
+// A valid scenario with one unit; `unit` and `item` replace parts of it.
+std::string Doc(const std::string& unitExtra = "", const std::string& item = R"({"name": "网络连接", "result": "PASS", "seconds": 0.5})",
+                const std::string& top = "") {
+  return R"({
+  "title": "测试", "grid": {"rows": 1, "cols": 2}, )" + top + R"(
+  "defaults": {"model": "NVR-1", "routeStep": "NVR_整机测试", "station": "ST1", "computer": "PC1", "operator": "1234567"},
+  "positions": [{"position": 2, "units": [
+    {"serial": "SN001", )" + unitExtra + R"("items": [)" + item + R"(]}
+  ]}]
+})";
+}
+
+std::string ErrorOf(const std::string& text) {
+  try {
+    ParseScenario(text, "s.json");
+  } catch (const ScenarioError& e) {
+    return e.what();
+  }
+  return "(no error)";
+}
+
+TEST(StationScenario, ReadsUnitsWithDefaultsAndOwnFields) {
+  const station::Scenario s = ParseScenario(
+      Doc(R"("model": "DVR-9", "fixture": 7, "mac": "00:11:22:33:44:55", "judge": "fail", "startTime": "2026-01-02 03:04:05", )"),
+      "s.json");
+  ASSERT_EQ(s.positions.size(), 1u);
+  EXPECT_EQ(s.nRows, 1);
+  EXPECT_EQ(s.nCols, 2);
+  const station::Unit& u = s.positions[0].units.at(0);
+  EXPECT_EQ(s.positions[0].nListID, 2);
+  EXPECT_EQ(u.strSerial, "SN001");
+  EXPECT_EQ(u.strModel, "DVR-9");                // own field wins
+  EXPECT_EQ(u.strRouteStep, "NVR_整机测试");      // from the defaults
+  EXPECT_EQ(u.nFixture, 7);
+  EXPECT_EQ(u.strMac, "00:11:22:33:44:55");
+  EXPECT_EQ(u.judge, station::Judge::Fail);
+  EXPECT_EQ(u.strStartTime, "2026-01-02 03:04:05");
+  ASSERT_EQ(u.items.size(), 1u);
+  EXPECT_EQ(u.items[0].strName, "网络连接");
+  EXPECT_DOUBLE_EQ(u.items[0].dSeconds, 0.5);
+  // Without its own fixture a unit takes its position's number.
+  EXPECT_EQ(ParseScenario(Doc(), "s.json").positions[0].units[0].nFixture, 2);
+}
+
+TEST(StationScenario, EveryMistakeNamesItsPlace) {
+  struct Case {
+    const char* what;
+    std::string text;
+    std::vector<std::string> parts;  // all must be in the message
+  };
+  const std::vector<Case> cases = {
+      {"malformed JSON", "{\n  \"title\": \"x\",\n  \"grid\": {\"rows\": 1,, }\n}", {"s.json:3:", "malformed JSON"}},
+      {"truncated JSON", "{\"grid\": {", {"s.json:1:", "malformed JSON"}},
+      {"not an object", "[1, 2]", {"s.json", "must be an object"}},
+      {"unknown top field", Doc("", R"({"name": "a", "result": "PASS"})", R"("colour": 1,)"), {"unknown field 'colour'"}},
+      {"unknown unit field", Doc(R"("serail": "x", )"), {"position 2, unit 1 (SN001)", "unknown field 'serail'"}},
+      {"unknown item field", Doc("", R"({"name": "a", "result": "PASS", "secs": 1})"),
+       {"unit 1 (SN001), item 1", "unknown field 'secs'"}},
+      {"wrong type", Doc(R"("fixture": "7", )"), {"unit 1 (SN001)", "'fixture' must be a whole number, not a text"}},
+      {"wrong item type", Doc("", R"({"name": "a", "result": 1})"), {"item 1", "'result' must be a text, not a whole number"}},
+      {"negative seconds", Doc("", R"({"name": "a", "result": "PASS", "seconds": -1})"), {"item 1", "seconds"}},
+      {"missing items", R"({"grid": {"rows": 1, "cols": 1}, "positions": [{"position": 1, "units": [{"serial": "A1", "model": "M", "routeStep": "R", "station": "S", "operator": "1234567"}]}]})",
+       {"unit 1 (A1)", "'items' is missing"}},
+      {"empty items", Doc("", ""), {"unit 1 (SN001)", "'items' is empty"}},
+      {"missing grid", R"({"positions": []})", {"'grid' is missing"}},
+      {"no positions", R"({"grid": {"rows": 1, "cols": 1}, "positions": []})", {"'positions' is empty"}},
+      {"position outside the grid", R"({"grid": {"rows": 1, "cols": 1}, "positions": [{"position": 2, "units": []}]})",
+       {"positions[0]", "'position' is 2"}},
+      {"position twice", R"({"grid": {"rows": 1, "cols": 2}, "positions": [{"position": 1, "units": []}, {"position": 1, "units": []}]})",
+       {"positions[1]", "given twice"}},
+      {"bad judge", Doc(R"("judge": "maybe", )"), {"unit 1 (SN001)", "'judge' is 'maybe'"}},
+      {"short operator", Doc(R"("operator": "12", )"), {"unit 1 (SN001)", "'operator' must be the 7-character"}},
+      {"serial 0", Doc().replace(Doc().find("SN001"), 5, "0"), {"unit 1 (0)", "serial number"}},
+      {"serial with a slash", Doc().replace(Doc().find("SN001"), 5, "SN/01"), {"cannot be part of a log file name"}},
+      {"model no sheet can have", Doc(R"("model": "A[1]", )"), {"unit 1 (SN001)", "cannot name a workbook sheet"}},
+      {"grid too large", R"({"grid": {"rows": 9, "cols": 1}, "positions": []})", {"grid", "'rows' is 9"}},
+  };
+  for (const Case& c : cases) {
+    const std::string message = ErrorOf(c.text);
+    for (const std::string& part : c.parts) EXPECT_NE(message.find(part), std::string::npos) << c.what << ": " << message;
+    EXPECT_EQ(message.find('\n'), std::string::npos) << c.what << ": one line";
+  }
+}
+
+TEST(StationScenario, MissingFileAndFolderAreRefused) {
+  EXPECT_THROW(station::LoadScenario("/nonexistent/scenario.json"), ScenarioError);
+  try {
+    station::LoadScenario("/tmp");
+    FAIL();
+  } catch (const ScenarioError& e) {
+    EXPECT_NE(std::string(e.what()).find("not a file"), std::string::npos);
+  }
+}
+
+TEST(StationScenario, TextsBecomeGbkAndUncarriableOnesAreNamed) {
+  station::Scenario s = ParseScenario(Doc(), "s.json");
+  const station::ModulePlan plan = station::PrepareModuleTexts(s, 10.0);
+  const station::ModuleUnit& u = plan.positions.at(0).units.at(0);
+  EXPECT_EQ(u.items.at(0).strName, "\xcd\xf8\xc2\xe7\xc1\xac\xbd\xd3");  // 网络连接
+  EXPECT_EQ(u.items.at(0).nMilliseconds, 50);                            // 0.5 s at speed 10
+  EXPECT_EQ(u.strComputerUser, "PC1_1234567");  // the module takes the last 7 bytes as the operator
+
+  s.positions[0].units[0].items[0].strName = "emoji \xF0\x9F\x98\x80";
+  try {
+    station::PrepareModuleTexts(s, 1.0);
+    FAIL();
+  } catch (const ScenarioError& e) {
+    EXPECT_NE(std::string(e.what()).find("unit 1 (SN001), item 1: field 'name'"), std::string::npos) << e.what();
+  }
+}
+
+TEST(StationOutcome, UploadsAndVerdictsFollowTheModulesRules) {
+  station::Unit camera;
+  camera.strRouteStep = "IPC_整机测试";
+  camera.items = {{"a", "PASS", 0}, {"b", "V1,", 0}};
+  EXPECT_TRUE(station::UploadExpected(camera));
+  camera.items.push_back({"c", "fail", 0});  // lower case counts
+  EXPECT_FALSE(station::UploadExpected(camera));
+  EXPECT_EQ(station::ShownVerdict(camera, 0), station::Verdict::Fail);
+  camera.items = {{"a", "PASS", 0}};
+  camera.judge = station::Judge::Fail;
+  EXPECT_FALSE(station::UploadExpected(camera));  // the host failed it
+  camera.judge = station::Judge::None;
+  EXPECT_FALSE(station::UploadExpected(camera));
+  EXPECT_EQ(station::ShownVerdict(camera, 0), station::Verdict::Open);
+
+  station::Unit recorder = camera;
+  recorder.strRouteStep = "NVR_整机测试";
+  EXPECT_TRUE(station::UploadExpected(recorder));  // recorders are always reported
+  recorder.judge = station::Judge::ByRows;
+  recorder.items = {{"v", "V1,", 0}};
+  EXPECT_EQ(station::ShownVerdict(recorder, 0), station::Verdict::Open);  // no row passed or failed
+  EXPECT_EQ(station::ClassifyResult("FAIL then PASS"), station::ResultClass::Pass);  // as the monitor ranks them
+}
+
+}  // namespace
