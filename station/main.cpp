@@ -41,7 +41,8 @@ constexpr char kUsage[] =
     "  --exit-when-done   close the window when every unit is saved (always so without a display)\n"
     "  --png PATH         window picture (default: DIR/station-window.png; written without a display)\n"
     "  --template PATH    workbook copied to DIR/PCB.xls when there is none\n"
-    "  --fresh-workbook   start from the template even when DIR/PCB.xls exists (kept as a .bak file)\n";
+    "  --fresh-workbook   start from the template even when DIR/PCB.xls exists (kept as a .bak file)\n"
+    "  --no-outbox        report straight to the MES, without the durable outbox (DIR/mes-outbox.sqlite)\n";
 
 struct Options {
   std::string scenario;
@@ -53,6 +54,7 @@ struct Options {
   std::string png;
   std::string templatePath;
   bool freshWorkbook = false;
+  bool outbox = true;
 };
 
 int Fail(const std::string& message) {
@@ -74,6 +76,7 @@ std::string ParseOptions(int argc, char** argv, Options& o) {
     if (a == "--help" || a == "-h") return "help";
     if (a == "--exit-when-done") o.exitWhenDone = true;
     else if (a == "--fresh-workbook") o.freshWorkbook = true;
+    else if (a == "--no-outbox") o.outbox = false;
     else if (a == "--out") { if (!value(o.out)) return "--out needs a folder"; }
     else if (a == "--mes") { if (!value(o.mesUrl)) return "--mes needs a URL, e.g. http://mes-host/querysn/cs_querysn.asmx"; }
     else if (a == "--png") { if (!value(o.png)) return "--png needs a file name"; }
@@ -154,6 +157,8 @@ int main(int argc, char** argv) {
   const std::string home = homeVar && *homeVar ? homeVar : station::ExecutableDirectory();
   const std::string png = o.png.empty() ? folder + "/station-window.png" : std::filesystem::absolute(o.png).string();
   const std::string database = folder + "/mes-receiver.sqlite";
+  // Reports the MES could not take wait here and go out again later.
+  const std::string outbox = o.outbox ? folder + "/mes-outbox.sqlite" : std::string();
 
   // A PCB.xls that is no workbook is refused before anything starts.
   const std::string workbook = folder + "/PCB.xls";
@@ -210,6 +215,7 @@ int main(int argc, char** argv) {
   dlg.m_nWndWidth = scenario.nWidth;
   dlg.m_nWndHeight = scenario.nHeight;
   dlg.m_strMesUrl = mesUrl;
+  dlg.m_strMesOutbox = outbox;
   if (QScreen* screen = QGuiApplication::primaryScreen()) {
     const QRect work = screen->availableGeometry();
     dlg.m_rcScreen = platform::CRect(work.left(), work.top(), work.left() + work.width(), work.top() + work.height());
@@ -242,6 +248,14 @@ int main(int argc, char** argv) {
     finished = true;
     picture();
     std::printf("\nSummary\n%s\n", station::FormatSummary(run->Tallies()).c_str());
+    if (!outbox.empty()) {
+      int nPending = 0, nRefused = 0, nDeliveredToday = 0;
+      if (dlg.GetMesOutboxCounts(&nPending, &nRefused, &nDeliveredToday))
+        std::printf("MES outbox:     %d pending, %d refused, %d delivered today (%s; see: mes-outbox list %s)\n",
+                    nPending, nRefused, nDeliveredToday, outbox.c_str(), outbox.c_str());
+      else
+        std::printf("MES outbox:     not usable (%s): units were reported straight to the MES\n", outbox.c_str());
+    }
     if (headless) std::printf("Window picture: %s%s\n", png.c_str(), pictureFailed ? " (COULD NOT BE WRITTEN)" : "");
     std::printf("Result logs:    %s/TestResult\n", folder.c_str());
     std::printf("Workbook:       %s/PCB.xls\n", folder.c_str());
