@@ -17,15 +17,16 @@ namespace {
 constexpr char kDriverName[] = "Monitor Excel Workbook Driver (*.xls)";
 
 // Most cell texts are plain ASCII, which GBK holds byte for byte: those skip
-// the converter.
-std::string FieldToGbk(const std::u16string& value) {
-    std::string out(value.size(), '\0');
+// the converter (and reuse the caller's buffer).
+void FieldToGbk(const std::u16string& value, std::string& out) {
+    out.resize(value.size());
     for (std::size_t i = 0; i < value.size(); ++i) {
-        if (value[i] >= 0x80)
-            return Utf16ToGbk(value);
+        if (value[i] >= 0x80) {
+            out = Utf16ToGbk(value);
+            return;
+        }
         out[i] = static_cast<char>(value[i]);
     }
-    return out;
 }
 
 std::atomic<long long> g_lockWaitMs{FileLock::kDefaultWait.count()};
@@ -191,14 +192,7 @@ bool CRecordset::Open(unsigned openType, const std::string& sql, unsigned /*opti
     sqlengine::ResultTable table = Guarded([&] { return connection.Session().Select(text); });
     for (const auto& name : table.columns)
         m_aFieldNames.push_back(Utf16ToGbk(name));
-    m_aRows.reserve(table.rows.size());
-    for (const auto& row : table.rows) {
-        std::vector<std::string> values;
-        values.reserve(row.size());
-        for (const auto& value : row)
-            values.push_back(FieldToGbk(value));
-        m_aRows.push_back(std::move(values));
-    }
+    m_aRows = std::move(table.rows);
     m_nRow = 0;
     m_bOpen = true;
     return true;
@@ -246,7 +240,7 @@ void CRecordset::GetFieldValue(short index, std::string& value) const {
     GetFieldName(index);  // checks the index
     if (IsEOF())
         throw CDBException("No current row: the result set is at its end");
-    value = m_aRows[m_nRow][static_cast<std::size_t>(index)];
+    FieldToGbk(m_aRows[m_nRow][static_cast<std::size_t>(index)], value);
 }
 
 }  // namespace platform

@@ -148,7 +148,9 @@ private:
     CDatabase* m_pDatabase;
     bool m_bOpen = false;
     std::vector<std::string> m_aFieldNames;
-    std::vector<std::vector<std::string>> m_aRows;
+    // The values as the engine gives them; each becomes GBK text when it is
+    // read, so a large sheet is not held twice.
+    std::vector<std::vector<std::u16string>> m_aRows;
     std::size_t m_nRow = 0;
 };
 

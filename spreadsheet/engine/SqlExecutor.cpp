@@ -37,10 +37,7 @@ void CheckLength(const std::u16string& value) {
 // The cells of one worksheet that a table name covers.
 class TableView {
 public:
-    TableView(const xls::Worksheet& sheet, const CellRange& range) : m_sheet(sheet), m_range(range) {
-        for (int c = m_range.firstColumn; c <= LastColumn(); ++c)
-            m_header.push_back(FieldText(m_sheet, HeaderRow(), c));
-    }
+    TableView(const xls::Worksheet& sheet, const CellRange& range) : m_sheet(sheet), m_range(range) {}
 
     int FirstColumn() const { return m_range.firstColumn; }
     int HeaderRow() const { return m_range.firstRow; }
@@ -74,22 +71,24 @@ public:
 
     // The header row's names; an empty cell gets its positional alias.
     std::vector<std::u16string> Names() const {
+        const auto& header = Header();
         std::vector<std::u16string> names;
-        for (std::size_t i = 0; i < m_header.size(); ++i)
-            names.push_back(m_header[i].empty() ? AliasOf(int(i)) : m_header[i]);
+        for (std::size_t i = 0; i < header.size(); ++i)
+            names.push_back(header[i].empty() ? AliasOf(int(i)) : header[i]);
         return names;
     }
 
     // Sheet column of a column name: the exact text first, then the alias of an
     // empty name cell, then a unique match ignoring ASCII case.
     std::optional<int> FindColumn(const std::u16string& name) const {
-        for (std::size_t i = 0; i < m_header.size(); ++i)
-            if (m_header[i] == name || (m_header[i].empty() && AliasOf(int(i)) == name))
+        const auto& header = Header();
+        for (std::size_t i = 0; i < header.size(); ++i)
+            if (header[i] == name || (header[i].empty() && AliasOf(int(i)) == name))
                 return m_range.firstColumn + int(i);
         std::optional<int> folded;
         std::u16string key = FoldAscii(name);
-        for (std::size_t i = 0; i < m_header.size(); ++i) {
-            if (FoldAscii(m_header[i]) == key) {
+        for (std::size_t i = 0; i < header.size(); ++i) {
+            if (FoldAscii(header[i]) == key) {
                 if (folded)
                     return std::nullopt;  // ambiguous
                 folded = m_range.firstColumn + int(i);
@@ -99,9 +98,19 @@ public:
     }
 
 private:
+    // Read when first needed: whether a sheet is empty needs no cell of it.
+    const std::vector<std::u16string>& Header() const {
+        if (!m_header) {
+            m_header.emplace();
+            for (int c = m_range.firstColumn; c <= LastColumn(); ++c)
+                m_header->push_back(FieldText(m_sheet, HeaderRow(), c));
+        }
+        return *m_header;
+    }
+
     const xls::Worksheet& m_sheet;
     CellRange m_range;
-    std::vector<std::u16string> m_header;  // texts of the first row's cells
+    mutable std::optional<std::vector<std::u16string>> m_header;  // texts of the first row's cells
 };
 
 [[noreturn]] void NoSuchTable(const TableRef& table) {

@@ -63,11 +63,11 @@ std::uint16_t Substream::Read(const std::shared_ptr<const std::vector<std::uint8
     for (;;) {
         if (at >= all.size())
             throw XlsError("truncated workbook stream: sheet '" + sheetName + "' has no EOF record");
-        RecordGroup g = ReadRecordGroup(all, at);
-        if (g.type == rec::kBof) ++depth;
-        if (g.type == rec::kIndex && depth == 1) indexRecords.push_back(at - pos);
-        at = g.end;
-        if (g.type == rec::kEof && --depth == 0) break;
+        RecordHeader h = ReadRecordHeader(all, at);
+        if (h.type == rec::kBof) ++depth;
+        if (h.type == rec::kIndex && depth == 1) indexRecords.push_back(at - pos);
+        at = h.end;
+        if (h.type == rec::kEof && --depth == 0) break;
     }
     stream = in;
     offset = pos;
@@ -107,20 +107,22 @@ SheetLayout SheetLayout::Scan(std::span<const std::uint8_t> s) {
     SheetLayout layout;
     std::size_t lastCellEnd = kNone, window2 = kNone, eof = kNone;
     int depth = 0;
+    bool inCell = false;  // a CONTINUE goes with the record before it
     for (std::size_t at = 0; at < s.size();) {
-        RecordGroup g = ReadRecordGroup(s, at);
-        if (g.type == rec::kBof) ++depth;
+        RecordHeader h = ReadRecordHeader(s, at);
+        if (h.type == rec::kBof) ++depth;
+        if (h.type != rec::kContinue) inCell = depth == 1 && IsCellTableRecord(h.type);
         if (depth == 1) {
-            if (g.type == rec::kIndex) layout.index.push_back(at);
-            if (g.type == rec::kDimensions && layout.dimensions == kNone) layout.dimensions = at;
-            if (g.type == rec::kWindow2 && window2 == kNone) window2 = at;
-            if (IsCellTableRecord(g.type)) lastCellEnd = g.end;
+            if (h.type == rec::kIndex) layout.index.push_back(at);
+            if (h.type == rec::kDimensions && layout.dimensions == kNone) layout.dimensions = at;
+            if (h.type == rec::kWindow2 && window2 == kNone) window2 = at;
         }
-        if (g.type == rec::kEof && --depth == 0) {
+        if (inCell) lastCellEnd = h.end;
+        if (h.type == rec::kEof && --depth == 0) {
             eof = at;
             break;
         }
-        at = g.end;
+        at = h.end;
     }
     // Without cells, where a rebuild would put them: after DIMENSIONS, else
     // before WINDOW2 or the EOF.
@@ -131,6 +133,105 @@ SheetLayout SheetLayout::Scan(std::span<const std::uint8_t> s) {
     else
         layout.cellTableEnd = window2 != kNone ? window2 : eof;
     return layout;
+}
+
+void Worksheet::Impl::Parse() {
+    ParseCells();
+    parsed = true;
+    usedRows = usedCols = -1;  // now from the cells themselves
+}
+
+// The checks ParseCells makes, without building anything: a damaged sheet is
+// refused when the workbook is read, whether or not its cells are used.
+void Worksheet::Impl::ScanCells() {
+    std::span<const std::uint8_t> s = original.Bytes();
+    int depth = 0;
+    bool afterFormula = false;
+    int lastRow = -1, lastCol = -1;
+    std::uint32_t sstRefs = 0;
+    for (std::size_t at = 0; at < s.size();) {
+        const std::size_t here = at;
+        RecordHeader h = ReadRecordHeader(s, at);
+        at = h.end;
+        if (h.type == rec::kContinue) continue;  // goes with the record before it
+        if (h.type == rec::kBof) ++depth;
+        const bool nested = depth > 1;
+        if (h.type == rec::kEof) --depth;
+        if (nested || !IsCellTableRecord(h.type)) {
+            afterFormula = false;
+            continue;
+        }
+        std::span<const std::uint8_t> d = s.subspan(here + 4, h.end - here - 4);
+        auto need = [&](std::size_t n) {
+            if (d.size() < n) Damaged(name, "cell record too short", original.offset + here);
+        };
+        // A cell with a value: counted into the used range.
+        auto valueAt = [&](std::size_t row, std::size_t col) {
+            if (col >= static_cast<std::size_t>(kMaxColumns)) Damaged(name, "cell beyond column IV", original.offset + here);
+            lastRow = std::max(lastRow, static_cast<int>(row));
+            lastCol = std::max(lastCol, static_cast<int>(col));
+        };
+        auto blankAt = [&](std::size_t col) {
+            if (col >= static_cast<std::size_t>(kMaxColumns)) Damaged(name, "cell beyond column IV", original.offset + here);
+        };
+        bool formula = false;
+        switch (h.type) {
+            case rec::kRow: need(16); break;
+            case rec::kBlank: need(6); blankAt(GetU16(&d[2])); break;
+            case rec::kMulBlank: {
+                need(6);
+                std::size_t n = (d.size() - 6) / 2;
+                if (n) blankAt(GetU16(&d[2]) + n - 1);
+                break;
+            }
+            case rec::kNumber: need(14); valueAt(GetU16(&d[0]), GetU16(&d[2])); break;
+            case rec::kRk: need(10); valueAt(GetU16(&d[0]), GetU16(&d[2])); break;
+            case rec::kMulRk: {
+                need(6);
+                std::size_t n = (d.size() - 6) / 6;
+                if (n) valueAt(GetU16(&d[0]), GetU16(&d[2]) + n - 1);
+                break;
+            }
+            case rec::kLabel: case rec::kRString: {
+                need(6);
+                std::size_t pos = 6;
+                ParseUnicodeString(d, pos, false, "LABEL");
+                valueAt(GetU16(&d[0]), GetU16(&d[2]));
+                break;
+            }
+            case rec::kLabelSst:
+                need(10);
+                if (GetU32(&d[6]) >= book->strings.size())
+                    Damaged(name, "LABELSST refers to a string the shared-string table does not hold",
+                            original.offset + here);
+                valueAt(GetU16(&d[0]), GetU16(&d[2]));
+                ++sstRefs;
+                break;
+            case rec::kBoolErr: need(8); valueAt(GetU16(&d[0]), GetU16(&d[2])); break;
+            case rec::kFormula:
+                need(22);
+                valueAt(GetU16(&d[0]), GetU16(&d[2]));
+                formula = true;
+                break;
+            case rec::kString:
+                if (afterFormula) {
+                    RecordGroup g = ReadRecordGroup(s, here);
+                    ContinuedReader reader(g, "STRING");
+                    std::uint16_t cch = reader.U16();
+                    std::uint8_t flags = reader.U8();
+                    reader.Chars(cch, flags & 0x01);
+                }
+                formula = afterFormula;
+                break;
+            case rec::kShrFmla: case rec::kArray: case rec::kTable: formula = afterFormula; break;
+            default: break;
+        }
+        afterFormula = formula;
+    }
+    usedRows = lastRow + 1;
+    usedCols = lastRow >= 0 ? lastCol + 1 : 0;
+    scannedSstReferences = sstRefs;
+    parsed = false;
 }
 
 void Worksheet::Impl::ParseCells() {
@@ -343,6 +444,7 @@ void Worksheet::Impl::InternTexts() {
 }
 
 std::uint32_t Worksheet::Impl::SstReferences() const {
+    if (!parsed) return scannedSstReferences;
     std::uint32_t n = 0;
     for (const auto& [r, row] : rows)
         for (const auto& c : row.cells) n += c.kind == CellKind::Text && !c.localText;

@@ -101,6 +101,17 @@ struct Worksheet::Impl {
     mutable std::map<int, SheetRow>::const_iterator lastFound;
     mutable bool lastFoundValid = false;
 
+    // A sheet read from a file builds its cells on first use: a save copies
+    // the sheets nobody looked at as they are. Until then, ScanCells has
+    // checked the cell records and counted what RowCount, ColumnCount and
+    // SstReferences need.
+    bool parsed = true;
+    std::uint32_t scannedSstReferences = 0;
+    void ScanCells();
+    void EnsureParsed() const {
+        if (!parsed) const_cast<Impl*>(this)->Parse();
+    }
+
     // Parses the cells of the worksheet substream in `original`.
     void ParseCells();
     // A new empty worksheet's records.
@@ -130,6 +141,7 @@ struct Worksheet::Impl {
     std::u16string TextOf(const SheetCell& c) const;
 
 private:
+    void Parse();
     void WriteRebuilt(std::vector<std::uint8_t>& out) const;
     void WriteAppended(std::vector<std::uint8_t>& out) const;
     void AppendRowBlock(std::vector<std::uint8_t>& out, std::map<int, SheetRow>::const_iterator begin,

@@ -147,6 +147,7 @@ void CheckCell(const Worksheet::Impl& ws, int row, int col) {
 }  // namespace
 
 CellValue Worksheet::Cell(int row, int column) const {
+    impl_->EnsureParsed();
     CheckCell(*impl_, row, column);
     CellValue v;
     const SheetCell* c = impl_->Find(row, column);
@@ -167,6 +168,7 @@ CellValue Worksheet::Cell(int row, int column) const {
 }
 
 std::u16string Worksheet::CellText(int row, int column) const {
+    impl_->EnsureParsed();
     CheckCell(*impl_, row, column);
     const SheetCell* c = impl_->Find(row, column);
     if (!c) return {};
@@ -184,6 +186,7 @@ std::u16string Worksheet::CellText(int row, int column) const {
 }
 
 std::vector<std::u16string> Worksheet::RowTexts(int row) const {
+    impl_->EnsureParsed();
     int n = ColumnCount();
     std::vector<std::u16string> out(n);
     if (row < 0 || row >= kMaxRows) CheckCell(*impl_, row, 0);
@@ -213,6 +216,7 @@ SheetCell& Overwrite(Worksheet::Impl& ws, int row, int col) {
 }  // namespace
 
 void Worksheet::SetText(int row, int column, std::u16string_view text) {
+    impl_->EnsureParsed();
     CheckCell(*impl_, row, column);
     if (text.size() > kMaxCellTextLength)
         throw XlsError("text of " + std::to_string(text.size()) + " characters for sheet '" + Ascii(impl_->name) +
@@ -224,12 +228,14 @@ void Worksheet::SetText(int row, int column, std::u16string_view text) {
 }
 
 void Worksheet::SetNumber(int row, int column, double value) {
+    impl_->EnsureParsed();
     SheetCell& c = Overwrite(*impl_, row, column);
     c.kind = CellKind::Number;
     c.number = value;
 }
 
 void Worksheet::ClearCell(int row, int column) {
+    impl_->EnsureParsed();
     CheckCell(*impl_, row, column);
     const SheetCell* old = impl_->Find(row, column);
     if (!old) return;
@@ -240,6 +246,7 @@ void Worksheet::ClearCell(int row, int column) {
 }
 
 void Worksheet::Clear() {
+    impl_->EnsureParsed();
     impl_->rows.clear();
     impl_->lastFoundValid = false;
     impl_->formulas.clear();
@@ -250,6 +257,7 @@ void Worksheet::Clear() {
 }
 
 void Worksheet::AppendRow(const std::vector<std::u16string>& texts) {
+    impl_->EnsureParsed();
     int row = RowCount();
     if (row >= kMaxRows)
         throw XlsError("sheet '" + Ascii(impl_->name) + "' is full: a worksheet holds at most 65536 rows");
@@ -375,7 +383,7 @@ void Workbook::Impl::ParseStream(std::shared_ptr<const std::vector<std::uint8_t>
             impl->book = &book;
             impl->name = e.name;
             impl->original = std::move(sub);
-            impl->ParseCells();
+            impl->ScanCells();
             e.ws = std::make_unique<Worksheet>(std::move(impl));
         } else {
             e.other = std::move(sub);
