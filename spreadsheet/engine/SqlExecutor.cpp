@@ -274,22 +274,28 @@ int ExecuteChange(xls::Workbook& book, const Statement& statement) {
     throw SqlError("A SELECT statement returns rows: open it as a result set");
 }
 
-ResultTable ExecuteSelect(const xls::Workbook& book, const Select& select) {
+std::vector<std::u16string> ExecuteSelect(const xls::Workbook& book, const Select& select, const RowSink& sink) {
     const TableRef& table = select.table;
     const xls::Worksheet* sheet = &SheetOf(book, table);
     TableView view(*sheet, table.range);
-    ResultTable result;
     if (view.Empty())
-        return result;
-    result.columns = view.Names();
+        return {};
+    std::vector<std::u16string> columns = view.Names();
     int lastRow = view.LastUsedRow(table.range.lastRow);
+    std::vector<std::u16string> values(columns.size());
     for (int row = view.HeaderRow() + 1; row <= lastRow; ++row) {
-        std::vector<std::u16string> values;
-        values.reserve(result.columns.size());
         for (int c = view.FirstColumn(); c <= view.LastColumn(); ++c)
-            values.push_back(FieldText(*sheet, row, c));
-        result.rows.push_back(std::move(values));
+            values[std::size_t(c - view.FirstColumn())] = FieldText(*sheet, row, c);
+        sink(values);
     }
+    return columns;
+}
+
+ResultTable ExecuteSelect(const xls::Workbook& book, const Select& select) {
+    ResultTable result;
+    result.columns = ExecuteSelect(book, select, [&](const std::vector<std::u16string>& values) {
+        result.rows.push_back(values);
+    });
     return result;
 }
 
