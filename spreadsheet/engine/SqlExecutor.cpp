@@ -283,11 +283,12 @@ std::vector<std::u16string> ExecuteSelect(const xls::Workbook& book, const Selec
     std::vector<std::u16string> columns = view.Names();
     int lastRow = view.LastUsedRow(table.range.lastRow);
     std::vector<std::u16string> values(columns.size());
-    for (int row = view.HeaderRow() + 1; row <= lastRow; ++row) {
+    // Row by row in one pass: a sheet read whole need not be built first.
+    sheet->ForEachRow(view.HeaderRow() + 1, lastRow, [&](int, const xls::RowCells& cells) {
         for (int c = view.FirstColumn(); c <= view.LastColumn(); ++c)
-            values[std::size_t(c - view.FirstColumn())] = FieldText(*sheet, row, c);
+            values[std::size_t(c - view.FirstColumn())] = FieldText(cells, c);
         sink(values);
-    }
+    });
     return columns;
 }
 

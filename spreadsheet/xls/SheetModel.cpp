@@ -136,9 +136,41 @@ SheetLayout SheetLayout::Scan(std::span<const std::uint8_t> s) {
 }
 
 void Worksheet::Impl::Parse() {
+    // New rows added meanwhile lie below every row of the original.
+    std::map<int, SheetRow> added = std::move(rows);
+    rows.clear();
+    lastFoundValid = false;
     ParseCells();
+    for (auto& [r, row] : added) rows[r] = std::move(row);
+    lastFoundValid = false;
+    head.reset();
     parsed = true;
     usedRows = usedCols = -1;  // now from the cells themselves
+}
+
+const Worksheet::Impl& Worksheet::Impl::ReaderFor(int row) const {
+    if (parsed || row >= originalRows) return *this;
+    if (row >= kHeadRows || !cellsInRowOrder) {
+        EnsureParsed();
+        return *this;
+    }
+    if (!head) {
+        struct Done {};
+        auto first = std::make_unique<Impl>();
+        first->book = book;
+        first->name = name;
+        first->original = original;
+        first->beforeCellRow = [](int r) {
+            if (r >= kHeadRows) throw Done{};
+        };
+        try {
+            first->ParseCells();
+        } catch (const Done&) {
+        }
+        first->beforeCellRow = nullptr;
+        head = std::move(first);
+    }
+    return *head;
 }
 
 // The checks ParseCells makes, without building anything: a damaged sheet is
@@ -147,8 +179,10 @@ void Worksheet::Impl::ScanCells() {
     std::span<const std::uint8_t> s = original.Bytes();
     int depth = 0;
     bool afterFormula = false;
-    int lastRow = -1, lastCol = -1;
+    int lastRow = -1, lastCol = -1, anyRow = -1, lastCellRow = -1;
     std::uint32_t sstRefs = 0;
+    cellsInRowOrder = true;
+    scannedFormulas = scannedUncalced = false;
     for (std::size_t at = 0; at < s.size();) {
         const std::size_t here = at;
         RecordHeader h = ReadRecordHeader(s, at);
@@ -158,10 +192,23 @@ void Worksheet::Impl::ScanCells() {
         const bool nested = depth > 1;
         if (h.type == rec::kEof) --depth;
         if (nested || !IsCellTableRecord(h.type)) {
+            if (!nested && h.type == kUncalced) scannedUncalced = true;
             afterFormula = false;
             continue;
         }
         std::span<const std::uint8_t> d = s.subspan(here + 4, h.end - here - 4);
+        // Every record naming a row (the ROW record and the cells) counts for
+        // where new rows may go; the cells must come row by row for a sheet
+        // to be read in one pass.
+        if (d.size() >= 2 && h.type != rec::kDbCell && h.type != rec::kString && h.type != rec::kShrFmla &&
+            h.type != rec::kArray && h.type != rec::kTable) {
+            int row = GetU16(&d[0]);
+            anyRow = std::max(anyRow, row);
+            if (h.type != rec::kRow) {
+                if (row < lastCellRow) cellsInRowOrder = false;
+                lastCellRow = row;
+            }
+        }
         auto need = [&](std::size_t n) {
             if (d.size() < n) Damaged(name, "cell record too short", original.offset + here);
         };
@@ -212,6 +259,7 @@ void Worksheet::Impl::ScanCells() {
                 need(22);
                 valueAt(GetU16(&d[0]), GetU16(&d[2]));
                 formula = true;
+                scannedFormulas = true;
                 break;
             case rec::kString:
                 if (afterFormula) {
@@ -231,6 +279,8 @@ void Worksheet::Impl::ScanCells() {
     usedRows = lastRow + 1;
     usedCols = lastRow >= 0 ? lastCol + 1 : 0;
     scannedSstReferences = sstRefs;
+    originalRows = anyRow + 1;
+    layout = SheetLayout::Scan(s);
     parsed = false;
 }
 
@@ -267,6 +317,9 @@ void Worksheet::Impl::ParseCells() {
             if (col >= static_cast<std::size_t>(kMaxColumns)) Damaged(name, "cell beyond column IV", original.offset + here);
             return Put(static_cast<int>(row), static_cast<int>(col));
         };
+        if (beforeCellRow && g.type != rec::kRow && g.type != rec::kDbCell && g.type != rec::kString &&
+            g.type != rec::kShrFmla && g.type != rec::kArray && g.type != rec::kTable && d.size() >= 2)
+            beforeCellRow(GetU16(&d[0]));
         switch (g.type) {
             case rec::kRow: {
                 need(16);
@@ -444,8 +497,7 @@ void Worksheet::Impl::InternTexts() {
 }
 
 std::uint32_t Worksheet::Impl::SstReferences() const {
-    if (!parsed) return scannedSstReferences;
-    std::uint32_t n = 0;
+    std::uint32_t n = parsed ? 0 : scannedSstReferences;  // then `rows` holds the new rows only
     for (const auto& [r, row] : rows)
         for (const auto& c : row.cells) n += c.kind == CellKind::Text && !c.localText;
     return n;
@@ -589,8 +641,10 @@ void Worksheet::Impl::Write(std::vector<std::uint8_t>& out) const {
         original.WriteMoved(out);
     else if (Appendable())
         WriteAppended(out);
-    else
+    else {
+        EnsureParsed();
         WriteRebuilt(out);
+    }
 }
 
 void Worksheet::Impl::WriteRebuilt(std::vector<std::uint8_t>& out) const {
@@ -730,8 +784,10 @@ bool Worksheet::Impl::Appendable() const {
     if (!modified || cleared || originalRowsChanged || !original.stream) return false;
     // New rows may change formula results: such a sheet is rebuilt, and asks
     // for recalculation, unless it already does.
-    if (!formulas.empty() && std::find(recordTypes.begin(), recordTypes.end(), kUncalced) == recordTypes.end())
-        return false;
+    const bool hasFormulas = parsed ? !formulas.empty() : scannedFormulas;
+    const bool asksRecalculation =
+        parsed ? std::find(recordTypes.begin(), recordTypes.end(), kUncalced) != recordTypes.end() : scannedUncalced;
+    if (hasFormulas && !asksRecalculation) return false;
     const SheetLayout& l = layout;
     if (l.cellTableEnd == SheetLayout::kNone || l.dimensions == SheetLayout::kNone || l.dimensions >= l.cellTableEnd)
         return false;
@@ -809,11 +865,20 @@ void Worksheet::Impl::WriteAppended(std::vector<std::uint8_t>& out) const {
 void Worksheet::Impl::Written(const std::shared_ptr<const std::vector<std::uint8_t>>& written, std::size_t at,
                               std::size_t bytes) {
     original.MovedTo(written, at, bytes);
+    originalRowsChanged = false;
+    modified = false;
+    head.reset();
+    if (!parsed) {
+        // The new rows are in the bytes now; the sheet stays unbuilt.
+        rows.clear();
+        lastFoundValid = false;
+        ScanCells();
+        original.indexRecords = layout.index;
+        return;
+    }
     layout = SheetLayout::Scan(original.Bytes());
     original.indexRecords = layout.index;
     originalRows = rows.empty() ? 0 : rows.rbegin()->first + 1;
-    originalRowsChanged = false;
-    modified = false;
 }
 
 }  // namespace xls

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <span>
@@ -105,12 +106,28 @@ struct Worksheet::Impl {
     // the sheets nobody looked at as they are. Until then, ScanCells has
     // checked the cell records and counted what RowCount, ColumnCount and
     // SstReferences need.
+    //
+    // An unparsed sheet still takes new rows below its old ones (held in
+    // `rows`, which then holds only those) and answers reads of its first
+    // rows (a table's header) from `head`, the first kHeadRows rows built
+    // alone; ForEachRow reads all rows in one pass without keeping them when
+    // the cells are stored in row order, as every writer stores them.
     bool parsed = true;
     std::uint32_t scannedSstReferences = 0;
+    bool cellsInRowOrder = true;
+    bool scannedFormulas = false;
+    bool scannedUncalced = false;
+    static constexpr int kHeadRows = 32;
+    mutable std::unique_ptr<Impl> head;
     void ScanCells();
     void EnsureParsed() const {
         if (!parsed) const_cast<Impl*>(this)->Parse();
     }
+    // The cells to read `row` from: this sheet's, or its head's.
+    const Impl& ReaderFor(int row) const;
+    // Called by ParseCells before each cell record with the record's row; may
+    // take finished rows out of `rows`, or throw to stop the parse.
+    std::function<void(int row)> beforeCellRow;
 
     // Parses the cells of the worksheet substream in `original`.
     void ParseCells();

@@ -146,20 +146,25 @@ void CheckCell(const Worksheet::Impl& ws, int row, int col) {
 }
 }  // namespace
 
-CellValue Worksheet::Cell(int row, int column) const {
-    impl_->EnsureParsed();
-    CheckCell(*impl_, row, column);
+namespace {
+
+const SheetCell* FindInRow(const SheetRow& row, int col) {
+    auto it = std::lower_bound(row.cells.begin(), row.cells.end(), col,
+                               [](const SheetCell& c, int k) { return c.col < k; });
+    return it != row.cells.end() && it->col == col ? &*it : nullptr;
+}
+
+CellValue ValueOf(const Worksheet::Impl& src, const SheetCell* c) {
     CellValue v;
-    const SheetCell* c = impl_->Find(row, column);
     if (!c) return v;
     v.kind = c->kind;
     v.isFormula = c->isFormula;
     switch (c->kind) {
         case CellKind::Number:
             v.number = c->number;
-            v.isDate = impl_->book->XfDateKind(c->xf) != DateKind::None;
+            v.isDate = src.book->XfDateKind(c->xf) != DateKind::None;
             break;
-        case CellKind::Text: v.text = impl_->TextOf(*c); break;
+        case CellKind::Text: v.text = src.TextOf(*c); break;
         case CellKind::Boolean: v.boolean = c->boolean; break;
         case CellKind::Error: v.errorCode = c->error; break;
         case CellKind::Empty: break;
@@ -167,22 +172,84 @@ CellValue Worksheet::Cell(int row, int column) const {
     return v;
 }
 
-std::u16string Worksheet::CellText(int row, int column) const {
-    impl_->EnsureParsed();
-    CheckCell(*impl_, row, column);
-    const SheetCell* c = impl_->Find(row, column);
+std::u16string TextOfCell(const Worksheet::Impl& src, const SheetCell* c) {
     if (!c) return {};
     switch (c->kind) {
         case CellKind::Number: {
-            DateKind k = impl_->book->XfDateKind(c->xf);
-            return k == DateKind::None ? NumberText(c->number) : DateText(c->number, impl_->book->date1904, k);
+            DateKind k = src.book->XfDateKind(c->xf);
+            return k == DateKind::None ? NumberText(c->number) : DateText(c->number, src.book->date1904, k);
         }
-        case CellKind::Text: return impl_->TextOf(*c);
+        case CellKind::Text: return src.TextOf(*c);
         case CellKind::Boolean: return c->boolean ? u"TRUE" : u"FALSE";
         case CellKind::Error: return ErrorText(c->error);
         case CellKind::Empty: break;
     }
     return {};
+}
+
+}  // namespace
+
+struct RowCells::Source {
+    const Worksheet::Impl& impl;
+};
+
+CellValue RowCells::Cell(int column) const { return ValueOf(source_.impl, FindInRow(row_, column)); }
+std::u16string RowCells::CellText(int column) const { return TextOfCell(source_.impl, FindInRow(row_, column)); }
+
+CellValue Worksheet::Cell(int row, int column) const {
+    CheckCell(*impl_, row, column);
+    const Impl& src = impl_->ReaderFor(row);
+    return ValueOf(src, src.Find(row, column));
+}
+
+std::u16string Worksheet::CellText(int row, int column) const {
+    CheckCell(*impl_, row, column);
+    const Impl& src = impl_->ReaderFor(row);
+    return TextOfCell(src, src.Find(row, column));
+}
+
+void Worksheet::ForEachRow(int firstRow, int lastRow,
+                           const std::function<void(int row, const RowCells& cells)>& visit) const {
+    firstRow = std::max(firstRow, 0);
+    lastRow = std::min(lastRow, kMaxRows - 1);
+    const Impl& self = *impl_;
+    const SheetRow none;
+    int next = firstRow;
+    // Rows come in order; the ones between get no cells.
+    auto emit = [&](const Impl& src, int r, const SheetRow& row) {
+        if (r < next || r > lastRow) return;
+        const RowCells::Source gap{self};
+        for (; next < r; ++next) visit(next, RowCells(gap, none));
+        const RowCells::Source from{src};
+        visit(r, RowCells(from, row));
+        next = r + 1;
+    };
+    if (self.parsed || !self.cellsInRowOrder) {
+        self.EnsureParsed();
+        for (auto it = self.rows.lower_bound(firstRow); it != self.rows.end() && it->first <= lastRow; ++it)
+            emit(self, it->first, it->second);
+    } else {
+        // One pass over the records; a row is handed out once a cell of a
+        // later row shows it is complete, and then dropped.
+        Impl pass;
+        pass.book = self.book;
+        pass.name = self.name;
+        pass.original = self.original;
+        pass.beforeCellRow = [&](int row) {
+            while (!pass.rows.empty() && pass.rows.begin()->first < row) {
+                emit(pass, pass.rows.begin()->first, pass.rows.begin()->second);
+                pass.rows.erase(pass.rows.begin());
+                pass.lastFoundValid = false;
+            }
+        };
+        pass.ParseCells();
+        for (const auto& [r, row] : pass.rows) emit(pass, r, row);
+        // Then the rows added below the stored ones.
+        for (auto it = self.rows.lower_bound(self.originalRows); it != self.rows.end(); ++it)
+            emit(self, it->first, it->second);
+    }
+    const RowCells::Source gap{self};
+    for (; next <= lastRow; ++next) visit(next, RowCells(gap, none));
 }
 
 std::vector<std::u16string> Worksheet::RowTexts(int row) const {
@@ -216,7 +283,8 @@ SheetCell& Overwrite(Worksheet::Impl& ws, int row, int col) {
 }  // namespace
 
 void Worksheet::SetText(int row, int column, std::u16string_view text) {
-    impl_->EnsureParsed();
+    // Rows below the stored ones go in without building the stored cells.
+    if (row < impl_->originalRows) impl_->EnsureParsed();
     CheckCell(*impl_, row, column);
     if (text.size() > kMaxCellTextLength)
         throw XlsError("text of " + std::to_string(text.size()) + " characters for sheet '" + Ascii(impl_->name) +
@@ -228,7 +296,7 @@ void Worksheet::SetText(int row, int column, std::u16string_view text) {
 }
 
 void Worksheet::SetNumber(int row, int column, double value) {
-    impl_->EnsureParsed();
+    if (row < impl_->originalRows) impl_->EnsureParsed();
     SheetCell& c = Overwrite(*impl_, row, column);
     c.kind = CellKind::Number;
     c.number = value;
@@ -257,7 +325,6 @@ void Worksheet::Clear() {
 }
 
 void Worksheet::AppendRow(const std::vector<std::u16string>& texts) {
-    impl_->EnsureParsed();
     int row = RowCount();
     if (row >= kMaxRows)
         throw XlsError("sheet '" + Ascii(impl_->name) + "' is full: a worksheet holds at most 65536 rows");
@@ -397,7 +464,10 @@ void Workbook::Impl::BuildStream() {
         if (s.ws) {
             // A rebuilt sheet stores every text in the shared-string table; an
             // appended one keeps its old records as they are.
-            if (s.ws->IsModified() && !s.ws->impl().Appendable()) s.ws->impl().InternTexts();
+            if (s.ws->IsModified() && !s.ws->impl().Appendable()) {
+                s.ws->impl().EnsureParsed();
+                s.ws->impl().InternTexts();
+            }
             refs += s.ws->impl().SstReferences();
         }
     bool needSst = hadSst || !book.strings.empty();
