@@ -8,6 +8,7 @@
 #include "spreadsheet/xls/BiffBytes.h"
 #include "spreadsheet/xls/BiffRecord.h"
 #include "spreadsheet/xls/CompoundFile.h"
+#include "spreadsheet/xls/SheetModel.h"
 #include "spreadsheet/xls/Workbook.h"
 #include "tests/XlsTestSupport.h"
 
@@ -408,4 +409,104 @@ TEST(XlsWorkbookWrite, SheetsCountedBeforeTheirCellsAreBuiltCountTheSame) {
         };
         EXPECT_EQ(sstOf(counted.SaveToMemory()), sstOf(built.SaveToMemory())) << name;
     }
+}
+
+namespace {
+
+// Every row of the sheet as ForEachRow hands them out, each as the texts of
+// columns 0 .. ColumnCount()-1; fails when a row comes twice or out of order.
+std::vector<std::vector<std::string>> RowsInOnePass(const Worksheet& ws) {
+    std::vector<std::vector<std::string>> rows;
+    const int columns = ws.ColumnCount();
+    ws.ForEachRow(0, ws.RowCount() - 1, [&](int row, const RowCells& cells) {
+        EXPECT_EQ(row, static_cast<int>(rows.size()));
+        std::vector<std::string> texts;
+        for (int c = 0; c < columns; ++c) texts.push_back(ToUtf8(cells.CellText(c)));
+        rows.push_back(std::move(texts));
+    });
+    return rows;
+}
+
+bool Built(const Worksheet& ws) { return ws.impl().parsed; }
+
+// A workbook whose first sheet has 100 rows with a gap, Chinese texts and
+// numbers, and a second sheet after it.
+std::vector<std::uint8_t> HundredRows() {
+    Workbook wb = Workbook::CreateEmpty();
+    Worksheet& s = wb.AddSheet(u"Model");
+    s.AppendRow(U16Row({u8"时间", u8"SN", u8"结果"}));
+    for (int r = 1; r < 100; ++r) {
+        if (r == 50) continue;  // an empty row
+        s.SetText(r, 0, u"\x65F6" + std::u16string(1, char16_t(u'0' + r % 10)));
+        s.SetText(r, 1, u"SN" + std::u16string(1, char16_t(u'a' + r % 26)));
+        s.SetNumber(r, 2, r * 0.5);
+    }
+    wb.AddSheet(u"After").AppendRow({u"kept"});
+    return wb.SaveToMemory();
+}
+
+}  // namespace
+
+// A sheet read in one pass gives what its built cells give, also when its
+// cells are not stored row by row (then it is built first), and the pass
+// leaves the sheet unbuilt.
+TEST(XlsWorkbookWrite, ReadingEveryRowInOnePassGivesTheBuiltSheet) {
+    std::vector<std::pair<std::string, std::vector<std::uint8_t>>> files;
+    for (const char* name : {"lo_two_sheets.xls", "xlwt_two_sheets.xls", "lo_sst_continue.xls"})
+        files.emplace_back(name, ReadFileBytes(XlsFixture(name)));
+    files.emplace_back("hundred rows", HundredRows());
+    {
+        // Two cells of different rows swapped: a later row's cell comes first.
+        CompoundFile cf = CompoundFile::Parse(HundredRows());
+        auto s = *cf.FindStream(u"Workbook");
+        auto labels = RecordsOf(s, rec::kLabelSst, GetU32(&s[RecordsOf(s, rec::kBoundSheet)[0] + 4]));
+        std::size_t a = labels.at(3), b = labels.at(40);  // rows 1 and 14: same-sized records
+        std::swap_ranges(s.begin() + a, s.begin() + a + 14, s.begin() + b);
+        cf.SetStream(u"Workbook", s);
+        files.emplace_back("cells out of row order", cf.Serialize());
+    }
+    for (const auto& [name, bytes] : files) {
+        Workbook read = Workbook::LoadFromMemory(bytes), built = Workbook::LoadFromMemory(bytes);
+        for (std::size_t i = 0; i < read.SheetCount(); ++i) {
+            const bool inOrder = read.Sheet(i).impl().cellsInRowOrder;
+            EXPECT_EQ(RowsInOnePass(read.Sheet(i)), SheetTexts(built.Sheet(i))) << name << " sheet " << i;
+            EXPECT_EQ(Built(read.Sheet(i)), !inOrder) << name << " sheet " << i;
+        }
+    }
+    EXPECT_FALSE(Workbook::LoadFromMemory(files.back().second).Sheet(0).impl().cellsInRowOrder);
+}
+
+// An export's work on a sheet: read its header, add rows below the stored
+// ones, save, again and again; the stored cells are never built for it. Any
+// other change builds them, with the new rows kept.
+TEST(XlsWorkbookWrite, NewRowsGoBelowTheStoredOnesWithoutBuildingThem) {
+    Workbook wb = Workbook::LoadFromMemory(HundredRows());
+    Worksheet& s = wb.Sheet(0);
+    std::vector<std::vector<std::string>> expected = SheetTexts(*Workbook::LoadFromMemory(HundredRows()).FindSheet(u"Model"));
+    EXPECT_EQ(ToUtf8(s.CellText(0, 0)), ToUtf8(FromUtf8(u8"时间")));
+    EXPECT_EQ(s.CellText(7, 2), u"3.5");
+    EXPECT_EQ(s.RowCount(), 100);
+    for (int round = 0; round < 3; ++round) {
+        for (int r = 0; r < 20; ++r) {
+            std::u16string n(1, char16_t(u'A' + r));
+            s.AppendRow({u"new", n});
+            expected.push_back({"new", ToUtf8(n), ""});
+        }
+        EXPECT_EQ(s.RowCount(), static_cast<int>(expected.size()));
+        EXPECT_EQ(s.CellText(s.RowCount() - 1, 1), u"T");
+        EXPECT_FALSE(Built(s));
+        EXPECT_EQ(RowsInOnePass(s), expected);
+        Workbook back = Workbook::LoadFromMemory(wb.SaveToMemory());
+        EXPECT_FALSE(Built(s)) << "a save keeps the sheet unbuilt";
+        EXPECT_EQ(SheetTexts(back.Sheet(0)), expected);
+        EXPECT_EQ(back.Sheet(1).CellText(0, 0), u"kept");
+    }
+    // A change to a stored row builds the sheet; the new rows stay.
+    s.AppendRow({u"pending"});
+    expected.push_back({"pending", "", ""});
+    s.SetText(3, 1, u"changed");
+    expected[3][1] = "changed";
+    EXPECT_TRUE(Built(s));
+    EXPECT_EQ(SheetTexts(s), expected);
+    EXPECT_EQ(SheetTexts(Workbook::LoadFromMemory(wb.SaveToMemory()).Sheet(0)), expected);
 }

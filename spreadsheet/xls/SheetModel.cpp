@@ -124,15 +124,19 @@ SheetLayout SheetLayout::Scan(std::span<const std::uint8_t> s) {
         }
         at = h.end;
     }
+    layout.Place(s, lastCellEnd, window2, eof);
+    return layout;
+}
+
+void SheetLayout::Place(std::span<const std::uint8_t> s, std::size_t lastCellEnd, std::size_t window2, std::size_t eof) {
     // Without cells, where a rebuild would put them: after DIMENSIONS, else
     // before WINDOW2 or the EOF.
     if (lastCellEnd != kNone)
-        layout.cellTableEnd = lastCellEnd;
-    else if (layout.dimensions != kNone)
-        layout.cellTableEnd = layout.dimensions + 4 + GetU16(&s[layout.dimensions + 2]);
+        cellTableEnd = lastCellEnd;
+    else if (dimensions != kNone)
+        cellTableEnd = dimensions + 4 + GetU16(&s[dimensions + 2]);
     else
-        layout.cellTableEnd = window2 != kNone ? window2 : eof;
-    return layout;
+        cellTableEnd = window2 != kNone ? window2 : eof;
 }
 
 void Worksheet::Impl::Parse() {
@@ -183,13 +187,28 @@ void Worksheet::Impl::ScanCells() {
     std::uint32_t sstRefs = 0;
     cellsInRowOrder = true;
     scannedFormulas = scannedUncalced = false;
+    // The layout comes from the same pass (see SheetLayout::Scan).
+    SheetLayout found;
+    std::size_t lastCellEnd = SheetLayout::kNone, window2 = SheetLayout::kNone, eof = SheetLayout::kNone;
+    bool inCell = false;
     for (std::size_t at = 0; at < s.size();) {
         const std::size_t here = at;
         RecordHeader h = ReadRecordHeader(s, at);
         at = h.end;
-        if (h.type == rec::kContinue) continue;  // goes with the record before it
+        if (h.type == rec::kContinue) {  // goes with the record before it
+            if (inCell) lastCellEnd = h.end;
+            continue;
+        }
         if (h.type == rec::kBof) ++depth;
         const bool nested = depth > 1;
+        inCell = depth == 1 && IsCellTableRecord(h.type);
+        if (depth == 1) {
+            if (h.type == rec::kIndex) found.index.push_back(here);
+            if (h.type == rec::kDimensions && found.dimensions == SheetLayout::kNone) found.dimensions = here;
+            if (h.type == rec::kWindow2 && window2 == SheetLayout::kNone) window2 = here;
+            if (h.type == rec::kEof && eof == SheetLayout::kNone) eof = here;
+        }
+        if (inCell) lastCellEnd = h.end;
         if (h.type == rec::kEof) --depth;
         if (nested || !IsCellTableRecord(h.type)) {
             if (!nested && h.type == kUncalced) scannedUncalced = true;
@@ -280,7 +299,8 @@ void Worksheet::Impl::ScanCells() {
     usedCols = lastRow >= 0 ? lastCol + 1 : 0;
     scannedSstReferences = sstRefs;
     originalRows = anyRow + 1;
-    layout = SheetLayout::Scan(s);
+    found.Place(s, lastCellEnd, window2, eof);
+    layout = std::move(found);
     parsed = false;
 }
 
@@ -859,6 +879,9 @@ void Worksheet::Impl::WriteAppended(std::vector<std::uint8_t>& out) const {
     AppendRowBlock(out, firstNew, rows.end(), indexed, &dbCells);
     for (std::size_t k = 0; k < dbCells.size(); ++k)
         PutU32(&out[start + indexEnd + 4 * k], static_cast<std::uint32_t>(dbCells[k]));
+    appended.emplace(layout);
+    appended->cellTableEnd = out.size() - start;
+    if (layout.dimensions != SheetLayout::kNone) appended->dimensions = moved(layout.dimensions);
     out.insert(out.end(), bytes.begin() + layout.cellTableEnd, bytes.end());
 }
 
@@ -868,17 +891,21 @@ void Worksheet::Impl::Written(const std::shared_ptr<const std::vector<std::uint8
     originalRowsChanged = false;
     modified = false;
     head.reset();
+    // An append knows where things went; a rebuilt sheet is looked at again.
+    layout = appended ? std::move(*appended) : SheetLayout::Scan(original.Bytes());
+    appended.reset();
+    original.indexRecords = layout.index;
+    const int end = rows.empty() ? 0 : rows.rbegin()->first + 1;
     if (!parsed) {
-        // The new rows are in the bytes now; the sheet stays unbuilt.
+        // The new rows are in the bytes now; the sheet stays unbuilt, and
+        // what a scan would count follows from what was added.
+        scannedSstReferences = SstReferences();
+        originalRows = std::max(originalRows, end);
         rows.clear();
         lastFoundValid = false;
-        ScanCells();
-        original.indexRecords = layout.index;
         return;
     }
-    layout = SheetLayout::Scan(original.Bytes());
-    original.indexRecords = layout.index;
-    originalRows = rows.empty() ? 0 : rows.rbegin()->first + 1;
+    originalRows = end;
 }
 
 }  // namespace xls

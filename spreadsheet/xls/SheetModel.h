@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <optional>
 #include <memory>
 #include <span>
 #include <string>
@@ -49,6 +50,8 @@ struct SheetLayout {
     std::vector<std::size_t> index;    // INDEX records of the sheet itself, from the substream's start
 
     static SheetLayout Scan(std::span<const std::uint8_t> substream);
+    // Sets cellTableEnd from what a walk over the records found.
+    void Place(std::span<const std::uint8_t> substream, std::size_t lastCellEnd, std::size_t window2, std::size_t eof);
 };
 
 struct SheetCell {
@@ -81,6 +84,7 @@ struct Worksheet::Impl {
     bool cleared = false;
     Substream original;  // empty for a sheet added in memory
     SheetLayout layout;  // of `original`
+    mutable std::optional<SheetLayout> appended;  // of the bytes the last append wrote
     // Rows below originalRows were in `original`; while none of them changed,
     // a save appends the new rows to the original bytes instead of rebuilding.
     int originalRows = 0;
