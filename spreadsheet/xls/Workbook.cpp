@@ -558,20 +558,27 @@ Workbook::Workbook(Workbook&&) noexcept = default;
 Workbook& Workbook::operator=(Workbook&&) noexcept = default;
 Workbook::~Workbook() = default;
 
-Workbook Workbook::LoadFromMemory(std::span<const std::uint8_t> bytes) {
-    auto impl = std::make_unique<Impl>();
-    impl->cf = CompoundFile::Parse(bytes);
-    std::vector<std::uint8_t>* stream = impl->cf.MutableStream(u"Workbook");
+namespace {
+// Takes the workbook stream out of the compound file: the one copy kept.
+std::shared_ptr<const std::vector<std::uint8_t>> TakeWorkbookStream(CompoundFile& cf, std::u16string& name) {
+    std::vector<std::uint8_t>* stream = cf.MutableStream(u"Workbook");
     if (!stream) {
-        if (impl->cf.FindStream(u"Book"))
+        if (cf.FindStream(u"Book"))
             throw XlsError("Excel 5 workbook not supported (it has a 'Book' stream, not a BIFF8 'Workbook' stream)");
         throw XlsError("not an Excel workbook: the compound file has no 'Workbook' stream");
     }
-    for (const auto& e : impl->cf.entries())
-        if (e.type == CompoundFile::kStream && EqualsIgnoringCase(e.name, u"Workbook")) impl->streamName = e.name;
-    // The stream moves out of the compound file: one copy of it is kept.
-    impl->ParseStream(std::make_shared<const std::vector<std::uint8_t>>(std::move(*stream)));
+    for (const auto& e : cf.entries())
+        if (e.type == CompoundFile::kStream && EqualsIgnoringCase(e.name, u"Workbook")) name = e.name;
+    auto taken = std::make_shared<const std::vector<std::uint8_t>>(std::move(*stream));
     stream->clear();
+    return taken;
+}
+}  // namespace
+
+Workbook Workbook::LoadFromMemory(std::span<const std::uint8_t> bytes) {
+    auto impl = std::make_unique<Impl>();
+    impl->cf = CompoundFile::Parse(bytes);
+    impl->ParseStream(TakeWorkbookStream(impl->cf, impl->streamName));
     return Workbook(std::move(impl));
 }
 
@@ -598,7 +605,12 @@ Workbook Workbook::Load(const std::string& path) {
     }
     ::close(fd);
     bytes.resize(done);
-    return LoadFromMemory(bytes);
+    auto impl = std::make_unique<Impl>();
+    impl->cf = CompoundFile::Parse(bytes);
+    auto stream = TakeWorkbookStream(impl->cf, impl->streamName);
+    std::vector<std::uint8_t>().swap(bytes);  // the file's bytes are not needed from here on
+    impl->ParseStream(std::move(stream));
+    return Workbook(std::move(impl));
 }
 
 Workbook Workbook::CreateEmpty() {
