@@ -657,6 +657,7 @@ std::u16string Worksheet::Impl::TextOf(const SheetCell& c) const {
 }
 
 void Worksheet::Impl::Write(std::vector<std::uint8_t>& out) const {
+    appended.reset();  // set again by an append; a save that failed part-way leaves none behind
     if (!modified)
         original.WriteMoved(out);
     else if (Appendable())
