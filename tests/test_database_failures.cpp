@@ -179,19 +179,21 @@ TEST_F(DatabaseFailureTest, AStationThatCannotKeepTheOwnerRefusesToReplaceTheWor
     constexpr uid_t kStation = 65534;  // nobody
     MakeBook(1);
     ASSERT_EQ(chmod(m_folder.Path().c_str(), 0777), 0);
-    ASSERT_EQ(chmod((m_book + ".lock").c_str(), 0666), 0);
     struct Case {
         Owner file;
+        mode_t lockMode;       // of the sidecar, which root made
         const char* expected;  // in the error text; nullptr: the write succeeds
     };
     const Case cases[] = {
-        {{1234, 1234, 0666}, "belongs to user 1234 (uid 1234"},
-        {{kStation, 1234, 0666}, "cannot give a new file that group"},
-        {{kStation, kStation, 0640}, nullptr},
+        {{1234, 1234, 0666}, 0666, "belongs to user 1234 (uid 1234"},
+        {{kStation, 1234, 0666}, 0666, "cannot give a new file that group"},
+        {{kStation, kStation, 0640}, 0666, nullptr},
+        {{kStation, kStation, 0640}, 0644, nullptr},  // a sidecar the station may only read still locks
     };
     for (const Case& c : cases) {
         ASSERT_EQ(chown(m_book.c_str(), c.file.uid, c.file.gid), 0);
         ASSERT_EQ(chmod(m_book.c_str(), c.file.mode), 0);
+        ASSERT_EQ(chmod((m_book + ".lock").c_str(), c.lockMode), 0);
         const std::string before = ReadBytes(m_book);
         const std::string row = "station " + Describe(c.file);
         int code = InChild([&] {
