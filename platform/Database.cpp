@@ -9,6 +9,8 @@
 #include "spreadsheet/xls/XlsError.h"
 
 #include <atomic>
+#include <climits>
+#include <cstdint>
 #include <cstring>
 
 namespace platform {
@@ -16,28 +18,31 @@ namespace {
 
 constexpr char kDriverName[] = "Monitor Excel Workbook Driver (*.xls)";
 
-// Most cell texts are plain ASCII, which GBK holds byte for byte: those skip
-// the converter.
-// GBK has no U+FFFD: it comes back as the byte 0xFF that stands for a byte
-// that was not GBK (GbkWithStrayBytesMarked), so a name or value read back
-// names the same cell or header when it is written again.
-std::string FieldToGbk(const std::u16string& value) {
-    std::string out(value.size(), '\0');
-    for (std::size_t i = 0; i < value.size(); ++i) {
-        if (value[i] >= 0x80) {
-            out.clear();
-            for (std::size_t from = 0;; ) {
-                std::size_t at = value.find(u'\uFFFD', from);
+// Appends the value as GBK. Most cell texts are plain ASCII, which GBK holds
+// byte for byte: those skip the converter. GBK has no U+FFFD: it comes back
+// as the byte 0xFF that stands for a byte that was not GBK
+// (GbkWithStrayBytesMarked), so a name or value read back names the same
+// cell or header when it is written again.
+void AppendGbk(const std::u16string& value, std::string& out) {
+    for (char16_t c : value)
+        if (c >= 0x80) {
+            for (std::size_t from = 0;;) {
+                const std::size_t at = value.find(u'\uFFFD', from);
                 out += Utf16ToGbk(std::u16string_view(value).substr(from, at == std::u16string::npos ? at : at - from));
                 if (at == std::u16string::npos)
-                    return out;
+                    return;
                 out += '\xFF';
                 from = at + 1;
             }
         }
-        out[i] = static_cast<char>(value[i]);
-    }
+    out.append(value.begin(), value.end());
+}
+
+std::string FieldToGbk(const std::u16string& value) {
+    std::string out;
+    AppendGbk(value, out);
     return out;
+}
 }
 
 std::atomic<long long> g_lockWaitMs{FileLock::kDefaultWait.count()};
@@ -200,17 +205,27 @@ bool CRecordset::Open(unsigned openType, const std::string& sql, unsigned /*opti
         throw CDBException("The result set has no connection");
     auto& connection = Require(m_pDatabase->GetConnection());
     std::u16string text = StatementText(sql);
-    sqlengine::ResultTable table = Guarded([&] { return connection.Session().Select(text); });
-    for (const auto& name : table.columns)
+    struct DropPartial {
+        CRecordset& set;
+        bool done = false;
+        ~DropPartial() {
+            if (!done) set.Close();
+        }
+    } dropPartial{*this};
+    std::vector<std::u16string> columns = Guarded([&] {
+        return connection.Session().Select(text, [&](const std::vector<std::u16string>& values) {
+            for (const auto& value : values) {
+                AppendGbk(value, m_strValues);
+                if (m_strValues.size() > UINT32_MAX)
+                    throw CDBException("The result set is larger than 4 GB");
+                m_aValueEnds.push_back(static_cast<std::uint32_t>(m_strValues.size()));
+            }
+            ++m_nRows;
+        });
+    });
+    for (const auto& name : columns)
         m_aFieldNames.push_back(FieldToGbk(name));
-    m_aRows.reserve(table.rows.size());
-    for (const auto& row : table.rows) {
-        std::vector<std::string> values;
-        values.reserve(row.size());
-        for (const auto& value : row)
-            values.push_back(FieldToGbk(value));
-        m_aRows.push_back(std::move(values));
-    }
+    dropPartial.done = true;
     m_nRow = 0;
     m_bOpen = true;
     return true;
@@ -219,7 +234,9 @@ bool CRecordset::Open(unsigned openType, const std::string& sql, unsigned /*opti
 void CRecordset::Close() {
     m_bOpen = false;
     m_aFieldNames.clear();
-    m_aRows.clear();
+    std::string().swap(m_strValues);
+    std::vector<std::uint32_t>().swap(m_aValueEnds);
+    m_nRows = 0;
     m_nRow = 0;
 }
 
@@ -241,11 +258,11 @@ void CRecordset::GetODBCFieldInfo(short index, CODBCFieldInfo& info) const {
 }
 
 bool CRecordset::IsEOF() const {
-    return !m_bOpen || m_nRow >= m_aRows.size();
+    return !m_bOpen || m_nRow >= m_nRows;
 }
 
 bool CRecordset::IsBOF() const {
-    return !m_bOpen || m_aRows.empty();
+    return !m_bOpen || m_nRows == 0;
 }
 
 void CRecordset::MoveNext() {
@@ -258,7 +275,9 @@ void CRecordset::GetFieldValue(short index, std::string& value) const {
     GetFieldName(index);  // checks the index
     if (IsEOF())
         throw CDBException("No current row: the result set is at its end");
-    value = m_aRows[m_nRow][static_cast<std::size_t>(index)];
+    std::size_t k = m_nRow * m_aFieldNames.size() + static_cast<std::size_t>(index);
+    std::size_t begin = k == 0 ? 0 : m_aValueEnds[k - 1];
+    value.assign(m_strValues, begin, m_aValueEnds[k] - begin);
 }
 
 }  // namespace platform

@@ -148,7 +148,12 @@ private:
     CDatabase* m_pDatabase;
     bool m_bOpen = false;
     std::vector<std::string> m_aFieldNames;
-    std::vector<std::vector<std::string>> m_aRows;
+    // Every value of every row as GBK text, one after the other in one
+    // buffer (a large sheet takes a few bytes per value, not an object each):
+    // value k of the result ends at m_aValueEnds[k].
+    std::string m_strValues;
+    std::vector<std::uint32_t> m_aValueEnds;
+    std::size_t m_nRows = 0;
     std::size_t m_nRow = 0;
 };
 

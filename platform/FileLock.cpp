@@ -1,5 +1,6 @@
 #include "platform/FileLock.h"
 
+#include "platform/FileOwnership.h"
 #include "platform/TextCodec.h"
 
 #include <cerrno>
@@ -140,6 +141,26 @@ bool OlderTicketHeld(int fd, std::uint64_t ticket) {
     return FirstLockedByOthers(fd, kQueueBase, static_cast<off_t>(ticket)) >= 0;
 }
 
+// The sidecar, made like the locked file (owner and group as far as this
+// process may, its read and write bits) when this call creates it, so that
+// every station of the file's group can open it. flock needs no write
+// access: a sidecar this process may only read still serves.
+int OpenSidecar(const std::string& lockPath, const std::string& lockedPath) {
+    int fd = open(lockPath.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+        struct stat locked;
+        if (stat(lockedPath.c_str(), &locked) == 0) {
+            locked.st_mode &= 0666;
+            CopyOwnerAndModeWherePossible(fd, locked);
+        }
+        return fd;
+    }
+    fd = open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0 && errno == EACCES)
+        fd = open(lockPath.c_str(), O_RDONLY | O_CLOEXEC);
+    return fd;
+}
+
 }  // namespace
 
 FileLock::FileLock(const std::string& path, std::chrono::milliseconds wait) {
@@ -162,7 +183,7 @@ FileLock::FileLock(const std::string& path, std::chrono::milliseconds wait) {
     }
 
     std::string lockPath = key + ".lock";
-    int fd = open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    int fd = OpenSidecar(lockPath, utf8);
     if (fd < 0) {
         int err = errno;
         throw FileLockError(Utf8ToGbk("Cannot create the lock file \"" + lockPath + "\": " + ErrnoText(err)));

@@ -4,6 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <functional>
+
+#include "spreadsheet/xls/BiffRecord.h"
+#include "spreadsheet/xls/CompoundFile.h"
 
 #include "spreadsheet/xls/Workbook.h"
 #include "tests/XlsPeerDump.h"
@@ -146,4 +150,119 @@ TEST(XlsPeers, LargeWorkbookWithDifatSectorsReadsInXlrd) {
     EXPECT_EQ(peer.sheets[0].rows[0][0], "Tr0c0-value");
     EXPECT_EQ(peer.sheets[0].rows[19999][19], "Tr19999c19-value");
     EXPECT_EQ(peer.sheets[0].rows[12345][7], "Tr12345c7-value");
+}
+
+namespace {
+
+std::vector<std::uint8_t> StreamOf(const std::vector<std::uint8_t>& file) {
+    return *CompoundFile::Parse(file).FindStream(u"Workbook");
+}
+
+std::size_t FirstSheetStart(const std::vector<std::uint8_t>& stream) {
+    return GetU32(&stream[RecordsOf(stream, rec::kBoundSheet).at(0) + 4]);
+}
+
+std::vector<std::u16string> NumberedRow(const std::u16string& prefix, int r, int columns) {
+    std::vector<std::u16string> row;
+    for (int c = 0; c < columns; ++c) {
+        std::string t = std::to_string(r) + "-" + std::to_string(c);
+        row.push_back(prefix + std::u16string(t.begin(), t.end()));
+    }
+    return row;
+}
+
+// A saved workbook of one sheet holding `rows` rows (of `columns` texts) and a
+// small sheet after it.
+std::vector<std::uint8_t> Saved(int rows, int columns, const std::u16string& prefix) {
+    Workbook wb = Workbook::CreateEmpty();
+    Worksheet& s = wb.AddSheet(u"Model");
+    s.AppendRow(U16Row({u8"时间", u8"SN", u8"结果"}));
+    for (int r = 1; r < rows; ++r) s.AppendRow(NumberedRow(prefix, r, columns));
+    wb.AddSheet(u"After").AppendRow({u"kept"});
+    return wb.SaveToMemory();
+}
+
+struct AppendCase {
+    const char* what;
+    std::vector<std::uint8_t> file;
+    std::vector<std::vector<std::u16string>> appended;
+    std::function<void(const std::vector<std::uint8_t>& before, const std::vector<std::uint8_t>& after)> check;
+};
+
+}  // namespace
+
+// Rows appended to a loaded sheet are written after its old records, which
+// stay as they were; the readers must see the old rows and the new ones in
+// every shape of file that append meets.
+TEST(XlsPeers, RowsAppendedWithoutRebuildingTheSheetReadTheSameEverywhere) {
+    std::vector<AppendCase> cases;
+    {
+        AppendCase c{"workbook stream inside the mini stream", Saved(4, 3, u"m"), {{u"\x65B0", u"SN9", u"PASS"}}, {}};
+        c.check = [](const auto& before, const auto& after) {
+            EXPECT_LT(StreamOf(before).size(), 4096u);
+            EXPECT_LT(StreamOf(after).size(), 4096u);
+        };
+        cases.push_back(std::move(c));
+    }
+    {
+        AppendCase c{"workbook stream leaving the mini stream", Saved(4, 3, u"m"), {}, {}};
+        for (int r = 0; r < 120; ++r) c.appended.push_back(NumberedRow(u"grown-", r, 3));
+        c.check = [](const auto& before, const auto& after) {
+            EXPECT_LT(StreamOf(before).size(), 4096u);
+            EXPECT_GE(StreamOf(after).size(), 4096u);
+        };
+        cases.push_back(std::move(c));
+    }
+    {
+        // Unique strings filling most of one SST record; the new ones (a long
+        // Chinese text among them) go on in CONTINUE records.
+        AppendCase c{"shared strings growing across a CONTINUE boundary", Saved(100, 3, u"unique-string-"), {}, {}};
+        c.appended.push_back({std::u16string(1500, u'\x6C49'), u"SN-new", std::u16string(3000, u'x')});
+        c.appended.push_back({u"\x65B0\x503C", std::u16string(2500, u'\x00E9'), u"last"});
+        c.check = [](const auto& before, const auto& after) {
+            auto s0 = StreamOf(before), s1 = StreamOf(after);
+            EXPECT_TRUE(RecordsOf(s0, rec::kContinue).empty()) << "the table started in one record";
+            EXPECT_FALSE(RecordsOf(s1, rec::kContinue).empty());
+        };
+        cases.push_back(std::move(c));
+    }
+    {
+        // A row index (INDEX and DBCELLs), as Excel writes it.
+        CompoundFile cf = CompoundFile::Parse(Saved(100, 3, u"i"));
+        auto stream = *cf.FindStream(u"Workbook");
+        cf.SetStream(u"Workbook", WithRowIndex(stream, FirstSheetStart(stream)));
+        AppendCase c{"sheet with a row index", cf.Serialize(), {{u"a", u"b", u"c"}, {u"d", u"e", u"f"}}, {}};
+        c.check = [](const auto& before, const auto& after) {
+            auto s0 = StreamOf(before), s1 = StreamOf(after);
+            EXPECT_EQ(CheckedRowIndex(s0, FirstSheetStart(s0)), 4);
+            ASSERT_EQ(CheckedRowIndex(s1, FirstSheetStart(s1)), 5) << "the new rows' block joins the index";
+            std::size_t index = FirstSheetStart(s1) + 4 + GetU16(&s1[FirstSheetStart(s1) + 2]);
+            EXPECT_EQ(GetU32(&s1[index + 4 + 8]), 102u) << "rows up to the last new one";
+            std::size_t dims = RecordsOf(s1, rec::kDimensions, FirstSheetStart(s1)).at(0);
+            EXPECT_EQ(GetU32(&s1[dims + 4 + 4]), 102u);
+        };
+        cases.push_back(std::move(c));
+    }
+
+    ScratchFolder dir;
+    for (const AppendCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        Workbook wb = Workbook::LoadFromMemory(c.file);
+        auto expected = SheetTexts(wb.Sheet(0));
+        for (const auto& row : c.appended) {
+            wb.Sheet(0).AppendRow(row);
+            std::vector<std::string> texts;
+            for (const auto& t : row) texts.push_back(ToUtf8(t));
+            expected.push_back(texts);
+        }
+        const std::string path = dir.File("appended.xls");
+        Workbook back = SaveAndCompare(wb, path);
+        EXPECT_EQ(SheetTexts(back.Sheet(0)), expected);
+        EXPECT_EQ(SheetTexts(back.Sheet(1)), (std::vector<std::vector<std::string>>{{"kept"}}));
+        const auto saved = ReadFileBytes(path);
+        c.check(c.file, saved);
+        auto stream = StreamOf(saved);
+        std::size_t dims = RecordsOf(stream, rec::kDimensions, FirstSheetStart(stream)).at(0);
+        EXPECT_EQ(GetU32(&stream[dims + 4 + 4]), expected.size()) << "DIMENSIONS takes the new rows in";
+    }
 }

@@ -8,6 +8,7 @@
 #include "spreadsheet/xls/BiffBytes.h"
 #include "spreadsheet/xls/BiffRecord.h"
 #include "spreadsheet/xls/CompoundFile.h"
+#include "spreadsheet/xls/SheetModel.h"
 #include "spreadsheet/xls/Workbook.h"
 #include "tests/XlsTestSupport.h"
 
@@ -293,4 +294,219 @@ TEST(XlsWorkbookWrite, SaveWritesExactlyThePathAndReportsIoErrors) {
     } catch (const XlsError& e) {
         EXPECT_NE(std::string(e.what()).find("/dev/full"), std::string::npos);
     }
+}
+
+namespace {
+
+// The end of a sheet substream's last cell-table record.
+std::size_t CellTableEnd(const std::vector<std::uint8_t>& sheet) {
+    std::size_t end = 0;
+    for (std::size_t at = 0; at + 4 <= sheet.size(); at += 4 + GetU16(&sheet[at + 2])) {
+        std::uint16_t t = GetU16(&sheet[at]);
+        if (t == rec::kRow || t == rec::kLabelSst || t == rec::kRk || t == rec::kNumber || t == rec::kMulRk ||
+            t == rec::kFormula || t == rec::kBlank || t == rec::kMulBlank || t == rec::kLabel ||
+            t == rec::kBoolErr || t == rec::kString || t == rec::kShrFmla || t == rec::kDbCell)
+            end = at + 4 + GetU16(&sheet[at + 2]);
+    }
+    return end;
+}
+
+std::vector<std::uint8_t> WithoutDimensions(std::vector<std::uint8_t> sheet) {
+    for (std::size_t at : RecordsOf(sheet, rec::kDimensions)) std::fill(sheet.begin() + at + 4, sheet.begin() + at + 18, 0);
+    return sheet;
+}
+
+}  // namespace
+
+// Rows added below a sheet's last row leave its records as another program
+// wrote them (RK and MULRK numbers, shared formulas, its own row blocks): only
+// DIMENSIONS changes, and the new records come after the old cell table. (A
+// sheet with formulas must already ask for recalculation, as new rows may
+// change their results.)
+TEST(XlsWorkbookWrite, AppendedRowsFollowTheSheetsOwnRecords) {
+    CompoundFile cf = CompoundFile::Parse(ReadFileBytes(XlsFixture("lo_two_sheets.xls")));
+    std::vector<std::uint8_t> s = *cf.FindStream(u"Workbook");
+    std::size_t numbers = GetU32(&s[RecordsOf(s, rec::kBoundSheet).at(1) + 4]);  // the last sheet
+    std::vector<std::uint8_t> uncalced;
+    AppendRecord(uncalced, 0x005E, std::vector<std::uint8_t>{0, 0});
+    s.insert(s.begin() + numbers + 4 + GetU16(&s[numbers + 2]), uncalced.begin(), uncalced.end());
+    cf.SetStream(u"Workbook", s);
+    const auto original = cf.Serialize();
+    Workbook wb = Workbook::LoadFromMemory(original);
+    wb.FindSheet(u"Numbers")->AppendRow({u"appended", u"row"});
+    const auto saved = wb.SaveToMemory();
+    auto before = View(original).sheets.at(u"Numbers"), after = View(saved).sheets.at(u"Numbers");
+    const std::size_t end = CellTableEnd(before);
+    ASSERT_GT(end, 0u);
+    auto b = WithoutDimensions(before), a = WithoutDimensions(after);
+    EXPECT_TRUE(std::equal(b.begin(), b.begin() + end, a.begin())) << "the old records stay as they were";
+    EXPECT_TRUE(std::equal(b.begin() + end, b.end(), a.end() - (b.size() - end))) << "and so do the ones after them";
+    EXPECT_FALSE(RecordsOf(before, rec::kMulRk).empty());
+    Workbook back = Workbook::LoadFromMemory(saved);
+    EXPECT_EQ(Trimmed(SheetTexts(*back.FindSheet(u"Numbers"))).back(), (std::vector<std::string>{"appended", "row"}));
+    EXPECT_EQ(back.FindSheet(u"Numbers")->CellText(3, 3), u"13.5");
+}
+
+// One workbook object saved again and again, as a station's repeated exports
+// do: each save appends to what the previous one wrote, and the row index
+// follows; a change to an old row rebuilds the sheet, which drops the index.
+TEST(XlsWorkbookWrite, RepeatedAppendsKeepTheRowIndexRight) {
+    Workbook made = Workbook::CreateEmpty();
+    Worksheet& m = made.AddSheet(u"Model");
+    for (int r = 0; r < 40; ++r) m.AppendRow({u"r" + std::u16string(1, char16_t(u'0' + r % 10)), u"v"});
+    made.AddSheet(u"After").AppendRow({u"kept"});
+    CompoundFile cf = CompoundFile::Parse(made.SaveToMemory());
+    auto stream = *cf.FindStream(u"Workbook");
+    cf.SetStream(u"Workbook", WithRowIndex(stream, GetU32(&stream[RecordsOf(stream, rec::kBoundSheet)[0] + 4])));
+
+    Workbook wb = Workbook::LoadFromMemory(cf.Serialize());
+    auto indexOf = [](const std::vector<std::uint8_t>& file) {
+        auto s = View(file).bytes;
+        return CheckedRowIndex(s, GetU32(&s[RecordsOf(s, rec::kBoundSheet)[0] + 4]));
+    };
+    std::vector<std::vector<std::string>> expected = SheetTexts(wb.Sheet(0));
+    const struct {
+        int rows;
+        int blocks;  // DBCELLs after the save
+    } rounds[] = {{1, 3}, {33, 5}, {2, 6}};
+    for (const auto& round : rounds) {
+        for (int r = 0; r < round.rows; ++r) {
+            wb.Sheet(0).AppendRow({u"new", u"row"});
+            expected.push_back({"new", "row"});
+        }
+        const auto saved = wb.SaveToMemory();
+        EXPECT_EQ(indexOf(saved), round.blocks);
+        Workbook back = Workbook::LoadFromMemory(saved);
+        EXPECT_EQ(SheetTexts(back.Sheet(0)), expected);
+        EXPECT_EQ(back.Sheet(1).CellText(0, 0), u"kept");
+    }
+    wb.Sheet(0).SetText(0, 1, u"changed");
+    expected[0][1] = "changed";
+    const auto rebuilt = wb.SaveToMemory();
+    EXPECT_EQ(indexOf(rebuilt), -1);
+    EXPECT_EQ(SheetTexts(Workbook::LoadFromMemory(rebuilt).Sheet(0)), expected);
+    wb.Sheet(0).AppendRow({u"after", u"rebuild"});
+    expected.push_back({"after", "rebuild"});
+    EXPECT_EQ(SheetTexts(Workbook::LoadFromMemory(wb.SaveToMemory()).Sheet(0)), expected);
+}
+
+// A sheet nobody looked at is only checked when the workbook is read; what
+// that check counts must be what its cells give once they are built.
+TEST(XlsWorkbookWrite, SheetsCountedBeforeTheirCellsAreBuiltCountTheSame) {
+    for (const char* name : {"lo_two_sheets.xls", "xlwt_two_sheets.xls", "lo_sst_continue.xls", "lo_empty_3sheets.xls"}) {
+        const auto bytes = ReadFileBytes(XlsFixture(name));
+        Workbook counted = Workbook::LoadFromMemory(bytes), built = Workbook::LoadFromMemory(bytes);
+        for (std::size_t i = 0; i < counted.SheetCount(); ++i) {
+            built.Sheet(i).Cell(0, 0);  // builds the cells
+            EXPECT_EQ(counted.Sheet(i).RowCount(), built.Sheet(i).RowCount()) << name << " sheet " << i;
+            EXPECT_EQ(counted.Sheet(i).ColumnCount(), built.Sheet(i).ColumnCount()) << name << " sheet " << i;
+        }
+        // An untouched workbook saved again counts its shared strings as before.
+        auto sstOf = [](const std::vector<std::uint8_t>& file) {
+            auto s = View(file).bytes;
+            auto at = RecordsOf(s, rec::kSst);
+            return at.empty() ? 0u : GetU32(&s[at[0] + 4]);
+        };
+        EXPECT_EQ(sstOf(counted.SaveToMemory()), sstOf(built.SaveToMemory())) << name;
+    }
+}
+
+namespace {
+
+// Every row of the sheet as ForEachRow hands them out, each as the texts of
+// columns 0 .. ColumnCount()-1; fails when a row comes twice or out of order.
+std::vector<std::vector<std::string>> RowsInOnePass(const Worksheet& ws) {
+    std::vector<std::vector<std::string>> rows;
+    const int columns = ws.ColumnCount();
+    ws.ForEachRow(0, ws.RowCount() - 1, [&](int row, const RowCells& cells) {
+        EXPECT_EQ(row, static_cast<int>(rows.size()));
+        std::vector<std::string> texts;
+        for (int c = 0; c < columns; ++c) texts.push_back(ToUtf8(cells.CellText(c)));
+        rows.push_back(std::move(texts));
+    });
+    return rows;
+}
+
+bool Built(const Worksheet& ws) { return ws.impl().parsed; }
+
+// A workbook whose first sheet has 100 rows with a gap, Chinese texts and
+// numbers, and a second sheet after it.
+std::vector<std::uint8_t> HundredRows() {
+    Workbook wb = Workbook::CreateEmpty();
+    Worksheet& s = wb.AddSheet(u"Model");
+    s.AppendRow(U16Row({u8"时间", u8"SN", u8"结果"}));
+    for (int r = 1; r < 100; ++r) {
+        if (r == 50) continue;  // an empty row
+        s.SetText(r, 0, u"\x65F6" + std::u16string(1, char16_t(u'0' + r % 10)));
+        s.SetText(r, 1, u"SN" + std::u16string(1, char16_t(u'a' + r % 26)));
+        s.SetNumber(r, 2, r * 0.5);
+    }
+    wb.AddSheet(u"After").AppendRow({u"kept"});
+    return wb.SaveToMemory();
+}
+
+}  // namespace
+
+// A sheet read in one pass gives what its built cells give, also when its
+// cells are not stored row by row (then it is built first), and the pass
+// leaves the sheet unbuilt.
+TEST(XlsWorkbookWrite, ReadingEveryRowInOnePassGivesTheBuiltSheet) {
+    std::vector<std::pair<std::string, std::vector<std::uint8_t>>> files;
+    for (const char* name : {"lo_two_sheets.xls", "xlwt_two_sheets.xls", "lo_sst_continue.xls"})
+        files.emplace_back(name, ReadFileBytes(XlsFixture(name)));
+    files.emplace_back("hundred rows", HundredRows());
+    {
+        // Two cells of different rows swapped: a later row's cell comes first.
+        CompoundFile cf = CompoundFile::Parse(HundredRows());
+        auto s = *cf.FindStream(u"Workbook");
+        auto labels = RecordsOf(s, rec::kLabelSst, GetU32(&s[RecordsOf(s, rec::kBoundSheet)[0] + 4]));
+        std::size_t a = labels.at(3), b = labels.at(40);  // rows 1 and 14: same-sized records
+        std::swap_ranges(s.begin() + a, s.begin() + a + 14, s.begin() + b);
+        cf.SetStream(u"Workbook", s);
+        files.emplace_back("cells out of row order", cf.Serialize());
+    }
+    for (const auto& [name, bytes] : files) {
+        Workbook read = Workbook::LoadFromMemory(bytes), built = Workbook::LoadFromMemory(bytes);
+        for (std::size_t i = 0; i < read.SheetCount(); ++i) {
+            const bool inOrder = read.Sheet(i).impl().cellsInRowOrder;
+            EXPECT_EQ(RowsInOnePass(read.Sheet(i)), SheetTexts(built.Sheet(i))) << name << " sheet " << i;
+            EXPECT_EQ(Built(read.Sheet(i)), !inOrder) << name << " sheet " << i;
+        }
+    }
+    EXPECT_FALSE(Workbook::LoadFromMemory(files.back().second).Sheet(0).impl().cellsInRowOrder);
+}
+
+// An export's work on a sheet: read its header, add rows below the stored
+// ones, save, again and again; the stored cells are never built for it. Any
+// other change builds them, with the new rows kept.
+TEST(XlsWorkbookWrite, NewRowsGoBelowTheStoredOnesWithoutBuildingThem) {
+    Workbook wb = Workbook::LoadFromMemory(HundredRows());
+    Worksheet& s = wb.Sheet(0);
+    std::vector<std::vector<std::string>> expected = SheetTexts(*Workbook::LoadFromMemory(HundredRows()).FindSheet(u"Model"));
+    EXPECT_EQ(ToUtf8(s.CellText(0, 0)), ToUtf8(FromUtf8(u8"时间")));
+    EXPECT_EQ(s.CellText(7, 2), u"3.5");
+    EXPECT_EQ(s.RowCount(), 100);
+    for (int round = 0; round < 3; ++round) {
+        for (int r = 0; r < 20; ++r) {
+            std::u16string n(1, char16_t(u'A' + r));
+            s.AppendRow({u"new", n});
+            expected.push_back({"new", ToUtf8(n), ""});
+        }
+        EXPECT_EQ(s.RowCount(), static_cast<int>(expected.size()));
+        EXPECT_EQ(s.CellText(s.RowCount() - 1, 1), u"T");
+        EXPECT_FALSE(Built(s));
+        EXPECT_EQ(RowsInOnePass(s), expected);
+        Workbook back = Workbook::LoadFromMemory(wb.SaveToMemory());
+        EXPECT_FALSE(Built(s)) << "a save keeps the sheet unbuilt";
+        EXPECT_EQ(SheetTexts(back.Sheet(0)), expected);
+        EXPECT_EQ(back.Sheet(1).CellText(0, 0), u"kept");
+    }
+    // A change to a stored row builds the sheet; the new rows stay.
+    s.AppendRow({u"pending"});
+    expected.push_back({"pending", "", ""});
+    s.SetText(3, 1, u"changed");
+    expected[3][1] = "changed";
+    EXPECT_TRUE(Built(s));
+    EXPECT_EQ(SheetTexts(s), expected);
+    EXPECT_EQ(SheetTexts(Workbook::LoadFromMemory(wb.SaveToMemory()).Sheet(0)), expected);
 }

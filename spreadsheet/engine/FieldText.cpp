@@ -5,8 +5,11 @@
 
 namespace sqlengine {
 
-std::u16string FieldText(const xls::Worksheet& sheet, int row, int column) {
-    xls::CellValue cell = sheet.Cell(row, column);
+namespace {
+
+// `dateText` gives the cell's text when it is a date-formatted number.
+template <typename DateText>
+std::u16string FromValue(xls::CellValue cell, const DateText& dateText) {
     switch (cell.kind) {
     case xls::CellKind::Empty:
         return {};
@@ -20,7 +23,7 @@ std::u16string FieldText(const xls::Worksheet& sheet, int row, int column) {
         break;
     }
     if (cell.isDate)
-        return sheet.CellText(row, column);
+        return dateText();
     double value = cell.number == 0 ? 0.0 : cell.number;  // no "-0"
     char buf[32];
     auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value);
@@ -28,6 +31,16 @@ std::u16string FieldText(const xls::Worksheet& sheet, int row, int column) {
     for (const char* p = buf; p != end; ++p)
         text += char16_t(*p);
     return text;
+}
+
+}  // namespace
+
+std::u16string FieldText(const xls::Worksheet& sheet, int row, int column) {
+    return FromValue(sheet.Cell(row, column), [&] { return sheet.CellText(row, column); });
+}
+
+std::u16string FieldText(const xls::RowCells& cells, int column) {
+    return FromValue(cells.Cell(column), [&] { return cells.CellText(column); });
 }
 
 }  // namespace sqlengine

@@ -13,5 +13,7 @@ namespace sqlengine {
 // as their code ("#DIV/0!"); an empty cell (or a formula without a stored
 // result) as empty text.
 std::u16string FieldText(const xls::Worksheet& sheet, int row, int column);
+// The same for a cell of a row that Worksheet::ForEachRow hands out.
+std::u16string FieldText(const xls::RowCells& cells, int column);
 
 }  // namespace sqlengine

@@ -37,10 +37,7 @@ void CheckLength(const std::u16string& value) {
 // The cells of one worksheet that a table name covers.
 class TableView {
 public:
-    TableView(const xls::Worksheet& sheet, const CellRange& range) : m_sheet(sheet), m_range(range) {
-        for (int c = m_range.firstColumn; c <= LastColumn(); ++c)
-            m_header.push_back(FieldText(m_sheet, HeaderRow(), c));
-    }
+    TableView(const xls::Worksheet& sheet, const CellRange& range) : m_sheet(sheet), m_range(range) {}
 
     int FirstColumn() const { return m_range.firstColumn; }
     int HeaderRow() const { return m_range.firstRow; }
@@ -74,22 +71,24 @@ public:
 
     // The header row's names; an empty cell gets its positional alias.
     std::vector<std::u16string> Names() const {
+        const auto& header = Header();
         std::vector<std::u16string> names;
-        for (std::size_t i = 0; i < m_header.size(); ++i)
-            names.push_back(m_header[i].empty() ? AliasOf(int(i)) : m_header[i]);
+        for (std::size_t i = 0; i < header.size(); ++i)
+            names.push_back(header[i].empty() ? AliasOf(int(i)) : header[i]);
         return names;
     }
 
     // Sheet column of a column name: the exact text first, then the alias of an
     // empty name cell, then a unique match ignoring ASCII case.
     std::optional<int> FindColumn(const std::u16string& name) const {
-        for (std::size_t i = 0; i < m_header.size(); ++i)
-            if (m_header[i] == name || (m_header[i].empty() && AliasOf(int(i)) == name))
+        const auto& header = Header();
+        for (std::size_t i = 0; i < header.size(); ++i)
+            if (header[i] == name || (header[i].empty() && AliasOf(int(i)) == name))
                 return m_range.firstColumn + int(i);
         std::optional<int> folded;
         std::u16string key = FoldAscii(name);
-        for (std::size_t i = 0; i < m_header.size(); ++i) {
-            if (FoldAscii(m_header[i]) == key) {
+        for (std::size_t i = 0; i < header.size(); ++i) {
+            if (FoldAscii(header[i]) == key) {
                 if (folded)
                     return std::nullopt;  // ambiguous
                 folded = m_range.firstColumn + int(i);
@@ -99,9 +98,19 @@ public:
     }
 
 private:
+    // Read when first needed: whether a sheet is empty needs no cell of it.
+    const std::vector<std::u16string>& Header() const {
+        if (!m_header) {
+            m_header.emplace();
+            for (int c = m_range.firstColumn; c <= LastColumn(); ++c)
+                m_header->push_back(FieldText(m_sheet, HeaderRow(), c));
+        }
+        return *m_header;
+    }
+
     const xls::Worksheet& m_sheet;
     CellRange m_range;
-    std::vector<std::u16string> m_header;  // texts of the first row's cells
+    mutable std::optional<std::vector<std::u16string>> m_header;  // texts of the first row's cells
 };
 
 [[noreturn]] void NoSuchTable(const TableRef& table) {
@@ -265,22 +274,29 @@ int ExecuteChange(xls::Workbook& book, const Statement& statement) {
     throw SqlError("A SELECT statement returns rows: open it as a result set");
 }
 
-ResultTable ExecuteSelect(const xls::Workbook& book, const Select& select) {
+std::vector<std::u16string> ExecuteSelect(const xls::Workbook& book, const Select& select, const RowSink& sink) {
     const TableRef& table = select.table;
     const xls::Worksheet* sheet = &SheetOf(book, table);
     TableView view(*sheet, table.range);
-    ResultTable result;
     if (view.Empty())
-        return result;
-    result.columns = view.Names();
+        return {};
+    std::vector<std::u16string> columns = view.Names();
     int lastRow = view.LastUsedRow(table.range.lastRow);
-    for (int row = view.HeaderRow() + 1; row <= lastRow; ++row) {
-        std::vector<std::u16string> values;
-        values.reserve(result.columns.size());
+    std::vector<std::u16string> values(columns.size());
+    // Row by row in one pass: a sheet read whole need not be built first.
+    sheet->ForEachRow(view.HeaderRow() + 1, lastRow, [&](int, const xls::RowCells& cells) {
         for (int c = view.FirstColumn(); c <= view.LastColumn(); ++c)
-            values.push_back(FieldText(*sheet, row, c));
-        result.rows.push_back(std::move(values));
-    }
+            values[std::size_t(c - view.FirstColumn())] = FieldText(cells, c);
+        sink(values);
+    });
+    return columns;
+}
+
+ResultTable ExecuteSelect(const xls::Workbook& book, const Select& select) {
+    ResultTable result;
+    result.columns = ExecuteSelect(book, select, [&](const std::vector<std::u16string>& values) {
+        result.rows.push_back(values);
+    });
     return result;
 }
 

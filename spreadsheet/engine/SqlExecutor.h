@@ -4,6 +4,7 @@
 
 #include "spreadsheet/engine/SqlStatement.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -28,5 +29,10 @@ int ExecuteChange(xls::Workbook& book, const Statement& statement);
 // name cell is called F1, F2, ... after its position), then every row below it
 // down to the last used one, each value as text.
 ResultTable ExecuteSelect(const xls::Workbook& book, const Select& select);
+
+// The same, handing the rows to `sink` one by one instead of holding them all
+// (the values vector is reused from row to row); returns the column names.
+using RowSink = std::function<void(const std::vector<std::u16string>& values)>;
+std::vector<std::u16string> ExecuteSelect(const xls::Workbook& book, const Select& select, const RowSink& sink);
 
 }  // namespace sqlengine

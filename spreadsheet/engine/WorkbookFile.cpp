@@ -1,5 +1,6 @@
 #include "spreadsheet/engine/WorkbookFile.h"
 
+#include "platform/FileOwnership.h"
 #include "platform/TextCodec.h"
 #include "spreadsheet/engine/SqlError.h"
 
@@ -88,9 +89,18 @@ void SaveWorkbookFileAtomically(const xls::Workbook& book, const std::string& ut
         int err = errno;
         throw SqlError(failed + "cannot create a file in its folder: " + std::strerror(err));
     }
+    // The new file takes the old one's owner, group and permissions, or the
+    // commit fails: silently giving a shared workbook to this process's user
+    // would lock the other stations of its group out of it.
     struct stat old;
-    if (stat(target.c_str(), &old) == 0)
-        fchmod(fd, old.st_mode & 07777);
+    if (stat(target.c_str(), &old) == 0) {
+        std::string refused = platform::CopyOwnerAndMode(fd, old);
+        if (!refused.empty()) {
+            close(fd);
+            unlink(temp.c_str());
+            throw SqlError(failed + platform::Utf8ToGbk(refused));
+        }
+    }
     close(fd);
 
     try {

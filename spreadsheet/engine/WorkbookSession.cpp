@@ -130,13 +130,19 @@ void WorkbookSession::Save() {
 }
 
 ResultTable WorkbookSession::Select(const std::u16string& statement) {
+    ResultTable result;
+    result.columns = Select(statement, [&](const std::vector<std::u16string>& values) { result.rows.push_back(values); });
+    return result;
+}
+
+std::vector<std::u16string> WorkbookSession::Select(const std::u16string& statement, const RowSink& sink) {
     Statement parsed = ParseStatement(statement);
     const auto* select = std::get_if<sqlengine::Select>(&parsed);
     if (select == nullptr)
         throw SqlError("A result set needs a SELECT statement");
     if (!m_bInTransaction)
         ReloadIfReplaced();
-    return ExecuteSelect(Book(), *select);
+    return ExecuteSelect(Book(), *select, sink);
 }
 
 int WorkbookSession::Execute(const std::u16string& statement) {

@@ -29,6 +29,8 @@ public:
 
     // Runs SELECT * FROM t on the current content, uncommitted changes included.
     ResultTable Select(const std::u16string& statement);
+    // The same, rows handed to `sink` one by one; returns the column names.
+    std::vector<std::u16string> Select(const std::u16string& statement, const RowSink& sink);
 
     // Runs one statement; a SELECT is run and its rows dropped. Returns the
     // number of rows written. Throws SqlError; a refused statement changes

@@ -8,22 +8,30 @@
 
 namespace xls {
 
+namespace {
+[[noreturn]] void TruncatedRecord(std::span<const std::uint8_t> stream, std::size_t at) {
+    if (at + 4 > stream.size())
+        throw XlsError("truncated workbook stream: record header at offset " + std::to_string(at) +
+                       " runs past the end of the stream (" + std::to_string(stream.size()) + " bytes)");
+    char b[8];
+    std::snprintf(b, sizeof b, "%04X", GetU16(&stream[at]));
+    throw XlsError(std::string("truncated workbook stream: record 0x") + b + " at offset " + std::to_string(at) +
+                   " needs " + std::to_string(GetU16(&stream[at + 2])) + " bytes, the stream ends after " +
+                   std::to_string(stream.size() - at - 4));
+}
+}  // namespace
+
+RecordHeader ReadRecordHeader(std::span<const std::uint8_t> stream, std::size_t pos) {
+    if (pos + 4 > stream.size() || pos + 4 + GetU16(&stream[pos + 2]) > stream.size()) TruncatedRecord(stream, pos);
+    return {GetU16(&stream[pos]), pos + 4 + GetU16(&stream[pos + 2])};
+}
+
 RecordGroup ReadRecordGroup(std::span<const std::uint8_t> stream, std::size_t pos) {
     auto readOne = [&](std::size_t at, std::uint16_t& type, std::span<const std::uint8_t>& data) {
-        if (at + 4 > stream.size())
-            throw XlsError("truncated workbook stream: record header at offset " + std::to_string(at) +
-                           " runs past the end of the stream (" + std::to_string(stream.size()) + " bytes)");
-        type = GetU16(&stream[at]);
-        std::size_t len = GetU16(&stream[at + 2]);
-        if (at + 4 + len > stream.size())
-            throw XlsError("truncated workbook stream: record 0x" + [&] {
-                char b[8];
-                std::snprintf(b, sizeof b, "%04X", type);
-                return std::string(b);
-            }() + " at offset " + std::to_string(at) + " needs " + std::to_string(len) +
-                           " bytes, the stream ends after " + std::to_string(stream.size() - at - 4));
-        data = stream.subspan(at + 4, len);
-        return at + 4 + len;
+        RecordHeader h = ReadRecordHeader(stream, at);
+        type = h.type;
+        data = stream.subspan(at + 4, h.end - at - 4);
+        return h.end;
     };
     RecordGroup g;
     g.offset = pos;

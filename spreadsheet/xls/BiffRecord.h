@@ -70,6 +70,15 @@ struct RecordGroup {
 // past the end of the stream.
 RecordGroup ReadRecordGroup(std::span<const std::uint8_t> stream, std::size_t pos);
 
+// One record alone (a CONTINUE is a record of its own here): its type and
+// where it ends, for walks over many records that need no data. Throws as
+// ReadRecordGroup does.
+struct RecordHeader {
+    std::uint16_t type = 0;
+    std::size_t end = 0;
+};
+RecordHeader ReadRecordHeader(std::span<const std::uint8_t> stream, std::size_t pos);
+
 // Sequential reading across a record and its CONTINUE parts; running out of data
 // throws XlsError naming the record.
 class ContinuedReader {

@@ -25,15 +25,19 @@ struct BookState {
     // none. Existing entries never move, so stored references stay valid.
     std::uint32_t Intern(std::u16string_view text) {
         if (!indexed_) {
-            index_.reserve(strings.size() * 2 + 16);
+            index_.reserve(strings.size() + 16);
             for (std::size_t i = 0; i < strings.size(); ++i)
                 if (strings[i].runs.empty() && strings[i].phonetic.empty())
-                    index_.emplace(strings[i].text, static_cast<std::uint32_t>(i));
+                    index_.emplace(Hash(strings[i].text), static_cast<std::uint32_t>(i));
             indexed_ = true;
         }
-        auto [it, added] = index_.emplace(std::u16string(text), static_cast<std::uint32_t>(strings.size()));
-        if (added) strings.push_back(SstString{std::u16string(text), {}, {}});
-        return it->second;
+        const std::size_t hash = Hash(text);
+        for (auto [it, end] = index_.equal_range(hash); it != end; ++it)
+            if (strings[it->second].text == text) return it->second;
+        const auto added = static_cast<std::uint32_t>(strings.size());
+        strings.push_back(SstString{std::u16string(text), {}, {}});
+        index_.emplace(hash, added);
+        return added;
     }
 
     DateKind XfDateKind(std::uint16_t xf) const {
@@ -52,7 +56,9 @@ struct BookState {
     }
 
 private:
-    std::unordered_map<std::u16string, std::uint32_t> index_;
+    static std::size_t Hash(std::u16string_view text) { return std::hash<std::u16string_view>{}(text); }
+    // The plain strings by the hash of their text: the texts are not held twice.
+    std::unordered_multimap<std::size_t, std::uint32_t> index_;
     bool indexed_ = false;
 };
 

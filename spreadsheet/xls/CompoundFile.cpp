@@ -316,6 +316,11 @@ const std::vector<std::uint8_t>* CompoundFile::FindStream(std::u16string_view na
     return i && entries_[i].type == kStream ? &entries_[i].data : nullptr;
 }
 
+std::vector<std::uint8_t>* CompoundFile::MutableStream(std::u16string_view name) {
+    std::size_t i = FindChild(name);
+    return i && entries_[i].type == kStream ? &entries_[i].data : nullptr;
+}
+
 bool CompoundFile::HasEntry(std::u16string_view name) const { return FindChild(name) != 0; }
 
 void CompoundFile::SetStream(std::u16string_view name, std::vector<std::uint8_t> data) {
@@ -334,8 +339,19 @@ void CompoundFile::SetStream(std::u16string_view name, std::vector<std::uint8_t>
 }
 
 std::vector<std::uint8_t> CompoundFile::Serialize() const {
+    std::vector<std::uint8_t> out;
+    Write([&](std::span<const std::uint8_t> part) { out.insert(out.end(), part.begin(), part.end()); });
+    return out;
+}
+
+void CompoundFile::Write(const std::function<void(std::span<const std::uint8_t>)>& sink, std::u16string_view heldName,
+                         std::span<const std::uint8_t> heldData) const {
     constexpr std::size_t kSector = 512;
     constexpr std::size_t kPerSector = kSector / 4;
+    const std::size_t held = heldName.empty() ? 0 : FindChild(heldName);
+    auto dataOf = [&](std::size_t i) {
+        return held && i == held ? heldData : std::span<const std::uint8_t>(entries_[i].data);
+    };
 
     std::vector<DirRecord> recs(entries_.size());
     for (std::size_t i = 0; i < entries_.size(); ++i) recs[i].entry = &entries_[i];
@@ -347,21 +363,24 @@ std::vector<std::uint8_t> CompoundFile::Serialize() const {
     for (std::size_t i = 1; i < entries_.size(); ++i) {
         const Entry& e = entries_[i];
         if (e.type != kStream) continue;
-        recs[i].size = e.data.size();
-        if (e.data.empty()) continue;
-        if (e.data.size() < kMiniCutoff) {
+        const auto data = dataOf(i);
+        recs[i].size = data.size();
+        if (data.empty()) continue;
+        if (data.size() < kMiniCutoff) {
             std::size_t first = miniFat.size();
-            std::size_t n = (e.data.size() + kMiniSectorSize - 1) / kMiniSectorSize;
+            std::size_t n = (data.size() + kMiniSectorSize - 1) / kMiniSectorSize;
             for (std::size_t k = 0; k < n; ++k)
                 miniFat.push_back(k + 1 < n ? static_cast<std::uint32_t>(first + k + 1) : kEndOfChain);
             recs[i].start = static_cast<std::uint32_t>(first);
-            mini.insert(mini.end(), e.data.begin(), e.data.end());
+            mini.insert(mini.end(), data.begin(), data.end());
             mini.resize(miniFat.size() * kMiniSectorSize, 0);
         } else {
             bigStreams.push_back(i);
         }
     }
 
+    // Sectors are handed out in the order they are written: the big streams,
+    // the mini stream, the directory, the mini FAT, the FAT, the DIFAT.
     auto sectorsFor = [](std::size_t bytes) { return (bytes + kSector - 1) / kSector; };
     std::vector<std::uint32_t> fat;
     auto allocate = [&](std::size_t n) -> std::uint32_t {
@@ -371,7 +390,7 @@ std::vector<std::uint8_t> CompoundFile::Serialize() const {
             fat.push_back(k + 1 < n ? static_cast<std::uint32_t>(fat.size() + 1) : kEndOfChain);
         return first;
     };
-    for (std::size_t i : bigStreams) recs[i].start = allocate(sectorsFor(entries_[i].data.size()));
+    for (std::size_t i : bigStreams) recs[i].start = allocate(sectorsFor(dataOf(i).size()));
     recs[0].start = allocate(sectorsFor(mini.size()));
     recs[0].size = mini.size();
     std::size_t dirSectors = sectorsFor(entries_.size() * kDirEntrySize);
@@ -398,7 +417,6 @@ std::vector<std::uint8_t> CompoundFile::Serialize() const {
         difatIds.push_back(static_cast<std::uint32_t>(fat.size()));
         fat.push_back(kDifSect);
     }
-    std::size_t totalSectors = fat.size();
     fat.resize(fatSectors * kPerSector, kFreeSect);
 
     // Directory trees.
@@ -415,8 +433,8 @@ std::vector<std::uint8_t> CompoundFile::Serialize() const {
         recs[i].child = BuildTree(recs, sorted, 0, n, 0, full ? -1 : height - 1);
     }
 
-    std::vector<std::uint8_t> out((1 + totalSectors) * kSector, 0);
-    std::uint8_t* h = out.data();
+    std::vector<std::uint8_t> header(kSector, 0);
+    std::uint8_t* h = header.data();
     std::copy(kSignature, kSignature + 8, h);
     PutU16(h + 0x18, 0x003E);
     PutU16(h + 0x1A, 3);
@@ -431,14 +449,17 @@ std::vector<std::uint8_t> CompoundFile::Serialize() const {
     PutU32(h + 0x44, difatSectors ? difatIds[0] : kEndOfChain);
     PutU32(h + 0x48, static_cast<std::uint32_t>(difatSectors));
     for (std::size_t k = 0; k < 109; ++k) PutU32(h + 0x4C + 4 * k, k < fatIds.size() ? fatIds[k] : kFreeSect);
+    sink(header);
 
-    auto sectorPtr = [&](std::uint32_t s) { return out.data() + (std::size_t{s} + 1) * kSector; };
-    auto writeChain = [&](std::uint32_t start, const std::uint8_t* data, std::size_t size) {
-        for (std::size_t off = 0, s = start; off < size; off += kSector, ++s)
-            std::copy(data + off, data + std::min(size, off + kSector), sectorPtr(static_cast<std::uint32_t>(s)));
+    static const std::uint8_t kZeros[kSector] = {};
+    // A run of sectors: the data, then zeros up to the sector boundary.
+    auto emitSectors = [&](const std::uint8_t* data, std::size_t size) {
+        if (size == 0) return;
+        sink(std::span<const std::uint8_t>(data, size));
+        if (size % kSector) sink(std::span<const std::uint8_t>(kZeros, kSector - size % kSector));
     };
-    for (std::size_t i : bigStreams) writeChain(recs[i].start, entries_[i].data.data(), entries_[i].data.size());
-    writeChain(recs[0].start, mini.data(), mini.size());
+    for (std::size_t i : bigStreams) emitSectors(dataOf(i).data(), dataOf(i).size());
+    emitSectors(mini.data(), mini.size());
 
     std::vector<std::uint8_t> dir(dirSectors * kSector, 0);
     for (std::size_t i = 0; i < dirSectors * kSector / kDirEntrySize; ++i) {
@@ -465,24 +486,27 @@ std::vector<std::uint8_t> CompoundFile::Serialize() const {
         PutU32(e + 0x74, hasData ? r.start : (en.type == kStorage ? 0 : kEndOfChain));
         PutU32(e + 0x78, static_cast<std::uint32_t>(r.size));
     }
-    writeChain(dirStart, dir.data(), dir.size());
+    emitSectors(dir.data(), dir.size());
 
     std::vector<std::uint8_t> mf;
     for (std::uint32_t v : miniFat) AppendU32(mf, v);
     mf.resize(miniFatSectors * kSector, 0xFF);
-    writeChain(miniFatStart, mf.data(), mf.size());
+    emitSectors(mf.data(), mf.size());
 
-    for (std::size_t k = 0; k < fatSectors; ++k)
-        for (std::size_t j = 0; j < kPerSector; ++j) PutU32(sectorPtr(fatIds[k]) + 4 * j, fat[k * kPerSector + j]);
+    std::vector<std::uint8_t> fatBytes;
+    fatBytes.reserve(fat.size() * 4);
+    for (std::uint32_t v : fat) AppendU32(fatBytes, v);
+    emitSectors(fatBytes.data(), fatBytes.size());
+
+    std::vector<std::uint8_t> difat;
     for (std::size_t k = 0; k < difatSectors; ++k) {
-        std::uint8_t* d = sectorPtr(difatIds[k]);
         for (std::size_t j = 0; j < kPerSector - 1; ++j) {
             std::size_t f = 109 + k * (kPerSector - 1) + j;
-            PutU32(d + 4 * j, f < fatIds.size() ? fatIds[f] : kFreeSect);
+            AppendU32(difat, f < fatIds.size() ? fatIds[f] : kFreeSect);
         }
-        PutU32(d + 4 * (kPerSector - 1), k + 1 < difatSectors ? difatIds[k + 1] : kEndOfChain);
+        AppendU32(difat, k + 1 < difatSectors ? difatIds[k + 1] : kEndOfChain);
     }
-    return out;
+    emitSectors(difat.data(), difat.size());
 }
 
 }  // namespace xls

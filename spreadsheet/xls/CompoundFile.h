@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -41,6 +42,14 @@ public:
     void SetStream(std::u16string_view name, std::vector<std::uint8_t> data);
 
     std::vector<std::uint8_t> Serialize() const;
+    // The same file handed to `sink` piece by piece, in file order, so that a
+    // large file need not be built in memory before it is written. The stream
+    // named `heldName` (when given) is written with `heldData` instead of its
+    // entry's data: a caller may keep a large stream elsewhere.
+    void Write(const std::function<void(std::span<const std::uint8_t>)>& sink, std::u16string_view heldName = {},
+               std::span<const std::uint8_t> heldData = {}) const;
+    // The stream of that name, for a caller that replaces it in place.
+    std::vector<std::uint8_t>* MutableStream(std::u16string_view name);
 
     const std::vector<Entry>& entries() const { return entries_; }
 

@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <functional>
+#include <memory>
 
 #include "spreadsheet/xls/BiffBytes.h"
 #include "spreadsheet/xls/BiffRecord.h"
@@ -144,19 +146,25 @@ void CheckCell(const Worksheet::Impl& ws, int row, int col) {
 }
 }  // namespace
 
-CellValue Worksheet::Cell(int row, int column) const {
-    CheckCell(*impl_, row, column);
+namespace {
+
+const SheetCell* FindInRow(const SheetRow& row, int col) {
+    auto it = std::lower_bound(row.cells.begin(), row.cells.end(), col,
+                               [](const SheetCell& c, int k) { return c.col < k; });
+    return it != row.cells.end() && it->col == col ? &*it : nullptr;
+}
+
+CellValue ValueOf(const Worksheet::Impl& src, const SheetCell* c) {
     CellValue v;
-    const SheetCell* c = impl_->Find(row, column);
     if (!c) return v;
     v.kind = c->kind;
     v.isFormula = c->isFormula;
     switch (c->kind) {
         case CellKind::Number:
             v.number = c->number;
-            v.isDate = impl_->book->XfDateKind(c->xf) != DateKind::None;
+            v.isDate = src.book->XfDateKind(c->xf) != DateKind::None;
             break;
-        case CellKind::Text: v.text = impl_->TextOf(*c); break;
+        case CellKind::Text: v.text = src.TextOf(*c); break;
         case CellKind::Boolean: v.boolean = c->boolean; break;
         case CellKind::Error: v.errorCode = c->error; break;
         case CellKind::Empty: break;
@@ -164,16 +172,14 @@ CellValue Worksheet::Cell(int row, int column) const {
     return v;
 }
 
-std::u16string Worksheet::CellText(int row, int column) const {
-    CheckCell(*impl_, row, column);
-    const SheetCell* c = impl_->Find(row, column);
+std::u16string TextOfCell(const Worksheet::Impl& src, const SheetCell* c) {
     if (!c) return {};
     switch (c->kind) {
         case CellKind::Number: {
-            DateKind k = impl_->book->XfDateKind(c->xf);
-            return k == DateKind::None ? NumberText(c->number) : DateText(c->number, impl_->book->date1904, k);
+            DateKind k = src.book->XfDateKind(c->xf);
+            return k == DateKind::None ? NumberText(c->number) : DateText(c->number, src.book->date1904, k);
         }
-        case CellKind::Text: return impl_->TextOf(*c);
+        case CellKind::Text: return src.TextOf(*c);
         case CellKind::Boolean: return c->boolean ? u"TRUE" : u"FALSE";
         case CellKind::Error: return ErrorText(c->error);
         case CellKind::Empty: break;
@@ -181,7 +187,73 @@ std::u16string Worksheet::CellText(int row, int column) const {
     return {};
 }
 
+}  // namespace
+
+struct RowCells::Source {
+    const Worksheet::Impl& impl;
+};
+
+CellValue RowCells::Cell(int column) const { return ValueOf(source_.impl, FindInRow(row_, column)); }
+std::u16string RowCells::CellText(int column) const { return TextOfCell(source_.impl, FindInRow(row_, column)); }
+
+CellValue Worksheet::Cell(int row, int column) const {
+    CheckCell(*impl_, row, column);
+    const Impl& src = impl_->ReaderFor(row);
+    return ValueOf(src, src.Find(row, column));
+}
+
+std::u16string Worksheet::CellText(int row, int column) const {
+    CheckCell(*impl_, row, column);
+    const Impl& src = impl_->ReaderFor(row);
+    return TextOfCell(src, src.Find(row, column));
+}
+
+void Worksheet::ForEachRow(int firstRow, int lastRow,
+                           const std::function<void(int row, const RowCells& cells)>& visit) const {
+    firstRow = std::max(firstRow, 0);
+    lastRow = std::min(lastRow, kMaxRows - 1);
+    const Impl& self = *impl_;
+    const SheetRow none;
+    int next = firstRow;
+    // Rows come in order; the ones between get no cells.
+    auto emit = [&](const Impl& src, int r, const SheetRow& row) {
+        if (r < next || r > lastRow) return;
+        const RowCells::Source gap{self};
+        for (; next < r; ++next) visit(next, RowCells(gap, none));
+        const RowCells::Source from{src};
+        visit(r, RowCells(from, row));
+        next = r + 1;
+    };
+    if (self.parsed || !self.cellsInRowOrder) {
+        self.EnsureParsed();
+        for (auto it = self.rows.lower_bound(firstRow); it != self.rows.end() && it->first <= lastRow; ++it)
+            emit(self, it->first, it->second);
+    } else {
+        // One pass over the records; a row is handed out once a cell of a
+        // later row shows it is complete, and then dropped.
+        Impl pass;
+        pass.book = self.book;
+        pass.name = self.name;
+        pass.original = self.original;
+        pass.beforeCellRow = [&](int row) {
+            while (!pass.rows.empty() && pass.rows.begin()->first < row) {
+                emit(pass, pass.rows.begin()->first, pass.rows.begin()->second);
+                pass.rows.erase(pass.rows.begin());
+                pass.lastFoundValid = false;
+            }
+        };
+        pass.ParseCells();
+        for (const auto& [r, row] : pass.rows) emit(pass, r, row);
+        // Then the rows added below the stored ones.
+        for (auto it = self.rows.lower_bound(self.originalRows); it != self.rows.end(); ++it)
+            emit(self, it->first, it->second);
+    }
+    const RowCells::Source gap{self};
+    for (; next <= lastRow; ++next) visit(next, RowCells(gap, none));
+}
+
 std::vector<std::u16string> Worksheet::RowTexts(int row) const {
+    impl_->EnsureParsed();
     int n = ColumnCount();
     std::vector<std::u16string> out(n);
     if (row < 0 || row >= kMaxRows) CheckCell(*impl_, row, 0);
@@ -201,7 +273,7 @@ SheetCell& Overwrite(Worksheet::Impl& ws, int row, int col) {
     c.isFormula = false;
     c.formula = -1;
     c.localText = false;
-    ws.modified = true;
+    ws.Touch(row);
     if (ws.usedRows >= 0) {
         ws.usedRows = std::max(ws.usedRows, row + 1);
         ws.usedCols = std::max(ws.usedCols, col + 1);
@@ -211,6 +283,8 @@ SheetCell& Overwrite(Worksheet::Impl& ws, int row, int col) {
 }  // namespace
 
 void Worksheet::SetText(int row, int column, std::u16string_view text) {
+    // Rows below the stored ones go in without building the stored cells.
+    if (row < impl_->originalRows) impl_->EnsureParsed();
     CheckCell(*impl_, row, column);
     if (text.size() > kMaxCellTextLength)
         throw XlsError("text of " + std::to_string(text.size()) + " characters for sheet '" + Ascii(impl_->name) +
@@ -222,22 +296,25 @@ void Worksheet::SetText(int row, int column, std::u16string_view text) {
 }
 
 void Worksheet::SetNumber(int row, int column, double value) {
+    if (row < impl_->originalRows) impl_->EnsureParsed();
     SheetCell& c = Overwrite(*impl_, row, column);
     c.kind = CellKind::Number;
     c.number = value;
 }
 
 void Worksheet::ClearCell(int row, int column) {
+    impl_->EnsureParsed();
     CheckCell(*impl_, row, column);
     const SheetCell* old = impl_->Find(row, column);
     if (!old) return;
     if (old->isFormula) impl_->DetachDependents(*old, row);
     impl_->Erase(row, column);
-    impl_->modified = true;
+    impl_->Touch(row);
     impl_->usedRows = impl_->usedCols = -1;
 }
 
 void Worksheet::Clear() {
+    impl_->EnsureParsed();
     impl_->rows.clear();
     impl_->lastFoundValid = false;
     impl_->formulas.clear();
@@ -266,15 +343,22 @@ bool Worksheet::IsModified() const { return impl_->modified; }
 // ---- Workbook -------------------------------------------------------------
 
 struct Workbook::Impl {
-    CompoundFile cf;
+    CompoundFile cf;  // every stream but the workbook stream, which is held in `stream`
     std::u16string streamName = u"Workbook";
+    // The workbook stream as read or last written; the sheets' original bytes
+    // point into it.
+    std::shared_ptr<const std::vector<std::uint8_t>> stream;
     BookState book;
     std::vector<GlobalRecord> globals;
     std::vector<SheetEntry> sheets;
     bool hadSst = false;
 
-    void ParseStream(std::span<const std::uint8_t> stream);
-    std::vector<std::uint8_t> BuildStream();
+    void ParseStream(std::shared_ptr<const std::vector<std::uint8_t>> bytes);
+    // Builds the new workbook stream and makes it the one the sheets point into.
+    void BuildStream();
+    void WriteFile(const std::function<void(std::span<const std::uint8_t>)>& sink) const {
+        cf.Write(sink, streamName, *stream);
+    }
     bool NameTaken(std::u16string_view name) const {
         for (const auto& s : sheets)
             if (EqualsIgnoringCase(s.name, name)) return true;
@@ -282,7 +366,9 @@ struct Workbook::Impl {
     }
 };
 
-void Workbook::Impl::ParseStream(std::span<const std::uint8_t> stream) {
+void Workbook::Impl::ParseStream(std::shared_ptr<const std::vector<std::uint8_t>> bytes) {
+    this->stream = std::move(bytes);
+    std::span<const std::uint8_t> stream(*this->stream);
     if (stream.size() < 4) throw XlsError("truncated workbook stream: it holds " + std::to_string(stream.size()) + " bytes");
     CheckBof(ReadRecordGroup(stream, 0));
     std::size_t at = 0;
@@ -353,18 +439,18 @@ void Workbook::Impl::ParseStream(std::span<const std::uint8_t> stream) {
                 throw XlsError("damaged workbook: sheet '" + Ascii(e.name) + "' at offset " +
                                std::to_string(positions[i]) + " overlaps another sheet");
         Substream sub;
-        std::uint16_t bofType = sub.Read(stream, positions[i], Ascii(e.name));
+        std::uint16_t bofType = sub.Read(this->stream, positions[i], Ascii(e.name));
         for (auto [start, end] : extents)
-            if (start >= sub.offset && start < sub.offset + sub.raw.size())
+            if (start >= sub.offset && start < sub.offset + sub.size)
                 throw XlsError("damaged workbook: sheet '" + Ascii(e.name) + "' at offset " +
                                std::to_string(positions[i]) + " overlaps another sheet");
-        extents.emplace_back(sub.offset, sub.offset + sub.raw.size());
+        extents.emplace_back(sub.offset, sub.offset + sub.size);
         if (dt == 0 && bofType == 0x0010) {
             auto impl = std::make_unique<Worksheet::Impl>();
             impl->book = &book;
             impl->name = e.name;
             impl->original = std::move(sub);
-            impl->ParseCells();
+            impl->ScanCells();
             e.ws = std::make_unique<Worksheet>(std::move(impl));
         } else {
             e.other = std::move(sub);
@@ -372,11 +458,16 @@ void Workbook::Impl::ParseStream(std::span<const std::uint8_t> stream) {
     }
 }
 
-std::vector<std::uint8_t> Workbook::Impl::BuildStream() {
+void Workbook::Impl::BuildStream() {
     std::uint32_t refs = 0;
     for (auto& s : sheets)
         if (s.ws) {
-            if (s.ws->IsModified()) s.ws->impl().InternTexts();
+            // A rebuilt sheet stores every text in the shared-string table; an
+            // appended one keeps its old records as they are.
+            if (s.ws->IsModified() && !s.ws->impl().Appendable()) {
+                s.ws->impl().EnsureParsed();
+                s.ws->impl().InternTexts();
+            }
             refs += s.ws->impl().SstReferences();
         }
     bool needSst = hadSst || !book.strings.empty();
@@ -385,7 +476,8 @@ std::vector<std::uint8_t> Workbook::Impl::BuildStream() {
 
     std::vector<std::uint8_t> out;
     std::size_t estimate = sst.bytes.size() + 4096;
-    for (auto& s : sheets) estimate += s.ws ? s.ws->impl().original.raw.size() : s.other.raw.size();
+    for (auto& s : sheets) estimate += s.ws ? s.ws->impl().original.size : s.other.size;
+    // Room to spare costs address space only; growing would copy the stream.
     out.reserve(estimate + estimate / 2);
 
     std::vector<std::size_t> boundPos;
@@ -436,26 +528,29 @@ std::vector<std::uint8_t> Workbook::Impl::BuildStream() {
             PutU16(&out[at + 2], static_cast<std::uint16_t>(out.size() - at - 4));
         }
     }
+    std::vector<std::pair<std::size_t, std::size_t>> placed;  // each sheet's start and size in `out`
     for (std::size_t i = 0; i < sheets.size(); ++i) {
         PutU32(&out[boundPos[i] + 4], static_cast<std::uint32_t>(out.size()));
-        if (sheets[i].ws) {
-            Worksheet::Impl& ws = sheets[i].ws->impl();
-            const bool rebuilt = ws.modified;
-            const std::size_t start = out.size();
-            ws.Write(out);
-            if (rebuilt) {
-                // The bytes just written now stand for the sheet: a later save
-                // copies them unless the sheet changes again. A rebuilt sheet
-                // holds no INDEX records whose positions would need fixing.
-                ws.original.raw.assign(out.begin() + static_cast<std::ptrdiff_t>(start), out.end());
-                ws.original.offset = start;
-                ws.original.indexRecords.clear();
-                ws.modified = false;
-            }
-        } else
+        const std::size_t start = out.size();
+        if (sheets[i].ws)
+            sheets[i].ws->impl().Write(out);
+        else
             sheets[i].other.WriteMoved(out);
+        placed.emplace_back(start, out.size() - start);
     }
-    return out;
+    // The bytes just written now stand for the sheets: a later save copies
+    // them unless a sheet changes again.
+    auto written = std::make_shared<const std::vector<std::uint8_t>>(std::move(out));
+    for (std::size_t i = 0; i < sheets.size(); ++i) {
+        auto [start, size] = placed[i];
+        if (!sheets[i].ws)
+            sheets[i].other.MovedTo(written, start, size);
+        else if (sheets[i].ws->IsModified())
+            sheets[i].ws->impl().Written(written, start, size);
+        else
+            sheets[i].ws->impl().original.MovedTo(written, start, size);
+    }
+    stream = std::move(written);
 }
 
 Workbook::Workbook(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
@@ -463,18 +558,27 @@ Workbook::Workbook(Workbook&&) noexcept = default;
 Workbook& Workbook::operator=(Workbook&&) noexcept = default;
 Workbook::~Workbook() = default;
 
-Workbook Workbook::LoadFromMemory(std::span<const std::uint8_t> bytes) {
-    auto impl = std::make_unique<Impl>();
-    impl->cf = CompoundFile::Parse(bytes);
-    const std::vector<std::uint8_t>* stream = impl->cf.FindStream(u"Workbook");
+namespace {
+// Takes the workbook stream out of the compound file: the one copy kept.
+std::shared_ptr<const std::vector<std::uint8_t>> TakeWorkbookStream(CompoundFile& cf, std::u16string& name) {
+    std::vector<std::uint8_t>* stream = cf.MutableStream(u"Workbook");
     if (!stream) {
-        if (impl->cf.FindStream(u"Book"))
+        if (cf.FindStream(u"Book"))
             throw XlsError("Excel 5 workbook not supported (it has a 'Book' stream, not a BIFF8 'Workbook' stream)");
         throw XlsError("not an Excel workbook: the compound file has no 'Workbook' stream");
     }
-    for (const auto& e : impl->cf.entries())
-        if (e.type == CompoundFile::kStream && EqualsIgnoringCase(e.name, u"Workbook")) impl->streamName = e.name;
-    impl->ParseStream(*stream);
+    for (const auto& e : cf.entries())
+        if (e.type == CompoundFile::kStream && EqualsIgnoringCase(e.name, u"Workbook")) name = e.name;
+    auto taken = std::make_shared<const std::vector<std::uint8_t>>(std::move(*stream));
+    stream->clear();
+    return taken;
+}
+}  // namespace
+
+Workbook Workbook::LoadFromMemory(std::span<const std::uint8_t> bytes) {
+    auto impl = std::make_unique<Impl>();
+    impl->cf = CompoundFile::Parse(bytes);
+    impl->ParseStream(TakeWorkbookStream(impl->cf, impl->streamName));
     return Workbook(std::move(impl));
 }
 
@@ -483,10 +587,13 @@ Workbook Workbook::Load(const std::string& path) {
     if (fd < 0) throw XlsError("cannot open workbook '" + path + "': " + std::strerror(errno));
     std::vector<std::uint8_t> bytes;
     struct stat st {};
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) bytes.reserve(static_cast<std::size_t>(st.st_size));
-    std::uint8_t buf[65536];
+    std::size_t expected = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) ? static_cast<std::size_t>(st.st_size) : 0;
+    // Read straight into the buffer; a file that grows meanwhile is read on.
+    bytes.resize(expected + 1);
+    std::size_t done = 0;
     for (;;) {
-        ssize_t n = ::read(fd, buf, sizeof buf);
+        if (done == bytes.size()) bytes.resize(bytes.size() * 2 + 65536);
+        ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
         if (n < 0) {
             if (errno == EINTR) continue;
             int err = errno;
@@ -494,30 +601,45 @@ Workbook Workbook::Load(const std::string& path) {
             throw XlsError("cannot read workbook '" + path + "': " + std::strerror(err));
         }
         if (n == 0) break;
-        bytes.insert(bytes.end(), buf, buf + n);
+        done += static_cast<std::size_t>(n);
     }
     ::close(fd);
-    return LoadFromMemory(bytes);
+    bytes.resize(done);
+    auto impl = std::make_unique<Impl>();
+    impl->cf = CompoundFile::Parse(bytes);
+    auto stream = TakeWorkbookStream(impl->cf, impl->streamName);
+    std::vector<std::uint8_t>().swap(bytes);  // the file's bytes are not needed from here on
+    impl->ParseStream(std::move(stream));
+    return Workbook(std::move(impl));
 }
 
 Workbook Workbook::CreateEmpty() {
     auto impl = std::make_unique<Impl>();
     impl->cf = CompoundFile::CreateEmpty(kExcelClsid);
-    std::vector<std::uint8_t> stream = NewGlobalsStream();
-    impl->ParseStream(stream);
+    impl->cf.SetStream(impl->streamName, {});
+    impl->ParseStream(std::make_shared<const std::vector<std::uint8_t>>(NewGlobalsStream()));
     return Workbook(std::move(impl));
 }
 
-std::vector<std::uint8_t> Workbook::SaveToMemory() const {
+namespace {
+void RequireWorksheet(const std::vector<SheetEntry>& sheets) {
     bool anyWorksheet = false;
-    for (const auto& s : impl_->sheets) anyWorksheet = anyWorksheet || s.ws;
+    for (const auto& s : sheets) anyWorksheet = anyWorksheet || s.ws;
     if (!anyWorksheet) throw XlsError("a workbook needs at least one worksheet to be saved");
-    impl_->cf.SetStream(impl_->streamName, impl_->BuildStream());
-    return impl_->cf.Serialize();
+}
+}  // namespace
+
+std::vector<std::uint8_t> Workbook::SaveToMemory() const {
+    RequireWorksheet(impl_->sheets);
+    impl_->BuildStream();
+    std::vector<std::uint8_t> out;
+    impl_->WriteFile([&](std::span<const std::uint8_t> part) { out.insert(out.end(), part.begin(), part.end()); });
+    return out;
 }
 
 void Workbook::Save(const std::string& path) const {
-    std::vector<std::uint8_t> bytes = SaveToMemory();
+    RequireWorksheet(impl_->sheets);
+    impl_->BuildStream();
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0) throw XlsError("cannot create workbook '" + path + "': " + std::strerror(errno));
     auto fail = [&](const char* what) {
@@ -525,19 +647,23 @@ void Workbook::Save(const std::string& path) const {
         ::close(fd);
         throw XlsError(std::string(what) + " workbook '" + path + "': " + std::strerror(err));
     };
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            fail("cannot write");
+    // The file goes out in the pieces the compound file is made of: the
+    // streams are written from where they are held, not copied first.
+    impl_->WriteFile([&](std::span<const std::uint8_t> part) {
+        std::size_t done = 0;
+        while (done < part.size()) {
+            ssize_t n = ::write(fd, part.data() + done, part.size() - done);
+            if (n < 0) {
+                if (errno == EINTR) continue;
+                fail("cannot write");
+            }
+            if (n == 0) {
+                errno = ENOSPC;
+                fail("cannot write");
+            }
+            done += static_cast<std::size_t>(n);
         }
-        if (n == 0) {
-            errno = ENOSPC;
-            fail("cannot write");
-        }
-        done += static_cast<std::size_t>(n);
-    }
+    });
     // Delayed allocation reports a full disk only here.
     if (::fsync(fd) != 0 && errno != EINVAL && errno != EROFS) fail("cannot write");
     if (::close(fd) != 0) throw XlsError("cannot write workbook '" + path + "': " + std::strerror(errno));

@@ -14,6 +14,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -46,6 +47,24 @@ struct CellValue {
 // "#DIV/0!", "#N/A", ... for an error code; "#ERR" for an unknown one.
 std::u16string ErrorText(std::uint8_t errorCode);
 
+struct SheetRow;
+class Worksheet;
+
+// The cells of one row, as Worksheet::ForEachRow hands them out.
+class RowCells {
+public:
+    // As Worksheet::Cell and Worksheet::CellText of this row.
+    CellValue Cell(int column) const;
+    std::u16string CellText(int column) const;
+
+    struct Source;
+    RowCells(const Source& source, const SheetRow& row) : source_(source), row_(row) {}
+
+private:
+    const Source& source_;
+    const SheetRow& row_;
+};
+
 class Worksheet {
 public:
     ~Worksheet();
@@ -69,6 +88,12 @@ public:
 
     // The texts of columns 0 .. ColumnCount()-1 of one row.
     std::vector<std::u16string> RowTexts(int row) const;
+
+    // Calls `visit` for every row from firstRow to lastRow, in order, rows
+    // without cells included. A sheet whose cells nobody has used yet is read
+    // in one pass without building them (when its cells are stored row by
+    // row, as every writer stores them).
+    void ForEachRow(int firstRow, int lastRow, const std::function<void(int row, const RowCells& cells)>& visit) const;
 
     // Changes. A cell beyond the limits, or a text longer than kMaxCellTextLength,
     // throws XlsError and changes nothing. A changed cell keeps its format.
