@@ -43,7 +43,6 @@ std::string FieldToGbk(const std::u16string& value) {
     AppendGbk(value, out);
     return out;
 }
-}
 
 std::atomic<long long> g_lockWaitMs{FileLock::kDefaultWait.count()};
 
