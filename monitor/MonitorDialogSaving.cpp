@@ -1,5 +1,6 @@
 #include "monitor/MonitorDialog.h"
-#include "results/ResultListAccess.h"
+#include "monitor/MyListCtrl.h"
+#include "monitor/ResultListAccess.h"
 #include "results/ResultLog.h"
 #include "results/ResultSummary.h"
 

@@ -11,14 +11,14 @@ namespace platform {
 
 // Data exchange of a dialog with its controls; this layer has no controls to
 // exchange, the object only says the direction.
-class MONITOR_API CDataExchange {
+class CDataExchange {
  public:
   CDataExchange(CWnd* pDlgWnd, BOOL bSaveAndValidate) : m_bSaveAndValidate(bSaveAndValidate), m_pDlgWnd(pDlgWnd) {}
   BOOL m_bSaveAndValidate;
   CWnd* m_pDlgWnd;
 };
 
-class MONITOR_API CDialog : public CWnd {
+class CDialog : public CWnd {
  public:
   explicit CDialog(UINT nIDTemplate, CWnd* pParentWnd = nullptr);
   ~CDialog() override;
@@ -27,12 +27,12 @@ class MONITOR_API CDialog : public CWnd {
   // hidden (the template has no WS_VISIBLE): call ShowWindow(SW_SHOW).
   // FALSE when the template does not exist. As on the platform, the result
   // of OnInitDialog does not decide creation (the window stays).
-  BOOL Create(UINT nIDTemplate, CWnd* pParentWnd = nullptr);
+  MONITOR_API BOOL Create(UINT nIDTemplate, CWnd* pParentWnd = nullptr);
   // Modal: creates, initialises and shows the window and runs an event loop
   // until EndDialog. Returns the EndDialog value, -1 when creation fails.
-  virtual INT_PTR DoModal();
+  MONITOR_API virtual INT_PTR DoModal();
   // Modal: leaves DoModal's loop with nResult; modeless: hides the window.
-  void EndDialog(int nResult);
+  MONITOR_API void EndDialog(int nResult);
 
   virtual BOOL OnInitDialog();
   // Enter and Escape in a dialog end it with IDOK / IDCANCEL unless a
@@ -44,7 +44,7 @@ class MONITOR_API CDialog : public CWnd {
   BOOL PreTranslateMessage(MSG* pMsg) override;
 
   UINT GetTemplateID() const { return m_nIDTemplate; }
-  BOOL UpdateData(BOOL bSaveAndValidate = TRUE);
+  BOOL UpdateData(BOOL bSaveAndValidate = 1);
 
  protected:
   virtual void DoDataExchange(CDataExchange* pDX);

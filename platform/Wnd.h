@@ -35,7 +35,7 @@ struct CREATESTRUCT {
 };
 using LPCREATESTRUCT = CREATESTRUCT*;
 
-class MONITOR_API CWnd {
+class CWnd {
  public:
   CWnd();
   virtual ~CWnd();
@@ -49,40 +49,40 @@ class MONITOR_API CWnd {
 
   // Destroys the window (children first): OnDestroy, then OnNcDestroy and
   // PostNcDestroy. The C++ object stays unless PostNcDestroy deletes it.
-  virtual BOOL DestroyWindow();
+  MONITOR_API virtual BOOL DestroyWindow();
 
   CWnd* GetParent() const;
   int GetDlgCtrlID() const { return static_cast<int>(m_nID); }
   DWORD GetStyle() const { return m_dwStyle; }
 
   // Positions are in the parent's client coordinates (screen for top-level).
-  void MoveWindow(int x, int y, int nWidth, int nHeight, BOOL bRepaint = TRUE);
-  void MoveWindow(LPCRECT lpRect, BOOL bRepaint = TRUE);
+  MONITOR_API void MoveWindow(int x, int y, int nWidth, int nHeight, BOOL bRepaint = 1);
+  MONITOR_API void MoveWindow(LPCRECT lpRect, BOOL bRepaint = 1);
   // pWndInsertAfter: &wndTop (or null with SWP_NOZORDER).
   BOOL SetWindowPos(const CWnd* pWndInsertAfter, int x, int y, int cx, int cy, UINT nFlags);
   static const CWnd wndTop;
   // Client rectangle, left and top 0.
-  void GetClientRect(LPRECT lpRect) const;
+  MONITOR_API void GetClientRect(LPRECT lpRect) const;
   // Window rectangle in screen coordinates.
-  void GetWindowRect(LPRECT lpRect) const;
+  MONITOR_API void GetWindowRect(LPRECT lpRect) const;
   void ScreenToClient(LPPOINT lpPoint) const;
   void ScreenToClient(LPRECT lpRect) const;
   void ClientToScreen(LPPOINT lpPoint) const;
   void ClientToScreen(LPRECT lpRect) const;
 
-  void SetWindowText(const std::string& text);
-  std::string GetWindowText() const;
+  MONITOR_API void SetWindowText(const std::string& text);
+  MONITOR_API std::string GetWindowText() const;
   void GetWindowText(std::string& text) const { text = GetWindowText(); }
 
-  BOOL ShowWindow(int nCmdShow);
-  BOOL IsWindowVisible() const;
-  void Invalidate(BOOL bErase = TRUE);
-  void InvalidateRect(LPCRECT lpRect, BOOL bErase = TRUE);
+  MONITOR_API BOOL ShowWindow(int nCmdShow);
+  MONITOR_API BOOL IsWindowVisible() const;
+  void Invalidate(BOOL bErase = 1);
+  void InvalidateRect(LPCRECT lpRect, BOOL bErase = 1);
   // Paints what is invalid now.
   void UpdateWindow();
   BOOL RedrawWindow(LPCRECT lpRect = nullptr, UINT flags = RDW_INVALIDATE | RDW_UPDATENOW | RDW_ERASE);
   // Switches painting off and on; switching it on does not repaint by itself.
-  void SetRedraw(BOOL bRedraw = TRUE);
+  void SetRedraw(BOOL bRedraw = 1);
 
   // Returns the window that had the focus (null when none of this layer).
   CWnd* SetFocus();
@@ -90,7 +90,7 @@ class MONITOR_API CWnd {
 
   HICON SetIcon(HICON hIcon, BOOL bBigIcon);
   HICON GetIcon(BOOL bBigIcon) const;
-  void SetFont(CFont* pFont, BOOL bRedraw = TRUE);
+  void SetFont(CFont* pFont, BOOL bRedraw = 1);
   // The window's font (the parent's font for a child without its own).
   CFont* GetFont() const;
 
@@ -165,13 +165,13 @@ class MONITOR_API CWnd {
   void FinishDestroy();
 };
 
-MONITOR_API BOOL IsWindow(HWND hWnd);
+BOOL IsWindow(HWND hWnd);
 // Key messages of this layer: a pre-translation hook that consumes a key-down
 // may hand it on with TranslateMessage (its character follows the key-down
 // straight to the window, past every other pre-translation) and
 // DispatchMessage (the key-down to the window's handlers).
-MONITOR_API BOOL TranslateMessage(const MSG* pMsg);
-MONITOR_API LRESULT DispatchMessage(const MSG* pMsg);
+BOOL TranslateMessage(const MSG* pMsg);
+LRESULT DispatchMessage(const MSG* pMsg);
 
 // A key combination that, pressed in any window of the application, sends
 // WM_HOTKEY (wParam = id, lParam = MAKELPARAM(modifiers, vk)) to hWnd instead
@@ -180,7 +180,7 @@ MONITOR_API LRESULT DispatchMessage(const MSG* pMsg);
 constexpr UINT MOD_ALT = 0x0001;
 constexpr UINT MOD_CONTROL = 0x0002;
 constexpr UINT MOD_SHIFT = 0x0004;
-MONITOR_API BOOL RegisterHotKey(HWND hWnd, int id, UINT fsModifiers, UINT vk);
-MONITOR_API BOOL UnregisterHotKey(HWND hWnd, int id);
+BOOL RegisterHotKey(HWND hWnd, int id, UINT fsModifiers, UINT vk);
+BOOL UnregisterHotKey(HWND hWnd, int id);
 
 }  // namespace platform
