@@ -8,6 +8,8 @@ set(CPACK_PACKAGE_CONTACT "Monitor developers <monitor@localhost>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Results monitor of an automated test station")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+# The debugging information stays in the build folder.
+set(CPACK_STRIP_FILES ON)
 set(CPACK_COMPONENTS_ALL runtime development)
 set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
