@@ -18,7 +18,9 @@ class CDataExchange {
   CWnd* m_pDlgWnd;
 };
 
-class CDialog : public CWnd {
+// Exported for its type information and the calls Create, DoModal and
+// EndDialog (cmake/exports.map), see CWnd.
+class MONITOR_API CDialog : public CWnd {
  public:
   explicit CDialog(UINT nIDTemplate, CWnd* pParentWnd = nullptr);
   ~CDialog() override;
@@ -27,12 +29,12 @@ class CDialog : public CWnd {
   // hidden (the template has no WS_VISIBLE): call ShowWindow(SW_SHOW).
   // FALSE when the template does not exist. As on the platform, the result
   // of OnInitDialog does not decide creation (the window stays).
-  MONITOR_API BOOL Create(UINT nIDTemplate, CWnd* pParentWnd = nullptr);
+  BOOL Create(UINT nIDTemplate, CWnd* pParentWnd = nullptr);
   // Modal: creates, initialises and shows the window and runs an event loop
   // until EndDialog. Returns the EndDialog value, -1 when creation fails.
-  MONITOR_API virtual INT_PTR DoModal();
+  virtual INT_PTR DoModal();
   // Modal: leaves DoModal's loop with nResult; modeless: hides the window.
-  MONITOR_API void EndDialog(int nResult);
+  void EndDialog(int nResult);
 
   virtual BOOL OnInitDialog();
   // Enter and Escape in a dialog end it with IDOK / IDCANCEL unless a

@@ -35,7 +35,10 @@ struct CREATESTRUCT {
 };
 using LPCREATESTRUCT = CREATESTRUCT*;
 
-class CWnd {
+// Exported (like CDialog) so that a host's checks and casts of CMonitorDialog
+// find the base classes' type information; of the members, only the window
+// calls a host makes leave the library (cmake/exports.map).
+class MONITOR_API CWnd {
  public:
   CWnd();
   virtual ~CWnd();
@@ -49,33 +52,33 @@ class CWnd {
 
   // Destroys the window (children first): OnDestroy, then OnNcDestroy and
   // PostNcDestroy. The C++ object stays unless PostNcDestroy deletes it.
-  MONITOR_API virtual BOOL DestroyWindow();
+  virtual BOOL DestroyWindow();
 
   CWnd* GetParent() const;
   int GetDlgCtrlID() const { return static_cast<int>(m_nID); }
   DWORD GetStyle() const { return m_dwStyle; }
 
   // Positions are in the parent's client coordinates (screen for top-level).
-  MONITOR_API void MoveWindow(int x, int y, int nWidth, int nHeight, BOOL bRepaint = 1);
-  MONITOR_API void MoveWindow(LPCRECT lpRect, BOOL bRepaint = 1);
+  void MoveWindow(int x, int y, int nWidth, int nHeight, BOOL bRepaint = 1);
+  void MoveWindow(LPCRECT lpRect, BOOL bRepaint = 1);
   // pWndInsertAfter: &wndTop (or null with SWP_NOZORDER).
   BOOL SetWindowPos(const CWnd* pWndInsertAfter, int x, int y, int cx, int cy, UINT nFlags);
   static const CWnd wndTop;
   // Client rectangle, left and top 0.
-  MONITOR_API void GetClientRect(LPRECT lpRect) const;
+  void GetClientRect(LPRECT lpRect) const;
   // Window rectangle in screen coordinates.
-  MONITOR_API void GetWindowRect(LPRECT lpRect) const;
+  void GetWindowRect(LPRECT lpRect) const;
   void ScreenToClient(LPPOINT lpPoint) const;
   void ScreenToClient(LPRECT lpRect) const;
   void ClientToScreen(LPPOINT lpPoint) const;
   void ClientToScreen(LPRECT lpRect) const;
 
-  MONITOR_API void SetWindowText(const std::string& text);
-  MONITOR_API std::string GetWindowText() const;
+  void SetWindowText(const std::string& text);
+  std::string GetWindowText() const;
   void GetWindowText(std::string& text) const { text = GetWindowText(); }
 
-  MONITOR_API BOOL ShowWindow(int nCmdShow);
-  MONITOR_API BOOL IsWindowVisible() const;
+  BOOL ShowWindow(int nCmdShow);
+  BOOL IsWindowVisible() const;
   void Invalidate(BOOL bErase = 1);
   void InvalidateRect(LPCRECT lpRect, BOOL bErase = 1);
   // Paints what is invalid now.
