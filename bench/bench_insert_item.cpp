@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "monitor/MonitorDialog.h"
+#include "monitor/MyListCtrl.h"
 #include "platform/Application.h"
 
 namespace {

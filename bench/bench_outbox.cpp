@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "monitor/MonitorDialog.h"
-#include "monitor/ResultStructrue.h"
+#include "results/ResultStructrue.h"
 #include "platform/Application.h"
 #include "platform/ExeDirectory.h"
 #include "platform/MessageBox.h"

@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "monitor/MonitorDialog.h"
+#include "monitor/MyListCtrl.h"
 #include "platform/Application.h"
 #include "platform/ExeDirectory.h"
 #include "platform/TextCodec.h"

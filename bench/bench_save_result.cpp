@@ -19,7 +19,8 @@
 #include <vector>
 
 #include "monitor/MonitorDialog.h"
-#include "monitor/ResultStructrue.h"
+#include "monitor/MyListCtrl.h"
+#include "results/ResultStructrue.h"
 #include "platform/Application.h"
 #include "platform/ExeDirectory.h"
 #include "platform/MessageBox.h"

@@ -2,7 +2,7 @@
 // accessor's whole-sheet commit (DROP, CREATE and one INSERT per row in one
 // transaction), reading the sheet back, and appending one row to it, on a
 // long sheet (20,000 rows x 20 text columns) and a wide one (1,000 x 256).
-#include "platform/Database.h"
+#include "spreadsheet/driver/Database.h"
 
 #include <chrono>
 #include <cstdio>

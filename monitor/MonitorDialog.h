@@ -9,14 +9,14 @@
 #include <string>
 #include <vector>
 
-#include "mes/MesEndpoint.h"
-#include "monitor/MyListCtrl.h"
-#include "monitor/ResultStructrue.h"
 #include "monitor/TestJudgeFLAG.h"
 #include "platform/Dialog.h"
 #include "platform/Export.h"
 #include "platform/Gdi.h"
 #include "platform/WinTypes.h"
+#include "results/ResultStructrue.h"
+
+class CMyListCtrl;
 
 class MesOutboxSwitch;
 
@@ -45,8 +45,9 @@ class MONITOR_API CMonitorDialog : public platform::CDialog {
   std::vector<std::string> m_strColumnNames;  // header texts
   std::vector<std::string> m_strColumnWidths; // width weights as decimal texts
   platform::CImageList m_ImageList;           // row marks: 0 FAIL, 1 PASS, 2 other (empty)
-  // Where the savers report units to the MES service.
-  std::string m_strMesUrl = CS_QuerySN::kDefaultMesUrl;
+  // Where the savers report units to the MES service (CS_QuerySN::kDefaultMesUrl
+  // unless the host sets it).
+  std::string m_strMesUrl;
   // Outbox file (GBK path; empty: off). When set, every report is committed
   // to it before its first attempt and sent again until the MES takes it,
   // also by a background worker while the window is open.

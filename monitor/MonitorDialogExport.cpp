@@ -1,4 +1,6 @@
 #include "monitor/MonitorDialog.h"
+#include "monitor/MyListCtrl.h"
+#include "monitor/ResultListAccess.h"
 #include "results/PcbWorkbookExport.h"
 
 int CMonitorDialog::SaveResult2EXL(int nListID, ResultStructrue* pResult) {

@@ -6,6 +6,7 @@
 
 #include "monitor/GridGeometry.h"
 #include "monitor/MonitorDialog.h"
+#include "monitor/MyListCtrl.h"
 #include "monitor/ResultText.h"
 
 using namespace platform;

@@ -1,6 +1,7 @@
 #include "monitor/MonitorDialog.h"
+#include "monitor/MyListCtrl.h"
+#include "monitor/ResultListAccess.h"
 #include "results/MesOutboxSwitch.h"
-#include "results/ResultListAccess.h"
 #include "results/ResultLog.h"
 #include "results/ResultSummary.h"
 

@@ -2,6 +2,7 @@
 #include <cstdio>
 
 #include "monitor/MonitorDialog.h"
+#include "monitor/MyListCtrl.h"
 
 using namespace platform;
 

@@ -6,9 +6,8 @@
 #include <string>
 
 #include "platform/Edit.h"
-#include "platform/Export.h"
 
-class MONITOR_API CMyEdit : public platform::CEdit {
+class CMyEdit : public platform::CEdit {
  public:
   CMyEdit(int iItem, int iSubItem, const std::string& sInitText);
   ~CMyEdit() override;

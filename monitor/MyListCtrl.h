@@ -5,12 +5,11 @@
 
 #include <string>
 
-#include "platform/Export.h"
 #include "platform/ListCtrl.h"
 
 class CMyEdit;
 
-class MONITOR_API CMyListCtrl : public platform::CListCtrl {
+class CMyListCtrl : public platform::CListCtrl {
  public:
   CMyListCtrl(int nRow, int nCol);
   ~CMyListCtrl() override;

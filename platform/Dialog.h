@@ -11,13 +11,15 @@ namespace platform {
 
 // Data exchange of a dialog with its controls; this layer has no controls to
 // exchange, the object only says the direction.
-class MONITOR_API CDataExchange {
+class CDataExchange {
  public:
   CDataExchange(CWnd* pDlgWnd, BOOL bSaveAndValidate) : m_bSaveAndValidate(bSaveAndValidate), m_pDlgWnd(pDlgWnd) {}
   BOOL m_bSaveAndValidate;
   CWnd* m_pDlgWnd;
 };
 
+// Exported for its type information and the calls Create, DoModal and
+// EndDialog (cmake/exports.map), see CWnd.
 class MONITOR_API CDialog : public CWnd {
  public:
   explicit CDialog(UINT nIDTemplate, CWnd* pParentWnd = nullptr);
@@ -44,7 +46,7 @@ class MONITOR_API CDialog : public CWnd {
   BOOL PreTranslateMessage(MSG* pMsg) override;
 
   UINT GetTemplateID() const { return m_nIDTemplate; }
-  BOOL UpdateData(BOOL bSaveAndValidate = TRUE);
+  BOOL UpdateData(BOOL bSaveAndValidate = 1);
 
  protected:
   virtual void DoDataExchange(CDataExchange* pDX);

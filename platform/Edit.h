@@ -2,12 +2,12 @@
 // positions count GBK bytes as the platform does.
 #pragma once
 
-#include "platform/Export.h"
+#include "platform/WinBool.h"
 #include "platform/Wnd.h"
 
 namespace platform {
 
-class MONITOR_API CEdit : public CWnd {
+class CEdit : public CWnd {
  public:
   CEdit();
   ~CEdit() override;

@@ -6,7 +6,6 @@
 #include <memory>
 #include <string>
 
-#include "platform/Export.h"
 #include "platform/WinTypes.h"
 
 class QFont;
@@ -24,18 +23,18 @@ using HICON = GdiIcon*;
 using HBITMAP = GdiBitmap*;
 
 // A solid brush; valid until DeleteObject.
-MONITOR_API HBRUSH CreateSolidBrush(COLORREF color);
-MONITOR_API BOOL DeleteObject(HBRUSH brush);
-MONITOR_API BOOL DeleteObject(HBITMAP bitmap);
+HBRUSH CreateSolidBrush(COLORREF color);
+BOOL DeleteObject(HBRUSH brush);
+BOOL DeleteObject(HBITMAP bitmap);
 // The colour of a solid brush (CLR_NONE for a null brush).
-MONITOR_API COLORREF GetBrushColor(HBRUSH brush);
+COLORREF GetBrushColor(HBRUSH brush);
 
 // Icon resource by number, e.g. 5049. Shared: loaded once, never destroyed.
 // Null when the resource does not exist.
-MONITOR_API HICON LoadIcon(UINT nIDResource);
+HICON LoadIcon(UINT nIDResource);
 
 // State of a key as GetKeyState reports it: bit 15 set while held.
-MONITOR_API short GetKeyState(int nVirtKey);
+short GetKeyState(int nVirtKey);
 
 struct BITMAP {
   LONG bmType = 0;
@@ -46,7 +45,7 @@ struct BITMAP {
   WORD bmBitsPixel = 0;
 };
 
-class MONITOR_API CBitmap {
+class CBitmap {
  public:
   CBitmap();
   ~CBitmap();
@@ -74,7 +73,7 @@ class MONITOR_API CBitmap {
   HBITMAP m_hObject = nullptr;
 };
 
-class MONITOR_API CFont {
+class CFont {
  public:
   CFont();
   ~CFont();
@@ -95,7 +94,7 @@ class MONITOR_API CFont {
 // A device context: either a painter on a window during its painting, a
 // memory context holding a selected bitmap, or (outside painting) a context
 // that can only measure text in its font.
-class MONITOR_API CDC {
+class CDC {
  public:
   CDC();
   virtual ~CDC();
@@ -143,7 +142,7 @@ class CWnd;
 
 // The client area of a window. While the window paints (inside OnPaint or
 // OnEraseBkgnd) it draws on it; at any other time it only measures text.
-class MONITOR_API CClientDC : public CDC {
+class CClientDC : public CDC {
  public:
   explicit CClientDC(CWnd* pWnd);
   ~CClientDC() override;
@@ -158,7 +157,7 @@ struct IMAGEINFO {
 // Images of one size kept side by side. Add with a mask colour appends one
 // image per image width of the bitmap (a 48 pixel wide bitmap adds three 16 x
 // 16 images); pixels of the mask colour become transparent.
-class MONITOR_API CImageList {
+class CImageList {
  public:
   CImageList();
   ~CImageList();

@@ -11,12 +11,12 @@
 
 #include <string>
 
-#include "platform/Export.h"
+#include "platform/WinBool.h"
 #include "platform/Wnd.h"
 
 namespace platform {
 
-class MONITOR_API CListCtrl : public CWnd {
+class CListCtrl : public CWnd {
  public:
   CListCtrl();
   ~CListCtrl() override;

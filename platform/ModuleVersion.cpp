@@ -1,3 +1,3 @@
 #include "platform/ModuleVersion.h"
 
-extern "C" const char* MonitorModuleVersion() { return "1.0.0"; }
+extern "C" const char* MonitorModuleVersion() { return MONITOR_VERSION; }

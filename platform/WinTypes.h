@@ -24,13 +24,6 @@ using HWND = void*;
 
 }  // namespace platform
 
-#ifndef TRUE
-#define TRUE 1
-#endif
-#ifndef FALSE
-#define FALSE 0
-#endif
-
 namespace platform {
 
 constexpr COLORREF RGB(int r, int g, int b) {

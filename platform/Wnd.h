@@ -35,6 +35,9 @@ struct CREATESTRUCT {
 };
 using LPCREATESTRUCT = CREATESTRUCT*;
 
+// Exported (like CDialog) so that a host's checks and casts of CMonitorDialog
+// find the base classes' type information; of the members, only the window
+// calls a host makes leave the library (cmake/exports.map).
 class MONITOR_API CWnd {
  public:
   CWnd();
@@ -56,8 +59,8 @@ class MONITOR_API CWnd {
   DWORD GetStyle() const { return m_dwStyle; }
 
   // Positions are in the parent's client coordinates (screen for top-level).
-  void MoveWindow(int x, int y, int nWidth, int nHeight, BOOL bRepaint = TRUE);
-  void MoveWindow(LPCRECT lpRect, BOOL bRepaint = TRUE);
+  void MoveWindow(int x, int y, int nWidth, int nHeight, BOOL bRepaint = 1);
+  void MoveWindow(LPCRECT lpRect, BOOL bRepaint = 1);
   // pWndInsertAfter: &wndTop (or null with SWP_NOZORDER).
   BOOL SetWindowPos(const CWnd* pWndInsertAfter, int x, int y, int cx, int cy, UINT nFlags);
   static const CWnd wndTop;
@@ -76,13 +79,13 @@ class MONITOR_API CWnd {
 
   BOOL ShowWindow(int nCmdShow);
   BOOL IsWindowVisible() const;
-  void Invalidate(BOOL bErase = TRUE);
-  void InvalidateRect(LPCRECT lpRect, BOOL bErase = TRUE);
+  void Invalidate(BOOL bErase = 1);
+  void InvalidateRect(LPCRECT lpRect, BOOL bErase = 1);
   // Paints what is invalid now.
   void UpdateWindow();
   BOOL RedrawWindow(LPCRECT lpRect = nullptr, UINT flags = RDW_INVALIDATE | RDW_UPDATENOW | RDW_ERASE);
   // Switches painting off and on; switching it on does not repaint by itself.
-  void SetRedraw(BOOL bRedraw = TRUE);
+  void SetRedraw(BOOL bRedraw = 1);
 
   // Returns the window that had the focus (null when none of this layer).
   CWnd* SetFocus();
@@ -90,7 +93,7 @@ class MONITOR_API CWnd {
 
   HICON SetIcon(HICON hIcon, BOOL bBigIcon);
   HICON GetIcon(BOOL bBigIcon) const;
-  void SetFont(CFont* pFont, BOOL bRedraw = TRUE);
+  void SetFont(CFont* pFont, BOOL bRedraw = 1);
   // The window's font (the parent's font for a child without its own).
   CFont* GetFont() const;
 
@@ -165,13 +168,13 @@ class MONITOR_API CWnd {
   void FinishDestroy();
 };
 
-MONITOR_API BOOL IsWindow(HWND hWnd);
+BOOL IsWindow(HWND hWnd);
 // Key messages of this layer: a pre-translation hook that consumes a key-down
 // may hand it on with TranslateMessage (its character follows the key-down
 // straight to the window, past every other pre-translation) and
 // DispatchMessage (the key-down to the window's handlers).
-MONITOR_API BOOL TranslateMessage(const MSG* pMsg);
-MONITOR_API LRESULT DispatchMessage(const MSG* pMsg);
+BOOL TranslateMessage(const MSG* pMsg);
+LRESULT DispatchMessage(const MSG* pMsg);
 
 // A key combination that, pressed in any window of the application, sends
 // WM_HOTKEY (wParam = id, lParam = MAKELPARAM(modifiers, vk)) to hWnd instead
@@ -180,7 +183,7 @@ MONITOR_API LRESULT DispatchMessage(const MSG* pMsg);
 constexpr UINT MOD_ALT = 0x0001;
 constexpr UINT MOD_CONTROL = 0x0002;
 constexpr UINT MOD_SHIFT = 0x0004;
-MONITOR_API BOOL RegisterHotKey(HWND hWnd, int id, UINT fsModifiers, UINT vk);
-MONITOR_API BOOL UnregisterHotKey(HWND hWnd, int id);
+BOOL RegisterHotKey(HWND hWnd, int id, UINT fsModifiers, UINT vk);
+BOOL UnregisterHotKey(HWND hWnd, int id);
 
 }  // namespace platform

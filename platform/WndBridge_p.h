@@ -16,6 +16,7 @@
 #include <functional>
 #include <type_traits>
 
+#include "platform/WinBool.h"
 #include "platform/Wnd.h"
 
 namespace platform {

@@ -3,7 +3,7 @@
 #include <sys/stat.h>
 
 #include "platform/Clock.h"
-#include "platform/Database.h"
+#include "spreadsheet/driver/Database.h"
 #include "platform/ExeDirectory.h"
 #include "platform/TextCodec.h"
 #include "spreadsheet/SpreadSheet.h"

@@ -6,21 +6,13 @@
 #include <string>
 #include <vector>
 
-#include "monitor/ResultStructrue.h"
-
-namespace platform {
-class CListCtrl;
-}
+#include "results/ResultStructrue.h"
 
 // One test item as the result list shows it.
 struct PcbWorkbookItem {
   std::string strName;   // the item name (list column 1)
   std::string strValue;  // the value or verdict (the list's last column)
 };
-
-// The items of a result list, first row first: each row's text in column 1
-// and in the header's last column.
-std::vector<PcbWorkbookItem> ReadPcbWorkbookItems(const platform::CListCtrl& list);
 
 // "<executable directory>/PCB.xls".
 std::string PcbWorkbookPath();

@@ -3,7 +3,7 @@
 // below the executable's directory.
 #pragma once
 
-#include "monitor/ResultStructrue.h"
+#include "results/ResultStructrue.h"
 #include "results/ResultRow.h"
 
 // Works on a list's state read out beforehand; panel.nResult receives the

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "monitor/ResultStructrue.h"
+#include "results/ResultStructrue.h"
 #include "results/ResultRow.h"
 
 // strComputerUser is "<computer name><one separator><7-byte user id>".

@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "monitor/ResultStructrue.h"
+#include "results/ResultStructrue.h"
 #include "results/MesUploadValues.h"
 #include "results/ResultRow.h"
 

@@ -83,10 +83,6 @@ void RunStation(CMonitorDialog& dlg) {
   // Position 4: judged by the host itself.
   Feed(dlg, 4, "IPC20261206A0004", "IPC", {{kNetwork, "PASS"}, {kVideo, "PASS"}, {kAlarm, "PASS"}});
   dlg.ViewResult(4, 1);
-
-  // The operator looks into the failed position: with the focus in that list
-  // its failed row shows selected.
-  if (CMyListCtrl* failed = dlg.FindListCtrl(2)) failed->SetFocus();
 }
 
 std::string SaveWindowPicture(CMonitorDialog& dlg, const std::string& path) {

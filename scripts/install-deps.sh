@@ -1,11 +1,19 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the project needs, only those still missing.
-# The lists live in scripts/deps/*.txt (one package a line, # comments allowed);
-# given list files as arguments, only those are installed.
+# Installs the Debian packages of the named lists, only those still missing:
+#   scripts/install-deps.sh build test      (lists in scripts/deps/<name>.txt)
+# One package a line, # comments allowed.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-if [ $# -gt 0 ]; then lists=("$@"); else lists=("$here"/deps/*.txt); fi
-wanted=$(cat "${lists[@]}" | sed 's/#.*//' | tr -s ' \t' '\n' | sed '/^$/d' | sort -u)
+if [ $# -eq 0 ]; then
+  echo "usage: $0 LIST... (from: $(cd "$here/deps" && ls *.txt | sed 's/\.txt$//' | tr '\n' ' '))" >&2
+  exit 2
+fi
+files=()
+for list in "$@"; do
+  [ -f "$here/deps/$list.txt" ] || { echo "$0: no list $here/deps/$list.txt" >&2; exit 2; }
+  files+=("$here/deps/$list.txt")
+done
+wanted=$(cat "${files[@]}" | sed 's/#.*//' | tr -s ' \t' '\n' | sed '/^$/d' | sort -u)
 missing=()
 for p in $wanted; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then

@@ -8,9 +8,9 @@
 # (e.g. --speed 1 for real time, --mes URL for a real MES).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-bash "$root/scripts/install-deps.sh" "$root/scripts/deps/station.txt"
+bash "$root/scripts/install-deps.sh" build
 build="${BUILD_DIR:-$root/build-station}"
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMONITOR_BUILD_TESTS=OFF -DMONITOR_BUILD_BENCH=OFF
 cmake --build "$build" --target monitor-station mes-receiver -j"$(nproc)"
-exec "$build/station/monitor-station" --out "${STATION_OUT:-$root/station-output}" --fresh-workbook --speed 4 \
+exec "$build/monitor-station" --out "${STATION_OUT:-$root/station-output}" --fresh-workbook --speed 4 \
   "$@" "$root/station/scenarios/nvr-line.json"

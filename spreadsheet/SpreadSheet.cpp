@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <unordered_map>
 
-#include "platform/Database.h"
-#include "platform/FileLock.h"
+#include "spreadsheet/driver/Database.h"
+#include "spreadsheet/driver/FileLock.h"
 #include "platform/TextCodec.h"
 #include "spreadsheet/DelimitedFile.h"
 #include "spreadsheet/RowText.h"

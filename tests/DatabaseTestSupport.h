@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Database.h"
+#include "spreadsheet/driver/Database.h"
 #include "tests/ScratchFolder.h"
 
 using Table = std::vector<std::vector<std::string>>;

@@ -17,7 +17,7 @@
 #include <string_view>
 #include <vector>
 
-#include "monitor/ResultStructrue.h"
+#include "results/ResultStructrue.h"
 #include "platform/Clock.h"
 #include "platform/ExeDirectory.h"
 #include "platform/TextCodec.h"

@@ -1,6 +1,6 @@
 // The database layer over the workbook engine: driver list, connecting,
 // statements and result sets in GBK, transactions that reach the file whole.
-#include "platform/Database.h"
+#include "spreadsheet/driver/Database.h"
 #include "platform/TextCodec.h"
 #include "tests/DatabaseTestSupport.h"
 #include "tests/XlsPeerDump.h"

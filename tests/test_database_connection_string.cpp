@@ -1,6 +1,6 @@
 // Connection strings as the spreadsheet accessor builds them, and malformed ones.
-#include "platform/ConnectionString.h"
-#include "platform/Database.h"
+#include "spreadsheet/driver/ConnectionString.h"
+#include "spreadsheet/driver/Database.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // Failures between processes and of the disk: concurrent appends lose no row,
 // a held workbook is waited for a bounded time, and a write that fails or a
 // writer that dies part-way leaves the previous workbook whole.
-#include "platform/Database.h"
-#include "platform/FileLock.h"
+#include "spreadsheet/driver/Database.h"
+#include "spreadsheet/driver/FileLock.h"
 #include "spreadsheet/engine/WorkbookFile.h"
 #include "tests/DatabaseTestSupport.h"
 

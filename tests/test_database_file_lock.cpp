@@ -1,6 +1,6 @@
 // The inter-process workbook lock: re-entrant in one process, exclusive
 // between processes (its bounded wait is checked through a connection).
-#include "platform/FileLock.h"
+#include "spreadsheet/driver/FileLock.h"
 #include "tests/ScratchFolder.h"
 
 #include <gtest/gtest.h>

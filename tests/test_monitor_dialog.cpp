@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QWidget>
 
+#include "mes/MesEndpoint.h"
 #include "monitor/GridGeometry.h"
 #include "platform/ScreenWorkArea.h"
 

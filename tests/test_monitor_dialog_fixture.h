@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "monitor/MonitorDialog.h"
+#include "monitor/MyListCtrl.h"
 #include "platform/Application.h"
 #include "platform/Resources.h"
 

@@ -9,7 +9,7 @@
 
 #include "platform/Clock.h"
 #include "platform/ExeDirectory.h"
-#include "platform/FileLock.h"
+#include "spreadsheet/driver/FileLock.h"
 #include "platform/TextCodec.h"
 #include "results/PcbWorkbookExport.h"
 #include "spreadsheet/SpreadSheet.h"

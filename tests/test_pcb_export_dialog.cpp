@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "monitor/MonitorDialog.h"
+#include "monitor/MyListCtrl.h"
 #include "platform/Application.h"
 #include "platform/Clock.h"
 #include "platform/ExeDirectory.h"

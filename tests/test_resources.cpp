@@ -9,6 +9,7 @@
 #include "platform/Dialog.h"
 #include "platform/Gdi.h"
 #include "platform/Resources.h"
+#include "platform/WinBool.h"
 
 using namespace platform;
 

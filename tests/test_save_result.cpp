@@ -6,6 +6,7 @@
 #include <tuple>
 
 #include "monitor/MonitorDialog.h"
+#include "monitor/MyListCtrl.h"
 #include "platform/Application.h"
 #include "tests/MesDouble.h"
 #include "tests/ResultSavingFixture.h"

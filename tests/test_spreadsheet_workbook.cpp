@@ -2,7 +2,7 @@
 // workbook engine; results are checked with python3-xlrd as well.
 #include <gtest/gtest.h>
 
-#include "platform/Database.h"
+#include "spreadsheet/driver/Database.h"
 #include "platform/TextCodec.h"
 #include "spreadsheet/SpreadSheet.h"
 #include "tests/ScratchFolder.h"

@@ -1,6 +1,0 @@
-# The windowing layer over Qt 6 Widgets: windows, dialogs, the report list,
-# the edit control, drawing objects and the module's resources.
-monitor_object_library(platform_window
-  SOURCES platform/Application.cpp platform/Wnd.cpp platform/Gdi.cpp platform/Dialog.cpp
-          platform/Edit.cpp platform/ListCtrl.cpp
-  DEPS platform_core monitor_resources Qt6::Widgets)

@@ -1,3 +1,0 @@
-monitor_add_test(test_text_codec
-  SOURCES tests/test_text_codec.cpp
-  LIBS platform_core)
