@@ -14,7 +14,7 @@ dev=$(ls "$work"/libmonitor-dev_*.deb 2>/dev/null) || fail "no libmonitor-dev pa
 
 # The library package: the library only, depending on what it links.
 depends=$(dpkg-deb -f "$runtime" Depends)
-for package in libqt6widgets6 libqt6gui6 libqt6core6 libexpat1 libstdc++6; do
+for package in libqt6widgets6 libqt6gui6 libqt6core6 libexpat1 libsqlite3-0 libstdc++6; do
   grep -q "\b$package\b" <<< "$depends" || fail "libmonitor1 Depends lacks $package: $depends"
 done
 contents=$(dpkg-deb -c "$runtime" | awk '{print $6}' | grep -v '/$' | tr '\n' ' ')
