@@ -94,10 +94,10 @@ int CMonitorDialog::InsertItem(int nListID, const std::string& strItem, std::str
     }
   }
   pList->EnsureVisible(n, FALSE);
-  RepaintNow(pList);
   FitColumnsToContent(pList);
   // Wider columns may have brought a horizontal scroll bar over the new row.
   pList->EnsureVisible(n, FALSE);
+  RepaintNow(pList);
   return 1;
 }
 
@@ -233,12 +233,11 @@ void CMonitorDialog::GetResult(int nListID, std::string& strOut) {
 }
 
 void CMonitorDialog::FitColumnsToContent(CMyListCtrl* pList) {
-  // A list hidden behind a zoomed one stays hidden. Asked of the view, not of
-  // the window: a list of a dialog not shown yet (or hidden by the host) is
-  // never visible itself, yet must appear with its dialog.
-  const bool inView = IsListInView(pList);
-  pList->ShowWindow(SW_HIDE);
-  pList->SetRedraw(FALSE);
+  // Refitting hands the keyboard focus from the list (and an open cell
+  // editor, which then commits) to the dialog, as hiding the list for the
+  // refit did. The list itself stays shown: hiding and showing it again
+  // would repaint it whole and queue work for an event loop.
+  if (CWnd* focus = GetFocus(); focus && (focus == pList || focus->GetParent() == pList)) SetFocus();
 
   const int columns = pList->GetColumnCount();
   for (int c = 0; c < columns; ++c) {
@@ -266,7 +265,4 @@ void CMonitorDialog::FitColumnsToContent(CMyListCtrl* pList) {
     }
     pList->SetColumnWidth(c, c == 0 ? w + (indent + 1) * markWidth : w + markWidth);
   }
-
-  pList->SetRedraw(TRUE);
-  if (inView) pList->ShowWindow(SW_SHOW);
 }

@@ -1,6 +1,7 @@
 #include "platform/ListCtrl.h"
 
 #include <QAbstractTableModel>
+#include <QCoreApplication>
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QPainter>
@@ -448,11 +449,48 @@ class ListViewBase : public QTreeView {
 
   explicit ListViewBase(QWidget* parent = nullptr) : QTreeView(parent) {}
 
+  // Brings rows, header and scroll bars up to date with the model now.
   void Sync() {
     executeDelayedItemsLayout();
     updateGeometries();
+    // Showing or hiding a scroll bar resizes the viewport, which may change
+    // the ranges again; this settles in two rounds at most.
+    for (int round = 0; round < 3 && m_scrollBarsStale; ++round) LayOutScrollBars();
+  }
+
+  // Qt shows or hides the scroll bars through one queued call per range
+  // change, which piles up while no event loop runs. The list instead lays
+  // them out when it is next asked about its geometry, with at most one
+  // queued call pending for hosts that ask nothing.
+  void TakeOverScrollBarLayout() {
+    for (QScrollBar* bar : {verticalScrollBar(), horizontalScrollBar()}) {
+      QObject::disconnect(bar, SIGNAL(rangeChanged(int, int)), this, SLOT(_q_showOrHideScrollBars()));
+      QObject::connect(bar, &QAbstractSlider::rangeChanged, this, [this] { ScrollRangeChanged(); });
+    }
+  }
+  void ScrollRangeChanged() {
+    m_scrollBarsStale = true;
+    if (m_layoutQueued) return;
+    m_layoutQueued = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+          m_layoutQueued = false;
+          if (m_scrollBarsStale) LayOutScrollBars();
+        },
+        Qt::QueuedConnection);
+  }
+  void LayOutScrollBars() {
+    m_scrollBarsStale = false;
+    // Setting the policy again lays the scroll bars and the viewport out.
+    if (!isVisible()) return;
+    setVerticalScrollBarPolicy(verticalScrollBarPolicy());
+    // A scroll bar shown again queues repaint requests of its own.
+    TakeBackShowRepaints(this);
   }
   int RowHeight() const { return RowHeightFor(font(), model); }
+  bool m_scrollBarsStale = false;
+  bool m_layoutQueued = false;
   int TopIndex() const { return model->Count() == 0 ? 0 : std::clamp(verticalScrollBar()->value(), 0, model->Count() - 1); }
   int HorizontalOffset() const { return horizontalOffset(); }
   int HeaderHeight() const { return header()->isHidden() ? 0 : viewport()->y(); }
@@ -676,6 +714,7 @@ BOOL CListCtrl::Create(DWORD dwStyle, const RECT& rect, CWnd* pParentWnd, UINT n
   view->header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   if (dwStyle & LVS_NOCOLUMNHEADER) view->header()->hide();
   header->Forget();
+  view->TakeOverScrollBarLayout();
   // The platform reports scrolling before it happens.
   QObject::connect(view->verticalScrollBar(), &QAbstractSlider::actionTriggered, view, [view](int action) {
     if (view->owner) CWnd::Bridge::Scroll(view->owner, true, action, view->verticalScrollBar()->sliderPosition());

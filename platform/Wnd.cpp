@@ -26,6 +26,8 @@ QRect ToQRect(const RECT& r) { return QRect(r.left, r.top, r.right - r.left, r.b
 
 // ---- window registry ----
 
+int g_bridgedEventDepth = 0;
+
 namespace {
 
 std::unordered_map<HWND, CWnd*>& Registry() {
@@ -207,7 +209,28 @@ class KeyFilter : public QObject {
   }
 };
 
+// Widgets of destroyed windows not freed yet (null once an event loop did).
+std::vector<QPointer<QWidget>>& DestroyedWidgets() {
+  static std::vector<QPointer<QWidget>> widgets;
+  return widgets;
+}
+
 }  // namespace
+
+void FreeDestroyedWidgets() {
+  auto& widgets = DestroyedWidgets();
+  if (widgets.empty() || g_bridgedEventDepth > 0 || !Stack().empty()) return;
+  std::vector<QPointer<QWidget>> gone;
+  gone.swap(widgets);
+  for (QPointer<QWidget>& w : gone) delete w.data();
+}
+
+void TakeBackShowRepaints(QWidget* shown) {
+  if (!shown) return;
+  QCoreApplication::removePostedEvents(shown, QEvent::UpdateLater);
+  for (QWidget* child : shown->findChildren<QWidget*>()) QCoreApplication::removePostedEvents(child, QEvent::UpdateLater);
+  if (shown->isVisible()) shown->update();
+}
 
 void InstallKeyFilter() {
   static QPointer<KeyFilter> filter;
@@ -467,6 +490,7 @@ CWnd* CWnd::FromHandle(HWND hWnd) {
 
 BOOL CWnd::CreateOver(QWidget* widget, DWORD dwStyle, const RECT& rect, CWnd* pParentWnd, UINT nID) {
   EnsureApplication();
+  FreeDestroyedWidgets();
   if (m_widget || !widget) {
     delete widget;
     return FALSE;
@@ -501,6 +525,7 @@ BOOL CWnd::CreateOver(QWidget* widget, DWORD dwStyle, const RECT& rect, CWnd* pP
 }
 
 BOOL CWnd::DestroyWindow() {
+  FreeDestroyedWidgets();
   if (!m_widget || m_destroying) return FALSE;
   m_destroying = true;
   Bridge::Dispatch(this, WM_DESTROY, 0, 0, nullptr);
@@ -519,8 +544,12 @@ BOOL CWnd::DestroyWindow() {
     if (BridgeAccess* b = BridgeOf(widget)) b->owner = nullptr;
     m_widget = nullptr;
     widget->hide();
-    // The widget may be in the middle of one of its own event handlers.
+    // The widget may be in the middle of one of its own event handlers: an
+    // event loop frees it later, or the next window operation outside every
+    // handler does.
     widget->deleteLater();
+    std::erase_if(DestroyedWidgets(), [](const QPointer<QWidget>& w) { return w.isNull(); });
+    DestroyedWidgets().emplace_back(widget);
   }
   FinishDestroy();
   return TRUE;
@@ -647,6 +676,7 @@ std::string CWnd::GetWindowText() const {
 }
 
 BOOL CWnd::ShowWindow(int nCmdShow) {
+  FreeDestroyedWidgets();
   if (!m_widget) return FALSE;
   const BOOL wasVisible = m_widget->isVisible() ? TRUE : FALSE;
   if (nCmdShow == SW_HIDE) {
@@ -658,6 +688,7 @@ BOOL CWnd::ShowWindow(int nCmdShow) {
     m_widget->hide();
   } else {
     m_widget->show();
+    TakeBackShowRepaints(m_widget);
     if (m_widget->isWindow() && nCmdShow != SW_SHOWNA) {
       // Showing activates a top-level window at once, as on the platform.
       if (!Headless()) m_widget->raise();

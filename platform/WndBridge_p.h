@@ -33,6 +33,19 @@ class BridgeAccess {
 };
 
 BridgeAccess* BridgeOf(QWidget* w);
+
+// Events being handled by widgets of this layer right now, nested ones
+// included: while any is, no widget of a destroyed window may be freed.
+extern int g_bridgedEventDepth;
+// Frees the widgets of destroyed windows once no handler can be running on
+// them. A host that never runs an event loop never delivers their deferred
+// deletion, so this is called where windows are made, shown or destroyed.
+void FreeDestroyedWidgets();
+// Qt queues one repaint request for a widget it shows and one for each of its
+// children; they do not merge, and only an event loop delivers them. This
+// takes them back and marks the widget for repainting instead, which joins
+// its window's one pending repaint.
+void TakeBackShowRepaints(QWidget* shown);
 // The CWnd owning w or its nearest owned ancestor.
 CWnd* OwnerOf(QWidget* w);
 
@@ -78,6 +91,10 @@ class Bridged : public Base, public BridgeAccess {
 
  protected:
   bool event(QEvent* e) override {
+    struct Depth {
+      Depth() { ++g_bridgedEventDepth; }
+      ~Depth() { --g_bridgedEventDepth; }
+    } depth;
     if (owner && e->type() == QEvent::Resize) {
       bool result = false;
       CWnd::Bridge::Resize(owner, static_cast<QResizeEvent*>(e), [&] { result = Base::event(e); });
