@@ -14,6 +14,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/ListScrollBar_p.h"
 #include "platform/WndBridge_p.h"
 
 namespace platform {
@@ -586,9 +587,10 @@ class ListViewBase : public QTreeView {
     QPainter painter(viewport());
     const QColor grid(0xD0, 0xD0, 0xD0);
     const auto line = [&](QPoint from, QPoint to) {
-      painter.fillRect(QRect(QPoint(std::min(from.x(), to.x()), std::min(from.y(), to.y())),
-                             QPoint(std::max(from.x(), to.x()), std::max(from.y(), to.y()))),
-                       grid);
+      FillBanded(&painter,
+                 QRect(QPoint(std::min(from.x(), to.x()), std::min(from.y(), to.y())),
+                       QPoint(std::max(from.x(), to.x()), std::max(from.y(), to.y()))),
+                 grid);
     };
     const int height = viewport()->height();
     const int rowHeight = RowHeight();
@@ -707,6 +709,9 @@ BOOL CListCtrl::Create(DWORD dwStyle, const RECT& rect, CWnd* pParentWnd, UINT n
   view->setFocusPolicy(Qt::StrongFocus);
   view->setAutoFillBackground(false);
   view->viewport()->setAutoFillBackground(false);
+  // The rows area paints every pixel itself (its background, then the rows),
+  // so nothing under it needs painting first.
+  view->viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
   view->header()->setStretchLastSection(false);
   view->header()->setMinimumSectionSize(0);
   view->header()->setSectionsMovable(false);
@@ -714,6 +719,8 @@ BOOL CListCtrl::Create(DWORD dwStyle, const RECT& rect, CWnd* pParentWnd, UINT n
   view->header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   if (dwStyle & LVS_NOCOLUMNHEADER) view->header()->hide();
   header->Forget();
+  view->setVerticalScrollBar(new ListScrollBar(Qt::Vertical));
+  view->setHorizontalScrollBar(new ListScrollBar(Qt::Horizontal));
   view->TakeOverScrollBarLayout();
   // The platform reports scrolling before it happens.
   QObject::connect(view->verticalScrollBar(), &QAbstractSlider::actionTriggered, view, [view](int action) {

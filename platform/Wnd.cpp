@@ -714,7 +714,6 @@ void CWnd::InvalidateRect(LPCRECT lpRect, BOOL /*bErase*/) {
   } else {
     target->update();
   }
-  if (target != m_widget) m_widget->update();
 }
 
 void CWnd::UpdateWindow() {

@@ -168,6 +168,13 @@ class Bridged : public Base, public BridgeAccess {
   }
 };
 
+// Qt's raster engine hands a fill or copy of more than 95 lines to a pool of
+// threads; for a window a few hundred lines high the hand-off costs more than
+// the work. These draw in bands of 64 lines, which stay on this thread.
+void ForEachBand(const QRect& area, const std::function<void(const QRect&)>& draw);
+void FillBanded(QPainter* painter, const QRect& area, const QColor& color);
+void DrawImageBanded(QPainter* painter, const QPoint& at, const QImage& image);
+
 // Conversions at the Qt edge.
 QString ToQt(const std::string& gbk);
 std::string FromQt(const QString& text);

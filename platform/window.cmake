@@ -2,5 +2,5 @@
 # the edit control, drawing objects and the module's resources.
 monitor_object_library(platform_window
   SOURCES platform/Application.cpp platform/Wnd.cpp platform/Gdi.cpp platform/Dialog.cpp
-          platform/Edit.cpp platform/ListCtrl.cpp
+          platform/Edit.cpp platform/ListCtrl.cpp platform/ListScrollBar.cpp
   DEPS platform_core monitor_resources Qt6::Widgets)
