@@ -50,4 +50,17 @@ TEST(RowsShown, EveryRowCallIsOnScreenWhenItReturns) {
   ExpectShownAsRendered(*dlg, list, "insert into the cleared list");
 }
 
+TEST(RowsShown, ScrolledRowsMoveOverTheFixedPicture) {
+  auto dlg = OpenMonitor({.rows = 1, .cols = 1, .width = 640, .height = 360});
+  ASSERT_TRUE(dlg);
+  CMyListCtrl* list = dlg->FindListCtrl(1);
+  for (int i = 0; i < 40; ++i) dlg->InsertItem(1, "Test item " + std::to_string(i), "PASS");
+  PumpMessages();
+  for (int rows : {-3, -10, 4}) {
+    list->Scroll(CSize(0, rows * list->GetRowHeight()));
+    PumpMessages();
+    ExpectShownAsRendered(*dlg, list, "scrolled by " + std::to_string(rows) + " rows");
+  }
+}
+
 }  // namespace
