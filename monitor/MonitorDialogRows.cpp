@@ -243,9 +243,9 @@ void CMonitorDialog::FitColumnsToContent(CMyListCtrl* pList) {
   for (int c = 0; c < columns; ++c) {
     // Sized to the larger of content and header, the column is never
     // narrower than sized to its content alone, so that one measurement
-    // (a walk over every row) is enough.
-    pList->SetColumnWidth(c, LVSCW_AUTOSIZE_USEHEADER);
-    const int w = std::max(pList->GetColumnWidth(c), kMinFittedWidth);
+    // (a walk over every row) is enough. Only the final width is set, so a
+    // column that keeps its width is not resized and repainted.
+    const int w = std::max(pList->GetAutoSizeWidth(c, LVSCW_AUTOSIZE_USEHEADER), kMinFittedWidth);
 
     const int rows = pList->GetItemCount();
     const int top = pList->GetTopIndex();

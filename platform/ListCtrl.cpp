@@ -174,25 +174,27 @@ int CListCtrl::GetColumnCount() const {
   return p.model->ColumnCount();
 }
 
+int CListCtrl::GetAutoSizeWidth(int nCol, int cx) const {
+  LIST_PARTS(-1);
+  if (nCol < 0 || nCol >= p.model->ColumnCount() || (cx != LVSCW_AUTOSIZE && cx != LVSCW_AUTOSIZE_USEHEADER)) return -1;
+  int content = p.model->ContentWidth(nCol) + 2 * kTextPadding;
+  if (nCol == 0 && p.model->smallImages) content += kIconGap + IconWidthOf(p.model);
+  if (cx == LVSCW_AUTOSIZE) return content;
+  int width = std::max(content, p.model->HeaderWidth(nCol) + 2 * kTextPadding);
+  // The last column also takes what is left of the client width.
+  if (nCol == p.model->ColumnCount() - 1) {
+    p.view->Sync();
+    int others = 0;
+    for (int c = 0; c < nCol; ++c) others += p.view->header()->sectionSize(c);
+    width = std::max(width, p.view->viewport()->width() - others);
+  }
+  return width;
+}
+
 BOOL CListCtrl::SetColumnWidth(int nCol, int cx) {
   LIST_PARTS(FALSE);
   if (nCol < 0 || nCol >= p.model->ColumnCount() || cx < LVSCW_AUTOSIZE_USEHEADER) return FALSE;
-  int width = cx;
-  if (cx == LVSCW_AUTOSIZE || cx == LVSCW_AUTOSIZE_USEHEADER) {
-    int content = p.model->ContentWidth(nCol) + 2 * kTextPadding;
-    if (nCol == 0 && p.model->smallImages) content += kIconGap + IconWidthOf(p.model);
-    width = content;
-    if (cx == LVSCW_AUTOSIZE_USEHEADER) {
-      width = std::max(content, p.model->HeaderWidth(nCol) + 2 * kTextPadding);
-      // The last column also takes what is left of the client width.
-      if (nCol == p.model->ColumnCount() - 1) {
-        p.view->Sync();
-        int others = 0;
-        for (int c = 0; c < nCol; ++c) others += p.view->header()->sectionSize(c);
-        width = std::max(width, p.view->viewport()->width() - others);
-      }
-    }
-  }
+  const int width = cx >= 0 ? cx : GetAutoSizeWidth(nCol, cx);
   // The header reports a real change, which repaints from the column on.
   if (width != p.view->header()->sectionSize(nCol)) p.view->header()->resizeSection(nCol, width);
   return TRUE;
