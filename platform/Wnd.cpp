@@ -594,8 +594,19 @@ BOOL CWnd::SetWindowPos(const CWnd* pWndInsertAfter, int x, int y, int cx, int c
   pos.flags = nFlags;
   Bridge::Dispatch(this, WM_WINDOWPOSCHANGING, 0, reinterpret_cast<LPARAM>(&pos), []() -> LRESULT { return 0; });
   if (!m_widget) return FALSE;
-  if (!(pos.flags & SWP_NOMOVE)) m_widget->move(pos.x, pos.y);
-  if (!(pos.flags & SWP_NOSIZE)) m_widget->resize(pos.cx, pos.cy);
+  if (m_widget->isWindow()) {
+    // A window's rectangle is its client area, as GetWindowRect reports it.
+    QRect r = m_widget->geometry();
+    if (!(pos.flags & SWP_NOMOVE)) r.moveTopLeft(QPoint(pos.x, pos.y));
+    if (!(pos.flags & SWP_NOSIZE)) r.setSize(QSize(pos.cx, pos.cy));
+    if (!(pos.flags & SWP_NOMOVE))
+      m_widget->setGeometry(r);
+    else if (!(pos.flags & SWP_NOSIZE))
+      m_widget->resize(r.size());  // the window system keeps placing it
+  } else {
+    if (!(pos.flags & SWP_NOMOVE)) m_widget->move(pos.x, pos.y);
+    if (!(pos.flags & SWP_NOSIZE)) m_widget->resize(pos.cx, pos.cy);
+  }
   if (!(pos.flags & SWP_NOZORDER) && pWndInsertAfter == &wndTop && (!m_widget->isWindow() || !Headless()))
     m_widget->raise();
   if (pos.flags & SWP_SHOWWINDOW) ShowWindow(SW_SHOW);
@@ -624,7 +635,11 @@ void CWnd::GetWindowRect(LPRECT lpRect) const {
     return;
   }
   if (m_widget->isWindow()) {
-    *lpRect = ToRECT(m_widget->frameGeometry());
+    // The client area in screen coordinates. The frame a window manager puts
+    // around it is left out: its size is the manager's choice and known only
+    // later, and MoveWindow and SetWindowPos set this same rectangle, so
+    // moving a window onto its own rectangle changes nothing.
+    *lpRect = ToRECT(m_widget->geometry());
     return;
   }
   const QPoint topLeft = m_widget->mapToGlobal(QPoint(0, 0));

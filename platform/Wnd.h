@@ -56,6 +56,8 @@ class MONITOR_API CWnd {
   DWORD GetStyle() const { return m_dwStyle; }
 
   // Positions are in the parent's client coordinates (screen for top-level).
+  // A top-level window's rectangle, here and in GetWindowRect, is its client
+  // area: the window manager's frame lies outside it.
   void MoveWindow(int x, int y, int nWidth, int nHeight, BOOL bRepaint = TRUE);
   void MoveWindow(LPCRECT lpRect, BOOL bRepaint = TRUE);
   // pWndInsertAfter: &wndTop (or null with SWP_NOZORDER).
@@ -63,7 +65,7 @@ class MONITOR_API CWnd {
   static const CWnd wndTop;
   // Client rectangle, left and top 0.
   void GetClientRect(LPRECT lpRect) const;
-  // Window rectangle in screen coordinates.
+  // Window rectangle in screen coordinates (a top-level window's client area).
   void GetWindowRect(LPRECT lpRect) const;
   void ScreenToClient(LPPOINT lpPoint) const;
   void ScreenToClient(LPRECT lpRect) const;
