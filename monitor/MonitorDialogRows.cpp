@@ -24,7 +24,9 @@ const std::string& HostText(const std::string (&texts)[2], int nCol) {
 
 int MarkOf(ResultClass cls) { return static_cast<int>(cls); }
 
-void RepaintNow(CMyListCtrl* pList) { pList->RedrawWindow(nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW); }
+// Paints now what the row calls changed: the list marks exactly the rows,
+// columns and scrolled areas that changed, so nothing else is repainted.
+void RepaintNow(CMyListCtrl* pList) { pList->UpdateWindow(); }
 
 }  // namespace
 

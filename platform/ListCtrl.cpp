@@ -99,6 +99,7 @@ DWORD CListCtrl::GetExtendedStyle() const {
 BOOL CListCtrl::SetTextBkColor(COLORREF cr) {
   LIST_PARTS(FALSE);
   p.model->textBk = cr;
+  p.view->ForgetBackground();
   p.view->viewport()->update();
   return TRUE;
 }

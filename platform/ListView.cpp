@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <algorithm>
+#include <cstdlib>
 
 namespace platform::listctrl {
 
@@ -177,11 +178,86 @@ void ListViewBase::resizeEvent(QResizeEvent* e) {
   UpdateGeometries();
 }
 
-void ListViewBase::scrollContentsBy(int dx, int /*dy*/) {
+void ListViewBase::scrollContentsBy(int dx, int dy) {
   if (dx && m_header) m_header->setOffset(horizontalScrollBar()->value());
-  // The background stays where it is while the rows move over it, so the
-  // rows area is repainted rather than its pixels moved.
-  viewport()->update();
+  // The background stays where it is while the rows move over it: pixels
+  // are moved only where the background is the same at both places.
+  if (dx || !MoveRows(-dy)) viewport()->update();
+}
+
+void ListViewBase::ForgetBackground() {
+  m_background = QImage();
+  m_moves = Moves();
+}
+
+std::vector<int> ListViewBase::ColumnEdges() const {
+  std::vector<int> edges;
+  int x = -HorizontalOffset();
+  edges.push_back(x);
+  for (int c = 0; c < model->ColumnCount(); ++c) edges.push_back(x += m_header->sectionSize(c));
+  return edges;
+}
+
+bool ListViewBase::MoveRows(int shift) {
+  const int rowHeight = RowHeight();
+  const QSize size = viewport()->size();
+  if (shift == 0 || rowHeight <= 0 || size.isEmpty() || !viewport()->isVisible()) return false;
+  const int slotCount = (size.height() + rowHeight - 1) / rowHeight;
+  if (std::abs(shift) >= slotCount) return false;
+  if (m_background.size() != size) {
+    m_background = QImage(size, QImage::Format_RGB32);
+    if (!DrawBackground(m_background)) {
+      ForgetBackground();
+      return false;
+    }
+    m_moves = Moves();
+  }
+  std::vector<int> edges = ColumnEdges();
+  const int columns = static_cast<int>(edges.size()) - 1;
+  if (columns <= 0) return false;
+  if (m_moves.shift != shift || m_moves.rowHeight != rowHeight || m_moves.size != size || m_moves.edges != edges) {
+    // Compared once per background, shift and column layout: a cell moves
+    // when every pixel of its background equals the one it replaces.
+    m_moves = Moves{shift, rowHeight, size, edges, std::vector<char>(static_cast<size_t>(slotCount * columns), 0)};
+    for (int slot = 0; slot < slotCount; ++slot) {
+      const int top = slot * rowHeight;
+      const int from = top + shift * rowHeight;
+      if (top + rowHeight > size.height() || from < 0 || from + rowHeight > size.height()) continue;
+      for (int c = 0; c < columns; ++c) {
+        const int left = std::clamp(edges[static_cast<size_t>(c)], 0, size.width());
+        const int right = std::clamp(edges[static_cast<size_t>(c) + 1], 0, size.width());
+        bool same = true;
+        for (int y = 0; y < rowHeight && same; ++y) {
+          const auto* a = reinterpret_cast<const QRgb*>(m_background.constScanLine(top + y));
+          const auto* b = reinterpret_cast<const QRgb*>(m_background.constScanLine(from + y));
+          same = std::equal(a + left, a + right, b + left);
+        }
+        m_moves.same[static_cast<size_t>(slot * columns + c)] = same ? 1 : 0;
+      }
+    }
+  }
+  QWidget* area = viewport();
+  const int dy = -shift * rowHeight;
+  for (int c = 0; c < columns; ++c) {
+    const int left = std::max(0, edges[static_cast<size_t>(c)]);
+    const int right = std::min(size.width(), edges[static_cast<size_t>(c) + 1]);
+    if (right <= left) continue;
+    for (int slot = 0; slot < slotCount;) {
+      if (!m_moves.same[static_cast<size_t>(slot * columns + c)]) {
+        area->update(QRect(left, slot * rowHeight, right - left, rowHeight));
+        ++slot;
+        continue;
+      }
+      int last = slot;
+      while (last + 1 < slotCount && m_moves.same[static_cast<size_t>((last + 1) * columns + c)]) ++last;
+      // One move for the run of cells: their rows and the rows they come from.
+      const int top = std::min(slot, slot + shift) * rowHeight;
+      const int bottom = (std::max(last, last + shift) + 1) * rowHeight;
+      area->scroll(0, dy, QRect(left, top, right - left, bottom - top));
+      slot = last + 1;
+    }
+  }
+  return true;
 }
 
 int ListViewBase::TopIndex() const {
@@ -365,6 +441,13 @@ void ListViewBase::changeEvent(QEvent* e) {
     viewport()->update();
   }
   QAbstractScrollArea::changeEvent(e);
+}
+
+bool ListView::DrawBackground(QImage& picture) {
+  if (!owner) return false;
+  QPainter painter(&picture);
+  CWnd::Bridge::Erase(owner, painter, viewport(), PaintOffset());
+  return true;
 }
 
 void ListViewBase::focusInEvent(QFocusEvent* e) {

@@ -8,6 +8,8 @@
 
 #include <QAbstractScrollArea>
 #include <QHeaderView>
+#include <QImage>
+#include <vector>
 
 #include "platform/ListModel_p.h"
 #include "platform/WndBridge_p.h"
@@ -54,6 +56,10 @@ class ListViewBase : public QAbstractScrollArea {
   // itself when asked about its geometry, with one queued call at most.
   void TakeOverScrollBarLayout();
 
+  // The picture under the rows may have changed (or its colour): the kept
+  // copy of it, which tells where rows can be scrolled by moving pixels, goes.
+  void ForgetBackground();
+
   int RowHeight() const { return RowHeightFor(font(), model); }
   int TopIndex() const;
   int HorizontalOffset() const;
@@ -63,6 +69,9 @@ class ListViewBase : public QAbstractScrollArea {
   void ShowRow(int row);
 
  protected:
+  // Draws the rows area's background as the window erases it into a picture
+  // of the rows area's size; false when it cannot.
+  virtual bool DrawBackground(QImage& /*picture*/) { return false; }
   void paintEvent(QPaintEvent* e) override;
   void resizeEvent(QResizeEvent* e) override;
   void scrollContentsBy(int dx, int dy) override;
@@ -86,6 +95,24 @@ class ListViewBase : public QAbstractScrollArea {
   void UpdateRows(int first, int last);
   void PaintCell(QPainter& painter, const QRect& cell, int row, int column, bool focusHere) const;
   void PaintGridLines(QPainter& painter) const;
+  // Scrolls the rows by whole rows (shift > 0: the rows move up) by moving
+  // the pixels of each cell whose background is the same at its old and new
+  // place, and repainting the others; false when nothing can be moved.
+  bool MoveRows(int shift);
+  // Left and right edges of the columns in the rows area.
+  std::vector<int> ColumnEdges() const;
+
+  // The rows area's background, and for one shift and column layout which
+  // cells (slot by column) have the same background as the slot that many
+  // rows below (or above).
+  QImage m_background;
+  struct Moves {
+    int shift = 0;
+    int rowHeight = 0;
+    QSize size;
+    std::vector<int> edges;
+    std::vector<char> same;  // slot * columns + column
+  } m_moves;
 
   QHeaderView* m_header = nullptr;
   bool m_geometryStale = true;
@@ -97,6 +124,10 @@ class ListViewBase : public QAbstractScrollArea {
 class ListView : public Bridged<ListViewBase> {
  public:
   using Bridged<ListViewBase>::Bridged;
+  void BackgroundChanged() override { ForgetBackground(); }
+
+ protected:
+  bool DrawBackground(QImage& picture) override;
 };
 
 }  // namespace platform::listctrl

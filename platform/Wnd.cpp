@@ -346,17 +346,21 @@ void CWnd::Bridge::DefaultErase(CWnd* w, CDC* dc, COLORREF color) {
   dc->FillSolidRect(&r, color);
 }
 
+void CWnd::Bridge::Erase(CWnd* w, QPainter& painter, QWidget* target, QPoint offset) {
+  painter.translate(-offset);
+  CDC dc;
+  dc.AttachPainter(&painter, target->font());
+  const QColor window = target->palette().color(QPalette::Window);
+  Dispatch(w, WM_ERASEBKGND, reinterpret_cast<WPARAM>(&dc), 0, [&]() -> LRESULT {
+    DefaultErase(w, &dc, RGB(window.red(), window.green(), window.blue()));
+    return 1;
+  });
+}
+
 void CWnd::Bridge::Paint(CWnd* w, QWidget* target, QPoint offset, const std::function<void()>& basePaint) {
   {
     QPainter painter(target);
-    painter.translate(-offset);
-    CDC dc;
-    dc.AttachPainter(&painter, target->font());
-    const QColor window = target->palette().color(QPalette::Window);
-    Dispatch(w, WM_ERASEBKGND, reinterpret_cast<WPARAM>(&dc), 0, [&]() -> LRESULT {
-      DefaultErase(w, &dc, RGB(window.red(), window.green(), window.blue()));
-      return 1;
-    });
+    Erase(w, painter, target, offset);
   }
   if (!Alive(w)) return;
   Dispatch(w, WM_PAINT, 0, 0, [&]() -> LRESULT {
@@ -718,9 +722,11 @@ BOOL CWnd::IsWindowVisible() const { return m_widget && m_widget->isVisible() ? 
 
 void CWnd::Invalidate(BOOL bErase) { InvalidateRect(nullptr, bErase); }
 
-void CWnd::InvalidateRect(LPCRECT lpRect, BOOL /*bErase*/) {
+void CWnd::InvalidateRect(LPCRECT lpRect, BOOL bErase) {
   if (!m_widget) return;
   BridgeAccess* access = BridgeOf(m_widget);
+  // What the background erase paints may have changed.
+  if (bErase && access) access->BackgroundChanged();
   QWidget* target = access ? access->PaintTarget() : m_widget;
   if (lpRect) {
     QRect r = ToQRect(*lpRect);
@@ -733,9 +739,10 @@ void CWnd::InvalidateRect(LPCRECT lpRect, BOOL /*bErase*/) {
 
 void CWnd::UpdateWindow() {
   if (!m_widget || !m_widget->isVisible()) return;
-  BridgeAccess* access = BridgeOf(m_widget);
-  QWidget* target = access ? access->PaintTarget() : m_widget;
-  target->repaint();
+  // Paints what is invalid now, and only that: the window's repaint request,
+  // sent rather than queued, paints the areas marked for repainting in it.
+  QEvent request(QEvent::UpdateRequest);
+  QCoreApplication::sendEvent(m_widget->window(), &request);
 }
 
 BOOL CWnd::RedrawWindow(LPCRECT lpRect, UINT flags) {

@@ -80,7 +80,8 @@ class MONITOR_API CWnd {
   BOOL IsWindowVisible() const;
   void Invalidate(BOOL bErase = TRUE);
   void InvalidateRect(LPCRECT lpRect, BOOL bErase = TRUE);
-  // Paints what is invalid now.
+  // Paints what is invalid now (in this window's top-level window), and
+  // nothing else.
   void UpdateWindow();
   BOOL RedrawWindow(LPCRECT lpRect = nullptr, UINT flags = RDW_INVALIDATE | RDW_UPDATENOW | RDW_ERASE);
   // Switches painting off and on; switching it on does not repaint by itself.

@@ -30,6 +30,9 @@ class BridgeAccess {
   // scrolled widget) and its offset in client coordinates.
   virtual QWidget* PaintTarget() = 0;
   virtual QPoint PaintOffset() = 0;
+  // The window was invalidated with its background erased: a window that
+  // keeps a picture of its background lets it go.
+  virtual void BackgroundChanged() {}
 };
 
 BridgeAccess* BridgeOf(QWidget* w);
@@ -54,6 +57,9 @@ struct CWnd::Bridge {
   static bool Alive(CWnd* w);
   static void WidgetGone(CWnd* w);
   static void Paint(CWnd* w, QWidget* target, QPoint offset, const std::function<void()>& basePaint);
+  // Runs the window's background erase into a painter set up on any device
+  // the size of target (the window's own paint or a picture of it).
+  static void Erase(CWnd* w, QPainter& painter, QWidget* target, QPoint offset);
   static void Mouse(CWnd* w, UINT msg, QMouseEvent* e, QPoint offset, const std::function<void()>& base);
   static void Wheel(CWnd* w, QWheelEvent* e, QPoint offset, const std::function<void()>& base);
   static void Key(CWnd* w, QKeyEvent* e, BridgeAccess* access);

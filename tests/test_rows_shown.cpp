@@ -56,11 +56,24 @@ TEST(RowsShown, ScrolledRowsMoveOverTheFixedPicture) {
   CMyListCtrl* list = dlg->FindListCtrl(1);
   for (int i = 0; i < 40; ++i) dlg->InsertItem(1, "Test item " + std::to_string(i), "PASS");
   PumpMessages();
-  for (int rows : {-3, -10, 4}) {
+  const auto scroll = [&](int rows, const std::string& when) {
     list->Scroll(CSize(0, rows * list->GetRowHeight()));
     PumpMessages();
-    ExpectShownAsRendered(*dlg, list, "scrolled by " + std::to_string(rows) + " rows");
+    ExpectShownAsRendered(*dlg, list, when + "scrolled by " + std::to_string(rows) + " rows");
+  };
+  for (int rows : {-3, -10, 4, 1, -1}) scroll(rows, "");
+  // A verdict brings another picture: rows scroll over that one now, also
+  // when its shape differs from the last one.
+  for (int verdict : {0, 1}) {
+    dlg->ViewResult(1, verdict);
+    PumpMessages();
+    for (int rows : {-1, 2, 1}) scroll(rows, "verdict " + std::to_string(verdict) + ", ");
   }
+  list->m_bmpBack.DeleteObject();
+  ASSERT_TRUE(list->m_bmpBack.LoadBitmap("LIST8"));
+  list->Invalidate(TRUE);
+  PumpMessages();
+  for (int rows : {-1, 2, 1, -1}) scroll(rows, "another picture, ");
 }
 
 }  // namespace
