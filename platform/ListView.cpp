@@ -201,7 +201,9 @@ std::vector<int> ListViewBase::ColumnEdges() const {
 bool ListViewBase::MoveRows(int shift) {
   const int rowHeight = RowHeight();
   const QSize size = viewport()->size();
-  if (shift == 0 || rowHeight <= 0 || size.isEmpty() || !viewport()->isVisible()) return false;
+  // The kept picture has one pixel per pixel of the rows area.
+  if (shift == 0 || rowHeight <= 0 || size.isEmpty() || !viewport()->isVisible() || devicePixelRatioF() != 1.0)
+    return false;
   const int slotCount = (size.height() + rowHeight - 1) / rowHeight;
   if (std::abs(shift) >= slotCount) return false;
   if (m_background.size() != size) {
