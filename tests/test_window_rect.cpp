@@ -40,14 +40,24 @@ class XServerEnvironment : public ::testing::Environment {
 };
 XServerEnvironment* g_x = static_cast<XServerEnvironment*>(::testing::AddGlobalTestEnvironment(new XServerEnvironment));
 
-// Lets the window system answer: events handled for a while.
-void Settle(int milliseconds) {
-  QElapsedTimer timer;
-  timer.start();
-  do PumpMessages();
-  while (timer.elapsed() < milliseconds);
+// Lets the window system answer: under X, events are handled until the
+// window's rectangle has stayed the same for 300 ms (5 s at most), since the
+// window manager answers a move or a mapping when it gets to it.
+void Settle(QWidget* window) {
+  PumpMessages();
+  if (!UnderXServer()) return;
+  QElapsedTimer total, still;
+  total.start();
+  still.start();
+  QRect last = window->geometry();
+  while (still.elapsed() < 300 && total.elapsed() < 5000) {
+    PumpMessages();
+    if (window->geometry() != last) {
+      last = window->geometry();
+      still.restart();
+    }
+  }
 }
-int SettleTime() { return UnderXServer() ? 300 : 0; }
 
 std::string Text(const CRect& r) {
   return std::to_string(r.left) + "," + std::to_string(r.top) + " " + std::to_string(r.Width()) + " x " +
@@ -84,7 +94,7 @@ TEST_P(WindowRect, IsTheSizeTheHostSetAndMovingOntoItChangesNothing) {
   QElapsedTimer exposed;
   exposed.start();
   while (!dlg.GetQWidget()->windowHandle()->isExposed() && exposed.elapsed() < 5000) PumpMessages();
-  Settle(SettleTime());
+  Settle(dlg.GetQWidget());
   if (UnderXServer()) ASSERT_EQ(QGuiApplication::platformName(), "xcb");
 
   CRect shown;
@@ -103,14 +113,14 @@ TEST_P(WindowRect, IsTheSizeTheHostSetAndMovingOntoItChangesNothing) {
       dlg.SetWindowPos(nullptr, before.left, before.top, before.Width(), before.Height(), SWP_NOZORDER);
     else
       dlg.MoveWindow(&before);
-    Settle(SettleTime());
+    Settle(dlg.GetQWidget());
     CRect after;
     dlg.GetWindowRect(&after);
     EXPECT_EQ(Text(after), Text(before)) << "move " << move;
   }
   // A new size: the window has it, with the same position.
   dlg.MoveWindow(shown.left, shown.top, size.cx + 37, size.cy + 11);
-  Settle(SettleTime());
+  Settle(dlg.GetQWidget());
   CRect resized;
   dlg.GetWindowRect(&resized);
   EXPECT_EQ(Text(resized), Text(CRect(shown.left, shown.top, shown.left + size.cx + 37, shown.top + size.cy + 11)));
