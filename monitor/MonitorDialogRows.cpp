@@ -122,6 +122,7 @@ int CMonitorDialog::InsertItemExt(int nListID, std::vector<std::string>* pTexts)
     }
   }
   pList->Invalidate(TRUE);
+  RepaintNow(pList);
   return 1;
 }
 
@@ -204,6 +205,7 @@ int CMonitorDialog::DeleteAllItems(int nListID) {
   if (!pList) return 0;
   if (!pList->DeleteAllItems()) return 0;
   pList->Invalidate(TRUE);
+  RepaintNow(pList);
   return 1;
 }
 

@@ -123,6 +123,7 @@ CImageList* CListCtrl::SetImageList(CImageList* pImageList, int nImageListType) 
   slot = pImageList;
   // Row heights follow the image height.
   p.view->GeometryChanged();
+  p.view->Sync();
   p.view->viewport()->update();
   return old;
 }
@@ -137,6 +138,7 @@ int CListCtrl::InsertColumn(int nCol, const std::string& lpszColumnHeading, int 
   if (nCol < 0) return -1;
   nCol = std::min(nCol, p.model->ColumnCount());
   p.model->InsertColumn(nCol, Column{nFormat & LVCFMT_JUSTIFYMASK, lpszColumnHeading});
+  p.view->Sync();
   const int width = nWidth >= 0 ? nWidth : GetStringWidth(lpszColumnHeading) + 2 * kTextPadding;
   p.view->header()->resizeSection(nCol, width);
   p.view->viewport()->update();
@@ -147,6 +149,7 @@ BOOL CListCtrl::DeleteColumn(int nCol) {
   LIST_PARTS(FALSE);
   if (nCol < 0 || nCol >= p.model->ColumnCount()) return FALSE;
   p.model->RemoveColumn(nCol);
+  p.view->Sync();
   p.view->viewport()->update();
   return TRUE;
 }
@@ -233,6 +236,7 @@ int CListCtrl::InsertItem(const LVITEM* pItem) {
   if (pItem->mask & LVIF_PARAM) row.data = pItem->lParam;
   if (pItem->mask & LVIF_INDENT) row.indent = std::max(0, pItem->iIndent);
   p.model->InsertRow(at, std::move(row));
+  p.view->Sync();  // scroll bars and header follow at once, with or without an event loop
   if (pItem->mask & LVIF_STATE) SetItemState(at, pItem->state, pItem->stateMask);
   return at;
 }
@@ -383,12 +387,14 @@ BOOL CListCtrl::DeleteItem(int nItem) {
   LIST_PARTS(FALSE);
   if (!p.model->ValidRow(nItem)) return FALSE;
   p.model->RemoveRow(nItem);
+  p.view->Sync();
   return TRUE;
 }
 
 BOOL CListCtrl::DeleteAllItems() {
   LIST_PARTS(FALSE);
   p.model->Clear();
+  p.view->Sync();
   return TRUE;
 }
 

@@ -126,8 +126,10 @@ void ListViewBase::ScrollRangeChanged() {
 void ListViewBase::LayOutScrollBars() {
   m_scrollBarsStale = false;
   if (!isVisible()) return;
-  // Setting the policy again lays the scroll bars and the viewport out.
+  // Setting the policy again lays the scroll bars and the viewport out; the
+  // header then follows the viewport's new width.
   setVerticalScrollBarPolicy(verticalScrollBarPolicy());
+  UpdateGeometries();
   // A scroll bar shown again queues repaint requests of its own.
   TakeBackShowRepaints(this);
 }

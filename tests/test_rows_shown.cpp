@@ -21,12 +21,20 @@ void ExpectShownAsRendered(CMonitorDialog& dlg, CMyListCtrl* list, const std::st
                                         inWindow.height())
                            .toImage()
                            .convertToFormat(QImage::Format_RGB32);
-  const QImage rendered = widget->grab().toImage().convertToFormat(QImage::Format_RGB32);
+  // Rendered with the window around it, which shows where the list paints
+  // nothing (past the last header section).
+  const QImage rendered = dlg.GetQWidget()->grab(inWindow).toImage().convertToFormat(QImage::Format_RGB32);
   ASSERT_EQ(shown.size(), rendered.size()) << step;
   int differing = 0;
+  QRect where;
   for (int y = 0; y < shown.height(); ++y)
-    for (int x = 0; x < shown.width(); ++x) differing += shown.pixel(x, y) != rendered.pixel(x, y);
-  EXPECT_EQ(differing, 0) << step << ": the window still shows something else";
+    for (int x = 0; x < shown.width(); ++x)
+      if (shown.pixel(x, y) != rendered.pixel(x, y)) {
+        ++differing;
+        where |= QRect(x, y, 1, 1);
+      }
+  EXPECT_EQ(differing, 0) << step << ": the window still shows something else, in " << where.x() << "," << where.y()
+                          << " " << where.width() << " x " << where.height();
 }
 
 TEST(RowsShown, EveryRowCallIsOnScreenWhenItReturns) {
@@ -44,8 +52,13 @@ TEST(RowsShown, EveryRowCallIsOnScreenWhenItReturns) {
   ExpectShownAsRendered(*dlg, list, "set item by name");
   dlg->SetItemExt(2, "New item", "12.1V");
   ExpectShownAsRendered(*dlg, list, "new item by name");
+  std::vector<std::string> texts{"", "Whole row", "12.1V"};
+  dlg->InsertItemExt(2, &texts);
+  ExpectShownAsRendered(*dlg, list, "whole row inserted");
   dlg->ViewResult(2, 1);
+  ExpectShownAsRendered(*dlg, list, "verdict");
   dlg->DeleteAllItems(2);
+  ExpectShownAsRendered(*dlg, list, "cleared");
   dlg->InsertItem(2, "After clearing", "PASS");
   ExpectShownAsRendered(*dlg, list, "insert into the cleared list");
 }
