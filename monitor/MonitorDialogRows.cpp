@@ -25,7 +25,9 @@ const std::string& HostText(const std::string (&texts)[2], int nCol) {
 
 int MarkOf(ResultClass cls) { return static_cast<int>(cls); }
 
-void RepaintNow(CMyListCtrl* pList) { pList->RedrawWindow(nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW); }
+// Paints now what the row calls changed: the list marks exactly the rows,
+// columns and scrolled areas that changed, so nothing else is repainted.
+void RepaintNow(CMyListCtrl* pList) { pList->UpdateWindow(); }
 
 }  // namespace
 
@@ -95,10 +97,10 @@ int CMonitorDialog::InsertItem(int nListID, const std::string& strItem, std::str
     }
   }
   pList->EnsureVisible(n, FALSE);
-  RepaintNow(pList);
   FitColumnsToContent(pList);
   // Wider columns may have brought a horizontal scroll bar over the new row.
   pList->EnsureVisible(n, FALSE);
+  RepaintNow(pList);
   return 1;
 }
 
@@ -121,6 +123,7 @@ int CMonitorDialog::InsertItemExt(int nListID, std::vector<std::string>* pTexts)
     }
   }
   pList->Invalidate(TRUE);
+  RepaintNow(pList);
   return 1;
 }
 
@@ -203,6 +206,7 @@ int CMonitorDialog::DeleteAllItems(int nListID) {
   if (!pList) return 0;
   if (!pList->DeleteAllItems()) return 0;
   pList->Invalidate(TRUE);
+  RepaintNow(pList);
   return 1;
 }
 
@@ -234,20 +238,19 @@ void CMonitorDialog::GetResult(int nListID, std::string& strOut) {
 }
 
 void CMonitorDialog::FitColumnsToContent(CMyListCtrl* pList) {
-  // A list hidden behind a zoomed one stays hidden. Asked of the view, not of
-  // the window: a list of a dialog not shown yet (or hidden by the host) is
-  // never visible itself, yet must appear with its dialog.
-  const bool inView = IsListInView(pList);
-  pList->ShowWindow(SW_HIDE);
-  pList->SetRedraw(FALSE);
+  // Refitting hands the keyboard focus from the list (and an open cell
+  // editor, which then commits) to the dialog, as hiding the list for the
+  // refit did. The list itself stays shown: hiding and showing it again
+  // would repaint it whole and queue work for an event loop.
+  if (CWnd* focus = GetFocus(); focus && (focus == pList || focus->GetParent() == pList)) SetFocus();
 
   const int columns = pList->GetColumnCount();
   for (int c = 0; c < columns; ++c) {
     // Sized to the larger of content and header, the column is never
     // narrower than sized to its content alone, so that one measurement
-    // (a walk over every row) is enough.
-    pList->SetColumnWidth(c, LVSCW_AUTOSIZE_USEHEADER);
-    const int w = std::max(pList->GetColumnWidth(c), kMinFittedWidth);
+    // (a walk over every row) is enough. Only the final width is set, so a
+    // column that keeps its width is not resized and repainted.
+    const int w = std::max(pList->GetAutoSizeWidth(c, LVSCW_AUTOSIZE_USEHEADER), kMinFittedWidth);
 
     const int rows = pList->GetItemCount();
     const int top = pList->GetTopIndex();
@@ -267,7 +270,4 @@ void CMonitorDialog::FitColumnsToContent(CMyListCtrl* pList) {
     }
     pList->SetColumnWidth(c, c == 0 ? w + (indent + 1) * markWidth : w + markWidth);
   }
-
-  pList->SetRedraw(TRUE);
-  if (inView) pList->ShowWindow(SW_SHOW);
 }

@@ -20,6 +20,8 @@ void CMonitorDialog::ShowPicture(CMyListCtrl* pList, const char* pszFormat) {
   pList->m_bmpBack.DeleteObject();
   pList->m_bmpBack.LoadBitmap(name);  // a missing picture leaves it empty
   pList->Invalidate(TRUE);
+  // Shown before the call returns, also to a host that runs no event loop.
+  pList->UpdateWindow();
 }
 
 int CMonitorDialog::ViewResult(int nListID, int nResult) {

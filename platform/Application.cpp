@@ -33,6 +33,7 @@ void PumpMessages() {
   QCoreApplication::processEvents(QEventLoop::AllEvents);
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   QCoreApplication::processEvents(QEventLoop::AllEvents);
+  FreeDestroyedWidgets();
 }
 
 }  // namespace platform

@@ -159,6 +159,27 @@ CFont* CDC::SelectObject(CFont* pFont) {
   return old;
 }
 
+constexpr int kBandLines = 64;
+
+void ForEachBand(const QRect& area, const std::function<void(const QRect&)>& draw) {
+  for (int y = area.top(); y <= area.bottom(); y += kBandLines)
+    draw(QRect(area.left(), y, area.width(), std::min(kBandLines, area.bottom() + 1 - y)));
+}
+
+void FillBanded(QPainter* painter, const QRect& area, const QColor& color) {
+  ForEachBand(area, [&](const QRect& band) { painter->fillRect(band, color); });
+}
+
+void DrawImageBanded(QPainter* painter, const QPoint& at, const QImage& image) {
+  const int height = static_cast<int>(image.height() / image.devicePixelRatio());
+  const int width = static_cast<int>(image.width() / image.devicePixelRatio());
+  if (image.devicePixelRatio() != 1.0) {
+    painter->drawImage(at, image);
+    return;
+  }
+  ForEachBand(QRect(0, 0, width, height), [&](const QRect& band) { painter->drawImage(at + band.topLeft(), image, band); });
+}
+
 namespace {
 
 // The picture stretched to the target size, from the bitmap's cache.
@@ -208,10 +229,16 @@ BOOL CDC::StretchBlt(int x, int y, int nWidth, int nHeight, CDC* pSrcDC, int xSr
   m_painter->save();
   m_painter->setRenderHint(QPainter::SmoothPixmapTransform, false);
   m_painter->setCompositionMode(QPainter::CompositionMode_Source);
-  if (const QImage* stretched = StretchedCopy(*m_painter, pSrcDC->m_selectedBitmap->GetSafeHandle(), target, source))
-    m_painter->drawImage(target.topLeft(), *stretched);
-  else
-    m_painter->drawImage(target, *image, source);
+  if (const QImage* stretched = StretchedCopy(*m_painter, pSrcDC->m_selectedBitmap->GetSafeHandle(), target, source)) {
+    DrawImageBanded(m_painter, target.topLeft(), *stretched);
+  } else {
+    ForEachBand(target, [&](const QRect& band) {
+      m_painter->save();
+      m_painter->setClipRect(band, Qt::IntersectClip);
+      m_painter->drawImage(target, *image, source);
+      m_painter->restore();
+    });
+  }
   m_painter->restore();
   return TRUE;
 }
@@ -223,7 +250,7 @@ BOOL CDC::BitBlt(int x, int y, int nWidth, int nHeight, CDC* pSrcDC, int xSrc, i
 
 void CDC::FillSolidRect(const RECT* rect, COLORREF color) {
   if (!m_painter || !rect) return;
-  m_painter->fillRect(ToQRect(*rect), ToQColor(color));
+  FillBanded(m_painter, ToQRect(*rect), ToQColor(color));
 }
 
 void CDC::FillRect(const RECT* rect, HBRUSH brush) {

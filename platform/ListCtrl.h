@@ -48,6 +48,9 @@ class CListCtrl : public CWnd {
   // then fills what is left of the client width).
   BOOL SetColumnWidth(int nCol, int cx);
   int GetColumnWidth(int nCol) const;  // 0 for a column that does not exist
+  // The width SetColumnWidth(nCol, cx) sets for LVSCW_AUTOSIZE or
+  // LVSCW_AUTOSIZE_USEHEADER, without changing the column; -1 when none.
+  int GetAutoSizeWidth(int nCol, int cx) const;
 
   // Rows.
   int GetItemCount() const;

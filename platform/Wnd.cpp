@@ -26,6 +26,8 @@ QRect ToQRect(const RECT& r) { return QRect(r.left, r.top, r.right - r.left, r.b
 
 // ---- window registry ----
 
+int g_bridgedEventDepth = 0;
+
 namespace {
 
 std::unordered_map<HWND, CWnd*>& Registry() {
@@ -207,7 +209,28 @@ class KeyFilter : public QObject {
   }
 };
 
+// Widgets of destroyed windows not freed yet (null once an event loop did).
+std::vector<QPointer<QWidget>>& DestroyedWidgets() {
+  static std::vector<QPointer<QWidget>> widgets;
+  return widgets;
+}
+
 }  // namespace
+
+void FreeDestroyedWidgets() {
+  auto& widgets = DestroyedWidgets();
+  if (widgets.empty() || g_bridgedEventDepth > 0 || !Stack().empty()) return;
+  std::vector<QPointer<QWidget>> gone;
+  gone.swap(widgets);
+  for (QPointer<QWidget>& w : gone) delete w.data();
+}
+
+void TakeBackShowRepaints(QWidget* shown) {
+  if (!shown) return;
+  QCoreApplication::removePostedEvents(shown, QEvent::UpdateLater);
+  for (QWidget* child : shown->findChildren<QWidget*>()) QCoreApplication::removePostedEvents(child, QEvent::UpdateLater);
+  if (shown->isVisible()) shown->update();
+}
 
 void InstallKeyFilter() {
   static QPointer<KeyFilter> filter;
@@ -323,17 +346,21 @@ void CWnd::Bridge::DefaultErase(CWnd* w, CDC* dc, COLORREF color) {
   dc->FillSolidRect(&r, color);
 }
 
+void CWnd::Bridge::Erase(CWnd* w, QPainter& painter, QWidget* target, QPoint offset) {
+  painter.translate(-offset);
+  CDC dc;
+  dc.AttachPainter(&painter, target->font());
+  const QColor window = target->palette().color(QPalette::Window);
+  Dispatch(w, WM_ERASEBKGND, reinterpret_cast<WPARAM>(&dc), 0, [&]() -> LRESULT {
+    DefaultErase(w, &dc, RGB(window.red(), window.green(), window.blue()));
+    return 1;
+  });
+}
+
 void CWnd::Bridge::Paint(CWnd* w, QWidget* target, QPoint offset, const std::function<void()>& basePaint) {
   {
     QPainter painter(target);
-    painter.translate(-offset);
-    CDC dc;
-    dc.AttachPainter(&painter, target->font());
-    const QColor window = target->palette().color(QPalette::Window);
-    Dispatch(w, WM_ERASEBKGND, reinterpret_cast<WPARAM>(&dc), 0, [&]() -> LRESULT {
-      DefaultErase(w, &dc, RGB(window.red(), window.green(), window.blue()));
-      return 1;
-    });
+    Erase(w, painter, target, offset);
   }
   if (!Alive(w)) return;
   Dispatch(w, WM_PAINT, 0, 0, [&]() -> LRESULT {
@@ -467,6 +494,7 @@ CWnd* CWnd::FromHandle(HWND hWnd) {
 
 BOOL CWnd::CreateOver(QWidget* widget, DWORD dwStyle, const RECT& rect, CWnd* pParentWnd, UINT nID) {
   EnsureApplication();
+  FreeDestroyedWidgets();
   if (m_widget || !widget) {
     delete widget;
     return FALSE;
@@ -501,6 +529,7 @@ BOOL CWnd::CreateOver(QWidget* widget, DWORD dwStyle, const RECT& rect, CWnd* pP
 }
 
 BOOL CWnd::DestroyWindow() {
+  FreeDestroyedWidgets();
   if (!m_widget || m_destroying) return FALSE;
   m_destroying = true;
   Bridge::Dispatch(this, WM_DESTROY, 0, 0, nullptr);
@@ -519,8 +548,12 @@ BOOL CWnd::DestroyWindow() {
     if (BridgeAccess* b = BridgeOf(widget)) b->owner = nullptr;
     m_widget = nullptr;
     widget->hide();
-    // The widget may be in the middle of one of its own event handlers.
+    // The widget may be in the middle of one of its own event handlers: an
+    // event loop frees it later, or the next window operation outside every
+    // handler does.
     widget->deleteLater();
+    std::erase_if(DestroyedWidgets(), [](const QPointer<QWidget>& w) { return w.isNull(); });
+    DestroyedWidgets().emplace_back(widget);
   }
   FinishDestroy();
   return TRUE;
@@ -565,8 +598,19 @@ BOOL CWnd::SetWindowPos(const CWnd* pWndInsertAfter, int x, int y, int cx, int c
   pos.flags = nFlags;
   Bridge::Dispatch(this, WM_WINDOWPOSCHANGING, 0, reinterpret_cast<LPARAM>(&pos), []() -> LRESULT { return 0; });
   if (!m_widget) return FALSE;
-  if (!(pos.flags & SWP_NOMOVE)) m_widget->move(pos.x, pos.y);
-  if (!(pos.flags & SWP_NOSIZE)) m_widget->resize(pos.cx, pos.cy);
+  if (m_widget->isWindow()) {
+    // A window's rectangle is its client area, as GetWindowRect reports it.
+    QRect r = m_widget->geometry();
+    if (!(pos.flags & SWP_NOMOVE)) r.moveTopLeft(QPoint(pos.x, pos.y));
+    if (!(pos.flags & SWP_NOSIZE)) r.setSize(QSize(pos.cx, pos.cy));
+    if (!(pos.flags & SWP_NOMOVE))
+      m_widget->setGeometry(r);
+    else if (!(pos.flags & SWP_NOSIZE))
+      m_widget->resize(r.size());  // the window system keeps placing it
+  } else {
+    if (!(pos.flags & SWP_NOMOVE)) m_widget->move(pos.x, pos.y);
+    if (!(pos.flags & SWP_NOSIZE)) m_widget->resize(pos.cx, pos.cy);
+  }
   if (!(pos.flags & SWP_NOZORDER) && pWndInsertAfter == &wndTop && (!m_widget->isWindow() || !Headless()))
     m_widget->raise();
   if (pos.flags & SWP_SHOWWINDOW) ShowWindow(SW_SHOW);
@@ -595,7 +639,11 @@ void CWnd::GetWindowRect(LPRECT lpRect) const {
     return;
   }
   if (m_widget->isWindow()) {
-    *lpRect = ToRECT(m_widget->frameGeometry());
+    // The client area in screen coordinates. The frame a window manager puts
+    // around it is left out: its size is the manager's choice and known only
+    // later, and MoveWindow and SetWindowPos set this same rectangle, so
+    // moving a window onto its own rectangle changes nothing.
+    *lpRect = ToRECT(m_widget->geometry());
     return;
   }
   const QPoint topLeft = m_widget->mapToGlobal(QPoint(0, 0));
@@ -647,6 +695,7 @@ std::string CWnd::GetWindowText() const {
 }
 
 BOOL CWnd::ShowWindow(int nCmdShow) {
+  FreeDestroyedWidgets();
   if (!m_widget) return FALSE;
   const BOOL wasVisible = m_widget->isVisible() ? TRUE : FALSE;
   if (nCmdShow == SW_HIDE) {
@@ -658,6 +707,7 @@ BOOL CWnd::ShowWindow(int nCmdShow) {
     m_widget->hide();
   } else {
     m_widget->show();
+    TakeBackShowRepaints(m_widget);
     if (m_widget->isWindow() && nCmdShow != SW_SHOWNA) {
       // Showing activates a top-level window at once, as on the platform.
       if (!Headless()) m_widget->raise();
@@ -672,9 +722,11 @@ BOOL CWnd::IsWindowVisible() const { return m_widget && m_widget->isVisible() ? 
 
 void CWnd::Invalidate(BOOL bErase) { InvalidateRect(nullptr, bErase); }
 
-void CWnd::InvalidateRect(LPCRECT lpRect, BOOL /*bErase*/) {
+void CWnd::InvalidateRect(LPCRECT lpRect, BOOL bErase) {
   if (!m_widget) return;
   BridgeAccess* access = BridgeOf(m_widget);
+  // What the background erase paints may have changed.
+  if (bErase && access) access->BackgroundChanged();
   QWidget* target = access ? access->PaintTarget() : m_widget;
   if (lpRect) {
     QRect r = ToQRect(*lpRect);
@@ -683,14 +735,14 @@ void CWnd::InvalidateRect(LPCRECT lpRect, BOOL /*bErase*/) {
   } else {
     target->update();
   }
-  if (target != m_widget) m_widget->update();
 }
 
 void CWnd::UpdateWindow() {
   if (!m_widget || !m_widget->isVisible()) return;
-  BridgeAccess* access = BridgeOf(m_widget);
-  QWidget* target = access ? access->PaintTarget() : m_widget;
-  target->repaint();
+  // Paints what is invalid now, and only that: the window's repaint request,
+  // sent rather than queued, paints the areas marked for repainting in it.
+  QEvent request(QEvent::UpdateRequest);
+  QCoreApplication::sendEvent(m_widget->window(), &request);
 }
 
 BOOL CWnd::RedrawWindow(LPCRECT lpRect, UINT flags) {

@@ -59,6 +59,8 @@ class MONITOR_API CWnd {
   DWORD GetStyle() const { return m_dwStyle; }
 
   // Positions are in the parent's client coordinates (screen for top-level).
+  // A top-level window's rectangle, here and in GetWindowRect, is its client
+  // area: the window manager's frame lies outside it.
   void MoveWindow(int x, int y, int nWidth, int nHeight, BOOL bRepaint = 1);
   void MoveWindow(LPCRECT lpRect, BOOL bRepaint = 1);
   // pWndInsertAfter: &wndTop (or null with SWP_NOZORDER).
@@ -66,7 +68,7 @@ class MONITOR_API CWnd {
   static const CWnd wndTop;
   // Client rectangle, left and top 0.
   void GetClientRect(LPRECT lpRect) const;
-  // Window rectangle in screen coordinates.
+  // Window rectangle in screen coordinates (a top-level window's client area).
   void GetWindowRect(LPRECT lpRect) const;
   void ScreenToClient(LPPOINT lpPoint) const;
   void ScreenToClient(LPRECT lpRect) const;
@@ -81,7 +83,8 @@ class MONITOR_API CWnd {
   BOOL IsWindowVisible() const;
   void Invalidate(BOOL bErase = 1);
   void InvalidateRect(LPCRECT lpRect, BOOL bErase = 1);
-  // Paints what is invalid now.
+  // Paints what is invalid now (in this window's top-level window), and
+  // nothing else.
   void UpdateWindow();
   BOOL RedrawWindow(LPCRECT lpRect = nullptr, UINT flags = RDW_INVALIDATE | RDW_UPDATENOW | RDW_ERASE);
   // Switches painting off and on; switching it on does not repaint by itself.

@@ -31,9 +31,25 @@ class BridgeAccess {
   // scrolled widget) and its offset in client coordinates.
   virtual QWidget* PaintTarget() = 0;
   virtual QPoint PaintOffset() = 0;
+  // The window was invalidated with its background erased: a window that
+  // keeps a picture of its background lets it go.
+  virtual void BackgroundChanged() {}
 };
 
 BridgeAccess* BridgeOf(QWidget* w);
+
+// Events being handled by widgets of this layer right now, nested ones
+// included: while any is, no widget of a destroyed window may be freed.
+extern int g_bridgedEventDepth;
+// Frees the widgets of destroyed windows once no handler can be running on
+// them. A host that never runs an event loop never delivers their deferred
+// deletion, so this is called where windows are made, shown or destroyed.
+void FreeDestroyedWidgets();
+// Qt queues one repaint request for a widget it shows and one for each of its
+// children; they do not merge, and only an event loop delivers them. This
+// takes them back and marks the widget for repainting instead, which joins
+// its window's one pending repaint.
+void TakeBackShowRepaints(QWidget* shown);
 // The CWnd owning w or its nearest owned ancestor.
 CWnd* OwnerOf(QWidget* w);
 
@@ -42,6 +58,9 @@ struct CWnd::Bridge {
   static bool Alive(CWnd* w);
   static void WidgetGone(CWnd* w);
   static void Paint(CWnd* w, QWidget* target, QPoint offset, const std::function<void()>& basePaint);
+  // Runs the window's background erase into a painter set up on any device
+  // the size of target (the window's own paint or a picture of it).
+  static void Erase(CWnd* w, QPainter& painter, QWidget* target, QPoint offset);
   static void Mouse(CWnd* w, UINT msg, QMouseEvent* e, QPoint offset, const std::function<void()>& base);
   static void Wheel(CWnd* w, QWheelEvent* e, QPoint offset, const std::function<void()>& base);
   static void Key(CWnd* w, QKeyEvent* e, BridgeAccess* access);
@@ -79,6 +98,10 @@ class Bridged : public Base, public BridgeAccess {
 
  protected:
   bool event(QEvent* e) override {
+    struct Depth {
+      Depth() { ++g_bridgedEventDepth; }
+      ~Depth() { --g_bridgedEventDepth; }
+    } depth;
     if (owner && e->type() == QEvent::Resize) {
       bool result = false;
       CWnd::Bridge::Resize(owner, static_cast<QResizeEvent*>(e), [&] { result = Base::event(e); });
@@ -151,6 +174,13 @@ class Bridged : public Base, public BridgeAccess {
       Base::closeEvent(e);
   }
 };
+
+// Qt's raster engine hands a fill or copy of more than 95 lines to a pool of
+// threads; for a window a few hundred lines high the hand-off costs more than
+// the work. These draw in bands of 64 lines, which stay on this thread.
+void ForEachBand(const QRect& area, const std::function<void(const QRect&)>& draw);
+void FillBanded(QPainter* painter, const QRect& area, const QColor& color);
+void DrawImageBanded(QPainter* painter, const QPoint& at, const QImage& image);
 
 // Conversions at the Qt edge.
 QString ToQt(const std::string& gbk);

@@ -302,8 +302,14 @@ int FittedWidth(CListCtrl& list, int column) {
   return widest + 12;
 }
 
+// The width auto-sizing gives; asked first without sizing, which must
+// answer the same and leave the column as it was.
 int AutoSized(CListCtrl& list, int column) {
+  const int before = list.GetColumnWidth(column);
+  const int asked = list.GetAutoSizeWidth(column, LVSCW_AUTOSIZE);
+  EXPECT_EQ(list.GetColumnWidth(column), before);
   EXPECT_TRUE(list.SetColumnWidth(column, LVSCW_AUTOSIZE));
+  EXPECT_EQ(list.GetColumnWidth(column), asked);
   return list.GetColumnWidth(column);
 }
 
@@ -348,7 +354,11 @@ TEST_F(ListCtrl, AutoSizeWithHeaderFollowsARenamedHeaderAndFillsTheLastColumn) {
   EXPECT_EQ(list->GetColumnWidth(1), FittedWidth(*list, 1));
   list->InsertColumn(3, "Tail", LVCFMT_LEFT, 10);
   for (int c = 0; c < 3; ++c) list->SetColumnWidth(c, 20);
+  EXPECT_EQ(list->GetAutoSizeWidth(3, 55), -1);  // only the two auto sizes
+  EXPECT_EQ(list->GetAutoSizeWidth(4, LVSCW_AUTOSIZE), -1);
+  const int asked = list->GetAutoSizeWidth(3, LVSCW_AUTOSIZE_USEHEADER);
   ASSERT_TRUE(list->SetColumnWidth(3, LVSCW_AUTOSIZE_USEHEADER));
+  EXPECT_EQ(list->GetColumnWidth(3), asked);
   CRect client;
   list->GetClientRect(&client);
   EXPECT_EQ(list->GetColumnWidth(3), client.Width() - 60);

@@ -1,0 +1,137 @@
+// A monitor window's rectangle is the size the host set, whatever frame the
+// window system adds, and a window moved onto its own rectangle stays put.
+// Runs on the offscreen platform, and (with MONITOR_TEST_X_SERVER=1) under a
+// private Xvfb with a window manager that the test starts itself.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QWidget>
+#include <QWindow>
+#include <cstdlib>
+#include <memory>
+
+#include "monitor/MonitorDialog.h"
+#include "platform/Application.h"
+#include "tests/XServerForTests.h"
+
+using namespace platform;
+
+namespace {
+
+bool UnderXServer() {
+  const char* flag = std::getenv("MONITOR_TEST_X_SERVER");
+  return flag && std::string(flag) == "1";
+}
+
+// The X server, started before the first window when asked for.
+class XServerEnvironment : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    if (!UnderXServer()) return;
+    server = std::make_unique<xtest::XServer>();
+    if (!server->Error().empty()) return;
+    setenv("DISPLAY", server->DisplayName().c_str(), 1);
+    setenv("QT_QPA_PLATFORM", "xcb", 1);
+  }
+  void TearDown() override { server.reset(); }
+  std::unique_ptr<xtest::XServer> server;
+};
+XServerEnvironment* g_x = static_cast<XServerEnvironment*>(::testing::AddGlobalTestEnvironment(new XServerEnvironment));
+
+// Lets the window system answer: under X, events are handled until the
+// window's rectangle has stayed the same for 300 ms (5 s at most), since the
+// window manager answers a move or a mapping when it gets to it.
+void Settle(QWidget* window) {
+  PumpMessages();
+  if (!UnderXServer()) return;
+  QElapsedTimer total, still;
+  total.start();
+  still.start();
+  QRect last = window->geometry();
+  while (still.elapsed() < 300 && total.elapsed() < 5000) {
+    PumpMessages();
+    if (window->geometry() != last) {
+      last = window->geometry();
+      still.restart();
+    }
+  }
+}
+
+std::string Text(const CRect& r) {
+  return std::to_string(r.left) + "," + std::to_string(r.top) + " " + std::to_string(r.Width()) + " x " +
+         std::to_string(r.Height());
+}
+
+}  // namespace
+
+namespace platform {
+void PrintTo(const CSize& size, std::ostream* os) { *os << size.cx << " x " << size.cy; }
+}  // namespace platform
+
+namespace {
+
+class WindowRect : public ::testing::TestWithParam<CSize> {
+ protected:
+  void SetUp() override {
+    if (UnderXServer()) {
+      ASSERT_TRUE(g_x->server);
+      if (!g_x->server->Error().empty()) GTEST_SKIP() << "no X server for this test: " << g_x->server->Error();
+      ASSERT_TRUE(g_x->server->WindowManagerError().empty()) << g_x->server->WindowManagerError();
+    }
+  }
+};
+
+TEST_P(WindowRect, IsTheSizeTheHostSetAndMovingOntoItChangesNothing) {
+  const CSize size = GetParam();
+  CMonitorDialog dlg;
+  dlg.m_nWndWidth = size.cx;
+  dlg.m_nWndHeight = size.cy;
+  dlg.m_rcScreen = CRect(0, 0, 1920, 1200);
+  ASSERT_TRUE(dlg.Create(CMonitorDialog::IDD));
+  dlg.ShowWindow(SW_SHOW);
+  QElapsedTimer exposed;
+  exposed.start();
+  while (!dlg.GetQWidget()->windowHandle()->isExposed() && exposed.elapsed() < 5000) PumpMessages();
+  Settle(dlg.GetQWidget());
+  if (UnderXServer()) ASSERT_EQ(QGuiApplication::platformName(), "xcb");
+
+  CRect shown;
+  dlg.GetWindowRect(&shown);
+  EXPECT_EQ(shown.Width(), size.cx);
+  EXPECT_EQ(shown.Height(), size.cy);
+  CRect client;
+  dlg.GetClientRect(&client);
+  EXPECT_EQ(client.Width(), size.cx);
+  EXPECT_EQ(client.Height(), size.cy);
+
+  for (int move = 1; move <= 3; ++move) {
+    CRect before;
+    dlg.GetWindowRect(&before);
+    if (move == 2)
+      dlg.SetWindowPos(nullptr, before.left, before.top, before.Width(), before.Height(), SWP_NOZORDER);
+    else
+      dlg.MoveWindow(&before);
+    Settle(dlg.GetQWidget());
+    CRect after;
+    dlg.GetWindowRect(&after);
+    EXPECT_EQ(Text(after), Text(before)) << "move " << move;
+  }
+  // A new size: the window has it, with the same position.
+  dlg.MoveWindow(shown.left, shown.top, size.cx + 37, size.cy + 11);
+  Settle(dlg.GetQWidget());
+  CRect resized;
+  dlg.GetWindowRect(&resized);
+  EXPECT_EQ(Text(resized), Text(CRect(shown.left, shown.top, shown.left + size.cx + 37, shown.top + size.cy + 11)));
+  dlg.DestroyWindow();
+  PumpMessages();
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, WindowRect,
+                         ::testing::Values(CSize(640, 480), CSize(1013, 677), CSize(1601, 300), CSize(411, 999)),
+                         [](const auto& info) {
+                           return std::to_string(info.param.cx) + "x" + std::to_string(info.param.cy);
+                         });
+
+}  // namespace
