@@ -11,6 +11,6 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 bash "$root/scripts/install-deps.sh" build
 build="${BUILD_DIR:-$root/build-station}"
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMONITOR_BUILD_TESTS=OFF -DMONITOR_BUILD_BENCH=OFF
-cmake --build "$build" --target monitor-station mes-receiver -j"$(nproc)"
+cmake --build "$build" --target monitor-station mes-receiver mes-outbox -j"$(nproc)"
 exec "$build/monitor-station" --out "${STATION_OUT:-$root/station-output}" --fresh-workbook --speed 4 \
   "$@" "$root/station/scenarios/nvr-line.json"
