@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "mes/CS_QuerySN.h"
+#include "results/MesUpload.h"
 #include "mes/StoppableSocket.h"
 #include "platform/TextCodec.h"
 
@@ -49,9 +50,6 @@ MesDeliveryResult JudgeMesCall(const MesCallReport& call) {
 
 MesDeliveryResult DeliverMesUpload(const MesUploadValues& values, const std::string& strUrl,
                                    const std::atomic<bool>* pStop, int nSocketTimeoutMs) {
-  auto text = [](const std::string& gbk) -> SoapText { return platform::GbkToUtf16(gbk); };
-  const SoapBlob tempColumn{static_cast<std::uint32_t>(values.strTempColumn.size()),
-                            reinterpret_cast<const unsigned char*>(values.strTempColumn.data())};
   try {
     CS_QuerySN::CCS_QuerySNT<CSoapHttpTransportT<CStoppableSocket>> proxy(strUrl);
     auto& http = proxy.GetClient().GetHttpClient();
@@ -59,11 +57,7 @@ MesDeliveryResult DeliverMesUpload(const MesUploadValues& values, const std::str
     proxy.GetClient().SetTimeout(nSocketTimeoutMs);
     SoapText answer;
     MesCallReport call;
-    call.status = proxy.IO_UpData_Common(
-        text(values.strOrderNo), text(values.strSerialNumber), text(values.strMacList),
-        text(values.strComponentSnList), text(values.strDealResult), text(values.strBugType),
-        text(values.strBugReason), tempColumn, tempColumn, tempColumn, text(values.strWorkStation),
-        text(values.strToolType), text(values.strRecorder), values.nSystemType, text(values.strVersion), &answer);
+    call.status = CallIoUpDataCommon(proxy, values, &answer);
     call.kind = proxy.GetClientError();
     call.nHttpStatus = http.GetStatus();
     call.bReplyComplete = call.nHttpStatus >= 0 && http.GetLastReadResult() == HttpReadResult::Complete;
