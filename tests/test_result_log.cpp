@@ -123,16 +123,6 @@ TEST_F(ResultLogTest, LineBreakInARowEndsInCrLfAndNoOwnMacLeavesTheMacListEmpty)
   EXPECT_EQ(log.substr(log.size() - tail.size()), tail);
 }
 
-TEST(ResultRecordMacMap, KeysAreOrderedAsUnsignedBytes) {
-  ResultStructrue record;
-  record.mapMac["\xC4\xDC"] = "high";
-  record.mapMac["Z"] = "ascii";
-  record.mapMac["\x01"] = "low";
-  std::vector<std::string> order;
-  for (const auto& [key, mac] : record.mapMac) order.push_back(mac);
-  EXPECT_EQ(order, (std::vector<std::string>{"low", "ascii", "high"}));
-}
-
 // Unset ones silently; ones that would leave the date folder with the message.
 TEST_F(ResultLogTest, SerialNumberUnsetOrUnusableAsFileNameWritesNothing) {
   const std::pair<std::string, std::size_t> serials[] = {
