@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "tests/ScratchFolder.h"
+#include "tests/XlsPeerDump.h"
 
 namespace {
 
@@ -94,31 +95,12 @@ std::map<std::string, std::map<std::string, std::string>> StoredUploads(const st
   return rows;
 }
 
-// Sheet name -> rows, each row its cells as python3-xlrd reads them.
-std::map<std::string, std::vector<std::vector<std::string>>> WorkbookRows(const ScratchFolder& dir,
-                                                                          const std::string& path) {
-  const Outcome dump = RunCommand(dir, "/usr/bin/python3 " + SourceDir() + "/tests/peers/xls_xlrd_dump.py " + path);
-  EXPECT_EQ(dump.nExit, 0) << dump.strErr;
+// Sheet name -> rows, each row its typed cells as python3-xlrd reads them.
+std::map<std::string, std::vector<std::vector<std::string>>> WorkbookRows(const std::string& path) {
+  const PeerBook book = XlrdRead(path);
+  EXPECT_EQ(book.refusal, "") << "xlrd refuses the workbook";
   std::map<std::string, std::vector<std::vector<std::string>>> sheets;
-  std::string sheet, line;
-  std::istringstream in(dump.strOut);
-  while (std::getline(in, line)) {
-    if (line.rfind("S\t", 0) == 0) {
-      sheet = line.substr(2);
-      sheets[sheet];
-    } else if (line.rfind("R", 0) == 0) {
-      std::vector<std::string> cells;
-      std::size_t at = 1;
-      while (at < line.size() && line[at] == '\t') {
-        const std::size_t next = line.find('\t', at + 1);
-        cells.push_back(line.substr(at + 1, next == std::string::npos ? std::string::npos : next - at - 1));
-        at = next == std::string::npos ? line.size() : next;
-      }
-      sheets[sheet].push_back(cells);
-    } else if (line.rfind("X\t", 0) == 0) {
-      ADD_FAILURE() << "xlrd refuses the workbook: " << line;
-    }
-  }
+  for (const PeerSheet& sheet : book.sheets) sheets[sheet.name] = sheet.rows;
   return sheets;
 }
 
@@ -202,7 +184,7 @@ TEST(StationEndToEnd, SmallScenarioReachesTheReceiverTheWorkbookAndTheLogs) {
   EXPECT_NE(uploads.at("E2E-N02").at("BugReason").find("时间同步功能执行通过 = FAIL\n"), std::string::npos);
 
   // PCB.xls: one sheet per model, one row per unit under the header.
-  auto sheets = WorkbookRows(dir, out + "/PCB.xls");
+  auto sheets = WorkbookRows(out + "/PCB.xls");
   const std::map<std::string, std::vector<std::string>> serialsBySheet = {
       {"NVR-E2E", {"E2E-N01", "E2E-N02"}}, {"IPC-E2E", {"E2E-I01", "E2E-I02"}}, {"DVR-E2E", {"E2E-D01"}}};
   for (const auto& [model, serials] : serialsBySheet) {
@@ -242,7 +224,7 @@ TEST(StationEndToEnd, SmallScenarioReachesTheReceiverTheWorkbookAndTheLogs) {
   const Outcome again = RunCommand(dir, Station() + " --out " + out + " --speed 50 " + SourceDir() + "/tests/data/station/small.json");
   ASSERT_EQ(again.nExit, 0) << again.strErr;
   EXPECT_EQ(again.strOut.find("made a fresh one"), std::string::npos);
-  sheets = WorkbookRows(dir, out + "/PCB.xls");
+  sheets = WorkbookRows(out + "/PCB.xls");
   EXPECT_EQ(sheets["NVR-E2E"].size(), 5u);
   sqlite3* db = nullptr;
   sqlite3_open_v2((out + "/mes-receiver.sqlite").c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
@@ -295,7 +277,7 @@ TEST(StationEndToEnd, AFailedUploadMakesTheExitCodeNonZeroAndKeepsTheRest) {
   EXPECT_EQ(run.nExit, 1) << run.strOut << run.strErr;
   EXPECT_EQ(SummaryRow(run.strOut, "all"), (std::vector<int>{5, 3, 2, 0, 5, 4})) << run.strOut;
   EXPECT_NE(run.strOut.find("upload FAILED"), std::string::npos);
-  EXPECT_EQ(WorkbookRows(dir, outDir + "/PCB.xls")["NVR-E2E"].size(), 3u);  // rows and logs are still written
+  EXPECT_EQ(WorkbookRows(outDir + "/PCB.xls")["NVR-E2E"].size(), 3u);  // rows and logs are still written
   EXPECT_EQ(FilesStartingWith(outDir + "/TestResult", "E2E-N01-").size(), 1u);
 }
 
