@@ -3,10 +3,8 @@
 // report with one line and a non-zero exit, losing nothing already saved.
 #include <gtest/gtest.h>
 
-#include <netinet/in.h>
 #include <sqlite3.h>
 #include <signal.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -19,6 +17,7 @@
 #include <vector>
 
 #include "tests/ScratchFolder.h"
+#include "tests/support/LoopbackListener.h"
 #include "tests/XlsPeerDump.h"
 
 namespace {
@@ -49,24 +48,6 @@ Outcome RunCommand(const ScratchFolder& dir, const std::string& command) {
 
 std::string Station() { return STATION_PROGRAM; }
 std::string ReceiverProgram() { return RECEIVER_PROGRAM; }
-
-// A port that nothing listens on: bound once, then released.
-int FreePort(int* keepListening = nullptr) {
-  const int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-  socklen_t len = sizeof a;
-  getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-  if (keepListening) {
-    listen(fd, 4);
-    *keepListening = fd;
-  } else {
-    close(fd);
-  }
-  return ntohs(a.sin_port);
-}
 
 // Every upload the receiver stored, by serial number: column name -> value
 // (blobs in hex, NULL as "(null)").
@@ -299,9 +280,9 @@ TEST(StationEndToEnd, UserMistakesGetOneLineAndANonZeroExit) {
   WriteBytes(kept + "/TestResult/SN1-20260101000000.txt", "saved earlier");
   WriteBytes(kept + "/PCB.xls", "SN;Result\n");
 
-  int busyFd = -1;
-  const int busyPort = FreePort(&busyFd);
-  const int silentPort = FreePort();
+  testsupport::CLoopbackListener listening;
+  const int busyPort = listening.Port();
+  const int silentPort = testsupport::FreeLoopbackPort();
   const std::string readOnly = geteuid() == 0 ? "/sys/kernel" : dir.File("read-only");
   if (geteuid() != 0) {
     fs::create_directory(readOnly);
@@ -339,16 +320,16 @@ TEST(StationEndToEnd, UserMistakesGetOneLineAndANonZeroExit) {
     EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 1) << c.what << ": one line\n" << o.strErr;
     for (const std::string& part : c.parts) EXPECT_NE(message.find(part), std::string::npos) << c.what << ": " << message;
   }
-  close(busyFd);
+  listening.Close();
   EXPECT_FALSE(fs::exists(dir.File("out") + "/PCB.xls")) << "a refused run makes nothing";
   EXPECT_EQ(ReadBytes(kept + "/PCB.xls"), "SN;Result\n");
   EXPECT_EQ(ReadBytes(kept + "/TestResult/SN1-20260101000000.txt"), "saved earlier");
 
   // The receiver on its own.
-  int busy2 = -1;
-  const int port2 = FreePort(&busy2);
+  testsupport::CLoopbackListener taken;
+  const int port2 = taken.Port();
   const Outcome busy = RunCommand(dir, ReceiverProgram() + " serve --port " + std::to_string(port2) + " --db " + dir.File("r.sqlite"));
-  close(busy2);
+  taken.Close();
   EXPECT_EQ(busy.nExit, 2);
   EXPECT_NE(busy.strErr.find("port " + std::to_string(port2) + " on 127.0.0.1 is in use"), std::string::npos) << busy.strErr;
   const Outcome noDb = RunCommand(dir, ReceiverProgram() + " list --db " + dir.File("none.sqlite"));
