@@ -497,17 +497,4 @@ TEST(StretchedPicture, IsPixelForPixelTheDirectStretchAlsoWhenRepeated) {
   EXPECT_EQ(cached.pixel(100, 50), QColor(Qt::red).rgb());
 }
 
-TEST(ListWithoutWindow, EveryOperationFailsQuietly) {
-  CMyListCtrl list(0, 0);
-  EXPECT_EQ(list.GetItemCount(), 0);
-  EXPECT_EQ(list.InsertItem(0, "x"), -1);
-  EXPECT_EQ(list.InsertColumn(0, "x"), -1);
-  EXPECT_FALSE(list.SetItemText(0, 0, "x"));
-  EXPECT_EQ(list.GetItemText(0, 0), "");
-  EXPECT_FALSE(list.EnsureVisible(0, TRUE));
-  EXPECT_EQ(list.GetColumnCount(), 0);
-  EXPECT_EQ(list.SendMessage(WM_HOTKEY), 0);  // no window, no message
-  EXPECT_EQ(list.m_strType, "NULL");
-}
-
 }  // namespace
