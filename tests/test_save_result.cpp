@@ -54,8 +54,8 @@ class SaveResultTest : public ResultSavingTest {
     return m_dialog->SaveResult(2, &record);
   }
 
-  std::string DateLog() const { return ReadFileBytes(DateFolder() / (m_strSerial + "-20260305140709.txt")); }
-  std::string SummaryLog() const { return ReadFileBytes(TestResult() / (m_strSerial + "-20260305140709.txt")); }
+  std::string DateLog() const { return ReadBytes(DateFolder() / (m_strSerial + "-20260305140709.txt")); }
+  std::string SummaryLog() const { return ReadBytes(TestResult() / (m_strSerial + "-20260305140709.txt")); }
 
   // Both logs are whole and the second is the first without its "[MACLIST]" line.
   void ExpectBothLogs() {
@@ -168,7 +168,7 @@ INSTANTIATE_TEST_SUITE_P(Units, SaveUnitTest, ::testing::ValuesIn(Units()),
 TEST_F(SaveResultTest, DateLogOfAListMatchesTheHandCheckedLog) {
   Insert({{kVersionItem, "V4.1.0,"}, {kSyncCheck, "PASS"}, {kDisk, ";DISK1"}, {kWebMacItem, "00:11:22:33:44:55,"}});
   EXPECT_EQ(Save(), 1);
-  EXPECT_EQ(DateLog(), ReadFileBytes(SourceDir() / "tests/data/result_log_SN2603050001.txt"));
+  EXPECT_EQ(DateLog(), ReadBytes(SourceDir() / "tests/data/result_log_SN2603050001.txt"));
 }
 
 // A device console's colour codes in a result: the logs keep the bytes as
