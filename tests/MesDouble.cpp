@@ -177,9 +177,6 @@ testsupport::LoopbackReply MesDouble::Handle(const std::string& request) {
       return SoapReply("500 Internal Server Error",
                        "<soap:Fault><faultcode>soap:Server</faultcode><faultstring>database down</faultstring>"
                        "</soap:Fault>");
-    case Answer::Refuse400:
-      return testsupport::LoopbackReply::Bytes(
-          "HTTP/1.1 400 Bad Request\r\nContent-Length: 11\r\n\r\nBad Request");
     case Answer::Unavailable503:
       return testsupport::LoopbackReply::Bytes(
           "HTTP/1.1 503 Service Unavailable\r\nContent-Length: 4\r\n\r\nbusy");

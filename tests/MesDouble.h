@@ -33,8 +33,8 @@ class MesDouble {
  public:
   // Ok stores and answers. StoreNoReply stores, then closes the connection
   // without a reply (the reply was lost). Silent stores and never answers.
-  // Refuse400, Fault500 and Unavailable503 store nothing.
-  enum class Answer { Ok, Fault500, Silent, Refuse400, Unavailable503, StoreNoReply };
+  // Fault500 and Unavailable503 store nothing.
+  enum class Answer { Ok, Fault500, Silent, Unavailable503, StoreNoReply };
 
   MesDouble();
   std::string Url() const { return m_server.Url("/querysn/cs_querysn.asmx"); }

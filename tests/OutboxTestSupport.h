@@ -1,8 +1,7 @@
-// Helpers of the outbox tests: a scratch folder and a unit's report values.
+// Helpers of the outbox tests: a unit's report values and polling.
 #pragma once
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <chrono>
 #include <filesystem>
@@ -11,27 +10,11 @@
 #include <thread>
 
 #include "results/MesUploadValues.h"
+#include "tests/ScratchFolder.h"
 
 namespace outbox_test {
 
 namespace fs = std::filesystem;
-
-class ScratchDir {
- public:
-  ScratchDir() {
-    char tmpl[] = "/tmp/mes-outbox-XXXXXX";
-    m_dir = mkdtemp(tmpl);
-  }
-  ~ScratchDir() {
-    std::error_code ec;
-    fs::remove_all(m_dir, ec);
-  }
-  fs::path operator/(const std::string& name) const { return m_dir / name; }
-  const fs::path& Path() const { return m_dir; }
-
- private:
-  fs::path m_dir;
-};
 
 // A unit's values with Chinese GBK text ("整机测试") and a NUL byte in the blob.
 inline MesUploadValues Values(const std::string& serial) {

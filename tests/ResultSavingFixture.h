@@ -10,8 +10,6 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -22,6 +20,7 @@
 #include "platform/ExeDirectory.h"
 #include "platform/TextCodec.h"
 #include "tests/MessageCapture.h"
+#include "tests/ScratchFolder.h"
 
 namespace results_test {
 
@@ -33,11 +32,6 @@ inline constexpr std::time_t kSaveTime = 1772690829;
 inline fs::path SourceDir() {
   if (const char* dir = std::getenv("MONITOR_SOURCE_DIR")) return dir;
   return fs::path(__FILE__).parent_path().parent_path();
-}
-
-inline std::string ReadFileBytes(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 // Every regular file below dir, as paths relative to it, sorted.
@@ -103,9 +97,6 @@ class ResultSavingTest : public ::testing::Test {
   void SetUp() override {
     setenv("TZ", "CST-8", 1);
     tzset();
-    char tmpl[] = "/tmp/results-station-XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    m_station = tmpl;
     m_exeOverride = std::make_unique<platform::ScopedExeDirectoryOverride>(m_station.string());
     m_clock = std::make_unique<platform::ScopedClockOverride>(kSaveTime);
     CaptureMessages(&m_messages);
@@ -115,8 +106,6 @@ class ResultSavingTest : public ::testing::Test {
     RestoreMessageBox();
     m_clock.reset();
     m_exeOverride.reset();
-    std::error_code ec;
-    fs::remove_all(m_station, ec);
   }
 
   fs::path TestResult() const { return m_station / "TestResult"; }
@@ -131,7 +120,8 @@ class ResultSavingTest : public ::testing::Test {
     }
   }
 
-  fs::path m_station;
+  ScratchFolder m_scratch;
+  const fs::path m_station{m_scratch.Path()};
   std::vector<CapturedMessage> m_messages;
 
  private:

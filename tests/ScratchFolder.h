@@ -30,6 +30,7 @@ class ScratchFolder {
 
   const std::string& Path() const { return m_path; }
   std::string File(const std::string& name) const { return m_path + "/" + name; }
+  std::filesystem::path operator/(const std::string& name) const { return std::filesystem::path(m_path) / name; }
 
   // Names in the folder (or in `sub`), sorted.
   std::vector<std::string> Entries(const std::string& sub = "") const {

@@ -3,11 +3,9 @@
 // can have the MES down (not started, or stopped) and up again at one URL.
 #pragma once
 
-#include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -16,22 +14,13 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/LoopbackListener.h"
+
 extern char** environ;
 
 namespace results_test {
 
-// A loopback port nothing listens on right now.
-inline int FreeLoopbackPort() {
-  const int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t len = sizeof a;
-  bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-  getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-  close(fd);
-  return ntohs(a.sin_port);
-}
+using testsupport::FreeLoopbackPort;
 
 class SpyneMesStore {
  public:

@@ -14,21 +14,3 @@ TEST(ExeDirectory, IsTheDirectoryOfTheRunningProgramWithoutTrailingSeparator) {
   EXPECT_EQ(dir, exe.substr(0, exe.rfind('/')));
   EXPECT_NE(dir.back(), '/');
 }
-
-TEST(ExeDirectory, OverrideIsAnsweredUntilClearedAndScopesNest) {
-  const std::string real = CBasic::GetExeDirectory();
-  platform::SetExeDirectoryOverride("/tmp/station//");
-  EXPECT_EQ(CBasic::GetExeDirectory(), "/tmp/station");
-  {
-    platform::ScopedExeDirectoryOverride inner("/srv/other");
-    EXPECT_EQ(CBasic::GetExeDirectory(), "/srv/other");
-  }
-  EXPECT_EQ(CBasic::GetExeDirectory(), "/tmp/station");
-  platform::ClearExeDirectoryOverride();
-  EXPECT_EQ(CBasic::GetExeDirectory(), real);
-  {
-    platform::ScopedExeDirectoryOverride scoped("/srv/x");
-    EXPECT_EQ(CBasic::GetExeDirectory(), "/srv/x");
-  }
-  EXPECT_EQ(CBasic::GetExeDirectory(), real);
-}

@@ -275,26 +275,6 @@ TEST(HttpClientLoopback, PostsAndReadsEveryFramingOverTcpKeepingTheConnectionUnt
   EXPECT_EQ(requests[0].substr(requests[0].size() - body.size()), body);
 }
 
-TEST(HttpClientLoopback, RedirectToAnotherServerWithRelativeAndAbsoluteLocations) {
-  CLoopbackServer first;
-  CLoopbackServer second;
-  first.AddReply("HTTP/1.1 302 Found\r\nLocation: /other.asmx\r\nContent-Length: 0\r\n\r\n");
-  first.AddReply("HTTP/1.1 302 Found\r\nLocation: " + second.Url("/final") + "\r\nContent-Length: 0\r\n\r\n");
-  second.AddReply(kOk);
-  CHttpClient client;
-  const std::string envelope = "<e/>";
-  const NavigateOptions o = Post(envelope);
-  ASSERT_TRUE(client.Navigate(first.Url("/querysn/cs_querysn.asmx"), &o));
-  EXPECT_EQ(Body(client), "ok");
-  auto r1 = first.Requests();
-  ASSERT_EQ(r1.size(), 2u);
-  EXPECT_EQ(r1[1].substr(0, 32), "POST /other.asmx HTTP/1.1\r\nConte");
-  EXPECT_EQ(r1[1].substr(r1[1].size() - 4), "<e/>");
-  ASSERT_EQ(second.RequestCount(), 1u);
-  EXPECT_EQ(second.Requests()[0].substr(0, 23), "POST /final HTTP/1.1\r\nC");
-  EXPECT_EQ(first.ConnectionCount(), 1);
-}
-
 TEST(HttpClientLoopback, TricklingServerIsCutOffByTheOverallDeadline) {
   CLoopbackServer server;
   // Each byte arrives well within the socket time-out, but the whole reply would take ~6 s.

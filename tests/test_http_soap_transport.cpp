@@ -143,12 +143,3 @@ TEST(SoapHttpTransport, SilentServerFailsWithinTheTransportTimeout) {
   EXPECT_EQ(o.kind, SoapClientError::SendError);
   EXPECT_EQ(transport.GetStatusCode(), -1);
 }
-
-TEST(SoapHttpTransport, ReadStreamOnMemory) {
-  CReplyReadStream stream;
-  EXPECT_FALSE(stream.Init(nullptr, 3));
-  EXPECT_FALSE(stream.Init("abc", 0));
-  EXPECT_EQ(stream.Read(nullptr, 0), 0u);
-  ASSERT_TRUE(stream.Init("abcdef", 6));
-  EXPECT_EQ(ReadAll(stream), "abcdef");
-}

@@ -1,17 +1,12 @@
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
-#include "monitor/CheckArchive.h"
 #include "monitor/ListContentsArchive.h"
 #include "platform/MessageBox.h"
 #include "tests/MemoryListContents.h"
+#include "tests/ScratchFolder.h"
 
 namespace {
 
@@ -47,28 +42,17 @@ std::string Signed(std::string file) {
 class ListArchiveTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char tmpl[] = "/tmp/list-archive-XXXXXX";
-    dir_ = mkdtemp(tmpl);
-    path_ = dir_ + "/list.arc";
     previous_ = platform::SetMessageBoxHandler([this](const std::string& text, unsigned) {
       messages_.push_back(text);
       return platform::IDOK;
     });
   }
-  void TearDown() override {
-    platform::SetMessageBoxHandler(previous_);
-    std::system(("rm -rf " + dir_).c_str());
-  }
-  std::string ReadFile() const {
-    std::ifstream in(path_, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-  }
-  void WriteFile(const std::string& bytes) const {
-    std::ofstream out(path_, std::ios::binary | std::ios::trunc);
-    out << bytes;
-  }
+  void TearDown() override { platform::SetMessageBoxHandler(previous_); }
+  std::string ReadFile() const { return ReadBytes(path_); }
+  void WriteFile(const std::string& bytes) const { WriteBytes(path_, bytes); }
 
-  std::string dir_, path_;
+  ScratchFolder dir_;
+  const std::string path_ = dir_.File("list.arc");
   std::vector<std::string> messages_;
   platform::MessageBoxHandler previous_;
 };
@@ -108,7 +92,7 @@ TEST_F(ListArchiveTest, AnySingleChangedByteLeavesTheListUnchanged) {
 
 TEST_F(ListArchiveTest, MissingFileAndWrongHeaderLeaveTheListUnchanged) {
   MemoryListContents list = Sample3x2();
-  EXPECT_TRUE(StoreListContents(list, dir_ + "/missing.arc", false));
+  EXPECT_TRUE(StoreListContents(list, dir_.File("missing.arc"), false));
   std::string other = kStored3x2;
   other.replace(1, 8, "ListBox ");
   WriteFile(other);
@@ -188,21 +172,7 @@ TEST_F(ListArchiveTest, ReadsTheUtf16TextFormAsGbk) {
 TEST_F(ListArchiveTest, AFailedWriteReturnsFalse) {
   MemoryListContents list = Sample3x2();
   EXPECT_FALSE(StoreListContents(list, "/dev/full", true));
-  EXPECT_TRUE(StoreListContents(list, dir_ + "/no/such/dir/x.arc", true));  // cannot open: nothing written
-}
-
-TEST_F(ListArchiveTest, CheckArchiveSumsTheBytesOfValuesAndRefusesTheWrongDirection) {
-  EXPECT_EQ(CCheckArchive::ByteSum(0x04030201u), 10u);
-  EXPECT_EQ(Signed(kStored3x2), kStored3x2);
-  platform::CFile file;
-  ASSERT_TRUE(file.Open(path_, platform::CFile::modeCreate));
-  CCheckArchive ar(&file, platform::CArchive::store);
-  ar << uint32_t{0x04030201u} << std::string("ab");
-  EXPECT_EQ(ar.GetCheckSum(), 10u + 2 + 'a' + 'b');
-  uint32_t v = 0;
-  EXPECT_THROW(ar >> v, platform::CArchiveException);
-  ar.Close();
-  file.Close();
+  EXPECT_TRUE(StoreListContents(list, dir_.File("no/such/dir/x.arc"), true));  // cannot open: nothing written
 }
 
 }  // namespace

@@ -48,7 +48,7 @@ std::string Command(std::vector<std::string> args, int expectedStatus) {
 }
 
 TEST(MesOutboxForwarding, TwentyReportsMadeWhileTheMesIsDownArriveOnceInOrder) {
-  ScratchDir dir;
+  ScratchFolder dir;
   results_test::SpyneMesStore mes(results_test::FreeLoopbackPort(), (dir / "mes.log").string());
   MesOutbox outbox(dir / "outbox.db", Quick());
   std::vector<std::string> made;
@@ -68,7 +68,7 @@ TEST(MesOutboxForwarding, TwentyReportsMadeWhileTheMesIsDownArriveOnceInOrder) {
 // never arrived: the report is sent again. Delivery is at least once, and the
 // MES sees that unit twice.
 TEST(MesOutboxForwarding, AReplyLostAfterTheCallWasStoredMeansTheMesSeesItTwice) {
-  ScratchDir dir;
+  ScratchFolder dir;
   MesDouble mes;
   MesOutbox outbox(dir / "outbox.db", Idle());
   mes.SetAnswer(MesDouble::Answer::StoreNoReply);
@@ -80,7 +80,7 @@ TEST(MesOutboxForwarding, AReplyLostAfterTheCallWasStoredMeansTheMesSeesItTwice)
 }
 
 TEST(MesOutboxForwarding, AReportOfAStationKilledDuringItsUploadIsSentByTheNextRun) {
-  ScratchDir dir;
+  ScratchFolder dir;
   MesDouble mes;
   mes.SetAnswer(MesDouble::Answer::Silent);
   const pid_t station = fork();
@@ -104,7 +104,7 @@ TEST(MesOutboxForwarding, AReportOfAStationKilledDuringItsUploadIsSentByTheNextR
 }
 
 TEST(MesOutboxForwarding, ARefusedReportIsParkedUntilATechnicianRetriesIt) {
-  ScratchDir dir;
+  ScratchFolder dir;
   const std::string file = (dir / "outbox.db").string();
   MesDouble mes;
   MesOutbox outbox(file, Quick());
@@ -140,7 +140,7 @@ TEST(MesOutboxForwarding, ARefusedReportIsParkedUntilATechnicianRetriesIt) {
 }
 
 TEST(MesOutboxForwarding, AnEndpointThatIsGoneHoldsUpOnlyItsOwnReports) {
-  ScratchDir dir;
+  ScratchFolder dir;
   MesDouble mes;
   const std::string gone =
       "http://127.0.0.1:" + std::to_string(results_test::FreeLoopbackPort()) + "/querysn/cs_querysn.asmx";
@@ -157,7 +157,7 @@ TEST(MesOutboxForwarding, AnEndpointThatIsGoneHoldsUpOnlyItsOwnReports) {
 }
 
 TEST(MesOutboxForwarding, SavesAndTheWorkerTogetherKeepTheOrder) {
-  ScratchDir dir;
+  ScratchFolder dir;
   MesDouble mes;
   MesOutbox outbox(dir / "outbox.db", Quick());
   std::vector<std::string> made;
@@ -173,7 +173,7 @@ TEST(MesOutboxForwarding, SavesAndTheWorkerTogetherKeepTheOrder) {
 }
 
 TEST(MesOutboxForwarding, ClosingDuringAnUnansweredCallKeepsTheReportPending) {
-  ScratchDir dir;
+  ScratchFolder dir;
   MesDouble mes;
   mes.SetAnswer(MesDouble::Answer::Silent);
   MesForwarderOptions o = Quick();
@@ -191,7 +191,7 @@ TEST(MesOutboxForwarding, ClosingDuringAnUnansweredCallKeepsTheReportPending) {
 }
 
 TEST(MesOutboxForwarding, ASaveSendsABoundedBacklogAndLeavesTheRestToTheWorker) {
-  ScratchDir dir;
+  ScratchFolder dir;
   MesDouble mes;
   MesForwarderOptions o = Idle();
   o.nForegroundBacklog = 3;
@@ -213,7 +213,7 @@ TEST(MesOutboxForwarding, ASaveSendsABoundedBacklogAndLeavesTheRestToTheWorker) 
 // The file size limit makes the outbox's writes fail (EFBIG) as a full disk
 // does; the limit holds for the whole process, so a child saves.
 TEST(MesOutboxForwarding, AnOutboxThatCannotBeWrittenAnyMoreIsReportedOnceAndUploadsGoOnDirectly) {
-  ScratchDir dir;
+  ScratchFolder dir;
   MesDouble mes;
   const pid_t station = fork();
   if (station == 0) {

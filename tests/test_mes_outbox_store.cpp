@@ -24,7 +24,7 @@ class OutboxStoreTest : public ::testing::Test {
     setenv("TZ", "CST-8", 1);
     tzset();
   }
-  ScratchDir m_dir;
+  ScratchFolder m_dir;
   fs::path m_file = m_dir / "outbox.db";
 };
 

@@ -147,20 +147,6 @@ TEST_F(Receiver, InvalidRequestsGetAFaultAndStoreNothing) {
   EXPECT_EQ(m_store->All().size(), 1u);
 }
 
-TEST_F(Receiver, ControlCharactersFromTheModulesClientArriveAsStandIns) {
-  // XML 1.0 cannot carry U+0001 even as a reference: the module's client
-  // sends its control picture, which the validating receiver accepts.
-  CS_QuerySN::CCS_QuerySN proxy(Url());
-  SoapText answer;
-  const SoapStatus status =
-      proxy.IO_UpData_Common(u"A", u"B", u"", u"", u"PASS", u"", u"log \x01 line", SoapBlob{0, nullptr},
-                             SoapBlob{0, nullptr}, SoapBlob{0, nullptr}, u"", u"", u"", 0, u"", &answer);
-  ASSERT_TRUE(SoapSucceeded(status));
-  const auto rows = m_store->All();
-  ASSERT_EQ(rows.size(), 1u);
-  EXPECT_EQ(rows[0].call.values[6], std::optional<std::string>("log \u2401 line"));
-}
-
 TEST_F(Receiver, ServesItsWsdl) {
   httplib::Client client("127.0.0.1", m_port);
   const auto res = client.Get("/querysn/cs_querysn.asmx?wsdl");

@@ -140,15 +140,3 @@ TEST(Proxy, ASecondCallOnTheSameProxyStartsClean) {
   EXPECT_EQ(third.find("<soap:Envelope"), third.rfind("<soap:Envelope"));
   EXPECT_NE(third.find("<BugReason xsi:nil=\"1\"/>"), std::string::npos);
 }
-
-TEST(Proxy, AHandedOverReaderIsUsed) {
-  CLoopbackServer server;
-  server.AddReply(HttpReply("200 OK", Result("x")));
-  auto reader = std::make_unique<platform::CXmlReader>();
-  platform::CXmlReader* raw = reader.get();
-  CCS_QuerySN proxy(server.Url(kPath), std::move(reader));
-  EXPECT_NE(raw->GetContentHandler(), nullptr);
-  SoapText result;
-  EXPECT_EQ(Call(proxy, &result), kSoapOk);
-  EXPECT_EQ(*result, u"x");
-}

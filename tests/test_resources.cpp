@@ -69,7 +69,7 @@ TEST(Resources, ListsAboveSixteenGetAPictureOfTheirOwnNumber) {
   EXPECT_FALSE(LoadBitmapResource("list3").isNull());
 }
 
-TEST(Resources, RowMarksIconDialogTemplateAndBitmapObjects) {
+TEST(Resources, RowMarksIconAndBitmapObjects) {
   const struct {
     const char* name;
     QSize size;
@@ -89,12 +89,6 @@ TEST(Resources, RowMarksIconDialogTemplateAndBitmapObjects) {
   EXPECT_EQ(LoadIcon(5049), LoadIcon(5049));  // shared
   EXPECT_EQ(LoadIcon(5048), nullptr);
   EXPECT_TRUE(LoadBitmapResource(5049).isNull());
-
-  const auto tmpl = FindDialogTemplate(15003);
-  ASSERT_TRUE(tmpl.has_value());
-  EXPECT_EQ(tmpl->fontFace, "MS Shell Dlg");
-  EXPECT_EQ(tmpl->fontPointSize, 10);
-  EXPECT_EQ(tmpl->style & (WS_THICKFRAME | WS_CAPTION | WS_SYSMENU | WS_VISIBLE), WS_THICKFRAME | WS_CAPTION | WS_SYSMENU);
 
   // A bitmap object holds one picture at a time; a missing one stays empty.
   CBitmap bitmap;

@@ -118,44 +118,4 @@ TEST(SoapReply, HeaderEntriesAreSkippedUnlessTheyMustBeUnderstood) {
   }
 }
 
-// A record with non-text reply values, to check the scalar conversions.
-struct ScalarRecord {
-  std::int32_t count = 0;
-  bool flag = false;
-};
-
-const SoapMapEntry kScalarEntries[] = {
-    {SoapNameHash(u"Count"), "Count", u"Count", kXsdInt, kSoapOut,
-     [](void* r) -> void* { return &static_cast<ScalarRecord*>(r)->count; }},
-    {SoapNameHash(u"Flag"), "Flag", u"Flag", kXsdBoolean, kSoapOut | kSoapNullable,
-     [](void* r) -> void* { return &static_cast<ScalarRecord*>(r)->flag; }},
-};
-const SoapMap kScalarMap = {SoapNameHash(u"Op"), "Op", u"OpResponse", kSoapFunctionMap, kScalarEntries, 2,
-                            sizeof(ScalarRecord), kSoapDocument | kSoapLiteral | kSoapParamsWrapped, "ns", u"ns",
-                            SoapNameHash(u"ns"), [](void* r) { *static_cast<ScalarRecord*>(r) = {}; }};
-
-SoapStatus ParseScalars(const std::string& content, ScalarRecord& rec) {
-  CSoapEnvelopeHandler h;
-  platform::CXmlReader reader;
-  h.BeginParse(kScalarMap, &rec);
-  soaptest::StringSource in(ReplyBody(content, "OpResponse"));
-  return h.ParseReply(in, reader);
-}
-
-TEST(SoapReply, ScalarValuesAreConvertedAndChecked) {
-  ScalarRecord rec;
-  ASSERT_EQ(ParseScalars("<Count> -42 </Count><Flag>true</Flag>", rec), kSoapOk);
-  EXPECT_EQ(rec.count, -42);
-  EXPECT_TRUE(rec.flag);
-  ASSERT_EQ(ParseScalars("<Count>+7</Count><Flag xsi:nil=\"1\"/>", rec), kSoapOk);
-  EXPECT_EQ(rec.count, 7);
-  // Out of range, not a number, empty, not a boolean; a simple value may not hold elements;
-  // a required value may be neither missing nor nil.
-  for (const char* bad : {"<Count>2147483648</Count>", "<Count>12a</Count>", "<Count></Count>",
-                          "<Count>1</Count><Flag>yes</Flag>", "<Count><b>1</b></Count>", "<Flag>0</Flag>",
-                          "<Count xsi:nil=\"1\"/>"}) {
-    EXPECT_EQ(ParseScalars(bad, rec), kSoapFail) << bad;
-  }
-}
-
 }  // namespace

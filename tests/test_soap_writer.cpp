@@ -173,10 +173,4 @@ TEST(SoapEnvelope, MissingStreamAndFullStreamFail) {
   }
 }
 
-TEST(SoapMapTable, NameHashIsTimes33PlusUnit) {
-  EXPECT_EQ(SoapNameHash(u"AB"), 65u * 33 + 66);
-  const SoapMap& m = IO_UpData_CommonMap();
-  for (std::size_t i = 0; i < m.entryCount; ++i) EXPECT_EQ(m.entries[i].hash, SoapNameHash(m.entries[i].wname));
-}
-
 }  // namespace

@@ -3,10 +3,8 @@
 // report with one line and a non-zero exit, losing nothing already saved.
 #include <gtest/gtest.h>
 
-#include <netinet/in.h>
 #include <sqlite3.h>
 #include <signal.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -19,6 +17,8 @@
 #include <vector>
 
 #include "tests/ScratchFolder.h"
+#include "tests/support/LoopbackListener.h"
+#include "tests/XlsPeerDump.h"
 
 namespace {
 
@@ -49,24 +49,6 @@ Outcome RunCommand(const ScratchFolder& dir, const std::string& command) {
 std::string Station() { return STATION_PROGRAM; }
 std::string ReceiverProgram() { return RECEIVER_PROGRAM; }
 
-// A port that nothing listens on: bound once, then released.
-int FreePort(int* keepListening = nullptr) {
-  const int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-  socklen_t len = sizeof a;
-  getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-  if (keepListening) {
-    listen(fd, 4);
-    *keepListening = fd;
-  } else {
-    close(fd);
-  }
-  return ntohs(a.sin_port);
-}
-
 // Every upload the receiver stored, by serial number: column name -> value
 // (blobs in hex, NULL as "(null)").
 std::map<std::string, std::map<std::string, std::string>> StoredUploads(const std::string& database) {
@@ -94,31 +76,12 @@ std::map<std::string, std::map<std::string, std::string>> StoredUploads(const st
   return rows;
 }
 
-// Sheet name -> rows, each row its cells as python3-xlrd reads them.
-std::map<std::string, std::vector<std::vector<std::string>>> WorkbookRows(const ScratchFolder& dir,
-                                                                          const std::string& path) {
-  const Outcome dump = RunCommand(dir, "/usr/bin/python3 " + SourceDir() + "/tests/peers/xls_xlrd_dump.py " + path);
-  EXPECT_EQ(dump.nExit, 0) << dump.strErr;
+// Sheet name -> rows, each row its typed cells as python3-xlrd reads them.
+std::map<std::string, std::vector<std::vector<std::string>>> WorkbookRows(const std::string& path) {
+  const PeerBook book = XlrdRead(path);
+  EXPECT_EQ(book.refusal, "") << "xlrd refuses the workbook";
   std::map<std::string, std::vector<std::vector<std::string>>> sheets;
-  std::string sheet, line;
-  std::istringstream in(dump.strOut);
-  while (std::getline(in, line)) {
-    if (line.rfind("S\t", 0) == 0) {
-      sheet = line.substr(2);
-      sheets[sheet];
-    } else if (line.rfind("R", 0) == 0) {
-      std::vector<std::string> cells;
-      std::size_t at = 1;
-      while (at < line.size() && line[at] == '\t') {
-        const std::size_t next = line.find('\t', at + 1);
-        cells.push_back(line.substr(at + 1, next == std::string::npos ? std::string::npos : next - at - 1));
-        at = next == std::string::npos ? line.size() : next;
-      }
-      sheets[sheet].push_back(cells);
-    } else if (line.rfind("X\t", 0) == 0) {
-      ADD_FAILURE() << "xlrd refuses the workbook: " << line;
-    }
-  }
+  for (const PeerSheet& sheet : book.sheets) sheets[sheet.name] = sheet.rows;
   return sheets;
 }
 
@@ -202,7 +165,7 @@ TEST(StationEndToEnd, SmallScenarioReachesTheReceiverTheWorkbookAndTheLogs) {
   EXPECT_NE(uploads.at("E2E-N02").at("BugReason").find("时间同步功能执行通过 = FAIL\n"), std::string::npos);
 
   // PCB.xls: one sheet per model, one row per unit under the header.
-  auto sheets = WorkbookRows(dir, out + "/PCB.xls");
+  auto sheets = WorkbookRows(out + "/PCB.xls");
   const std::map<std::string, std::vector<std::string>> serialsBySheet = {
       {"NVR-E2E", {"E2E-N01", "E2E-N02"}}, {"IPC-E2E", {"E2E-I01", "E2E-I02"}}, {"DVR-E2E", {"E2E-D01"}}};
   for (const auto& [model, serials] : serialsBySheet) {
@@ -242,7 +205,7 @@ TEST(StationEndToEnd, SmallScenarioReachesTheReceiverTheWorkbookAndTheLogs) {
   const Outcome again = RunCommand(dir, Station() + " --out " + out + " --speed 50 " + SourceDir() + "/tests/data/station/small.json");
   ASSERT_EQ(again.nExit, 0) << again.strErr;
   EXPECT_EQ(again.strOut.find("made a fresh one"), std::string::npos);
-  sheets = WorkbookRows(dir, out + "/PCB.xls");
+  sheets = WorkbookRows(out + "/PCB.xls");
   EXPECT_EQ(sheets["NVR-E2E"].size(), 5u);
   sqlite3* db = nullptr;
   sqlite3_open_v2((out + "/mes-receiver.sqlite").c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
@@ -295,7 +258,7 @@ TEST(StationEndToEnd, AFailedUploadMakesTheExitCodeNonZeroAndKeepsTheRest) {
   EXPECT_EQ(run.nExit, 1) << run.strOut << run.strErr;
   EXPECT_EQ(SummaryRow(run.strOut, "all"), (std::vector<int>{5, 3, 2, 0, 5, 4})) << run.strOut;
   EXPECT_NE(run.strOut.find("upload FAILED"), std::string::npos);
-  EXPECT_EQ(WorkbookRows(dir, outDir + "/PCB.xls")["NVR-E2E"].size(), 3u);  // rows and logs are still written
+  EXPECT_EQ(WorkbookRows(outDir + "/PCB.xls")["NVR-E2E"].size(), 3u);  // rows and logs are still written
   EXPECT_EQ(FilesStartingWith(outDir + "/TestResult", "E2E-N01-").size(), 1u);
 }
 
@@ -317,9 +280,9 @@ TEST(StationEndToEnd, UserMistakesGetOneLineAndANonZeroExit) {
   WriteBytes(kept + "/TestResult/SN1-20260101000000.txt", "saved earlier");
   WriteBytes(kept + "/PCB.xls", "SN;Result\n");
 
-  int busyFd = -1;
-  const int busyPort = FreePort(&busyFd);
-  const int silentPort = FreePort();
+  testsupport::CLoopbackListener listening;
+  const int busyPort = listening.Port();
+  const int silentPort = testsupport::FreeLoopbackPort();
   const std::string readOnly = geteuid() == 0 ? "/sys/kernel" : dir.File("read-only");
   if (geteuid() != 0) {
     fs::create_directory(readOnly);
@@ -357,16 +320,16 @@ TEST(StationEndToEnd, UserMistakesGetOneLineAndANonZeroExit) {
     EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 1) << c.what << ": one line\n" << o.strErr;
     for (const std::string& part : c.parts) EXPECT_NE(message.find(part), std::string::npos) << c.what << ": " << message;
   }
-  close(busyFd);
+  listening.Close();
   EXPECT_FALSE(fs::exists(dir.File("out") + "/PCB.xls")) << "a refused run makes nothing";
   EXPECT_EQ(ReadBytes(kept + "/PCB.xls"), "SN;Result\n");
   EXPECT_EQ(ReadBytes(kept + "/TestResult/SN1-20260101000000.txt"), "saved earlier");
 
   // The receiver on its own.
-  int busy2 = -1;
-  const int port2 = FreePort(&busy2);
+  testsupport::CLoopbackListener taken;
+  const int port2 = taken.Port();
   const Outcome busy = RunCommand(dir, ReceiverProgram() + " serve --port " + std::to_string(port2) + " --db " + dir.File("r.sqlite"));
-  close(busy2);
+  taken.Close();
   EXPECT_EQ(busy.nExit, 2);
   EXPECT_NE(busy.strErr.find("port " + std::to_string(port2) + " on 127.0.0.1 is in use"), std::string::npos) << busy.strErr;
   const Outcome noDb = RunCommand(dir, ReceiverProgram() + " list --db " + dir.File("none.sqlite"));
