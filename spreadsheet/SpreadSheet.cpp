@@ -277,29 +277,19 @@ bool CSpreadSheet::LoadWorkbook() {
 
   m_strSelect = "SELECT * FROM " + Bracketed(m_strSheetName + kWholeSheet);
   try {
-    recordset.Open(CRecordset::forwardOnly, m_strSelect, CRecordset::readOnly);
+    // The header and the row count; the rows themselves when first needed.
+    recordset.OpenNamesAndCount(m_strSelect);
   } catch (const CDBException&) {
     return false;  // typically: the sheet does not exist yet
   }
 
   short columns = recordset.GetODBCFieldCount();
   if (columns > 0) {
-    // Read everything first so that a failure part way changes nothing held.
-    std::vector<std::string> names, rows;
-    try {
-      for (short i = 0; i < columns; ++i) names.push_back(recordset.GetFieldName(i));
-      rows.push_back(RowText(names));
-      std::vector<std::string> values(static_cast<std::size_t>(columns));
-      while (!recordset.IsEOF()) {
-        for (short i = 0; i < columns; ++i) recordset.GetFieldValue(i, values[static_cast<std::size_t>(i)]);
-        rows.push_back(RowText(values));
-        recordset.MoveNext();
-      }
-    } catch (const CDBException& e) {
-      m_strLastError = e.m_strError;
-      recordset.Close();
-      return false;
-    }
+    std::vector<std::string> names;
+    for (short i = 0; i < columns; ++i) names.push_back(recordset.GetFieldName(i));
+    const long dataRows = recordset.GetRecordCount();
+    std::vector<std::string> rows(static_cast<std::size_t>(dataRows) + 1);
+    rows.front() = RowText(names);
     m_nTotalColumns = columns;
     m_aFieldNames = std::move(names);
     m_aRows = std::move(rows);
@@ -307,6 +297,8 @@ bool CSpreadSheet::LoadWorkbook() {
     m_nTotalRows = static_cast<int32_t>(m_aRows.size());
     m_nStoredRows = m_nTotalRows;
     m_bStoredIntact = true;
+    m_nUnreadEnd = m_nTotalRows;
+    m_nUnreadColumns = columns;
   } else {
     m_nTotalColumns = 0;
   }
@@ -314,6 +306,55 @@ bool CSpreadSheet::LoadWorkbook() {
   m_nCurrentRow = 1;
   return true;
 }
+
+// Fills rows 2 .. m_nUnreadEnd from the worksheet. Rows this object appended
+// since follow them in the worksheet and are already held. Throws
+// CDBException; nothing held changes then.
+void CSpreadSheet::ReadUnreadRows() {
+  if (m_nUnreadEnd < 2) return;
+  // Inside a commit the connection is open already (and may hold the
+  // transaction's changes to other sheets).
+  const bool opened = !m_pDatabase->IsOpen();
+  if (opened) OpenConnection();
+  struct CloseIfOpened {
+    CDatabase& db;
+    bool opened;
+    ~CloseIfOpened() {
+      if (opened) db.Close();
+    }
+  } closer{*m_pDatabase, opened};
+
+  CRecordset recordset(m_pDatabase.get());
+  recordset.Open(CRecordset::forwardOnly, m_strSelect, CRecordset::readOnly);
+  const short columns = recordset.GetODBCFieldCount();
+  const std::size_t wanted = static_cast<std::size_t>(m_nUnreadEnd - 1);
+  if (columns != m_nUnreadColumns || static_cast<std::size_t>(recordset.GetRecordCount()) < wanted)
+    throw CDBException(kErrReadRow);
+  std::vector<std::string> rows;
+  rows.reserve(wanted);
+  std::vector<std::string> values(static_cast<std::size_t>(columns));
+  while (rows.size() < wanted && !recordset.IsEOF()) {
+    for (short i = 0; i < columns; ++i) recordset.GetFieldValue(i, values[static_cast<std::size_t>(i)]);
+    rows.push_back(RowText(values));
+    recordset.MoveNext();
+  }
+  recordset.Close();
+  std::move(rows.begin(), rows.end(), m_aRows.begin() + 1);
+  m_nUnreadEnd = 0;
+}
+
+bool CSpreadSheet::EnsureRows() {
+  if (m_nUnreadEnd < 2) return true;
+  try {
+    ReadUnreadRows();
+    return true;
+  } catch (const CDBException& e) {
+    m_strLastError = e.m_strError;
+    return false;
+  }
+}
+
+bool CSpreadSheet::EnsureRow(int32_t row) { return row < 2 || row > m_nUnreadEnd || EnsureRows(); }
 
 bool CSpreadSheet::LoadDelimited() {
   std::vector<std::string> lines;
@@ -354,6 +395,12 @@ bool CSpreadSheet::CommitWorkbook() {
     m_strLastError = kErrNoHeader;
     return false;
   }
+  // A sheet written anew needs its stored rows; read them before anything
+  // drops the sheet.
+  const int32_t rowCount = static_cast<int32_t>(m_aRows.size());
+  const bool appendOnly = m_bExisting && m_bStoredIntact && m_nStoredRows >= 1 && m_nStoredRows <= rowCount &&
+                          Split(m_aRows.front()) == m_aFieldNames;
+  if (!appendOnly && m_bExisting && !EnsureRows()) return false;
   OpenConnection();  // a failure to connect reaches the caller
   ConnectionGuard guard(*m_pDatabase);
 
@@ -365,9 +412,6 @@ bool CSpreadSheet::CommitWorkbook() {
   // replaced only when every one of them succeeded. The workbook stays locked
   // from load to here, so when the stored rows are unchanged they are still
   // in the worksheet and only the rows added after them need writing.
-  const int32_t rowCount = static_cast<int32_t>(m_aRows.size());
-  const bool appendOnly = m_bExisting && m_bStoredIntact && m_nStoredRows >= 1 && m_nStoredRows <= rowCount &&
-                          Split(m_aRows.front()) == m_aFieldNames;
   m_pDatabase->BeginTrans();
   try {
     if (!appendOnly) {
@@ -379,6 +423,9 @@ bool CSpreadSheet::CommitWorkbook() {
         create = "CREATE TABLE " + Bracketed(m_strSheetName + kWholeSheet) + " (" + columns + ")";
       }
       m_pDatabase->ExecuteSQL(create);
+      // A copy into another sheet (the backup) reads the rows only once its
+      // sheet could be made.
+      ReadUnreadRows();
     }
 
     for (int32_t i = appendOnly ? m_nStoredRows : 1; i < rowCount; ++i) {
@@ -457,6 +504,9 @@ bool CSpreadSheet::AddHeaders(const std::vector<std::string>& FieldNames, bool r
 
 bool CSpreadSheet::AddRow(const std::vector<std::string>& RowValues, int32_t row, bool replace) {
   if (RefuseRowToWrite(row)) return false;
+  // Inserting moves the stored rows; replacing one needs the others for the
+  // rewrite that follows. A new last row or a new header needs none of them.
+  if (row != 0 && row <= m_nTotalRows && !(row == 1 && replace) && !EnsureRows()) return false;
   if (row == 1) {
     if (m_bExcel) {
       std::string duplicate;
@@ -566,13 +616,14 @@ bool CSpreadSheet::ReadRow(std::vector<std::string>& RowValues, int32_t row) {
   } else {
     m_nCurrentRow = row;
   }
+  if (!EnsureRow(m_nCurrentRow)) return false;
   RowValues = Split(m_aRows[static_cast<std::size_t>(m_nCurrentRow - 1)]);
   ++m_nCurrentRow;
   return true;
 }
 
 bool CSpreadSheet::ReadColumn(std::vector<std::string>& ColumnValues, int16_t column) {
-  if (RefuseBadColumn(column)) return false;
+  if (RefuseBadColumn(column) || !EnsureRows()) return false;
   ColumnValues.clear();
   for (const std::string& text : m_aRows) {
     std::vector<std::string> values = Split(text);
@@ -597,6 +648,7 @@ bool CSpreadSheet::ReadCell(std::string& CellValue, int16_t column, int32_t row)
     m_strLastError = kErrReadRow;
     return false;
   }
+  if (!EnsureRow(which)) return false;
   std::vector<std::string> values = Split(m_aRows[static_cast<std::size_t>(which - 1)]);
   if (values.size() < static_cast<std::size_t>(column)) {
     CellValue.clear();
@@ -663,6 +715,7 @@ bool CSpreadSheet::DeleteSheet(const std::string& SheetName) {
   m_nTotalRows = 0;
   m_nStoredRows = 0;
   m_bStoredIntact = false;
+  m_nUnreadEnd = 0;
   return true;
 }
 

@@ -1,7 +1,8 @@
 // Row-and-cell access to one sheet of tabular data held in memory: either a
 // worksheet of an .xls workbook (through the database layer and its Excel
 // driver) or a delimited text file (any other file name). The stored sheet is
-// read whole at construction and written back whole by Commit; outside a
+// read at construction (a worksheet's rows below the header on first use) and
+// written back by Commit; outside a
 // transaction every change commits at once. Texts are GBK; lengths and
 // positions count bytes.
 #pragma once
@@ -70,6 +71,9 @@ class CSpreadSheet {
   bool Load();
   bool LoadWorkbook();
   bool LoadDelimited();
+  void ReadUnreadRows();
+  bool EnsureRows();
+  bool EnsureRow(int32_t row);
   bool CommitWorkbook();
   bool CommitDelimited();
   void FindExcelDriver();
@@ -110,4 +114,10 @@ class CSpreadSheet {
   // them has changed, a commit only appends the rows after them.
   int32_t m_nStoredRows = 0;
   bool m_bStoredIntact = false;
+  // A workbook's rows 2 .. m_nUnreadEnd are read from the worksheet only when
+  // something needs them (until then they are empty texts): an append needs
+  // no more than the header and the row count. The worksheet stays locked, so
+  // they are still there when read.
+  int32_t m_nUnreadEnd = 0;
+  int16_t m_nUnreadColumns = 0;
 };

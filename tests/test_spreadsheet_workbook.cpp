@@ -2,6 +2,8 @@
 // workbook engine; results are checked with python3-xlrd as well.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "spreadsheet/driver/Database.h"
 #include "platform/TextCodec.h"
 #include "spreadsheet/SpreadSheet.h"
@@ -283,4 +285,155 @@ TEST_F(WorkbookSheet, CommitWritesChangedStoredRowsAndAppendedOnes) {
   CSpreadSheet again(path, "S", false);
   ASSERT_TRUE(again.AddHeaders({"C"}, false));  // a new column: the sheet is written anew
   EXPECT_EQ(SheetRows(path, "S").front(), (V{"A", "B", "C"}));
+}
+
+// A stored worksheet's rows below the header are read from the file only when
+// a member first needs them. Each case starts on a fresh object over the same
+// stored sheet, so the member named is the first to touch the rows; what it
+// answers and what reaches the file must be what the whole sheet says.
+TEST_F(WorkbookSheet, RowsReadOnFirstUseAnswerEveryMemberAsTheStoredSheet) {
+  const V header{"A", "B", "C"};
+  std::vector<V> stored;
+  for (int r = 0; r < 40; ++r) stored.push_back({std::to_string(r), "x" + std::to_string(r), r % 2 ? "" : "e"});
+  auto all = [&] {
+    std::vector<V> rows{header};
+    rows.insert(rows.end(), stored.begin(), stored.end());
+    return rows;
+  };
+  struct Case {
+    const char* what;
+    std::function<void(CSpreadSheet&)> act;
+    std::function<std::vector<V>()> fileAfter;  // the sheet as xlrd reads it afterwards
+  };
+  const std::vector<Case> cases = {
+      {"ReadRow of every row, then of the current one past the end",
+       [&](CSpreadSheet& s) {
+         for (int r = 2; r <= 41; ++r) EXPECT_EQ(RowAt(s, r), stored[static_cast<std::size_t>(r - 2)]) << r;
+         V row;
+         EXPECT_FALSE(s.ReadRow(row, 0));
+         EXPECT_FALSE(s.ReadRow(row, 43));
+         EXPECT_EQ(s.m_strLastError, "Desired row is greater than total number of rows in spreadsheet\n");
+       },
+       all},
+      {"ReadRow 0 walks on from the header",
+       [&](CSpreadSheet& s) {
+         V row;
+         ASSERT_TRUE(s.ReadRow(row, 0));
+         EXPECT_EQ(row, header);
+         ASSERT_TRUE(s.ReadRow(row, 0));
+         EXPECT_EQ(row, stored[0]);
+       },
+       all},
+      {"ReadCell by number and by name",
+       [&](CSpreadSheet& s) {
+         std::string cell;
+         ASSERT_TRUE(s.ReadCell(cell, 2, 30)) << s.m_strLastError;
+         EXPECT_EQ(cell, "x28");
+         ASSERT_TRUE(s.ReadCell(cell, "C", 3)) << s.m_strLastError;
+         EXPECT_EQ(cell, "");
+         ASSERT_TRUE(s.ReadCell(cell, std::string("A"), 41, false)) << s.m_strLastError;
+         EXPECT_EQ(cell, "39");
+       },
+       all},
+      {"ReadColumn",
+       [&](CSpreadSheet& s) {
+         V column;
+         ASSERT_TRUE(s.ReadColumn(column, 2));
+         ASSERT_EQ(column.size(), 41u);
+         EXPECT_EQ(column[0], "B");
+         EXPECT_EQ(column[40], "x39");
+       },
+       all},
+      {"a row appended, then the stored ones read",
+       [&](CSpreadSheet& s) {
+         ASSERT_TRUE(s.AddRow({"new", "n", "n"})) << s.m_strLastError;
+         EXPECT_EQ(RowAt(s, 2), stored[0]);
+         EXPECT_EQ(RowAt(s, 41), stored[39]);
+         EXPECT_EQ(RowAt(s, 42), (V{"new", "n", "n"}));
+         EXPECT_EQ(s.GetTotalRows(), 42);
+       },
+       [&] {
+         auto rows = all();
+         rows.push_back({"new", "n", "n"});
+         return rows;
+       }},
+      {"a row inserted before the stored ones",
+       [&](CSpreadSheet& s) { ASSERT_TRUE(s.AddRow({"ins", "i", "i"}, 2, false)) << s.m_strLastError; },
+       [&] {
+         auto rows = all();
+         rows.insert(rows.begin() + 1, V{"ins", "i", "i"});
+         return rows;
+       }},
+      {"a stored row replaced by a cell",
+       [&](CSpreadSheet& s) { ASSERT_TRUE(s.AddCell("changed", 3, 20)) << s.m_strLastError; },
+       [&] {
+         auto rows = all();
+         rows[19][2] = "changed";
+         return rows;
+       }},
+      {"the header replaced: the sheet is written anew",
+       [&](CSpreadSheet& s) { ASSERT_TRUE(s.AddHeaders({"P", "Q", "R"}, true)) << s.m_strLastError; },
+       [&] {
+         auto rows = all();
+         rows[0] = {"P", "Q", "R"};
+         return rows;
+       }},
+      {"a column added to the header",
+       [&](CSpreadSheet& s) { ASSERT_TRUE(s.AddHeaders({"D"}, false)) << s.m_strLastError; },
+       [&] {
+         auto rows = all();
+         rows[0].push_back("D");
+         for (std::size_t i = 1; i < rows.size(); ++i) rows[i].push_back("");
+         return rows;
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ScratchFolder folder;
+    std::string path = folder.File("book.xls");
+    std::filesystem::copy_file(FixturePath("xls/lo_empty_3sheets.xls"), path);
+    Fill(path, "S", header, stored);
+    {
+      CSpreadSheet sheet(path, "S", false);
+      EXPECT_EQ(sheet.GetTotalRows(), 41);
+      EXPECT_EQ(sheet.GetTotalColumns(), 3);
+      EXPECT_EQ(Names(sheet), header);
+      c.act(sheet);
+    }
+    EXPECT_EQ(SheetRows(path, "S"), c.fileAfter());
+  }
+}
+
+TEST_F(WorkbookSheet, BackupOfARowsNotYetReadSheetHoldsEveryRow) {
+  std::string path = Copy("lo_empty_3sheets.xls");
+  std::vector<V> rows{{"A", "B"}};
+  for (int r = 0; r < 30; ++r) rows.push_back({std::to_string(r), "v"});
+  Fill(path, "S", rows[0], std::vector<V>(rows.begin() + 1, rows.end()));
+  {
+    CSpreadSheet sheet(path, "S", true);
+    EXPECT_TRUE(sheet.IsBackupKept()) << sheet.m_strLastError;
+    ASSERT_TRUE(sheet.AddRow({"after", "w"})) << sheet.m_strLastError;
+  }
+  EXPECT_EQ(SheetRows(path, "CSpreadSheetBackup"), rows);
+  rows.push_back({"after", "w"});
+  EXPECT_EQ(SheetRows(path, "S"), rows);
+}
+
+// The rows not yet read are read from the worksheet the object holds locked;
+// another object of the same process that emptied it meanwhile leaves them
+// unreadable, which is reported instead of answering with other rows.
+TEST_F(WorkbookSheet, RowsNotYetReadOfASheetEmptiedMeanwhileAreRefused) {
+  std::string path = Copy("lo_empty_3sheets.xls");
+  Fill(path, "S", {"A", "B"}, {{"1", "x"}, {"2", "y"}});
+  CSpreadSheet sheet(path, "S", false);
+  {
+    CSpreadSheet other(path, "S", false);
+    ASSERT_TRUE(other.DeleteSheet()) << other.m_strLastError;
+  }
+  EXPECT_EQ(RowAt(sheet, 1), (V{"A", "B"})) << "the header was read at construction";
+  V row;
+  EXPECT_FALSE(sheet.ReadRow(row, 2));
+  EXPECT_EQ(sheet.m_strLastError, "Error reading row\n");
+  std::string cell;
+  EXPECT_FALSE(sheet.ReadCell(cell, 1, 3));
 }

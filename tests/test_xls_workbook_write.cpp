@@ -9,6 +9,7 @@
 #include "spreadsheet/xls/BiffRecord.h"
 #include "spreadsheet/xls/CompoundFile.h"
 #include "spreadsheet/xls/SheetModel.h"
+#include "spreadsheet/xls/StreamPieces.h"
 #include "spreadsheet/xls/Workbook.h"
 #include "tests/XlsTestSupport.h"
 
@@ -509,4 +510,168 @@ TEST(XlsWorkbookWrite, NewRowsGoBelowTheStoredOnesWithoutBuildingThem) {
     EXPECT_TRUE(Built(s));
     EXPECT_EQ(SheetTexts(s), expected);
     EXPECT_EQ(SheetTexts(Workbook::LoadFromMemory(wb.SaveToMemory()).Sheet(0)), expected);
+}
+
+// ---- saving from the pieces of the held stream ---------------------------------
+
+namespace {
+
+std::vector<std::uint8_t> Bytes(std::string_view text) { return {text.begin(), text.end()}; }
+std::string Text(const std::vector<std::uint8_t>& bytes) { return {bytes.begin(), bytes.end()}; }
+
+}  // namespace
+
+// Runs of the old stream that move towards the start, towards the end, or stay,
+// between new bytes: turned into the new stream in place, they give what the
+// pieces say, as joining them does.
+TEST(XlsStreamPieces, InPlaceGivesWhatThePiecesSay) {
+    const std::string source = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+    struct Step {
+        std::size_t keepAt, keepLength;  // keepLength 0: add `added`
+        const char* added;
+    };
+    const struct {
+        const char* what;
+        std::vector<Step> steps;
+    } cases[] = {
+        {"unchanged", {{0, 36, ""}}},
+        {"grows at the start", {{0, 0, "new"}, {0, 36, ""}}},
+        {"shrinks at the start", {{4, 32, ""}}},
+        {"grows in the middle", {{0, 10, ""}, {0, 0, "++"}, {10, 26, ""}}},
+        {"shrinks then grows", {{0, 0, "g"}, {3, 10, ""}, {0, 0, "...many new bytes..."}, {20, 16, ""}}},
+        {"grows then shrinks", {{0, 0, "head-of-it"}, {0, 5, ""}, {15, 10, ""}, {0, 0, "x"}, {30, 6, ""}}},
+        {"only new bytes", {{0, 0, "all new"}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<std::uint8_t> buffer = Bytes(source);
+        buffer.reserve(128);
+        StreamPieces pieces(buffer);
+        std::string expected;
+        for (const Step& s : c.steps) {
+            if (s.keepLength) {
+                pieces.Keep(std::span<const std::uint8_t>(buffer).subspan(s.keepAt, s.keepLength));
+                expected += source.substr(s.keepAt, s.keepLength);
+            } else {
+                pieces.Add(Bytes(s.added));
+                expected += s.added;
+            }
+        }
+        ASSERT_EQ(pieces.size(), expected.size());
+        std::string joined;
+        for (auto span : pieces.Spans()) joined.append(span.begin(), span.end());
+        EXPECT_EQ(joined, expected);
+        EXPECT_EQ(Text(pieces.Assemble(0)), expected);
+        const std::uint8_t* before = buffer.data();
+        ASSERT_TRUE(pieces.ApplyInPlace(buffer));
+        EXPECT_EQ(Text(buffer), expected);
+        EXPECT_EQ(buffer.data(), before) << "no new buffer";
+    }
+}
+
+TEST(XlsStreamPieces, InPlaceRefusesWhatCouldOverwriteAndLeavesTheBuffer) {
+    const std::string source = "0123456789ABCDEFGHIJ";
+    {
+        std::vector<std::uint8_t> buffer = Bytes(source);
+        buffer.reserve(64);
+        StreamPieces swapped(buffer);
+        swapped.Keep(std::span<const std::uint8_t>(buffer).subspan(10, 10));
+        swapped.Keep(std::span<const std::uint8_t>(buffer).subspan(0, 10));
+        EXPECT_FALSE(swapped.ApplyInPlace(buffer)) << "runs out of source order";
+        EXPECT_EQ(Text(buffer), source);
+        EXPECT_EQ(Text(swapped.Assemble(0)), "ABCDEFGHIJ0123456789");
+    }
+    {
+        std::vector<std::uint8_t> buffer = Bytes(source);
+        buffer.shrink_to_fit();
+        StreamPieces longer(buffer);
+        longer.Add(Bytes(std::string(buffer.capacity() + 1 - buffer.size(), '+')));
+        longer.Keep(buffer);
+        EXPECT_FALSE(longer.ApplyInPlace(buffer)) << "no room behind the buffer";
+        EXPECT_EQ(Text(buffer), source);
+    }
+    {
+        std::vector<std::uint8_t> buffer = Bytes(source), other = Bytes("elsewhere");
+        StreamPieces pieces(buffer);
+        pieces.Keep(other);  // not of the source: copied
+        other.assign(other.size(), '-');
+        EXPECT_EQ(Text(pieces.Assemble(0)), "elsewhere");
+        std::vector<std::uint8_t> notTheSource = Bytes(source);
+        EXPECT_FALSE(pieces.ApplyInPlace(notTheSource));
+    }
+    {
+        std::vector<std::uint8_t> buffer = Bytes(source);
+        StreamPieces pieces(buffer);
+        pieces.Add(Bytes("abcdefgh"));
+        pieces.Keep(buffer);
+        pieces.PatchU32(2, 0x34333231);
+        EXPECT_EQ(Text(pieces.Assemble(0)).substr(0, 8), "ab1234gh");
+        EXPECT_THROW(pieces.PatchU32(9, 0), XlsError) << "inside a run of the source";
+        EXPECT_THROW(pieces.PatchU32(6, 0), XlsError) << "across the end of the new bytes";
+    }
+}
+
+// Saves that add more than the room behind the held stream build a new one
+// and go on in place from there; every save gives the whole workbook.
+TEST(XlsWorkbookWrite, SavesGrowingPastTheHeldStreamsRoomKeepEveryRow) {
+    Workbook wb = Workbook::Load(XlsFixture("lo_two_sheets.xls"));
+    Worksheet& model = *wb.FindSheet(FromUtf8(u8"型号A"));
+    std::vector<std::vector<std::string>> expected = SheetTexts(model);
+    const auto numbers = SheetTexts(*wb.FindSheet(u"Numbers"));
+    for (int round = 0; round < 6; ++round) {
+        for (int r = 0; r < 40; ++r) {
+            std::string unique = std::to_string(round) + "-" + std::to_string(r) + std::string(600, 'w');
+            model.AppendRow({std::u16string(unique.begin(), unique.end()), u"SN"});
+            expected.push_back({unique, "SN", "", ""});
+        }
+        Workbook back = Workbook::LoadFromMemory(wb.SaveToMemory());
+        EXPECT_EQ(SheetTexts(*back.FindSheet(FromUtf8(u8"型号A"))), expected) << round;
+        EXPECT_EQ(SheetTexts(*back.FindSheet(u"Numbers")), numbers) << round;
+    }
+}
+
+// Sheets stored in another order than the workbook lists them: the held
+// stream cannot be rearranged in place, and a new one is built.
+TEST(XlsWorkbookWrite, SheetsStoredOutOfListOrderSaveWhole) {
+    Workbook made = Workbook::CreateEmpty();
+    made.AddSheet(u"First").AppendRow({u"a1", u"b1"});
+    made.AddSheet(u"Second").AppendRow({u"second"});
+    CompoundFile cf = CompoundFile::Parse(made.SaveToMemory());
+    auto stream = *cf.FindStream(u"Workbook");
+    const auto bound = RecordsOf(stream, rec::kBoundSheet);
+    ASSERT_EQ(bound.size(), 2u);
+    const std::size_t first = GetU32(&stream[bound[0] + 4]), second = GetU32(&stream[bound[1] + 4]);
+    ASSERT_LT(first, second);
+    // The second sheet's bytes first, then the first's.
+    std::vector<std::uint8_t> swapped(stream.begin(), stream.begin() + first);
+    swapped.insert(swapped.end(), stream.begin() + second, stream.end());
+    swapped.insert(swapped.end(), stream.begin() + first, stream.begin() + second);
+    PutU32(&swapped[bound[1] + 4], static_cast<std::uint32_t>(first));
+    PutU32(&swapped[bound[0] + 4], static_cast<std::uint32_t>(first + stream.size() - second));
+    cf.SetStream(u"Workbook", swapped);
+
+    Workbook wb = Workbook::LoadFromMemory(cf.Serialize());
+    wb.FindSheet(u"First")->AppendRow({u"a2", u"b2"});
+    for (int save = 0; save < 2; ++save) {
+        Workbook back = Workbook::LoadFromMemory(wb.SaveToMemory());
+        EXPECT_EQ(SheetTexts(*back.FindSheet(u"First")), (std::vector<std::vector<std::string>>{{"a1", "b1"}, {"a2", "b2"}}));
+        EXPECT_EQ(SheetTexts(*back.FindSheet(u"Second")), (std::vector<std::vector<std::string>>{{"second"}}));
+    }
+}
+
+// A save that fails part-way keeps the workbook in memory as it was: the next
+// save writes the new row once, beside everything else.
+TEST(XlsWorkbookWrite, AFailedSaveKeepsTheWorkbookForTheNextOne) {
+    Workbook wb = Workbook::Load(XlsFixture("lo_two_sheets.xls"));
+    Worksheet& model = *wb.FindSheet(FromUtf8(u8"型号A"));
+    std::vector<std::vector<std::string>> expected = SheetTexts(model);
+    model.AppendRow({u"after", u"the failure"});
+    expected.push_back({"after", "the failure", "", ""});
+    EXPECT_THROW(wb.Save("/dev/full"), XlsError);
+    EXPECT_TRUE(model.IsModified());
+    ScratchFolder dir;
+    wb.Save(dir.File("again.xls"));
+    Workbook back = Workbook::Load(dir.File("again.xls"));
+    EXPECT_EQ(SheetTexts(*back.FindSheet(FromUtf8(u8"型号A"))), expected);
+    EXPECT_EQ(back.FindSheet(u"Numbers")->CellText(3, 3), u"13.5");
 }

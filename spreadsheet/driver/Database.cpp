@@ -230,6 +230,21 @@ bool CRecordset::Open(unsigned openType, const std::string& sql, unsigned /*opti
     return true;
 }
 
+bool CRecordset::OpenNamesAndCount(const std::string& sql) {
+    Close();
+    if (m_pDatabase == nullptr)
+        throw CDBException("The result set has no connection");
+    auto& connection = Require(m_pDatabase->GetConnection());
+    std::u16string text = StatementText(sql);
+    sqlengine::ResultShape shape = Guarded([&] { return connection.Session().SelectShape(text); });
+    for (const auto& name : shape.columns)
+        m_aFieldNames.push_back(FieldToGbk(name));
+    m_nRows = shape.rows;
+    m_nRow = m_nRows;
+    m_bOpen = true;
+    return true;
+}
+
 void CRecordset::Close() {
     m_bOpen = false;
     m_aFieldNames.clear();

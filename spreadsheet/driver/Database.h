@@ -126,8 +126,13 @@ public:
     // throws CDBException on failure (no such sheet, malformed statement,
     // connection not open).
     virtual bool Open(unsigned openType, const std::string& sql, unsigned options = readOnly);
+    // Runs the SELECT for its column names and row count alone: no value is
+    // read, and the set stands past its last row (IsEOF). Throws as Open.
+    bool OpenNamesAndCount(const std::string& sql);
     bool IsOpen() const { return m_bOpen; }
     virtual void Close();
+    // Rows of the result set (0 when it is not open).
+    long GetRecordCount() const { return m_bOpen ? static_cast<long>(m_nRows) : 0; }
 
     short GetODBCFieldCount() const;
     // Throws CDBException for an index out of range.

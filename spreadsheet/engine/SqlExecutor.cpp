@@ -292,6 +292,22 @@ std::vector<std::u16string> ExecuteSelect(const xls::Workbook& book, const Selec
     return columns;
 }
 
+ResultShape ExecuteSelectShape(const xls::Workbook& book, const Select& select) {
+    const TableRef& table = select.table;
+    const xls::Worksheet* sheet = &SheetOf(book, table);
+    TableView view(*sheet, table.range);
+    ResultShape shape;
+    if (view.Empty())
+        return shape;
+    shape.columns = view.Names();
+    // As many rows as ExecuteSelect visits: every one below the header down
+    // to the last used one.
+    int lastRow = view.LastUsedRow(table.range.lastRow);
+    if (lastRow > view.HeaderRow())
+        shape.rows = static_cast<std::size_t>(lastRow - view.HeaderRow());
+    return shape;
+}
+
 ResultTable ExecuteSelect(const xls::Workbook& book, const Select& select) {
     ResultTable result;
     result.columns = ExecuteSelect(book, select, [&](const std::vector<std::u16string>& values) {

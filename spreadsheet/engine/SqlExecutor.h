@@ -35,4 +35,13 @@ ResultTable ExecuteSelect(const xls::Workbook& book, const Select& select);
 using RowSink = std::function<void(const std::vector<std::u16string>& values)>;
 std::vector<std::u16string> ExecuteSelect(const xls::Workbook& book, const Select& select, const RowSink& sink);
 
+// The column names and the number of rows the SELECT returns, without reading
+// a value: a caller that needs only the header and the size of a large sheet
+// leaves its cells unread.
+struct ResultShape {
+    std::vector<std::u16string> columns;
+    std::size_t rows = 0;
+};
+ResultShape ExecuteSelectShape(const xls::Workbook& book, const Select& select);
+
 }  // namespace sqlengine

@@ -145,6 +145,16 @@ std::vector<std::u16string> WorkbookSession::Select(const std::u16string& statem
     return ExecuteSelect(Book(), *select, sink);
 }
 
+ResultShape WorkbookSession::SelectShape(const std::u16string& statement) {
+    Statement parsed = ParseStatement(statement);
+    const auto* select = std::get_if<sqlengine::Select>(&parsed);
+    if (select == nullptr)
+        throw SqlError("A result set needs a SELECT statement");
+    if (!m_bInTransaction)
+        ReloadIfReplaced();
+    return ExecuteSelectShape(Book(), *select);
+}
+
 int WorkbookSession::Execute(const std::u16string& statement) {
     Statement parsed = ParseStatement(statement);
     if (!m_bInTransaction)

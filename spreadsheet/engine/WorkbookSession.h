@@ -31,6 +31,8 @@ public:
     ResultTable Select(const std::u16string& statement);
     // The same, rows handed to `sink` one by one; returns the column names.
     std::vector<std::u16string> Select(const std::u16string& statement, const RowSink& sink);
+    // The column names and row count of the SELECT, its values left unread.
+    ResultShape SelectShape(const std::u16string& statement);
 
     // Runs one statement; a SELECT is run and its rows dropped. Returns the
     // number of rows written. Throws SqlError; a refused statement changes

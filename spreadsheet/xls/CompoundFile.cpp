@@ -1,4 +1,5 @@
 #include "spreadsheet/xls/CompoundFile.h"
+#include "spreadsheet/xls/StreamPieces.h"
 
 #include <algorithm>
 #include <functional>
@@ -119,7 +120,8 @@ public:
             Fail("damaged compound file: " + what + " claims " + std::to_string(size) +
                  " bytes, more than the whole file");
         std::vector<std::uint8_t> out;
-        out.reserve(size);
+        // Room behind a large stream lets a save grow it in place later.
+        out.reserve(size >= kMiniCutoff ? StreamRoomFor(size) : size);
         std::vector<std::uint32_t> chain = Chain(start, fat_, what.c_str());
         for (std::uint32_t s : chain) {
             if (out.size() >= size) break;
@@ -346,12 +348,28 @@ std::vector<std::uint8_t> CompoundFile::Serialize() const {
 
 void CompoundFile::Write(const std::function<void(std::span<const std::uint8_t>)>& sink, std::u16string_view heldName,
                          std::span<const std::uint8_t> heldData) const {
+    Write(sink, heldName, std::vector<std::span<const std::uint8_t>>{heldData});
+}
+
+void CompoundFile::Write(const std::function<void(std::span<const std::uint8_t>)>& sink, std::u16string_view heldName,
+                         const std::vector<std::span<const std::uint8_t>>& heldPieces) const {
     constexpr std::size_t kSector = 512;
     constexpr std::size_t kPerSector = kSector / 4;
     const std::size_t held = heldName.empty() ? 0 : FindChild(heldName);
-    auto dataOf = [&](std::size_t i) {
-        return held && i == held ? heldData : std::span<const std::uint8_t>(entries_[i].data);
+    std::size_t heldSize = 0;
+    for (auto piece : heldPieces) heldSize += piece.size();
+    // A held stream small enough for the mini stream is joined first.
+    std::vector<std::uint8_t> heldJoined;
+    if (heldPieces.size() > 1 && heldSize < kMiniCutoff)
+        for (auto piece : heldPieces) heldJoined.insert(heldJoined.end(), piece.begin(), piece.end());
+    const bool heldInPieces = heldPieces.size() > 1 && heldSize >= kMiniCutoff;
+    // The data of entry i (not asked of the held stream in pieces).
+    auto dataOf = [&](std::size_t i) -> std::span<const std::uint8_t> {
+        if (!held || i != held) return std::span<const std::uint8_t>(entries_[i].data);
+        if (heldPieces.size() == 1) return heldPieces.front();
+        return heldJoined;
     };
+    auto sizeOf = [&](std::size_t i) { return held && i == held && heldInPieces ? heldSize : dataOf(i).size(); };
 
     std::vector<DirRecord> recs(entries_.size());
     for (std::size_t i = 0; i < entries_.size(); ++i) recs[i].entry = &entries_[i];
@@ -363,10 +381,10 @@ void CompoundFile::Write(const std::function<void(std::span<const std::uint8_t>)
     for (std::size_t i = 1; i < entries_.size(); ++i) {
         const Entry& e = entries_[i];
         if (e.type != kStream) continue;
-        const auto data = dataOf(i);
-        recs[i].size = data.size();
-        if (data.empty()) continue;
-        if (data.size() < kMiniCutoff) {
+        recs[i].size = sizeOf(i);
+        if (recs[i].size == 0) continue;
+        if (recs[i].size < kMiniCutoff) {
+            const auto data = dataOf(i);
             std::size_t first = miniFat.size();
             std::size_t n = (data.size() + kMiniSectorSize - 1) / kMiniSectorSize;
             for (std::size_t k = 0; k < n; ++k)
@@ -390,7 +408,7 @@ void CompoundFile::Write(const std::function<void(std::span<const std::uint8_t>)
             fat.push_back(k + 1 < n ? static_cast<std::uint32_t>(fat.size() + 1) : kEndOfChain);
         return first;
     };
-    for (std::size_t i : bigStreams) recs[i].start = allocate(sectorsFor(dataOf(i).size()));
+    for (std::size_t i : bigStreams) recs[i].start = allocate(sectorsFor(sizeOf(i)));
     recs[0].start = allocate(sectorsFor(mini.size()));
     recs[0].size = mini.size();
     std::size_t dirSectors = sectorsFor(entries_.size() * kDirEntrySize);
@@ -458,7 +476,15 @@ void CompoundFile::Write(const std::function<void(std::span<const std::uint8_t>)
         sink(std::span<const std::uint8_t>(data, size));
         if (size % kSector) sink(std::span<const std::uint8_t>(kZeros, kSector - size % kSector));
     };
-    for (std::size_t i : bigStreams) emitSectors(dataOf(i).data(), dataOf(i).size());
+    for (std::size_t i : bigStreams) {
+        if (held && i == held && heldInPieces) {
+            for (auto piece : heldPieces)
+                if (!piece.empty()) sink(piece);
+            if (heldSize % kSector) sink(std::span<const std::uint8_t>(kZeros, kSector - heldSize % kSector));
+            continue;
+        }
+        emitSectors(dataOf(i).data(), dataOf(i).size());
+    }
     emitSectors(mini.data(), mini.size());
 
     std::vector<std::uint8_t> dir(dirSectors * kSector, 0);

@@ -48,6 +48,9 @@ public:
     // entry's data: a caller may keep a large stream elsewhere.
     void Write(const std::function<void(std::span<const std::uint8_t>)>& sink, std::u16string_view heldName = {},
                std::span<const std::uint8_t> heldData = {}) const;
+    // The same with the held stream given as the pieces it is made of, in order.
+    void Write(const std::function<void(std::span<const std::uint8_t>)>& sink, std::u16string_view heldName,
+               const std::vector<std::span<const std::uint8_t>>& heldPieces) const;
     // The stream of that name, for a caller that replaces it in place.
     std::vector<std::uint8_t>* MutableStream(std::u16string_view name);
 

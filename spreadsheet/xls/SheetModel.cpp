@@ -85,15 +85,24 @@ void MoveIndexPositions(std::uint8_t* d, std::size_t len, Move move) {
 }
 }  // namespace
 
-void Substream::WriteMoved(std::vector<std::uint8_t>& out) const {
-    std::size_t start = out.size();
-    auto bytes = Bytes();
-    out.insert(out.end(), bytes.begin(), bytes.end());
-    std::int64_t delta = static_cast<std::int64_t>(start) - static_cast<std::int64_t>(offset);
-    if (delta == 0) return;
-    for (std::size_t at : indexRecords)
-        MoveIndexPositions(&out[start + at + 4], GetU16(&bytes[at + 2]),
-                           [&](std::uint32_t p) { return static_cast<std::uint32_t>(p + delta); });
+void Substream::WriteMoved(StreamPieces& out) const {
+    const std::size_t start = out.size();
+    const auto bytes = Bytes();
+    const std::int64_t delta = static_cast<std::int64_t>(start) - static_cast<std::int64_t>(offset);
+    std::size_t kept = 0;
+    if (delta != 0) {
+        // Only the INDEX records change: the runs between them stay as they are.
+        for (std::size_t at : indexRecords) {
+            const std::size_t length = 4 + GetU16(&bytes[at + 2]);
+            out.Keep(bytes.subspan(kept, at - kept));
+            std::vector<std::uint8_t> index(bytes.begin() + at, bytes.begin() + at + length);
+            MoveIndexPositions(&index[4], length - 4,
+                               [&](std::uint32_t p) { return static_cast<std::uint32_t>(p + delta); });
+            out.Add(std::move(index));
+            kept = at + length;
+        }
+    }
+    out.Keep(bytes.subspan(kept));
 }
 
 void Substream::MovedTo(const std::shared_ptr<const std::vector<std::uint8_t>>& written, std::size_t at,
@@ -656,7 +665,7 @@ std::u16string Worksheet::Impl::TextOf(const SheetCell& c) const {
     return c.localText ? localStrings[c.text] : book->strings[c.text].text;
 }
 
-void Worksheet::Impl::Write(std::vector<std::uint8_t>& out) const {
+void Worksheet::Impl::Write(StreamPieces& out) const {
     appended.reset();  // set again by an append; a save that failed part-way leaves none behind
     if (!modified)
         original.WriteMoved(out);
@@ -664,7 +673,9 @@ void Worksheet::Impl::Write(std::vector<std::uint8_t>& out) const {
         WriteAppended(out);
     else {
         EnsureParsed();
-        WriteRebuilt(out);
+        std::vector<std::uint8_t> rebuilt;
+        WriteRebuilt(rebuilt);
+        out.Add(std::move(rebuilt));
     }
 }
 
@@ -820,7 +831,7 @@ bool Worksheet::Impl::Appendable() const {
 // The original bytes with the new rows (all below the original ones) added
 // at the end of the cell table; DIMENSIONS grows to take them in, and a row
 // index (INDEX with its DBCELLs) gets the new blocks too.
-void Worksheet::Impl::WriteAppended(std::vector<std::uint8_t>& out) const {
+void Worksheet::Impl::WriteAppended(StreamPieces& out) const {
     const auto bytes = original.Bytes();
     const std::size_t start = out.size();
     const auto firstNew = rows.lower_bound(originalRows);
@@ -849,26 +860,32 @@ void Worksheet::Impl::WriteAppended(std::vector<std::uint8_t>& out) const {
     // room its new DBCELL positions take.
     auto moved = [&](std::size_t relative) { return relative + (indexed && relative > indexAt ? grow : 0); };
 
-    out.reserve(out.size() + bytes.size() + 64 * (rows.size() - std::distance(rows.begin(), firstNew)) + 4096);
+    // The records that change (INDEX, DIMENSIONS) lie in the first bytes of
+    // the substream: those are copied and changed, the rest of the cell table
+    // is taken as it is.
+    const std::size_t dimensionsEnd = layout.dimensions + 4 + GetU16(&bytes[layout.dimensions + 2]);
+    const std::size_t headEnd = std::max(indexed ? indexEnd : 0, dimensionsEnd);
+    std::vector<std::uint8_t> head;
+    head.reserve(headEnd + grow);
     if (indexed) {
-        out.insert(out.end(), bytes.begin(), bytes.begin() + indexEnd);
-        out.resize(out.size() + grow, 0);  // the new DBCELL positions, filled in below
-        out.insert(out.end(), bytes.begin() + indexEnd, bytes.begin() + layout.cellTableEnd);
-        std::uint8_t* d = &out[start + indexAt + 4];
+        head.insert(head.end(), bytes.begin(), bytes.begin() + indexEnd);
+        head.resize(head.size() + grow, 0);  // the new DBCELL positions, filled in below
+        head.insert(head.end(), bytes.begin() + indexEnd, bytes.begin() + headEnd);
+        std::uint8_t* d = &head[indexAt + 4];
         MoveIndexPositions(d, indexLen, [&](std::uint32_t p) {
             return static_cast<std::uint32_t>(start + moved(p - original.offset));
         });
-        PutU16(&out[start + indexAt + 2], static_cast<std::uint16_t>(indexLen + grow));
+        PutU16(&head[indexAt + 2], static_cast<std::uint16_t>(indexLen + grow));
         if (rowEnd > 0) {
             if (GetU32(d + 8) <= GetU32(d + 4)) PutU32(d + 4, rowFirst);
             PutU32(d + 8, std::max(GetU32(d + 8), rowEnd));
         }
     } else {
-        out.insert(out.end(), bytes.begin(), bytes.begin() + layout.cellTableEnd);
+        head.insert(head.end(), bytes.begin(), bytes.begin() + headEnd);
     }
 
     if (rowEnd > 0) {
-        std::uint8_t* d = &out[start + moved(layout.dimensions) + 4];
+        std::uint8_t* d = &head[moved(layout.dimensions) + 4];
         bool empty = GetU32(d + 4) <= GetU32(d) || GetU16(d + 10) <= GetU16(d + 8);
         PutU32(d, empty ? rowFirst : std::min(GetU32(d), rowFirst));
         PutU32(d + 4, empty ? rowEnd : std::max(GetU32(d + 4), rowEnd));
@@ -876,14 +893,22 @@ void Worksheet::Impl::WriteAppended(std::vector<std::uint8_t>& out) const {
         PutU16(d + 10, empty ? colEnd : std::max(GetU16(d + 10), colEnd));
     }
 
+    // The new rows go after the old cell table.
+    const std::size_t addedAt = head.size() + (layout.cellTableEnd - headEnd);
+    std::vector<std::uint8_t> added;
+    added.reserve(64 * static_cast<std::size_t>(std::distance(firstNew, rows.end())) + 256);
     std::vector<std::size_t> dbCells;
-    AppendRowBlock(out, firstNew, rows.end(), indexed, &dbCells);
+    AppendRowBlock(added, firstNew, rows.end(), indexed, &dbCells);
     for (std::size_t k = 0; k < dbCells.size(); ++k)
-        PutU32(&out[start + indexEnd + 4 * k], static_cast<std::uint32_t>(dbCells[k]));
+        PutU32(&head[indexEnd + 4 * k], static_cast<std::uint32_t>(start + addedAt + dbCells[k]));
     appended.emplace(layout);
-    appended->cellTableEnd = out.size() - start;
+    appended->cellTableEnd = addedAt + added.size();
     if (layout.dimensions != SheetLayout::kNone) appended->dimensions = moved(layout.dimensions);
-    out.insert(out.end(), bytes.begin() + layout.cellTableEnd, bytes.end());
+
+    out.Add(std::move(head));
+    out.Keep(bytes.subspan(headEnd, layout.cellTableEnd - headEnd));
+    out.Add(std::move(added));
+    out.Keep(bytes.subspan(layout.cellTableEnd));
 }
 
 void Worksheet::Impl::Written(const std::shared_ptr<const std::vector<std::uint8_t>>& written, std::size_t at,

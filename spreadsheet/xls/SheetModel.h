@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "spreadsheet/xls/BookState.h"
+#include "spreadsheet/xls/StreamPieces.h"
 #include "spreadsheet/xls/Workbook.h"
 
 namespace xls {
@@ -34,9 +35,9 @@ struct Substream {
     // Returns its first record's BOF sheet type.
     std::uint16_t Read(const std::shared_ptr<const std::vector<std::uint8_t>>& in, std::size_t pos,
                        const std::string& sheetName);
-    // Appends the bytes to out (which now ends where the substream starts),
+    // Adds the bytes to out (which now ends where the substream starts),
     // fixing the INDEX positions for the new place.
-    void WriteMoved(std::vector<std::uint8_t>& out) const;
+    void WriteMoved(StreamPieces& out) const;
     // The bytes now lie at `at` of `written` (a save wrote them there).
     void MovedTo(const std::shared_ptr<const std::vector<std::uint8_t>>& written, std::size_t at, std::size_t bytes);
 };
@@ -144,9 +145,14 @@ struct Worksheet::Impl {
     bool Appendable() const;
     // Writes the sheet: unchanged substream when untouched, the original with
     // the new rows added when Appendable(), else rebuilt.
-    void Write(std::vector<std::uint8_t>& out) const;
+    void Write(StreamPieces& out) const;
     // The bytes a save wrote for the sheet at `at` of `written` now stand for it.
     void Written(const std::shared_ptr<const std::vector<std::uint8_t>>& written, std::size_t at, std::size_t bytes);
+    // The unchanged bytes now lie at `at` of `written`.
+    void Moved(const std::shared_ptr<const std::vector<std::uint8_t>>& written, std::size_t at, std::size_t bytes) {
+        original.MovedTo(written, at, bytes);
+        head.reset();  // it may have read from the old place
+    }
     // A change to a cell of `row`.
     void Touch(int row) {
         modified = true;
@@ -164,7 +170,7 @@ struct Worksheet::Impl {
 private:
     void Parse();
     void WriteRebuilt(std::vector<std::uint8_t>& out) const;
-    void WriteAppended(std::vector<std::uint8_t>& out) const;
+    void WriteAppended(StreamPieces& out) const;
     void AppendRowBlock(std::vector<std::uint8_t>& out, std::map<int, SheetRow>::const_iterator begin,
                         std::map<int, SheetRow>::const_iterator end, bool dbCell,
                         std::vector<std::size_t>* dbCellPositions) const;

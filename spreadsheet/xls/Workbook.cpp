@@ -18,6 +18,7 @@
 #include "spreadsheet/xls/CaseFold.h"
 #include "spreadsheet/xls/CompoundFile.h"
 #include "spreadsheet/xls/SheetModel.h"
+#include "spreadsheet/xls/StreamPieces.h"
 
 namespace xls {
 namespace {
@@ -346,19 +347,28 @@ struct Workbook::Impl {
     CompoundFile cf;  // every stream but the workbook stream, which is held in `stream`
     std::u16string streamName = u"Workbook";
     // The workbook stream as read or last written; the sheets' original bytes
-    // point into it.
-    std::shared_ptr<const std::vector<std::uint8_t>> stream;
+    // point into it. Only a save changes it, in place when it can.
+    std::shared_ptr<std::vector<std::uint8_t>> stream;
     BookState book;
     std::vector<GlobalRecord> globals;
     std::vector<SheetEntry> sheets;
     bool hadSst = false;
 
-    void ParseStream(std::shared_ptr<const std::vector<std::uint8_t>> bytes);
-    // Builds the new workbook stream and makes it the one the sheets point into.
-    void BuildStream();
-    void WriteFile(const std::function<void(std::span<const std::uint8_t>)>& sink) const {
-        cf.Write(sink, streamName, *stream);
+    void ParseStream(std::shared_ptr<std::vector<std::uint8_t>> bytes);
+    // The new workbook stream as pieces of the held one and new bytes, with
+    // where each sheet lands in it.
+    struct NewStream {
+        StreamPieces pieces;
+        std::vector<std::pair<std::size_t, std::size_t>> placed;  // each sheet's start and size
+    };
+    NewStream BuildStream();
+    // Writes the compound file with the new stream, piece by piece.
+    void WriteFile(const std::function<void(std::span<const std::uint8_t>)>& sink, const NewStream& next) const {
+        cf.Write(sink, streamName, next.pieces.Spans());
     }
+    // Once the new stream is written: it becomes the one held, and the sheets
+    // point into it.
+    void Adopt(const NewStream& next);
     bool NameTaken(std::u16string_view name) const {
         for (const auto& s : sheets)
             if (EqualsIgnoringCase(s.name, name)) return true;
@@ -366,7 +376,7 @@ struct Workbook::Impl {
     }
 };
 
-void Workbook::Impl::ParseStream(std::shared_ptr<const std::vector<std::uint8_t>> bytes) {
+void Workbook::Impl::ParseStream(std::shared_ptr<std::vector<std::uint8_t>> bytes) {
     this->stream = std::move(bytes);
     std::span<const std::uint8_t> stream(*this->stream);
     if (stream.size() < 4) throw XlsError("truncated workbook stream: it holds " + std::to_string(stream.size()) + " bytes");
@@ -458,7 +468,7 @@ void Workbook::Impl::ParseStream(std::shared_ptr<const std::vector<std::uint8_t>
     }
 }
 
-void Workbook::Impl::BuildStream() {
+Workbook::Impl::NewStream Workbook::Impl::BuildStream() {
     std::uint32_t refs = 0;
     for (auto& s : sheets)
         if (s.ws) {
@@ -474,11 +484,9 @@ void Workbook::Impl::BuildStream() {
     SerializedSst sst;
     if (needSst) sst = SerializeSst(book.strings, refs);
 
+    // The globals are built anew (they are small beside the sheets).
     std::vector<std::uint8_t> out;
-    std::size_t estimate = sst.bytes.size() + 4096;
-    for (auto& s : sheets) estimate += s.ws ? s.ws->impl().original.size : s.other.size;
-    // Room to spare costs address space only; growing would copy the stream.
-    out.reserve(estimate + estimate / 2);
+    out.reserve(sst.bytes.size() + 4096);
 
     std::vector<std::size_t> boundPos;
     bool boundDone = false, sstDone = false;
@@ -528,27 +536,38 @@ void Workbook::Impl::BuildStream() {
             PutU16(&out[at + 2], static_cast<std::uint16_t>(out.size() - at - 4));
         }
     }
-    std::vector<std::pair<std::size_t, std::size_t>> placed;  // each sheet's start and size in `out`
+    std::vector<std::uint8_t>().swap(sst.bytes);  // copied into the globals
+    NewStream next{StreamPieces(stream ? std::span<const std::uint8_t>(*stream) : std::span<const std::uint8_t>()), {}};
+    StreamPieces& pieces = next.pieces;
+    pieces.Add(std::move(out));
     for (std::size_t i = 0; i < sheets.size(); ++i) {
-        PutU32(&out[boundPos[i] + 4], static_cast<std::uint32_t>(out.size()));
-        const std::size_t start = out.size();
+        pieces.PatchU32(boundPos[i] + 4, static_cast<std::uint32_t>(pieces.size()));
+        const std::size_t start = pieces.size();
         if (sheets[i].ws)
-            sheets[i].ws->impl().Write(out);
+            sheets[i].ws->impl().Write(pieces);
         else
-            sheets[i].other.WriteMoved(out);
-        placed.emplace_back(start, out.size() - start);
+            sheets[i].other.WriteMoved(pieces);
+        next.placed.emplace_back(start, pieces.size() - start);
     }
+    return next;
+}
+
+void Workbook::Impl::Adopt(const NewStream& next) {
     // The bytes just written now stand for the sheets: a later save copies
-    // them unless a sheet changes again.
-    auto written = std::make_shared<const std::vector<std::uint8_t>>(std::move(out));
+    // them unless a sheet changes again. The held stream's buffer becomes the
+    // new stream when it has the room; otherwise a new one is built (with
+    // room for the next saves), the old one dropped after.
+    std::shared_ptr<std::vector<std::uint8_t>> written = stream;
+    if (!written || !next.pieces.ApplyInPlace(*written))
+        written = std::make_shared<std::vector<std::uint8_t>>(next.pieces.Assemble(StreamRoomFor(next.pieces.size())));
     for (std::size_t i = 0; i < sheets.size(); ++i) {
-        auto [start, size] = placed[i];
+        auto [start, size] = next.placed[i];
         if (!sheets[i].ws)
             sheets[i].other.MovedTo(written, start, size);
         else if (sheets[i].ws->IsModified())
             sheets[i].ws->impl().Written(written, start, size);
         else
-            sheets[i].ws->impl().original.MovedTo(written, start, size);
+            sheets[i].ws->impl().Moved(written, start, size);
     }
     stream = std::move(written);
 }
@@ -560,7 +579,7 @@ Workbook::~Workbook() = default;
 
 namespace {
 // Takes the workbook stream out of the compound file: the one copy kept.
-std::shared_ptr<const std::vector<std::uint8_t>> TakeWorkbookStream(CompoundFile& cf, std::u16string& name) {
+std::shared_ptr<std::vector<std::uint8_t>> TakeWorkbookStream(CompoundFile& cf, std::u16string& name) {
     std::vector<std::uint8_t>* stream = cf.MutableStream(u"Workbook");
     if (!stream) {
         if (cf.FindStream(u"Book"))
@@ -569,7 +588,7 @@ std::shared_ptr<const std::vector<std::uint8_t>> TakeWorkbookStream(CompoundFile
     }
     for (const auto& e : cf.entries())
         if (e.type == CompoundFile::kStream && EqualsIgnoringCase(e.name, u"Workbook")) name = e.name;
-    auto taken = std::make_shared<const std::vector<std::uint8_t>>(std::move(*stream));
+    auto taken = std::make_shared<std::vector<std::uint8_t>>(std::move(*stream));
     stream->clear();
     return taken;
 }
@@ -617,7 +636,7 @@ Workbook Workbook::CreateEmpty() {
     auto impl = std::make_unique<Impl>();
     impl->cf = CompoundFile::CreateEmpty(kExcelClsid);
     impl->cf.SetStream(impl->streamName, {});
-    impl->ParseStream(std::make_shared<const std::vector<std::uint8_t>>(NewGlobalsStream()));
+    impl->ParseStream(std::make_shared<std::vector<std::uint8_t>>(NewGlobalsStream()));
     return Workbook(std::move(impl));
 }
 
@@ -631,15 +650,17 @@ void RequireWorksheet(const std::vector<SheetEntry>& sheets) {
 
 std::vector<std::uint8_t> Workbook::SaveToMemory() const {
     RequireWorksheet(impl_->sheets);
-    impl_->BuildStream();
+    auto next = impl_->BuildStream();
     std::vector<std::uint8_t> out;
-    impl_->WriteFile([&](std::span<const std::uint8_t> part) { out.insert(out.end(), part.begin(), part.end()); });
+    impl_->WriteFile([&](std::span<const std::uint8_t> part) { out.insert(out.end(), part.begin(), part.end()); },
+                     next);
+    impl_->Adopt(next);
     return out;
 }
 
 void Workbook::Save(const std::string& path) const {
     RequireWorksheet(impl_->sheets);
-    impl_->BuildStream();
+    auto next = impl_->BuildStream();
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0) throw XlsError("cannot create workbook '" + path + "': " + std::strerror(errno));
     auto fail = [&](const char* what) {
@@ -663,10 +684,13 @@ void Workbook::Save(const std::string& path) const {
             }
             done += static_cast<std::size_t>(n);
         }
-    });
+    }, next);
     // Delayed allocation reports a full disk only here.
     if (::fsync(fd) != 0 && errno != EINVAL && errno != EROFS) fail("cannot write");
     if (::close(fd) != 0) throw XlsError("cannot write workbook '" + path + "': " + std::strerror(errno));
+    // Only a complete file makes the new stream the one held: after a failed
+    // write the workbook in memory is still the one read.
+    impl_->Adopt(next);
 }
 
 std::size_t Workbook::SheetCount() const {
