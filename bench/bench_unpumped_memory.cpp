@@ -23,6 +23,7 @@
 
 #include "monitor/MonitorDialog.h"
 #include "monitor/MyEdit.h"
+#include "monitor/MyListCtrl.h"
 #include "platform/Application.h"
 
 namespace {
