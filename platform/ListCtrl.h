@@ -110,6 +110,8 @@ class CListCtrl : public CWnd {
   struct Impl;
 
  private:
+  struct ViewAndModel;
+  ViewAndModel Live() const;
   Impl* m_impl = nullptr;
 };
 
