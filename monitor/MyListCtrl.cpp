@@ -12,17 +12,6 @@ CMyListCtrl::~CMyListCtrl() {
   m_bmpBack.DeleteObject();
 }
 
-LRESULT CMyListCtrl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
-  return CListCtrl::WindowProc(message, wParam, lParam);
-}
-
-int CMyListCtrl::OnCreate(LPCREATESTRUCT lpCreateStruct) {
-  if (CListCtrl::OnCreate(lpCreateStruct) == -1) return -1;
-  return 0;
-}
-
-void CMyListCtrl::OnDestroy() { CListCtrl::OnDestroy(); }
-
 BOOL CMyListCtrl::OnEraseBkgnd(CDC* pDC) {
   BITMAP bm;
   // No picture: the list's plain background.
@@ -151,11 +140,6 @@ LRESULT CMyListCtrl::OnHotKey(WPARAM, LPARAM) {
 BOOL CMyListCtrl::OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult) {
   if (message == WM_NOTIFY && lParam) {
     const auto* header = reinterpret_cast<const NMHDR*>(lParam);
-    if (header->code == LVN_BEGINLABELEDIT) {
-      // The list's own label editing never starts.
-      if (pResult) *pResult = 1;
-      return TRUE;
-    }
     if (header->code == LVN_ENDLABELEDIT) {
       const auto* info = reinterpret_cast<const NMLVDISPINFO*>(lParam);
       if (info->item.pszText) SetItemText(info->item.iItem, info->item.iSubItem, info->item.pszText);

@@ -292,24 +292,6 @@ BOOL CListCtrl::SetItem(const LVITEM* pItem) {
   return TRUE;
 }
 
-BOOL CListCtrl::GetItem(LVITEM* pItem) const {
-  const ViewAndModel p = Live();
-  if (!p) return FALSE;
-  if (!pItem || !p.model->ValidRow(pItem->iItem) || pItem->iSubItem < 0) return FALSE;
-  const Row& row = p.model->rows[static_cast<size_t>(pItem->iItem)];
-  if ((pItem->mask & LVIF_TEXT) && pItem->pszText && pItem->cchTextMax > 0) {
-    const std::string text = p.model->Text(pItem->iItem, pItem->iSubItem);
-    const size_t n = std::min(text.size(), static_cast<size_t>(pItem->cchTextMax - 1));
-    std::memcpy(pItem->pszText, text.data(), n);
-    pItem->pszText[n] = '\0';
-  }
-  if (pItem->mask & LVIF_IMAGE) pItem->iImage = row.image;
-  if (pItem->mask & LVIF_PARAM) pItem->lParam = row.data;
-  if (pItem->mask & LVIF_INDENT) pItem->iIndent = row.indent;
-  if (pItem->mask & LVIF_STATE) pItem->state = GetItemState(pItem->iItem, pItem->stateMask);
-  return TRUE;
-}
-
 BOOL CListCtrl::SetItemText(int nItem, int nSubItem, const std::string& lpszText) {
   return SetItem(nItem, nSubItem, LVIF_TEXT, lpszText, 0, 0, 0, 0);
 }
@@ -341,8 +323,6 @@ int CListCtrl::GetItemImage(int nItem) const {
   if (!p.model->ValidRow(nItem)) return -1;
   return p.model->rows[static_cast<size_t>(nItem)].image;
 }
-
-BOOL CListCtrl::SetItemImage(int nItem, int nImage) { return SetItem(nItem, 0, LVIF_IMAGE, std::string(), nImage, 0, 0, 0); }
 
 int CListCtrl::GetItemIndent(int nItem) const {
   const ViewAndModel p = Live();
@@ -480,19 +460,6 @@ BOOL CListCtrl::GetItemRect(int nItem, LPRECT lpRect, UINT nCode) const {
   return TRUE;
 }
 
-BOOL CListCtrl::GetSubItemRect(int iItem, int iSubItem, int nArea, RECT& ref) const {
-  const ViewAndModel p = Live();
-  if (!p) return FALSE;
-  if (iSubItem < 0 || iSubItem >= p.model->ColumnCount()) return FALSE;
-  RECT bounds;
-  if (!GetItemRect(iItem, &bounds, LVIR_BOUNDS)) return FALSE;
-  if (iSubItem == 0) return GetItemRect(iItem, &ref, nArea == static_cast<int>(LVIR_BOUNDS) ? LVIR_LABEL : nArea);
-  int left = bounds.left;
-  for (int c = 0; c < iSubItem; ++c) left += p.view->header()->sectionSize(c);
-  ref = RECT{left, bounds.top, left + p.view->header()->sectionSize(iSubItem), bounds.bottom};
-  return TRUE;
-}
-
 BOOL CListCtrl::Scroll(CSize size) {
   const ViewAndModel p = Live();
   if (!p) return FALSE;
@@ -523,25 +490,6 @@ int CListCtrl::HitTest(CPoint pt, UINT* pFlags) const {
   const int row = p.view->RowAtViewport(QPoint(pt.x, pt.y) - p.view->viewport()->pos());
   if (row >= 0 && pFlags) *pFlags = LVHT_ONITEMLABEL;
   return row;
-}
-
-BOOL CListCtrl::EditLabel(int nItem) {
-  const ViewAndModel p = Live();
-  if (!p) return FALSE;
-  if (!p.model->ValidRow(nItem)) return FALSE;
-  NMLVDISPINFO info;
-  info.hdr.hwndFrom = GetSafeHwnd();
-  info.hdr.idFrom = static_cast<UINT_PTR>(GetDlgCtrlID());
-  info.hdr.code = LVN_BEGINLABELEDIT;
-  info.item.mask = LVIF_TEXT;
-  info.item.iItem = nItem;
-  std::string text = p.model->Text(nItem, 0);
-  info.item.pszText = text.data();
-  info.item.cchTextMax = static_cast<int>(text.size()) + 1;
-  // The notification goes to the parent, which reflects it back here.
-  CWnd* target = GetParent() ? GetParent() : this;
-  const LRESULT refused = target->SendMessage(WM_NOTIFY, info.hdr.idFrom, reinterpret_cast<LPARAM>(&info));
-  return refused ? FALSE : TRUE;
 }
 
 BOOL CListCtrl::OnEraseBkgnd(CDC* pDC) {
