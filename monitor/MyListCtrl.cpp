@@ -1,5 +1,7 @@
 #include "monitor/MyListCtrl.h"
 
+#include <memory>
+
 #include "monitor/MyEdit.h"
 
 using namespace platform;
@@ -74,12 +76,12 @@ CMyEdit* CMyListCtrl::EditSubLabel(int nItem, int nCol) {
     align = ES_CENTER;
   rect.left += offset + 1;
   rect.right = rect.left + GetColumnWidth(nCol) - 1;
-  auto* edit = new CMyEdit(nItem, nCol, GetItemText(nItem, nCol));
-  if (!edit->Create(WS_BORDER | WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL | WS_CLIPSIBLINGS | align, rect, this, 0)) {
-    // A window that never existed does not delete itself.
-    delete edit;
+  auto owned = std::make_unique<CMyEdit>(nItem, nCol, GetItemText(nItem, nCol));
+  // A window that never existed does not delete itself: the owner does.
+  if (!owned->Create(WS_BORDER | WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL | WS_CLIPSIBLINGS | align, rect, this, 0))
     return nullptr;
-  }
+  // From here the editor's window owns it (CMyEdit::PostNcDestroy).
+  CMyEdit* edit = owned.release();
   if (rect.right > client.right) {
     rect.right = client.right;
     edit->MoveWindow(&rect);

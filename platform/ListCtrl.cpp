@@ -31,11 +31,10 @@ CListCtrl::ViewAndModel CListCtrl::Live() const {
   return ViewAndModel{m_impl->view, m_impl->model};
 }
 
-CListCtrl::CListCtrl() : m_impl(new Impl) {}
+CListCtrl::CListCtrl() : m_impl(std::make_unique<Impl>()) {}
 
 CListCtrl::~CListCtrl() {
   if (GetSafeHwnd()) DestroyWindow();
-  delete m_impl;
 }
 
 BOOL CListCtrl::Create(DWORD dwStyle, const RECT& rect, CWnd* pParentWnd, UINT nID) {

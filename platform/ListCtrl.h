@@ -9,6 +9,7 @@
 // FALSE, -1 or an empty text and change nothing.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "platform/WinBool.h"
@@ -105,7 +106,7 @@ class CListCtrl : public CWnd {
  private:
   struct ViewAndModel;
   ViewAndModel Live() const;
-  Impl* m_impl = nullptr;
+  std::unique_ptr<Impl> m_impl;
 };
 
 }  // namespace platform
