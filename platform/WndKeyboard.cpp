@@ -20,9 +20,7 @@ namespace {
 // and GetKeyState.
 struct KeyContext {
   QKeyEvent* event = nullptr;
-  CWnd* target = nullptr;
   bool translated = false;
-  bool suppressChar = false;
 };
 KeyContext* g_key = nullptr;
 // A key press whose character a pre-translation hook consumed.
@@ -153,7 +151,6 @@ class KeyFilter : public QObject {
     }
     KeyContext context;
     context.event = key;
-    context.target = target;
     KeyContext* outer = g_key;
     g_key = &context;
     bool consumed = false;
