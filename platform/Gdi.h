@@ -109,7 +109,6 @@ class CDC {
   COLORREF SetTextColor(COLORREF color);
 
   // Qt edge.
-  QPainter* Painter() const { return m_painter; }
   void AttachPainter(QPainter* painter, const QFont& font);
 
  protected:

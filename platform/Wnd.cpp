@@ -323,21 +323,6 @@ void CWnd::ScreenToClient(LPRECT lpRect) const {
   *lpRect = RECT{a.x, a.y, b.x, b.y};
 }
 
-void CWnd::ClientToScreen(LPPOINT lpPoint) const {
-  if (!lpPoint || !m_widget) return;
-  const QPoint p = m_widget->mapToGlobal(QPoint(lpPoint->x, lpPoint->y));
-  lpPoint->x = p.x();
-  lpPoint->y = p.y();
-}
-
-void CWnd::ClientToScreen(LPRECT lpRect) const {
-  if (!lpRect) return;
-  POINT a{lpRect->left, lpRect->top}, b{lpRect->right, lpRect->bottom};
-  ClientToScreen(&a);
-  ClientToScreen(&b);
-  *lpRect = RECT{a.x, a.y, b.x, b.y};
-}
-
 void CWnd::SetWindowText(const std::string& text) {
   if (!m_widget) return;
   if (auto* edit = qobject_cast<QLineEdit*>(m_widget))
