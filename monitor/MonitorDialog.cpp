@@ -62,10 +62,10 @@ void CMonitorDialog::DestroyLists() {
   m_bZoomed = false;
   m_pZoomedList = nullptr;
   while (!m_ListCtrls.empty()) {
-    CMyListCtrl* pList = m_ListCtrls.front();
+    // The list leaves m_ListCtrls into an owner that deletes it.
+    const std::unique_ptr<CMyListCtrl> pList(m_ListCtrls.front());
     m_ListCtrls.pop_front();
     pList->DestroyWindow();
-    delete pList;
   }
 }
 
@@ -108,18 +108,18 @@ BOOL CMonitorDialog::OnInitDialog() {
   const int cols = std::max(1, m_nCols);
   for (int r = 0; r < rows; ++r) {
     for (int c = 0; c < cols; ++c) {
-      auto* pList = new CMyListCtrl(r, c);
+      auto pOwned = std::make_unique<CMyListCtrl>(r, c);
+      CMyListCtrl* pList = pOwned.get();
       if (!pList->Create(WS_CHILD | WS_VISIBLE | LVS_REPORT | LVS_SHAREIMAGELISTS, rcClient, this,
-                         static_cast<UINT>(r * cols + c))) {
-        delete pList;
+                         static_cast<UINT>(r * cols + c)))
         return FALSE;
-      }
       pList->SetExtendedStyle(LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
       pList->m_nListID = r * cols + c + 1;
       pList->m_bmpBack.DeleteObject();
       pList->m_bmpBack.LoadBitmap(PictureName("LIST%d", pList->m_nListID));
       pList->SetTextBkColor(CLR_NONE);
-      m_ListCtrls.push_back(pList);
+      // m_ListCtrls owns it from here (DestroyLists deletes it).
+      m_ListCtrls.push_back(pOwned.release());
       pList->SetImageList(&m_ImageList, LVSIL_SMALL);
     }
   }

@@ -97,10 +97,4 @@ void CMyEdit::OnPaint() {
   dc.FrameRect(&rect, black);
 }
 
-void CMyEdit::OnWindowPosChanging(WINDOWPOS* lpwndpos) { CEdit::OnWindowPosChanging(lpwndpos); }
-
-void CMyEdit::OnWindowPosChanged(WINDOWPOS* lpwndpos) { CEdit::OnWindowPosChanged(lpwndpos); }
-
-void CMyEdit::OnNcDestroy() { CEdit::OnNcDestroy(); }
-
 void CMyEdit::PostNcDestroy() { delete this; }

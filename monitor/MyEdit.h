@@ -24,9 +24,6 @@ class CMyEdit : public platform::CEdit {
   void OnChar(platform::UINT nChar, platform::UINT nRepCnt, platform::UINT nFlags) override;
   void OnKillFocus(platform::CWnd* pNewWnd) override;
   void OnPaint() override;
-  void OnWindowPosChanging(platform::WINDOWPOS* lpwndpos) override;
-  void OnWindowPosChanged(platform::WINDOWPOS* lpwndpos) override;
-  void OnNcDestroy() override;
   void PostNcDestroy() override;
 
  private:

@@ -1,5 +1,7 @@
 #include "monitor/MyListCtrl.h"
 
+#include <memory>
+
 #include "monitor/MyEdit.h"
 
 using namespace platform;
@@ -11,17 +13,6 @@ CMyListCtrl::~CMyListCtrl() {
   if (GetSafeHwnd()) DestroyWindow();
   m_bmpBack.DeleteObject();
 }
-
-LRESULT CMyListCtrl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
-  return CListCtrl::WindowProc(message, wParam, lParam);
-}
-
-int CMyListCtrl::OnCreate(LPCREATESTRUCT lpCreateStruct) {
-  if (CListCtrl::OnCreate(lpCreateStruct) == -1) return -1;
-  return 0;
-}
-
-void CMyListCtrl::OnDestroy() { CListCtrl::OnDestroy(); }
 
 BOOL CMyListCtrl::OnEraseBkgnd(CDC* pDC) {
   BITMAP bm;
@@ -85,12 +76,12 @@ CMyEdit* CMyListCtrl::EditSubLabel(int nItem, int nCol) {
     align = ES_CENTER;
   rect.left += offset + 1;
   rect.right = rect.left + GetColumnWidth(nCol) - 1;
-  auto* edit = new CMyEdit(nItem, nCol, GetItemText(nItem, nCol));
-  if (!edit->Create(WS_BORDER | WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL | WS_CLIPSIBLINGS | align, rect, this, 0)) {
-    // A window that never existed does not delete itself.
-    delete edit;
+  auto owned = std::make_unique<CMyEdit>(nItem, nCol, GetItemText(nItem, nCol));
+  // A window that never existed does not delete itself: the owner does.
+  if (!owned->Create(WS_BORDER | WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL | WS_CLIPSIBLINGS | align, rect, this, 0))
     return nullptr;
-  }
+  // From here the editor's window owns it (CMyEdit::PostNcDestroy).
+  CMyEdit* edit = owned.release();
   if (rect.right > client.right) {
     rect.right = client.right;
     edit->MoveWindow(&rect);
@@ -151,11 +142,6 @@ LRESULT CMyListCtrl::OnHotKey(WPARAM, LPARAM) {
 BOOL CMyListCtrl::OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult) {
   if (message == WM_NOTIFY && lParam) {
     const auto* header = reinterpret_cast<const NMHDR*>(lParam);
-    if (header->code == LVN_BEGINLABELEDIT) {
-      // The list's own label editing never starts.
-      if (pResult) *pResult = 1;
-      return TRUE;
-    }
     if (header->code == LVN_ENDLABELEDIT) {
       const auto* info = reinterpret_cast<const NMLVDISPINFO*>(lParam);
       if (info->item.pszText) SetItemText(info->item.iItem, info->item.iSubItem, info->item.pszText);

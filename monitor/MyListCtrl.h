@@ -14,8 +14,6 @@ class CMyListCtrl : public platform::CListCtrl {
   CMyListCtrl(int nRow, int nCol);
   ~CMyListCtrl() override;
 
-  platform::LRESULT WindowProc(platform::UINT message, platform::WPARAM wParam, platform::LPARAM lParam) override;
-
   // Stores the rows to m_strArchiveFile (bStoring) or loads them from it.
   virtual bool ArchiveContents(bool bStoring);
 
@@ -35,8 +33,6 @@ class CMyListCtrl : public platform::CListCtrl {
   std::string m_strArchiveFile;
 
  protected:
-  int OnCreate(platform::LPCREATESTRUCT lpCreateStruct) override;
-  void OnDestroy() override;
   platform::BOOL OnEraseBkgnd(platform::CDC* pDC) override;
   void OnLButtonDown(platform::UINT nFlags, platform::CPoint point) override;
   void OnSize(platform::UINT nType, int cx, int cy) override;

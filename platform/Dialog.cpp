@@ -86,8 +86,8 @@ void CDialog::OnOK() {
 
 void CDialog::OnCancel() { EndDialog(IDCANCEL); }
 
-BOOL CDialog::UpdateData(BOOL bSaveAndValidate) {
-  CDataExchange dx(this, bSaveAndValidate);
+BOOL CDialog::UpdateData(BOOL /*bSaveAndValidate*/) {
+  CDataExchange dx;
   DoDataExchange(&dx);
   return TRUE;
 }

@@ -9,14 +9,9 @@
 
 namespace platform {
 
-// Data exchange of a dialog with its controls; this layer has no controls to
-// exchange, the object only says the direction.
-class CDataExchange {
- public:
-  CDataExchange(CWnd* pDlgWnd, BOOL bSaveAndValidate) : m_bSaveAndValidate(bSaveAndValidate), m_pDlgWnd(pDlgWnd) {}
-  BOOL m_bSaveAndValidate;
-  CWnd* m_pDlgWnd;
-};
+// What DoDataExchange receives: this layer's dialogs have no controls whose
+// data is exchanged, so it carries nothing.
+class CDataExchange {};
 
 // Exported for its type information and the calls Create, DoModal and
 // EndDialog (cmake/exports.map), see CWnd.
@@ -45,7 +40,6 @@ class MONITOR_API CDialog : public CWnd {
   // Enter and Escape: OnOK / OnCancel (the platform's dialog keys).
   BOOL PreTranslateMessage(MSG* pMsg) override;
 
-  UINT GetTemplateID() const { return m_nIDTemplate; }
   BOOL UpdateData(BOOL bSaveAndValidate = 1);
 
  protected:

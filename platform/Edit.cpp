@@ -70,9 +70,4 @@ void CEdit::GetSel(int& nStartChar, int& nEndChar) const {
   nEndChar = ByteIndex(edit->text(), edit->selectionEnd());
 }
 
-std::string CEdit::GetSelText() const {
-  QLineEdit* edit = LineEdit(m_widget);
-  return edit ? FromQt(edit->selectedText()) : std::string();
-}
-
 }  // namespace platform

@@ -18,7 +18,6 @@ class CEdit : public CWnd {
   // nEndChar -1 selects to the end.
   void SetSel(int nStartChar, int nEndChar, BOOL bNoScroll = FALSE);
   void GetSel(int& nStartChar, int& nEndChar) const;
-  std::string GetSelText() const;
 };
 
 }  // namespace platform

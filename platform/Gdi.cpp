@@ -62,24 +62,10 @@ BOOL CBitmap::LoadBitmap(const std::string& resourceName) {
 
 BOOL CBitmap::LoadBitmap(UINT nIDResource) { return LoadBitmap(std::to_string(nIDResource)); }
 
-BOOL CBitmap::CreateBitmap(int width, int height) {
-  if (m_hObject || width <= 0 || height <= 0) return FALSE;
-  QImage image(width, height, QImage::Format_RGB32);
-  image.fill(Qt::white);
-  m_hObject = new GdiBitmap{std::move(image), {}};
-  return TRUE;
-}
-
 BOOL CBitmap::Attach(HBITMAP bitmap) {
   if (m_hObject || !bitmap) return FALSE;
   m_hObject = bitmap;
   return TRUE;
-}
-
-HBITMAP CBitmap::Detach() {
-  HBITMAP h = m_hObject;
-  m_hObject = nullptr;
-  return h;
 }
 
 BOOL CBitmap::DeleteObject() {
@@ -92,12 +78,8 @@ BOOL CBitmap::DeleteObject() {
 int CBitmap::GetBitmap(BITMAP* pBitMap) const {
   if (!m_hObject || !pBitMap) return FALSE;
   const QImage& image = m_hObject->image;
-  pBitMap->bmType = 0;
   pBitMap->bmWidth = image.width();
   pBitMap->bmHeight = image.height();
-  pBitMap->bmBitsPixel = static_cast<WORD>(image.depth());
-  pBitMap->bmWidthBytes = ((image.width() * image.depth() + 15) / 16) * 2;
-  pBitMap->bmPlanes = 1;
   return TRUE;
 }
 
@@ -108,13 +90,6 @@ QImage* CBitmap::Image() { return m_hObject ? &m_hObject->image : nullptr; }
 
 CFont::CFont() = default;
 CFont::~CFont() = default;
-
-BOOL CFont::CreatePointFont(int nPointSize, const std::string& faceName) {
-  if (m_font || nPointSize <= 0) return FALSE;
-  m_font = std::make_unique<QFont>(ToQt(faceName));
-  m_font->setPointSizeF(nPointSize / 10.0);
-  return TRUE;
-}
 
 BOOL CFont::DeleteObject() {
   if (!m_font) return FALSE;
@@ -132,14 +107,6 @@ CDC::~CDC() = default;
 BOOL CDC::CreateCompatibleDC(CDC* /*pDC*/) {
   if (m_painter) return FALSE;
   m_memory = true;
-  return TRUE;
-}
-
-BOOL CDC::DeleteDC() {
-  m_ownPainter.reset();
-  m_painter = nullptr;
-  m_selectedBitmap = nullptr;
-  m_memory = false;
   return TRUE;
 }
 
@@ -229,7 +196,7 @@ BOOL CDC::StretchBlt(int x, int y, int nWidth, int nHeight, CDC* pSrcDC, int xSr
   m_painter->save();
   m_painter->setRenderHint(QPainter::SmoothPixmapTransform, false);
   m_painter->setCompositionMode(QPainter::CompositionMode_Source);
-  if (const QImage* stretched = StretchedCopy(*m_painter, pSrcDC->m_selectedBitmap->GetSafeHandle(), target, source)) {
+  if (const QImage* stretched = StretchedCopy(*m_painter, pSrcDC->m_selectedBitmap->m_hObject, target, source)) {
     DrawImageBanded(m_painter, target.topLeft(), *stretched);
   } else {
     ForEachBand(target, [&](const QRect& band) {
@@ -243,10 +210,6 @@ BOOL CDC::StretchBlt(int x, int y, int nWidth, int nHeight, CDC* pSrcDC, int xSr
   return TRUE;
 }
 
-
-BOOL CDC::BitBlt(int x, int y, int nWidth, int nHeight, CDC* pSrcDC, int xSrc, int ySrc, DWORD dwRop) {
-  return StretchBlt(x, y, nWidth, nHeight, pSrcDC, xSrc, ySrc, nWidth, nHeight, dwRop);
-}
 
 void CDC::FillSolidRect(const RECT* rect, COLORREF color) {
   if (!m_painter || !rect) return;
@@ -273,29 +236,11 @@ CSize CDC::GetTextExtent(const std::string& text) const {
   return CSize(fm.horizontalAdvance(ToQt(text)), fm.height());
 }
 
-BOOL CDC::TextOut(int x, int y, const std::string& text) {
-  if (!m_painter) return FALSE;
-  m_painter->save();
-  m_painter->setPen(ToQColor(m_textColor));
-  m_painter->setFont(*m_font);
-  m_painter->drawText(QPoint(x, y + QFontMetrics(*m_font).ascent()), ToQt(text));
-  m_painter->restore();
-  return TRUE;
-}
-
 COLORREF CDC::SetTextColor(COLORREF color) {
   COLORREF old = m_textColor;
   m_textColor = color;
   return old;
 }
-
-COLORREF CDC::SetBkColor(COLORREF color) {
-  COLORREF old = m_bkColor;
-  m_bkColor = color;
-  return old;
-}
-
-BOOL CDC::CanDraw() const { return m_painter != nullptr; }
 
 void CDC::AttachPainter(QPainter* painter, const QFont& font) {
   m_painter = painter;
@@ -380,8 +325,6 @@ int CImageList::GetImageCount() const { return m_created ? static_cast<int>(m_da
 
 BOOL CImageList::GetImageInfo(int nImage, IMAGEINFO* pImageInfo) const {
   if (!Image(nImage) || !pImageInfo) return FALSE;
-  pImageInfo->hbmImage = nullptr;
-  pImageInfo->hbmMask = nullptr;
   pImageInfo->rcImage = RECT{0, 0, m_data->cx, m_data->cy};
   return TRUE;
 }
@@ -390,13 +333,6 @@ BOOL CImageList::GetIconSize(int* cx, int* cy) const {
   if (!m_created) return FALSE;
   if (cx) *cx = m_data->cx;
   if (cy) *cy = m_data->cy;
-  return TRUE;
-}
-
-BOOL CImageList::Draw(CDC* pDC, int nImage, POINT pt, UINT /*nStyle*/) {
-  const QImage* image = Image(nImage);
-  if (!image || !pDC || !pDC->Painter()) return FALSE;
-  pDC->Painter()->drawImage(QPoint(pt.x, pt.y), *image);
   return TRUE;
 }
 

@@ -37,12 +37,8 @@ HICON LoadIcon(UINT nIDResource);
 short GetKeyState(int nVirtKey);
 
 struct BITMAP {
-  LONG bmType = 0;
   LONG bmWidth = 0;
   LONG bmHeight = 0;
-  LONG bmWidthBytes = 0;
-  WORD bmPlanes = 1;
-  WORD bmBitsPixel = 0;
 };
 
 class CBitmap {
@@ -57,11 +53,8 @@ class CBitmap {
   // stays as it was (a missing picture is an empty bitmap, not an error).
   BOOL LoadBitmap(const std::string& resourceName);
   BOOL LoadBitmap(UINT nIDResource);
-  BOOL CreateBitmap(int width, int height);  // white, 24-bit
   BOOL Attach(HBITMAP bitmap);
-  HBITMAP Detach();
   BOOL DeleteObject();
-  HBITMAP GetSafeHandle() const { return m_hObject; }
   operator HBITMAP() const { return m_hObject; }
   // Fills size and depth; FALSE for an empty bitmap.
   int GetBitmap(BITMAP* pBitMap) const;
@@ -79,8 +72,6 @@ class CFont {
   ~CFont();
   CFont(const CFont&) = delete;
   CFont& operator=(const CFont&) = delete;
-  // Point size in tenths of a point, as the platform takes it.
-  BOOL CreatePointFont(int nPointSize, const std::string& faceName);
   BOOL DeleteObject();
   bool IsEmpty() const { return !m_font; }
   // Qt edge.
@@ -102,7 +93,6 @@ class CDC {
   CDC& operator=(const CDC&) = delete;
 
   BOOL CreateCompatibleDC(CDC* pDC);
-  BOOL DeleteDC();
   // Returns the previously selected bitmap (null when none). The returned
   // object is owned by whoever selected it before.
   CBitmap* SelectObject(CBitmap* pBitmap);
@@ -110,21 +100,15 @@ class CDC {
 
   BOOL StretchBlt(int x, int y, int nWidth, int nHeight, CDC* pSrcDC, int xSrc, int ySrc, int nSrcWidth,
                   int nSrcHeight, DWORD dwRop);
-  BOOL BitBlt(int x, int y, int nWidth, int nHeight, CDC* pSrcDC, int xSrc, int ySrc, DWORD dwRop);
   void FillSolidRect(const RECT* rect, COLORREF color);
   void FillRect(const RECT* rect, HBRUSH brush);
   // A one-pixel frame inside the rectangle.
   void FrameRect(const RECT* rect, HBRUSH brush);
   // Text extent in the selected font (the window's font for a window context).
   CSize GetTextExtent(const std::string& text) const;
-  BOOL TextOut(int x, int y, const std::string& text);
   COLORREF SetTextColor(COLORREF color);
-  COLORREF SetBkColor(COLORREF color);
-  // FALSE when the context has nothing to draw on (a window outside painting).
-  BOOL CanDraw() const;
 
   // Qt edge.
-  QPainter* Painter() const { return m_painter; }
   void AttachPainter(QPainter* painter, const QFont& font);
 
  protected:
@@ -135,7 +119,6 @@ class CDC {
   CFont* m_selectedFont = nullptr;
   bool m_memory = false;
   COLORREF m_textColor = 0;
-  COLORREF m_bkColor = 0xFFFFFF;
 };
 
 class CWnd;
@@ -149,8 +132,6 @@ class CClientDC : public CDC {
 };
 
 struct IMAGEINFO {
-  HBITMAP hbmImage = nullptr;
-  HBITMAP hbmMask = nullptr;
   RECT rcImage;
 };
 
@@ -173,7 +154,6 @@ class CImageList {
   // rcImage is (0, 0, cx, cy) of the image; FALSE for an index out of range.
   BOOL GetImageInfo(int nImage, IMAGEINFO* pImageInfo) const;
   BOOL GetIconSize(int* cx, int* cy) const;
-  BOOL Draw(CDC* pDC, int nImage, POINT pt, UINT nStyle);
 
   // Qt edge: the image with transparency, null for an index out of range.
   const QImage* Image(int nImage) const;

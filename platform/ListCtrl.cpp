@@ -14,30 +14,27 @@ namespace platform {
 
 using namespace listctrl;
 
-
 struct CListCtrl::Impl {
   ListView* view = nullptr;
   ListModel* model = nullptr;
 };
 
-namespace {
-// The live view and model of a list, or null when it has no window.
-struct Parts {
+// The list's view and model while it has a window; both null otherwise.
+struct CListCtrl::ViewAndModel {
   ListView* view;
   ListModel* model;
   explicit operator bool() const { return view && model; }
 };
-}  // namespace
 
-#define LIST_PARTS(...)                                                                   \
-  Parts p{m_impl && m_widget ? m_impl->view : nullptr, m_impl && m_widget ? m_impl->model : nullptr}; \
-  if (!p) return __VA_ARGS__
+CListCtrl::ViewAndModel CListCtrl::Live() const {
+  if (!m_impl || !m_widget) return ViewAndModel{nullptr, nullptr};
+  return ViewAndModel{m_impl->view, m_impl->model};
+}
 
-CListCtrl::CListCtrl() : m_impl(new Impl) {}
+CListCtrl::CListCtrl() : m_impl(std::make_unique<Impl>()) {}
 
 CListCtrl::~CListCtrl() {
   if (GetSafeHwnd()) DestroyWindow();
-  delete m_impl;
 }
 
 BOOL CListCtrl::Create(DWORD dwStyle, const RECT& rect, CWnd* pParentWnd, UINT nID) {
@@ -84,7 +81,8 @@ BOOL CListCtrl::Create(DWORD dwStyle, const RECT& rect, CWnd* pParentWnd, UINT n
 }
 
 DWORD CListCtrl::SetExtendedStyle(DWORD dwNewStyle) {
-  LIST_PARTS(0);
+  const ViewAndModel p = Live();
+  if (!p) return 0;
   const DWORD old = p.model->extStyle;
   p.model->extStyle = dwNewStyle;
   p.view->viewport()->update();
@@ -92,12 +90,14 @@ DWORD CListCtrl::SetExtendedStyle(DWORD dwNewStyle) {
 }
 
 DWORD CListCtrl::GetExtendedStyle() const {
-  LIST_PARTS(0);
+  const ViewAndModel p = Live();
+  if (!p) return 0;
   return p.model->extStyle;
 }
 
 BOOL CListCtrl::SetTextBkColor(COLORREF cr) {
-  LIST_PARTS(FALSE);
+  const ViewAndModel p = Live();
+  if (!p) return FALSE;
   p.model->textBk = cr;
   p.view->ForgetBackground();
   p.view->viewport()->update();
@@ -105,19 +105,22 @@ BOOL CListCtrl::SetTextBkColor(COLORREF cr) {
 }
 
 COLORREF CListCtrl::GetTextBkColor() const {
-  LIST_PARTS(CLR_NONE);
+  const ViewAndModel p = Live();
+  if (!p) return CLR_NONE;
   return p.model->textBk;
 }
 
 BOOL CListCtrl::SetTextColor(COLORREF cr) {
-  LIST_PARTS(FALSE);
+  const ViewAndModel p = Live();
+  if (!p) return FALSE;
   p.model->textColor = cr;
   p.view->viewport()->update();
   return TRUE;
 }
 
 CImageList* CListCtrl::SetImageList(CImageList* pImageList, int nImageListType) {
-  LIST_PARTS(nullptr);
+  const ViewAndModel p = Live();
+  if (!p) return nullptr;
   CImageList*& slot = nImageListType == LVSIL_SMALL ? p.model->smallImages : p.model->normalImages;
   CImageList* old = slot;
   slot = pImageList;
@@ -129,12 +132,14 @@ CImageList* CListCtrl::SetImageList(CImageList* pImageList, int nImageListType) 
 }
 
 CImageList* CListCtrl::GetImageList(int nImageListType) const {
-  LIST_PARTS(nullptr);
+  const ViewAndModel p = Live();
+  if (!p) return nullptr;
   return nImageListType == LVSIL_SMALL ? p.model->smallImages : p.model->normalImages;
 }
 
 int CListCtrl::InsertColumn(int nCol, const std::string& lpszColumnHeading, int nFormat, int nWidth, int /*nSubItem*/) {
-  LIST_PARTS(-1);
+  const ViewAndModel p = Live();
+  if (!p) return -1;
   if (nCol < 0) return -1;
   nCol = std::min(nCol, p.model->ColumnCount());
   p.model->InsertColumn(nCol, Column{nFormat & LVCFMT_JUSTIFYMASK, lpszColumnHeading});
@@ -146,7 +151,8 @@ int CListCtrl::InsertColumn(int nCol, const std::string& lpszColumnHeading, int 
 }
 
 BOOL CListCtrl::DeleteColumn(int nCol) {
-  LIST_PARTS(FALSE);
+  const ViewAndModel p = Live();
+  if (!p) return FALSE;
   if (nCol < 0 || nCol >= p.model->ColumnCount()) return FALSE;
   p.model->RemoveColumn(nCol);
   p.view->Sync();
@@ -155,7 +161,8 @@ BOOL CListCtrl::DeleteColumn(int nCol) {
 }
 
 BOOL CListCtrl::GetColumn(int nCol, int* pFormat, int* pWidth, std::string* pText) const {
-  LIST_PARTS(FALSE);
+  const ViewAndModel p = Live();
+  if (!p) return FALSE;
   if (nCol < 0 || nCol >= p.model->ColumnCount()) return FALSE;
   const Column& c = p.model->columns[static_cast<size_t>(nCol)];
   if (pFormat) *pFormat = c.format;
@@ -165,7 +172,8 @@ BOOL CListCtrl::GetColumn(int nCol, int* pFormat, int* pWidth, std::string* pTex
 }
 
 BOOL CListCtrl::SetColumnText(int nCol, const std::string& text) {
-  LIST_PARTS(FALSE);
+  const ViewAndModel p = Live();
+  if (!p) return FALSE;
   if (nCol < 0 || nCol >= p.model->ColumnCount()) return FALSE;
   p.model->columns[static_cast<size_t>(nCol)].text = text;
   p.model->columns[static_cast<size_t>(nCol)].headerWidth = -1;
@@ -174,12 +182,14 @@ BOOL CListCtrl::SetColumnText(int nCol, const std::string& text) {
 }
 
 int CListCtrl::GetColumnCount() const {
-  LIST_PARTS(0);
+  const ViewAndModel p = Live();
+  if (!p) return 0;
   return p.model->ColumnCount();
 }
 
 int CListCtrl::GetAutoSizeWidth(int nCol, int cx) const {
-  LIST_PARTS(-1);
+  const ViewAndModel p = Live();
+  if (!p) return -1;
   if (nCol < 0 || nCol >= p.model->ColumnCount() || (cx != LVSCW_AUTOSIZE && cx != LVSCW_AUTOSIZE_USEHEADER)) return -1;
   int content = p.model->ContentWidth(nCol) + 2 * kTextPadding;
   if (nCol == 0 && p.model->smallImages) content += kIconGap + IconWidthOf(p.model);
@@ -196,7 +206,8 @@ int CListCtrl::GetAutoSizeWidth(int nCol, int cx) const {
 }
 
 BOOL CListCtrl::SetColumnWidth(int nCol, int cx) {
-  LIST_PARTS(FALSE);
+  const ViewAndModel p = Live();
+  if (!p) return FALSE;
   if (nCol < 0 || nCol >= p.model->ColumnCount() || cx < LVSCW_AUTOSIZE_USEHEADER) return FALSE;
   const int width = cx >= 0 ? cx : GetAutoSizeWidth(nCol, cx);
   // The header reports a real change, which repaints from the column on.
@@ -205,13 +216,15 @@ BOOL CListCtrl::SetColumnWidth(int nCol, int cx) {
 }
 
 int CListCtrl::GetColumnWidth(int nCol) const {
-  LIST_PARTS(0);
+  const ViewAndModel p = Live();
+  if (!p) return 0;
   if (nCol < 0 || nCol >= p.model->ColumnCount()) return 0;
   return p.view->header()->sectionSize(nCol);
 }
 
 int CListCtrl::GetItemCount() const {
-  LIST_PARTS(0);
+  const ViewAndModel p = Live();
+  if (!p) return 0;
   return p.model->Count();
 }
 
@@ -226,7 +239,8 @@ int CListCtrl::InsertItem(int nItem, const std::string& lpszItem, int nImage) {
 }
 
 int CListCtrl::InsertItem(const LVITEM* pItem) {
-  LIST_PARTS(-1);
+  const ViewAndModel p = Live();
+  if (!p) return -1;
   if (!pItem || pItem->iItem < 0 || pItem->iSubItem != 0) return -1;
   const int at = std::min(pItem->iItem, p.model->Count());
   Row row;
@@ -258,7 +272,8 @@ BOOL CListCtrl::SetItem(int nItem, int nSubItem, UINT nMask, const std::string& 
 }
 
 BOOL CListCtrl::SetItem(const LVITEM* pItem) {
-  LIST_PARTS(FALSE);
+  const ViewAndModel p = Live();
+  if (!p) return FALSE;
   if (!pItem || !p.model->ValidRow(pItem->iItem)) return FALSE;
   const int sub = pItem->iSubItem;
   // Sub-items exist as far as the columns go; row properties belong to item 0.
@@ -276,61 +291,48 @@ BOOL CListCtrl::SetItem(const LVITEM* pItem) {
   return TRUE;
 }
 
-BOOL CListCtrl::GetItem(LVITEM* pItem) const {
-  LIST_PARTS(FALSE);
-  if (!pItem || !p.model->ValidRow(pItem->iItem) || pItem->iSubItem < 0) return FALSE;
-  const Row& row = p.model->rows[static_cast<size_t>(pItem->iItem)];
-  if ((pItem->mask & LVIF_TEXT) && pItem->pszText && pItem->cchTextMax > 0) {
-    const std::string text = p.model->Text(pItem->iItem, pItem->iSubItem);
-    const size_t n = std::min(text.size(), static_cast<size_t>(pItem->cchTextMax - 1));
-    std::memcpy(pItem->pszText, text.data(), n);
-    pItem->pszText[n] = '\0';
-  }
-  if (pItem->mask & LVIF_IMAGE) pItem->iImage = row.image;
-  if (pItem->mask & LVIF_PARAM) pItem->lParam = row.data;
-  if (pItem->mask & LVIF_INDENT) pItem->iIndent = row.indent;
-  if (pItem->mask & LVIF_STATE) pItem->state = GetItemState(pItem->iItem, pItem->stateMask);
-  return TRUE;
-}
-
 BOOL CListCtrl::SetItemText(int nItem, int nSubItem, const std::string& lpszText) {
   return SetItem(nItem, nSubItem, LVIF_TEXT, lpszText, 0, 0, 0, 0);
 }
 
 std::string CListCtrl::GetItemText(int nItem, int nSubItem) const {
-  LIST_PARTS(std::string());
+  const ViewAndModel p = Live();
+  if (!p) return std::string();
   return p.model->Text(nItem, nSubItem);
 }
 
 DWORD_PTR CListCtrl::GetItemData(int nItem) const {
-  LIST_PARTS(0);
+  const ViewAndModel p = Live();
+  if (!p) return 0;
   if (!p.model->ValidRow(nItem)) return 0;
   return static_cast<DWORD_PTR>(p.model->rows[static_cast<size_t>(nItem)].data);
 }
 
 BOOL CListCtrl::SetItemData(int nItem, DWORD_PTR dwData) {
-  LIST_PARTS(FALSE);
+  const ViewAndModel p = Live();
+  if (!p) return FALSE;
   if (!p.model->ValidRow(nItem)) return FALSE;
   p.model->rows[static_cast<size_t>(nItem)].data = static_cast<LPARAM>(dwData);
   return TRUE;
 }
 
 int CListCtrl::GetItemImage(int nItem) const {
-  LIST_PARTS(-1);
+  const ViewAndModel p = Live();
+  if (!p) return -1;
   if (!p.model->ValidRow(nItem)) return -1;
   return p.model->rows[static_cast<size_t>(nItem)].image;
 }
 
-BOOL CListCtrl::SetItemImage(int nItem, int nImage) { return SetItem(nItem, 0, LVIF_IMAGE, std::string(), nImage, 0, 0, 0); }
-
 int CListCtrl::GetItemIndent(int nItem) const {
-  LIST_PARTS(0);
+  const ViewAndModel p = Live();
+  if (!p) return 0;
   if (!p.model->ValidRow(nItem)) return 0;
   return p.model->rows[static_cast<size_t>(nItem)].indent;
 }
 
 BOOL CListCtrl::SetItemState(int nItem, UINT nState, UINT nMask) {
-  LIST_PARTS(FALSE);
+  const ViewAndModel p = Live();
+  if (!p) return FALSE;
   if (nItem != -1 && !p.model->ValidRow(nItem)) return FALSE;
   // -1: every row.
   const int first = nItem == -1 ? 0 : nItem;
@@ -352,7 +354,8 @@ BOOL CListCtrl::SetItemState(int nItem, UINT nState, UINT nMask) {
 }
 
 UINT CListCtrl::GetItemState(int nItem, UINT nMask) const {
-  LIST_PARTS(0);
+  const ViewAndModel p = Live();
+  if (!p) return 0;
   if (!p.model->ValidRow(nItem)) return 0;
   UINT state = 0;
   if (p.model->rows[static_cast<size_t>(nItem)].selected) state |= LVIS_SELECTED;
@@ -361,7 +364,8 @@ UINT CListCtrl::GetItemState(int nItem, UINT nMask) const {
 }
 
 int CListCtrl::GetNextItem(int nItem, int nFlags) const {
-  LIST_PARTS(-1);
+  const ViewAndModel p = Live();
+  if (!p) return -1;
   UINT wanted = 0;
   if (nFlags & LVNI_SELECTED) wanted |= LVIS_SELECTED;
   if (nFlags & LVNI_FOCUSED) wanted |= LVIS_FOCUSED;
@@ -377,14 +381,16 @@ int CListCtrl::GetNextItem(int nItem, int nFlags) const {
 }
 
 UINT CListCtrl::GetSelectedCount() const {
-  LIST_PARTS(0);
+  const ViewAndModel p = Live();
+  if (!p) return 0;
   UINT count = 0;
   for (const Row& r : p.model->rows) count += r.selected ? 1 : 0;
   return count;
 }
 
 BOOL CListCtrl::DeleteItem(int nItem) {
-  LIST_PARTS(FALSE);
+  const ViewAndModel p = Live();
+  if (!p) return FALSE;
   if (!p.model->ValidRow(nItem)) return FALSE;
   p.model->RemoveRow(nItem);
   p.view->Sync();
@@ -392,14 +398,16 @@ BOOL CListCtrl::DeleteItem(int nItem) {
 }
 
 BOOL CListCtrl::DeleteAllItems() {
-  LIST_PARTS(FALSE);
+  const ViewAndModel p = Live();
+  if (!p) return FALSE;
   p.model->Clear();
   p.view->Sync();
   return TRUE;
 }
 
 BOOL CListCtrl::EnsureVisible(int nItem, BOOL bPartialOK) {
-  LIST_PARTS(FALSE);
+  const ViewAndModel p = Live();
+  if (!p) return FALSE;
   if (!p.model->ValidRow(nItem)) return FALSE;
   p.view->Sync();
   const int top = p.view->TopIndex();
@@ -413,24 +421,28 @@ BOOL CListCtrl::EnsureVisible(int nItem, BOOL bPartialOK) {
 }
 
 int CListCtrl::GetTopIndex() const {
-  LIST_PARTS(0);
+  const ViewAndModel p = Live();
+  if (!p) return 0;
   p.view->Sync();
   return p.view->TopIndex();
 }
 
 int CListCtrl::GetCountPerPage() const {
-  LIST_PARTS(0);
+  const ViewAndModel p = Live();
+  if (!p) return 0;
   p.view->Sync();
   return p.view->viewport()->height() / p.view->RowHeight();
 }
 
 int CListCtrl::GetRowHeight() const {
-  LIST_PARTS(0);
+  const ViewAndModel p = Live();
+  if (!p) return 0;
   return p.view->RowHeight();
 }
 
 BOOL CListCtrl::GetItemRect(int nItem, LPRECT lpRect, UINT nCode) const {
-  LIST_PARTS(FALSE);
+  const ViewAndModel p = Live();
+  if (!p) return FALSE;
   if (!lpRect || !p.model->ValidRow(nItem)) return FALSE;
   p.view->Sync();
   const int rowHeight = p.view->RowHeight();
@@ -447,20 +459,9 @@ BOOL CListCtrl::GetItemRect(int nItem, LPRECT lpRect, UINT nCode) const {
   return TRUE;
 }
 
-BOOL CListCtrl::GetSubItemRect(int iItem, int iSubItem, int nArea, RECT& ref) const {
-  LIST_PARTS(FALSE);
-  if (iSubItem < 0 || iSubItem >= p.model->ColumnCount()) return FALSE;
-  RECT bounds;
-  if (!GetItemRect(iItem, &bounds, LVIR_BOUNDS)) return FALSE;
-  if (iSubItem == 0) return GetItemRect(iItem, &ref, nArea == static_cast<int>(LVIR_BOUNDS) ? LVIR_LABEL : nArea);
-  int left = bounds.left;
-  for (int c = 0; c < iSubItem; ++c) left += p.view->header()->sectionSize(c);
-  ref = RECT{left, bounds.top, left + p.view->header()->sectionSize(iSubItem), bounds.bottom};
-  return TRUE;
-}
-
 BOOL CListCtrl::Scroll(CSize size) {
-  LIST_PARTS(FALSE);
+  const ViewAndModel p = Live();
+  if (!p) return FALSE;
   p.view->Sync();
   if (size.cx) p.view->horizontalScrollBar()->setValue(p.view->horizontalScrollBar()->value() + size.cx);
   if (size.cy) p.view->verticalScrollBar()->setValue(p.view->verticalScrollBar()->value() + size.cy / p.view->RowHeight());
@@ -468,45 +469,31 @@ BOOL CListCtrl::Scroll(CSize size) {
 }
 
 int CListCtrl::GetScrollPos(int nBar) const {
-  LIST_PARTS(0);
+  const ViewAndModel p = Live();
+  if (!p) return 0;
   p.view->Sync();
   return nBar == 0 ? p.view->horizontalScrollBar()->value() : p.view->verticalScrollBar()->value();
 }
 
 int CListCtrl::GetStringWidth(const std::string& lpsz) const {
-  LIST_PARTS(0);
+  const ViewAndModel p = Live();
+  if (!p) return 0;
   return TextWidth(p.view->font(), lpsz);
 }
 
 int CListCtrl::HitTest(CPoint pt, UINT* pFlags) const {
   if (pFlags) *pFlags = LVHT_NOWHERE;
-  LIST_PARTS(-1);
+  const ViewAndModel p = Live();
+  if (!p) return -1;
   p.view->Sync();
   const int row = p.view->RowAtViewport(QPoint(pt.x, pt.y) - p.view->viewport()->pos());
   if (row >= 0 && pFlags) *pFlags = LVHT_ONITEMLABEL;
   return row;
 }
 
-BOOL CListCtrl::EditLabel(int nItem) {
-  LIST_PARTS(FALSE);
-  if (!p.model->ValidRow(nItem)) return FALSE;
-  NMLVDISPINFO info;
-  info.hdr.hwndFrom = GetSafeHwnd();
-  info.hdr.idFrom = static_cast<UINT_PTR>(GetDlgCtrlID());
-  info.hdr.code = LVN_BEGINLABELEDIT;
-  info.item.mask = LVIF_TEXT;
-  info.item.iItem = nItem;
-  std::string text = p.model->Text(nItem, 0);
-  info.item.pszText = text.data();
-  info.item.cchTextMax = static_cast<int>(text.size()) + 1;
-  // The notification goes to the parent, which reflects it back here.
-  CWnd* target = GetParent() ? GetParent() : this;
-  const LRESULT refused = target->SendMessage(WM_NOTIFY, info.hdr.idFrom, reinterpret_cast<LPARAM>(&info));
-  return refused ? FALSE : TRUE;
-}
-
 BOOL CListCtrl::OnEraseBkgnd(CDC* pDC) {
-  LIST_PARTS(CWnd::OnEraseBkgnd(pDC));
+  const ViewAndModel p = Live();
+  if (!p) return CWnd::OnEraseBkgnd(pDC);
   // The list's own background: its text background colour, white when none.
   RECT client;
   GetClientRect(&client);

@@ -9,6 +9,7 @@
 // FALSE, -1 or an empty text and change nothing.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "platform/WinBool.h"
@@ -62,13 +63,11 @@ class CListCtrl : public CWnd {
   BOOL SetItem(int nItem, int nSubItem, UINT nMask, const std::string& lpszItem, int nImage, UINT nState,
                UINT nStateMask, LPARAM lParam, int nIndent = 0);
   BOOL SetItem(const LVITEM* pItem);
-  BOOL GetItem(LVITEM* pItem) const;
   BOOL SetItemText(int nItem, int nSubItem, const std::string& lpszText);
   std::string GetItemText(int nItem, int nSubItem) const;
   DWORD_PTR GetItemData(int nItem) const;  // 0 for a row that does not exist
   BOOL SetItemData(int nItem, DWORD_PTR dwData);
   int GetItemImage(int nItem) const;  // -1 for no image or no such row
-  BOOL SetItemImage(int nItem, int nImage);
   int GetItemIndent(int nItem) const;
   BOOL SetItemState(int nItem, UINT nState, UINT nMask);
   UINT GetItemState(int nItem, UINT nMask) const;
@@ -89,7 +88,6 @@ class CListCtrl : public CWnd {
   // by the horizontal scroll) over every column. LVIR_ICON / LVIR_LABEL:
   // the mark and the text part of column 0.
   BOOL GetItemRect(int nItem, LPRECT lpRect, UINT nCode) const;
-  BOOL GetSubItemRect(int iItem, int iSubItem, int nArea, RECT& ref) const;
   // cx: pixels to the right; cy: pixels down, in whole rows.
   BOOL Scroll(CSize size);
   int GetScrollPos(int nBar) const;  // 0 horizontal (pixels), 1 vertical (rows)
@@ -97,10 +95,6 @@ class CListCtrl : public CWnd {
   int GetStringWidth(const std::string& lpsz) const;
   // Row under the point (client coordinates), -1 when none.
   int HitTest(CPoint pt, UINT* pFlags = nullptr) const;
-  // Starts label editing of a row: sends LVN_BEGINLABELEDIT to the parent;
-  // the list itself has no label editor, so this only asks. Returns TRUE
-  // when nobody refused.
-  BOOL EditLabel(int nItem);
 
  protected:
   BOOL OnEraseBkgnd(CDC* pDC) override;
@@ -110,7 +104,9 @@ class CListCtrl : public CWnd {
   struct Impl;
 
  private:
-  Impl* m_impl = nullptr;
+  struct ViewAndModel;
+  ViewAndModel Live() const;
+  std::unique_ptr<Impl> m_impl;
 };
 
 }  // namespace platform

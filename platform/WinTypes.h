@@ -10,7 +10,6 @@ using BOOL = int;
 using UINT = unsigned int;
 using DWORD = uint32_t;
 using WORD = uint16_t;
-using BYTE = uint8_t;
 using LONG = int32_t;
 using INT_PTR = intptr_t;
 using UINT_PTR = uintptr_t;
@@ -33,7 +32,6 @@ constexpr int GetRValue(COLORREF c) { return c & 0xFF; }
 constexpr int GetGValue(COLORREF c) { return (c >> 8) & 0xFF; }
 constexpr int GetBValue(COLORREF c) { return (c >> 16) & 0xFF; }
 constexpr COLORREF CLR_NONE = 0xFFFFFFFFu;
-constexpr COLORREF CLR_DEFAULT = 0xFF000000u;
 
 constexpr WORD LOWORD(uintptr_t v) { return static_cast<WORD>(v & 0xFFFF); }
 constexpr WORD HIWORD(uintptr_t v) { return static_cast<WORD>((v >> 16) & 0xFFFF); }
@@ -99,7 +97,6 @@ struct MSG {
 // Messages.
 constexpr UINT WM_CREATE = 0x0001;
 constexpr UINT WM_DESTROY = 0x0002;
-constexpr UINT WM_MOVE = 0x0003;
 constexpr UINT WM_SIZE = 0x0005;
 constexpr UINT WM_SETFOCUS = 0x0007;
 constexpr UINT WM_KILLFOCUS = 0x0008;
@@ -118,11 +115,7 @@ constexpr UINT WM_KEYDOWN = 0x0100;
 constexpr UINT WM_KEYUP = 0x0101;
 constexpr UINT WM_CHAR = 0x0102;
 constexpr UINT WM_SYSKEYDOWN = 0x0104;
-constexpr UINT WM_SYSKEYUP = 0x0105;
-constexpr UINT WM_SYSCHAR = 0x0106;
 constexpr UINT WM_KEYLAST = 0x0108;
-constexpr UINT WM_INITDIALOG = 0x0110;
-constexpr UINT WM_COMMAND = 0x0111;
 constexpr UINT WM_HSCROLL = 0x0114;
 constexpr UINT WM_VSCROLL = 0x0115;
 constexpr UINT WM_CTLCOLORDLG = 0x0136;
@@ -134,27 +127,17 @@ constexpr UINT WM_HOTKEY = 0x0312;
 constexpr UINT WM_USER = 0x0400;
 
 // Control-colour kinds of OnCtlColor.
-constexpr UINT CTLCOLOR_MSGBOX = 0;
 constexpr UINT CTLCOLOR_EDIT = 1;
-constexpr UINT CTLCOLOR_LISTBOX = 2;
-constexpr UINT CTLCOLOR_BTN = 3;
 constexpr UINT CTLCOLOR_DLG = 4;
 
 // WM_SIZE kinds.
 constexpr UINT SIZE_RESTORED = 0;
-constexpr UINT SIZE_MINIMIZED = 1;
-constexpr UINT SIZE_MAXIMIZED = 2;
 
 // Scroll codes of WM_HSCROLL / WM_VSCROLL.
 constexpr UINT SB_LINEUP = 0;
-constexpr UINT SB_LINELEFT = 0;
 constexpr UINT SB_LINEDOWN = 1;
-constexpr UINT SB_LINERIGHT = 1;
 constexpr UINT SB_PAGEUP = 2;
-constexpr UINT SB_PAGELEFT = 2;
 constexpr UINT SB_PAGEDOWN = 3;
-constexpr UINT SB_PAGERIGHT = 3;
-constexpr UINT SB_THUMBPOSITION = 4;
 constexpr UINT SB_THUMBTRACK = 5;
 constexpr UINT SB_TOP = 6;
 constexpr UINT SB_BOTTOM = 7;
@@ -162,7 +145,6 @@ constexpr UINT SB_ENDSCROLL = 8;
 
 // ShowWindow.
 constexpr int SW_HIDE = 0;
-constexpr int SW_SHOWNORMAL = 1;
 constexpr int SW_SHOW = 5;
 constexpr int SW_SHOWNA = 8;
 
@@ -171,7 +153,6 @@ constexpr UINT SWP_NOSIZE = 0x0001;
 constexpr UINT SWP_NOMOVE = 0x0002;
 constexpr UINT SWP_NOZORDER = 0x0004;
 constexpr UINT SWP_NOREDRAW = 0x0008;
-constexpr UINT SWP_NOACTIVATE = 0x0010;
 constexpr UINT SWP_SHOWWINDOW = 0x0040;
 constexpr UINT SWP_HIDEWINDOW = 0x0080;
 
@@ -191,7 +172,6 @@ constexpr DWORD WS_CAPTION = 0x00C00000u;
 constexpr DWORD WS_BORDER = 0x00800000u;
 constexpr DWORD WS_SYSMENU = 0x00080000u;
 constexpr DWORD WS_THICKFRAME = 0x00040000u;
-constexpr DWORD WS_TABSTOP = 0x00010000u;
 
 // Edit styles.
 constexpr DWORD ES_LEFT = 0x0000;
@@ -200,15 +180,11 @@ constexpr DWORD ES_RIGHT = 0x0002;
 constexpr DWORD ES_AUTOHSCROLL = 0x0080;
 
 // List view styles.
-constexpr DWORD LVS_ICON = 0x0000;
 constexpr DWORD LVS_REPORT = 0x0001;
-constexpr DWORD LVS_SMALLICON = 0x0002;
-constexpr DWORD LVS_LIST = 0x0003;
 constexpr DWORD LVS_TYPEMASK = 0x0003;
 constexpr DWORD LVS_SINGLESEL = 0x0004;
 constexpr DWORD LVS_SHOWSELALWAYS = 0x0008;
 constexpr DWORD LVS_SHAREIMAGELISTS = 0x0040;
-constexpr DWORD LVS_EDITLABELS = 0x0200;
 constexpr DWORD LVS_NOCOLUMNHEADER = 0x4000;
 constexpr DWORD LVS_EX_GRIDLINES = 0x00000001;
 constexpr DWORD LVS_EX_FULLROWSELECT = 0x00000020;
@@ -229,14 +205,11 @@ constexpr UINT LVIS_FOCUSED = 0x0001;
 constexpr UINT LVIS_SELECTED = 0x0002;
 
 // GetNextItem flags.
-constexpr int LVNI_ALL = 0x0000;
 constexpr int LVNI_FOCUSED = 0x0001;
 constexpr int LVNI_SELECTED = 0x0002;
 constexpr int LVNI_ABOVE = 0x0100;
-constexpr int LVNI_BELOW = 0x0200;
 
 // Image list kinds, item rectangle codes, column auto-size widths.
-constexpr int LVSIL_NORMAL = 0;
 constexpr int LVSIL_SMALL = 1;
 constexpr UINT LVIR_BOUNDS = 0;
 constexpr UINT LVIR_ICON = 1;
@@ -246,20 +219,14 @@ constexpr int LVSCW_AUTOSIZE_USEHEADER = -2;
 
 // Hit-test flags.
 constexpr UINT LVHT_NOWHERE = 0x0001;
-constexpr UINT LVHT_ONITEMICON = 0x0002;
 constexpr UINT LVHT_ONITEMLABEL = 0x0004;
-constexpr UINT LVHT_ONITEM = 0x000E;
 
 // Image list creation flags.
 constexpr UINT ILC_MASK = 0x0001;
-constexpr UINT ILC_COLOR = 0x0000;
 constexpr UINT ILC_COLOR4 = 0x0004;
 constexpr UINT ILC_COLOR24 = 0x0018;
-constexpr UINT ILC_COLOR32 = 0x0020;
-constexpr UINT ILD_NORMAL = 0x0000;
-constexpr UINT ILD_TRANSPARENT = 0x0001;
 
-// Raster operation of StretchBlt / BitBlt.
+// Raster operation of StretchBlt.
 constexpr DWORD SRCCOPY = 0x00CC0020u;
 
 // Virtual key codes.
@@ -292,7 +259,6 @@ constexpr UINT MK_CONTROL = 0x0008;
 // Dialog results and the set-icon kinds.
 constexpr int IDOK = 1;
 constexpr int IDCANCEL = 2;
-constexpr WPARAM ICON_SMALL = 0;
 constexpr WPARAM ICON_BIG = 1;
 
 // Notification header and the list notifications.
@@ -302,7 +268,6 @@ struct NMHDR {
   UINT code = 0;
 };
 constexpr UINT LVN_FIRST = static_cast<UINT>(-100);
-constexpr UINT LVN_BEGINLABELEDIT = LVN_FIRST - 5;
 constexpr UINT LVN_ENDLABELEDIT = LVN_FIRST - 6;
 
 // One item or sub-item of a list. pszText is GBK; on a get it is a buffer
@@ -326,7 +291,6 @@ struct NMLVDISPINFO {
   NMHDR hdr;
   LVITEM item;
 };
-using LV_DISPINFO = NMLVDISPINFO;
 
 // Position change of WM_WINDOWPOSCHANGING / WM_WINDOWPOSCHANGED.
 struct WINDOWPOS {

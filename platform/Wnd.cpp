@@ -1,3 +1,6 @@
+// The window registry and CWnd: creation, destruction, geometry, painting
+// requests and message dispatch. Qt events become messages in WndEvents.cpp,
+// the keyboard and hot keys in WndKeyboard.cpp.
 #include "platform/Wnd.h"
 
 #include <QApplication>
@@ -49,166 +52,6 @@ std::vector<Handling*>& Stack() {
   return stack;
 }
 
-// The key press being pre-translated, for TranslateMessage / DispatchMessage
-// and GetKeyState.
-struct KeyContext {
-  QKeyEvent* event = nullptr;
-  CWnd* target = nullptr;
-  bool translated = false;
-  bool suppressChar = false;
-};
-KeyContext* g_key = nullptr;
-// A key press whose character a pre-translation hook consumed.
-const QKeyEvent* g_charConsumed = nullptr;
-
-UINT VirtualKey(const QKeyEvent* e) {
-  const int k = e->key();
-  if (k >= Qt::Key_A && k <= Qt::Key_Z) return static_cast<UINT>(k);
-  if (k >= Qt::Key_0 && k <= Qt::Key_9) return static_cast<UINT>(k);
-  if (k >= Qt::Key_F1 && k <= Qt::Key_F24) return VK_F1 + static_cast<UINT>(k - Qt::Key_F1);
-  switch (k) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter: return VK_RETURN;
-    case Qt::Key_Escape: return VK_ESCAPE;
-    case Qt::Key_Delete: return VK_DELETE;
-    case Qt::Key_Backspace: return VK_BACK;
-    case Qt::Key_Tab:
-    case Qt::Key_Backtab: return VK_TAB;
-    case Qt::Key_Space: return VK_SPACE;
-    case Qt::Key_Left: return VK_LEFT;
-    case Qt::Key_Right: return VK_RIGHT;
-    case Qt::Key_Up: return VK_UP;
-    case Qt::Key_Down: return VK_DOWN;
-    case Qt::Key_Home: return VK_HOME;
-    case Qt::Key_End: return VK_END;
-    case Qt::Key_PageUp: return VK_PRIOR;
-    case Qt::Key_PageDown: return VK_NEXT;
-    case Qt::Key_Insert: return VK_INSERT;
-    case Qt::Key_Control: return VK_CONTROL;
-    case Qt::Key_Shift: return VK_SHIFT;
-    case Qt::Key_Alt: return VK_MENU;
-    default: return static_cast<UINT>(k & 0xFFFF);
-  }
-}
-
-// The character a key makes (0 for none), as the platform derives it.
-UINT CharOf(const QKeyEvent* e) {
-  switch (e->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter: return 13;
-    case Qt::Key_Escape: return 27;
-    case Qt::Key_Backspace: return 8;
-    case Qt::Key_Tab: return 9;
-    case Qt::Key_Delete: return 0;
-    default: break;
-  }
-  const QString text = e->text();
-  if (text.isEmpty()) return 0;
-  const char16_t c = text.at(0).unicode();
-  if (c == 0x7F) return 0;
-  return c;
-}
-
-LPARAM KeyData(const QKeyEvent* e) { return MAKELPARAM(e->count() > 0 ? e->count() : 1, 0); }
-
-MSG MakeMsg(CWnd* target, UINT message, WPARAM wp, LPARAM lp) {
-  MSG msg;
-  msg.hwnd = target->GetSafeHwnd();
-  msg.message = message;
-  msg.wParam = wp;
-  msg.lParam = lp;
-  return msg;
-}
-
-struct HotKey {
-  HWND hwnd;
-  int id;
-  UINT modifiers;
-  UINT vk;
-};
-std::vector<HotKey>& HotKeys() {
-  static std::vector<HotKey> keys;
-  return keys;
-}
-
-UINT ModifiersOf(const QKeyEvent* e) {
-  UINT mods = 0;
-  if (e->modifiers().testFlag(Qt::AltModifier)) mods |= MOD_ALT;
-  if (e->modifiers().testFlag(Qt::ControlModifier)) mods |= MOD_CONTROL;
-  if (e->modifiers().testFlag(Qt::ShiftModifier)) mods |= MOD_SHIFT;
-  return mods;
-}
-
-// Sends WM_HOTKEY for a registered combination; true when one matched.
-bool FireHotKey(const QKeyEvent* e) {
-  const UINT vk = VirtualKey(e);
-  const UINT mods = ModifiersOf(e);
-  for (const HotKey& key : HotKeys()) {
-    if (key.vk != vk || key.modifiers != mods) continue;
-    if (CWnd* w = CWnd::FromHandle(key.hwnd)) w->SendMessage(WM_HOTKEY, static_cast<WPARAM>(key.id), MAKELPARAM(mods, vk));
-    return true;
-  }
-  return false;
-}
-
-// Offers msg to target and its parents up to the top-level window.
-bool WalkPreTranslate(CWnd* target, MSG* msg) {
-  for (CWnd* w = target; w; w = w->GetParent()) {
-    if (!CWnd::Bridge::Alive(w)) return true;
-    QWidget* widget = w->GetQWidget();
-    const bool top = !widget || widget->isWindow();
-    if (w->PreTranslateMessage(msg)) return true;
-    if (top) break;
-  }
-  return false;
-}
-
-// Runs the pre-translation hooks before a key reaches its window.
-class KeyFilter : public QObject {
- public:
-  using QObject::QObject;
-
- protected:
-  bool eventFilter(QObject* obj, QEvent* e) override {
-    if (e->type() != QEvent::KeyPress && e->type() != QEvent::KeyRelease) return false;
-    QWidget* widget = qobject_cast<QWidget*>(obj);
-    if (!widget) return false;
-    // A key the focus widget ignored travels up to its parents: already seen.
-    QWidget* focus = QApplication::focusWidget();
-    if (focus && focus != widget && widget->isAncestorOf(focus)) return false;
-    CWnd* target = OwnerOf(widget);
-    if (!target) return false;
-    auto* key = static_cast<QKeyEvent*>(e);
-    g_charConsumed = nullptr;
-    if (e->type() == QEvent::KeyPress && FireHotKey(key)) {
-      key->accept();
-      return true;
-    }
-    KeyContext context;
-    context.event = key;
-    context.target = target;
-    KeyContext* outer = g_key;
-    g_key = &context;
-    bool consumed = false;
-    if (e->type() == QEvent::KeyRelease) {
-      MSG msg = MakeMsg(target, WM_KEYUP, VirtualKey(key), KeyData(key));
-      consumed = WalkPreTranslate(target, &msg);
-    } else {
-      MSG down = MakeMsg(target, WM_KEYDOWN, VirtualKey(key), KeyData(key));
-      consumed = WalkPreTranslate(target, &down);
-      if (!consumed) {
-        if (const UINT ch = CharOf(key)) {
-          MSG charMsg = MakeMsg(target, WM_CHAR, ch, KeyData(key));
-          if (WalkPreTranslate(target, &charMsg)) g_charConsumed = key;
-        }
-      }
-    }
-    g_key = outer;
-    if (consumed) key->accept();
-    return consumed;
-  }
-};
-
 // Widgets of destroyed windows not freed yet (null once an event loop did).
 std::vector<QPointer<QWidget>>& DestroyedWidgets() {
   static std::vector<QPointer<QWidget>> widgets;
@@ -232,13 +75,6 @@ void TakeBackShowRepaints(QWidget* shown) {
   if (shown->isVisible()) shown->update();
 }
 
-void InstallKeyFilter() {
-  static QPointer<KeyFilter> filter;
-  if (filter || !QCoreApplication::instance()) return;
-  filter = new KeyFilter(QCoreApplication::instance());
-  QCoreApplication::instance()->installEventFilter(filter);
-}
-
 BridgeAccess* BridgeOf(QWidget* w) { return w ? dynamic_cast<BridgeAccess*>(w) : nullptr; }
 
 CWnd* OwnerOf(QWidget* w) {
@@ -249,42 +85,6 @@ CWnd* OwnerOf(QWidget* w) {
   return nullptr;
 }
 
-short GetKeyState(int nVirtKey) {
-  Qt::KeyboardModifiers mods =
-      g_key ? g_key->event->modifiers() : (QCoreApplication::instance() ? QGuiApplication::queryKeyboardModifiers() : Qt::NoModifier);
-  bool held = false;
-  switch (static_cast<UINT>(nVirtKey)) {
-    case VK_CONTROL: held = mods.testFlag(Qt::ControlModifier); break;
-    case VK_SHIFT: held = mods.testFlag(Qt::ShiftModifier); break;
-    case VK_MENU: held = mods.testFlag(Qt::AltModifier); break;
-    default: break;
-  }
-  return held ? static_cast<short>(0x8000) : 0;
-}
-
-BOOL TranslateMessage(const MSG* pMsg) {
-  if (!pMsg || !g_key || pMsg->message != WM_KEYDOWN) return FALSE;
-  // The character of this key follows the key-down straight to its window.
-  g_key->translated = CharOf(g_key->event) != 0;
-  return g_key->translated;
-}
-
-LRESULT DispatchMessage(const MSG* pMsg) {
-  if (!pMsg) return 0;
-  CWnd* w = CWnd::FromHandle(pMsg->hwnd);
-  if (!w) return 0;
-  if (g_key && pMsg->message == WM_KEYDOWN && w->GetQWidget()) {
-    if (BridgeAccess* access = BridgeOf(w->GetQWidget())) {
-      const bool withChar = g_key->translated;
-      QKeyEvent* key = g_key->event;
-      g_charConsumed = withChar ? nullptr : key;
-      CWnd::Bridge::Key(w, key, access);
-      return 0;
-    }
-  }
-  return w->SendMessage(pMsg->message, pMsg->wParam, pMsg->lParam);
-}
-
 // The offscreen and minimal platforms have no window stacking.
 static bool Headless() {
   const QString name = QGuiApplication::platformName();
@@ -292,23 +92,6 @@ static bool Headless() {
 }
 
 BOOL IsWindow(HWND hWnd) { return hWnd && Registry().count(hWnd) != 0; }
-
-BOOL RegisterHotKey(HWND hWnd, int id, UINT fsModifiers, UINT vk) {
-  if (!IsWindow(hWnd)) return FALSE;
-  fsModifiers &= MOD_ALT | MOD_CONTROL | MOD_SHIFT;
-  for (const HotKey& key : HotKeys())
-    if ((key.vk == vk && key.modifiers == fsModifiers) || (key.hwnd == hWnd && key.id == id)) return FALSE;
-  HotKeys().push_back(HotKey{hWnd, id, fsModifiers, vk});
-  return TRUE;
-}
-
-BOOL UnregisterHotKey(HWND hWnd, int id) {
-  auto& keys = HotKeys();
-  const auto it = std::find_if(keys.begin(), keys.end(), [&](const HotKey& k) { return k.hwnd == hWnd && k.id == id; });
-  if (it == keys.end()) return FALSE;
-  keys.erase(it);
-  return TRUE;
-}
 
 // ---- bridge ----
 
@@ -338,131 +121,6 @@ void CWnd::Bridge::WidgetGone(CWnd* w) {
     Dispatch(w, WM_DESTROY, 0, 0, nullptr);
     w->FinishDestroy();
   }
-}
-
-void CWnd::Bridge::DefaultErase(CWnd* w, CDC* dc, COLORREF color) {
-  const RECT client = w->ClientArea();
-  RECT r{0, 0, client.right - client.left, client.bottom - client.top};
-  dc->FillSolidRect(&r, color);
-}
-
-void CWnd::Bridge::Erase(CWnd* w, QPainter& painter, QWidget* target, QPoint offset) {
-  painter.translate(-offset);
-  CDC dc;
-  dc.AttachPainter(&painter, target->font());
-  const QColor window = target->palette().color(QPalette::Window);
-  Dispatch(w, WM_ERASEBKGND, reinterpret_cast<WPARAM>(&dc), 0, [&]() -> LRESULT {
-    DefaultErase(w, &dc, RGB(window.red(), window.green(), window.blue()));
-    return 1;
-  });
-}
-
-void CWnd::Bridge::Paint(CWnd* w, QWidget* target, QPoint offset, const std::function<void()>& basePaint) {
-  {
-    QPainter painter(target);
-    Erase(w, painter, target, offset);
-  }
-  if (!Alive(w)) return;
-  Dispatch(w, WM_PAINT, 0, 0, [&]() -> LRESULT {
-    basePaint();
-    return 0;
-  });
-}
-
-static UINT MouseFlags(Qt::MouseButtons buttons, Qt::KeyboardModifiers mods) {
-  UINT flags = 0;
-  if (buttons & Qt::LeftButton) flags |= MK_LBUTTON;
-  if (buttons & Qt::RightButton) flags |= MK_RBUTTON;
-  if (mods & Qt::ShiftModifier) flags |= MK_SHIFT;
-  if (mods & Qt::ControlModifier) flags |= MK_CONTROL;
-  return flags;
-}
-
-void CWnd::Bridge::Mouse(CWnd* w, UINT msg, QMouseEvent* e, QPoint offset, const std::function<void()>& base) {
-  const QPoint p = e->position().toPoint() + offset;
-  Dispatch(w, msg, MouseFlags(e->buttons(), e->modifiers()), MAKELPARAM(p.x(), p.y()), [&]() -> LRESULT {
-    base();
-    return 0;
-  });
-}
-
-void CWnd::Bridge::Wheel(CWnd* w, QWheelEvent* e, QPoint offset, const std::function<void()>& base) {
-  const QPoint p = e->position().toPoint() + offset;
-  const int delta = e->angleDelta().y();
-  const WPARAM wp = (MouseFlags(e->buttons(), e->modifiers()) & 0xFFFF) | (static_cast<WPARAM>(delta & 0xFFFF) << 16);
-  Dispatch(w, WM_MOUSEWHEEL, wp, MAKELPARAM(p.x(), p.y()), [&]() -> LRESULT {
-    base();
-    return 0;
-  });
-}
-
-void CWnd::Bridge::Key(CWnd* w, QKeyEvent* e, BridgeAccess* access) {
-  const UINT ch = g_charConsumed == e ? 0 : CharOf(e);
-  if (g_charConsumed == e) g_charConsumed = nullptr;
-  const UINT vk = VirtualKey(e);
-  const LPARAM lp = KeyData(e);
-  QPointer<QWidget> widget = dynamic_cast<QWidget*>(access);
-  // Qt handles a key once: with its character when it has one, else with the
-  // key-down.
-  Dispatch(w, WM_KEYDOWN, vk, lp, [&]() -> LRESULT {
-    if (!ch && widget) access->BaseKeyPress(e);
-    return 0;
-  });
-  if (!ch || !Alive(w) || !widget) return;
-  Dispatch(w, WM_CHAR, ch, lp, [&]() -> LRESULT {
-    if (widget) access->BaseKeyPress(e);
-    return 0;
-  });
-}
-
-void CWnd::Bridge::KeyUp(CWnd* w, QKeyEvent* e, const std::function<void()>& base) {
-  Dispatch(w, WM_KEYUP, VirtualKey(e), KeyData(e), [&]() -> LRESULT {
-    base();
-    return 0;
-  });
-}
-
-void CWnd::Bridge::Focus(CWnd* w, bool in, const std::function<void()>& base) {
-  // The other window: the one losing the focus, or the one receiving it.
-  CWnd* other = in ? nullptr : OwnerOf(QApplication::focusWidget());
-  if (other == w) other = nullptr;
-  Dispatch(w, in ? WM_SETFOCUS : WM_KILLFOCUS, reinterpret_cast<WPARAM>(other ? other->GetSafeHwnd() : nullptr), 0,
-           [&]() -> LRESULT {
-             base();
-             return 0;
-           });
-}
-
-void CWnd::Bridge::Resize(CWnd* w, QResizeEvent* e, const std::function<void()>& base) {
-  // Lay the widget out first so that the handler sees the new client area.
-  base();
-  if (!Alive(w)) return;
-  const RECT client = w->ClientArea();
-  (void)e;
-  Dispatch(w, WM_SIZE, SIZE_RESTORED, MAKELPARAM(client.right - client.left, client.bottom - client.top),
-           []() -> LRESULT { return 0; });
-}
-
-void CWnd::Bridge::Close(CWnd* w, QCloseEvent* e) {
-  // The window decides itself (DestroyWindow, or a dialog's OnCancel).
-  e->ignore();
-  Dispatch(w, WM_CLOSE, 0, 0, nullptr);
-}
-
-void CWnd::Bridge::Scroll(CWnd* w, bool vertical, int action, int pos) {
-  UINT code = SB_ENDSCROLL;
-  switch (action) {
-    case QAbstractSlider::SliderSingleStepAdd: code = SB_LINEDOWN; break;
-    case QAbstractSlider::SliderSingleStepSub: code = SB_LINEUP; break;
-    case QAbstractSlider::SliderPageStepAdd: code = SB_PAGEDOWN; break;
-    case QAbstractSlider::SliderPageStepSub: code = SB_PAGEUP; break;
-    case QAbstractSlider::SliderToMinimum: code = SB_TOP; break;
-    case QAbstractSlider::SliderToMaximum: code = SB_BOTTOM; break;
-    case QAbstractSlider::SliderMove: code = SB_THUMBTRACK; break;
-    default: break;
-  }
-  const WPARAM wp = (code & 0xFFFF) | (static_cast<WPARAM>(pos & 0xFFFF) << 16);
-  Dispatch(w, vertical ? WM_VSCROLL : WM_HSCROLL, wp, 0, []() -> LRESULT { return 0; });
 }
 
 // ---- CWnd ----
@@ -561,7 +219,7 @@ BOOL CWnd::DestroyWindow() {
 
 void CWnd::FinishDestroy() {
   Registry().erase(m_hWnd);
-  std::erase_if(HotKeys(), [this](const HotKey& k) { return k.hwnd == m_hWnd; });
+  UnregisterHotKeys(m_hWnd);
   m_hWnd = nullptr;
   // WM_NCDESTROY arrives once the window is gone; PostNcDestroy comes last
   // and may delete this object.
@@ -662,21 +320,6 @@ void CWnd::ScreenToClient(LPRECT lpRect) const {
   POINT a{lpRect->left, lpRect->top}, b{lpRect->right, lpRect->bottom};
   ScreenToClient(&a);
   ScreenToClient(&b);
-  *lpRect = RECT{a.x, a.y, b.x, b.y};
-}
-
-void CWnd::ClientToScreen(LPPOINT lpPoint) const {
-  if (!lpPoint || !m_widget) return;
-  const QPoint p = m_widget->mapToGlobal(QPoint(lpPoint->x, lpPoint->y));
-  lpPoint->x = p.x();
-  lpPoint->y = p.y();
-}
-
-void CWnd::ClientToScreen(LPRECT lpRect) const {
-  if (!lpRect) return;
-  POINT a{lpRect->left, lpRect->top}, b{lpRect->right, lpRect->bottom};
-  ClientToScreen(&a);
-  ClientToScreen(&b);
   *lpRect = RECT{a.x, a.y, b.x, b.y};
 }
 

@@ -72,8 +72,6 @@ class MONITOR_API CWnd {
   void GetWindowRect(LPRECT lpRect) const;
   void ScreenToClient(LPPOINT lpPoint) const;
   void ScreenToClient(LPRECT lpRect) const;
-  void ClientToScreen(LPPOINT lpPoint) const;
-  void ClientToScreen(LPRECT lpRect) const;
 
   void SetWindowText(const std::string& text);
   std::string GetWindowText() const;

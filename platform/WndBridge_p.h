@@ -188,6 +188,10 @@ std::string FromQt(const QString& text);
 QColor ToQColor(COLORREF color);
 RECT ToRECT(const QRect& r);
 QRect ToQRect(const RECT& r);
+// Runs the pre-translation hooks and hot keys for every key press (once per
+// application).
 void InstallKeyFilter();
+// Ends the hot keys registered for a window that is going.
+void UnregisterHotKeys(HWND hWnd);
 
 }  // namespace platform

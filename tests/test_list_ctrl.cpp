@@ -73,21 +73,6 @@ TEST_F(ListCtrl, ColumnsAddedLaterGiveRowsEmptyTexts) {
   EXPECT_EQ(list->GetColumnCount(), 0);
 }
 
-TEST_F(ListCtrl, LvItemInterfaceCopiesIntoTheCallersBuffer) {
-  char buffer[4] = {};
-  LVITEM item;
-  item.mask = LVIF_TEXT | LVIF_PARAM | LVIF_STATE;
-  item.iItem = 1;
-  item.iSubItem = 1;
-  item.pszText = buffer;
-  item.cchTextMax = sizeof buffer;
-  item.stateMask = LVIS_SELECTED;
-  ASSERT_TRUE(list->GetItem(&item));
-  EXPECT_STREQ(buffer, "ite");  // cut to the buffer, terminated
-  item.iItem = 50;
-  EXPECT_FALSE(list->GetItem(&item));
-}
-
 TEST_F(ListCtrl, GeometryOfRowsPagesScrollingAndHitTestsOfAScrolledList) {
   const int rowHeight = list->GetRowHeight();
   CRect first, second;
@@ -173,8 +158,6 @@ TEST_F(ListCtrl, FocusFollowsSizeChangesAndHiding) {
 }
 
 TEST_F(ListCtrl, TheListsOwnLabelEditingNeverStarts) {
-  EXPECT_FALSE(list->EditLabel(0));
-  EXPECT_FALSE(list->EditLabel(42));
   // The end notification writes a text; one without text writes nothing.
   NMLVDISPINFO info;
   info.hdr.hwndFrom = list->GetSafeHwnd();
