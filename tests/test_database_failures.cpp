@@ -52,7 +52,7 @@ TEST_F(DatabaseFailureTest, ProcessesAppendingAtOnceLoseNoRow) {
     MakeBook(0);
     constexpr int kProcesses = 4, kRowsEach = 30;
     // Each connection holds the workbook while it is open; the accessor's
-    // export through CSpreadSheet is raced in the spreadsheet tests.
+    // export through CSpreadSheet is raced in the export contention test.
     EXPECT_TRUE(InChildrenAtOnce(kProcesses, [&](int p) {
         for (int r = 0; r < kRowsEach; ++r) {
             CDatabase db;

@@ -251,22 +251,6 @@ TEST_F(WorkbookSheet, UnreadableWorkbookRaisesADatabaseError) {
   EXPECT_EQ(ReadBytes(path), "this is not a workbook");
 }
 
-TEST_F(WorkbookSheet, TwoProcessesAppendingAtOnceLoseNoRow) {
-  std::string path = Copy("lo_empty_3sheets.xls");
-  Fill(path, "S", {"Who", "N"}, {});
-  const int kProcesses = 4, kRows = 6;
-  EXPECT_TRUE(InChildrenAtOnce(kProcesses, [&](int p) {
-    int failures = 0;
-    for (int i = 0; i < kRows; ++i) {
-      CSpreadSheet sheet(path, "S", false);
-      sheet.BeginTransaction();
-      if (!sheet.AddRow({std::to_string(p), std::to_string(i)}) || !sheet.Commit()) ++failures;
-    }
-    return failures;
-  }));
-  EXPECT_EQ(SheetRows(path, "S").size(), 1u + kProcesses * kRows);
-}
-
 TEST_F(WorkbookSheet, CommitWritesChangedStoredRowsAndAppendedOnes) {
   std::string path = Copy("lo_empty_3sheets.xls");
   Fill(path, "S", {"A", "B"}, {{"1", "x"}, {"2", "y"}});
