@@ -233,16 +233,6 @@ TEST(XlsWorkbookWrite, NewWorkbookFromScratch) {
     EXPECT_EQ(back.Sheet(1).RowCount(), 0);
 }
 
-TEST(XlsWorkbookWrite, GrowingPastTheMiniStreamCutOff) {
-    Workbook wb = Workbook::Load(XlsFixture("lo_empty_1sheet.xls"));
-    for (int r = 0; r < 400; ++r) wb.Sheet(0).AppendRow({u"row", u"value " + std::u16string(1, static_cast<char16_t>(u'A' + r % 26))});
-    auto saved = wb.SaveToMemory();
-    EXPECT_GE(CompoundFile::Parse(saved).FindStream(u"Workbook")->size(), 4096u);
-    Workbook back = Workbook::LoadFromMemory(saved);
-    EXPECT_EQ(back.Sheet(0).RowCount(), 400);
-    EXPECT_EQ(back.Sheet(0).CellText(399, 1), u"value J");
-}
-
 TEST(XlsWorkbookWrite, LimitsAreErrorsThatChangeNothing) {
     Workbook wb = Workbook::CreateEmpty();
     Worksheet& s = wb.AddSheet(u"S");
