@@ -170,37 +170,22 @@ TEST(XlsWorkbookWrite, ClearEmptiesTheSheetButKeepsIt) {
 }
 
 TEST(XlsWorkbookWrite, MovedSheetsGetTheirRowIndexPositionsFixed) {
-    // Give the first sheet an INDEX record (as Excel writes them) pointing at its
-    // DEFCOLWIDTH and first ROW record, then make the globals grow so it moves.
+    // The first sheet gets a row index as Excel writes it; then the globals
+    // grow, so the sheet moves when it is copied.
     auto cf = CompoundFile::Parse(ReadFileBytes(XlsFixture("lo_two_sheets.xls")));
-    std::vector<std::uint8_t> s = *cf.FindStream(u"Workbook");
-    std::vector<std::size_t> boundAt = RecordsOf(s, rec::kBoundSheet);
-    ASSERT_EQ(boundAt.size(), 2u);
-    std::size_t sheetStart = GetU32(&s[boundAt[0] + 4]);
-    std::size_t insertAt = sheetStart + 4 + GetU16(&s[sheetStart + 2]);  // after the sheet's BOF
-    const std::size_t indexSize = 4 + 16 + 4;
-    std::vector<std::size_t> defCol = RecordsOf(s, rec::kDefColWidth, insertAt), rows = RecordsOf(s, rec::kRow, insertAt);
-    ASSERT_TRUE(!defCol.empty() && !rows.empty());
-    std::vector<std::uint8_t> index(16 + 4, 0);
-    PutU32(&index[8], 4);
-    PutU32(&index[12], static_cast<std::uint32_t>(defCol[0] + indexSize));
-    PutU32(&index[16], static_cast<std::uint32_t>(rows[0] + indexSize));
-    std::vector<std::uint8_t> rec;
-    AppendRecord(rec, rec::kIndex, index);
-    s.insert(s.begin() + insertAt, rec.begin(), rec.end());
-    PutU32(&s[boundAt[1] + 4], GetU32(&s[boundAt[1] + 4]) + static_cast<std::uint32_t>(indexSize));
-    cf.SetStream(u"Workbook", s);
-
+    const std::vector<std::uint8_t> s = *cf.FindStream(u"Workbook");
+    const std::size_t sheetStart = GetU32(&s[RecordsOf(s, rec::kBoundSheet).at(0) + 4]);
+    cf.SetStream(u"Workbook", WithRowIndex(s, sheetStart));
+    const auto indexed = *cf.FindStream(u"Workbook");
+    const int blocks = CheckedRowIndex(indexed, sheetStart);
+    ASSERT_GT(blocks, 0);
     Workbook wb = Workbook::LoadFromMemory(cf.Serialize());
     wb.FindSheet(u"Numbers")->SetText(10, 0, u"a string the table did not hold, so the globals grow");
     wb.AddSheet(u"Third").SetText(0, 0, u"x");
     std::vector<std::uint8_t> out = View(wb.SaveToMemory()).bytes;
     std::size_t newStart = GetU32(&out[RecordsOf(out, rec::kBoundSheet).at(0) + 4]);
     ASSERT_NE(newStart, sheetStart);
-    std::size_t idx = newStart + 4 + GetU16(&out[newStart + 2]);
-    ASSERT_EQ(GetU16(&out[idx]), rec::kIndex);
-    EXPECT_EQ(GetU16(&out[GetU32(&out[idx + 4 + 12])]), rec::kDefColWidth);
-    EXPECT_EQ(GetU16(&out[GetU32(&out[idx + 4 + 16])]), rec::kRow);
+    EXPECT_EQ(CheckedRowIndex(out, newStart), blocks);
 }
 
 TEST(XlsWorkbookWrite, NewWorkbookFromScratch) {
