@@ -1,4 +1,5 @@
-// The connection string the spreadsheet accessor builds, a whole table read
+// The connection string the spreadsheet accessor builds, a small sheet made
+// through a connection, a whole table read
 // back, and the database error of a piece of work.
 #pragma once
 
@@ -37,6 +38,19 @@ inline Table ReadTable(const std::string& book, const std::string& sheet) {
   platform::CDatabase db;
   db.OpenEx(WorkbookConnect(book), platform::CDatabase::noOdbcDialog);
   return ReadTable(db, sheet);
+}
+
+// A workbook at `path` with sheet S: header A, B and `rows` rows a<i>, b<i>.
+inline void MakeSheetS(const std::string& path, int rows) {
+  platform::CDatabase db;
+  db.OpenEx(WorkbookConnect(path), platform::CDatabase::noOdbcDialog);
+  db.BeginTrans();
+  db.ExecuteSQL("CREATE TABLE [S] ([A] char(255), [B] char(255))");
+  for (int i = 1; i <= rows; ++i) {
+    const std::string n = std::to_string(i);
+    db.ExecuteSQL("INSERT INTO [S$A1:IV" + n + "] ([A], [B]) VALUES ('a" + n + "', 'b" + n + "')");
+  }
+  db.CommitTrans();
 }
 
 inline std::string DbErrorOf(const std::function<void()>& work) {

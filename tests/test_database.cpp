@@ -25,17 +25,7 @@ protected:
     void Open(CDatabase& db, const std::string& path = "") {
         db.OpenEx(WorkbookConnect(path.empty() ? m_book : path), CDatabase::noOdbcDialog);
     }
-    // A workbook with sheet S: header A, B and `rows` rows a<i>, b<i>.
-    void MakeBook(int rows) {
-        CDatabase db;
-        Open(db);
-        db.BeginTrans();
-        db.ExecuteSQL("CREATE TABLE [S] ([A] char(255), [B] char(255))");
-        for (int i = 1; i <= rows; ++i)
-            db.ExecuteSQL("INSERT INTO [S$A1:IV" + std::to_string(i) + "] ([A], [B]) VALUES ('a" + std::to_string(i) +
-                          "', 'b" + std::to_string(i) + "')");
-        db.CommitTrans();
-    }
+    void MakeBook(int rows) { MakeSheetS(m_book, rows); }
     Table Read(const std::string& sheet = "S") { return ReadTable(m_book, sheet); }
 };
 

@@ -26,15 +26,8 @@ protected:
     std::string m_book = m_folder.File("PCB.xls");
     std::string m_before;  // the file as MakeBook left it
 
-    // Sheet S with header A, B and `rows` rows.
     void MakeBook(int rows) {
-        {
-            CDatabase db;
-            db.OpenEx(WorkbookConnect(m_book), CDatabase::noOdbcDialog);
-            db.ExecuteSQL("CREATE TABLE [S] ([A] char(255), [B] char(255))");
-            for (int i = 1; i <= rows; ++i)
-                db.ExecuteSQL("INSERT INTO [S] ([A], [B]) VALUES ('a" + std::to_string(i) + "', 'b')");
-        }
+        MakeSheetS(m_book, rows);
         m_before = ReadBytes(m_book);
     }
     // Opens `db` in a transaction that empties the sheet, as the accessor's commit begins.
