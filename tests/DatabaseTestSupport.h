@@ -1,6 +1,6 @@
 // The connection string the spreadsheet accessor builds, a small sheet made
-// through a connection, a whole table read
-// back, and the database error of a piece of work.
+// through a connection, a whole table read back, and the database error of a
+// piece of work.
 #pragma once
 
 #include <functional>
