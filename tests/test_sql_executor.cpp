@@ -3,11 +3,9 @@
 #include "spreadsheet/engine/SqlError.h"
 #include "spreadsheet/engine/SqlExecutor.h"
 #include "spreadsheet/xls/Workbook.h"
-#include "tests/ScratchFolder.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 
 using namespace sqlengine;
 
@@ -190,24 +188,4 @@ TEST_F(SqlExecutorTest, WorksheetLimitsAreClearErrors) {
     std::u16string huge(40000, u'x');
     EXPECT_NE(ErrorOf(u"UPDATE [S] SET [A]='" + huge + u"'").find("too long for a cell"), std::string::npos);
     EXPECT_EQ(Sheet(u"S").CellText(65535, 0), u"at the bottom");
-}
-
-TEST(SqlExecutorFixtures, ReadsWorkbooksOfOtherPrograms) {
-    for (const char* file : {"lo_two_sheets.xls", "xlwt_two_sheets.xls"}) {
-        SCOPED_TRACE(file);
-        xls::Workbook book = xls::Workbook::Load(FixturePath(std::string("xls/") + file));
-        auto select = [&](const std::u16string& sql) {
-            return ExecuteSelect(book, std::get<Select>(ParseStatement(sql)));
-        };
-        ResultTable text = select(u"SELECT * FROM [型号A$A1:IV65536]");
-        EXPECT_EQ(text.columns, (std::vector<std::u16string>{u"时间", u"SN", u"A", u"B"}));
-        ASSERT_EQ(text.rows.size(), 3u);
-        EXPECT_EQ(text.rows[0][3], u"12.50");
-        EXPECT_EQ(text.rows[2][3], u"x,\"y\"");
-        ResultTable numbers = select(u"SELECT * FROM [Numbers$A1:IV65536]");
-        ASSERT_GE(numbers.rows.size(), 2u);
-        EXPECT_EQ(numbers.rows[0][1], u"3");
-        EXPECT_EQ(numbers.rows[0][2], u"1.5");
-        EXPECT_EQ(numbers.rows[1][2], u"2.25");
-    }
 }
