@@ -255,12 +255,6 @@ TEST(XlsWorkbookWrite, SaveWritesExactlyThePathAndReportsIoErrors) {
     EXPECT_EQ(Workbook::Load(path).Sheet(2).CellText(0, 0), u"x");
 
     EXPECT_THROW(wb.Save(dir.File("no/such/dir/out.xls")), XlsError);
-    try {
-        wb.Save("/dev/full");
-        ADD_FAILURE() << "a full disk must be reported";
-    } catch (const XlsError& e) {
-        EXPECT_NE(std::string(e.what()).find("/dev/full"), std::string::npos);
-    }
 }
 
 namespace {
@@ -631,15 +625,20 @@ TEST(XlsWorkbookWrite, SheetsStoredOutOfListOrderSaveWhole) {
     }
 }
 
-// A save that fails part-way keeps the workbook in memory as it was: the next
-// save writes the new row once, beside everything else.
+// A save that fails part-way names the file and keeps the workbook in memory
+// as it was: the next save writes the new row once, beside everything else.
 TEST(XlsWorkbookWrite, AFailedSaveKeepsTheWorkbookForTheNextOne) {
     Workbook wb = Workbook::Load(XlsFixture("lo_two_sheets.xls"));
     Worksheet& model = *wb.FindSheet(FromUtf8(u8"型号A"));
     std::vector<std::vector<std::string>> expected = SheetTexts(model);
     model.AppendRow({u"after", u"the failure"});
     expected.push_back({"after", "the failure", "", ""});
-    EXPECT_THROW(wb.Save("/dev/full"), XlsError);
+    try {
+        wb.Save("/dev/full");
+        ADD_FAILURE() << "a full disk must be reported";
+    } catch (const XlsError& e) {
+        EXPECT_NE(std::string(e.what()).find("/dev/full"), std::string::npos) << e.what();
+    }
     EXPECT_TRUE(model.IsModified());
     ScratchFolder dir;
     wb.Save(dir.File("again.xls"));
