@@ -154,7 +154,7 @@ bool CSpreadSheet::AddHeaders(const std::vector<std::string>& FieldNames, bool r
   m_pSheet->m_aFieldNames = stored;
   if (m_pStorage->ColumnsNamedByHeader()) {
     for (const std::string& name : FieldNames) {
-      if (std::find(m_pSheet->m_aFieldNames.begin(), m_pSheet->m_aFieldNames.end(), name) != m_pSheet->m_aFieldNames.end()) {
+      if (std::ranges::find(m_pSheet->m_aFieldNames, name) != m_pSheet->m_aFieldNames.end()) {
         m_strLastError = Format(kErrDuplicate, name);
         return false;
       }
@@ -282,7 +282,8 @@ bool CSpreadSheet::ReadRow(std::vector<std::string>& RowValues, int32_t row) {
     return false;
   }
   if (row == 0) {
-    if (m_pSheet->m_nCurrentRow < 1 || static_cast<std::size_t>(m_pSheet->m_nCurrentRow) > m_pSheet->m_aRows.size()) return false;
+    const int32_t current = m_pSheet->m_nCurrentRow;
+    if (current < 1 || static_cast<std::size_t>(current) > m_pSheet->m_aRows.size()) return false;
   } else {
     m_pSheet->m_nCurrentRow = row;
   }
