@@ -21,7 +21,8 @@ constexpr std::uint16_t kFormula = 0x0006, kEof = 0x000A, kContinue = 0x003C, kD
                         kBoolErr = 0x0205, kString = 0x0207, kRow = 0x0208, kIndex = 0x020B,
                         kArray = 0x0221, kDefaultRowHeight = 0x0225, kTable = 0x0236, kWindow2 = 0x023E,
                         kRk = 0x027E, kStyle = 0x0293, kFormat = 0x041E, kShrFmla = 0x04BC, kBof = 0x0809,
-                        kBof2 = 0x0009, kBof3 = 0x0209, kBof4 = 0x0409, kWindow1 = 0x003D;
+                        kBof2 = 0x0009, kBof3 = 0x0209, kBof4 = 0x0409, kWindow1 = 0x003D,
+                        kUncalced = 0x005E;
 }  // namespace rec
 
 constexpr std::size_t kMaxRecordData = 8224;

@@ -23,12 +23,6 @@ constexpr std::uint8_t kSignature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A
 
 [[noreturn]] void Fail(const std::string& what) { throw XlsError(what); }
 
-std::string Ascii(std::u16string_view s) {
-    std::string out;
-    for (char16_t c : s) out += (c >= 0x20 && c < 0x7F) ? static_cast<char>(c) : '?';
-    return out;
-}
-
 // Order of siblings in a storage's tree: shorter names first, then by upper-cased
 // code units.
 bool NameLess(std::u16string_view a, std::u16string_view b) {

@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 namespace xls {
 
@@ -13,5 +14,12 @@ class XlsError : public std::runtime_error {
 public:
     explicit XlsError(const std::string& message) : std::runtime_error(message) {}
 };
+
+// A name as a message shows it: printable ASCII as it is, anything else as '?'.
+inline std::string Ascii(std::u16string_view s) {
+    std::string out;
+    for (char16_t c : s) out += (c >= 0x20 && c < 0x7F) ? static_cast<char>(c) : '?';
+    return out;
+}
 
 }  // namespace xls
