@@ -118,8 +118,8 @@ int main(int argc, char** argv) {
     const int calls = std::min(rows, 1000);
     const double set = MicrosecondsPerSetItem(dlg, rows, calls);
     const double setExt = MicrosecondsPerSetItemExt(dlg, rows, calls);
-    std::printf("%6d  %9.1f us  %11.1f us  %6.3f  %9.1f us  %12.1f us\n", rows, us, reference, reference > 0 ? us / reference : 0.0, set,
-                setExt);
+    std::printf("%6d  %9.1f us  %11.1f us  %6.3f  %9.1f us  %12.1f us\n", rows, us, reference,
+                reference > 0 ? us / reference : 0.0, set, setExt);
     std::fflush(stdout);
   }
   return 0;

@@ -88,9 +88,10 @@ void BenchSaveResult(const fs::path& station, int nItems, int nSaves) {
     }
   }
   const double offMedian = Median(offMs), onMedian = Median(onMs);
-  std::printf("whole SaveResult of a %d-item list against a loopback MES (median of %d each):\n"
-              "  outbox off %.3f ms, outbox on %.3f ms: the outbox adds %.3f ms (%d and %d of %d uploaded)\n",
-              nItems, nSaves, offMedian, onMedian, onMedian - offMedian, nOff, nOn, nSaves);
+  std::printf(
+      "whole SaveResult of a %d-item list against a loopback MES (median of %d each):\n"
+      "  outbox off %.3f ms, outbox on %.3f ms: the outbox adds %.3f ms (%d and %d of %d uploaded)\n",
+      nItems, nSaves, offMedian, onMedian, onMedian - offMedian, nOff, nOn, nSaves);
 }
 
 // The upload step alone, in turns: one direct call, and the same values
@@ -118,9 +119,10 @@ void BenchUploadStep(const fs::path& station, int n) {
     nDirect += direct;
     nOutbox += through;
   }
-  std::printf("upload step alone (median of %d each): direct %.3f ms, through the outbox %.3f ms "
-              "(%d and %d delivered)\n",
-              n, Median(directMs), Median(outboxMs), nDirect, nOutbox);
+  std::printf(
+      "upload step alone (median of %d each): direct %.3f ms, through the outbox %.3f ms "
+      "(%d and %d delivered)\n",
+      n, Median(directMs), Median(outboxMs), nDirect, nOutbox);
 }
 
 // The floor any durable commit on this disk pays: appending 4 KiB to a file
@@ -190,11 +192,12 @@ void BenchSteps(const fs::path& station, int n) {
   }
   const double flush = BenchFlush(station, n);
   const double unflushed = BenchUnflushedCommit(station, n, v.strBugReason);
-  std::printf("outbox steps (median of %d): commit %.3f ms (synchronous FULL), oldest pending %.3f ms, "
-              "mark delivered %.3f ms (not flushed on its own)\n"
-              "one 4 KiB append + fdatasync on the same disk: %.3f ms (the floor of a durable commit)\n"
-              "the same row committed without a flush (synchronous NORMAL): %.3f ms\n",
-              n, Median(commitMs), Median(pendingMs), Median(markMs), flush, unflushed);
+  std::printf(
+      "outbox steps (median of %d): commit %.3f ms (synchronous FULL), oldest pending %.3f ms, "
+      "mark delivered %.3f ms (not flushed on its own)\n"
+      "one 4 KiB append + fdatasync on the same disk: %.3f ms (the floor of a durable commit)\n"
+      "the same row committed without a flush (synchronous NORMAL): %.3f ms\n",
+      n, Median(commitMs), Median(pendingMs), Median(markMs), flush, unflushed);
 }
 
 }  // namespace

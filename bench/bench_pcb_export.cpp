@@ -42,7 +42,9 @@ const char kModel[] = "BENCH";
 
 using Clock = std::chrono::steady_clock;
 
-double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+double Ms(Clock::duration d) {
+  return std::chrono::duration<double, std::milli>(d).count();
+}
 
 double Median(std::vector<double> v) {
   std::sort(v.begin(), v.end());
@@ -53,7 +55,8 @@ double Median(std::vector<double> v) {
 void FeedUnit(CMonitorDialog& dlg, int unit) {
   dlg.DeleteAllItems(1);
   for (int i = 1; i <= kItems; ++i)
-    dlg.InsertItem(1, "Item" + std::to_string(i), i % 3 == 0 ? std::string("PASS") : std::to_string(unit * 100 + i) + ".5");
+    dlg.InsertItem(1, "Item" + std::to_string(i),
+                   i % 3 == 0 ? std::string("PASS") : std::to_string(unit * 100 + i) + ".5");
   dlg.SetSerialNumber(1, "UNIT" + std::to_string(unit));
 }
 
@@ -73,7 +76,8 @@ bool Prepare(const std::string& path) {
   for (int r = 0; r < kRows; ++r) {
     row[0] = platform::Gbk(u8"当前日期：2026/12/05  11:55:18");
     row[1] = "SN" + std::to_string(100000 + r);
-    for (int i = 0; i < kItems; ++i) row[2 + i] = (i % 3 == 2) ? "PASS" : std::to_string(r % 997) + "." + std::to_string(i);
+    for (int i = 0; i < kItems; ++i)
+      row[2 + i] = (i % 3 == 2) ? "PASS" : std::to_string(r % 997) + "." + std::to_string(i);
     if (!sheet.AddRow(row)) return false;
   }
   if (!sheet.Commit()) {
@@ -210,9 +214,10 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "bench_pcb_export: the fresh-process export failed\n");
       return 1;
     }
-    std::printf("SaveResult2EXL by a new process: %8.1f ms, resident %.1f MB before, peak %.1f MB during it "
-                "(ru_maxrss %.1f MB)\n",
-                run.ms, run.rssBeforeKb / 1024.0, run.peakKb / 1024.0, run.maxRssKb / 1024.0);
+    std::printf(
+        "SaveResult2EXL by a new process: %8.1f ms, resident %.1f MB before, peak %.1f MB during it "
+        "(ru_maxrss %.1f MB)\n",
+        run.ms, run.rssBeforeKb / 1024.0, run.peakKb / 1024.0, run.maxRssKb / 1024.0);
     std::fflush(stdout);
     fresh.push_back(run.ms);
     runs.push_back(run);
@@ -250,12 +255,16 @@ int main(int argc, char** argv) {
               Median(steady) / py);
   std::printf("first export of a fresh process, median: %.1f ms | ratio %.3f (target <= 0.05)\n", Median(fresh),
               Median(fresh) / py);
-  std::printf("memory of the fresh export: %.1f MB over the %.1f MB the process held before; workbook %.1f MB, "
-              "target <= 2 x file + 4 MB = %.1f MB: %s\n",
-              growthKb / 1024.0, runs.front().rssBeforeKb / 1024.0, fileMb, limitMb,
-              growthKb / 1024.0 <= limitMb ? "met" : "missed");
+  std::printf(
+      "memory of the fresh export: %.1f MB over the %.1f MB the process held before; workbook %.1f MB, "
+      "target <= 2 x file + 4 MB = %.1f MB: %s\n",
+      growthKb / 1024.0, runs.front().rssBeforeKb / 1024.0, fileMb, limitMb,
+      growthKb / 1024.0 <= limitMb ? "met" : "missed");
   std::printf("python run with interpreter start: %.0f ms for %d appends\n", pyWall, exports);
   std::error_code ec;
-  if (!std::getenv("BENCH_KEEP")) fs::remove_all(dir, ec); else std::printf("kept %s\n", dir.c_str());
+  if (!std::getenv("BENCH_KEEP"))
+    fs::remove_all(dir, ec);
+  else
+    std::printf("kept %s\n", dir.c_str());
   return 0;
 }

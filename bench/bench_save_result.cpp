@@ -75,8 +75,8 @@ void BenchLogStep(int nItems, int nSaves) {
     nWritten += WriteResultLog(panel, &record);
   }
   const double us = std::chrono::duration<double, std::micro>(Clock::now() - start).count();
-  std::printf("result log step, %d items: %.1f us per save (%d saves, %d written)\n", nItems, us / nSaves,
-              nSaves, nWritten);
+  std::printf("result log step, %d items: %.1f us per save (%d saves, %d written)\n", nItems, us / nSaves, nSaves,
+              nWritten);
 }
 
 double MillisecondsSince(Clock::time_point start) {
@@ -115,9 +115,10 @@ void BenchLogAndUpload(int nItems, int nSaves) {
     nUploaded += UploadResultSummary(panel, &record, mes.Url());
     uploadMs.push_back(MillisecondsSince(uploadStart));
   }
-  std::printf("steps of a %d-item save against a loopback MES (median): log step %.3f ms, "
-              "summary and upload %.3f ms (%d of %d uploaded)\n",
-              nItems, Median(logMs), Median(uploadMs), nUploaded, nSaves);
+  std::printf(
+      "steps of a %d-item save against a loopback MES (median): log step %.3f ms, "
+      "summary and upload %.3f ms (%d of %d uploaded)\n",
+      nItems, Median(logMs), Median(uploadMs), nUploaded, nSaves);
 }
 
 // A loopback port that refuses connections: bound, never listening, so no
@@ -208,18 +209,18 @@ void BenchUploadAlone(int nItems, int nCalls) {
     sendCpuMs.push_back(ThreadCpuMilliseconds() - cpuStart);
     sendMs.push_back(MillisecondsSince(start));
     start = Clock::now();
-    for (const std::string* text : {&values->strOrderNo, &values->strSerialNumber, &values->strMacList,
-                                    &values->strComponentSnList, &values->strDealResult, &values->strBugType,
-                                    &values->strBugReason, &values->strWorkStation, &values->strToolType,
-                                    &values->strRecorder, &values->strVersion}) {
+    for (const std::string* text :
+         {&values->strOrderNo, &values->strSerialNumber, &values->strMacList, &values->strComponentSnList,
+          &values->strDealResult, &values->strBugType, &values->strBugReason, &values->strWorkStation,
+          &values->strToolType, &values->strRecorder, &values->strVersion}) {
       nConverted += platform::GbkToUtf16(*text).size();
     }
     convertMs.push_back(MillisecondsSince(start));
   }
-  std::printf("upload alone (SendMesUpload, %zu bytes of log text): %.3f ms median (%d of %d uploaded); "
-              "CPU time of the calling thread %.3f ms; its GBK to UTF-16 conversions %.3f ms\n",
-              values->strBugReason.size(), Median(sendMs), nUploaded, nCalls, Median(sendCpuMs),
-              Median(convertMs));
+  std::printf(
+      "upload alone (SendMesUpload, %zu bytes of log text): %.3f ms median (%d of %d uploaded); "
+      "CPU time of the calling thread %.3f ms; its GBK to UTF-16 conversions %.3f ms\n",
+      values->strBugReason.size(), Median(sendMs), nUploaded, nCalls, Median(sendCpuMs), Median(convertMs));
 
   // The same upload to a server that answers without reading the request:
   // what remains is the client's part and the loopback round trip.
@@ -229,8 +230,9 @@ void BenchUploadAlone(int nItems, int nCalls) {
       "xmlns:soap=\"http://schemas.xmlsoap.org/soap/envelope/\"><soap:Body><IO_UpData_CommonResponse "
       "xmlns=\"RO_dErodo\"><IO_UpData_CommonResult>OK</IO_UpData_CommonResult></IO_UpData_CommonResponse>"
       "</soap:Body></soap:Envelope>";
-  const std::string reply = "HTTP/1.1 200 OK\r\nContent-Type: text/xml; charset=utf-8\r\nContent-Length: " +
-                            std::to_string(body.size()) + "\r\n\r\n" + body;
+  const std::string reply =
+      "HTTP/1.1 200 OK\r\nContent-Type: text/xml; charset=utf-8\r\nContent-Length: " + std::to_string(body.size()) +
+      "\r\n\r\n" + body;
   canned.SetHandler([reply](const std::string&) { return testsupport::LoopbackReply::Bytes(reply); });
   const std::string cannedUrl = canned.Url("/querysn/cs_querysn.asmx");
   std::vector<double> cannedMs;
@@ -240,8 +242,8 @@ void BenchUploadAlone(int nItems, int nCalls) {
     nCanned += SendMesUpload(*values, cannedUrl) ? 1 : 0;
     cannedMs.push_back(MillisecondsSince(start));
   }
-  std::printf("upload alone to a server that does not decode: %.3f ms median (%d of %d uploaded)\n",
-              Median(cannedMs), nCanned, nCalls);
+  std::printf("upload alone to a server that does not decode: %.3f ms median (%d of %d uploaded)\n", Median(cannedMs),
+              nCanned, nCalls);
 }
 
 // Creating one small new file in the folder, the part of every log that only

@@ -21,13 +21,16 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double Seconds(Clock::time_point a, Clock::time_point b) { return std::chrono::duration<double>(b - a).count(); }
+double Seconds(Clock::time_point a, Clock::time_point b) {
+  return std::chrono::duration<double>(b - a).count();
+}
 
 const unsigned char kBlob[] = {0x31, 0x2E};
 
 std::u16string ChineseText(std::size_t bytes) {
   // Common characters of test reports, repeated: 2 bytes each in UTF-16 and GBK.
-  const std::u16string pattern = u"\u7F51\u53E3\u6D4B\u8BD5\u5931\u8D25\u7535\u538B\u5F02\u5E38\u97F3\u9891\u89C6\u9891";
+  const std::u16string pattern =
+      u"\u7F51\u53E3\u6D4B\u8BD5\u5931\u8D25\u7535\u538B\u5F02\u5E38\u97F3\u9891\u89C6\u9891";
   std::u16string s;
   s.reserve(bytes / 2);
   while (s.size() < bytes / 2) s += pattern[s.size() % pattern.size()];
@@ -74,8 +77,8 @@ void BenchEnvelope() {
     copy.append(out.GetString());
   });
   const double mb = (1 << 20) / 1e6;
-  std::printf("envelope: BugReason 1 MiB (%zu Chinese characters) -> %zu bytes of envelope\n",
-              p.BugReason->size(), outBytes);
+  std::printf("envelope: BugReason 1 MiB (%zu Chinese characters) -> %zu bytes of envelope\n", p.BugReason->size(),
+              outBytes);
   std::printf("envelope: %.1f MB/s of input text, %.1f MB/s of envelope written (%.2f ms per envelope)\n",
               mb / envelope, outBytes / 1e6 / envelope, envelope * 1e3);
   std::printf("envelope: reference memcpy of the envelope bytes %.2f ms; writing/memcpy %.2f\n", memcpySeconds * 1e3,
@@ -90,10 +93,11 @@ void BenchEnvelope() {
     h.WriteRequest(&out, CS_QuerySN::IO_UpData_CommonMap(), &p);
   });
   const double convertOnly = SecondsPerRun([&] { p.BugReason = platform::GbkToUtf16(gbk); });
-  std::printf("envelope from GBK: %.1f MB/s of GBK text (%.2f ms); GBK to UTF-16 alone %.2f ms (%.1f MB/s); "
-              "whole/conversion %.2f\n",
-              gbk.size() / 1e6 / convertAndWrite, convertAndWrite * 1e3, convertOnly * 1e3,
-              gbk.size() / 1e6 / convertOnly, convertAndWrite / convertOnly);
+  std::printf(
+      "envelope from GBK: %.1f MB/s of GBK text (%.2f ms); GBK to UTF-16 alone %.2f ms (%.1f MB/s); "
+      "whole/conversion %.2f\n",
+      gbk.size() / 1e6 / convertAndWrite, convertAndWrite * 1e3, convertOnly * 1e3, gbk.size() / 1e6 / convertOnly,
+      convertAndWrite / convertOnly);
 }
 
 std::string Reply() {
@@ -101,8 +105,8 @@ std::string Reply() {
       "<?xml version=\"1.0\" encoding=\"utf-8\"?><soap:Envelope xmlns:soap=\"http://schemas.xmlsoap.org/soap/envelope/\">"
       "<soap:Body><IO_UpData_CommonResponse xmlns=\"RO_dErodo\"><IO_UpData_CommonResult>OK</IO_UpData_CommonResult>"
       "</IO_UpData_CommonResponse></soap:Body></soap:Envelope>";
-  return "HTTP/1.1 200 OK\r\nContent-Type: text/xml; charset=utf-8\r\nContent-Length: " +
-         std::to_string(body.size()) + "\r\n\r\n" + body;
+  return "HTTP/1.1 200 OK\r\nContent-Type: text/xml; charset=utf-8\r\nContent-Length: " + std::to_string(body.size()) +
+         "\r\n\r\n" + body;
 }
 
 SoapStatus OneCall(const std::string& url, const std::u16string& bugReason) {
@@ -134,9 +138,11 @@ void BenchCall(int calls) {
   std::string body = request.substr(request.find("\r\n\r\n") + 4);
   const std::string file = "/tmp/bench_soap_request_" + std::to_string(getpid()) + ".xml";
   std::ofstream(file, std::ios::binary) << body;
-  const std::string curlArgs = " -s -o /dev/null -H 'Content-Type: text/xml; charset=utf-8'"
-                               " -H 'SOAPAction: \"RO_dErodo/IO_UpData_Common\"' -H 'Accept: text/xml' -H 'Expect:'"
-                               " --data-binary @" + file + " " + url;
+  const std::string curlArgs =
+      " -s -o /dev/null -H 'Content-Type: text/xml; charset=utf-8'"
+      " -H 'SOAPAction: \"RO_dErodo/IO_UpData_Common\"' -H 'Accept: text/xml' -H 'Expect:'"
+      " --data-binary @" +
+      file + " " + url;
   int curlCalls = calls < 100 ? calls : 100;
   auto t1 = Clock::now();
   bool curlOk = true;

@@ -27,7 +27,7 @@ struct Figures {
   std::vector<double> first;
   std::vector<double> second;
   int failures = 0;
-  int connections = 0;   // opened by the server during the run
+  int connections = 0;  // opened by the server during the run
   int rounds = 0;
 };
 
@@ -43,7 +43,9 @@ double Mean(const std::vector<double>& v) {
   return v.empty() ? 0 : sum / static_cast<double>(v.size());
 }
 
-double Max(const std::vector<double>& v) { return v.empty() ? 0 : *std::max_element(v.begin(), v.end()); }
+double Max(const std::vector<double>& v) {
+  return v.empty() ? 0 : *std::max_element(v.begin(), v.end());
+}
 
 Figures Run(CLoopbackServer& server, const std::string& envelope, bool noDelay, int rounds) {
   Figures f;
@@ -90,8 +92,9 @@ int main(int argc, char** argv) {
   CLoopbackServer server;
   server.SetHandler([&](const std::string&) { return LoopbackReply::Bytes(reply); });
 
-  std::printf("SOAP transport over loopback: %d connections, %d exchanges on each (usage: bench_transport [connections] [exchanges])\n",
-              rounds, g_exchanges);
+  std::printf(
+      "SOAP transport over loopback: %d connections, %d exchanges on each (usage: bench_transport [connections] [exchanges])\n",
+      rounds, g_exchanges);
   for (std::size_t size : {std::size_t(3000), std::size_t(20000)}) {
     const std::string envelope(size, 'e');
     std::printf("request body %zu bytes (head and body in one write)\n", size);

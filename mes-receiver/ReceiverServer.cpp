@@ -112,8 +112,12 @@ int ReceiverServer::Bind(const std::string& host, int port, std::string& strErro
   return bound;
 }
 
-void ReceiverServer::Run() { m_impl->server.listen_after_bind(); }
+void ReceiverServer::Run() {
+  m_impl->server.listen_after_bind();
+}
 
-void ReceiverServer::Stop() { m_impl->server.stop(); }
+void ReceiverServer::Stop() {
+  m_impl->server.stop();
+}
 
 }  // namespace receiver

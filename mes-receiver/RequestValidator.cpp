@@ -36,8 +36,7 @@ std::string TextOf(const xmlNode* node) {
 }
 
 bool IsNil(const xmlNode* node) {
-  xmlChar* nil = xmlGetNsProp(node, reinterpret_cast<const xmlChar*>("nil"),
-                              reinterpret_cast<const xmlChar*>(kXsiNs));
+  xmlChar* nil = xmlGetNsProp(node, reinterpret_cast<const xmlChar*>("nil"), reinterpret_cast<const xmlChar*>(kXsiNs));
   const bool yes = nil && (std::strcmp(reinterpret_cast<const char*>(nil), "true") == 0 ||
                            std::strcmp(reinterpret_cast<const char*>(nil), "1") == 0);
   xmlFree(nil);
@@ -52,12 +51,18 @@ std::string DecodeBase64(const std::string& text) {
   int bits = 0;
   for (char c : text) {
     int v;
-    if (c >= 'A' && c <= 'Z') v = c - 'A';
-    else if (c >= 'a' && c <= 'z') v = c - 'a' + 26;
-    else if (c >= '0' && c <= '9') v = c - '0' + 52;
-    else if (c == '+') v = 62;
-    else if (c == '/') v = 63;
-    else continue;
+    if (c >= 'A' && c <= 'Z')
+      v = c - 'A';
+    else if (c >= 'a' && c <= 'z')
+      v = c - 'a' + 26;
+    else if (c >= '0' && c <= '9')
+      v = c - '0' + 52;
+    else if (c == '+')
+      v = 62;
+    else if (c == '/')
+      v = 63;
+    else
+      continue;
     value = (value << 6) | static_cast<unsigned>(v);
     bits += 6;
     if (bits >= 8) {
@@ -90,7 +95,9 @@ RequestValidator::RequestValidator() : m_impl(std::make_unique<Impl>()) {
   if (!m_impl->schema) throw std::runtime_error("the operation's schema does not compile");
 }
 
-RequestValidator::~RequestValidator() { xmlSchemaFree(m_impl->schema); }
+RequestValidator::~RequestValidator() {
+  xmlSchemaFree(m_impl->schema);
+}
 
 std::variant<UploadCall, RequestRefusal> RequestValidator::Check(std::string_view body) {
   std::string error;
@@ -115,8 +122,7 @@ std::variant<UploadCall, RequestRefusal> RequestValidator::Check(std::string_vie
 
   if (doc->intSubset || doc->extSubset) return RequestRefusal{"a document type declaration is not allowed"};
   const xmlNode* envelope = xmlDocGetRootElement(doc);
-  if (!Named(envelope, kSoapEnvelopeNs, "Envelope"))
-    return RequestRefusal{"the document is not a SOAP 1.1 Envelope"};
+  if (!Named(envelope, kSoapEnvelopeNs, "Envelope")) return RequestRefusal{"the document is not a SOAP 1.1 Envelope"};
   const xmlNode* part = FirstElement(envelope->children);
   if (Named(part, kSoapEnvelopeNs, "Header")) part = FirstElement(part->next);
   if (!Named(part, kSoapEnvelopeNs, "Body")) return RequestRefusal{"the Envelope has no Body"};

@@ -45,8 +45,8 @@ constexpr std::string_view kSchemaEnd = "</xs:schema>";
 
 const std::string& OperationSchema() {
   static const std::string schema = std::string(R"(<?xml version="1.0" encoding="utf-8"?>)") + "\n" +
-                                    std::string(kSchemaStart) + std::string(kSchemaBody) +
-                                    std::string(kSchemaEnd) + "\n";
+                                    std::string(kSchemaStart) + std::string(kSchemaBody) + std::string(kSchemaEnd) +
+                                    "\n";
   return schema;
 }
 
@@ -81,10 +81,14 @@ std::string ServiceWsdl(const std::string& endpointUrl) {
     <wsdl:port name="CS_QuerySNSoap" binding="tns:CS_QuerySNSoap">
       <soap:address location=")";
   for (char c : endpointUrl) {  // the URL comes from the request's Host line
-    if (c == '&') w += "&amp;";
-    else if (c == '<') w += "&lt;";
-    else if (c == '"') w += "&quot;";
-    else w += c;
+    if (c == '&')
+      w += "&amp;";
+    else if (c == '<')
+      w += "&lt;";
+    else if (c == '"')
+      w += "&quot;";
+    else
+      w += c;
   }
   w += R"("/>
     </wsdl:port>

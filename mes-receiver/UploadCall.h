@@ -17,7 +17,9 @@ inline constexpr std::array<const char*, 15> kFieldNames = {
     "BugType",     "BugReason",    "TempColumn1", "TempColumn2",     "TempColumn3",
     "WorkStation", "ToolType",     "Recorder",    "SystemType",      "Version"};
 
-inline constexpr bool IsBlobField(std::size_t i) { return i >= 7 && i <= 9; }
+inline constexpr bool IsBlobField(std::size_t i) {
+  return i >= 7 && i <= 9;
+}
 inline constexpr std::size_t kSystemTypeField = 13;
 
 struct UploadCall {

@@ -55,7 +55,9 @@ UploadStore::UploadStore(const std::string& strPath, bool bReadOnly) : m_strPath
   }
 }
 
-UploadStore::~UploadStore() { sqlite3_close(m_db); }
+UploadStore::~UploadStore() {
+  sqlite3_close(m_db);
+}
 
 std::int64_t UploadStore::Add(const UploadCall& call, const std::string& strRawRequest) {
   std::lock_guard lock(m_mutex);
@@ -76,11 +78,9 @@ std::int64_t UploadStore::Add(const UploadCall& call, const std::string& strRawR
     } else if (!call.values[i]) {
       sqlite3_bind_null(raw, slot);
     } else if (IsBlobField(i)) {
-      sqlite3_bind_blob(raw, slot, call.values[i]->data(), static_cast<int>(call.values[i]->size()),
-                        SQLITE_TRANSIENT);
+      sqlite3_bind_blob(raw, slot, call.values[i]->data(), static_cast<int>(call.values[i]->size()), SQLITE_TRANSIENT);
     } else {
-      sqlite3_bind_text(raw, slot, call.values[i]->data(), static_cast<int>(call.values[i]->size()),
-                        SQLITE_TRANSIENT);
+      sqlite3_bind_text(raw, slot, call.values[i]->data(), static_cast<int>(call.values[i]->size()), SQLITE_TRANSIENT);
     }
   }
   sqlite3_bind_blob(raw, 17, strRawRequest.data(), static_cast<int>(strRawRequest.size()), SQLITE_TRANSIENT);
@@ -111,8 +111,10 @@ std::vector<StoredUpload> UploadStore::All() {
     row.strReceivedAt = bytes(1);
     for (std::size_t i = 0; i < kFieldNames.size(); ++i) {
       const int col = static_cast<int>(i) + 2;
-      if (i == kSystemTypeField) row.call.nSystemType = sqlite3_column_int(raw, col);
-      else if (sqlite3_column_type(raw, col) != SQLITE_NULL) row.call.values[i] = bytes(col);
+      if (i == kSystemTypeField)
+        row.call.nSystemType = sqlite3_column_int(raw, col);
+      else if (sqlite3_column_type(raw, col) != SQLITE_NULL)
+        row.call.values[i] = bytes(col);
     }
     row.strRawRequest = bytes(17);
     rows.push_back(std::move(row));

@@ -102,10 +102,14 @@ int List(const Options& o) {
       j["received_at"] = row.strReceivedAt;
       for (std::size_t i = 0; i < receiver::kFieldNames.size(); ++i) {
         const char* name = receiver::kFieldNames[i];
-        if (i == receiver::kSystemTypeField) j[name] = row.call.nSystemType;
-        else if (!row.call.values[i]) j[name] = nullptr;
-        else if (receiver::IsBlobField(i)) j[name] = Hex(*row.call.values[i]);  // bytes as hex
-        else j[name] = *row.call.values[i];
+        if (i == receiver::kSystemTypeField)
+          j[name] = row.call.nSystemType;
+        else if (!row.call.values[i])
+          j[name] = nullptr;
+        else if (receiver::IsBlobField(i))
+          j[name] = Hex(*row.call.values[i]);  // bytes as hex
+        else
+          j[name] = *row.call.values[i];
       }
       j["raw_request_bytes"] = row.strRawRequest.size();
       all.push_back(std::move(j));
@@ -118,9 +122,9 @@ int List(const Options& o) {
               "WorkStation", "Version");
   auto text = [](const receiver::OptionalText& v) { return v ? *v : std::string("(nil)"); };
   for (const auto& row : rows) {
-    std::printf("%-5lld %-19s %-20s %-6s %-24s %-16s %s\n", static_cast<long long>(row.nId),
-                row.strReceivedAt.c_str(), text(row.call.values[1]).c_str(), text(row.call.values[4]).c_str(),
-                text(row.call.values[5]).c_str(), text(row.call.values[10]).c_str(), text(row.call.values[14]).c_str());
+    std::printf("%-5lld %-19s %-20s %-6s %-24s %-16s %s\n", static_cast<long long>(row.nId), row.strReceivedAt.c_str(),
+                text(row.call.values[1]).c_str(), text(row.call.values[4]).c_str(), text(row.call.values[5]).c_str(),
+                text(row.call.values[10]).c_str(), text(row.call.values[14]).c_str());
   }
   std::printf("%zu call(s) stored in %s\n", rows.size(), o.db.c_str());
   return 0;

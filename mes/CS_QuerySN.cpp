@@ -5,10 +5,10 @@ namespace {
 
 using P = IO_UpData_CommonParams;
 
-#define SOAP_ENTRY(member, type, flags)                                                   \
-  SoapMapEntry {                                                                          \
-    SoapNameHash(u## #member), #member, u## #member, type, flags,                         \
-        [](void* r) -> void* { return &static_cast<P*>(r)->member; }, nullptr             \
+#define SOAP_ENTRY(member, type, flags)                                       \
+  SoapMapEntry {                                                              \
+    SoapNameHash(u## #member), #member, u## #member, type, flags,             \
+        [](void* r) -> void* { return &static_cast<P*>(r)->member; }, nullptr \
   }
 
 constexpr unsigned kInNil = kSoapIn | kSoapNullable;
@@ -51,6 +51,8 @@ const SoapMap kMap = {
 
 }  // namespace
 
-const SoapMap& IO_UpData_CommonMap() { return kMap; }
+const SoapMap& IO_UpData_CommonMap() {
+  return kMap;
+}
 
 }  // namespace CS_QuerySN

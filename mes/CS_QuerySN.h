@@ -55,14 +55,12 @@ class CCS_QuerySNT {
  public:
   // The URL is fixed for the proxy's life. A reader may be handed over; one
   // is created on the first call otherwise.
-  explicit CCS_QuerySNT(std::string_view url = kDefaultMesUrl,
-                        std::unique_ptr<platform::CXmlReader> reader = nullptr)
+  explicit CCS_QuerySNT(std::string_view url = kDefaultMesUrl, std::unique_ptr<platform::CXmlReader> reader = nullptr)
       : m_client(url), m_reader(std::move(reader)) {
     m_handler.SetClient(true);
     if (m_reader) m_reader->SetContentHandler(&m_handler);
-    m_client.SetFaultReader([this](ISoapReadStream& body, SoapFault& fault) {
-      return ParseSoapFault(body, m_reader.get(), fault);
-    });
+    m_client.SetFaultReader(
+        [this](ISoapReadStream& body, SoapFault& fault) { return ParseSoapFault(body, m_reader.get(), fault); });
   }
   ~CCS_QuerySNT() {
     if (m_reader) m_reader->SetContentHandler(nullptr);
@@ -124,9 +122,9 @@ SoapStatus CCS_QuerySNT<TClient>::IO_UpData_Common(
 
   SoapStatus status = kSoapOk;
   try {
-    m_params = IO_UpData_CommonParams{OrderNo, SerialNumber, MacList, ComponentSnList, DealResult, BugType,
-                                      BugReason, TempColumn1, TempColumn2, TempColumn3, WorkStation, ToolType,
-                                      Recorder, SystemType, Version, std::nullopt};
+    m_params = IO_UpData_CommonParams{OrderNo,   SerialNumber, MacList,     ComponentSnList, DealResult,  BugType,
+                                      BugReason, TempColumn1,  TempColumn2, TempColumn3,     WorkStation, ToolType,
+                                      Recorder,  SystemType,   Version,     std::nullopt};
   } catch (const std::bad_alloc&) {
     m_client.SetClientError(SoapClientError::OutOfMemory);
     status = kSoapOutOfMemory;

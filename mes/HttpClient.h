@@ -39,15 +39,15 @@ inline constexpr std::size_t kDefaultMaxResponseBytes = std::size_t(64) << 20;
 
 // The settings of one exchange.
 struct NavigateOptions {
-  std::string strExtraHeaders;           // extra request header lines, each ending in CR LF
+  std::string strExtraHeaders;  // extra request header lines, each ending in CR LF
   std::string strMethod = "GET";
-  std::string strContentType;            // body content type; empty: no Content-Type line
-  std::size_t nBodyLength = 0;           // bytes of pBody
+  std::string strContentType;   // body content type; empty: no Content-Type line
+  std::size_t nBodyLength = 0;  // bytes of pBody
   unsigned dwFlags = kNavigateDefaultFlags;
   int nSocketTimeout = kDefaultSocketTimeoutMs;  // every socket wait, ms
-  std::size_t nSendBlockSize = 4096;     // body write size with kNavigateSendInBlocks
-  std::size_t nReadBlockSize = 4096;     // body read size; 0 means 2048
-  unsigned short nPort = 80;             // used when the URL names no port
+  std::size_t nSendBlockSize = 4096;             // body write size with kNavigateSendInBlocks
+  std::size_t nReadBlockSize = 4096;             // body read size; 0 means 2048
+  unsigned short nPort = 80;                     // used when the URL names no port
   const char* pBody = nullptr;
   int nDeadlineMs = kDefaultExchangeDeadlineMs;  // whole exchange; 0: no overall deadline
   int nMaxRedirects = kDefaultMaxRedirects;
@@ -215,8 +215,7 @@ bool CHttpClientT<TSocket>::RunExchange(const CHttpUrl& url) {
 
 template <class TSocket>
 bool CHttpClientT<TSocket>::ConnectTo(const CHttpUrl& url) {
-  const bool samePlace = EqualsNoCase(m_strConnectedHost, url.GetHostName()) &&
-                         m_nConnectedPort == url.GetPortNumber();
+  const bool samePlace = EqualsNoCase(m_strConnectedHost, url.GetHostName()) && m_nConnectedPort == url.GetPortNumber();
   if (m_socket.IsConnected() && samePlace) return true;
   m_socket.Close();
   if (!ArmWait()) return false;

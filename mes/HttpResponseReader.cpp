@@ -9,12 +9,14 @@
 namespace {
 
 constexpr std::size_t kHeaderReadSize = 2048;
-constexpr std::size_t kMaxFieldPart = 1024;   // names and values this long are dropped
+constexpr std::size_t kMaxFieldPart = 1024;  // names and values this long are dropped
 constexpr int kHeaderReadAttempts = 5;
 constexpr int kBodyReadAttempts = 5;
 constexpr int kCloseDelimitedEmptyReads = 6;
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t';
+}
 
 int HexValue(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -30,7 +32,9 @@ std::string_view Trim(std::string_view s) {
 }
 
 // Statuses whose responses never carry a body.
-bool HasNoBody(int status) { return (status >= 100 && status < 200) || status == 204 || status == 304; }
+bool HasNoBody(int status) {
+  return (status >= 100 && status < 200) || status == 204 || status == 304;
+}
 
 }  // namespace
 
@@ -125,7 +129,8 @@ CHttpResponseReader::Received CHttpResponseReader::ReceiveIntoBuffer(IHttpByteSo
   char* place = m_buffer.Reserve(want);
   if (place == nullptr) {
     // Near the cap: take what still fits, and refuse once nothing does.
-    const std::size_t room = m_limits.maxResponseBytes > m_buffer.Size() ? m_limits.maxResponseBytes - m_buffer.Size() : 0;
+    const std::size_t room =
+        m_limits.maxResponseBytes > m_buffer.Size() ? m_limits.maxResponseBytes - m_buffer.Size() : 0;
     want = std::min(want, room);
     place = want ? m_buffer.Reserve(want) : nullptr;
     if (place == nullptr) return Received::TooLarge;
@@ -137,7 +142,8 @@ CHttpResponseReader::Received CHttpResponseReader::ReceiveIntoBuffer(IHttpByteSo
   return got ? Received::Data : Received::Nothing;
 }
 
-CHttpResponseReader::Received CHttpResponseReader::ReceiveInto(IHttpByteSource& source, std::string& pending, std::size_t want) {
+CHttpResponseReader::Received CHttpResponseReader::ReceiveInto(IHttpByteSource& source, std::string& pending,
+                                                               std::size_t want) {
   if (pending.size() + want > m_limits.maxResponseBytes) return Received::TooLarge;
   const std::size_t old = pending.size();
   pending.resize(old + want);
@@ -181,7 +187,8 @@ HttpReadResult CHttpResponseReader::ReadResponse(IHttpByteSource& source, const 
   if (GetHeader("Transfer-Encoding", coding)) {
     // The last coding applied decides the framing.
     const std::size_t comma = coding.rfind(',');
-    if (EqualsNoCase(Trim(comma == std::string::npos ? coding : std::string_view(coding).substr(comma + 1)), "chunked")) {
+    if (EqualsNoCase(Trim(comma == std::string::npos ? coding : std::string_view(coding).substr(comma + 1)),
+                     "chunked")) {
       return ReadChunkedBody(source);
     }
   }
@@ -228,7 +235,7 @@ HttpReadResult CHttpResponseReader::ReadHeaderBlock(IHttpByteSource& source) {
 HttpReadResult CHttpResponseReader::ParseStatusLine() {
   const char* p = m_buffer.Data() + m_nHeaderStart;
   const char* end = p + m_nHeaderLength;
-  while (p < end && !IsBlank(*p) && *p != '\r' && *p != '\n') ++p;   // protocol version
+  while (p < end && !IsBlank(*p) && *p != '\r' && *p != '\n') ++p;  // protocol version
   while (p < end && IsBlank(*p)) ++p;
   if (p == end || *p < '0' || *p > '9') return HttpReadResult::StatusInvalid;
   long status = 0;
@@ -247,7 +254,7 @@ void CHttpResponseReader::ParseHeaderFields(std::size_t from, std::size_t to) {
   std::size_t start = from;
   while (start < to) {
     std::size_t end = data.find("\r\n", start);
-    if (end == std::string_view::npos || end == start) return;   // the empty line
+    if (end == std::string_view::npos || end == start) return;  // the empty line
     // Lines that begin with white space continue the field.
     while (end + 2 < to && IsBlank(data[end + 2])) {
       const std::size_t next = data.find("\r\n", end + 2);
@@ -264,7 +271,8 @@ void CHttpResponseReader::AddHeaderField(std::string_view field) {
   if (colon == std::string_view::npos || colon == 0) return;
   const std::string_view name = field.substr(0, colon);
   std::string_view value = field.substr(colon + 1);
-  while (!value.empty() && (IsBlank(value.front()) || value.front() == '\r' || value.front() == '\n')) value.remove_prefix(1);
+  while (!value.empty() && (IsBlank(value.front()) || value.front() == '\r' || value.front() == '\n'))
+    value.remove_prefix(1);
   if (name.size() >= kMaxFieldPart || value.size() >= kMaxFieldPart) return;
   const auto it = m_headers.find(name);
   if (it == m_headers.end()) {
@@ -319,7 +327,7 @@ HttpReadResult CHttpResponseReader::ReadBodyToClose(IHttpByteSource& source) {
         if (++emptyReads >= kCloseDelimitedEmptyReads) return HttpReadResult::Complete;
         break;
       case Received::Failed:
-        return HttpReadResult::Complete;   // the end of the connection ends the body
+        return HttpReadResult::Complete;  // the end of the connection ends the body
       case Received::TooLarge:
         return HttpReadResult::BodyFailed;
     }
@@ -356,7 +364,7 @@ HttpReadResult CHttpResponseReader::ReadChunkedBody(IHttpByteSource& source) {
       const char c = pending[pos];
       if (c == '\r') break;
       const int v = HexValue(c);
-      if (v < 0) return HttpReadResult::ChunkedInvalid;   // chunk extensions included
+      if (v < 0) return HttpReadResult::ChunkedInvalid;  // chunk extensions included
       if (size > (m_limits.maxResponseBytes >> 4)) return HttpReadResult::ChunkedInvalid;
       size = size * 16 + static_cast<unsigned>(v);
       ++digits;

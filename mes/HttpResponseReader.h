@@ -12,10 +12,10 @@
 
 enum class HttpReadResult : int {
   Complete = 0,
-  StatusInvalid = 2,      // the status line could not be read
-  HeaderIncomplete = 4,   // the source gave no more data before the header block ended
-  BodyFailed = 5,         // the body could not be read
-  ChunkedInvalid = 6,     // the chunked body could not be decoded
+  StatusInvalid = 2,     // the status line could not be read
+  HeaderIncomplete = 4,  // the source gave no more data before the header block ended
+  BodyFailed = 5,        // the body could not be read
+  ChunkedInvalid = 6,    // the chunked body could not be decoded
 };
 
 // Something that delivers bytes: false on an error or time-out; true with
@@ -63,7 +63,7 @@ class CHttpResponseBuffer {
   char m_inline[kInlineSize + 1];
   char* m_pData = m_inline;
   std::size_t m_nSize = 0;
-  std::size_t m_nCapacity = kInlineSize;   // excluding the terminating NUL
+  std::size_t m_nCapacity = kInlineSize;  // excluding the terminating NUL
   std::size_t m_nCap = std::size_t(64) << 20;
 };
 
@@ -111,7 +111,7 @@ class CHttpResponseReader {
   CHttpHeaderMap m_headers;
   Limits m_limits;
   int m_nStatus = -1;
-  std::size_t m_nScan = 0;          // where the search for the next header block starts
+  std::size_t m_nScan = 0;  // where the search for the next header block starts
   std::size_t m_nHeaderStart = 0;
   std::size_t m_nHeaderLength = 0;
   std::size_t m_nBodyStart = 0;

@@ -25,9 +25,27 @@ constexpr std::array<SchemeEntry, 8> kSchemes{{
 bool IsUnsafeUrlByte(unsigned char c) {
   if (c < 0x20 || c >= 0x7F) return true;
   switch (c) {
-    case ' ': case '"': case '#': case '$': case '&': case '+': case ',': case ';':
-    case '<': case '=': case '>': case '?': case '@': case '[': case '\\': case ']':
-    case '^': case '`': case '{': case '|': case '}':
+    case ' ':
+    case '"':
+    case '#':
+    case '$':
+    case '&':
+    case '+':
+    case ',':
+    case ';':
+    case '<':
+    case '=':
+    case '>':
+    case '?':
+    case '@':
+    case '[':
+    case '\\':
+    case ']':
+    case '^':
+    case '`':
+    case '{':
+    case '|':
+    case '}':
       return true;
     default:
       return false;

@@ -85,10 +85,17 @@ SoapStatus CSoapEnvelopeHandler::ParseReply(ISoapReadStream& body, platform::CXm
 void CSoapEnvelopeHandler::ClearValue(const SoapMapEntry& entry, void* record) {
   void* slot = entry.field(record);
   switch (entry.type) {
-    case kXsdString: static_cast<SoapText*>(slot)->reset(); break;
-    case kXsdInt: *static_cast<std::int32_t*>(slot) = 0; break;
-    case kXsdBoolean: *static_cast<bool*>(slot) = false; break;
-    default: break;
+    case kXsdString:
+      static_cast<SoapText*>(slot)->reset();
+      break;
+    case kXsdInt:
+      *static_cast<std::int32_t*>(slot) = 0;
+      break;
+    case kXsdBoolean:
+      *static_cast<bool*>(slot) = false;
+      break;
+    default:
+      break;
   }
 }
 

@@ -75,8 +75,8 @@ class CSoapEnvelopeHandler final : public platform::IXmlContentHandler {
   bool m_wrapperDone = false;
   // The value element being read.
   const SoapMapEntry* m_entry = nullptr;
-  bool m_inValue = false;   // simple value or nil element: no child elements allowed
-  bool m_inText = false;    // string value: the collector hands it over whole
+  bool m_inValue = false;  // simple value or nil element: no child elements allowed
+  bool m_inText = false;   // string value: the collector hands it over whole
   bool m_nil = false;
   std::u16string m_value;
   CXmlTextCollector m_collector;

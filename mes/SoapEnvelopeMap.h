@@ -10,13 +10,50 @@
 // XML Schema built-in types, numbered in this fixed order.
 enum SoapTypeCode : int {
   kXsdStruct = -1,  // a structure described by a further map
-  kXsdString = 0, kXsdBoolean, kXsdFloat, kXsdDouble, kXsdDecimal, kXsdDuration, kXsdHexBinary,
-  kXsdBase64Binary, kXsdAnyURI, kXsdID, kXsdIDREF, kXsdENTITY, kXsdNOTATION, kXsdQName,
-  kXsdNormalizedString, kXsdToken, kXsdLanguage, kXsdIDREFS, kXsdENTITIES, kXsdNMTOKEN,
-  kXsdNMTOKENS, kXsdName, kXsdNCName, kXsdInteger, kXsdNonPositiveInteger, kXsdNegativeInteger,
-  kXsdLong, kXsdInt, kXsdShort, kXsdByte, kXsdNonNegativeInteger, kXsdUnsignedLong,
-  kXsdUnsignedInt, kXsdUnsignedShort, kXsdUnsignedByte, kXsdPositiveInteger, kXsdDateTime,
-  kXsdTime, kXsdDate, kXsdGMonth, kXsdGYearMonth, kXsdGYear, kXsdGMonthDay, kXsdGDay,
+  kXsdString = 0,
+  kXsdBoolean,
+  kXsdFloat,
+  kXsdDouble,
+  kXsdDecimal,
+  kXsdDuration,
+  kXsdHexBinary,
+  kXsdBase64Binary,
+  kXsdAnyURI,
+  kXsdID,
+  kXsdIDREF,
+  kXsdENTITY,
+  kXsdNOTATION,
+  kXsdQName,
+  kXsdNormalizedString,
+  kXsdToken,
+  kXsdLanguage,
+  kXsdIDREFS,
+  kXsdENTITIES,
+  kXsdNMTOKEN,
+  kXsdNMTOKENS,
+  kXsdName,
+  kXsdNCName,
+  kXsdInteger,
+  kXsdNonPositiveInteger,
+  kXsdNegativeInteger,
+  kXsdLong,
+  kXsdInt,
+  kXsdShort,
+  kXsdByte,
+  kXsdNonNegativeInteger,
+  kXsdUnsignedLong,
+  kXsdUnsignedInt,
+  kXsdUnsignedShort,
+  kXsdUnsignedByte,
+  kXsdPositiveInteger,
+  kXsdDateTime,
+  kXsdTime,
+  kXsdDate,
+  kXsdGMonth,
+  kXsdGYearMonth,
+  kXsdGYear,
+  kXsdGMonthDay,
+  kXsdGDay,
 };
 
 enum SoapEntryFlags : unsigned {
@@ -51,10 +88,10 @@ struct SoapMap;
 
 struct SoapMapEntry {
   std::uint32_t hash;
-  std::string_view name;       // 8-bit, written in requests
-  std::u16string_view wname;   // compared with reply element names
-  int type;                    // SoapTypeCode
-  unsigned flags;              // SoapEntryFlags
+  std::string_view name;      // 8-bit, written in requests
+  std::u16string_view wname;  // compared with reply element names
+  int type;                   // SoapTypeCode
+  unsigned flags;             // SoapEntryFlags
   // The value's place in a record of the map's type.
   void* (*field)(void* record);
   const SoapMap* nested = nullptr;  // for kXsdStruct
@@ -62,16 +99,15 @@ struct SoapMapEntry {
 
 struct SoapMap {
   std::uint32_t hash;
-  std::string_view name;       // request element
-  std::u16string_view wname;   // reply element
-  int kind;                    // SoapMapKind
+  std::string_view name;      // request element
+  std::u16string_view wname;  // reply element
+  int kind;                   // SoapMapKind
   const SoapMapEntry* entries;
   std::size_t entryCount;
   std::size_t recordSize;
-  unsigned callFlags;          // SoapCallFlags
+  unsigned callFlags;  // SoapCallFlags
   std::string_view ns;
   std::u16string_view wns;
   std::uint32_t nsHash;
   void (*clearRecord)(void* record);  // back to the zero state
-
 };

@@ -15,11 +15,11 @@ enum SoapFaultCode : int {
 };
 
 struct SoapFault {
-  int m_nCode = kSoapFaultUnknown;   // one of SoapFaultCode
-  std::u16string m_strCode;          // local part of faultcode, e.g. u"Client"
-  std::u16string m_strString;        // faultstring
-  std::u16string m_strActor;         // faultactor
-  std::u16string m_strDetail;        // detail, nested markup kept as text
+  int m_nCode = kSoapFaultUnknown;  // one of SoapFaultCode
+  std::u16string m_strCode;         // local part of faultcode, e.g. u"Client"
+  std::u16string m_strString;       // faultstring
+  std::u16string m_strActor;        // faultactor
+  std::u16string m_strDetail;       // detail, nested markup kept as text
 
   void Clear() {
     m_nCode = kSoapFaultUnknown;

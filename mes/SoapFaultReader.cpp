@@ -19,7 +19,9 @@ constexpr StandardCode kStandardCodes[] = {
     {u"Server", kSoapFaultServer},
 };
 
-bool IsXmlSpace(char16_t c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n'; }
+bool IsXmlSpace(char16_t c) {
+  return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n';
+}
 
 }  // namespace
 
@@ -60,12 +62,15 @@ int32_t CSoapFaultReader::StartPrefixMapping(std::u16string_view prefix, std::u1
   return kSoapOk;
 }
 
-int32_t CSoapFaultReader::StartElement(std::u16string_view uri, std::u16string_view localName,
-                                       std::u16string_view, const platform::XmlAttributes&) {
+int32_t CSoapFaultReader::StartElement(std::u16string_view uri, std::u16string_view localName, std::u16string_view,
+                                       const platform::XmlAttributes&) {
   int level = 0;
-  if (localName == u"Envelope") level = 1;
-  else if (localName == u"Body" || localName == u"Header") level = 2;
-  else if (localName == u"Fault") level = 4;
+  if (localName == u"Envelope")
+    level = 1;
+  else if (localName == u"Body" || localName == u"Header")
+    level = 2;
+  else if (localName == u"Fault")
+    level = 4;
   if (level != 0 && uri == kSoapEnvelopeNs) {
     if (localName == u"Header") {
       // A Header may precede the Body; nothing in it belongs to the fault.
@@ -81,10 +86,14 @@ int32_t CSoapFaultReader::StartElement(std::u16string_view uri, std::u16string_v
   if (level != 0) return kSoapFail;
 
   Field field = Field::None;
-  if (localName == u"faultcode") field = Field::Code;
-  else if (localName == u"faultstring") field = Field::String;
-  else if (localName == u"faultactor") field = Field::Actor;
-  else if (localName == u"detail") field = Field::Detail;
+  if (localName == u"faultcode")
+    field = Field::Code;
+  else if (localName == u"faultstring")
+    field = Field::String;
+  else if (localName == u"faultactor")
+    field = Field::Actor;
+  else if (localName == u"detail")
+    field = Field::Detail;
   if (field != Field::None) {
     m_fieldStarted = true;
     m_field = field;
@@ -114,11 +123,19 @@ int32_t CSoapFaultReader::EndElement(std::u16string_view, std::u16string_view, s
 int32_t CSoapFaultReader::StoreField(std::u16string_view text) {
   std::u16string* target = nullptr;
   switch (m_field) {
-    case Field::Code: return StoreCode(text);
-    case Field::String: target = &m_fault.m_strString; break;
-    case Field::Actor: target = &m_fault.m_strActor; break;
-    case Field::Detail: target = &m_fault.m_strDetail; break;
-    case Field::None: return kSoapOk;
+    case Field::Code:
+      return StoreCode(text);
+    case Field::String:
+      target = &m_fault.m_strString;
+      break;
+    case Field::Actor:
+      target = &m_fault.m_strActor;
+      break;
+    case Field::Detail:
+      target = &m_fault.m_strDetail;
+      break;
+    case Field::None:
+      return kSoapOk;
   }
   if (text.empty()) return kSoapOk;
   if (!target->empty()) return kSoapFail;  // a second occurrence with content

@@ -36,7 +36,7 @@ class CSoapFaultReader final : public platform::IXmlContentHandler {
   CXmlSkipHandler m_skipper;
   std::u16string m_envPrefix;
   bool m_envPrefixKnown = false;
-  int m_level = 0;           // 1 Envelope, 2 Body, 4 Fault
+  int m_level = 0;  // 1 Envelope, 2 Body, 4 Fault
   bool m_sawHeader = false;
   bool m_fieldStarted = false;
   bool m_sawCode = false;

@@ -10,7 +10,9 @@
 
 namespace {
 
-bool IsXmlSpace(char16_t c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n'; }
+bool IsXmlSpace(char16_t c) {
+  return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n';
+}
 
 std::u16string_view TrimXmlSpace(std::u16string_view s) {
   while (!s.empty() && IsXmlSpace(s.front())) s.remove_prefix(1);
@@ -35,8 +37,12 @@ bool ParseInt32(std::u16string_view text, std::int32_t& out) {
   return true;
 }
 
-bool IsTextType(int type) { return type == kXsdString; }
-bool IsScalarType(int type) { return type == kXsdInt || type == kXsdBoolean; }
+bool IsTextType(int type) {
+  return type == kXsdString;
+}
+bool IsScalarType(int type) {
+  return type == kXsdInt || type == kXsdBoolean;
+}
 
 }  // namespace
 
@@ -118,8 +124,8 @@ int32_t CSoapEnvelopeHandler::StartValue(std::u16string_view localName, const pl
   return kSoapFail;
 }
 
-int32_t CSoapEnvelopeHandler::StartElement(std::u16string_view uri, std::u16string_view localName,
-                                           std::u16string_view, const platform::XmlAttributes& attributes) {
+int32_t CSoapEnvelopeHandler::StartElement(std::u16string_view uri, std::u16string_view localName, std::u16string_view,
+                                           const platform::XmlAttributes& attributes) {
   try {
     if (m_inValue) return kSoapFail;
     switch (m_pos) {
@@ -201,10 +207,16 @@ int32_t CSoapEnvelopeHandler::EndElement(std::u16string_view, std::u16string_vie
   try {
     if (m_inText || m_inValue) return EndValue();
     switch (m_pos) {
-      case Position::InWrapper: return EndWrapper();
-      case Position::InHeader: m_pos = Position::AfterHeader; break;
-      case Position::InBody: m_pos = Position::AfterBody; break;
-      default: break;
+      case Position::InWrapper:
+        return EndWrapper();
+      case Position::InHeader:
+        m_pos = Position::AfterHeader;
+        break;
+      case Position::InBody:
+        m_pos = Position::AfterBody;
+        break;
+      default:
+        break;
     }
     return kSoapOk;
   } catch (const std::bad_alloc&) {

@@ -47,7 +47,10 @@ class CReplyReadStream final : public ISoapReadStream {
  public:
   // False (and an empty stream) when there is no body or its length is 0.
   bool Init(const char* body, std::size_t length);
-  void Release() { m_pData = nullptr; m_nLength = m_nPos = 0; }
+  void Release() {
+    m_pData = nullptr;
+    m_nLength = m_nPos = 0;
+  }
   std::size_t Read(char* buffer, std::size_t maxLength) override;
   std::size_t GetLength() const { return m_nLength; }
 

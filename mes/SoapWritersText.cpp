@@ -25,15 +25,19 @@ struct HexPairs {
 };
 constexpr HexPairs kHexPairs;
 
-constexpr bool IsHigh(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
-constexpr bool IsLow(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+constexpr bool IsHigh(char16_t c) {
+  return c >= 0xD800 && c <= 0xDBFF;
+}
+constexpr bool IsLow(char16_t c) {
+  return c >= 0xDC00 && c <= 0xDFFF;
+}
 
 // "&#x" + four hex digits + ";", assembled in a register and stored at once.
 char* PutUnitReference(char* p, char16_t unit) {
   if constexpr (std::endian::native == std::endian::little) {
     const std::uint64_t frame = 0x3B00000000782326ull;  // '&' '#' 'x' . . . . ';'
-    const std::uint64_t ref = frame | std::uint64_t{kHexPairs.packed[unit >> 8]} << 24 |
-                              std::uint64_t{kHexPairs.packed[unit & 0xFF]} << 40;
+    const std::uint64_t ref =
+        frame | std::uint64_t{kHexPairs.packed[unit >> 8]} << 24 | std::uint64_t{kHexPairs.packed[unit & 0xFF]} << 40;
     std::memcpy(p, &ref, 8);
   } else {
     std::memcpy(p, "&#x", 3);
@@ -75,18 +79,29 @@ char* EscapeTextTo(char* p, std::u16string_view text, bool quotes) {
     const char16_t c = *s++;
     if (c >= 0x20 && c <= 0x7E) {
       switch (c) {
-        case u'&': p = PutLiteral(p, "&amp;"); break;
-        case u'<': p = PutLiteral(p, "&lt;"); break;
-        case u'>': p = PutLiteral(p, "&gt;"); break;
+        case u'&':
+          p = PutLiteral(p, "&amp;");
+          break;
+        case u'<':
+          p = PutLiteral(p, "&lt;");
+          break;
+        case u'>':
+          p = PutLiteral(p, "&gt;");
+          break;
         case u'"':
-          if (quotes) p = PutLiteral(p, "&quot;");
-          else *p++ = '"';
+          if (quotes)
+            p = PutLiteral(p, "&quot;");
+          else
+            *p++ = '"';
           break;
         case u'\'':
-          if (quotes) p = PutLiteral(p, "&apos;");
-          else *p++ = '\'';
+          if (quotes)
+            p = PutLiteral(p, "&apos;");
+          else
+            *p++ = '\'';
           break;
-        default: *p++ = static_cast<char>(c);
+        default:
+          *p++ = static_cast<char>(c);
       }
     } else if (c >= 0x80 && c < 0xD800) {
       // The bulk of a Chinese text: no stand-in is ever needed here.

@@ -12,7 +12,9 @@ int CellExtent(int extent, int count, int gap) {
   return cell < 0 ? 0 : static_cast<int>(cell);
 }
 
-int CellOffset(int cell, int index, int gap) { return (cell + gap) * index; }
+int CellOffset(int cell, int index, int gap) {
+  return (cell + gap) * index;
+}
 
 int ParseWeight(const std::string& text) {
   std::size_t i = 0;

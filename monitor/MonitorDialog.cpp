@@ -183,7 +183,9 @@ void CMonitorDialog::ZoomOut(int nListID) {
   pZoomed->ShowWindow(SW_SHOW);
 }
 
-bool CMonitorDialog::IsListInView(const CMyListCtrl* pList) const { return !m_bZoomed || pList == m_pZoomedList; }
+bool CMonitorDialog::IsListInView(const CMyListCtrl* pList) const {
+  return !m_bZoomed || pList == m_pZoomedList;
+}
 
 void CMonitorDialog::OnSize(UINT nType, int cx, int cy) {
   CDialog::OnSize(nType, cx, cy);
@@ -191,7 +193,9 @@ void CMonitorDialog::OnSize(UINT nType, int cx, int cy) {
   for (CMyListCtrl* pList : m_ListCtrls) UpdateCtrlHead(pList);
 }
 
-void CMonitorDialog::OnLButtonDblClk(UINT nFlags, CPoint point) { CDialog::OnLButtonDblClk(nFlags, point); }
+void CMonitorDialog::OnLButtonDblClk(UINT nFlags, CPoint point) {
+  CDialog::OnLButtonDblClk(nFlags, point);
+}
 
 HBRUSH CMonitorDialog::OnCtlColor(CDC* pDC, CWnd* pWnd, UINT nCtlColor) {
   if (nCtlColor == CTLCOLOR_DLG && m_hBkBrush) return m_hBkBrush;
@@ -213,4 +217,6 @@ BOOL CMonitorDialog::PreTranslateMessage(MSG* pMsg) {
   return CDialog::PreTranslateMessage(pMsg);
 }
 
-void CMonitorDialog::DoDataExchange(CDataExchange* pDX) { CDialog::DoDataExchange(pDX); }
+void CMonitorDialog::DoDataExchange(CDataExchange* pDX) {
+  CDialog::DoDataExchange(pDX);
+}

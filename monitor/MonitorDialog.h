@@ -29,22 +29,22 @@ class MONITOR_API CMonitorDialog : public platform::CDialog {
 
   // ---- Configuration and state (the host sets the grid fields before the
   // window is created; the module never changes them afterwards).
-  platform::HICON m_hIcon = nullptr;          // icon 5049, big and small
-  platform::HBRUSH m_hBkBrush = nullptr;      // RGB(196,196,255) dialog background
-  std::list<CMyListCtrl*> m_ListCtrls;        // owned; row by row, column by column
-  platform::CRect m_rcScreen;                 // area to centre the window in
-  std::string m_strTitle;                     // window title
-  int m_nRows = 1;                            // grid rows
-  int m_nCols = 1;                            // grid columns
-  int m_nCellWidth = 130;                     // one list's size as last laid out
+  platform::HICON m_hIcon = nullptr;      // icon 5049, big and small
+  platform::HBRUSH m_hBkBrush = nullptr;  // RGB(196,196,255) dialog background
+  std::list<CMyListCtrl*> m_ListCtrls;    // owned; row by row, column by column
+  platform::CRect m_rcScreen;             // area to centre the window in
+  std::string m_strTitle;                 // window title
+  int m_nRows = 1;                        // grid rows
+  int m_nCols = 1;                        // grid columns
+  int m_nCellWidth = 130;                 // one list's size as last laid out
   int m_nCellHeight = 130;
-  int m_nColumnCount = 3;                     // columns of every list
-  int m_nWidthTotal = 6;                      // sum of the width weights
-  int m_nWndWidth = 800;                      // window size at initialisation
+  int m_nColumnCount = 3;  // columns of every list
+  int m_nWidthTotal = 6;   // sum of the width weights
+  int m_nWndWidth = 800;   // window size at initialisation
   int m_nWndHeight = 600;
-  std::vector<std::string> m_strColumnNames;  // header texts
-  std::vector<std::string> m_strColumnWidths; // width weights as decimal texts
-  platform::CImageList m_ImageList;           // row marks: 0 FAIL, 1 PASS, 2 other (empty)
+  std::vector<std::string> m_strColumnNames;   // header texts
+  std::vector<std::string> m_strColumnWidths;  // width weights as decimal texts
+  platform::CImageList m_ImageList;            // row marks: 0 FAIL, 1 PASS, 2 other (empty)
   // Where the savers report units to the MES service (CS_QuerySN::kDefaultMesUrl
   // unless the host sets it).
   std::string m_strMesUrl;
@@ -111,7 +111,7 @@ class MONITOR_API CMonitorDialog : public platform::CDialog {
   // grid, only the zoomed one (if any matched) after ZoomOut.
   bool IsListInView(const CMyListCtrl* pList) const;
 
-  bool m_bZoomed = false;                   // ZoomOut ran since the last layout
-  CMyListCtrl* m_pZoomedList = nullptr;     // the list it shows; null when none matched
+  bool m_bZoomed = false;                         // ZoomOut ran since the last layout
+  CMyListCtrl* m_pZoomedList = nullptr;           // the list it shows; null when none matched
   std::unique_ptr<MesOutboxSwitch> m_pMesOutbox;  // the outbox m_strMesOutbox names, once used
 };

@@ -23,11 +23,15 @@ const std::string& HostText(const std::string (&texts)[2], int nCol) {
   return nCol >= 1 && nCol <= 2 ? texts[nCol - 1] : kEmpty;
 }
 
-int MarkOf(ResultClass cls) { return static_cast<int>(cls); }
+int MarkOf(ResultClass cls) {
+  return static_cast<int>(cls);
+}
 
 // Paints now what the row calls changed: the list marks exactly the rows,
 // columns and scrolled areas that changed, so nothing else is repainted.
-void RepaintNow(CMyListCtrl* pList) { pList->UpdateWindow(); }
+void RepaintNow(CMyListCtrl* pList) {
+  pList->UpdateWindow();
+}
 
 }  // namespace
 

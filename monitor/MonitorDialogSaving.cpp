@@ -19,10 +19,10 @@ int CMonitorDialog::SaveResult(int nListID, ResultStructrue* pResult) {
     m_pMesOutbox->Close();  // switched off (or never on)
     nUploaded = UploadResultSummary(panel, pResult, m_strMesUrl);
   } else {
-    nUploaded = UploadResultSummary(panel, pResult, m_strMesUrl,
-                                    [this](const MesUploadValues& values, const std::string& url) {
-                                      return m_pMesOutbox->Upload(m_strMesOutbox, values, url);
-                                    });
+    nUploaded =
+        UploadResultSummary(panel, pResult, m_strMesUrl, [this](const MesUploadValues& values, const std::string& url) {
+          return m_pMesOutbox->Upload(m_strMesOutbox, values, url);
+        });
   }
   StoreVerdict(*pList, panel.nResult);
   return nUploaded;

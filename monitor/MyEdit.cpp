@@ -97,4 +97,6 @@ void CMyEdit::OnPaint() {
   dc.FrameRect(&rect, black);
 }
 
-void CMyEdit::PostNcDestroy() { delete this; }
+void CMyEdit::PostNcDestroy() {
+  delete this;
+}

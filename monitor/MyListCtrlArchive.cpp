@@ -35,4 +35,6 @@ bool StoreListContents(platform::CListCtrl& list, const std::string& path, bool 
   return StoreListContents(contents, path, store);
 }
 
-bool CMyListCtrl::ArchiveContents(bool bStoring) { return StoreListContents(*this, m_strArchiveFile, bStoring); }
+bool CMyListCtrl::ArchiveContents(bool bStoring) {
+  return StoreListContents(*this, m_strArchiveFile, bStoring);
+}

@@ -19,4 +19,6 @@ ResultListSnapshot ReadResultList(const CMyListCtrl& list) {
   return panel;
 }
 
-void StoreVerdict(CMyListCtrl& list, int32_t nResult) { list.m_nResult = nResult; }
+void StoreVerdict(CMyListCtrl& list, int32_t nResult) {
+  list.m_nResult = nResult;
+}

@@ -59,8 +59,8 @@ class CArchive {
   CFile* m_file;
   Mode m_mode;
   std::vector<unsigned char> m_buffer;
-  std::size_t m_pos = 0;   // current position in the buffer
-  std::size_t m_end = 0;   // loading: bytes held in the buffer
+  std::size_t m_pos = 0;  // current position in the buffer
+  std::size_t m_end = 0;  // loading: bytes held in the buffer
   bool m_closed = false;
 };
 

@@ -22,9 +22,9 @@ BOOL CDialog::CreateFromTemplate(CWnd* pParentWnd) {
   const std::optional<DialogTemplate> tmpl = FindDialogTemplate(m_nIDTemplate);
   if (!tmpl || GetSafeHwnd()) return FALSE;
   QWidget* parentWidget = pParentWnd ? pParentWnd->GetQWidget() : nullptr;
-  auto* widget = new Bridged<QWidget>(parentWidget, Qt::Window | Qt::Dialog | Qt::WindowTitleHint |
-                                                        Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |
-                                                        Qt::WindowCloseButtonHint);
+  auto* widget =
+      new Bridged<QWidget>(parentWidget, Qt::Window | Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                                             Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
   QFont font(ToQt(tmpl->fontFace));
   font.setPointSize(tmpl->fontPointSize);
   widget->setFont(font);
@@ -84,7 +84,9 @@ void CDialog::OnOK() {
   EndDialog(IDOK);
 }
 
-void CDialog::OnCancel() { EndDialog(IDCANCEL); }
+void CDialog::OnCancel() {
+  EndDialog(IDCANCEL);
+}
 
 BOOL CDialog::UpdateData(BOOL /*bSaveAndValidate*/) {
   CDataExchange dx;
@@ -95,8 +97,8 @@ BOOL CDialog::UpdateData(BOOL /*bSaveAndValidate*/) {
 void CDialog::DoDataExchange(CDataExchange*) {}
 
 BOOL CDialog::OnEraseBkgnd(CDC* pDC) {
-  HBRUSH brush = reinterpret_cast<HBRUSH>(SendMessage(WM_CTLCOLORDLG, reinterpret_cast<WPARAM>(pDC),
-                                                      reinterpret_cast<LPARAM>(GetSafeHwnd())));
+  HBRUSH brush = reinterpret_cast<HBRUSH>(
+      SendMessage(WM_CTLCOLORDLG, reinterpret_cast<WPARAM>(pDC), reinterpret_cast<LPARAM>(GetSafeHwnd())));
   if (!brush) return CWnd::OnEraseBkgnd(pDC);
   RECT client;
   GetClientRect(&client);
@@ -130,6 +132,8 @@ void CDialog::OnKeyDown(UINT nChar, UINT nRepCnt, UINT nFlags) {
   CWnd::OnKeyDown(nChar, nRepCnt, nFlags);
 }
 
-void CDialog::OnClose() { OnCancel(); }
+void CDialog::OnClose() {
+  OnCancel();
+}
 
 }  // namespace platform

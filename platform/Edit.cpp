@@ -10,7 +10,9 @@ namespace platform {
 
 namespace {
 
-QLineEdit* LineEdit(QWidget* w) { return qobject_cast<QLineEdit*>(w); }
+QLineEdit* LineEdit(QWidget* w) {
+  return qobject_cast<QLineEdit*>(w);
+}
 
 // GBK byte offset -> character offset of the edit's text.
 int CharIndex(const std::string& gbk, int byteOffset) {
@@ -35,7 +37,9 @@ BOOL CEdit::Create(DWORD dwStyle, const RECT& rect, CWnd* pParentWnd, UINT nID) 
   edit->setFrame(false);
   if (dwStyle & WS_BORDER) edit->setTextMargins(1, 0, 1, 0);
   const DWORD align = dwStyle & (ES_CENTER | ES_RIGHT);
-  edit->setAlignment((align == ES_CENTER ? Qt::AlignHCenter : align == ES_RIGHT ? Qt::AlignRight : Qt::AlignLeft) |
+  edit->setAlignment((align == ES_CENTER  ? Qt::AlignHCenter
+                      : align == ES_RIGHT ? Qt::AlignRight
+                                          : Qt::AlignLeft) |
                      Qt::AlignVCenter);
   edit->setFocusPolicy(Qt::StrongFocus);
   return CreateOver(edit, dwStyle | WS_CHILD, rect, pParentWnd, nID);

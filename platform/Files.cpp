@@ -13,7 +13,9 @@
 namespace platform {
 namespace {
 
-std::string NativePath(const std::string& gbkPath) { return GbkToUtf8(gbkPath); }
+std::string NativePath(const std::string& gbkPath) {
+  return GbkToUtf8(gbkPath);
+}
 
 }  // namespace
 
@@ -24,7 +26,9 @@ bool CreateDirectoryIfMissing(const std::string& gbkPath) {
   return errno == EEXIST && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-TextFileWriter::~TextFileWriter() { Close(); }
+TextFileWriter::~TextFileWriter() {
+  Close();
+}
 
 bool TextFileWriter::Create(const std::string& gbkPath) {
   Close();

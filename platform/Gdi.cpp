@@ -17,7 +17,9 @@
 
 namespace platform {
 
-HBRUSH CreateSolidBrush(COLORREF color) { return new GdiBrush{color}; }
+HBRUSH CreateSolidBrush(COLORREF color) {
+  return new GdiBrush{color};
+}
 
 BOOL DeleteObject(HBRUSH brush) {
   if (!brush) return FALSE;
@@ -31,7 +33,9 @@ BOOL DeleteObject(HBITMAP bitmap) {
   return TRUE;
 }
 
-COLORREF GetBrushColor(HBRUSH brush) { return brush ? brush->color : CLR_NONE; }
+COLORREF GetBrushColor(HBRUSH brush) {
+  return brush ? brush->color : CLR_NONE;
+}
 
 HICON LoadIcon(UINT nIDResource) {
   // Shared icons live as long as the module.
@@ -50,7 +54,9 @@ HICON LoadIcon(UINT nIDResource) {
 // ---- CBitmap ----
 
 CBitmap::CBitmap() = default;
-CBitmap::~CBitmap() { DeleteObject(); }
+CBitmap::~CBitmap() {
+  DeleteObject();
+}
 
 BOOL CBitmap::LoadBitmap(const std::string& resourceName) {
   if (m_hObject) return FALSE;
@@ -60,7 +66,9 @@ BOOL CBitmap::LoadBitmap(const std::string& resourceName) {
   return TRUE;
 }
 
-BOOL CBitmap::LoadBitmap(UINT nIDResource) { return LoadBitmap(std::to_string(nIDResource)); }
+BOOL CBitmap::LoadBitmap(UINT nIDResource) {
+  return LoadBitmap(std::to_string(nIDResource));
+}
 
 BOOL CBitmap::Attach(HBITMAP bitmap) {
   if (m_hObject || !bitmap) return FALSE;
@@ -83,8 +91,12 @@ int CBitmap::GetBitmap(BITMAP* pBitMap) const {
   return TRUE;
 }
 
-const QImage* CBitmap::Image() const { return m_hObject ? &m_hObject->image : nullptr; }
-QImage* CBitmap::Image() { return m_hObject ? &m_hObject->image : nullptr; }
+const QImage* CBitmap::Image() const {
+  return m_hObject ? &m_hObject->image : nullptr;
+}
+QImage* CBitmap::Image() {
+  return m_hObject ? &m_hObject->image : nullptr;
+}
 
 // ---- CFont ----
 
@@ -97,7 +109,9 @@ BOOL CFont::DeleteObject() {
   return TRUE;
 }
 
-void CFont::SetFont(const QFont& font) { m_font = std::make_unique<QFont>(font); }
+void CFont::SetFont(const QFont& font) {
+  m_font = std::make_unique<QFont>(font);
+}
 
 // ---- CDC ----
 
@@ -144,7 +158,8 @@ void DrawImageBanded(QPainter* painter, const QPoint& at, const QImage& image) {
     painter->drawImage(at, image);
     return;
   }
-  ForEachBand(QRect(0, 0, width, height), [&](const QRect& band) { painter->drawImage(at + band.topLeft(), image, band); });
+  ForEachBand(QRect(0, 0, width, height),
+              [&](const QRect& band) { painter->drawImage(at + band.topLeft(), image, band); });
 }
 
 namespace {
@@ -209,7 +224,6 @@ BOOL CDC::StretchBlt(int x, int y, int nWidth, int nHeight, CDC* pSrcDC, int xSr
   m_painter->restore();
   return TRUE;
 }
-
 
 void CDC::FillSolidRect(const RECT* rect, COLORREF color) {
   if (!m_painter || !rect) return;
@@ -321,7 +335,9 @@ BOOL CImageList::DeleteImageList() {
   return TRUE;
 }
 
-int CImageList::GetImageCount() const { return m_created ? static_cast<int>(m_data->images.size()) : 0; }
+int CImageList::GetImageCount() const {
+  return m_created ? static_cast<int>(m_data->images.size()) : 0;
+}
 
 BOOL CImageList::GetImageInfo(int nImage, IMAGEINFO* pImageInfo) const {
   if (!Image(nImage) || !pImageInfo) return FALSE;

@@ -98,8 +98,8 @@ class CDC {
   CBitmap* SelectObject(CBitmap* pBitmap);
   CFont* SelectObject(CFont* pFont);
 
-  BOOL StretchBlt(int x, int y, int nWidth, int nHeight, CDC* pSrcDC, int xSrc, int ySrc, int nSrcWidth,
-                  int nSrcHeight, DWORD dwRop);
+  BOOL StretchBlt(int x, int y, int nWidth, int nHeight, CDC* pSrcDC, int xSrc, int ySrc, int nSrcWidth, int nSrcHeight,
+                  DWORD dwRop);
   void FillSolidRect(const RECT* rect, COLORREF color);
   void FillRect(const RECT* rect, HBRUSH brush);
   // A one-pixel frame inside the rectangle.

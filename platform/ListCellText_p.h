@@ -21,7 +21,6 @@ struct LaidOutText {
   qreal advance = 0;
 };
 
-
 // drawText(rect, flags, text) for a cell, from the layout kept with the cell
 // when there is one (made on first use).
 void DrawCellText(QPainter* painter, const QRect& rect, int flags, const QString& text, LaidOutText& cache);

@@ -451,10 +451,17 @@ BOOL CListCtrl::GetItemRect(int nItem, LPRECT lpRect, UINT nCode) const {
   const int iconWidth = p.model->smallImages ? IconWidthOf(p.model) : 0;
   const int column0 = p.model->ColumnCount() > 0 ? p.view->header()->sectionSize(0) : 0;
   switch (nCode) {
-    case LVIR_BOUNDS: *lpRect = RECT{left, top, left + p.view->TotalWidth(), top + rowHeight}; break;
-    case LVIR_ICON: *lpRect = RECT{left, top, left + (iconWidth ? kIconGap + iconWidth : 0), top + rowHeight}; break;
-    case LVIR_LABEL: *lpRect = RECT{left + (iconWidth ? kIconGap + iconWidth : 0), top, left + column0, top + rowHeight}; break;
-    default: return FALSE;
+    case LVIR_BOUNDS:
+      *lpRect = RECT{left, top, left + p.view->TotalWidth(), top + rowHeight};
+      break;
+    case LVIR_ICON:
+      *lpRect = RECT{left, top, left + (iconWidth ? kIconGap + iconWidth : 0), top + rowHeight};
+      break;
+    case LVIR_LABEL:
+      *lpRect = RECT{left + (iconWidth ? kIconGap + iconWidth : 0), top, left + column0, top + rowHeight};
+      break;
+    default:
+      return FALSE;
   }
   return TRUE;
 }
@@ -464,7 +471,8 @@ BOOL CListCtrl::Scroll(CSize size) {
   if (!p) return FALSE;
   p.view->Sync();
   if (size.cx) p.view->horizontalScrollBar()->setValue(p.view->horizontalScrollBar()->value() + size.cx);
-  if (size.cy) p.view->verticalScrollBar()->setValue(p.view->verticalScrollBar()->value() + size.cy / p.view->RowHeight());
+  if (size.cy)
+    p.view->verticalScrollBar()->setValue(p.view->verticalScrollBar()->value() + size.cy / p.view->RowHeight());
   return TRUE;
 }
 

@@ -34,7 +34,6 @@ struct Column {
   bool contentValid = true;
 };
 
-
 // the width it was last drawn in.
 struct ShownText {
   bool converted = false;
@@ -57,9 +56,12 @@ struct Row {
 
 inline Qt::Alignment AlignmentOf(int format) {
   switch (format & LVCFMT_JUSTIFYMASK) {
-    case LVCFMT_RIGHT: return Qt::AlignRight | Qt::AlignVCenter;
-    case LVCFMT_CENTER: return Qt::AlignHCenter | Qt::AlignVCenter;
-    default: return Qt::AlignLeft | Qt::AlignVCenter;
+    case LVCFMT_RIGHT:
+      return Qt::AlignRight | Qt::AlignVCenter;
+    case LVCFMT_CENTER:
+      return Qt::AlignHCenter | Qt::AlignVCenter;
+    default:
+      return Qt::AlignLeft | Qt::AlignVCenter;
   }
 }
 
@@ -234,10 +236,14 @@ class ListModel : public QAbstractTableModel {
       if (columns[c].contentValid && gone.widths[c] > 0 && gone.widths[c] == columns[c].contentWidth)
         columns[c].contentValid = false;
     rows.erase(rows.begin() + at);
-    if (focused == at) focused = -1;
-    else if (focused > at) --focused;
-    if (anchor == at) anchor = -1;
-    else if (anchor > at) --anchor;
+    if (focused == at)
+      focused = -1;
+    else if (focused > at)
+      --focused;
+    if (anchor == at)
+      anchor = -1;
+    else if (anchor > at)
+      --anchor;
     endRemoveRows();
   }
   void Clear() {

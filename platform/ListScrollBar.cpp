@@ -9,7 +9,9 @@ namespace platform {
 
 ListScrollBar::ListScrollBar(Qt::Orientation orientation, QWidget* parent) : QScrollBar(orientation, parent) {}
 
-bool ListScrollBar::AtRest() const { return !underMouse() && !isSliderDown(); }
+bool ListScrollBar::AtRest() const {
+  return !underMouse() && !isSliderDown();
+}
 
 ListScrollBar::Look ListScrollBar::CurrentLook() const {
   QStyleOptionSlider option;

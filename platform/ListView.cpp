@@ -22,8 +22,11 @@ void ListHeader::ForgetOn(const QEvent* e) {
     case QEvent::FontChange:
     case QEvent::StyleChange:
     case QEvent::LayoutDirectionChange:
-    case QEvent::LocaleChange: Forget(); break;
-    default: break;
+    case QEvent::LocaleChange:
+      Forget();
+      break;
+    default:
+      break;
   }
 }
 
@@ -149,7 +152,8 @@ void ListViewBase::UpdateGeometries() {
   m_geometryStale = false;
   int headerHeight = 0;
   if (!m_header->isHidden())
-    headerHeight = std::min(std::max(m_header->minimumHeight(), m_header->sizeHint().height()), m_header->maximumHeight());
+    headerHeight =
+        std::min(std::max(m_header->minimumHeight(), m_header->sizeHint().height()), m_header->maximumHeight());
   if (viewportMargins().top() != headerHeight) setViewportMargins(0, headerHeight, 0, 0);
   const QRect area = viewport()->geometry();
   const QRect headerRect(area.left(), area.top() - headerHeight, area.width(), headerHeight);
@@ -268,7 +272,9 @@ int ListViewBase::TopIndex() const {
   return model->Count() == 0 ? 0 : std::clamp(verticalScrollBar()->value(), 0, model->Count() - 1);
 }
 
-int ListViewBase::HorizontalOffset() const { return horizontalScrollBar()->value(); }
+int ListViewBase::HorizontalOffset() const {
+  return horizontalScrollBar()->value();
+}
 
 int ListViewBase::TotalWidth() const {
   int width = 0;
@@ -310,7 +316,8 @@ void ListViewBase::PaintCell(QPainter& painter, const QRect& cell, int row, int 
   Row& r = model->rows[static_cast<size_t>(row)];
   const bool fullRow = (model->extStyle & LVS_EX_FULLROWSELECT) != 0;
   // Selection shows while the list has the focus (always with LVS_SHOWSELALWAYS).
-  const bool showSelection = r.selected && (focusHere || (model->style & LVS_SHOWSELALWAYS)) && (fullRow || column == 0);
+  const bool showSelection =
+      r.selected && (focusHere || (model->style & LVS_SHOWSELALWAYS)) && (fullRow || column == 0);
   const QPalette& pal = palette();
   if (showSelection)
     painter.fillRect(cell, focusHere ? pal.color(QPalette::Highlight) : QColor(0xD4, 0xD0, 0xC8));
@@ -416,15 +423,33 @@ void ListViewBase::keyPressEvent(QKeyEvent* e) {
   const int perPage = std::max(1, viewport()->height() / RowHeight());
   int target = model->focused;
   switch (e->key()) {
-    case Qt::Key_Up: target = target < 0 ? 0 : target - 1; break;
-    case Qt::Key_Down: target = target < 0 ? 0 : target + 1; break;
-    case Qt::Key_PageUp: target = target < 0 ? 0 : target - perPage; break;
-    case Qt::Key_PageDown: target = target < 0 ? 0 : target + perPage; break;
-    case Qt::Key_Home: target = 0; break;
-    case Qt::Key_End: target = count - 1; break;
-    case Qt::Key_Left: horizontalScrollBar()->setValue(horizontalScrollBar()->value() - 8); return;
-    case Qt::Key_Right: horizontalScrollBar()->setValue(horizontalScrollBar()->value() + 8); return;
-    default: e->ignore(); return;
+    case Qt::Key_Up:
+      target = target < 0 ? 0 : target - 1;
+      break;
+    case Qt::Key_Down:
+      target = target < 0 ? 0 : target + 1;
+      break;
+    case Qt::Key_PageUp:
+      target = target < 0 ? 0 : target - perPage;
+      break;
+    case Qt::Key_PageDown:
+      target = target < 0 ? 0 : target + perPage;
+      break;
+    case Qt::Key_Home:
+      target = 0;
+      break;
+    case Qt::Key_End:
+      target = count - 1;
+      break;
+    case Qt::Key_Left:
+      horizontalScrollBar()->setValue(horizontalScrollBar()->value() - 8);
+      return;
+    case Qt::Key_Right:
+      horizontalScrollBar()->setValue(horizontalScrollBar()->value() + 8);
+      return;
+    default:
+      e->ignore();
+      return;
   }
   if (count == 0) return;
   target = std::clamp(target, 0, count - 1);

@@ -30,13 +30,20 @@ int DefaultMessageBox(const std::string& gbkText, unsigned flags) {
   }
   QMessageBox::Icon icon = QMessageBox::NoIcon;
   switch (flags & 0xF0) {
-    case MB_ICONERROR: icon = QMessageBox::Critical; break;
-    case MB_ICONWARNING: icon = QMessageBox::Warning; break;
-    case MB_ICONINFORMATION: icon = QMessageBox::Information; break;
-    default: break;
+    case MB_ICONERROR:
+      icon = QMessageBox::Critical;
+      break;
+    case MB_ICONWARNING:
+      icon = QMessageBox::Warning;
+      break;
+    case MB_ICONINFORMATION:
+      icon = QMessageBox::Information;
+      break;
+    default:
+      break;
   }
-  QMessageBox box(icon, QApplication::applicationDisplayName(), QString::fromUtf8(utf8.c_str()),
-                  QMessageBox::Ok, QApplication::activeWindow());
+  QMessageBox box(icon, QApplication::applicationDisplayName(), QString::fromUtf8(utf8.c_str()), QMessageBox::Ok,
+                  QApplication::activeWindow());
   box.exec();
   return IDOK;
 }

@@ -1,3 +1,5 @@
 #include "platform/ModuleVersion.h"
 
-extern "C" const char* MonitorModuleVersion() { return MONITOR_VERSION; }
+extern "C" const char* MonitorModuleVersion() {
+  return MONITOR_VERSION;
+}

@@ -8,8 +8,12 @@
 // The pictures are compiled in (resources/pictures.qrc) and register
 // themselves when the library loads. Referring to the initialiser here keeps
 // them linked into every program that uses the lookup.
-static void RegisterMonitorPictures() { Q_INIT_RESOURCE(pictures); }
-static void UnregisterMonitorPictures() { Q_CLEANUP_RESOURCE(pictures); }
+static void RegisterMonitorPictures() {
+  Q_INIT_RESOURCE(pictures);
+}
+static void UnregisterMonitorPictures() {
+  Q_CLEANUP_RESOURCE(pictures);
+}
 
 namespace platform {
 
@@ -34,7 +38,9 @@ class PicturesRegistration {
   bool m_registered = false;
 };
 
-void EnsureRegistered() { static PicturesRegistration registration; }
+void EnsureRegistered() {
+  static PicturesRegistration registration;
+}
 
 // 5 x 7 digit shapes, the same as those of resources/draw_pictures.py.
 const char* const kDigits[10][7] = {
@@ -135,13 +141,17 @@ QImage LoadBitmapResource(const std::string& rawName) {
   std::string prefix;
   int number = 0;
   if (SplitListName(name, &prefix, &number) && number > 16) {
-    const COLORREF bg = prefix == "LISTPASS" ? RGB(0, 255, 0) : prefix == "LISTFAIL" ? RGB(255, 0, 0) : RGB(255, 255, 255);
+    const COLORREF bg = prefix == "LISTPASS"   ? RGB(0, 255, 0)
+                        : prefix == "LISTFAIL" ? RGB(255, 0, 0)
+                                               : RGB(255, 255, 255);
     return DrawListPicture(number, bg);
   }
   return QImage();
 }
 
-QImage LoadBitmapResource(UINT id) { return LoadBitmapResource(std::to_string(id)); }
+QImage LoadBitmapResource(UINT id) {
+  return LoadBitmapResource(std::to_string(id));
+}
 
 QImage LoadIconResource(UINT id) {
   EnsureRegistered();

@@ -84,8 +84,12 @@ int WaitFor(SocketHandle socket, short events, int timeoutMs) {
 
 }  // namespace
 
-int WaitReadable(SocketHandle socket, int timeoutMs) { return WaitFor(socket, POLLIN, timeoutMs); }
-int WaitWritable(SocketHandle socket, int timeoutMs) { return WaitFor(socket, POLLOUT, timeoutMs); }
+int WaitReadable(SocketHandle socket, int timeoutMs) {
+  return WaitFor(socket, POLLIN, timeoutMs);
+}
+int WaitWritable(SocketHandle socket, int timeoutMs) {
+  return WaitFor(socket, POLLOUT, timeoutMs);
+}
 
 int PendingError(SocketHandle socket) {
   int err = 0;
@@ -118,7 +122,9 @@ long ReceiveSome(SocketHandle socket, void* buffer, std::size_t length) {
   }
 }
 
-bool IsWouldBlock(int negativeErrno) { return negativeErrno == -EAGAIN || negativeErrno == -EWOULDBLOCK; }
+bool IsWouldBlock(int negativeErrno) {
+  return negativeErrno == -EAGAIN || negativeErrno == -EWOULDBLOCK;
+}
 
 bool SetNoDelay(SocketHandle socket, bool noDelay, int* error) {
   int value = noDelay ? 1 : 0;

@@ -43,8 +43,8 @@ class ConverterCache {
 // One conversion through iconv. Invalid or unconvertible input is replaced by
 // `replacement` (already in the target encoding) and the offending input unit
 // skipped, so a conversion always completes.
-std::string Convert(const char* to, const char* from, const char* in, std::size_t inLen,
-                    std::size_t unit, std::string_view replacement) {
+std::string Convert(const char* to, const char* from, const char* in, std::size_t inLen, std::size_t unit,
+                    std::string_view replacement) {
   thread_local ConverterCache cache;
   iconv_t cd = cache.Get(to, from);
   iconv(cd, nullptr, nullptr, nullptr, nullptr);  // fresh shift state
@@ -262,8 +262,7 @@ std::size_t GbkFind(std::string_view haystack, std::string_view needle, std::siz
   // The library search finds the candidates; the character walk only decides
   // whether a candidate starts on a character, and never goes back.
   std::size_t boundary = 0;
-  for (std::size_t at = haystack.find(needle, from); at != std::string_view::npos;
-       at = haystack.find(needle, at + 1)) {
+  for (std::size_t at = haystack.find(needle, from); at != std::string_view::npos; at = haystack.find(needle, at + 1)) {
     while (boundary < at) {
       const unsigned char c = static_cast<unsigned char>(haystack[boundary]);
       boundary += (c >= 0x81 && c <= 0xFE && boundary + 1 < haystack.size()) ? 2 : 1;

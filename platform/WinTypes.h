@@ -28,19 +28,33 @@ namespace platform {
 constexpr COLORREF RGB(int r, int g, int b) {
   return static_cast<COLORREF>((r & 0xFF) | ((g & 0xFF) << 8) | ((b & 0xFF) << 16));
 }
-constexpr int GetRValue(COLORREF c) { return c & 0xFF; }
-constexpr int GetGValue(COLORREF c) { return (c >> 8) & 0xFF; }
-constexpr int GetBValue(COLORREF c) { return (c >> 16) & 0xFF; }
+constexpr int GetRValue(COLORREF c) {
+  return c & 0xFF;
+}
+constexpr int GetGValue(COLORREF c) {
+  return (c >> 8) & 0xFF;
+}
+constexpr int GetBValue(COLORREF c) {
+  return (c >> 16) & 0xFF;
+}
 constexpr COLORREF CLR_NONE = 0xFFFFFFFFu;
 
-constexpr WORD LOWORD(uintptr_t v) { return static_cast<WORD>(v & 0xFFFF); }
-constexpr WORD HIWORD(uintptr_t v) { return static_cast<WORD>((v >> 16) & 0xFFFF); }
+constexpr WORD LOWORD(uintptr_t v) {
+  return static_cast<WORD>(v & 0xFFFF);
+}
+constexpr WORD HIWORD(uintptr_t v) {
+  return static_cast<WORD>((v >> 16) & 0xFFFF);
+}
 constexpr LPARAM MAKELPARAM(int lo, int hi) {
   return static_cast<LPARAM>(static_cast<uint32_t>((lo & 0xFFFF) | ((hi & 0xFFFF) << 16)));
 }
 // Signed coordinates packed in an LPARAM.
-constexpr int GET_X_LPARAM(LPARAM lp) { return static_cast<int16_t>(lp & 0xFFFF); }
-constexpr int GET_Y_LPARAM(LPARAM lp) { return static_cast<int16_t>((lp >> 16) & 0xFFFF); }
+constexpr int GET_X_LPARAM(LPARAM lp) {
+  return static_cast<int16_t>(lp & 0xFFFF);
+}
+constexpr int GET_Y_LPARAM(LPARAM lp) {
+  return static_cast<int16_t>((lp >> 16) & 0xFFFF);
+}
 
 struct POINT {
   LONG x = 0;
@@ -62,24 +76,40 @@ using LPPOINT = POINT*;
 
 struct CPoint : POINT {
   CPoint() = default;
-  CPoint(int x_, int y_) { x = x_; y = y_; }
+  CPoint(int x_, int y_) {
+    x = x_;
+    y = y_;
+  }
   CPoint(const POINT& p) : POINT(p) {}
 };
 struct CSize : SIZE {
   CSize() = default;
-  CSize(int cx_, int cy_) { cx = cx_; cy = cy_; }
+  CSize(int cx_, int cy_) {
+    cx = cx_;
+    cy = cy_;
+  }
   CSize(const SIZE& s) : SIZE(s) {}
 };
 struct CRect : RECT {
   CRect() = default;
-  CRect(int l, int t, int r, int b) { left = l; top = t; right = r; bottom = b; }
+  CRect(int l, int t, int r, int b) {
+    left = l;
+    top = t;
+    right = r;
+    bottom = b;
+  }
   CRect(const RECT& r) : RECT(r) {}
   int Width() const { return right - left; }
   int Height() const { return bottom - top; }
   bool IsRectEmpty() const { return right <= left || bottom <= top; }
   // Inside means left <= x < right and top <= y < bottom, as the platform counts.
   bool PtInRect(POINT p) const { return p.x >= left && p.x < right && p.y >= top && p.y < bottom; }
-  void OffsetRect(int dx, int dy) { left += dx; right += dx; top += dy; bottom += dy; }
+  void OffsetRect(int dx, int dy) {
+    left += dx;
+    right += dx;
+    top += dy;
+    bottom += dy;
+  }
   operator LPRECT() { return this; }
   operator LPCRECT() const { return this; }
 };

@@ -21,11 +21,21 @@ namespace platform {
 
 // ---- conversions ----
 
-QString ToQt(const std::string& gbk) { return QString::fromStdString(GbkToUtf8(gbk)); }
-std::string FromQt(const QString& text) { return Utf8ToGbk(text.toStdString()); }
-QColor ToQColor(COLORREF c) { return QColor(GetRValue(c), GetGValue(c), GetBValue(c)); }
-RECT ToRECT(const QRect& r) { return RECT{r.left(), r.top(), r.left() + r.width(), r.top() + r.height()}; }
-QRect ToQRect(const RECT& r) { return QRect(r.left, r.top, r.right - r.left, r.bottom - r.top); }
+QString ToQt(const std::string& gbk) {
+  return QString::fromStdString(GbkToUtf8(gbk));
+}
+std::string FromQt(const QString& text) {
+  return Utf8ToGbk(text.toStdString());
+}
+QColor ToQColor(COLORREF c) {
+  return QColor(GetRValue(c), GetGValue(c), GetBValue(c));
+}
+RECT ToRECT(const QRect& r) {
+  return RECT{r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
+}
+QRect ToQRect(const RECT& r) {
+  return QRect(r.left, r.top, r.right - r.left, r.bottom - r.top);
+}
 
 // ---- window registry ----
 
@@ -71,11 +81,14 @@ void FreeDestroyedWidgets() {
 void TakeBackShowRepaints(QWidget* shown) {
   if (!shown) return;
   QCoreApplication::removePostedEvents(shown, QEvent::UpdateLater);
-  for (QWidget* child : shown->findChildren<QWidget*>()) QCoreApplication::removePostedEvents(child, QEvent::UpdateLater);
+  for (QWidget* child : shown->findChildren<QWidget*>())
+    QCoreApplication::removePostedEvents(child, QEvent::UpdateLater);
   if (shown->isVisible()) shown->update();
 }
 
-BridgeAccess* BridgeOf(QWidget* w) { return w ? dynamic_cast<BridgeAccess*>(w) : nullptr; }
+BridgeAccess* BridgeOf(QWidget* w) {
+  return w ? dynamic_cast<BridgeAccess*>(w) : nullptr;
+}
 
 CWnd* OwnerOf(QWidget* w) {
   for (; w; w = w->parentWidget()) {
@@ -91,7 +104,9 @@ static bool Headless() {
   return name == QLatin1String("offscreen") || name == QLatin1String("minimal");
 }
 
-BOOL IsWindow(HWND hWnd) { return hWnd && Registry().count(hWnd) != 0; }
+BOOL IsWindow(HWND hWnd) {
+  return hWnd && Registry().count(hWnd) != 0;
+}
 
 // ---- bridge ----
 
@@ -174,7 +189,8 @@ BOOL CWnd::CreateOver(QWidget* widget, DWORD dwStyle, const RECT& rect, CWnd* pP
   cs.cx = rect.right - rect.left;
   cs.cy = rect.bottom - rect.top;
   cs.id = nID;
-  const LRESULT created = Bridge::Dispatch(this, WM_CREATE, 0, reinterpret_cast<LPARAM>(&cs), []() -> LRESULT { return 0; });
+  const LRESULT created =
+      Bridge::Dispatch(this, WM_CREATE, 0, reinterpret_cast<LPARAM>(&cs), []() -> LRESULT { return 0; });
   if (created == -1) {
     DestroyWindow();
     return FALSE;
@@ -241,7 +257,8 @@ void CWnd::MoveWindow(int x, int y, int nWidth, int nHeight, BOOL bRepaint) {
 }
 
 void CWnd::MoveWindow(LPCRECT lpRect, BOOL bRepaint) {
-  if (lpRect) MoveWindow(lpRect->left, lpRect->top, lpRect->right - lpRect->left, lpRect->bottom - lpRect->top, bRepaint);
+  if (lpRect)
+    MoveWindow(lpRect->left, lpRect->top, lpRect->right - lpRect->left, lpRect->bottom - lpRect->top, bRepaint);
 }
 
 BOOL CWnd::SetWindowPos(const CWnd* pWndInsertAfter, int x, int y, int cx, int cy, UINT nFlags) {
@@ -361,9 +378,13 @@ BOOL CWnd::ShowWindow(int nCmdShow) {
   return wasVisible;
 }
 
-BOOL CWnd::IsWindowVisible() const { return m_widget && m_widget->isVisible() ? TRUE : FALSE; }
+BOOL CWnd::IsWindowVisible() const {
+  return m_widget && m_widget->isVisible() ? TRUE : FALSE;
+}
 
-void CWnd::Invalidate(BOOL bErase) { InvalidateRect(nullptr, bErase); }
+void CWnd::Invalidate(BOOL bErase) {
+  InvalidateRect(nullptr, bErase);
+}
 
 void CWnd::InvalidateRect(LPCRECT lpRect, BOOL bErase) {
   if (!m_widget) return;
@@ -418,7 +439,9 @@ HICON CWnd::SetIcon(HICON hIcon, BOOL bBigIcon) {
   return old;
 }
 
-HICON CWnd::GetIcon(BOOL bBigIcon) const { return bBigIcon ? m_hIconBig : m_hIconSmall; }
+HICON CWnd::GetIcon(BOOL bBigIcon) const {
+  return bBigIcon ? m_hIconBig : m_hIconSmall;
+}
 
 void CWnd::SetFont(CFont* pFont, BOOL bRedraw) {
   if (!pFont || !pFont->Font()) return;
@@ -452,53 +475,104 @@ BOOL CWnd::PostMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   return TRUE;
 }
 
-BOOL CWnd::PreTranslateMessage(MSG* /*pMsg*/) { return FALSE; }
+BOOL CWnd::PreTranslateMessage(MSG* /*pMsg*/) {
+  return FALSE;
+}
 
 LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
   const CPoint point(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
   switch (message) {
-    case WM_CREATE: return OnCreate(reinterpret_cast<LPCREATESTRUCT>(lParam));
-    case WM_DESTROY: OnDestroy(); return 0;
-    case WM_NCDESTROY: OnNcDestroy(); return 0;
-    case WM_ERASEBKGND: return OnEraseBkgnd(reinterpret_cast<CDC*>(wParam));
-    case WM_PAINT: OnPaint(); return 0;
-    case WM_SIZE: OnSize(static_cast<UINT>(wParam), LOWORD(static_cast<uintptr_t>(lParam)), HIWORD(static_cast<uintptr_t>(lParam))); return 0;
-    case WM_WINDOWPOSCHANGING: OnWindowPosChanging(reinterpret_cast<WINDOWPOS*>(lParam)); return 0;
-    case WM_WINDOWPOSCHANGED: OnWindowPosChanged(reinterpret_cast<WINDOWPOS*>(lParam)); return 0;
-    case WM_HSCROLL: OnHScroll(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<CScrollBar*>(lParam)); return 0;
-    case WM_VSCROLL: OnVScroll(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<CScrollBar*>(lParam)); return 0;
-    case WM_MOUSEWHEEL: return OnMouseWheel(LOWORD(wParam), static_cast<short>(HIWORD(wParam)), point);
-    case WM_LBUTTONDOWN: OnLButtonDown(static_cast<UINT>(wParam), point); return 0;
-    case WM_LBUTTONUP: OnLButtonUp(static_cast<UINT>(wParam), point); return 0;
-    case WM_LBUTTONDBLCLK: OnLButtonDblClk(static_cast<UINT>(wParam), point); return 0;
-    case WM_KEYDOWN: OnKeyDown(static_cast<UINT>(wParam), LOWORD(static_cast<uintptr_t>(lParam)), HIWORD(static_cast<uintptr_t>(lParam))); return 0;
-    case WM_KEYUP: OnKeyUp(static_cast<UINT>(wParam), LOWORD(static_cast<uintptr_t>(lParam)), HIWORD(static_cast<uintptr_t>(lParam))); return 0;
-    case WM_CHAR: OnChar(static_cast<UINT>(wParam), LOWORD(static_cast<uintptr_t>(lParam)), HIWORD(static_cast<uintptr_t>(lParam))); return 0;
-    case WM_SETFOCUS: OnSetFocus(FromHandle(reinterpret_cast<HWND>(wParam))); return 0;
-    case WM_KILLFOCUS: OnKillFocus(FromHandle(reinterpret_cast<HWND>(wParam))); return 0;
+    case WM_CREATE:
+      return OnCreate(reinterpret_cast<LPCREATESTRUCT>(lParam));
+    case WM_DESTROY:
+      OnDestroy();
+      return 0;
+    case WM_NCDESTROY:
+      OnNcDestroy();
+      return 0;
+    case WM_ERASEBKGND:
+      return OnEraseBkgnd(reinterpret_cast<CDC*>(wParam));
+    case WM_PAINT:
+      OnPaint();
+      return 0;
+    case WM_SIZE:
+      OnSize(static_cast<UINT>(wParam), LOWORD(static_cast<uintptr_t>(lParam)), HIWORD(static_cast<uintptr_t>(lParam)));
+      return 0;
+    case WM_WINDOWPOSCHANGING:
+      OnWindowPosChanging(reinterpret_cast<WINDOWPOS*>(lParam));
+      return 0;
+    case WM_WINDOWPOSCHANGED:
+      OnWindowPosChanged(reinterpret_cast<WINDOWPOS*>(lParam));
+      return 0;
+    case WM_HSCROLL:
+      OnHScroll(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<CScrollBar*>(lParam));
+      return 0;
+    case WM_VSCROLL:
+      OnVScroll(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<CScrollBar*>(lParam));
+      return 0;
+    case WM_MOUSEWHEEL:
+      return OnMouseWheel(LOWORD(wParam), static_cast<short>(HIWORD(wParam)), point);
+    case WM_LBUTTONDOWN:
+      OnLButtonDown(static_cast<UINT>(wParam), point);
+      return 0;
+    case WM_LBUTTONUP:
+      OnLButtonUp(static_cast<UINT>(wParam), point);
+      return 0;
+    case WM_LBUTTONDBLCLK:
+      OnLButtonDblClk(static_cast<UINT>(wParam), point);
+      return 0;
+    case WM_KEYDOWN:
+      OnKeyDown(static_cast<UINT>(wParam), LOWORD(static_cast<uintptr_t>(lParam)),
+                HIWORD(static_cast<uintptr_t>(lParam)));
+      return 0;
+    case WM_KEYUP:
+      OnKeyUp(static_cast<UINT>(wParam), LOWORD(static_cast<uintptr_t>(lParam)),
+              HIWORD(static_cast<uintptr_t>(lParam)));
+      return 0;
+    case WM_CHAR:
+      OnChar(static_cast<UINT>(wParam), LOWORD(static_cast<uintptr_t>(lParam)), HIWORD(static_cast<uintptr_t>(lParam)));
+      return 0;
+    case WM_SETFOCUS:
+      OnSetFocus(FromHandle(reinterpret_cast<HWND>(wParam)));
+      return 0;
+    case WM_KILLFOCUS:
+      OnKillFocus(FromHandle(reinterpret_cast<HWND>(wParam)));
+      return 0;
     case WM_CTLCOLORDLG:
-      return reinterpret_cast<LRESULT>(OnCtlColor(reinterpret_cast<CDC*>(wParam), FromHandle(reinterpret_cast<HWND>(lParam)), CTLCOLOR_DLG));
-    case WM_HOTKEY: return OnHotKey(wParam, lParam);
-    case WM_CLOSE: OnClose(); return 0;
+      return reinterpret_cast<LRESULT>(
+          OnCtlColor(reinterpret_cast<CDC*>(wParam), FromHandle(reinterpret_cast<HWND>(lParam)), CTLCOLOR_DLG));
+    case WM_HOTKEY:
+      return OnHotKey(wParam, lParam);
+    case WM_CLOSE:
+      OnClose();
+      return 0;
     case WM_NOTIFY: {
       LRESULT result = 0;
       if (!OnNotify(wParam, lParam, &result)) result = DefWindowProc(message, wParam, lParam);
       return result;
     }
-    default: return DefWindowProc(message, wParam, lParam);
+    default:
+      return DefWindowProc(message, wParam, lParam);
   }
 }
 
 LRESULT CWnd::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
-    case WM_SETICON: return reinterpret_cast<LRESULT>(SetIcon(reinterpret_cast<HICON>(lParam), wParam == ICON_BIG));
+    case WM_SETICON:
+      return reinterpret_cast<LRESULT>(SetIcon(reinterpret_cast<HICON>(lParam), wParam == ICON_BIG));
     case WM_SETTEXT:
       if (lParam) SetWindowText(reinterpret_cast<const char*>(lParam));
       return TRUE;
-    case WM_CLOSE: DestroyWindow(); return 0;
-    case WM_ERASEBKGND: return 1;
-    case WM_SETREDRAW: SetRedraw(wParam != 0 ? TRUE : FALSE); return 0;
-    default: return 0;
+    case WM_CLOSE:
+      DestroyWindow();
+      return 0;
+    case WM_ERASEBKGND:
+      return 1;
+    case WM_SETREDRAW:
+      SetRedraw(wParam != 0 ? TRUE : FALSE);
+      return 0;
+    default:
+      return 0;
   }
 }
 
@@ -517,29 +591,73 @@ LRESULT CWnd::Default() {
   return 0;
 }
 
-int CWnd::OnCreate(LPCREATESTRUCT) { return static_cast<int>(Default()); }
-void CWnd::OnDestroy() { Default(); }
-void CWnd::OnNcDestroy() { Default(); }
+int CWnd::OnCreate(LPCREATESTRUCT) {
+  return static_cast<int>(Default());
+}
+void CWnd::OnDestroy() {
+  Default();
+}
+void CWnd::OnNcDestroy() {
+  Default();
+}
 void CWnd::PostNcDestroy() {}
-BOOL CWnd::OnEraseBkgnd(CDC*) { return static_cast<BOOL>(Default()); }
-void CWnd::OnPaint() { Default(); }
-void CWnd::OnSize(UINT, int, int) { Default(); }
-void CWnd::OnWindowPosChanging(WINDOWPOS*) { Default(); }
-void CWnd::OnWindowPosChanged(WINDOWPOS*) { Default(); }
-void CWnd::OnHScroll(UINT, UINT, CScrollBar*) { Default(); }
-void CWnd::OnVScroll(UINT, UINT, CScrollBar*) { Default(); }
-BOOL CWnd::OnMouseWheel(UINT, short, CPoint) { return static_cast<BOOL>(Default()); }
-void CWnd::OnLButtonDown(UINT, CPoint) { Default(); }
-void CWnd::OnLButtonUp(UINT, CPoint) { Default(); }
-void CWnd::OnLButtonDblClk(UINT, CPoint) { Default(); }
-void CWnd::OnKeyDown(UINT, UINT, UINT) { Default(); }
-void CWnd::OnKeyUp(UINT, UINT, UINT) { Default(); }
-void CWnd::OnChar(UINT, UINT, UINT) { Default(); }
-void CWnd::OnSetFocus(CWnd*) { Default(); }
-void CWnd::OnKillFocus(CWnd*) { Default(); }
-HBRUSH CWnd::OnCtlColor(CDC*, CWnd*, UINT) { return reinterpret_cast<HBRUSH>(Default()); }
-LRESULT CWnd::OnHotKey(WPARAM, LPARAM) { return Default(); }
-void CWnd::OnClose() { Default(); }
+BOOL CWnd::OnEraseBkgnd(CDC*) {
+  return static_cast<BOOL>(Default());
+}
+void CWnd::OnPaint() {
+  Default();
+}
+void CWnd::OnSize(UINT, int, int) {
+  Default();
+}
+void CWnd::OnWindowPosChanging(WINDOWPOS*) {
+  Default();
+}
+void CWnd::OnWindowPosChanged(WINDOWPOS*) {
+  Default();
+}
+void CWnd::OnHScroll(UINT, UINT, CScrollBar*) {
+  Default();
+}
+void CWnd::OnVScroll(UINT, UINT, CScrollBar*) {
+  Default();
+}
+BOOL CWnd::OnMouseWheel(UINT, short, CPoint) {
+  return static_cast<BOOL>(Default());
+}
+void CWnd::OnLButtonDown(UINT, CPoint) {
+  Default();
+}
+void CWnd::OnLButtonUp(UINT, CPoint) {
+  Default();
+}
+void CWnd::OnLButtonDblClk(UINT, CPoint) {
+  Default();
+}
+void CWnd::OnKeyDown(UINT, UINT, UINT) {
+  Default();
+}
+void CWnd::OnKeyUp(UINT, UINT, UINT) {
+  Default();
+}
+void CWnd::OnChar(UINT, UINT, UINT) {
+  Default();
+}
+void CWnd::OnSetFocus(CWnd*) {
+  Default();
+}
+void CWnd::OnKillFocus(CWnd*) {
+  Default();
+}
+HBRUSH CWnd::OnCtlColor(CDC*, CWnd*, UINT) {
+  return reinterpret_cast<HBRUSH>(Default());
+}
+LRESULT CWnd::OnHotKey(WPARAM, LPARAM) {
+  return Default();
+}
+void CWnd::OnClose() {
+  Default();
+}
 
 BOOL CWnd::OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* pResult) {
   const auto* header = reinterpret_cast<const NMHDR*>(lParam);
@@ -550,6 +668,8 @@ BOOL CWnd::OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* pResult) {
   return FALSE;
 }
 
-BOOL CWnd::OnChildNotify(UINT, WPARAM, LPARAM, LRESULT*) { return FALSE; }
+BOOL CWnd::OnChildNotify(UINT, WPARAM, LPARAM, LRESULT*) {
+  return FALSE;
+}
 
 }  // namespace platform

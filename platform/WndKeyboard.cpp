@@ -33,26 +33,45 @@ UINT VirtualKey(const QKeyEvent* e) {
   if (k >= Qt::Key_F1 && k <= Qt::Key_F24) return VK_F1 + static_cast<UINT>(k - Qt::Key_F1);
   switch (k) {
     case Qt::Key_Return:
-    case Qt::Key_Enter: return VK_RETURN;
-    case Qt::Key_Escape: return VK_ESCAPE;
-    case Qt::Key_Delete: return VK_DELETE;
-    case Qt::Key_Backspace: return VK_BACK;
+    case Qt::Key_Enter:
+      return VK_RETURN;
+    case Qt::Key_Escape:
+      return VK_ESCAPE;
+    case Qt::Key_Delete:
+      return VK_DELETE;
+    case Qt::Key_Backspace:
+      return VK_BACK;
     case Qt::Key_Tab:
-    case Qt::Key_Backtab: return VK_TAB;
-    case Qt::Key_Space: return VK_SPACE;
-    case Qt::Key_Left: return VK_LEFT;
-    case Qt::Key_Right: return VK_RIGHT;
-    case Qt::Key_Up: return VK_UP;
-    case Qt::Key_Down: return VK_DOWN;
-    case Qt::Key_Home: return VK_HOME;
-    case Qt::Key_End: return VK_END;
-    case Qt::Key_PageUp: return VK_PRIOR;
-    case Qt::Key_PageDown: return VK_NEXT;
-    case Qt::Key_Insert: return VK_INSERT;
-    case Qt::Key_Control: return VK_CONTROL;
-    case Qt::Key_Shift: return VK_SHIFT;
-    case Qt::Key_Alt: return VK_MENU;
-    default: return static_cast<UINT>(k & 0xFFFF);
+    case Qt::Key_Backtab:
+      return VK_TAB;
+    case Qt::Key_Space:
+      return VK_SPACE;
+    case Qt::Key_Left:
+      return VK_LEFT;
+    case Qt::Key_Right:
+      return VK_RIGHT;
+    case Qt::Key_Up:
+      return VK_UP;
+    case Qt::Key_Down:
+      return VK_DOWN;
+    case Qt::Key_Home:
+      return VK_HOME;
+    case Qt::Key_End:
+      return VK_END;
+    case Qt::Key_PageUp:
+      return VK_PRIOR;
+    case Qt::Key_PageDown:
+      return VK_NEXT;
+    case Qt::Key_Insert:
+      return VK_INSERT;
+    case Qt::Key_Control:
+      return VK_CONTROL;
+    case Qt::Key_Shift:
+      return VK_SHIFT;
+    case Qt::Key_Alt:
+      return VK_MENU;
+    default:
+      return static_cast<UINT>(k & 0xFFFF);
   }
 }
 
@@ -60,12 +79,18 @@ UINT VirtualKey(const QKeyEvent* e) {
 UINT CharOf(const QKeyEvent* e) {
   switch (e->key()) {
     case Qt::Key_Return:
-    case Qt::Key_Enter: return 13;
-    case Qt::Key_Escape: return 27;
-    case Qt::Key_Backspace: return 8;
-    case Qt::Key_Tab: return 9;
-    case Qt::Key_Delete: return 0;
-    default: break;
+    case Qt::Key_Enter:
+      return 13;
+    case Qt::Key_Escape:
+      return 27;
+    case Qt::Key_Backspace:
+      return 8;
+    case Qt::Key_Tab:
+      return 9;
+    case Qt::Key_Delete:
+      return 0;
+    default:
+      break;
   }
   const QString text = e->text();
   if (text.isEmpty()) return 0;
@@ -74,7 +99,9 @@ UINT CharOf(const QKeyEvent* e) {
   return c;
 }
 
-LPARAM KeyData(const QKeyEvent* e) { return MAKELPARAM(e->count() > 0 ? e->count() : 1, 0); }
+LPARAM KeyData(const QKeyEvent* e) {
+  return MAKELPARAM(e->count() > 0 ? e->count() : 1, 0);
+}
 
 MSG MakeMsg(CWnd* target, UINT message, WPARAM wp, LPARAM lp) {
   MSG msg;
@@ -110,7 +137,8 @@ bool FireHotKey(const QKeyEvent* e) {
   const UINT mods = ModifiersOf(e);
   for (const HotKey& key : HotKeys()) {
     if (key.vk != vk || key.modifiers != mods) continue;
-    if (CWnd* w = CWnd::FromHandle(key.hwnd)) w->SendMessage(WM_HOTKEY, static_cast<WPARAM>(key.id), MAKELPARAM(mods, vk));
+    if (CWnd* w = CWnd::FromHandle(key.hwnd))
+      w->SendMessage(WM_HOTKEY, static_cast<WPARAM>(key.id), MAKELPARAM(mods, vk));
     return true;
   }
   return false;
@@ -184,13 +212,21 @@ void InstallKeyFilter() {
 
 short GetKeyState(int nVirtKey) {
   Qt::KeyboardModifiers mods =
-      g_key ? g_key->event->modifiers() : (QCoreApplication::instance() ? QGuiApplication::queryKeyboardModifiers() : Qt::NoModifier);
+      g_key ? g_key->event->modifiers()
+            : (QCoreApplication::instance() ? QGuiApplication::queryKeyboardModifiers() : Qt::NoModifier);
   bool held = false;
   switch (static_cast<UINT>(nVirtKey)) {
-    case VK_CONTROL: held = mods.testFlag(Qt::ControlModifier); break;
-    case VK_SHIFT: held = mods.testFlag(Qt::ShiftModifier); break;
-    case VK_MENU: held = mods.testFlag(Qt::AltModifier); break;
-    default: break;
+    case VK_CONTROL:
+      held = mods.testFlag(Qt::ControlModifier);
+      break;
+    case VK_SHIFT:
+      held = mods.testFlag(Qt::ShiftModifier);
+      break;
+    case VK_MENU:
+      held = mods.testFlag(Qt::AltModifier);
+      break;
+    default:
+      break;
   }
   return held ? static_cast<short>(0x8000) : 0;
 }

@@ -90,8 +90,8 @@ const XmlAttribute* XmlAttributes::Find(std::u16string_view uri, std::u16string_
 struct CXmlReader::Session {
   CXmlReader& reader;
   XML_Parser parser = nullptr;
-  int32_t stopStatus = 0;     // set when a handler or a refusal stopped the parse
-  std::u16string names;       // element and attribute names of the current event
+  int32_t stopStatus = 0;  // set when a handler or a refusal stopped the parse
+  std::u16string names;    // element and attribute names of the current event
   std::u16string text;
   std::vector<NameParts> attrParts;
   std::vector<std::pair<std::size_t, std::size_t>> attrValues;
@@ -155,8 +155,8 @@ struct CXmlReader::Session {
       s.attrs.clear();
       for (std::size_t i = 0; i < s.attrParts.size(); ++i) {
         const NameParts& p = s.attrParts[i];
-        s.attrs.push_back({all.substr(p.uri, p.uriLen), all.substr(p.local, p.localLen),
-                           all.substr(p.q, p.qLen), all.substr(s.attrValues[i].first, s.attrValues[i].second)});
+        s.attrs.push_back({all.substr(p.uri, p.uriLen), all.substr(p.local, p.localLen), all.substr(p.q, p.qLen),
+                           all.substr(s.attrValues[i].first, s.attrValues[i].second)});
       }
       s.Check(h->StartElement(all.substr(el.uri, el.uriLen), all.substr(el.local, el.localLen),
                               all.substr(el.q, el.qLen), XmlAttributes(s.attrs)),
@@ -172,9 +172,9 @@ struct CXmlReader::Session {
       s.names.clear();
       NameParts el = SplitName(s.names, name);
       std::u16string_view all(s.names);
-      s.Check(h->EndElement(all.substr(el.uri, el.uriLen), all.substr(el.local, el.localLen),
-                            all.substr(el.q, el.qLen)),
-              "an element end");
+      s.Check(
+          h->EndElement(all.substr(el.uri, el.uriLen), all.substr(el.local, el.localLen), all.substr(el.q, el.qLen)),
+          "an element end");
     });
   }
 
@@ -218,8 +218,8 @@ struct CXmlReader::Session {
     Of(user).Stop(kMalformed, "document type declarations are refused");
   }
 
-  static void OnEntityDecl(void* user, const XML_Char*, int, const XML_Char*, int, const XML_Char*,
-                           const XML_Char*, const XML_Char*, const XML_Char*) {
+  static void OnEntityDecl(void* user, const XML_Char*, int, const XML_Char*, int, const XML_Char*, const XML_Char*,
+                           const XML_Char*, const XML_Char*) {
     Of(user).Stop(kMalformed, "entity declarations are refused");
   }
 
@@ -323,8 +323,7 @@ int32_t CXmlReader::ParseBytes(std::string_view document) {
   do {
     std::size_t n = document.size() < kMaxPiece ? document.size() : kMaxPiece;
     bool last = n == document.size();
-    if (int32_t st = s.Outcome(XML_Parse(s.parser, document.data(), static_cast<int>(n), last)); st < 0)
-      return st;
+    if (int32_t st = s.Outcome(XML_Parse(s.parser, document.data(), static_cast<int>(n), last)); st < 0) return st;
     document.remove_prefix(n);
   } while (!document.empty());
   return s.Finish();

@@ -17,10 +17,10 @@
 namespace platform {
 
 struct XmlAttribute {
-  std::u16string_view uri;        // empty when the attribute has no namespace
+  std::u16string_view uri;  // empty when the attribute has no namespace
   std::u16string_view localName;
-  std::u16string_view qName;      // prefix:local as written
-  std::u16string_view value;      // entities and character references resolved
+  std::u16string_view qName;  // prefix:local as written
+  std::u16string_view value;  // entities and character references resolved
 };
 
 class XmlAttributes {
@@ -44,14 +44,11 @@ class IXmlContentHandler {
   virtual ~IXmlContentHandler() = default;
   virtual int32_t StartDocument() { return 0; }
   virtual int32_t EndDocument() { return 0; }
-  virtual int32_t StartPrefixMapping(std::u16string_view /*prefix*/, std::u16string_view /*uri*/) {
-    return 0;
-  }
+  virtual int32_t StartPrefixMapping(std::u16string_view /*prefix*/, std::u16string_view /*uri*/) { return 0; }
   virtual int32_t EndPrefixMapping(std::u16string_view /*prefix*/) { return 0; }
-  virtual int32_t StartElement(std::u16string_view uri, std::u16string_view localName,
-                               std::u16string_view qName, const XmlAttributes& attributes) = 0;
-  virtual int32_t EndElement(std::u16string_view uri, std::u16string_view localName,
-                             std::u16string_view qName) = 0;
+  virtual int32_t StartElement(std::u16string_view uri, std::u16string_view localName, std::u16string_view qName,
+                               const XmlAttributes& attributes) = 0;
+  virtual int32_t EndElement(std::u16string_view uri, std::u16string_view localName, std::u16string_view qName) = 0;
   virtual int32_t Characters(std::u16string_view text) = 0;
 };
 

@@ -16,11 +16,12 @@ struct Check {
   const char* code;
 };
 
-Check Present(std::u8string_view text, const char* code) { return {platform::Gbk(text), {}, false, code}; }
+Check Present(std::u8string_view text, const char* code) {
+  return {platform::Gbk(text), {}, false, code};
+}
 
 Check VideoStandard() {
-  return {platform::Gbk(u8"当前视频制式PAL = PASS"), platform::Gbk(u8"当前视频制式NTSC = PASS"), false,
-          "D2211"};
+  return {platform::Gbk(u8"当前视频制式PAL = PASS"), platform::Gbk(u8"当前视频制式NTSC = PASS"), false, "D2211"};
 }
 
 const std::vector<Check>& NvrChecks() {
@@ -38,11 +39,8 @@ const std::vector<Check>& NvrChecks() {
 
 const std::vector<Check>& DvrChecks() {
   static const std::vector<Check> checks = {
-      Present(u8"时间同步功能执行通过 = PASS", "D2201"),
-      Present(u8"时间同步检测确认 = PASS", "D2202"),
-      VideoStandard(),
-      Present(u8"硬盘获取功能 = ;DISK1", "D2802"),
-      Present(u8"视频播放功能 = PASS", "D2802"),
+      Present(u8"时间同步功能执行通过 = PASS", "D2201"), Present(u8"时间同步检测确认 = PASS", "D2202"), VideoStandard(),
+      Present(u8"硬盘获取功能 = ;DISK1", "D2802"),       Present(u8"视频播放功能 = PASS", "D2802"),
   };
   return checks;
 }

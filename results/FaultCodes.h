@@ -5,8 +5,8 @@
 #include <string>
 
 struct FamilyOutcome {
-  bool bUpload;             // false: the unit is not reported (a camera that did not pass)
-  std::string strBugType;   // the fault codes sent as BugType
+  bool bUpload;            // false: the unit is not reported (a camera that did not pass)
+  std::string strBugType;  // the fault codes sent as BugType
 };
 
 // strRouteStepName picks the family by exact comparison with "NVR_整机测试",

@@ -9,12 +9,20 @@
 
 namespace {
 
-std::string Utf8(const std::u16string& text) { return platform::GbkToUtf8(platform::Utf16ToGbk(text)); }
+std::string Utf8(const std::u16string& text) {
+  return platform::GbkToUtf8(platform::Utf16ToGbk(text));
+}
 
-MesDeliveryResult Failed(std::string reason) { return {MesDeliveryOutcome::Failed, std::move(reason)}; }
-MesDeliveryResult Refused(std::string reason) { return {MesDeliveryOutcome::Refused, std::move(reason)}; }
+MesDeliveryResult Failed(std::string reason) {
+  return {MesDeliveryOutcome::Failed, std::move(reason)};
+}
+MesDeliveryResult Refused(std::string reason) {
+  return {MesDeliveryOutcome::Refused, std::move(reason)};
+}
 
-std::string HttpStatusText(int status) { return "HTTP " + std::to_string(status); }
+std::string HttpStatusText(int status) {
+  return "HTTP " + std::to_string(status);
+}
 
 }  // namespace
 

@@ -21,9 +21,9 @@ struct MesDeliveryResult {
 struct MesCallReport {
   SoapStatus status = kSoapFail;
   SoapClientError kind = SoapClientError::Success;
-  int nHttpStatus = -1;        // -1: no status line was read
-  bool bReplyComplete = false; // the whole reply (head and body) arrived
-  SoapFault fault;             // filled when kind is SoapFault
+  int nHttpStatus = -1;         // -1: no status line was read
+  bool bReplyComplete = false;  // the whole reply (head and body) arrived
+  SoapFault fault;              // filled when kind is SoapFault
 };
 
 // Refused: a SOAP Fault (any HTTP status carrying a readable fault), a

@@ -7,12 +7,18 @@ MesOutbox::MesOutbox(const std::filesystem::path& file, MesForwarderOptions opti
   m_forwarder.Start();
 }
 
-MesOutbox::~MesOutbox() { m_forwarder.Stop(); }
+MesOutbox::~MesOutbox() {
+  m_forwarder.Stop();
+}
 
 std::int64_t MesOutbox::Commit(const MesUploadValues& values, const std::string& strUrl) {
   return m_store.Add(values, strUrl, platform::CurrentTime());
 }
 
-MesDeliveryOutcome MesOutbox::DeliverThrough(std::int64_t nId) { return m_forwarder.DeliverThrough(m_store, nId); }
+MesDeliveryOutcome MesOutbox::DeliverThrough(std::int64_t nId) {
+  return m_forwarder.DeliverThrough(m_store, nId);
+}
 
-MesOutboxCounts MesOutbox::Counts() { return m_store.Counts(platform::CurrentTime()); }
+MesOutboxCounts MesOutbox::Counts() {
+  return m_store.Counts(platform::CurrentTime());
+}

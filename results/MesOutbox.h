@@ -32,7 +32,7 @@ class MesOutbox {
   MesOutboxForwarder& Forwarder() { return m_forwarder; }
 
  private:
-  MesOutboxLock m_lock;         // first taken, last released
-  MesOutboxStore m_store;       // the saving thread's connection
+  MesOutboxLock m_lock;    // first taken, last released
+  MesOutboxStore m_store;  // the saving thread's connection
   MesOutboxForwarder m_forwarder;
 };

@@ -46,7 +46,9 @@ RunningForwarders& Running() {
 MesOutboxForwarder::MesOutboxForwarder(std::filesystem::path file, MesForwarderOptions options)
     : m_file(std::move(file)), m_options(options) {}
 
-MesOutboxForwarder::~MesOutboxForwarder() { Stop(); }
+MesOutboxForwarder::~MesOutboxForwarder() {
+  Stop();
+}
 
 void MesOutboxForwarder::Start() {
   std::lock_guard<std::mutex> lock(m_stopMutex);
@@ -90,9 +92,15 @@ std::optional<MesOutboxForwarder::Sent> MesOutboxForwarder::SendOldest(
       DeliverMesUpload(report->values, report->strEndpoint, pStop, pStop ? m_options.nWorkerSocketTimeoutMs : 0);
   const std::time_t now = platform::CurrentTime();
   switch (result.outcome) {
-    case MesDeliveryOutcome::Delivered: store.MarkDelivered(report->nId, now); break;
-    case MesDeliveryOutcome::Refused: store.MarkRefused(report->nId, result.strReason, now); break;
-    case MesDeliveryOutcome::Failed: store.MarkFailed(report->nId, result.strReason, now); break;
+    case MesDeliveryOutcome::Delivered:
+      store.MarkDelivered(report->nId, now);
+      break;
+    case MesDeliveryOutcome::Refused:
+      store.MarkRefused(report->nId, result.strReason, now);
+      break;
+    case MesDeliveryOutcome::Failed:
+      store.MarkFailed(report->nId, result.strReason, now);
+      break;
   }
   return Sent{report->nId, report->strEndpoint, result.outcome};
 }
@@ -105,17 +113,20 @@ MesDeliveryOutcome MesOutboxForwarder::DeliverThrough(MesOutboxStore& store, std
     const std::optional<MesOutboxReport> mine = store.Find(nId);
     if (!mine) return MesDeliveryOutcome::Failed;
     switch (mine->state) {
-      case MesOutboxState::Pending: break;
-      case MesOutboxState::Delivered: return MesDeliveryOutcome::Delivered;  // the worker was quicker
+      case MesOutboxState::Pending:
+        break;
+      case MesOutboxState::Delivered:
+        return MesDeliveryOutcome::Delivered;  // the worker was quicker
       case MesOutboxState::Refused:
-      case MesOutboxState::Dropped: return MesDeliveryOutcome::Refused;
+      case MesOutboxState::Dropped:
+        return MesDeliveryOutcome::Refused;
     }
     if (older >= m_options.nForegroundBacklog) {
       Wake();
       return MesDeliveryOutcome::Failed;  // not attempted: older reports go first
     }
-    const std::optional<Sent> sent =
-        SendOldest(store, [&](const std::string& endpoint) { return endpoint == mine->strEndpoint; }, nullptr);
+    const std::optional<Sent> sent = SendOldest(
+        store, [&](const std::string& endpoint) { return endpoint == mine->strEndpoint; }, nullptr);
     if (!sent) return MesDeliveryOutcome::Failed;
     if (sent->nId == nId) return sent->outcome;
     if (sent->outcome == MesDeliveryOutcome::Failed) return MesDeliveryOutcome::Failed;

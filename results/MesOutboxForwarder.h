@@ -26,12 +26,12 @@
 class MesOutboxStore;
 
 struct MesForwarderOptions {
-  std::chrono::milliseconds firstBackoff{2000};            // after the first failed attempt
+  std::chrono::milliseconds firstBackoff{2000};  // after the first failed attempt
   std::chrono::milliseconds maxBackoff{std::chrono::minutes(5)};
   std::chrono::milliseconds idleCheck{std::chrono::seconds(30)};  // looks again when nothing was pending
   int nForegroundBacklog = 50;  // older reports a save sends at most; then its own waits for the worker
   std::time_t nKeepFinishedSeconds = 7 * 24 * 3600;  // delivered and dropped reports are kept this long
-  int nWorkerSocketTimeoutMs = 0;  // the worker's socket waits (0: the client's); bounds a Stop
+  int nWorkerSocketTimeoutMs = 0;                    // the worker's socket waits (0: the client's); bounds a Stop
 };
 
 class MesOutboxForwarder {
@@ -77,12 +77,12 @@ class MesOutboxForwarder {
 
   const std::filesystem::path m_file;
   const MesForwarderOptions m_options;
-  std::mutex m_delivery;                  // held for a whole attempt: one in flight
+  std::mutex m_delivery;  // held for a whole attempt: one in flight
   std::atomic<int> m_nForegroundWaiting{0};
   std::atomic<bool> m_bStop{false};
   std::mutex m_wakeMutex;
   std::condition_variable m_wake;
   bool m_bWoken = false;
-  std::mutex m_stopMutex;                 // Start/Stop from the owner and from unloading
+  std::mutex m_stopMutex;  // Start/Stop from the owner and from unloading
   std::thread m_worker;
 };

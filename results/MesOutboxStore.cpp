@@ -34,19 +34,23 @@ constexpr const char* kColumns =
 // The byte values in column order from order_no on, system_type apart.
 template <class Values>
 auto ValueTexts(Values& v) {
-  return std::array{&v.strOrderNo,    &v.strSerialNumber, &v.strMacList,   &v.strComponentSnList,
-                    &v.strDealResult, &v.strBugType,      &v.strBugReason, &v.strTempColumn,
-                    &v.strWorkStation, &v.strToolType,    &v.strRecorder,  &v.strVersion};
+  return std::array{&v.strOrderNo,     &v.strSerialNumber, &v.strMacList,   &v.strComponentSnList,
+                    &v.strDealResult,  &v.strBugType,      &v.strBugReason, &v.strTempColumn,
+                    &v.strWorkStation, &v.strToolType,     &v.strRecorder,  &v.strVersion};
 }
 
 }  // namespace
 
 const char* MesOutboxStateName(MesOutboxState state) {
   switch (state) {
-    case MesOutboxState::Pending: return "pending";
-    case MesOutboxState::Delivered: return "delivered";
-    case MesOutboxState::Refused: return "refused";
-    case MesOutboxState::Dropped: return "dropped";
+    case MesOutboxState::Pending:
+      return "pending";
+    case MesOutboxState::Delivered:
+      return "delivered";
+    case MesOutboxState::Refused:
+      return "refused";
+    case MesOutboxState::Dropped:
+      return "dropped";
   }
   return "unknown";
 }
@@ -62,7 +66,9 @@ class MesOutboxStore::Statement {
   Statement& operator=(const Statement&) = delete;
 
   void Bind(int at, std::int64_t n) { Check(sqlite3_bind_int64(m_stmt, at, n)); }
-  void Bind(int at, const std::string& text) { Check(sqlite3_bind_text(m_stmt, at, text.data(), static_cast<int>(text.size()), SQLITE_STATIC)); }
+  void Bind(int at, const std::string& text) {
+    Check(sqlite3_bind_text(m_stmt, at, text.data(), static_cast<int>(text.size()), SQLITE_STATIC));
+  }
   // Texts go in as blobs: GBK bytes compare and come back byte for byte.
   void BindBytes(int at, const std::string& bytes) {
     Check(sqlite3_bind_blob(m_stmt, at, bytes.data(), static_cast<int>(bytes.size()), SQLITE_STATIC));
@@ -165,7 +171,9 @@ MesOutboxStore::MesOutboxStore(const std::filesystem::path& file, OpenMode mode)
   }
 }
 
-MesOutboxStore::~MesOutboxStore() { sqlite3_close_v2(m_db); }
+MesOutboxStore::~MesOutboxStore() {
+  sqlite3_close_v2(m_db);
+}
 
 void MesOutboxStore::Fail(const std::string& what) const {
   std::string detail = m_db ? sqlite3_errmsg(m_db) : "out of memory";
@@ -237,8 +245,8 @@ std::optional<MesOutboxReport> MesOutboxStore::Find(std::int64_t nId) {
 }
 
 std::vector<MesOutboxReport> MesOutboxStore::List(std::optional<MesOutboxState> state) {
-  Statement s(*this, std::string("SELECT ") + kColumns + " FROM reports" + (state ? " WHERE state=?1" : "") +
-                         " ORDER BY id");
+  Statement s(*this,
+              std::string("SELECT ") + kColumns + " FROM reports" + (state ? " WHERE state=?1" : "") + " ORDER BY id");
   if (state) s.Bind(1, static_cast<std::int64_t>(*state));
   std::vector<MesOutboxReport> out;
   while (s.Step()) out.push_back(s.Report());

@@ -29,9 +29,9 @@ enum class MesOutboxState : int { Pending = 0, Delivered = 1, Refused = 2, Dropp
 const char* MesOutboxStateName(MesOutboxState state);
 
 struct MesOutboxReport {
-  std::int64_t nId = 0;          // grows with every report: the sending order
+  std::int64_t nId = 0;  // grows with every report: the sending order
   std::time_t tCreated = 0;
-  std::string strEndpoint;       // the URL the report was made for
+  std::string strEndpoint;  // the URL the report was made for
   MesUploadValues values;
   MesOutboxState state = MesOutboxState::Pending;
   int nAttempts = 0;

@@ -6,7 +6,9 @@
 
 MesOutboxSwitch::MesOutboxSwitch() = default;
 MesOutboxSwitch::MesOutboxSwitch(MesForwarderOptions options) : m_options(options) {}
-MesOutboxSwitch::~MesOutboxSwitch() { Close(); }
+MesOutboxSwitch::~MesOutboxSwitch() {
+  Close();
+}
 
 void MesOutboxSwitch::Close() {
   m_outbox.reset();

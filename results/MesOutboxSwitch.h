@@ -36,6 +36,6 @@ class MesOutboxSwitch {
 
   MesForwarderOptions m_options;
   std::unique_ptr<MesOutbox> m_outbox;
-  std::string m_strPath;      // the file m_outbox is, or the one found unusable
-  bool m_bUnusable = false;   // m_strPath was reported to the operator
+  std::string m_strPath;     // the file m_outbox is, or the one found unusable
+  bool m_bUnusable = false;  // m_strPath was reported to the operator
 };

@@ -21,9 +21,9 @@ SoapStatus CallIoUpDataCommon(Proxy& proxy, const MesUploadValues& values, SoapT
   // The same two bytes go out as TempColumn1, 2 and 3.
   const SoapBlob tempColumn{static_cast<std::uint32_t>(values.strTempColumn.size()),
                             reinterpret_cast<const unsigned char*>(values.strTempColumn.data())};
-  return proxy.IO_UpData_Common(
-      text(values.strOrderNo), text(values.strSerialNumber), text(values.strMacList),
-      text(values.strComponentSnList), text(values.strDealResult), text(values.strBugType),
-      text(values.strBugReason), tempColumn, tempColumn, tempColumn, text(values.strWorkStation),
-      text(values.strToolType), text(values.strRecorder), values.nSystemType, text(values.strVersion), pAnswer);
+  return proxy.IO_UpData_Common(text(values.strOrderNo), text(values.strSerialNumber), text(values.strMacList),
+                                text(values.strComponentSnList), text(values.strDealResult), text(values.strBugType),
+                                text(values.strBugReason), tempColumn, tempColumn, tempColumn,
+                                text(values.strWorkStation), text(values.strToolType), text(values.strRecorder),
+                                values.nSystemType, text(values.strVersion), pAnswer);
 }

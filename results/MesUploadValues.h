@@ -6,7 +6,7 @@
 #include <string>
 
 struct MesUploadValues {
-  std::string strOrderNo;          // first 7 bytes of the serial number
+  std::string strOrderNo;  // first 7 bytes of the serial number
   std::string strSerialNumber;
   std::string strMacList;          // the web MAC value
   std::string strComponentSnList;  // always empty
@@ -15,8 +15,8 @@ struct MesUploadValues {
   std::string strBugReason;        // the whole second log text, LF line ends
   std::string strTempColumn;       // 2 bytes, sent as TempColumn1, 2 and 3
   std::string strWorkStation;
-  std::string strToolType;         // the route step value
-  std::string strRecorder;         // strComputerUser, whole
+  std::string strToolType;  // the route step value
+  std::string strRecorder;  // strComputerUser, whole
   int32_t nSystemType = 0;
-  std::string strVersion;          // the software version value
+  std::string strVersion;  // the software version value
 };

@@ -21,13 +21,15 @@ const std::string& DateLabel() {
 }
 
 bool IsFile(const std::string& gbkPath) {
-  struct stat st{};
+  struct stat st {};
   return ::stat(platform::GbkToUtf8(gbkPath).c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 }  // namespace
 
-std::string PcbWorkbookPath() { return CBasic::GetExeDirectory() + "/PCB.xls"; }
+std::string PcbWorkbookPath() {
+  return CBasic::GetExeDirectory() + "/PCB.xls";
+}
 
 int ExportToPcbWorkbook(const ResultStructrue& record, const std::string& strSerialNumber,
                         const std::vector<PcbWorkbookItem>& items, std::string* pLastError) {

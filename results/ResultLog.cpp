@@ -32,8 +32,7 @@ int WriteResultLog(ResultListSnapshot& panel, const ResultStructrue* pResult) {
   platform::CreateDirectoryIfMissing(strResultDir + "/" + strDate);
 
   platform::TextFileWriter file;
-  const std::string strPath =
-      ResultLogFilePath(TestResultDirectory() + "/" + strDate, panel.strSerialNumber, strStamp);
+  const std::string strPath = ResultLogFilePath(TestResultDirectory() + "/" + strDate, panel.strSerialNumber, strStamp);
   if (!file.Create(strPath)) return ReportSaveFailure();
 
   const VerdictDecision verdict = DecideVerdict(panel.nResult, record.nJudge, panel.rows);

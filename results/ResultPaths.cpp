@@ -12,7 +12,9 @@ namespace {
 // Only these bytes can end a two-byte character. Any other byte after a lead
 // byte stands for itself once the name is converted for the file system, so
 // a "/" or a control character there must not pass as part of a character.
-bool IsGbkTrailByte(unsigned char c) { return c >= 0x40 && c <= 0xFE && c != 0x7F; }
+bool IsGbkTrailByte(unsigned char c) {
+  return c >= 0x40 && c <= 0xFE && c != 0x7F;
+}
 
 }  // namespace
 
@@ -32,7 +34,9 @@ bool IsSerialNumberSafeForFileName(const std::string& strSerialNumber) {
   return true;
 }
 
-std::string TestResultDirectory() { return CBasic::GetExeDirectory() + "/TestResult"; }
+std::string TestResultDirectory() {
+  return CBasic::GetExeDirectory() + "/TestResult";
+}
 
 std::string ResultLogFilePath(const std::string& strFolder, const std::string& strSerialNumber,
                               const std::string& strTime) {

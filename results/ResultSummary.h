@@ -20,8 +20,7 @@ std::optional<MesUploadValues> WriteResultSummary(ResultListSnapshot& panel, con
 
 // WriteResultSummary, then one IO_UpData_Common call to the MES at
 // strMesUrl with a new client. 1 when the call succeeded, 0 otherwise.
-int UploadResultSummary(ResultListSnapshot& panel, const ResultStructrue* pResult,
-                        const std::string& strMesUrl);
+int UploadResultSummary(ResultListSnapshot& panel, const ResultStructrue* pResult, const std::string& strMesUrl);
 
 // The same, with the values handed to `send` (true when delivered) instead of
 // one direct call: the outbox commits them first.

@@ -1,8 +1,7 @@
 #include "results/MesUpload.h"
 #include "results/ResultSummary.h"
 
-int UploadResultSummary(ResultListSnapshot& panel, const ResultStructrue* pResult,
-                        const std::string& strMesUrl) {
+int UploadResultSummary(ResultListSnapshot& panel, const ResultStructrue* pResult, const std::string& strMesUrl) {
   return UploadResultSummary(panel, pResult, strMesUrl, SendMesUpload);
 }
 

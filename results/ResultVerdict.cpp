@@ -22,8 +22,11 @@ VerdictDecision DecideVerdict(int32_t nCurrent, int32_t nJudge, const std::vecto
 
 const char* ResultLineValue(int32_t nResult, int32_t nJudge) {
   switch (nResult) {
-    case 0: return "FAIL";
-    case 1: return nJudge == 1 ? "PASS" : "FAIL";
-    default: return "NULL";  // 2, and any value nobody should have set
+    case 0:
+      return "FAIL";
+    case 1:
+      return nJudge == 1 ? "PASS" : "FAIL";
+    default:
+      return "NULL";  // 2, and any value nobody should have set
   }
 }

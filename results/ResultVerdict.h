@@ -8,8 +8,8 @@
 #include "results/ResultRow.h"
 
 struct VerdictDecision {
-  int32_t nResult;             // the list's new m_nResult
-  std::string strResultText;   // "PASS", "FAIL", or "" when no row decided anything
+  int32_t nResult;            // the list's new m_nResult
+  std::string strResultText;  // "PASS", "FAIL", or "" when no row decided anything
 };
 
 // Rows are visited in order: judge 1 with flag 1 sets PASS and goes on; judge 0,

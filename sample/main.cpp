@@ -40,7 +40,7 @@ const char kAlarm[] = "\xb1\xa8\xbe\xaf\xca\xe4\xc8\xeb";     // 报警输入 al
 const char kDisk[] = "\xd3\xb2\xc5\xcc\xbc\xec\xb2\xe2";      // 硬盘检测 hard disk
 const char kStorage[] = "\xb4\xe6\xb4\xa2\xd0\xb4\xc8\xeb";   // 存储写入 storage write
 const char kClock[] = "\xca\xb1\xd6\xd3\xd0\xa3\xd7\xbc";     // 时钟校准 clock calibration
-const char kTesting[] = "\xb2\xe2\xca\xd4\xd6\xd0";            // 测试中 testing
+const char kTesting[] = "\xb2\xe2\xca\xd4\xd6\xd0";           // 测试中 testing
 
 bool Headless() {
   const char* platformName = std::getenv("QT_QPA_PLATFORM");
@@ -64,7 +64,11 @@ void RunStation(CMonitorDialog& dlg) {
 
   // Position 1: a camera that passed every item.
   Feed(dlg, 1, "IPC20261206A0001", "IPC",
-       {{kNetwork, "PASS"}, {kVideo, "PASS"}, {kAudio, "pass"}, {kInfrared, "PASS"}, {kPanTilt, "PASS"},
+       {{kNetwork, "PASS"},
+        {kVideo, "PASS"},
+        {kAudio, "pass"},
+        {kInfrared, "PASS"},
+        {kPanTilt, "PASS"},
         {kPower, "12.02V PASS"}});
   dlg.ViewResult(1, &byRows);
 

@@ -30,7 +30,7 @@ std::vector<std::string> SplitLines(std::string_view content) {
 bool ReadLines(const std::string& path, std::vector<std::string>& lines) {
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;
-  struct stat st{};
+  struct stat st {};
   if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
     ::close(fd);
     return false;
@@ -88,7 +88,7 @@ bool WriteLines(const std::string& path, const std::vector<std::string>& lines) 
 
   // Keep the permissions of the file being replaced.
   mode_t mode = 0666;
-  struct stat st{};
+  struct stat st {};
   bool exists = ::stat(path.c_str(), &st) == 0;
   if (exists) {
     if (S_ISDIR(st.st_mode)) return false;

@@ -57,13 +57,17 @@ bool DelimitedStorage::DeleteOwnSheet(bool inTransaction) {
   return true;
 }
 
-bool DelimitedStorage::DeleteSheet(const std::string&, bool inTransaction) { return DeleteOwnSheet(inTransaction); }
+bool DelimitedStorage::DeleteSheet(const std::string&, bool inTransaction) {
+  return DeleteOwnSheet(inTransaction);
+}
 
 bool DelimitedStorage::ReplaceRows(const std::vector<std::string>&, const std::vector<std::string>&) {
   m_strLastError = kErrNotDelimited;
   return false;
 }
 
-int32_t DelimitedStorage::MaxRows() const { return INT32_MAX; }
+int32_t DelimitedStorage::MaxRows() const {
+  return INT32_MAX;
+}
 
 }  // namespace spreadsheet

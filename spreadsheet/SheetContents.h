@@ -12,7 +12,9 @@
 
 namespace spreadsheet {
 
-inline int16_t ClampColumns(std::size_t n) { return static_cast<int16_t>(std::min<std::size_t>(n, INT16_MAX)); }
+inline int16_t ClampColumns(std::size_t n) {
+  return static_cast<int16_t>(std::min<std::size_t>(n, INT16_MAX));
+}
 
 struct SheetContents {
   std::string RowText(const std::vector<std::string>& values) const { return BuildRowText(values, m_strSeparator); }

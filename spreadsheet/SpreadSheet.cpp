@@ -64,10 +64,18 @@ CSpreadSheet::CSpreadSheet(const std::string& File, const std::string& SheetOrSe
 
 CSpreadSheet::~CSpreadSheet() = default;
 
-int16_t CSpreadSheet::GetTotalColumns() const { return m_pSheet->m_nTotalColumns; }
-int32_t CSpreadSheet::GetTotalRows() const { return m_pSheet->m_nTotalRows; }
-int32_t CSpreadSheet::GetCurrentRow() const { return m_pSheet->m_nCurrentRow; }
-bool CSpreadSheet::IsExisting() const { return m_pSheet->m_bExisting; }
+int16_t CSpreadSheet::GetTotalColumns() const {
+  return m_pSheet->m_nTotalColumns;
+}
+int32_t CSpreadSheet::GetTotalRows() const {
+  return m_pSheet->m_nTotalRows;
+}
+int32_t CSpreadSheet::GetCurrentRow() const {
+  return m_pSheet->m_nCurrentRow;
+}
+bool CSpreadSheet::IsExisting() const {
+  return m_pSheet->m_bExisting;
+}
 
 // ---- helpers ---------------------------------------------------------------
 
@@ -119,9 +127,13 @@ bool CSpreadSheet::FindDuplicate(const std::vector<std::string>& values, std::st
 
 // ---- loading, commit, transactions ------------------------------------------
 
-bool CSpreadSheet::Load() { return m_pStorage->Load(); }
+bool CSpreadSheet::Load() {
+  return m_pStorage->Load();
+}
 
-void CSpreadSheet::BeginTransaction() { m_bInTransaction = true; }
+void CSpreadSheet::BeginTransaction() {
+  m_bInTransaction = true;
+}
 
 bool CSpreadSheet::Commit() {
   if (!m_pStorage->Commit()) return false;
@@ -140,7 +152,9 @@ bool CSpreadSheet::RollBack() {
 
 // ---- header ------------------------------------------------------------------
 
-void CSpreadSheet::GetFieldNames(std::vector<std::string>& FieldNames) { FieldNames = m_pSheet->m_aFieldNames; }
+void CSpreadSheet::GetFieldNames(std::vector<std::string>& FieldNames) {
+  FieldNames = m_pSheet->m_aFieldNames;
+}
 
 bool CSpreadSheet::AddHeaders(const std::vector<std::string>& FieldNames, bool replace) {
   if (!m_pSheet->m_bExisting) {
@@ -353,7 +367,9 @@ int16_t CSpreadSheet::ColumnNumber(const std::string& column, bool Auto) {
 
 // ---- whole sheet ---------------------------------------------------------------
 
-bool CSpreadSheet::DeleteSheet() { return m_pStorage->DeleteOwnSheet(m_bInTransaction); }
+bool CSpreadSheet::DeleteSheet() {
+  return m_pStorage->DeleteOwnSheet(m_bInTransaction);
+}
 
 bool CSpreadSheet::DeleteSheet(const std::string& SheetName) {
   return m_pStorage->DeleteSheet(SheetName, m_bInTransaction);

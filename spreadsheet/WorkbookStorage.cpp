@@ -81,8 +81,8 @@ WorkbookStorage::WorkbookStorage(SheetContents& sheet, std::string& lastError, c
   }
   m_pDatabase = std::make_unique<CDatabase>();
   FindExcelDriver();
-  m_strConnect = "DRIVER={" + m_strDriver + "};DSN='';FIRSTROWHASNAMES=1;READONLY=FALSE;CREATE_DB=\"" + file +
-                 "\";DBQ=" + file;
+  m_strConnect =
+      "DRIVER={" + m_strDriver + "};DSN='';FIRSTROWHASNAMES=1;READONLY=FALSE;CREATE_DB=\"" + file + "\";DBQ=" + file;
 }
 
 WorkbookStorage::~WorkbookStorage() {
@@ -92,7 +92,9 @@ WorkbookStorage::~WorkbookStorage() {
   }
 }
 
-int32_t WorkbookStorage::MaxRows() const { return kWorksheetRows; }
+int32_t WorkbookStorage::MaxRows() const {
+  return kWorksheetRows;
+}
 
 bool WorkbookStorage::WriteBackup() {
   const std::string sheet = m_strSheetName;
@@ -219,7 +221,9 @@ bool WorkbookStorage::EnsureRows() {
   }
 }
 
-bool WorkbookStorage::EnsureRow(int32_t row) { return row < 2 || row > m_nUnreadEnd || EnsureRows(); }
+bool WorkbookStorage::EnsureRow(int32_t row) {
+  return row < 2 || row > m_nUnreadEnd || EnsureRows();
+}
 
 // ---- commit ------------------------------------------------------------------
 

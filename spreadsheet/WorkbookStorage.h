@@ -22,8 +22,7 @@ class WorkbookStorage : public SheetStorage {
  public:
   // Locks the workbook and finds the driver; throws platform::CDBException when
   // the workbook is held by another process for too long.
-  WorkbookStorage(SheetContents& sheet, std::string& lastError, const std::string& file,
-                  const std::string& sheetName);
+  WorkbookStorage(SheetContents& sheet, std::string& lastError, const std::string& file, const std::string& sheetName);
   ~WorkbookStorage() override;
 
   // A failure to connect throws platform::CDBException; a missing sheet is false.

@@ -25,9 +25,12 @@ std::string TryConnect(const addrinfo* a, int nTimeoutMs) {
       const int ready = poll(&p, 1, nTimeoutMs);
       int err = 0;
       socklen_t len = sizeof err;
-      if (ready == 0) why = "no answer within " + std::to_string(nTimeoutMs / 1000) + " s";
-      else if (ready < 0 || getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &len) != 0) why = std::strerror(errno);
-      else if (err != 0) why = std::strerror(err);
+      if (ready == 0)
+        why = "no answer within " + std::to_string(nTimeoutMs / 1000) + " s";
+      else if (ready < 0 || getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &len) != 0)
+        why = std::strerror(errno);
+      else if (err != 0)
+        why = std::strerror(err);
     }
   }
   close(fd);

@@ -10,11 +10,13 @@ namespace {
 
 std::string Gbk(const std::string& utf8, const std::string& where, const char* field) {
   if (auto gbk = Utf8ToGbk(utf8)) return *gbk;
-  throw ScenarioError(where + ": field '" + std::string(field) + "' holds a character the module's GBK texts cannot carry: '" +
-                      utf8 + "'");
+  throw ScenarioError(where + ": field '" + std::string(field) +
+                      "' holds a character the module's GBK texts cannot carry: '" + utf8 + "'");
 }
 
-int Milliseconds(double seconds, double speed) { return static_cast<int>(std::lround(seconds * 1000.0 / speed)); }
+int Milliseconds(double seconds, double speed) {
+  return static_cast<int>(std::lround(seconds * 1000.0 / speed));
+}
 
 }  // namespace
 

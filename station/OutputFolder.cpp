@@ -18,7 +18,9 @@ namespace {
 
 constexpr char kPlacedName[] = "monitor-station";
 
-std::string Why(int err) { return std::strerror(err); }
+std::string Why(int err) {
+  return std::strerror(err);
+}
 
 // Copies through a hidden temporary file and renames, so a reader never sees
 // half a file; returns 0 or the errno of the step that failed.
@@ -113,8 +115,9 @@ WorkbookState ProvideWorkbook(const std::string& strFolder, const std::string& s
   const bool exists = fs::exists(workbook, ec);
   if (exists && !bFresh) {
     if (!LooksLikeXlsWorkbook(workbook))
-      throw SetupError(workbook + " is not an Excel 97-2003 workbook: move it away (the station then makes a fresh "
-                                  "one) or run with --fresh-workbook, which keeps it as a .bak file");
+      throw SetupError(workbook +
+                       " is not an Excel 97-2003 workbook: move it away (the station then makes a fresh "
+                       "one) or run with --fresh-workbook, which keeps it as a .bak file");
     return WorkbookState::Present;
   }
   if (!LooksLikeXlsWorkbook(strTemplate))

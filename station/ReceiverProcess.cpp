@@ -46,8 +46,7 @@ std::string FindReceiverProgram(const std::string& strHome) {
   return "mes-receiver";  // execvp searches PATH
 }
 
-bool ReceiverProcess::Start(const std::string& program, const std::string& database, int port,
-                            std::string& strError) {
+bool ReceiverProcess::Start(const std::string& program, const std::string& database, int port, std::string& strError) {
   int out[2], err[2];
   if (pipe(out) != 0 || pipe(err) != 0) {
     strError = std::string("cannot start the MES receiver: ") + std::strerror(errno);
@@ -101,6 +100,8 @@ bool ReceiverProcess::Stop() {
   return done > 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-ReceiverProcess::~ReceiverProcess() { Stop(); }
+ReceiverProcess::~ReceiverProcess() {
+  Stop();
+}
 
 }  // namespace station

@@ -110,8 +110,7 @@ std::size_t CodePoints(const std::string& utf8) {
 // unit only when it is set.
 void CheckSerial(const Fields& f, const std::string& serial) {
   if (serial.empty() || serial == "0") f.Fail("field 'serial' must be a serial number (not empty, not \"0\")");
-  if (serial.find("..") != std::string::npos ||
-      serial.find_first_of(std::string("/\\\0", 3)) != std::string::npos ||
+  if (serial.find("..") != std::string::npos || serial.find_first_of(std::string("/\\\0", 3)) != std::string::npos ||
       std::any_of(serial.begin(), serial.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; }))
     f.Fail("serial '" + serial + "' cannot be part of a log file name: leave out / \\ .. and control characters");
 }
@@ -123,9 +122,9 @@ void CheckModel(const Fields& f, const std::string& model) {
     f.Fail("model '" + model + "' cannot name a workbook sheet: use 1 to 31 characters without : \\ / ? * [ ]");
 }
 
-const std::initializer_list<const char*> kUnitFields = {
-    "serial", "model", "routeStep", "station", "fixture", "computer", "operator",
-    "startTime", "version", "mac", "judge", "items"};
+const std::initializer_list<const char*> kUnitFields = {"serial",  "model",    "routeStep", "station",
+                                                        "fixture", "computer", "operator",  "startTime",
+                                                        "version", "mac",      "judge",     "items"};
 
 // Reads the unit fields that `defaults` may also give; `base` holds the
 // defaults (or nothing, when reading the defaults themselves).
@@ -140,11 +139,16 @@ void ReadUnitFields(const Fields& f, Unit& u) {
   u.strVersion = f.Text("version", u.strVersion);
   if (f.Has("judge")) {
     const std::string j = f.Text("judge", "");
-    if (j == "rows") u.judge = Judge::ByRows;
-    else if (j == "pass") u.judge = Judge::Pass;
-    else if (j == "fail") u.judge = Judge::Fail;
-    else if (j == "none") u.judge = Judge::None;
-    else f.Fail("field 'judge' is '" + j + "': give rows, pass, fail or none");
+    if (j == "rows")
+      u.judge = Judge::ByRows;
+    else if (j == "pass")
+      u.judge = Judge::Pass;
+    else if (j == "fail")
+      u.judge = Judge::Fail;
+    else if (j == "none")
+      u.judge = Judge::None;
+    else
+      f.Fail("field 'judge' is '" + j + "': give rows, pass, fail or none");
   }
   u.strMac = f.Text("mac", u.strMac);
 }
@@ -222,9 +226,9 @@ Scenario ParseScenario(const std::string& strText, const std::string& strName) {
   }
   Unit defaults;
   if (top.Has("defaults")) {
-    Fields f(top.At("defaults"), strName + ", defaults",
-             {"model", "routeStep", "station", "fixture", "computer", "operator", "startTime", "version", "mac",
-              "judge"});
+    Fields f(
+        top.At("defaults"), strName + ", defaults",
+        {"model", "routeStep", "station", "fixture", "computer", "operator", "startTime", "version", "mac", "judge"});
     ReadUnitFields(f, defaults);
   }
   const json& positions = top.List("positions", true);
@@ -257,7 +261,8 @@ Scenario LoadScenario(const std::string& strPath) {
     throw ScenarioError("no scenario file " + strPath + ": check the path (see station/scenarios/ for examples)");
   if (!S_ISREG(st.st_mode)) throw ScenarioError("the scenario " + strPath + " is not a file: give a JSON file");
   std::ifstream in(strPath, std::ios::binary);
-  if (!in) throw ScenarioError("cannot read the scenario " + strPath + ": check the path (no such file, or not readable)");
+  if (!in)
+    throw ScenarioError("cannot read the scenario " + strPath + ": check the path (no such file, or not readable)");
   std::ostringstream text;
   text << in.rdbuf();
   if (in.bad()) throw ScenarioError("cannot read the scenario " + strPath + ": give a readable JSON file");

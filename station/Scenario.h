@@ -34,7 +34,7 @@ struct Unit {
   std::string strOperator;   // the 7-character operator id
   std::string strStartTime;  // empty: the time the unit starts
   std::string strVersion;
-  std::string strMac;        // the unit's MAC address; empty: none
+  std::string strMac;  // the unit's MAC address; empty: none
   Judge judge = Judge::ByRows;
   std::vector<TestItem> items;
 };

@@ -106,8 +106,12 @@ void StationRun::FinishUnit(std::size_t lane) {
       viewed = m_dialog.ViewResult(id, &byRows);
       break;
     }
-    case Judge::Pass: viewed = m_dialog.ViewResult(id, 1); break;
-    case Judge::Fail: viewed = m_dialog.ViewResult(id, 0); break;
+    case Judge::Pass:
+      viewed = m_dialog.ViewResult(id, 1);
+      break;
+    case Judge::Fail:
+      viewed = m_dialog.ViewResult(id, 0);
+      break;
     case Judge::None: {
       TestJudgeFLAG none{2, 1};
       viewed = m_dialog.ViewResult(id, &none);

@@ -31,10 +31,14 @@ Verdict RowsVerdict(const Unit& unit) {
 
 Verdict ShownVerdict(const Unit& unit, int nViewResult) {
   switch (unit.judge) {
-    case Judge::Pass: return Verdict::Pass;
-    case Judge::Fail: return Verdict::Fail;
-    case Judge::None: return Verdict::Open;
-    case Judge::ByRows: break;
+    case Judge::Pass:
+      return Verdict::Pass;
+    case Judge::Fail:
+      return Verdict::Fail;
+    case Judge::None:
+      return Verdict::Open;
+    case Judge::ByRows:
+      break;
   }
   if (nViewResult == 1) return Verdict::Pass;
   return RowsVerdict(unit) == Verdict::Open ? Verdict::Open : Verdict::Fail;
@@ -42,9 +46,12 @@ Verdict ShownVerdict(const Unit& unit, int nViewResult) {
 
 int RecordJudge(Judge judge) {
   switch (judge) {
-    case Judge::Fail: return 0;
-    case Judge::None: return 2;
-    default: return 1;
+    case Judge::Fail:
+      return 0;
+    case Judge::None:
+      return 2;
+    default:
+      return 1;
   }
 }
 

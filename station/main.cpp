@@ -74,14 +74,21 @@ std::string ParseOptions(int argc, char** argv, Options& o) {
     };
     std::string v;
     if (a == "--help" || a == "-h") return "help";
-    if (a == "--exit-when-done") o.exitWhenDone = true;
-    else if (a == "--fresh-workbook") o.freshWorkbook = true;
-    else if (a == "--no-outbox") o.outbox = false;
-    else if (a == "--out") { if (!value(o.out)) return "--out needs a folder"; }
-    else if (a == "--mes") { if (!value(o.mesUrl)) return "--mes needs a URL, e.g. http://mes-host/querysn/cs_querysn.asmx"; }
-    else if (a == "--png") { if (!value(o.png)) return "--png needs a file name"; }
-    else if (a == "--template") { if (!value(o.templatePath)) return "--template needs a workbook file"; }
-    else if (a == "--mes-port") {
+    if (a == "--exit-when-done")
+      o.exitWhenDone = true;
+    else if (a == "--fresh-workbook")
+      o.freshWorkbook = true;
+    else if (a == "--no-outbox")
+      o.outbox = false;
+    else if (a == "--out") {
+      if (!value(o.out)) return "--out needs a folder";
+    } else if (a == "--mes") {
+      if (!value(o.mesUrl)) return "--mes needs a URL, e.g. http://mes-host/querysn/cs_querysn.asmx";
+    } else if (a == "--png") {
+      if (!value(o.png)) return "--png needs a file name";
+    } else if (a == "--template") {
+      if (!value(o.templatePath)) return "--template needs a workbook file";
+    } else if (a == "--mes-port") {
       if (!value(v) || v.empty() || v.size() > 5 || v.find_first_not_of("0123456789") != std::string::npos ||
           std::stoi(v) > 65535)
         return "--mes-port needs a port number 0 to 65535";
@@ -163,8 +170,9 @@ int main(int argc, char** argv) {
   // A PCB.xls that is no workbook is refused before anything starts.
   const std::string workbook = folder + "/PCB.xls";
   if (!o.freshWorkbook && std::filesystem::exists(workbook) && !station::LooksLikeXlsWorkbook(workbook))
-    return Fail(workbook + " is not an Excel 97-2003 workbook: move it away (the station then makes a fresh one) or "
-                           "run with --fresh-workbook, which keeps it as a .bak file");
+    return Fail(workbook +
+                " is not an Excel 97-2003 workbook: move it away (the station then makes a fresh one) or "
+                "run with --fresh-workbook, which keeps it as a .bak file");
 
   station::ReceiverProcess receiver;
   std::string mesUrl = o.mesUrl;
@@ -188,7 +196,8 @@ int main(int argc, char** argv) {
         std::printf("Fresh PCB.xls from the template %s; the previous one is kept as %s\n", templ.c_str(),
                     backup.c_str());
         break;
-      case station::WorkbookState::Present: break;
+      case station::WorkbookState::Present:
+        break;
     }
   } catch (const std::exception& e) {
     return Fail(e.what());
@@ -237,8 +246,9 @@ int main(int argc, char** argv) {
   std::unique_ptr<station::StationRun> run;
   auto onUnit = [&](const station::UnitReport& r) {
     const station::UnitOutcome& u = r.outcome;
-    std::printf("[%*d/%d] position %d  %-18s %s  upload %s  export %s\n", static_cast<int>(std::to_string(r.nTotal).size()),
-                r.nDone, r.nTotal, r.nListID, r.pUnit->strSerial.c_str(), VerdictText(u.verdict),
+    std::printf("[%*d/%d] position %d  %-18s %s  upload %s  export %s\n",
+                static_cast<int>(std::to_string(r.nTotal).size()), r.nDone, r.nTotal, r.nListID,
+                r.pUnit->strSerial.c_str(), VerdictText(u.verdict),
                 u.bUploaded ? "accepted" : (u.bUploadExpected ? "FAILED" : "not sent (camera not passed)"),
                 u.bExported ? "row added" : "FAILED");
     std::fflush(stdout);
@@ -268,20 +278,25 @@ int main(int argc, char** argv) {
     if (run->AnySaveFailed())
       std::printf("Some saves FAILED (see the lines above): check the MES address and PCB.xls, then run again.\n");
     std::fflush(stdout);
-    if (headless || o.exitWhenDone) dlg.EndDialog(platform::IDOK);
-    else std::printf("Close the window to end the station.\n");
+    if (headless || o.exitWhenDone)
+      dlg.EndDialog(platform::IDOK);
+    else
+      std::printf("Close the window to end the station.\n");
     std::fflush(stdout);
   };
   run = std::make_unique<station::StationRun>(dlg, plan, onUnit, onFinished);
 
   // The modal loop creates the window; the run starts once its lists exist.
   std::function<void()> startWhenUp = [&] {
-    if (dlg.FindListCtrl(plan.positions.front().nListID)) run->Start();
-    else QTimer::singleShot(20, startWhenUp);
+    if (dlg.FindListCtrl(plan.positions.front().nListID))
+      run->Start();
+    else
+      QTimer::singleShot(20, startWhenUp);
   };
   QTimer::singleShot(0, startWhenUp);
   const auto modal = dlg.DoModal();
-  if (modal == -1) return Fail("the monitor window could not be created: check the display (or run with QT_QPA_PLATFORM=offscreen)");
+  if (modal == -1)
+    return Fail("the monitor window could not be created: check the display (or run with QT_QPA_PLATFORM=offscreen)");
   if (!finished) {
     std::printf("The window was closed before every unit was saved; the units saved so far are kept.\n");
     std::printf("%s", station::FormatSummary(run->Tallies()).c_str());

@@ -20,7 +20,8 @@ inline std::string WorkbookConnect(const std::string& path) {
 // Every row of SELECT * FROM [sheet$A1:IV65536], header first.
 inline Table ReadTable(platform::CDatabase& db, const std::string& sheet) {
   platform::CRecordset rs(&db);
-  rs.Open(platform::CRecordset::forwardOnly, "SELECT * FROM [" + sheet + "$A1:IV65536]", platform::CRecordset::readOnly);
+  rs.Open(platform::CRecordset::forwardOnly, "SELECT * FROM [" + sheet + "$A1:IV65536]",
+          platform::CRecordset::readOnly);
   Table rows(1);
   for (short i = 0; i < rs.GetODBCFieldCount(); ++i) rows[0].push_back(rs.GetFieldName(i));
   for (; !rs.IsEOF(); rs.MoveNext()) {

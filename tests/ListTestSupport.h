@@ -38,7 +38,9 @@ class KeyFilterDialog : public CDialog {
   }
 };
 
-inline void Pump() { PumpMessages(); }
+inline void Pump() {
+  PumpMessages();
+}
 
 // Left click at a point in the list's client coordinates.
 inline void ClickList(CListCtrl& list, CPoint pt, Qt::KeyboardModifiers mods = Qt::NoModifier) {
@@ -68,10 +70,16 @@ inline void TypeText(const std::string& ascii) {
   for (char c : ascii) Type(c >= 'a' && c <= 'z' ? Qt::Key_A + (c - 'a') : c, QString(QChar(c)));
 }
 
-inline void Enter() { Type(Qt::Key_Return, "\r"); }
-inline void Escape() { Type(Qt::Key_Escape, "\x1b"); }
+inline void Enter() {
+  Type(Qt::Key_Return, "\r");
+}
+inline void Escape() {
+  Type(Qt::Key_Escape, "\x1b");
+}
 
-inline CMyEdit* OpenEditor() { return dynamic_cast<CMyEdit*>(CWnd::GetFocus()); }
+inline CMyEdit* OpenEditor() {
+  return dynamic_cast<CMyEdit*>(CWnd::GetFocus());
+}
 
 // A cell's rectangle and middle, in list client coordinates.
 inline CRect CellRect(CListCtrl& list, int row, int column) {
@@ -102,8 +110,8 @@ class ListFixture : public ::testing::Test {
     dialog->MoveWindow(0, 0, 420, 320);
     dialog->ShowWindow(SW_SHOW);
     list = std::make_unique<CMyListCtrl>(0, 0);
-    ASSERT_TRUE(list->Create(WS_CHILD | WS_VISIBLE | LVS_REPORT | LVS_SHAREIMAGELISTS, CRect(0, 0, 320, 240),
-                             dialog.get(), 0));
+    ASSERT_TRUE(
+        list->Create(WS_CHILD | WS_VISIBLE | LVS_REPORT | LVS_SHAREIMAGELISTS, CRect(0, 0, 320, 240), dialog.get(), 0));
     list->SetExtendedStyle(LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
     list->InsertColumn(0, "Index", LVCFMT_LEFT, 60);
     list->InsertColumn(1, "Item", LVCFMT_CENTER, 110);

@@ -21,10 +21,10 @@ std::string LocalName(const char* qname) {
 
 struct ParseState {
   ReceivedUpload* out;
-  int depth = 0;           // 1 Envelope, 2 Body, 3 operation, 4 values
-  std::string current;     // value element being read
+  int depth = 0;        // 1 Envelope, 2 Body, 3 operation, 4 values
+  std::string current;  // value element being read
   bool currentNil = false;
-  std::string text;        // UTF-8
+  std::string text;  // UTF-8
 };
 
 void XMLCALL OnStart(void* data, const char* name, const char** attrs) {
@@ -171,15 +171,15 @@ testsupport::LoopbackReply MesDouble::Handle(const std::string& request) {
   }
   switch (m_answer) {
     case Answer::Ok:
-      return SoapReply("200 OK", "<IO_UpData_CommonResponse xmlns=\"RO_dErodo\"><IO_UpData_CommonResult>OK"
-                                 "</IO_UpData_CommonResult></IO_UpData_CommonResponse>");
+      return SoapReply("200 OK",
+                       "<IO_UpData_CommonResponse xmlns=\"RO_dErodo\"><IO_UpData_CommonResult>OK"
+                       "</IO_UpData_CommonResult></IO_UpData_CommonResponse>");
     case Answer::Fault500:
       return SoapReply("500 Internal Server Error",
                        "<soap:Fault><faultcode>soap:Server</faultcode><faultstring>database down</faultstring>"
                        "</soap:Fault>");
     case Answer::Unavailable503:
-      return testsupport::LoopbackReply::Bytes(
-          "HTTP/1.1 503 Service Unavailable\r\nContent-Length: 4\r\n\r\nbusy");
+      return testsupport::LoopbackReply::Bytes("HTTP/1.1 503 Service Unavailable\r\nContent-Length: 4\r\n\r\nbusy");
     case Answer::StoreNoReply: {
       testsupport::LoopbackReply lost;
       lost.closeAfter = true;

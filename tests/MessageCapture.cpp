@@ -16,8 +16,12 @@ void CaptureMessages(std::vector<CapturedMessage>* pMessages) {
   });
 }
 
-void RestoreMessageBox() { platform::SetMessageBoxHandler(std::move(g_previous)); }
+void RestoreMessageBox() {
+  platform::SetMessageBoxHandler(std::move(g_previous));
+}
 
-bool HasErrorIcon(unsigned flags) { return (flags & 0xF0) == platform::MB_ICONERROR; }
+bool HasErrorIcon(unsigned flags) {
+  return (flags & 0xF0) == platform::MB_ICONERROR;
+}
 
 }  // namespace results_test

@@ -60,18 +60,18 @@ inline std::string Hex(std::string_view digits) {
   }
   return bytes;
 }
-inline const std::string kVersionItem = Hex("bbfac6f7c9e8b1b8c8edbcfeb0e6b1be");            // 机器设备软件版本
-inline const std::string kWebMacItem = "WEB" + Hex("b7bdcabdbbf1c8a1") + "MAC";              // WEB方式获取MAC
-inline const std::string kSyncDone = Hex("cab1bce4cdacb2bdb9a6c4dcd6b4d0d0cda8b9fd");         // 时间同步功能执行通过
-inline const std::string kSyncCheck = Hex("cab1bce4cdacb2bdbcecb2e2c8b7c8cf");                // 时间同步检测确认
+inline const std::string kVersionItem = Hex("bbfac6f7c9e8b1b8c8edbcfeb0e6b1be");       // 机器设备软件版本
+inline const std::string kWebMacItem = "WEB" + Hex("b7bdcabdbbf1c8a1") + "MAC";        // WEB方式获取MAC
+inline const std::string kSyncDone = Hex("cab1bce4cdacb2bdb9a6c4dcd6b4d0d0cda8b9fd");  // 时间同步功能执行通过
+inline const std::string kSyncCheck = Hex("cab1bce4cdacb2bdbcecb2e2c8b7c8cf");         // 时间同步检测确认
 inline const std::string kAlarm = Hex("b1a8beaf") + "#(0)" + Hex("b9a6c4dcb2e2cad4cda8b9fd");  // 报警#(0)功能测试通过
-inline const std::string kVideoStandard = Hex("b5b1c7b0cad3c6b5d6c6cabd");                    // 当前视频制式
-inline const std::string kDisk = Hex("d3b2c5ccbbf1c8a1b9a6c4dc");                             // 硬盘获取功能
-inline const std::string kPlayback = Hex("cad3c6b5b2a5b7c5b9a6c4dc");                         // 视频播放功能
-inline const std::string kRemoteIpc = Hex("d4b6b3ccccedbcd3") + "IPC" + Hex("c9e8d6c3");       // 远程添加IPC设置
-inline const std::string kNvrStep = "NVR_" + Hex("d5fbbbfab2e2cad4");                         // NVR_整机测试
-inline const std::string kDvrStep = "DVR_" + Hex("d5fbbbfab2e2cad4");                         // DVR_整机测试
-inline const std::string kIpcStep = "IPC_" + Hex("d5fbbbfab2e2cad4");                         // IPC_整机测试
+inline const std::string kVideoStandard = Hex("b5b1c7b0cad3c6b5d6c6cabd");                     // 当前视频制式
+inline const std::string kDisk = Hex("d3b2c5ccbbf1c8a1b9a6c4dc");                              // 硬盘获取功能
+inline const std::string kPlayback = Hex("cad3c6b5b2a5b7c5b9a6c4dc");                          // 视频播放功能
+inline const std::string kRemoteIpc = Hex("d4b6b3ccccedbcd3") + "IPC" + Hex("c9e8d6c3");  // 远程添加IPC设置
+inline const std::string kNvrStep = "NVR_" + Hex("d5fbbbfab2e2cad4");                     // NVR_整机测试
+inline const std::string kDvrStep = "DVR_" + Hex("d5fbbbfab2e2cad4");                     // DVR_整机测试
+inline const std::string kIpcStep = "IPC_" + Hex("d5fbbbfab2e2cad4");                     // IPC_整机测试
 
 // The record of the hand-checked log, with the unit's MAC and two that
 // belong to other serial numbers (one a prefix of it).

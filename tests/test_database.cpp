@@ -18,281 +18,283 @@ using Row = std::vector<std::string>;
 namespace {
 
 class DatabaseTest : public ::testing::Test {
-protected:
-    ScratchFolder m_folder;
-    std::string m_book = m_folder.File("PCB.xls");
+ protected:
+  ScratchFolder m_folder;
+  std::string m_book = m_folder.File("PCB.xls");
 
-    void Open(CDatabase& db, const std::string& path = "") {
-        db.OpenEx(WorkbookConnect(path.empty() ? m_book : path), CDatabase::noOdbcDialog);
-    }
-    void MakeBook(int rows) { MakeSheetS(m_book, rows); }
-    Table Read(const std::string& sheet = "S") { return ReadTable(m_book, sheet); }
+  void Open(CDatabase& db, const std::string& path = "") {
+    db.OpenEx(WorkbookConnect(path.empty() ? m_book : path), CDatabase::noOdbcDialog);
+  }
+  void MakeBook(int rows) { MakeSheetS(m_book, rows); }
+  Table Read(const std::string& sheet = "S") { return ReadTable(m_book, sheet); }
 };
 
 }  // namespace
 
 TEST(DatabaseDrivers, TheWorkbookEngineIsListedAsAnExcelDriver) {
-    char buf[2000];
-    std::memset(buf, 'x', sizeof buf);
-    std::uint16_t used = 0;
-    ASSERT_TRUE(platform::SQLGetInstalledDrivers(buf, sizeof buf, &used));
-    // One name, then the empty name that ends the list.
-    EXPECT_NE(std::string(buf).find("Excel"), std::string::npos);
-    EXPECT_EQ(std::string(buf), platform::WorkbookDriverName());
-    EXPECT_EQ(buf[std::strlen(buf) + 1], '\0');
-    EXPECT_EQ(used, std::strlen(buf) + 2);
+  char buf[2000];
+  std::memset(buf, 'x', sizeof buf);
+  std::uint16_t used = 0;
+  ASSERT_TRUE(platform::SQLGetInstalledDrivers(buf, sizeof buf, &used));
+  // One name, then the empty name that ends the list.
+  EXPECT_NE(std::string(buf).find("Excel"), std::string::npos);
+  EXPECT_EQ(std::string(buf), platform::WorkbookDriverName());
+  EXPECT_EQ(buf[std::strlen(buf) + 1], '\0');
+  EXPECT_EQ(used, std::strlen(buf) + 2);
 
-    char small[8];
-    EXPECT_FALSE(platform::SQLGetInstalledDrivers(small, sizeof small, &used));
-    EXPECT_FALSE(platform::SQLGetInstalledDrivers(nullptr, 100, nullptr));
+  char small[8];
+  EXPECT_FALSE(platform::SQLGetInstalledDrivers(small, sizeof small, &used));
+  EXPECT_FALSE(platform::SQLGetInstalledDrivers(nullptr, 100, nullptr));
 }
 
 TEST_F(DatabaseTest, ConnectingFailuresAreClearDatabaseErrors) {
-    CDatabase db;
-    const std::string driver = std::string("DRIVER={") + platform::WorkbookDriverName() + "};";
-    const std::pair<std::string, std::string> cases[] = {
-        {"DRIVER={Microsoft Access Driver (*.mdb)};DBQ=" + m_book,
-         "Driver \"Microsoft Access Driver (*.mdb)\" is not installed"},
-        {"DSN=Stations;DBQ=" + m_book, "Data source \"Stations\" is not defined"},
-        {"DBQ=" + m_book, "No driver named"},
-        {driver + "DBQ=" + m_book, "does not exist"},
-        {driver + "READONLY=0", "No workbook named"},
-        {driver + "FIRSTROWHASNAMES=0;DBQ=" + m_book, "FIRSTROWHASNAMES=0 is not supported"},
-    };
-    for (const auto& [connect, expected] : cases)
-        EXPECT_NE(DbErrorOf([&] { db.OpenEx(connect, CDatabase::noOdbcDialog); }).find(expected), std::string::npos)
-            << connect;
-    EXPECT_NE(DbErrorOf([&] { db.OpenEx(WorkbookConnect(m_book), CDatabase::forceOdbcDialog); }).find("dialog"),
-              std::string::npos);
-    for (const char* content : {"this is not a workbook at all, just text that fills more than a header block...", ""}) {
-        WriteBytes(m_book, content);
-        EXPECT_NE(DbErrorOf([&] { Open(db); }).find("Cannot read the workbook"), std::string::npos) << content;
-    }
-    EXPECT_FALSE(db.IsOpen());
+  CDatabase db;
+  const std::string driver = std::string("DRIVER={") + platform::WorkbookDriverName() + "};";
+  const std::pair<std::string, std::string> cases[] = {
+      {"DRIVER={Microsoft Access Driver (*.mdb)};DBQ=" + m_book,
+       "Driver \"Microsoft Access Driver (*.mdb)\" is not installed"},
+      {"DSN=Stations;DBQ=" + m_book, "Data source \"Stations\" is not defined"},
+      {"DBQ=" + m_book, "No driver named"},
+      {driver + "DBQ=" + m_book, "does not exist"},
+      {driver + "READONLY=0", "No workbook named"},
+      {driver + "FIRSTROWHASNAMES=0;DBQ=" + m_book, "FIRSTROWHASNAMES=0 is not supported"},
+  };
+  for (const auto& [connect, expected] : cases)
+    EXPECT_NE(DbErrorOf([&] { db.OpenEx(connect, CDatabase::noOdbcDialog); }).find(expected), std::string::npos)
+        << connect;
+  EXPECT_NE(DbErrorOf([&] { db.OpenEx(WorkbookConnect(m_book), CDatabase::forceOdbcDialog); }).find("dialog"),
+            std::string::npos);
+  for (const char* content : {"this is not a workbook at all, just text that fills more than a header block...", ""}) {
+    WriteBytes(m_book, content);
+    EXPECT_NE(DbErrorOf([&] { Open(db); }).find("Cannot read the workbook"), std::string::npos) << content;
+  }
+  EXPECT_FALSE(db.IsOpen());
 
-    // A closed connection refuses its work.
-    EXPECT_NE(DbErrorOf([&] { db.ExecuteSQL("DROP TABLE [S]"); }).find("not open"), std::string::npos);
-    EXPECT_FALSE(db.BeginTrans());
-    EXPECT_FALSE(db.CommitTrans());
-    EXPECT_FALSE(db.Rollback());
-    CRecordset rs(&db);
-    EXPECT_NE(DbErrorOf([&] { rs.Open(CRecordset::forwardOnly, "SELECT * FROM [S]"); }).find("not open"),
-              std::string::npos);
+  // A closed connection refuses its work.
+  EXPECT_NE(DbErrorOf([&] { db.ExecuteSQL("DROP TABLE [S]"); }).find("not open"), std::string::npos);
+  EXPECT_FALSE(db.BeginTrans());
+  EXPECT_FALSE(db.CommitTrans());
+  EXPECT_FALSE(db.Rollback());
+  CRecordset rs(&db);
+  EXPECT_NE(DbErrorOf([&] { rs.Open(CRecordset::forwardOnly, "SELECT * FROM [S]"); }).find("not open"),
+            std::string::npos);
 }
 
 TEST_F(DatabaseTest, CreateDbMakesTheWorkbookWithItsFirstChangeOnly) {
-    {
-        CDatabase db;
-        Open(db);
-        EXPECT_TRUE(db.IsOpen());
-        CRecordset rs(&db);
-        EXPECT_NE(DbErrorOf([&] { rs.Open(CRecordset::forwardOnly, "SELECT * FROM [S$A1:IV65536]"); })
-                      .find("Table 'S' does not exist"),
-                  std::string::npos);
-    }
-    EXPECT_FALSE(std::filesystem::exists(m_book)) << "a connection alone writes nothing";
-    MakeBook(0);
-    EXPECT_EQ(Read(), (Table{{"A", "B"}}));
+  {
+    CDatabase db;
+    Open(db);
+    EXPECT_TRUE(db.IsOpen());
+    CRecordset rs(&db);
+    EXPECT_NE(DbErrorOf([&] {
+                rs.Open(CRecordset::forwardOnly, "SELECT * FROM [S$A1:IV65536]");
+              }).find("Table 'S' does not exist"),
+              std::string::npos);
+  }
+  EXPECT_FALSE(std::filesystem::exists(m_book)) << "a connection alone writes nothing";
+  MakeBook(0);
+  EXPECT_EQ(Read(), (Table{{"A", "B"}}));
 }
 
 TEST_F(DatabaseTest, TheAccessorsCommitRewritesTheSheetInOneTransaction) {
-    MakeBook(2);
-    const std::string before = ReadBytes(m_book);
-    CDatabase db;
-    Open(db);
-    ASSERT_TRUE(db.BeginTrans());
-    EXPECT_FALSE(db.BeginTrans()) << "no nested transactions";
-    db.ExecuteSQL("DROP TABLE [S$A1:IV65536]");
-    db.ExecuteSQL("CREATE TABLE [S$A1:IV65536] ([A] char(255), [B] char(255))");
-    db.ExecuteSQL("INSERT INTO [S$A1:IV1] ([A], [B]) VALUES ('a1', 'b1')");
-    db.ExecuteSQL("INSERT INTO [S$A1:IV2] ([A], [B]) VALUES ('O''Neil', 'x,\"y\"')");
-    // The connection reads its own uncommitted rows; the file does not have them yet.
-    EXPECT_EQ(ReadTable(db, "S").size(), 3u);
-    EXPECT_EQ(ReadBytes(m_book), before);
-    EXPECT_TRUE(db.CommitTrans());
-    EXPECT_FALSE(db.CommitTrans());
-    db.Close();
-    EXPECT_EQ(Read(), (Table{{"A", "B"}, {"a1", "b1"}, {"O'Neil", "x,\"y\""}}));
+  MakeBook(2);
+  const std::string before = ReadBytes(m_book);
+  CDatabase db;
+  Open(db);
+  ASSERT_TRUE(db.BeginTrans());
+  EXPECT_FALSE(db.BeginTrans()) << "no nested transactions";
+  db.ExecuteSQL("DROP TABLE [S$A1:IV65536]");
+  db.ExecuteSQL("CREATE TABLE [S$A1:IV65536] ([A] char(255), [B] char(255))");
+  db.ExecuteSQL("INSERT INTO [S$A1:IV1] ([A], [B]) VALUES ('a1', 'b1')");
+  db.ExecuteSQL("INSERT INTO [S$A1:IV2] ([A], [B]) VALUES ('O''Neil', 'x,\"y\"')");
+  // The connection reads its own uncommitted rows; the file does not have them yet.
+  EXPECT_EQ(ReadTable(db, "S").size(), 3u);
+  EXPECT_EQ(ReadBytes(m_book), before);
+  EXPECT_TRUE(db.CommitTrans());
+  EXPECT_FALSE(db.CommitTrans());
+  db.Close();
+  EXPECT_EQ(Read(), (Table{{"A", "B"}, {"a1", "b1"}, {"O'Neil", "x,\"y\""}}));
 }
 
 TEST_F(DatabaseTest, AFailedStatementAndRollbackLeaveTheFileAsItWas) {
-    MakeBook(3);
-    const std::string before = ReadBytes(m_book);
-    CDatabase db;
-    Open(db);
-    db.BeginTrans();
-    db.ExecuteSQL("DROP TABLE [S$A1:IV65536]");
-    db.ExecuteSQL("CREATE TABLE [S$A1:IV65536] ([A] char(255), [B] char(255))");
-    db.ExecuteSQL("INSERT INTO [S$A1:IV1] ([A], [B]) VALUES ('new', 'row')");
-    std::string error = DbErrorOf([&] { db.ExecuteSQL("INSERT INTO [S$A1:IV2] ([A], [C]) VALUES ('x', 'y')"); });
-    EXPECT_NE(error.find("Unknown column [C]"), std::string::npos) << error;
-    EXPECT_TRUE(db.Rollback());
-    EXPECT_EQ(ReadBytes(m_book), before);
-    EXPECT_EQ(ReadTable(db, "S").size(), 4u) << "the connection is back on the stored content";
-    db.Close();
+  MakeBook(3);
+  const std::string before = ReadBytes(m_book);
+  CDatabase db;
+  Open(db);
+  db.BeginTrans();
+  db.ExecuteSQL("DROP TABLE [S$A1:IV65536]");
+  db.ExecuteSQL("CREATE TABLE [S$A1:IV65536] ([A] char(255), [B] char(255))");
+  db.ExecuteSQL("INSERT INTO [S$A1:IV1] ([A], [B]) VALUES ('new', 'row')");
+  std::string error = DbErrorOf([&] { db.ExecuteSQL("INSERT INTO [S$A1:IV2] ([A], [C]) VALUES ('x', 'y')"); });
+  EXPECT_NE(error.find("Unknown column [C]"), std::string::npos) << error;
+  EXPECT_TRUE(db.Rollback());
+  EXPECT_EQ(ReadBytes(m_book), before);
+  EXPECT_EQ(ReadTable(db, "S").size(), 4u) << "the connection is back on the stored content";
+  db.Close();
 
-    // Closing with an open transaction drops it as well.
-    Open(db);
-    db.BeginTrans();
-    db.ExecuteSQL("DROP TABLE [S]");
-    db.Close();
-    EXPECT_EQ(ReadBytes(m_book), before);
+  // Closing with an open transaction drops it as well.
+  Open(db);
+  db.BeginTrans();
+  db.ExecuteSQL("DROP TABLE [S]");
+  db.Close();
+  EXPECT_EQ(ReadBytes(m_book), before);
 }
 
 // Outside a transaction each statement is written at once or not at all, and
 // two connections in one process do not overwrite each other.
 TEST_F(DatabaseTest, StatementsOutsideATransactionAndTwoConnections) {
-    MakeBook(1);
-    CDatabase first, second;
-    Open(first);
-    Open(second);
-    first.ExecuteSQL("INSERT INTO [S] ([A]) VALUES ('from first')");
-    EXPECT_EQ(Read().size(), 3u);
-    second.ExecuteSQL("INSERT INTO [S] ([A]) VALUES ('from second')");
-    EXPECT_EQ(Read().size(), 4u);
-    const std::string before = ReadBytes(m_book);
-    EXPECT_NE(DbErrorOf([&] { first.ExecuteSQL("INSERT INTO [S] ([Z]) VALUES ('1')"); }).find("Unknown column [Z]"),
-              std::string::npos);
-    EXPECT_EQ(ReadBytes(m_book), before);
-    first.ExecuteSQL("UPDATE [S] SET [A]='1', [B]='2' WHERE ([A]='from second')");
-    EXPECT_EQ(Read().back(), (Row{"1", "2"}));
+  MakeBook(1);
+  CDatabase first, second;
+  Open(first);
+  Open(second);
+  first.ExecuteSQL("INSERT INTO [S] ([A]) VALUES ('from first')");
+  EXPECT_EQ(Read().size(), 3u);
+  second.ExecuteSQL("INSERT INTO [S] ([A]) VALUES ('from second')");
+  EXPECT_EQ(Read().size(), 4u);
+  const std::string before = ReadBytes(m_book);
+  EXPECT_NE(DbErrorOf([&] { first.ExecuteSQL("INSERT INTO [S] ([Z]) VALUES ('1')"); }).find("Unknown column [Z]"),
+            std::string::npos);
+  EXPECT_EQ(ReadBytes(m_book), before);
+  first.ExecuteSQL("UPDATE [S] SET [A]='1', [B]='2' WHERE ([A]='from second')");
+  EXPECT_EQ(Read().back(), (Row{"1", "2"}));
 
-    // A transaction begun on content that another connection then replaced
-    // is not committed over it.
-    first.BeginTrans();
-    first.ExecuteSQL("INSERT INTO [S] ([A]) VALUES ('stale')");
-    second.ExecuteSQL("INSERT INTO [S] ([A]) VALUES ('meanwhile')");
-    EXPECT_NE(DbErrorOf([&] { first.CommitTrans(); }).find("changed by another connection"), std::string::npos);
-    EXPECT_TRUE(first.Rollback());
-    Table rows = Read();
-    ASSERT_EQ(rows.size(), 5u);
-    EXPECT_EQ(rows.back()[0], "meanwhile");
+  // A transaction begun on content that another connection then replaced
+  // is not committed over it.
+  first.BeginTrans();
+  first.ExecuteSQL("INSERT INTO [S] ([A]) VALUES ('stale')");
+  second.ExecuteSQL("INSERT INTO [S] ([A]) VALUES ('meanwhile')");
+  EXPECT_NE(DbErrorOf([&] { first.CommitTrans(); }).find("changed by another connection"), std::string::npos);
+  EXPECT_TRUE(first.Rollback());
+  Table rows = Read();
+  ASSERT_EQ(rows.size(), 5u);
+  EXPECT_EQ(rows.back()[0], "meanwhile");
 }
 
 // Texts are GBK at the connection and Unicode in the file; xlrd, an independent
 // reader, sees what the statements wrote.
 TEST_F(DatabaseTest, TextIsGbkAtTheEdgeAndUnicodeInTheFile) {
-    const std::string sheet = Gbk(u8"型号M"), time = Gbk(u8"时间"), value = Gbk(u8"当前日期：2026/12/05  11:55:18");
-    {
-        CDatabase db;
-        Open(db);
-        db.BeginTrans();
-        db.ExecuteSQL("CREATE TABLE [" + sheet + "] ([" + time + "] char(255), [SN] char(255), [A] char(255))");
-        db.ExecuteSQL("INSERT INTO [" + sheet + "$A1:IV1] ([" + time + "], [SN], [A]) VALUES ('" + value + "', 'SN''1', '1.23')");
-        db.ExecuteSQL("UPDATE [" + sheet + "] SET [A]='PASS' WHERE ([SN]='SN''1' )");
-        db.CommitTrans();
-    }
-    EXPECT_EQ(Read(sheet), (Table{{time, "SN", "A"}, {value, "SN'1", "PASS"}}));
-    PeerBook book = XlrdRead(m_book);
-    ASSERT_TRUE(book.refusal.empty()) << book.refusal;
-    EXPECT_EQ(book.Names(), (Row{U8(u8"型号M")}));
-    EXPECT_EQ(book.Texts(U8(u8"型号M")),
-              (Table{{U8(u8"时间"), "SN", "A"}, {U8(u8"当前日期：2026/12/05  11:55:18"), "SN'1", "PASS"}}));
+  const std::string sheet = Gbk(u8"型号M"), time = Gbk(u8"时间"), value = Gbk(u8"当前日期：2026/12/05  11:55:18");
+  {
+    CDatabase db;
+    Open(db);
+    db.BeginTrans();
+    db.ExecuteSQL("CREATE TABLE [" + sheet + "] ([" + time + "] char(255), [SN] char(255), [A] char(255))");
+    db.ExecuteSQL("INSERT INTO [" + sheet + "$A1:IV1] ([" + time + "], [SN], [A]) VALUES ('" + value +
+                  "', 'SN''1', '1.23')");
+    db.ExecuteSQL("UPDATE [" + sheet + "] SET [A]='PASS' WHERE ([SN]='SN''1' )");
+    db.CommitTrans();
+  }
+  EXPECT_EQ(Read(sheet), (Table{{time, "SN", "A"}, {value, "SN'1", "PASS"}}));
+  PeerBook book = XlrdRead(m_book);
+  ASSERT_TRUE(book.refusal.empty()) << book.refusal;
+  EXPECT_EQ(book.Names(), (Row{U8(u8"型号M")}));
+  EXPECT_EQ(book.Texts(U8(u8"型号M")),
+            (Table{{U8(u8"时间"), "SN", "A"}, {U8(u8"当前日期：2026/12/05  11:55:18"), "SN'1", "PASS"}}));
 }
 
 TEST_F(DatabaseTest, ReadOnlyConnectionsRefuseChanges) {
-    MakeBook(1);
-    const std::string before = ReadBytes(m_book);
-    CDatabase db;
-    db.OpenEx(std::string("DRIVER={") + platform::WorkbookDriverName() + "};DBQ=" + m_book,
-              CDatabase::noOdbcDialog);  // the driver's default
-    EXPECT_NE(DbErrorOf([&] { db.ExecuteSQL("DROP TABLE [S]"); }).find("read-only"), std::string::npos);
-    EXPECT_EQ(ReadTable(db, "S").size(), 2u);
-    db.OpenEx(WorkbookConnect(m_book), CDatabase::openReadOnly);
-    EXPECT_NE(DbErrorOf([&] { db.ExecuteSQL("DROP TABLE [S]"); }).find("read-only"), std::string::npos);
-    EXPECT_EQ(ReadBytes(m_book), before);
+  MakeBook(1);
+  const std::string before = ReadBytes(m_book);
+  CDatabase db;
+  db.OpenEx(std::string("DRIVER={") + platform::WorkbookDriverName() + "};DBQ=" + m_book,
+            CDatabase::noOdbcDialog);  // the driver's default
+  EXPECT_NE(DbErrorOf([&] { db.ExecuteSQL("DROP TABLE [S]"); }).find("read-only"), std::string::npos);
+  EXPECT_EQ(ReadTable(db, "S").size(), 2u);
+  db.OpenEx(WorkbookConnect(m_book), CDatabase::openReadOnly);
+  EXPECT_NE(DbErrorOf([&] { db.ExecuteSQL("DROP TABLE [S]"); }).find("read-only"), std::string::npos);
+  EXPECT_EQ(ReadBytes(m_book), before);
 }
 
 TEST_F(DatabaseTest, ResultSetMisuseIsADatabaseError) {
-    MakeBook(1);
-    CDatabase db;
-    Open(db);
-    CRecordset rs(&db);
-    EXPECT_NE(DbErrorOf([&] { rs.Open(CRecordset::dynaset, "SELECT * FROM [S]"); }).find("forward-only"),
-              std::string::npos);
-    EXPECT_NE(DbErrorOf([&] { rs.Open(CRecordset::forwardOnly, "DROP TABLE [S]"); }).find("needs a SELECT"),
-              std::string::npos);
-    ASSERT_TRUE(rs.Open(CRecordset::forwardOnly, "SELECT * FROM [S$A1:IV65536]", CRecordset::readOnly));
-    platform::CODBCFieldInfo info;
-    rs.GetODBCFieldInfo(1, info);
-    EXPECT_EQ(info.m_strName, "B");
-    std::string value;
-    EXPECT_NE(DbErrorOf([&] { rs.GetFieldValue(2, value); }).find("Column index 2 is out of range"), std::string::npos);
-    EXPECT_NE(DbErrorOf([&] { rs.GetFieldValue(-1, value); }).find("out of range"), std::string::npos);
-    rs.MoveNext();
-    EXPECT_TRUE(rs.IsEOF());
-    EXPECT_NE(DbErrorOf([&] { rs.GetFieldValue(0, value); }).find("at its end"), std::string::npos);
-    EXPECT_NE(DbErrorOf([&] { rs.MoveNext(); }).find("past the end"), std::string::npos);
-    rs.Close();
-    EXPECT_FALSE(rs.IsOpen());
+  MakeBook(1);
+  CDatabase db;
+  Open(db);
+  CRecordset rs(&db);
+  EXPECT_NE(DbErrorOf([&] { rs.Open(CRecordset::dynaset, "SELECT * FROM [S]"); }).find("forward-only"),
+            std::string::npos);
+  EXPECT_NE(DbErrorOf([&] { rs.Open(CRecordset::forwardOnly, "DROP TABLE [S]"); }).find("needs a SELECT"),
+            std::string::npos);
+  ASSERT_TRUE(rs.Open(CRecordset::forwardOnly, "SELECT * FROM [S$A1:IV65536]", CRecordset::readOnly));
+  platform::CODBCFieldInfo info;
+  rs.GetODBCFieldInfo(1, info);
+  EXPECT_EQ(info.m_strName, "B");
+  std::string value;
+  EXPECT_NE(DbErrorOf([&] { rs.GetFieldValue(2, value); }).find("Column index 2 is out of range"), std::string::npos);
+  EXPECT_NE(DbErrorOf([&] { rs.GetFieldValue(-1, value); }).find("out of range"), std::string::npos);
+  rs.MoveNext();
+  EXPECT_TRUE(rs.IsEOF());
+  EXPECT_NE(DbErrorOf([&] { rs.GetFieldValue(0, value); }).find("at its end"), std::string::npos);
+  EXPECT_NE(DbErrorOf([&] { rs.MoveNext(); }).find("past the end"), std::string::npos);
+  rs.Close();
+  EXPECT_FALSE(rs.IsOpen());
 }
 
 TEST_F(DatabaseTest, ReplacingKeepsPermissionsAndSymbolicLinks) {
-    MakeBook(1);
-    ASSERT_EQ(chmod(m_book.c_str(), 0640), 0);
-    const std::string link = m_folder.File("link.xls");
-    ASSERT_EQ(symlink(m_book.c_str(), link.c_str()), 0);
-    CDatabase db;
-    Open(db, link);
-    db.ExecuteSQL("INSERT INTO [S] ([A]) VALUES ('via link')");
-    db.Close();
-    struct stat st;
-    ASSERT_EQ(lstat(link.c_str(), &st), 0);
-    EXPECT_TRUE(S_ISLNK(st.st_mode));
-    ASSERT_EQ(stat(m_book.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0640u);
-    EXPECT_EQ(Read().back()[0], "via link");
-    EXPECT_EQ(m_folder.Entries(), (Row{"PCB.xls", "PCB.xls.lock", "link.xls"})) << "no temporary file stays behind";
+  MakeBook(1);
+  ASSERT_EQ(chmod(m_book.c_str(), 0640), 0);
+  const std::string link = m_folder.File("link.xls");
+  ASSERT_EQ(symlink(m_book.c_str(), link.c_str()), 0);
+  CDatabase db;
+  Open(db, link);
+  db.ExecuteSQL("INSERT INTO [S] ([A]) VALUES ('via link')");
+  db.Close();
+  struct stat st;
+  ASSERT_EQ(lstat(link.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  ASSERT_EQ(stat(m_book.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0640u);
+  EXPECT_EQ(Read().back()[0], "via link");
+  EXPECT_EQ(m_folder.Entries(), (Row{"PCB.xls", "PCB.xls.lock", "link.xls"})) << "no temporary file stays behind";
 }
 
 // A closed connection leaves its workbook for the next one on the same file;
 // whatever another program did to the file since, and whatever the closed
 // connection did not commit, must not come back from it.
 TEST_F(DatabaseTest, ALaterConnectionSeesTheFileAsItIsNow) {
-    MakeBook(2);
-    ASSERT_EQ(Read().size(), 3u);
+  MakeBook(2);
+  ASSERT_EQ(Read().size(), 3u);
 
-    // Replaced by another process (another station's export).
-    const std::string other = m_folder.File("other.xls");
-    ASSERT_EQ(InChild([&] {
-                  CDatabase db;
-                  Open(db, other);
-                  db.ExecuteSQL("CREATE TABLE [S] ([A] char(255), [B] char(255))");
-                  db.ExecuteSQL("INSERT INTO [S] ([A], [B]) VALUES ('x1', 'y1')");
-                  return 0;
-              }),
-              0);
-    ASSERT_EQ(rename(other.c_str(), m_book.c_str()), 0);
-    EXPECT_EQ(Read(), (Table{{"A", "B"}, {"x1", "y1"}}));
+  // Replaced by another process (another station's export).
+  const std::string other = m_folder.File("other.xls");
+  ASSERT_EQ(InChild([&] {
+              CDatabase db;
+              Open(db, other);
+              db.ExecuteSQL("CREATE TABLE [S] ([A] char(255), [B] char(255))");
+              db.ExecuteSQL("INSERT INTO [S] ([A], [B]) VALUES ('x1', 'y1')");
+              return 0;
+            }),
+            0);
+  ASSERT_EQ(rename(other.c_str(), m_book.c_str()), 0);
+  EXPECT_EQ(Read(), (Table{{"A", "B"}, {"x1", "y1"}}));
 
-    // Changes of a transaction that was never committed.
-    {
-        CDatabase db;
-        Open(db);
-        db.BeginTrans();
-        db.ExecuteSQL("INSERT INTO [S] ([A], [B]) VALUES ('lost', 'lost')");
-        ASSERT_EQ(ReadTable(db, "S").size(), 3u);
-    }
-    EXPECT_EQ(Read(), (Table{{"A", "B"}, {"x1", "y1"}}));
+  // Changes of a transaction that was never committed.
+  {
+    CDatabase db;
+    Open(db);
+    db.BeginTrans();
+    db.ExecuteSQL("INSERT INTO [S] ([A], [B]) VALUES ('lost', 'lost')");
+    ASSERT_EQ(ReadTable(db, "S").size(), 3u);
+  }
+  EXPECT_EQ(Read(), (Table{{"A", "B"}, {"x1", "y1"}}));
 
-    // Cut short in place by another program: an error, not the old content.
-    std::filesystem::resize_file(m_book, std::filesystem::file_size(m_book) / 2);
-    EXPECT_NE(DbErrorOf([&] { Read(); }), "(no error)");
+  // Cut short in place by another program: an error, not the old content.
+  std::filesystem::resize_file(m_book, std::filesystem::file_size(m_book) / 2);
+  EXPECT_NE(DbErrorOf([&] { Read(); }), "(no error)");
 }
 
 // A byte that is not GBK is stored as U+FFFD instead of losing the statement,
 // and read back as the byte 0xFF that stands for it, so the text names the
 // same header or cell again.
 TEST_F(DatabaseTest, BytesThatAreNotGbkAreStoredAsReplacementCharacters) {
-    {
-        CDatabase db;
-        Open(db);
-        db.ExecuteSQL("CREATE TABLE [S] ([A\xFF] char(255), [B] char(255))");
-        db.ExecuteSQL("INSERT INTO [S] ([A\xFF], [B]) VALUES ('\x81', 'x\x81''y')");
-        db.ExecuteSQL("UPDATE [S] SET [B]='z' WHERE ([A\xFF]='\xFF')");
-    }
-    EXPECT_EQ(Read("S"), (Table{{"A\xFF", "B"}, {"\xFF", "z"}}));
-    PeerBook book = XlrdRead(m_book);
-    ASSERT_TRUE(book.refusal.empty()) << book.refusal;
-    EXPECT_EQ(book.Texts("S"), (Table{{U8(u8"A\uFFFD"), "B"}, {U8(u8"\uFFFD"), "z"}}));
+  {
+    CDatabase db;
+    Open(db);
+    db.ExecuteSQL("CREATE TABLE [S] ([A\xFF] char(255), [B] char(255))");
+    db.ExecuteSQL("INSERT INTO [S] ([A\xFF], [B]) VALUES ('\x81', 'x\x81''y')");
+    db.ExecuteSQL("UPDATE [S] SET [B]='z' WHERE ([A\xFF]='\xFF')");
+  }
+  EXPECT_EQ(Read("S"), (Table{{"A\xFF", "B"}, {"\xFF", "z"}}));
+  PeerBook book = XlrdRead(m_book);
+  ASSERT_TRUE(book.refusal.empty()) << book.refusal;
+  EXPECT_EQ(book.Texts("S"), (Table{{U8(u8"A\uFFFD"), "B"}, {U8(u8"\uFFFD"), "z"}}));
 }

@@ -69,7 +69,9 @@ struct BacklogCase {
   Unit unit;
 };
 
-void PrintTo(const BacklogCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const BacklogCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class Backlog : public ::testing::TestWithParam<BacklogCase> {};
 

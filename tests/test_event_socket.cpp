@@ -65,7 +65,7 @@ TEST(EventSocket, ConnectsWritesWholeBuffersAndReadsUntilThePeerCloses) {
   ASSERT_TRUE(socket.Connect("127.0.0.1", server.Port()));
   EXPECT_TRUE(socket.IsConnected());
   const std::string head = "POST / HTTP/1.1\r\nContent-Length: 8000000\r\n\r\n";
-  const std::string body(8000000, 'b');   // far more than one send takes
+  const std::string body(8000000, 'b');  // far more than one send takes
   const CEventSocket::Buffer buffers[] = {{head.data(), head.size()}, {"", 0}, {body.data(), body.size()}};
   std::size_t sent = 0;
   ASSERT_TRUE(socket.Write(buffers, 3, &sent));
@@ -73,7 +73,7 @@ TEST(EventSocket, ConnectsWritesWholeBuffersAndReadsUntilThePeerCloses) {
   EXPECT_EQ(ReadAll(socket), "HTTP/1.1 200 OK\r\n\r\nhello");
   std::size_t n = 16;
   char buf[16];
-  EXPECT_TRUE(socket.Read(buf, &n));   // the peer has closed: success with 0 bytes
+  EXPECT_TRUE(socket.Read(buf, &n));  // the peer has closed: success with 0 bytes
   EXPECT_EQ(n, 0u);
   ASSERT_TRUE(server.WaitForRequests(1, 2000));
   EXPECT_TRUE(server.Requests()[0] == head + body);
@@ -83,12 +83,12 @@ TEST(EventSocket, ConnectWhenConnectedDoesNothingClosedRefusesIoFailuresKeepTheP
   CLoopbackServer server;
   CEventSocket socket;
   ASSERT_TRUE(socket.Connect("localhost", server.Port()));
-  ASSERT_TRUE(socket.Connect("no.such.host.invalid", 1));   // no resolution, no traffic
+  ASSERT_TRUE(socket.Connect("no.such.host.invalid", 1));  // no resolution, no traffic
   socket.Close();
   EXPECT_FALSE(socket.IsConnected());
-  socket.Close();   // closing twice is harmless
+  socket.Close();  // closing twice is harmless
   CEventSocket fresh;
-  for (CEventSocket* unconnected : {&socket, &fresh}) {   // closed, and never connected
+  for (CEventSocket* unconnected : {&socket, &fresh}) {  // closed, and never connected
     char buf[8];
     std::size_t n = sizeof buf, len = 3;
     EXPECT_FALSE(unconnected->Read(buf, &n));
@@ -110,7 +110,7 @@ TEST(EventSocket, ConnectWhenConnectedDoesNothingClosedRefusesIoFailuresKeepTheP
   for (const char* host : {"127.0.0.1", "nonexistent.invalid"}) {
     CEventSocket refused;
     EXPECT_FALSE(refused.Connect(host, port)) << host;
-    EXPECT_NE(refused.GetLastError(), 0) << host;   // the resolver's or the platform's error
+    EXPECT_NE(refused.GetLastError(), 0) << host;  // the resolver's or the platform's error
     if (host[0] == '1') EXPECT_EQ(refused.GetLastError(), ECONNREFUSED);
     EXPECT_FALSE(refused.IsConnected()) << host;
   }
@@ -169,28 +169,32 @@ TEST(EventSocket, SecondReadOrWriteWhileOneIsPendingIsRefusedAsInProgress) {
   std::size_t len = 4;
   ASSERT_TRUE(reading.Write("x\r\n\r\n", &len));
   char buf[8];
-  WhilePending([&] {
-    std::size_t n = sizeof buf;
-    reading.Read(buf, &n);
-  }, [&] {
-    char other[8];
-    std::size_t n = sizeof other;
-    EXPECT_FALSE(reading.Read(other, &n));
-    EXPECT_EQ(reading.GetLastError(), kSocketErrorInProgress);
-  });
+  WhilePending(
+      [&] {
+        std::size_t n = sizeof buf;
+        reading.Read(buf, &n);
+      },
+      [&] {
+        char other[8];
+        std::size_t n = sizeof other;
+        EXPECT_FALSE(reading.Read(other, &n));
+        EXPECT_EQ(reading.GetLastError(), kSocketErrorInProgress);
+      });
 
   CLoopbackListener deaf;
   CEventSocket writing;
   writing.SetSocketTimeout(1500);
   ASSERT_TRUE(writing.Connect("127.0.0.1", deaf.Port()));
-  const std::string big(64u << 20, 'z');   // more than the socket buffers hold: the send waits
-  WhilePending([&] {
-    std::size_t n = big.size();
-    writing.Write(big.data(), &n);
-  }, [&] {
-    std::size_t n = 3;
-    EXPECT_FALSE(writing.Write("abc", &n));
-    EXPECT_EQ(writing.GetLastError(), kSocketErrorInProgress);
-    EXPECT_EQ(n, 0u);
-  });
+  const std::string big(64u << 20, 'z');  // more than the socket buffers hold: the send waits
+  WhilePending(
+      [&] {
+        std::size_t n = big.size();
+        writing.Write(big.data(), &n);
+      },
+      [&] {
+        std::size_t n = 3;
+        EXPECT_FALSE(writing.Write("abc", &n));
+        EXPECT_EQ(writing.GetLastError(), kSocketErrorInProgress);
+        EXPECT_EQ(n, 0u);
+      });
 }

@@ -80,7 +80,9 @@ class CRecordingSocket {
 const char kOk[] = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok";
 
 template <class T>
-std::string Body(const CHttpClientT<T>& c) { return std::string(c.GetBody(), c.GetBodyLength()); }
+std::string Body(const CHttpClientT<T>& c) {
+  return std::string(c.GetBody(), c.GetBodyLength());
+}
 
 NavigateOptions Post(const std::string& body) {
   NavigateOptions o;
@@ -105,16 +107,17 @@ TEST(HttpClientWrites, HeadGoesInOneWriteTheBodyIn4096ByteBlocksEveryWaitBounded
   o.nSocketTimeout = 1234;
   ASSERT_TRUE(client.Navigate("http://mes/querysn/cs_querysn.asmx", &o));
   ASSERT_EQ(s.writes.size(), 4u);
-  EXPECT_EQ(s.writes[0], "POST /querysn/cs_querysn.asmx HTTP/1.1\r\nContent-Length: 8292\r\n"
-                         "Content-Type: text/xml; charset=utf-8\r\nSOAPAction: \"A\"\r\nAccept: text/xml\r\n"
-                         "Host: mes\r\nUser-Agent: Monitor-SoapClient/1.0\r\n\r\n");
+  EXPECT_EQ(s.writes[0],
+            "POST /querysn/cs_querysn.asmx HTTP/1.1\r\nContent-Length: 8292\r\n"
+            "Content-Type: text/xml; charset=utf-8\r\nSOAPAction: \"A\"\r\nAccept: text/xml\r\n"
+            "Host: mes\r\nUser-Agent: Monitor-SoapClient/1.0\r\n\r\n");
   EXPECT_EQ(s.writes[1].size(), 4096u);
   EXPECT_EQ(s.writes[2].size(), 4096u);
   EXPECT_EQ(s.writes[3].size(), 100u);
   EXPECT_EQ(client.GetStatus(), 200);
   EXPECT_EQ(Body(client), "ok");
   ASSERT_FALSE(s.timeouts.empty());
-  for (int t : s.timeouts) {   // the options' time-out bounds every wait
+  for (int t : s.timeouts) {  // the options' time-out bounds every wait
     EXPECT_LE(t, 1234);
     EXPECT_GT(t, 1000);
   }
@@ -128,15 +131,15 @@ TEST(HttpClientWrites, HeadGoesInOneWriteTheBodyIn4096ByteBlocksEveryWaitBounded
   ASSERT_TRUE(client.Navigate("http://mes/p"));
   ASSERT_EQ(s.writes.size(), 6u);
   EXPECT_EQ(s.writes[5], "GET /p HTTP/1.1\r\nHost: mes\r\nUser-Agent: Monitor-SoapClient/1.0\r\n\r\n");
-  EXPECT_EQ(s.connects, std::vector<std::string>{"mes:80"});   // the kept-alive connection was reused
+  EXPECT_EQ(s.connects, std::vector<std::string>{"mes:80"});  // the kept-alive connection was reused
 }
 
 // The SOAP transport writes a usual envelope with its head in one write; a
 // large one in 64 KiB blocks, each with its own time-out, so that a slow link
 // is not held to one time-out for the whole request.
 TEST(HttpClientWrites, SoapTransportWritesAUsualEnvelopeWithItsHeadAtOnce) {
-  for (const std::size_t size : {std::size_t(30000), kSoapSingleWriteBytes, kSoapSingleWriteBytes + 1,
-                                 3 * kSoapSingleWriteBytes + 5}) {
+  for (const std::size_t size :
+       {std::size_t(30000), kSoapSingleWriteBytes, kSoapSingleWriteBytes + 1, 3 * kSoapSingleWriteBytes + 5}) {
     SCOPED_TRACE(size);
     CSoapHttpTransportT<CRecordingSocket> transport("http://mes/querysn/cs_querysn.asmx");
     transport.GetHttpClient().GetSocket().replies.push_back({kOk});
@@ -174,16 +177,17 @@ TEST(HttpClientWrites, OnlyPlainHttpWithAHostIsCarried) {
 TEST(HttpClientWrites, RedirectsResendToTheResolvedPlaceReconnectingOnlyWhenItChanges) {
   CHttpClientT<CRecordingSocket> client;
   client.GetSocket().replies.push_back({"HTTP/1.1 302 Found\r\nLocation: /other.asmx\r\nContent-Length: 0\r\n\r\n",
-                                       "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nmoved"});
+                                        "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nmoved"});
   const std::string body = "<envelope/>";
   const NavigateOptions o = Post(body);
   ASSERT_TRUE(client.Navigate("http://mes/querysn/cs_querysn.asmx", &o));
   const auto& w = client.GetSocket().writes;
   ASSERT_EQ(w.size(), 4u);
   EXPECT_EQ(w[2].substr(0, w[2].find("\r\n")), "POST /other.asmx HTTP/1.1");
-  EXPECT_NE(w[2].find("Content-Length: 11\r\nContent-Type: text/xml; charset=utf-8\r\nSOAPAction: \"A\"\r\n"), std::string::npos);
+  EXPECT_NE(w[2].find("Content-Length: 11\r\nContent-Type: text/xml; charset=utf-8\r\nSOAPAction: \"A\"\r\n"),
+            std::string::npos);
   EXPECT_EQ(w[3], body);
-  EXPECT_EQ(client.GetSocket().connects.size(), 1u);   // same host and port: same connection
+  EXPECT_EQ(client.GetSocket().connects.size(), 1u);  // same host and port: same connection
   EXPECT_EQ(Body(client), "moved");
   EXPECT_EQ(client.GetCurrentUrl().CreateUrl(), "http://mes/other.asmx");
   EXPECT_EQ(client.GetRedirectCount(), 1);
@@ -214,15 +218,15 @@ TEST(HttpClientWrites, StatusJudgingAndRedirectsThatCannotBeFollowed) {
     std::string reply;
     unsigned flags;
     bool ok;
-    int status;   // 0: not checked
+    int status;  // 0: not checked
   } cases[] = {
-      {k401, kNavigateDefaultFlags, false, 401},   // no credentials, no retry
+      {k401, kNavigateDefaultFlags, false, 401},  // no credentials, no retry
       {"HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n", kNavigateDefaultFlags, false, 404},
       {"HTTP/1.1 500 Internal Server Error\r\nContent-Length: 3\r\n\r\nbad", kNavigateDefaultFlags, false, 500},
-      {k401, 0, true, 401},   // unjudged, any status is an answer
+      {k401, 0, true, 401},  // unjudged, any status is an answer
       {"HTTP/1.1 500 Internal Server Error\r\nContent-Length: 3\r\n\r\nbad", 0, true, 500},
       {"HTTP/1.1 302 Found\r\nLocation: /x\r\nContent-Length: 0\r\n\r\n", kNavigateJudgeStatus, false, 302},
-      {"HTTP/1.1 302 Found\r\nContent-Length: 0\r\n\r\n", kNavigateDefaultFlags, true, 302},   // no Location
+      {"HTTP/1.1 302 Found\r\nContent-Length: 0\r\n\r\n", kNavigateDefaultFlags, true, 302},  // no Location
       {"HTTP/1.1 302 Found\r\nLocation: https://mes/\r\nContent-Length: 0\r\n\r\n", kNavigateDefaultFlags, false, 0},
   };
   for (const Case& c : cases) {
@@ -233,7 +237,7 @@ TEST(HttpClientWrites, StatusJudgingAndRedirectsThatCannotBeFollowed) {
     EXPECT_EQ(client.Navigate("http://mes/", &o), c.ok) << c.reply;
     if (c.status) EXPECT_EQ(client.GetStatus(), c.status) << c.reply;
     EXPECT_EQ(client.GetSocket().writes.size(), 1u) << c.reply;
-    if (!c.ok) EXPECT_FALSE(client.GetSocket().IsConnected()) << c.reply;   // a failure closes the socket
+    if (!c.ok) EXPECT_FALSE(client.GetSocket().IsConnected()) << c.reply;  // a failure closes the socket
   }
 }
 
@@ -252,8 +256,9 @@ TEST(HttpClientWrites, ReplyOverTheOptionsCapFailsTheExchange) {
 TEST(HttpClientLoopback, PostsAndReadsEveryFramingOverTcpKeepingTheConnectionUntilClosed) {
   CLoopbackServer server;
   server.AddReply(kOk);
-  server.AddReply("HTTP/1.1 200 OK\r\nConnection: Close\r\nTransfer-Encoding: chunked\r\n\r\n"
-                  "1A\r\nabcdefghijklmnopqrstuvwxyz\r\n0\r\n\r\n");
+  server.AddReply(
+      "HTTP/1.1 200 OK\r\nConnection: Close\r\nTransfer-Encoding: chunked\r\n\r\n"
+      "1A\r\nabcdefghijklmnopqrstuvwxyz\r\n0\r\n\r\n");
   server.AddReply("HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 200 OK\r\nContent-Type: text/xml\r\n\r\n<all-of-it/>", true);
   CHttpClient client;
   const std::string body(10000, 'q');
@@ -261,13 +266,13 @@ TEST(HttpClientLoopback, PostsAndReadsEveryFramingOverTcpKeepingTheConnectionUnt
   ASSERT_TRUE(client.Navigate(server.Url("/querysn/cs_querysn.asmx"), &o));
   EXPECT_EQ(Body(client), "ok");
   ASSERT_TRUE(client.Navigate(server.Url("/second"), &o));
-  EXPECT_FALSE(client.GetSocket().IsConnected());   // closed as the server said, the reply still readable
+  EXPECT_FALSE(client.GetSocket().IsConnected());  // closed as the server said, the reply still readable
   EXPECT_EQ(Body(client), "abcdefghijklmnopqrstuvwxyz");
   ASSERT_TRUE(client.Navigate(server.Url("/third")));
   EXPECT_EQ(client.GetStatus(), 200);
   EXPECT_EQ(Body(client), "<all-of-it/>");
-  EXPECT_FALSE(client.GetSocket().IsConnected());   // the body ended with the connection
-  EXPECT_EQ(server.ConnectionCount(), 2);   // every request arrived, so every connection was accepted
+  EXPECT_FALSE(client.GetSocket().IsConnected());  // the body ended with the connection
+  EXPECT_EQ(server.ConnectionCount(), 2);          // every request arrived, so every connection was accepted
   const auto requests = server.Requests();
   ASSERT_EQ(requests.size(), 3u);
   const std::string host = "Host: 127.0.0.1:" + std::to_string(server.Port()) + "\r\n";
@@ -278,7 +283,8 @@ TEST(HttpClientLoopback, PostsAndReadsEveryFramingOverTcpKeepingTheConnectionUnt
 TEST(HttpClientLoopback, TricklingServerIsCutOffByTheOverallDeadline) {
   CLoopbackServer server;
   // Each byte arrives well within the socket time-out, but the whole reply would take ~6 s.
-  server.AddReply(LoopbackReply::Trickle("HTTP/1.1 200 OK\r\nContent-Length: 40\r\n\r\n" + std::string(40, 'x'), 1, 60));
+  server.AddReply(
+      LoopbackReply::Trickle("HTTP/1.1 200 OK\r\nContent-Length: 40\r\n\r\n" + std::string(40, 'x'), 1, 60));
   CHttpClient client;
   NavigateOptions o;
   o.nSocketTimeout = 1000;
@@ -296,11 +302,11 @@ TEST(HttpClientLoopback, ConnectionFailuresFailTheExchangeAndAFreshPlaceConnects
   CLoopbackServer server;
   server.AddReply(kOk);
   ASSERT_TRUE(client.Navigate(server.Url("/")));
-  server.Stop();   // closes the kept connection; its port now refuses
+  server.Stop();  // closes the kept connection; its port now refuses
   EXPECT_FALSE(client.Navigate(server.Url("/")));
   EXPECT_NE(client.GetSocket().GetLastError(), 0);
   EXPECT_EQ(client.GetStatus(), -1);
   CLoopbackServer fresh;
   fresh.AddReply(kOk);
-  EXPECT_TRUE(client.Navigate(fresh.Url("/")));   // a new place: a new connection
+  EXPECT_TRUE(client.Navigate(fresh.Url("/")));  // a new place: a new connection
 }

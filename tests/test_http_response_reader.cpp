@@ -18,7 +18,8 @@ struct Read {
   HttpReadResult result;
   std::string body;
 
-  explicit Read(std::string bytes, std::size_t piece = SIZE_MAX, CHttpResponseReader::Limits limits = {}, bool failAtEnd = false) {
+  explicit Read(std::string bytes, std::size_t piece = SIZE_MAX, CHttpResponseReader::Limits limits = {},
+                bool failAtEnd = false) {
     CMemoryByteSource source(std::move(bytes), piece, failAtEnd);
     result = reader.ReadResponse(source, limits);
     body.assign(reader.GetBody(), reader.GetBodyLength());
@@ -38,31 +39,42 @@ TEST(HttpResponseReader, WellFormedRepliesInAnyPieceSize) {
   const std::string longName(1024, 'N'), justUnder(1023, 'w');
   struct Case {
     std::string bytes, body;
-    bool spent;                                          // the connection cannot carry another reply
+    bool spent;                                                // the connection cannot carry another reply
     std::vector<std::pair<std::string, std::string>> headers;  // "<none>": absent
     int status = 200;
   } cases[] = {
-      {"HTTP/1.1 200 OK\r\nContent-Length: 26\r\nContent-Type: text/xml\r\n\r\n" + k26, k26, false,
-       {{"content-type", "text/xml"}}},   // names compare without case
+      {"HTTP/1.1 200 OK\r\nContent-Length: 26\r\nContent-Type: text/xml\r\n\r\n" + k26,
+       k26,
+       false,
+       {{"content-type", "text/xml"}}},  // names compare without case
       {"HTTP/1.1 100 Continue\r\nX-Interim: 1\r\n\r\nHTTP/1.1 100 Continue\r\n\r\n"
-       "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok", "ok", false, {{"X-Interim", "<none>"}}},
+       "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok",
+       "ok",
+       false,
+       {{"X-Interim", "<none>"}}},
       {"HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n", "", false, {}},
       {"HTTP/1.1 404 Not Found\r\nContent-Length: 2\r\n\r\nno", "no", false, {}, 404},
       {"HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\n\r\n<a>" + k26 + "</a>", "<a>" + k26 + "</a>", true, {}},
-      {"HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\nabcEXTRA", "abc", true, {}},   // extra bytes are not body
+      {"HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\nabcEXTRA", "abc", true, {}},  // extra bytes are not body
       {"HTTP/1.1 200 OK\r\nTransfer-Encoding: Chunked\r\n\r\n1A\r\n" + k26 + "\r\n0\r\n\r\n", k26, false, {}},
       {kChunked + "\r\n3\r\nabc\r\na\r\n0123456789\r\n0\r\n\r\n", "abc0123456789", false, {}},
       // Trailer fields join the headers only when announced; either way the trailer is consumed whole.
       {kChunked + "Trailer: X-Sum\r\n\r\n2\r\nhi\r\n0\r\nX-Sum: 7\r\n\r\n", "hi", false, {{"X-Sum", "7"}}},
       {kChunked + "\r\n2\r\nhi\r\n0\r\nX-Sum: 7\r\n\r\n", "hi", false, {{"X-Sum", "<none>"}}},
-      {"HTTP/1.1 200 OK\r\nSet-Cookie: a=1\r\nContent-Length: 0\r\nset-cookie: b=2\r\n\r\n", "", false,
+      {"HTTP/1.1 200 OK\r\nSet-Cookie: a=1\r\nContent-Length: 0\r\nset-cookie: b=2\r\n\r\n",
+       "",
+       false,
        {{"Set-Cookie", "a=1,b=2"}}},
-      {"HTTP/1.1 200 OK\r\nX-Folded:   first\r\n  second\r\n\tthird  \r\nContent-Length: 0\r\n\r\n", "", false,
+      {"HTTP/1.1 200 OK\r\nX-Folded:   first\r\n  second\r\n\tthird  \r\nContent-Length: 0\r\n\r\n",
+       "",
+       false,
        {{"X-Folded", "first\r\n  second\r\n\tthird  "}}},
       // Names or values of 1024 bytes and more are dropped, lines without a colon too; reading goes on.
       {"HTTP/1.1 200 OK\r\nX-Long: " + std::string(1024, 'v') + "\r\nX-Under: " + justUnder + "\r\n" + longName +
            ": 1\r\nNoColonHere\r\nContent-Length: 3\r\n\r\nabc",
-       "abc", false, {{"X-Long", "<none>"}, {"X-Under", justUnder}, {longName, "<none>"}, {"NoColonHere", "<none>"}}},
+       "abc",
+       false,
+       {{"X-Long", "<none>"}, {"X-Under", justUnder}, {longName, "<none>"}, {"NoColonHere", "<none>"}}},
   };
   for (const Case& c : cases) {
     for (std::size_t piece : {std::size_t(1), std::size_t(7), SIZE_MAX}) {
@@ -99,15 +111,15 @@ TEST(HttpResponseReader, MalformedRepliesFailCleanly) {
       {"HTTP/1.1 200 OK\r\nContent-Length: \r\n\r\nabc", HttpReadResult::BodyFailed},
       {"HTTP/1.1 200 OK\r\nContent-Length: 3, 3\r\n\r\nabc", HttpReadResult::BodyFailed},
       {"HTTP/1.1 200 OK\r\nContent-Length: 99999999999999999999999\r\n\r\nabc", HttpReadResult::BodyFailed},
-      {kChunked + "\r\n1A;x=y\r\n" + k26, HttpReadResult::ChunkedInvalid},              // chunk extension
-      {kChunked + "\r\n1A\r\nabc", HttpReadResult::ChunkedInvalid},                    // data cut short
-      {kChunked + "\r\n3\r\nabcX\r\n0\r\n\r\n", HttpReadResult::ChunkedInvalid},        // no CR LF after the data
-      {kChunked + "\r\n\r\nabc\r\n0\r\n\r\n", HttpReadResult::ChunkedInvalid},          // no size at all
-      {kChunked + "\r\nzz\r\n", HttpReadResult::ChunkedInvalid},                        // not hexadecimal
-      {kChunked + "\r\n3\nabc\r\n0\r\n\r\n", HttpReadResult::ChunkedInvalid},           // bare LF after the size
+      {kChunked + "\r\n1A;x=y\r\n" + k26, HttpReadResult::ChunkedInvalid},                // chunk extension
+      {kChunked + "\r\n1A\r\nabc", HttpReadResult::ChunkedInvalid},                       // data cut short
+      {kChunked + "\r\n3\r\nabcX\r\n0\r\n\r\n", HttpReadResult::ChunkedInvalid},          // no CR LF after the data
+      {kChunked + "\r\n\r\nabc\r\n0\r\n\r\n", HttpReadResult::ChunkedInvalid},            // no size at all
+      {kChunked + "\r\nzz\r\n", HttpReadResult::ChunkedInvalid},                          // not hexadecimal
+      {kChunked + "\r\n3\nabc\r\n0\r\n\r\n", HttpReadResult::ChunkedInvalid},             // bare LF after the size
       {kChunked + "\r\nFFFFFFFFFFFFFFFFFFFF\r\n" + k26, HttpReadResult::ChunkedInvalid},  // overflowing size
-      {kChunked + "\r\n7FFFFFFF\r\nabc", HttpReadResult::ChunkedInvalid},               // beyond the reply cap
-      {kChunked + "\r\n", HttpReadResult::ChunkedInvalid},                              // closed before any chunk
+      {kChunked + "\r\n7FFFFFFF\r\nabc", HttpReadResult::ChunkedInvalid},                 // beyond the reply cap
+      {kChunked + "\r\n", HttpReadResult::ChunkedInvalid},                                // closed before any chunk
   };
   for (const auto& [bytes, expected] : cases) {
     Read r(bytes);
@@ -130,7 +142,8 @@ TEST(HttpResponseReader, RepliesOverTheCapFail) {
     std::size_t piece;
     HttpReadResult result;
   } cases[] = {
-      {"HTTP/1.1 200 OK\r\nContent-Length: 20000\r\n\r\n" + std::string(20000, 'x'), SIZE_MAX, HttpReadResult::BodyFailed},
+      {"HTTP/1.1 200 OK\r\nContent-Length: 20000\r\n\r\n" + std::string(20000, 'x'), SIZE_MAX,
+       HttpReadResult::BodyFailed},
       {"HTTP/1.1 200 OK\r\n\r\n" + std::string(20000, 'x'), 4096, HttpReadResult::BodyFailed},
       {kChunked + "\r\n1F40\r\n" + std::string(8000, 'x') + "\r\n1F40\r\n" + std::string(8000, 'y') + "\r\n0\r\n\r\n",
        SIZE_MAX, HttpReadResult::ChunkedInvalid},
@@ -153,7 +166,7 @@ TEST(HttpResponseReader, LargeBodyMovesTheBufferToTheHeapIntact) {
 
 TEST(HttpResponseReader, NoBodyStatusesDoNotWaitForOne) {
   for (const char* reply : {"HTTP/1.1 204 No Content\r\n\r\n", "HTTP/1.1 304 Not Modified\r\n\r\n"}) {
-    Read r(reply, SIZE_MAX, {}, true);   // any further read would fail
+    Read r(reply, SIZE_MAX, {}, true);  // any further read would fail
     EXPECT_EQ(r.result, HttpReadResult::Complete) << reply;
     EXPECT_EQ(r.reader.GetBodyLength(), 0u);
   }

@@ -56,10 +56,12 @@ TEST(SoapHttpTransport, PostsTheEnvelopeAndOffersThe200Body) {
             "Content-Type: text/xml; charset=utf-8\r\n"
             "SOAPAction: \"RO_dErodo/IO_UpData_Common\"\r\n"
             "Accept: text/xml\r\n"
-            "Host: 127.0.0.1:" + port + "\r\n"
-            "User-Agent: Monitor-SoapClient/1.0\r\n"
-            "\r\n"
-            "<soap:Envelope></soap:Envelope>");
+            "Host: 127.0.0.1:" +
+                port +
+                "\r\n"
+                "User-Agent: Monitor-SoapClient/1.0\r\n"
+                "\r\n"
+                "<soap:Envelope></soap:Envelope>");
 }
 
 TEST(SoapHttpTransport, FaultBodyGoesToTheFaultReaderAndUnreadableFaultsAreParseErrors) {
@@ -71,7 +73,8 @@ TEST(SoapHttpTransport, FaultBodyGoesToTheFaultReaderAndUnreadableFaultsAreParse
     std::string seen;
   } cases[] = {
       {HttpReply("500 Internal Server Error", "not xml at all"), None, SoapClientError::ParseFaultError, ""},
-      {HttpReply("500 Internal Server Error", "not xml at all"), Fails, SoapClientError::ParseFaultError, "not xml at all"},
+      {HttpReply("500 Internal Server Error", "not xml at all"), Fails, SoapClientError::ParseFaultError,
+       "not xml at all"},
       // A body cut short still reaches the fault reader.
       {"HTTP/1.1 500 Internal Server Error\r\nContent-Length: 500\r\n\r\n<soap:Envelope", Fails,
        SoapClientError::ParseFaultError, "<soap:Envelope"},
@@ -93,13 +96,14 @@ TEST(SoapHttpTransport, FaultBodyGoesToTheFaultReaderAndUnreadableFaultsAreParse
     EXPECT_EQ(o.status, kSoapFail) << c.reply;
     if (c.reader != Throws) EXPECT_EQ(o.kind, c.kind) << c.reply;
     if (c.reader != None) EXPECT_EQ(seen, c.seen) << c.reply;
-    EXPECT_EQ(ReadAll(transport.GetReadStream()), "");   // a fault is not a reply to parse
+    EXPECT_EQ(ReadAll(transport.GetReadStream()), "");  // a fault is not a reply to parse
   }
 }
 
 TEST(SoapHttpTransport, HttpsAndUnusableEndpointsFailEverySendAsSendErrors) {
   const std::string tooLong = "http://127.0.0.1/" + std::string(2100, 'a');
-  for (const std::string& url : {std::string("https://127.0.0.1/querysn/cs_querysn.asmx"), tooLong, std::string("nonsense")}) {
+  for (const std::string& url :
+       {std::string("https://127.0.0.1/querysn/cs_querysn.asmx"), tooLong, std::string("nonsense")}) {
     CSoapHttpTransport transport(url);
     for (int i = 0; i < 2; ++i) {
       const Outcome o = SendOnce(transport);

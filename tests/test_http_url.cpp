@@ -73,7 +73,7 @@ TEST(HttpUrl, EscapingWritesUnsafeBytesAsLowerCaseHexUpToTheQuery) {
   ASSERT_TRUE(EscapeUrl("http://mes/a b\"<>{}|\\^`[];,$&+=@/x\x7f\x01\xe4?q=a b#f g", out));
   EXPECT_EQ(out, "http://mes/a%20b%22%3c%3e%7b%7d%7c%5c%5e%60%5b%5d%3b%2c%24%26%2b%3d%40/x%7f%01%e4?q=a b#f g");
   ASSERT_TRUE(EscapeUrl("http://mes/already%20escaped#frag ment", out));
-  EXPECT_EQ(out, "http://mes/already%20escaped#frag ment");   // "%" survives, "#" ends the escaping
+  EXPECT_EQ(out, "http://mes/already%20escaped#frag ment");  // "%" survives, "#" ends the escaping
   ASSERT_TRUE(EscapeUrl("http://mes/querysn/cs_querysn.asmx", out));
   EXPECT_EQ(out, "http://mes/querysn/cs_querysn.asmx");
 }
@@ -85,7 +85,7 @@ TEST(HttpUrl, EscapedLengthIsLimited) {
   EXPECT_EQ(out.size(), 2082u);
   out = "unchanged";
   EXPECT_FALSE(EscapeUrl(fits + "a", out));
-  EXPECT_FALSE(EscapeUrl("http://mes/" + std::string(700, ' '), out));   // grows threefold
+  EXPECT_FALSE(EscapeUrl("http://mes/" + std::string(700, ' '), out));  // grows threefold
   EXPECT_EQ(out, "unchanged");
 }
 
@@ -96,7 +96,7 @@ TEST(HttpLocation, ResolvesAgainstTheCurrentUrl) {
       {"/other.asmx", "http://mes:81/other.asmx"},
       {"other.asmx?y=2", "http://mes:81/querysn/other.asmx?y=2"},
       {"http://Other:9000/p", "http://Other:9000/p"},
-      {"http://other/p", "http://other/p"},   // a complete URL without port takes the scheme's
+      {"http://other/p", "http://other/p"},  // a complete URL without port takes the scheme's
       {"//third/p", "http://third/p"},
       {"  /spaced  ", "http://mes:81/spaced"},
       {"", nullptr},
@@ -112,7 +112,9 @@ TEST(HttpLocation, ResolvesAgainstTheCurrentUrl) {
 }
 
 TEST(HttpStatus, JudgingFollowsTheTable) {
-  for (int s : {200, 201, 202, 203, 204, 205, 206, 304, 305}) EXPECT_EQ(JudgeHttpStatus(s), HttpStatusJudgement::Success) << s;
+  for (int s : {200, 201, 202, 203, 204, 205, 206, 304, 305})
+    EXPECT_EQ(JudgeHttpStatus(s), HttpStatusJudgement::Success) << s;
   for (int s : {301, 302, 303}) EXPECT_EQ(JudgeHttpStatus(s), HttpStatusJudgement::Redirect) << s;
-  for (int s : {-1, 0, 100, 207, 300, 307, 308, 401, 404, 407, 500, 503}) EXPECT_EQ(JudgeHttpStatus(s), HttpStatusJudgement::Failure) << s;
+  for (int s : {-1, 0, 100, 207, 300, 307, 308, 401, 404, 407, 500, 503})
+    EXPECT_EQ(JudgeHttpStatus(s), HttpStatusJudgement::Failure) << s;
 }

@@ -12,15 +12,37 @@ namespace {
 
 // A list of 3 columns and 2 rows, stored. Every 32-bit value little-endian.
 const std::string kStored3x2(
-    "\x16" "ListCtrl - StoreObject"                 // header text
-    "\x25\x1D\x00\x00"                              // check sum 7461
-    "\x00\x00\x00\x00" "\x28\x00\x00\x00" "\x05" "Index"   // format 0, width 40
-    "\x01\x00\x00\x00" "\x50\x00\x00\x00" "\x04" "Item"    // format 1, width 80
-    "\x02\x00\x00\x00" "\x78\x00\x00\x00" "\x06" "Result"  // format 2, width 120
-    "\xFF\xFF\xFF\xFF"                              // end of columns
-    "\x02\x00\x00\x00"                              // two rows
-    "\x03" "001" "\x04" "\xB5\xE7\xD1\xB9" "\x04" "PASS" "\x01\x00\x00\x00"  // 电压
-    "\x03" "002" "\x04" "\xB5\xE7\xC1\xF7" "\x04" "FAIL" "\x00\x00\x00\x00", // 电流
+    "\x16"
+    "ListCtrl - StoreObject"  // header text
+    "\x25\x1D\x00\x00"        // check sum 7461
+    "\x00\x00\x00\x00"
+    "\x28\x00\x00\x00"
+    "\x05"
+    "Index"  // format 0, width 40
+    "\x01\x00\x00\x00"
+    "\x50\x00\x00\x00"
+    "\x04"
+    "Item"  // format 1, width 80
+    "\x02\x00\x00\x00"
+    "\x78\x00\x00\x00"
+    "\x06"
+    "Result"            // format 2, width 120
+    "\xFF\xFF\xFF\xFF"  // end of columns
+    "\x02\x00\x00\x00"  // two rows
+    "\x03"
+    "001"
+    "\x04"
+    "\xB5\xE7\xD1\xB9"
+    "\x04"
+    "PASS"
+    "\x01\x00\x00\x00"  // 电压
+    "\x03"
+    "002"
+    "\x04"
+    "\xB5\xE7\xC1\xF7"
+    "\x04"
+    "FAIL"
+    "\x00\x00\x00\x00",  // 电流
     113);
 
 MemoryListContents Sample3x2() {

@@ -30,10 +30,14 @@ TEST_F(ListCtrl, CallsOutsideTheColumnsAndRowsAreRefusedAndChangeNothing) {
   std::string text;
   ASSERT_TRUE(list->GetColumn(1, &format, &width, &text));
   EXPECT_EQ(std::tie(format, width, text), std::make_tuple(LVCFMT_CENTER, 110, std::string("Item")));
-  const bool refused[] = {list->GetColumn(3, &format, &width, &text), list->GetColumn(-1, &format, &width, &text),
-                          list->SetColumnWidth(3, 10),       list->SetItemText(0, 3, "no column"),
-                          list->SetItemText(9, 1, "no row"), list->SetItemData(9, 1),
-                          list->SetItemState(17, LVIS_SELECTED, LVIS_SELECTED), list->DeleteItem(10),
+  const bool refused[] = {list->GetColumn(3, &format, &width, &text),
+                          list->GetColumn(-1, &format, &width, &text),
+                          list->SetColumnWidth(3, 10),
+                          list->SetItemText(0, 3, "no column"),
+                          list->SetItemText(9, 1, "no row"),
+                          list->SetItemData(9, 1),
+                          list->SetItemState(17, LVIS_SELECTED, LVIS_SELECTED),
+                          list->DeleteItem(10),
                           list->InsertItem(-1, "bad") != -1};
   for (std::size_t i = 0; i < std::size(refused); ++i) EXPECT_FALSE(refused[i]) << i;
   EXPECT_EQ(list->GetColumnWidth(9), 0);
@@ -130,9 +134,14 @@ TEST_F(ListCtrl, CellHitTestWalksTheVisibleRowsAndColumns) {
   const struct {
     CPoint pt;
     int row, column;
-  } cases[] = {{{5, y}, 2, 0},   {{60, y}, 2, 0},  {{61, y}, 2, 1},
-               {{170, y}, 2, 1}, {{171, y}, 2, 2}, {{300, y}, -1, -1},
-               {{10, bounds.top + 10 * list->GetRowHeight()}, -1, -1}, {{10, 1}, -1, -1}};
+  } cases[] = {{{5, y}, 2, 0},
+               {{60, y}, 2, 0},
+               {{61, y}, 2, 1},
+               {{170, y}, 2, 1},
+               {{171, y}, 2, 2},
+               {{300, y}, -1, -1},
+               {{10, bounds.top + 10 * list->GetRowHeight()}, -1, -1},
+               {{10, 1}, -1, -1}};
   for (const auto& c : cases) {
     int column = -1;
     EXPECT_EQ(list->HitTestEx(c.pt, &column), c.row) << c.pt.x << "," << c.pt.y;
@@ -177,7 +186,9 @@ TEST_F(ListCtrl, TheListsOwnLabelEditingNeverStarts) {
   EXPECT_EQ(list->GetItemCount(), 5);
 }
 
-QImage Grab(CListCtrl& list) { return list.GetQWidget()->grab().toImage(); }
+QImage Grab(CListCtrl& list) {
+  return list.GetQWidget()->grab().toImage();
+}
 
 TEST_F(ListCtrl, RowMarksComeFromTheSharedImageList) {
   CImageList marks;
@@ -222,7 +233,8 @@ TEST_F(ListCtrl, GbkTextsAreShownAsChinese) {
   const std::string chinese = "\xB2\xE2\xCA\xD4\xCF\xEE";  // 测试项
   ASSERT_EQ(list->InsertItem(5, chinese), 5);
   EXPECT_EQ(list->GetItemText(5, 0), chinese);
-  EXPECT_EQ(list->GetStringWidth(chinese), QFontMetrics(list->GetQWidget()->font()).horizontalAdvance(QString::fromUtf8("测试项")));
+  EXPECT_EQ(list->GetStringWidth(chinese),
+            QFontMetrics(list->GetQWidget()->font()).horizontalAdvance(QString::fromUtf8("测试项")));
   // The glyphs must really be drawn: a text of unassigned characters draws
   // boxes, which must look different from the Chinese text.
   const auto draw = [&](const QString& text) {

@@ -54,16 +54,19 @@ TEST(MesDeliveryJudgement, RefusalsAreTheServicesAnswersFailuresTheWays) {
 }
 
 std::string Http(const std::string& status, const std::string& body) {
-  return "HTTP/1.1 " + status + "\r\nContent-Type: text/xml; charset=utf-8\r\nContent-Length: " +
-         std::to_string(body.size()) + "\r\n\r\n" + body;
+  return "HTTP/1.1 " + status +
+         "\r\nContent-Type: text/xml; charset=utf-8\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" +
+         body;
 }
 
 TEST(MesDeliveryJudgement, RealRepliesOfALoopbackServer) {
   const std::string soap = "<soap:Envelope xmlns:soap=\"http://schemas.xmlsoap.org/soap/envelope/\"><soap:Body>";
-  const std::string ok = soap + "<IO_UpData_CommonResponse xmlns=\"RO_dErodo\"><IO_UpData_CommonResult>OK"
-                                "</IO_UpData_CommonResult></IO_UpData_CommonResponse></soap:Body></soap:Envelope>";
-  const std::string fault = soap + "<soap:Fault><faultcode>soap:Server</faultcode><faultstring>\xe5\xba\x93"
-                                   "</faultstring></soap:Fault></soap:Body></soap:Envelope>";
+  const std::string ok = soap +
+                         "<IO_UpData_CommonResponse xmlns=\"RO_dErodo\"><IO_UpData_CommonResult>OK"
+                         "</IO_UpData_CommonResult></IO_UpData_CommonResponse></soap:Body></soap:Envelope>";
+  const std::string fault = soap +
+                            "<soap:Fault><faultcode>soap:Server</faultcode><faultstring>\xe5\xba\x93"
+                            "</faultstring></soap:Fault></soap:Body></soap:Envelope>";
   struct Case {
     std::string reply;  // empty: the connection closes without a reply
     Outcome expected;

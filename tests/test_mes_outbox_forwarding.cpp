@@ -39,7 +39,9 @@ MesForwarderOptions Idle() {
   return o;
 }
 
-std::string Serial(int i) { return "SN2603050" + std::to_string(100 + i); }
+std::string Serial(int i) {
+  return "SN2603050" + std::to_string(100 + i);
+}
 
 std::string Command(std::vector<std::string> args, int expectedStatus) {
   std::ostringstream out, err;
@@ -164,8 +166,10 @@ TEST(MesOutboxForwarding, SavesAndTheWorkerTogetherKeepTheOrder) {
   for (int i = 0; i < 30; ++i) {
     made.push_back(Serial(i));
     const std::int64_t id = outbox.Commit(Values(made.back()), mes.Url());
-    if (i % 3 == 0) EXPECT_EQ(outbox.DeliverThrough(id), Outcome::Delivered);
-    else outbox.Forwarder().Wake();
+    if (i % 3 == 0)
+      EXPECT_EQ(outbox.DeliverThrough(id), Outcome::Delivered);
+    else
+      outbox.Forwarder().Wake();
   }
   ASSERT_TRUE(Eventually([&] { return outbox.Counts().nPending == 0; }));
   EXPECT_EQ(mes.StoredSerials(), made);

@@ -46,11 +46,11 @@ TEST_F(OutboxStoreTest, ValuesComeBackExactlyInOrderAndSurviveReopening) {
   EXPECT_EQ(r->nId, first);
   EXPECT_EQ(r->tCreated, kNoon);
   EXPECT_EQ(r->strEndpoint, "http://mes/a");
-  for (auto member : {&MesUploadValues::strOrderNo, &MesUploadValues::strSerialNumber, &MesUploadValues::strMacList,
-                      &MesUploadValues::strComponentSnList, &MesUploadValues::strDealResult,
-                      &MesUploadValues::strBugType, &MesUploadValues::strBugReason, &MesUploadValues::strTempColumn,
-                      &MesUploadValues::strWorkStation, &MesUploadValues::strToolType, &MesUploadValues::strRecorder,
-                      &MesUploadValues::strVersion}) {
+  for (auto member :
+       {&MesUploadValues::strOrderNo, &MesUploadValues::strSerialNumber, &MesUploadValues::strMacList,
+        &MesUploadValues::strComponentSnList, &MesUploadValues::strDealResult, &MesUploadValues::strBugType,
+        &MesUploadValues::strBugReason, &MesUploadValues::strTempColumn, &MesUploadValues::strWorkStation,
+        &MesUploadValues::strToolType, &MesUploadValues::strRecorder, &MesUploadValues::strVersion}) {
     EXPECT_EQ(r->values.*member, v.*member);
   }
   EXPECT_EQ(r->values.nSystemType, 3);

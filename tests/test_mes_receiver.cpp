@@ -69,10 +69,10 @@ TEST_F(Receiver, TheModulesClientCallIsStoredValueForValue) {
   const unsigned char version[2] = {'V', 0};  // a zero byte travels too
   CS_QuerySN::CCS_QuerySN proxy(Url());
   SoapText answer;
-  const SoapStatus status = proxy.IO_UpData_Common(
-      u"NV2612A", u"NV2612A0001", std::nullopt, u"", u"FAIL", u"D2201;", reason, SoapBlob{2, version},
-      SoapBlob{2, version}, SoapBlob{0, nullptr}, u"整机测试工位03", u"NVR_整机测试", u"NVR-PC03_1002345", -7,
-      u"sStartStr error", &answer);
+  const SoapStatus status =
+      proxy.IO_UpData_Common(u"NV2612A", u"NV2612A0001", std::nullopt, u"", u"FAIL", u"D2201;", reason,
+                             SoapBlob{2, version}, SoapBlob{2, version}, SoapBlob{0, nullptr}, u"整机测试工位03",
+                             u"NVR_整机测试", u"NVR-PC03_1002345", -7, u"sStartStr error", &answer);
   ASSERT_TRUE(SoapSucceeded(status)) << static_cast<int>(proxy.GetClientError());
   ASSERT_TRUE(answer.has_value());
   EXPECT_EQ(*answer, u"OK 1");
@@ -81,9 +81,20 @@ TEST_F(Receiver, TheModulesClientCallIsStoredValueForValue) {
   ASSERT_EQ(rows.size(), 1u);
   const receiver::UploadCall& c = rows[0].call;
   const std::vector<std::optional<std::string>> expected = {
-      "NV2612A", "NV2612A0001", std::nullopt, "", "FAIL", "D2201;",
-      "FormatVersion\t=\t1.0.0.0\n[HEAD]\n时间同步检测确认 = PASS <&> \"引号\"\n[END]", std::string("V\0", 2),
-      std::string("V\0", 2), std::nullopt, "整机测试工位03", "NVR_整机测试", "NVR-PC03_1002345", std::nullopt,
+      "NV2612A",
+      "NV2612A0001",
+      std::nullopt,
+      "",
+      "FAIL",
+      "D2201;",
+      "FormatVersion\t=\t1.0.0.0\n[HEAD]\n时间同步检测确认 = PASS <&> \"引号\"\n[END]",
+      std::string("V\0", 2),
+      std::string("V\0", 2),
+      std::nullopt,
+      "整机测试工位03",
+      "NVR_整机测试",
+      "NVR-PC03_1002345",
+      std::nullopt,
       "sStartStr error"};
   for (std::size_t i = 0; i < expected.size(); ++i) {
     if (i == receiver::kSystemTypeField) continue;
@@ -106,14 +117,18 @@ TEST_F(Receiver, InvalidRequestsGetAFaultAndStoreNothing) {
       {"not XML", "<soap:Envelope", kAction, "not well-formed"},
       {"a document type", "<!DOCTYPE x [<!ENTITY e \"v\">]>" + kValid.substr(kValid.find("<soap:")), kAction,
        "document type"},
-      {"SOAP 1.2 envelope", Replace(kValid, "http://schemas.xmlsoap.org/soap/envelope/", "http://www.w3.org/2003/05/soap-envelope"),
-       kAction, "not a SOAP 1.1 Envelope"},
-      {"wrong namespace", Replace(kValid, "xmlns=\"RO_dErodo\"", "xmlns=\"urn:other\""), kAction, "not an IO_UpData_Common"},
-      {"empty body", Replace(kValid, kValid.substr(kValid.find("<IO_"), kValid.find("</soap:Body>") - kValid.find("<IO_")), ""),
+      {"SOAP 1.2 envelope",
+       Replace(kValid, "http://schemas.xmlsoap.org/soap/envelope/", "http://www.w3.org/2003/05/soap-envelope"), kAction,
+       "not a SOAP 1.1 Envelope"},
+      {"wrong namespace", Replace(kValid, "xmlns=\"RO_dErodo\"", "xmlns=\"urn:other\""), kAction,
+       "not an IO_UpData_Common"},
+      {"empty body",
+       Replace(kValid, kValid.substr(kValid.find("<IO_"), kValid.find("</soap:Body>") - kValid.find("<IO_")), ""),
        kAction, "Body is empty"},
       {"an element missing", Replace(kValid, "<Version>V4</Version>", ""), kAction, "Version"},
-      {"elements out of order", Replace(Replace(kValid, "<OrderNo>NV2612A</OrderNo>", ""), "</SerialNumber>",
-                                        "</SerialNumber><OrderNo>NV2612A</OrderNo>"),
+      {"elements out of order",
+       Replace(Replace(kValid, "<OrderNo>NV2612A</OrderNo>", ""), "</SerialNumber>",
+               "</SerialNumber><OrderNo>NV2612A</OrderNo>"),
        kAction, "SerialNumber"},
       {"an unknown element", Replace(kValid, "<Version>", "<Extra>1</Extra><Version>"), kAction, "Extra"},
       {"SystemType not an int", Replace(kValid, "<SystemType>0<", "<SystemType>zero<"), kAction, "xs:int"},
@@ -123,8 +138,9 @@ TEST_F(Receiver, InvalidRequestsGetAFaultAndStoreNothing) {
       {"bad base64", Replace(kValid, "<TempColumn1>VjQ=<", "<TempColumn1>V*Q=<"), kAction, "base64Binary"},
       {"nil with content", Replace(kValid, "<MacList xsi:nil=\"1\"/>", "<MacList xsi:nil=\"1\">x</MacList>"), kAction,
        "MacList"},
-      {"unqualified elements", Replace(Replace(kValid, " xmlns=\"RO_dErodo\">", " xmlns=\"RO_dErodo\" xmlns:u=\"\">"),
-                                      "<OrderNo>NV2612A</OrderNo>", "<OrderNo xmlns=\"\">NV2612A</OrderNo>"),
+      {"unqualified elements",
+       Replace(Replace(kValid, " xmlns=\"RO_dErodo\">", " xmlns=\"RO_dErodo\" xmlns:u=\"\">"),
+               "<OrderNo>NV2612A</OrderNo>", "<OrderNo xmlns=\"\">NV2612A</OrderNo>"),
        kAction, "OrderNo"},
   };
   httplib::Client client("127.0.0.1", m_port);
@@ -152,7 +168,8 @@ TEST_F(Receiver, ServesItsWsdl) {
   const auto res = client.Get("/querysn/cs_querysn.asmx?wsdl");
   ASSERT_TRUE(res);
   EXPECT_EQ(res->status, 200);
-  xmlDocPtr doc = xmlReadMemory(res->body.data(), static_cast<int>(res->body.size()), "wsdl.xml", nullptr, XML_PARSE_NONET);
+  xmlDocPtr doc =
+      xmlReadMemory(res->body.data(), static_cast<int>(res->body.size()), "wsdl.xml", nullptr, XML_PARSE_NONET);
   ASSERT_NE(doc, nullptr) << "the WSDL is well-formed";
   xmlFreeDoc(doc);
   EXPECT_NE(res->body.find("soapAction=\"RO_dErodo/IO_UpData_Common\""), std::string::npos);
@@ -186,9 +203,9 @@ TEST_F(Receiver, KeepsTheConnectionAliveBetweenCalls) {
   a.sin_port = htons(static_cast<uint16_t>(m_port));
   a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
-  const std::string request = "POST /querysn/cs_querysn.asmx HTTP/1.1\r\nHost: 127.0.0.1\r\nSOAPAction: " +
-                              std::string(kAction) + "\r\nContent-Type: text/xml\r\nContent-Length: " +
-                              std::to_string(kValid.size()) + "\r\n\r\n" + kValid;
+  const std::string request =
+      "POST /querysn/cs_querysn.asmx HTTP/1.1\r\nHost: 127.0.0.1\r\nSOAPAction: " + std::string(kAction) +
+      "\r\nContent-Type: text/xml\r\nContent-Length: " + std::to_string(kValid.size()) + "\r\n\r\n" + kValid;
   for (int call = 1; call <= 2; ++call) {
     ASSERT_EQ(write(fd, request.data(), request.size()), static_cast<ssize_t>(request.size()));
     const std::string reply = ReadResponse(fd);

@@ -142,8 +142,8 @@ TEST_F(PcbExport, MissingOrUnreadableWorkbookReturnsFalseAndStaysAsItWas) {
 TEST_F(PcbExport, ModelNamesASheetCannotHaveAreReported) {
   Install();
   const std::string before = ReadBytes(Workbook());
-  for (const std::string& model : {std::string(), std::string(32, 'M'), std::string("NVR:8"), std::string("D*"),
-                                   std::string("IPC/4MP")}) {
+  for (const std::string& model :
+       {std::string(), std::string(32, 'M'), std::string("NVR:8"), std::string("D*"), std::string("IPC/4MP")}) {
     record.strModel = model;
     lastError.clear();
     EXPECT_EQ(Export(Items({{"A", "1"}})), 0) << model;

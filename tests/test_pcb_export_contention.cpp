@@ -19,7 +19,9 @@ constexpr int kStoredRows = 20000;
 constexpr int kExportsPerStation = 120;
 constexpr int kItems = 18;  // with the time and the serial number: 20 columns
 
-std::u16string ItemName(int i) { return u"Item" + std::u16string(1, u'A' + i); }
+std::u16string ItemName(int i) {
+  return u"Item" + std::u16string(1, u'A' + i);
+}
 
 std::vector<PcbWorkbookItem> UnitItems(int unit) {
   std::vector<PcbWorkbookItem> items;
@@ -28,7 +30,9 @@ std::vector<PcbWorkbookItem> UnitItems(int unit) {
   return items;
 }
 
-std::string Serial(int station, int unit) { return "ST" + std::to_string(station) + "-" + std::to_string(unit); }
+std::string Serial(int station, int unit) {
+  return "ST" + std::to_string(station) + "-" + std::to_string(unit);
+}
 
 }  // namespace
 

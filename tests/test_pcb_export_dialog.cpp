@@ -45,9 +45,10 @@ TEST_F(PcbExportDialog, ExportsTheListsItemsLastColumnAndSerialNumber) {
   ASSERT_EQ(dlg.InsertItem(1, "Other list", "FAIL"), 1);
 
   EXPECT_EQ(dlg.SaveResult2EXL(2, &record), 1);
-  EXPECT_EQ(XlrdRead(dir.File("PCB.xls")).Texts("NVR-16"),
-            (std::vector<std::vector<std::string>>{{U8(u8"时间"), "SN", "Voltage", "Video"},
-                                                   {U8(u8"当前日期：2025/12/05  11:55:18"), "SN-0002", "12.1V", "pass"}}));
+  EXPECT_EQ(
+      XlrdRead(dir.File("PCB.xls")).Texts("NVR-16"),
+      (std::vector<std::vector<std::string>>{{U8(u8"时间"), "SN", "Voltage", "Video"},
+                                             {U8(u8"当前日期：2025/12/05  11:55:18"), "SN-0002", "12.1V", "pass"}}));
 }
 
 TEST_F(PcbExportDialog, UnknownListOrMissingRecordReturnsFalse) {

@@ -17,19 +17,22 @@ const char kPath[] = "/querysn/cs_querysn.asmx";
 
 const std::string kFaultBody =
     "<?xml version=\"1.0\" encoding=\"utf-8\"?>" +
-    soaptest::FaultBody("<faultcode>soap:Client</faultcode><faultstring>Server was unable to read request.</faultstring>"
-                        "<detail><why>bad</why></detail>");
+    soaptest::FaultBody(
+        "<faultcode>soap:Client</faultcode><faultstring>Server was unable to read request.</faultstring>"
+        "<detail><why>bad</why></detail>");
 
 const unsigned char kBlob[] = {0x31, 0x2E};
 
 // One call with the values the MES summary step sends.
 SoapStatus Call(CCS_QuerySN& proxy, SoapText* result, const SoapText& bugReason = u"\u4E2D\u6587 <ok>") {
   SoapBlob blob{2, kBlob};
-  return proxy.IO_UpData_Common(u"ABC1234", u"ABC1234567", u"00:11:22:33:44:55", std::nullopt, u"PASS", u"",
-                                bugReason, blob, blob, blob, u"ST-01", u"ATE", u"user", 0, u"V1.0.3", result);
+  return proxy.IO_UpData_Common(u"ABC1234", u"ABC1234567", u"00:11:22:33:44:55", std::nullopt, u"PASS", u"", bugReason,
+                                blob, blob, blob, u"ST-01", u"ATE", u"user", 0, u"V1.0.3", result);
 }
 
-std::string Result(const std::string& text) { return ReplyBody("<IO_UpData_CommonResult>" + text + "</IO_UpData_CommonResult>"); }
+std::string Result(const std::string& text) {
+  return ReplyBody("<IO_UpData_CommonResult>" + text + "</IO_UpData_CommonResult>");
+}
 
 }  // namespace
 
@@ -46,7 +49,7 @@ TEST(Proxy, SendsTheActionAndTheEnvelopeOfItsArguments) {
   const std::string head = req.substr(0, split + 4), body = req.substr(split + 4);
   EXPECT_EQ(head.rfind("POST /querysn/cs_querysn.asmx HTTP/1.1\r\n", 0), 0u) << head;
   EXPECT_NE(head.find("\r\nSOAPAction: \"RO_dErodo/IO_UpData_Common\"\r\n"), std::string::npos);
-  EXPECT_EQ(body.find("<soap:Body>"), 227u);   // the envelope's start tag, without declaration
+  EXPECT_EQ(body.find("<soap:Body>"), 227u);  // the envelope's start tag, without declaration
   EXPECT_EQ(body,
             "<soap:Envelope xmlns:soap=\"http://schemas.xmlsoap.org/soap/envelope/\" "
             "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" xmlns:xsd=\"http://www.w3.org/2001/XMLSchema\" "
@@ -63,13 +66,14 @@ TEST(Proxy, RepliesBecomeAStatusAKindAndAResult) {
   const SoapText untouched = u"untouched";
   struct Case {
     std::string reply;
-    SoapClientError kind;   // Success: the call succeeds
+    SoapClientError kind;  // Success: the call succeeds
     SoapText result;
   } cases[] = {
       {HttpReply("200 OK", Result("OK:\xE5\xB7\xB2\xE4\xB8\x8A\xE4\xBC\xA0 &amp; saved")), SoapClientError::Success,
        u"OK:\u5DF2\u4E0A\u4F20 & saved"},
       {HttpReply("200 OK", ReplyBody("")), SoapClientError::Success, std::nullopt},
-      {HttpReply("200 OK", ReplyBody("<IO_UpData_CommonResult xsi:nil=\"true\"/>")), SoapClientError::Success, std::nullopt},
+      {HttpReply("200 OK", ReplyBody("<IO_UpData_CommonResult xsi:nil=\"true\"/>")), SoapClientError::Success,
+       std::nullopt},
       {HttpReply("200 OK", ReplyBody("<IO_UpData_CommonResult/>")), SoapClientError::Success, u""},
       {HttpReply("200 OK", Result("")), SoapClientError::Success, u""},
       // A failed call leaves the caller's result alone. The transport's kinds first: no
@@ -81,15 +85,16 @@ TEST(Proxy, RepliesBecomeAStatusAKindAndAResult) {
       {"HTTP/1.1 two hundred\r\n\r\n", SoapClientError::SendError, untouched},
       {HttpReply("201 Created", ReplyBody("")), SoapClientError::ServerError, untouched},
       {HttpReply("204 No Content", ""), SoapClientError::ServerError, untouched},
-      {HttpReply("302 Found", ""), SoapClientError::ServerError, untouched},   // no Location to follow
+      {HttpReply("302 Found", ""), SoapClientError::ServerError, untouched},  // no Location to follow
       {HttpReply("200 OK", ""), SoapClientError::ReadError, untouched},
-      {HttpReply("500 Internal Server Error", ""), SoapClientError::SoapFault, untouched},   // nothing to read
+      {HttpReply("500 Internal Server Error", ""), SoapClientError::SoapFault, untouched},  // nothing to read
       // The transport succeeded (202 has no document); the reply parser's and fault reader's kinds.
       {HttpReply("202 Accepted", ""), SoapClientError::ParseError, untouched},
       {HttpReply("200 OK", "Service Unavailable", "text/plain"), SoapClientError::ParseError, untouched},
       {HttpReply("200 OK", ReplyBody("<Unexpected/>")), SoapClientError::ParseError, untouched},
       {HttpReply("200 OK", "<!DOCTYPE x [<!ENTITY a \"b\">]>" + Result("&a;")), SoapClientError::ParseError, untouched},
-      {HttpReply("500 Internal Server Error", "<html>oops</html>", "text/html"), SoapClientError::ParseFaultError, untouched},
+      {HttpReply("500 Internal Server Error", "<html>oops</html>", "text/html"), SoapClientError::ParseFaultError,
+       untouched},
       {HttpReply("500 Internal Server Error", kFaultBody), SoapClientError::SoapFault, untouched},
   };
   for (const Case& c : cases) {
@@ -134,7 +139,7 @@ TEST(Proxy, ASecondCallOnTheSameProxyStartsClean) {
   ASSERT_EQ(Call(proxy, &result, std::nullopt), kSoapOk);
   EXPECT_EQ(*result, u"third");
   ASSERT_EQ(server.RequestCount(), 3u);
-  EXPECT_EQ(server.ConnectionCount(), 2);   // a failure closes the connection, a success keeps it
+  EXPECT_EQ(server.ConnectionCount(), 2);  // a failure closes the connection, a success keeps it
   // Each request is a fresh envelope, not appended to the last one.
   const std::string third = server.Requests()[2];
   EXPECT_EQ(third.find("<soap:Envelope"), third.rfind("<soap:Envelope"));

@@ -74,8 +74,8 @@ TEST(Resources, RowMarksIconAndBitmapObjects) {
     const char* name;
     QSize size;
     std::set<QRgb> colours;
-  } marks[] = {{"5048", {16, 16}, {kYellow, kBlack}}, {"5050", {16, 16}, {kGreen, kBlack}},
-               {"#5051", {48, 48}, {kRed, kBlack}}};
+  } marks[] = {
+      {"5048", {16, 16}, {kYellow, kBlack}}, {"5050", {16, 16}, {kGreen, kBlack}}, {"#5051", {48, 48}, {kRed, kBlack}}};
   for (const auto& mark : marks) {
     const QImage image = LoadBitmapResource(mark.name);
     EXPECT_EQ(image.size(), mark.size) << mark.name;

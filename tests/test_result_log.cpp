@@ -17,7 +17,9 @@ using namespace results_test;
 ResultListSnapshot UnitList() {
   ResultListSnapshot panel;
   panel.strSerialNumber = "SN2603050001";
-  panel.rows = {{kVersionItem, "V4.1.0,", 1}, {kSyncCheck, "PASS", 1}, {kDisk, ";DISK1", 2},
+  panel.rows = {{kVersionItem, "V4.1.0,", 1},
+                {kSyncCheck, "PASS", 1},
+                {kDisk, ";DISK1", 2},
                 {kWebMacItem, "00:11:22:33:44:55,", 1}};
   return panel;
 }
@@ -93,7 +95,9 @@ TEST_F(ResultLogTest, VerdictFromJudgementAndPassFlags) {
 }
 
 TEST_F(ResultLogTest, ComputerUserSplitsIntoComputerAndUserName) {
-  struct Split { std::string whole, computer, user; };
+  struct Split {
+    std::string whole, computer, user;
+  };
   const Split splits[] = {
       {"ABCD-1234567", "ABCD", "1234567"},  // 12 bytes: the fifth is dropped
       {"-1234567", "", "1234567"},          // 8 bytes
@@ -126,10 +130,21 @@ TEST_F(ResultLogTest, LineBreakInARowEndsInCrLfAndNoOwnMacLeavesTheMacListEmpty)
 // Unset ones silently; ones that would leave the date folder with the message.
 TEST_F(ResultLogTest, SerialNumberUnsetOrUnusableAsFileNameWritesNothing) {
   const std::pair<std::string, std::size_t> serials[] = {
-      {"", 0}, {"0", 0}, {"../SN1", 1}, {"SN/1", 1}, {"SN\\1", 1}, {"SN..1", 1}, {std::string("SN\x01", 3), 1},
-      {"SN\t1", 1}, {std::string("SN\0", 3), 1},
+      {"", 0},
+      {"0", 0},
+      {"../SN1", 1},
+      {"SN/1", 1},
+      {"SN\\1", 1},
+      {"SN..1", 1},
+      {std::string("SN\x01", 3), 1},
+      {"SN\t1", 1},
+      {std::string("SN\0", 3), 1},
       // a lead byte before a byte that cannot end a GBK character does not hide that byte
-      {"SN\x81/1", 1}, {"SN\x81\n1", 1}, {"SN\xFE\x01" "1", 1}};
+      {"SN\x81/1", 1},
+      {"SN\x81\n1", 1},
+      {"SN\xFE\x01"
+       "1",
+       1}};
   for (const auto& [serial, messages] : serials) {
     SCOPED_TRACE(serial);
     m_messages.clear();
@@ -147,12 +162,14 @@ TEST_F(ResultLogTest, GbkNamesAreTheSameNamesOnDisk) {
   fs::create_directories(station);
   platform::ScopedExeDirectoryOverride exeDir(platform::Utf8ToGbk(station.string()));
   ResultListSnapshot panel = UnitList();
-  panel.strSerialNumber = "SN\x81\x5C" "1";
+  panel.strSerialNumber =
+      "SN\x81\x5C"
+      "1";
   const ResultStructrue record = UnitRecord();
   EXPECT_EQ(WriteResultLog(panel, &record), 1);
-  EXPECT_EQ(FilesBelow(m_station), std::vector<std::string>{"测试站/TestResult/20260305/" +
-                                                            platform::GbkToUtf8(panel.strSerialNumber) +
-                                                            "-20260305140709.txt"});
+  EXPECT_EQ(FilesBelow(m_station),
+            std::vector<std::string>{"测试站/TestResult/20260305/" + platform::GbkToUtf8(panel.strSerialNumber) +
+                                     "-20260305140709.txt"});
   EXPECT_TRUE(m_messages.empty());
 }
 

@@ -7,7 +7,9 @@ namespace {
 using namespace results_test;
 
 TEST(GetStringBetween, TrimmedTextBetweenTheFirstMarkersOrTheErrorTexts) {
-  struct Case { std::string text, start, end, expected; };
+  struct Case {
+    std::string text, start, end, expected;
+  };
   const Case cases[] = {
       {"a = \t V1.2 \r\n, b = x,", "a = ", ",", "V1.2"},
       {"k1 = v1,k2 = v2,", "k2 = ", ",", "v2"},
@@ -20,22 +22,31 @@ TEST(GetStringBetween, TrimmedTextBetweenTheFirstMarkersOrTheErrorTexts) {
       {"v = 1.0 and no comma", "v = ", ",", "sEndStr error"},
       {", v = 1.0", "v = ", ",", "sEndStr error"},  // the end counts only after the start
       // In 0x81 0x40 and 0x81 0x5C the second bytes look like "@" and "\".
-      {"\x81\x40" "AB@CD" "\x81\x5C" "EF\\GH", "@", "\\", "CD\x81\x5C" "EF"},
-      {"\x81\x40" "only", "@", "", "sStartStr error"},
+      {"\x81\x40"
+       "AB@CD"
+       "\x81\x5C"
+       "EF\\GH",
+       "@", "\\",
+       "CD\x81\x5C"
+       "EF"},
+      {"\x81\x40"
+       "only",
+       "@", "", "sStartStr error"},
       {"@x\x81\x40", "@", "@", "sEndStr error"},
   };
   for (const Case& c : cases) EXPECT_EQ(GetStringBetween(c.text, c.start, c.end), c.expected) << c.text;
 }
 
-std::string Line(const std::string& item, const char* result) { return item + " = " + result + "\n"; }
+std::string Line(const std::string& item, const char* result) {
+  return item + " = " + result + "\n";
+}
 
 TEST(FaultCodes, EachFailedCheckAddsItsCodeAndASemicolonInTableOrder) {
   const std::string nvrPass = "Result     = FAIL\n" + Line(kSyncDone, "PASS") + Line(kSyncCheck, "PASS") +
-                              Line(kAlarm, "PASS") + Line(kVideoStandard + "PAL", "PASS") +
-                              Line(kPlayback, "PASS") + Line(kRemoteIpc, "PASS");
+                              Line(kAlarm, "PASS") + Line(kVideoStandard + "PAL", "PASS") + Line(kPlayback, "PASS") +
+                              Line(kRemoteIpc, "PASS");
   const std::string dvrPass = "Result     = FAIL\n" + Line(kSyncDone, "PASS") + Line(kSyncCheck, "PASS") +
-                              Line(kVideoStandard + "NTSC", "PASS") + Line(kDisk, ";DISK1") +
-                              Line(kPlayback, "PASS");
+                              Line(kVideoStandard + "NTSC", "PASS") + Line(kDisk, ";DISK1") + Line(kPlayback, "PASS");
   std::string nvrWithoutStandard = nvrPass;
   nvrWithoutStandard.erase(nvrWithoutStandard.find(kVideoStandard), Line(kVideoStandard + "PAL", "PASS").size());
   struct Case {
@@ -46,8 +57,7 @@ TEST(FaultCodes, EachFailedCheckAddsItsCodeAndASemicolonInTableOrder) {
   const Case cases[] = {
       {"NVR all checks, no PASS line", kNvrStep, nvrPass, "FAIL", "", true},
       {"NVR disk failure line", kNvrStep, nvrPass + Line(kDisk + ",FAIL", "FAIL"), "FAIL", "D2802;", true},
-      {"NVR some missing",
-       kNvrStep,
+      {"NVR some missing", kNvrStep,
        "Result     = FAIL\n" + Line(kSyncCheck, "PASS") + Line(kVideoStandard + "NTSC", "PASS") +
            Line(kRemoteIpc, "PASS") + Line(kDisk + ",FAIL", "FAIL"),
        "FAIL", "D2201;D2208;D2802;D2802;", true},

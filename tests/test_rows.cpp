@@ -10,7 +10,9 @@ namespace {
 
 constexpr int kFail = 0, kPass = 1, kOther = 2;  // row marks; also the pass flags
 
-bool IsSelected(CMyListCtrl* pList, int row) { return pList->GetItemState(row, LVIS_SELECTED) != 0; }
+bool IsSelected(CMyListCtrl* pList, int row) {
+  return pList->GetItemState(row, LVIS_SELECTED) != 0;
+}
 
 class Rows : public ::testing::Test {
  protected:

@@ -18,9 +18,13 @@ TEST(ResultText, UpperCasingLeavesChineseCharactersIntact) {
 
 TEST(ResultText, WordsNeverMatchInsideAChineseCharacter) {
   // "\x81\x50" ends in 'P', so "\x81\x50" "ASS" holds the bytes of PASS but not the word.
-  std::string text = "\x81\x50" "ASS";
+  std::string text =
+      "\x81\x50"
+      "ASS";
   EXPECT_EQ(ClassifyResult(text), ResultClass::Neither);
-  std::string fail = "\x81\x46" "AIL fail";  // "\x81\x46" ends in 'F'
+  std::string fail =
+      "\x81\x46"
+      "AIL fail";  // "\x81\x46" ends in 'F'
   EXPECT_EQ(ClassifyResult(fail), ResultClass::Fail);
   std::string bypassed = "bypassed, failed";  // PASS inside a word, tested first
   EXPECT_EQ(ClassifyResult(bypassed), ResultClass::Pass);

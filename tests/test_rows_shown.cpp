@@ -16,11 +16,11 @@ namespace {
 void ExpectShownAsRendered(CMonitorDialog& dlg, CMyListCtrl* list, const std::string& step) {
   QWidget* widget = list->GetQWidget();
   const QRect inWindow(widget->mapTo(dlg.GetQWidget(), QPoint(0, 0)), widget->size());
-  const QImage shown = QGuiApplication::primaryScreen()
-                           ->grabWindow(dlg.GetQWidget()->winId(), inWindow.x(), inWindow.y(), inWindow.width(),
-                                        inWindow.height())
-                           .toImage()
-                           .convertToFormat(QImage::Format_RGB32);
+  const QImage shown =
+      QGuiApplication::primaryScreen()
+          ->grabWindow(dlg.GetQWidget()->winId(), inWindow.x(), inWindow.y(), inWindow.width(), inWindow.height())
+          .toImage()
+          .convertToFormat(QImage::Format_RGB32);
   // Rendered with the window around it, which shows where the list paints
   // nothing (past the last header section).
   const QImage rendered = dlg.GetQWidget()->grab(inWindow).toImage().convertToFormat(QImage::Format_RGB32);

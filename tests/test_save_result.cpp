@@ -21,9 +21,9 @@ using platform::Gbk;
 using Items = std::vector<std::pair<std::string, std::string>>;
 
 Items NvrItemsAllPass() {
-  return {{kVersionItem, "V4.1.0,"}, {kSyncDone, "PASS"},  {kSyncCheck, "PASS"}, {kAlarm, "PASS"},
-          {kVideoStandard + "PAL", "PASS"}, {kPlayback, "PASS"}, {kRemoteIpc, "PASS"},
-          {kWebMacItem, "00:11:22:33:44:55,"}};
+  return {
+      {kVersionItem, "V4.1.0,"},        {kSyncDone, "PASS"}, {kSyncCheck, "PASS"}, {kAlarm, "PASS"},
+      {kVideoStandard + "PAL", "PASS"}, {kPlayback, "PASS"}, {kRemoteIpc, "PASS"}, {kWebMacItem, "00:11:22:33:44:55,"}};
 }
 
 class SaveResultTest : public ResultSavingTest {
@@ -87,38 +87,107 @@ struct Unit {
   std::map<std::string, std::string> values;
 };
 
-void PrintTo(const Unit& unit, std::ostream* os) { *os << unit.name; }
+void PrintTo(const Unit& unit, std::ostream* os) {
+  *os << unit.name;
+}
 
 std::vector<Unit> Units() {
   const std::string sn = "SN2603050001";
   const std::string pcba = Gbk(u8"PCBA_功能测试");
   return {
-      {"NvrPassing", kNvrStep, 1, sn, NvrItemsAllPass(), 1, 1, "PASS",
-       {{"OrderNo", "SN26030"}, {"MacList", "00:11:22:33:44:55"}, {"DealResult", "PASS"}, {"BugType", "D0000;"},
-        {"TempColumn1", "V4"}, {"ToolType", kNvrStep}, {"Version", "V4.1.0"}}},
+      {"NvrPassing",
+       kNvrStep,
+       1,
+       sn,
+       NvrItemsAllPass(),
+       1,
+       1,
+       "PASS",
+       {{"OrderNo", "SN26030"},
+        {"MacList", "00:11:22:33:44:55"},
+        {"DealResult", "PASS"},
+        {"BugType", "D0000;"},
+        {"TempColumn1", "V4"},
+        {"ToolType", kNvrStep},
+        {"Version", "V4.1.0"}}},
       // No version or MAC row: the error texts are passed on as values.
-      {"DvrFailing", kDvrStep, 1, sn,
-       {{kSyncDone, "PASS"}, {kSyncCheck, "PASS"}, {kVideoStandard + "NTSC", "PASS"}, {kDisk, ";DISK1"},
+      {"DvrFailing",
+       kDvrStep,
+       1,
+       sn,
+       {{kSyncDone, "PASS"},
+        {kSyncCheck, "PASS"},
+        {kVideoStandard + "NTSC", "PASS"},
+        {kDisk, ";DISK1"},
         {kPlayback, "FAIL"}},
-       1, 0, "FAIL",
-       {{"DealResult", "FAIL"}, {"BugType", "D2802;"}, {"Version", "sStartStr error"}, {"TempColumn1", "sS"},
+       1,
+       0,
+       "FAIL",
+       {{"DealResult", "FAIL"},
+        {"BugType", "D2802;"},
+        {"Version", "sStartStr error"},
+        {"TempColumn1", "sS"},
         {"MacList", "sStartStr error"}}},
       // The first two bytes of a GBK version: its first character.
-      {"CameraPassing", kIpcStep, 1, sn,
-       {{kVersionItem, Gbk(u8"版本V5.7.3 build 260101,")}, {Gbk(u8"图像与菜单显示确认通过"), "PASS"}}, 1, 1, "PASS",
-       {{"DealResult", "PASS"}, {"BugType", "D0000;"}, {"Version", Gbk(u8"版本V5.7.3 build 260101")},
-        {"TempColumn1", Gbk(u8"版")}, {"ToolType", kIpcStep}}},
-      {"CameraFailingIsNotReported", kIpcStep, 1, sn,
-       {{Gbk(u8"图像与菜单显示确认通过"), "PASS"}, {Gbk(u8"红外灯检测通过"), "FAIL"}}, 0, 0, "FAIL", {}},
+      {"CameraPassing",
+       kIpcStep,
+       1,
+       sn,
+       {{kVersionItem, Gbk(u8"版本V5.7.3 build 260101,")}, {Gbk(u8"图像与菜单显示确认通过"), "PASS"}},
+       1,
+       1,
+       "PASS",
+       {{"DealResult", "PASS"},
+        {"BugType", "D0000;"},
+        {"Version", Gbk(u8"版本V5.7.3 build 260101")},
+        {"TempColumn1", Gbk(u8"版")},
+        {"ToolType", kIpcStep}}},
+      {"CameraFailingIsNotReported",
+       kIpcStep,
+       1,
+       sn,
+       {{Gbk(u8"图像与菜单显示确认通过"), "PASS"}, {Gbk(u8"红外灯检测通过"), "FAIL"}},
+       0,
+       0,
+       "FAIL",
+       {}},
       // A version without a comma runs to the next comma.
-      {"OtherRouteStepHasNoFaultCodes", pcba, 1, sn, {{kVersionItem, "V1"}, {kWebMacItem, "AA:BB,"}}, 1, 0, "FAIL",
+      {"OtherRouteStepHasNoFaultCodes",
+       pcba,
+       1,
+       sn,
+       {{kVersionItem, "V1"}, {kWebMacItem, "AA:BB,"}},
+       1,
+       0,
+       "FAIL",
        {{"BugType", ""}, {"ToolType", pcba}, {"Version", "V1\n" + kWebMacItem + " = AA:BB"}, {"MacList", "AA:BB"}}},
-      {"NoJudgementLogsNullAndReportsFail", kNvrStep, 2, sn, NvrItemsAllPass(), 1, 2, "NULL",
+      {"NoJudgementLogsNullAndReportsFail",
+       kNvrStep,
+       2,
+       sn,
+       NvrItemsAllPass(),
+       1,
+       2,
+       "NULL",
        {{"DealResult", "FAIL"}, {"BugType", ""}}},
       // A short serial number is the whole order number; a short version is filled with a zero byte.
-      {"ShortSerialNumberAndVersion", pcba, 1, "AB123", {{kVersionItem, "7,"}}, 1, 0, "FAIL",
+      {"ShortSerialNumberAndVersion",
+       pcba,
+       1,
+       "AB123",
+       {{kVersionItem, "7,"}},
+       1,
+       0,
+       "FAIL",
        {{"OrderNo", "AB123"}, {"Version", "7"}, {"TempColumn1", std::string("7\0", 2)}}},
-      {"EmptyVersion", pcba, 1, sn, {{kVersionItem, ","}}, 1, 0, "FAIL",
+      {"EmptyVersion",
+       pcba,
+       1,
+       sn,
+       {{kVersionItem, ","}},
+       1,
+       0,
+       "FAIL",
        {{"Version", ""}, {"TempColumn1", std::string(2, '\0')}}},
   };
 }
@@ -145,17 +214,18 @@ TEST_P(SaveUnitTest, LogsVerdictAndReport) {
   EXPECT_EQ(u.strSoapAction, "\"RO_dErodo/IO_UpData_Common\"");
   EXPECT_EQ(u.strOperation, "IO_UpData_Common");
   EXPECT_EQ(u.strNamespace, "RO_dErodo");
-  EXPECT_EQ(u.order, (std::vector<std::string>{"OrderNo", "SerialNumber", "MacList", "ComponentSnList",
-                                               "DealResult", "BugType", "BugReason", "TempColumn1", "TempColumn2",
-                                               "TempColumn3", "WorkStation", "ToolType", "Recorder", "SystemType",
-                                               "Version"}));
+  EXPECT_EQ(u.order, (std::vector<std::string>{"OrderNo", "SerialNumber", "MacList", "ComponentSnList", "DealResult",
+                                               "BugType", "BugReason", "TempColumn1", "TempColumn2", "TempColumn3",
+                                               "WorkStation", "ToolType", "Recorder", "SystemType", "Version"}));
   EXPECT_EQ(u.Bytes("TempColumn2"), u.Bytes("TempColumn1"));
   EXPECT_EQ(u.Bytes("TempColumn3"), u.Bytes("TempColumn1"));
   // The service gets the second log's text with LF line ends.
   EXPECT_EQ(WithCrLf(u.Text("BugReason")), SummaryLog());
-  std::map<std::string, std::string> values = {{"SystemType", "0"},      {"ComponentSnList", ""},
-                                                {"SerialNumber", m_strSerial}, {"Recorder", "PC-LINE03 A123456"},
-                                                {"WorkStation", "ST-FT01"}};
+  std::map<std::string, std::string> values = {{"SystemType", "0"},
+                                               {"ComponentSnList", ""},
+                                               {"SerialNumber", m_strSerial},
+                                               {"Recorder", "PC-LINE03 A123456"},
+                                               {"WorkStation", "ST-FT01"}};
   values.insert(unit.values.begin(), unit.values.end());
   for (const auto& [name, value] : values) {
     EXPECT_EQ(name == "TempColumn1" ? u.Bytes(name) : u.Text(name), value) << name;
@@ -220,10 +290,11 @@ TEST_F(SaveResultTest, UnitThatCannotBeSavedIsNotReported) {
 TEST_F(SaveResultTest, FailedUploadKeepsBothLogsAndTheNextSaveUsesANewClient) {
   Insert(NvrItemsAllPass());
   const std::string refusing = MesDouble().Url();  // gone at once: connections are refused
-  const std::pair<MesDouble::Answer, std::string> failures[] = {
-      {MesDouble::Answer::Fault500, m_mes.Url()}, {MesDouble::Answer::Silent, m_mes.Url()},
-      {MesDouble::Answer::Ok, "not a url"},       {MesDouble::Answer::Ok, ""},
-      {MesDouble::Answer::Ok, refusing}};
+  const std::pair<MesDouble::Answer, std::string> failures[] = {{MesDouble::Answer::Fault500, m_mes.Url()},
+                                                                {MesDouble::Answer::Silent, m_mes.Url()},
+                                                                {MesDouble::Answer::Ok, "not a url"},
+                                                                {MesDouble::Answer::Ok, ""},
+                                                                {MesDouble::Answer::Ok, refusing}};
   for (const auto& [answer, url] : failures) {
     SCOPED_TRACE(url);
     m_mes.SetAnswer(answer);

@@ -19,13 +19,13 @@ TEST(SoapFaultReader, StandardCodesAndFieldsAreRead) {
   struct Case {
     const char* local;
     int code;
-  } cases[] = {{"VersionMismatch", 100}, {"MustUnderstand", 200}, {"Client", 300}, {"Server", 400},
-               {"Client.Authentication", 300}, {"Busy", 0}};
+  } cases[] = {{"VersionMismatch", 100}, {"MustUnderstand", 200},        {"Client", 300},
+               {"Server", 400},          {"Client.Authentication", 300}, {"Busy", 0}};
   for (const Case& c : cases) {
     SoapFault fault;
     ASSERT_EQ(Read(FaultBody(std::string("<faultcode> soap:") + c.local +
-                              "</faultcode><faultstring>Bad \xE4\xB8\xAD &amp; co</faultstring>"
-                              "<faultactor>http://mes/a</faultactor>"),
+                             "</faultcode><faultstring>Bad \xE4\xB8\xAD &amp; co</faultstring>"
+                             "<faultactor>http://mes/a</faultactor>"),
                    fault),
               kSoapOk)
         << c.local;
@@ -45,14 +45,16 @@ TEST(SoapFaultReader, FieldsInAnyOrderUnderAnyPrefixWithHeadersAndUnknownElement
     std::u16string string, detail;
   } cases[] = {
       {FaultBody("<detail><e:Err xmlns:e=\"urn:e\" n=\"5\">x<i/></e:Err></detail>"
-                           "<faultstring>s</faultstring><faultcode>soap:Server</faultcode>"),
-       400, u"s", u"<e:Err n=\"5\">x<i></i></e:Err>"},   // the detail keeps nested markup
+                 "<faultstring>s</faultstring><faultcode>soap:Server</faultcode>"),
+       400, u"s", u"<e:Err n=\"5\">x<i></i></e:Err>"},  // the detail keeps nested markup
       {ePrefix + "<faultcode>e:Client</faultcode></e:Fault></e:Body></e:Envelope>", 300, u"", u""},
       {kEnv + "<soap:Header><h:T xmlns:h=\"x\"><soap:Fault/></h:T></soap:Header><soap:Body><soap:Fault>"
-              "<faultcode>soap:Server</faultcode></soap:Fault></soap:Body></soap:Envelope>", 400, u"", u""},
+              "<faultcode>soap:Server</faultcode></soap:Fault></soap:Body></soap:Envelope>",
+       400, u"", u""},
       // Unknown elements after a field are skipped; an empty first occurrence does not count.
       {FaultBody("<faultcode>soap:Client</faultcode><extra><x>1</x></extra>"
-                           "<faultstring></faultstring><faultstring>second</faultstring>"), 300, u"second", u""},
+                 "<faultstring></faultstring><faultstring>second</faultstring>"),
+       300, u"second", u""},
   };
   for (const auto& c : cases) {
     SoapFault fault;
@@ -67,21 +69,22 @@ TEST(SoapFaultReader, UnreadableFaultsAreRejected) {
   const std::string bad[] = {
       "",
       "<html><body>Internal Server Error</body></html>",
-      FaultBody("<faultcode>Server</faultcode>"),                  // no prefix
-      FaultBody("<faultcode>other:Server</faultcode>"),            // not the envelope's prefix
+      FaultBody("<faultcode>Server</faultcode>"),        // no prefix
+      FaultBody("<faultcode>other:Server</faultcode>"),  // not the envelope's prefix
       FaultBody("<faultcode>soap:</faultcode>"),
-      FaultBody("<faultstring>only a string</faultstring>"),       // no faultcode
+      FaultBody("<faultstring>only a string</faultstring>"),  // no faultcode
       FaultBody("<faultcode>soap:Server</faultcode><faultcode>soap:Client</faultcode>"),
       FaultBody("<faultcode>soap:Server</faultcode><faultstring>a</faultstring><faultstring>b</faultstring>"),
-      FaultBody("<Reason/><faultcode>soap:Server</faultcode>"),   // unknown element before any field
-      kEnv + "<soap:Body></soap:Body></soap:Envelope>",            // no Fault
-      kEnv + "<soap:Body><soap:Body><soap:Fault><faultcode>soap:Server</faultcode></soap:Fault></soap:Body>"
-             "</soap:Body></soap:Envelope>",                        // the level must rise
+      FaultBody("<Reason/><faultcode>soap:Server</faultcode>"),  // unknown element before any field
+      kEnv + "<soap:Body></soap:Body></soap:Envelope>",          // no Fault
+      kEnv +
+          "<soap:Body><soap:Body><soap:Fault><faultcode>soap:Server</faultcode></soap:Fault></soap:Body>"
+          "</soap:Body></soap:Envelope>",                                                // the level must rise
       "<Envelope><Body><Fault><faultcode>Server</faultcode></Fault></Body></Envelope>",  // no namespace
       "<!DOCTYPE x [<!ENTITY e \"soap:Server\">]>" + FaultBody("<faultcode>&e;</faultcode>"),
       FaultBody("<faultcode>soap:Server</faultcode>").substr(0, 120),
       "<e:Envelope xmlns:e=\"http://schemas.xmlsoap.org/soap/envelope/\"><e:Body><e:Fault>"
-      "<faultcode>soap:Client</faultcode></e:Fault></e:Body></e:Envelope>",   // the prefix the reply binds counts
+      "<faultcode>soap:Client</faultcode></e:Fault></e:Body></e:Envelope>",  // the prefix the reply binds counts
   };
   for (const std::string& body : bad) {
     SoapFault fault;
@@ -92,8 +95,7 @@ TEST(SoapFaultReader, UnreadableFaultsAreRejected) {
 TEST(SoapFaultReader, ReusedReaderAndRecordStartClean) {
   platform::CXmlReader reader;
   SoapFault fault;
-  ASSERT_EQ(Read(FaultBody("<faultcode>soap:Client</faultcode><faultactor>a</faultactor>"), fault, &reader),
-            kSoapOk);
+  ASSERT_EQ(Read(FaultBody("<faultcode>soap:Client</faultcode><faultactor>a</faultactor>"), fault, &reader), kSoapOk);
   ASSERT_EQ(Read(FaultBody("<faultcode>soap:Server</faultcode>"), fault, &reader), kSoapOk);
   EXPECT_EQ(fault.m_nCode, 400);
   EXPECT_TRUE(fault.m_strActor.empty());

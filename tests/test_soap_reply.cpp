@@ -42,7 +42,7 @@ TEST(SoapReply, ResultTextsNullAndEmpty) {
   std::string otherWrapper = ReplyBody("<IO_UpData_CommonResult>1</IO_UpData_CommonResult>", "Whatever");
   otherWrapper.replace(otherWrapper.find("RO_dErodo"), 9, "other");
   const std::pair<std::string, SoapText> cases[] = {
-      {Result("OK \xE4\xB8\xAD &lt;&amp;&#x1F600;"), u"OK \u4E2D <&\U0001F600"},   // UTF-8 and references
+      {Result("OK \xE4\xB8\xAD &lt;&amp;&#x1F600;"), u"OK \u4E2D <&\U0001F600"},  // UTF-8 and references
       {Result(text + "&amp;"), std::u16string(text.begin(), text.end()) + u"&"},
       {ReplyBody(""), std::nullopt},
       {ReplyBody("<IO_UpData_CommonResult xsi:nil=\"true\"/>"), std::nullopt},
@@ -50,14 +50,14 @@ TEST(SoapReply, ResultTextsNullAndEmpty) {
       {ReplyBody("<IO_UpData_CommonResult/>"), u""},
       {Result(""), u""},
       {ReplyBody("<IO_UpData_CommonResult xsi:nil=\"false\"/>"), u""},
-      {Result("done", " xsi:nil=\"yes\""), u"done"},   // an invalid nil value is ignored
+      {Result("done", " xsi:nil=\"yes\""), u"done"},  // an invalid nil value is ignored
       // Nested markup is copied into the text, without namespace declarations.
       {Result("a<b>x</b><c k=\"v&amp;\" xmlns:p=\"u\" p:z=\"1\"/>"), u"a<b>x</b><c k=\"v&\" p:z=\"1\"></c>"},
       // The wrapper's name and namespace are not checked.
       {otherWrapper, u"1"},
   };
   for (const auto& [body, expected] : cases) {
-    for (std::size_t piece : {std::size_t(7), std::size_t(1) << 20}) {   // split across reads or whole
+    for (std::size_t piece : {std::size_t(7), std::size_t(1) << 20}) {  // split across reads or whole
       Parsed r = Parse(body, piece);
       EXPECT_EQ(r.status, kSoapOk) << body;
       EXPECT_EQ(r.result, expected) << body;
@@ -68,15 +68,18 @@ TEST(SoapReply, ResultTextsNullAndEmpty) {
 TEST(SoapReply, MalformedOrUnexpectedRepliesFailAndLeaveNoResult) {
   const std::string withHeader = kEnv + "<soap:Header>";
   const std::string bad[] = {
-      std::string(), "   ", "HTTP error page",
-      Result("x").substr(0, 200), Result("x") + "<trailing/>",
-      "<soap:Envelope>",   // undeclared prefix
-      Result("<x/>", " xsi:nil=\"1\""),   // nil with children
+      std::string(),
+      "   ",
+      "HTTP error page",
+      Result("x").substr(0, 200),
+      Result("x") + "<trailing/>",
+      "<soap:Envelope>",                 // undeclared prefix
+      Result("<x/>", " xsi:nil=\"1\""),  // nil with children
       ReplyBody("<Foo/>"),
-      ReplyBody("<OrderNo>x</OrderNo>"),   // an "in" entry is not a reply value
+      ReplyBody("<OrderNo>x</OrderNo>"),  // an "in" entry is not a reply value
       ReplyBody("<IO_UpData_CommonResult>a</IO_UpData_CommonResult><IO_UpData_CommonResult>b</IO_UpData_CommonResult>"),
       ReplyBody("<io_updata_commonresult>a</io_updata_commonresult>"),
-      ReplyBody("<IO_UpData_CommonResult>a</IO_UpData_CommonResult><Foo/>"),   // a result parsed before the error
+      ReplyBody("<IO_UpData_CommonResult>a</IO_UpData_CommonResult><Foo/>"),  // a result parsed before the error
       // The envelope's structure: no wrapper, a second one, Body first, SOAP 1.2, no envelope,
       // Header after Body, two Headers, two Bodies.
       kEnv + "<soap:Body></soap:Body></soap:Envelope>",
@@ -98,7 +101,7 @@ TEST(SoapReply, MalformedOrUnexpectedRepliesFailAndLeaveNoResult) {
     EXPECT_EQ(r.status, kSoapFail) << body;
     EXPECT_FALSE(r.result) << body;
   }
-  EXPECT_EQ(Parse(kEnv + "<soap:Body><R/></soap:Body></soap:Envelope>").status, kSoapOk);   // the minimal reply
+  EXPECT_EQ(Parse(kEnv + "<soap:Body><R/></soap:Body></soap:Envelope>").status, kSoapOk);  // the minimal reply
 }
 
 TEST(SoapReply, HeaderEntriesAreSkippedUnlessTheyMustBeUnderstood) {
@@ -107,11 +110,12 @@ TEST(SoapReply, HeaderEntriesAreSkippedUnlessTheyMustBeUnderstood) {
       {"<t:Trace xmlns:t=\"x\"><IO_UpData_CommonResult/></t:Trace>", kSoapOk},
       {"<t:Auth xmlns:t=\"x\" soap:mustUnderstand=\"1\"/>", kSoapFail},
       {"<t:Auth xmlns:t=\"x\" soap:mustUnderstand=\"true\"/>", kSoapFail},
-      {"<t:Auth xmlns:t=\"x\" soap:mustUnderstand=\"maybe\"/>", kSoapFail},   // not a boolean: true
-      {"<t:Auth xmlns:t=\"x\" t:mustUnderstand=\"1\"/>", kSoapOk},   // only the envelope's attribute counts
+      {"<t:Auth xmlns:t=\"x\" soap:mustUnderstand=\"maybe\"/>", kSoapFail},  // not a boolean: true
+      {"<t:Auth xmlns:t=\"x\" t:mustUnderstand=\"1\"/>", kSoapOk},           // only the envelope's attribute counts
   };
   for (const auto& [entry, status] : cases) {
-    const Parsed r = Parse(kEnv + "<soap:Header>" + entry + "</soap:Header><soap:Body><R><IO_UpData_CommonResult>r"
+    const Parsed r = Parse(kEnv + "<soap:Header>" + entry +
+                           "</soap:Header><soap:Body><R><IO_UpData_CommonResult>r"
                            "</IO_UpData_CommonResult></R></soap:Body></soap:Envelope>");
     EXPECT_EQ(r.status, status) << entry;
     if (status == kSoapOk) EXPECT_EQ(r.result, u"r") << entry;

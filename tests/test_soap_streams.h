@@ -37,16 +37,16 @@ inline const std::string kEnvelopeOpen = "<soap:Envelope xmlns:soap=\"http://sch
 // An HTTP reply with a Content-Length body.
 inline std::string HttpReply(const std::string& statusLine, const std::string& body,
                              const std::string& type = "text/xml; charset=utf-8") {
-  return "HTTP/1.1 " + statusLine + "\r\nContent-Type: " + type + "\r\nContent-Length: " +
-         std::to_string(body.size()) + "\r\n\r\n" + body;
+  return "HTTP/1.1 " + statusLine + "\r\nContent-Type: " + type + "\r\nContent-Length: " + std::to_string(body.size()) +
+         "\r\n\r\n" + body;
 }
 
 // A reply document as a .NET service writes it, the wrapper holding `content`.
 inline std::string ReplyBody(const std::string& content, const std::string& wrapper = "IO_UpData_CommonResponse") {
   return "<?xml version=\"1.0\" encoding=\"utf-8\"?><soap:Envelope "
          "xmlns:soap=\"http://schemas.xmlsoap.org/soap/envelope/\" "
-         "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\"><soap:Body><" + wrapper +
-         " xmlns=\"RO_dErodo\">" + content + "</" + wrapper + "></soap:Body></soap:Envelope>";
+         "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\"><soap:Body><" +
+         wrapper + " xmlns=\"RO_dErodo\">" + content + "</" + wrapper + "></soap:Body></soap:Envelope>";
 }
 
 inline std::string FaultBody(const std::string& fields) {

@@ -34,7 +34,7 @@ TEST(SoapEscape, MarkupAndEverythingOutsidePrintableAsciiIsEscaped) {
     const char* expected;
   } cases[] = {
       {u"a<b&c>d", false, "[a&lt;b&amp;c&gt;d"},
-      {u"say \"hi\" 'x'", false, "[say \"hi\" 'x'"},   // quotes stay unless asked
+      {u"say \"hi\" 'x'", false, "[say \"hi\" 'x'"},  // quotes stay unless asked
       {u"\"'", true, "[&quot;&apos;"},
       {u" ~", false, "[ ~"},
       {u"x\r\ny\t", false, "[x&#x000D;&#x000A;y&#x0009;"},
@@ -74,9 +74,14 @@ TEST(SoapBase64, PaddingAndSeventySixCharacterLines) {
   std::string line;
   for (int i = 0; i < 19; ++i) line += "QUFB";
   const std::pair<std::string, std::string> cases[] = {
-      {"", ""}, {"\x31\x2E", "MS4="}, {"M", "TQ=="}, {"Man", "TWFu"},
-      {"\xFB\xFF\xBF", "+/+/"},   // the standard alphabet's last two symbols
-      {b57, line + "\r\n"}, {b57 + "A", line + "\r\nQQ=="}, {b57 + "AAA", line + "\r\nQUFB"},
+      {"", ""},
+      {"\x31\x2E", "MS4="},
+      {"M", "TQ=="},
+      {"Man", "TWFu"},
+      {"\xFB\xFF\xBF", "+/+/"},  // the standard alphabet's last two symbols
+      {b57, line + "\r\n"},
+      {b57 + "A", line + "\r\nQQ=="},
+      {b57 + "AAA", line + "\r\nQUFB"},
       {b57 + b57, line + "\r\n" + line + "\r\n"}};
   for (const auto& [bytes, expected] : cases) EXPECT_EQ(Base64(bytes), expected) << bytes;
 }
@@ -89,9 +94,9 @@ TEST(SoapEnvelope, NullValuesAreNilElementsAndTheIntIsNeverNull) {
   soaptest::StringSink out;
   CSoapEnvelopeHandler h;
   ASSERT_EQ(h.WriteRequest(&out, IO_UpData_CommonMap(), &p), kSoapOk);
-  for (const char* name : {"OrderNo", "SerialNumber", "MacList", "ComponentSnList", "DealResult", "BugType",
-                           "BugReason", "TempColumn1", "TempColumn2", "TempColumn3", "WorkStation", "ToolType",
-                           "Recorder", "Version"}) {
+  for (const char* name :
+       {"OrderNo", "SerialNumber", "MacList", "ComponentSnList", "DealResult", "BugType", "BugReason", "TempColumn1",
+        "TempColumn2", "TempColumn3", "WorkStation", "ToolType", "Recorder", "Version"}) {
     EXPECT_NE(out.text.find(std::string("<") + name + " xsi:nil=\"1\"/>"), std::string::npos) << name;
   }
   EXPECT_NE(out.text.find("<SystemType>-7</SystemType>"), std::string::npos);
@@ -126,8 +131,8 @@ TEST(SoapEnvelope, EveryTextValueOfARequestIsWellFormedXml) {
   const std::u16string raw = u"\x1b[31mFAIL\x1b[0m\x07\uFFFF" + std::u16string(1, char16_t(0xDC00));
   const std::u16string shown = u"\u241B[31mFAIL\u241B[0m\u2407\uFFFD\uFFFD";
   IO_UpData_CommonParams p;
-  SoapText* texts[] = {&p.OrderNo, &p.SerialNumber, &p.MacList, &p.ComponentSnList, &p.DealResult,
-                       &p.BugType, &p.BugReason, &p.WorkStation, &p.ToolType, &p.Recorder, &p.Version};
+  SoapText* texts[] = {&p.OrderNo,   &p.SerialNumber, &p.MacList,  &p.ComponentSnList, &p.DealResult, &p.BugType,
+                       &p.BugReason, &p.WorkStation,  &p.ToolType, &p.Recorder,        &p.Version};
   for (SoapText* t : texts) *t = raw;
   soaptest::StringSink out;
   CSoapEnvelopeHandler h;
@@ -136,8 +141,8 @@ TEST(SoapEnvelope, EveryTextValueOfARequestIsWellFormedXml) {
   ElementTexts collected;
   reader.SetContentHandler(&collected);
   ASSERT_EQ(reader.Parse(out.text), 0) << reader.LastError();
-  for (const char16_t* name : {u"OrderNo", u"SerialNumber", u"MacList", u"ComponentSnList", u"DealResult",
-                               u"BugType", u"BugReason", u"WorkStation", u"ToolType", u"Recorder", u"Version"}) {
+  for (const char16_t* name : {u"OrderNo", u"SerialNumber", u"MacList", u"ComponentSnList", u"DealResult", u"BugType",
+                               u"BugReason", u"WorkStation", u"ToolType", u"Recorder", u"Version"}) {
     EXPECT_EQ(collected.texts[name], shown) << std::string(name, name + std::char_traits<char16_t>::length(name));
   }
 }

@@ -32,7 +32,8 @@ class Recorder : public platform::IXmlContentHandler {
   int32_t StartElement(std::u16string_view uri, std::u16string_view local, std::u16string_view q,
                        const platform::XmlAttributes& attrs) override {
     std::string s = "<{" + Utf8(uri) + "}" + Utf8(local) + " q=" + Utf8(q);
-    for (const auto& a : attrs) s += " {" + Utf8(a.uri) + "}" + Utf8(a.localName) + "/" + Utf8(a.qName) + "=" + Utf8(a.value);
+    for (const auto& a : attrs)
+      s += " {" + Utf8(a.uri) + "}" + Utf8(a.localName) + "/" + Utf8(a.qName) + "=" + Utf8(a.value);
     log.push_back(s);
     return failOnStart ? failOnStart : 0;
   }
@@ -58,10 +59,18 @@ TEST(XmlReader, ReportsNamespacesNamesAttributesAndText) {
   ASSERT_EQ(reader.Parse("<a:root xmlns:a=\"urn:a\" xmlns=\"urn:d\" plain=\"1\" a:q=\"&lt;2\"><child>t&amp;u</child>"
                          "<x:c xmlns:x=\"urn:x\"/></a:root>"),
             0);
-  std::vector<std::string> expected = {
-      "start-doc", "ns a=urn:a", "ns =urn:d",
-      "<{urn:a}root q=a:root {}plain/plain=1 {urn:a}q/a:q=<2",
-      "<{urn:d}child q=child", "text t&u", "</child", "ns x=urn:x", "<{urn:x}c q=x:c", "</c", "</root", "end-doc"};
+  std::vector<std::string> expected = {"start-doc",
+                                       "ns a=urn:a",
+                                       "ns =urn:d",
+                                       "<{urn:a}root q=a:root {}plain/plain=1 {urn:a}q/a:q=<2",
+                                       "<{urn:d}child q=child",
+                                       "text t&u",
+                                       "</child",
+                                       "ns x=urn:x",
+                                       "<{urn:x}c q=x:c",
+                                       "</c",
+                                       "</root",
+                                       "end-doc"};
   EXPECT_EQ(r.log, expected);
 }
 

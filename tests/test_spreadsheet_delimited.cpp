@@ -23,7 +23,8 @@ class DelimitedSheet : public ::testing::Test {
 }  // namespace
 
 TEST_F(DelimitedSheet, KindFollowsTheLastFourCharacters) {
-  for (std::string path : {dir.File("a.XLSX"), dir.File("a.txt"), std::string("ab")})  // "ab": shorter than an extension
+  for (std::string path :
+       {dir.File("a.XLSX"), dir.File("a.txt"), std::string("ab")})  // "ab": shorter than an extension
     EXPECT_FALSE(CSpreadSheet(path, ",", false).IsWorkbook()) << path;
 }
 
@@ -232,7 +233,7 @@ TEST_F(DelimitedSheet, CommitReplacesTheFileWholeAndKeepsItsPermissions) {
   ::chmod(path.c_str(), 0640);
   CSpreadSheet sheet(path, ",", false);
   ASSERT_TRUE(sheet.AddRow({"b"}));
-  struct stat st{};
+  struct stat st {};
   ASSERT_EQ(::stat(path.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0640u);
   EXPECT_EQ(dir.Entries(), V{"data.csv"}) << "no temporary file left behind";

@@ -34,7 +34,12 @@ TEST(RowText, SplittingRules) {
       // Quote, separator, quote inside a value cuts it.
       {"\"p\",\"q\"", ",", {"p", "q"}},
       // Never inside a two-byte character: 0x95 0x7C is one GBK character whose trail byte is '|'.
-      {"\"a\x95\x7C" "b\"|\"c\"", "|", {"a\x95\x7C" "b", "c"}},
+      {"\"a\x95\x7C"
+       "b\"|\"c\"",
+       "|",
+       {"a\x95\x7C"
+        "b",
+        "c"}},
       {"x\x95\x7Cy", "|", {"x\x95\x7Cy"}},
       // An empty separator keeps the whole text as one value.
       {"\"a\"\"b\"", "", {"a\"\"b"}},

@@ -239,8 +239,7 @@ TEST_F(WorkbookSheet, ConvertFormatBothWays) {
   CSpreadSheet dup(dir.File("dup.csv"), ",", false);
   ASSERT_TRUE(dup.ConvertFormat("D"));
   EXPECT_EQ(dup.m_strLastError, "Duplicate header row field:a\n");
-  EXPECT_EQ(SheetRows(dir.File("dup.xls"), "D"),
-            (std::vector<V>{{"1", "2", "3"}, {"a", "b", "a"}, {"1", "2", "3"}}));
+  EXPECT_EQ(SheetRows(dir.File("dup.xls"), "D"), (std::vector<V>{{"1", "2", "3"}, {"a", "b", "a"}, {"1", "2", "3"}}));
 }
 
 TEST_F(WorkbookSheet, UnreadableWorkbookRaisesADatabaseError) {
@@ -338,7 +337,9 @@ TEST_F(WorkbookSheet, RowsReadOnFirstUseAnswerEveryMemberAsTheStoredSheet) {
          return rows;
        }},
       {"a row inserted before the stored ones",
-       [&](CSpreadSheet& s) { ASSERT_TRUE(s.AddRow({"ins", "i", "i"}, 2, false)) << s.m_strLastError; },
+       [&](CSpreadSheet& s) {
+         ASSERT_TRUE(s.AddRow({"ins", "i", "i"}, 2, false)) << s.m_strLastError;
+       },
        [&] {
          auto rows = all();
          rows.insert(rows.begin() + 1, V{"ins", "i", "i"});
@@ -352,7 +353,9 @@ TEST_F(WorkbookSheet, RowsReadOnFirstUseAnswerEveryMemberAsTheStoredSheet) {
          return rows;
        }},
       {"the header replaced: the sheet is written anew",
-       [&](CSpreadSheet& s) { ASSERT_TRUE(s.AddHeaders({"P", "Q", "R"}, true)) << s.m_strLastError; },
+       [&](CSpreadSheet& s) {
+         ASSERT_TRUE(s.AddHeaders({"P", "Q", "R"}, true)) << s.m_strLastError;
+       },
        [&] {
          auto rows = all();
          rows[0] = {"P", "Q", "R"};

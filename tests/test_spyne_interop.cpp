@@ -67,18 +67,27 @@ class SpyneServer {
   int m_port = 0;
 };
 
-std::u16string Widen(const std::string& ascii) { return std::u16string(ascii.begin(), ascii.end()); }
+std::u16string Widen(const std::string& ascii) {
+  return std::u16string(ascii.begin(), ascii.end());
+}
 
 // Python's json.dumps(..., ensure_ascii=False) of a text.
 std::u16string Json(const SoapText& text) {
   if (!text) return u"null";
   std::u16string s = u"\"";
   for (char16_t c : *text) {
-    const char16_t* escape = c == u'"' ? u"\\\"" : c == u'\\' ? u"\\\\" : c == u'\n' ? u"\\n"
-                           : c == u'\r' ? u"\\r" : c == u'\t' ? u"\\t" : nullptr;
-    if (escape) s += escape;
-    else if (c < 0x20) s += u"\\u00" + Widen({"0123456789abcdef"[c >> 4], "0123456789abcdef"[c & 0xF]});
-    else s += c;
+    const char16_t* escape = c == u'"'    ? u"\\\""
+                             : c == u'\\' ? u"\\\\"
+                             : c == u'\n' ? u"\\n"
+                             : c == u'\r' ? u"\\r"
+                             : c == u'\t' ? u"\\t"
+                                          : nullptr;
+    if (escape)
+      s += escape;
+    else if (c < 0x20)
+      s += u"\\u00" + Widen({"0123456789abcdef"[c >> 4], "0123456789abcdef"[c & 0xF]});
+    else
+      s += c;
   }
   return s + u"\"";
 }
@@ -97,15 +106,15 @@ struct Values {
 };
 
 SoapStatus Send(CCS_QuerySN& proxy, const Values& v, SoapText* result) {
-  return proxy.IO_UpData_Common(v.text[0], v.text[1], v.text[2], v.text[3], v.text[4], v.text[5], v.text[6],
-                                v.blob[0], v.blob[1], v.blob[2], v.text[7], v.text[8], v.text[9], v.systemType,
-                                v.text[10], result);
+  return proxy.IO_UpData_Common(v.text[0], v.text[1], v.text[2], v.text[3], v.text[4], v.text[5], v.text[6], v.blob[0],
+                                v.blob[1], v.blob[2], v.text[7], v.text[8], v.text[9], v.systemType, v.text[10],
+                                result);
 }
 
 // The server's answer for these values, field by field in element order.
 std::u16string ExpectedAnswer(const Values& v) {
-  const char16_t* names[] = {u"OrderNo", u"SerialNumber", u"MacList", u"ComponentSnList", u"DealResult",
-                             u"BugType", u"BugReason", u"WorkStation", u"ToolType", u"Recorder"};
+  const char16_t* names[] = {u"OrderNo", u"SerialNumber", u"MacList",     u"ComponentSnList", u"DealResult",
+                             u"BugType", u"BugReason",    u"WorkStation", u"ToolType",        u"Recorder"};
   std::u16string s = u"{";
   for (int i = 0; i < 7; ++i) s += std::u16string(i ? u", \"" : u"\"") + names[i] + u"\": " + Json(v.text[i]);
   for (int i = 0; i < 3; ++i) s += u", \"TempColumn" + std::u16string(1, u'1' + i) + u"\": " + Json(v.blob[i]);
@@ -148,9 +157,8 @@ TEST_F(SpyneInterop, EveryValueArrivesIntact) {
 
   CCS_QuerySN proxy(s_server->Url());
   SoapText result;
-  ASSERT_EQ(Send(proxy, v, &result), kSoapOk)
-      << "kind " << static_cast<int>(proxy.GetClientError()) << " fault "
-      << platform::Utf16ToGbk(proxy.GetFault().m_strString);
+  ASSERT_EQ(Send(proxy, v, &result), kSoapOk) << "kind " << static_cast<int>(proxy.GetClientError()) << " fault "
+                                              << platform::Utf16ToGbk(proxy.GetFault().m_strString);
   ASSERT_TRUE(result);
   EXPECT_EQ(*result, ExpectedAnswer(v)) << platform::Utf16ToGbk(*result);
 }
@@ -182,9 +190,8 @@ TEST_F(SpyneInterop, ControlCharactersArriveAsVisibleStandIns) {
   expected.text[2] = u"\u2400\u2401\u241F\uFFFD\uFFFD\uFFFDz\u007F\u0085";
   CCS_QuerySN proxy(s_server->Url());
   SoapText result;
-  ASSERT_EQ(Send(proxy, v, &result), kSoapOk)
-      << "kind " << static_cast<int>(proxy.GetClientError()) << " fault "
-      << platform::Utf16ToGbk(proxy.GetFault().m_strString);
+  ASSERT_EQ(Send(proxy, v, &result), kSoapOk) << "kind " << static_cast<int>(proxy.GetClientError()) << " fault "
+                                              << platform::Utf16ToGbk(proxy.GetFault().m_strString);
   ASSERT_TRUE(result);
   EXPECT_EQ(*result, ExpectedAnswer(expected)) << platform::Utf16ToGbk(*result);
 }
@@ -203,7 +210,7 @@ TEST_F(SpyneInterop, ServerRejectsAnEnvelopeOutOfSchemaOrder) {
   o.strExtraHeaders = "SOAPAction: \"RO_dErodo/IO_UpData_Common\"\r\n";
   o.pBody = body.data();
   o.nBodyLength = body.size();
-  o.dwFlags = 0;   // any status is an answer
+  o.dwFlags = 0;  // any status is an answer
   ASSERT_TRUE(client.Navigate(s_server->Url(), &o));
   EXPECT_EQ(client.GetStatus(), 500);
   const std::string reply(client.GetBody(), client.GetBodyLength());

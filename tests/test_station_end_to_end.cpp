@@ -46,8 +46,12 @@ Outcome RunCommand(const ScratchFolder& dir, const std::string& command) {
   return o;
 }
 
-std::string Station() { return STATION_PROGRAM; }
-std::string ReceiverProgram() { return RECEIVER_PROGRAM; }
+std::string Station() {
+  return STATION_PROGRAM;
+}
+std::string ReceiverProgram() {
+  return RECEIVER_PROGRAM;
+}
 
 // Every upload the receiver stored, by serial number: column name -> value
 // (blobs in hex, NULL as "(null)").
@@ -109,7 +113,8 @@ std::vector<int> SummaryRow(const std::string& out, const std::string& position)
 TEST(StationEndToEnd, SmallScenarioReachesTheReceiverTheWorkbookAndTheLogs) {
   ScratchFolder dir;
   const std::string out = dir.File("out");
-  const Outcome run = RunCommand(dir, Station() + " --out " + out + " --speed 20 " + SourceDir() + "/tests/data/station/small.json");
+  const Outcome run =
+      RunCommand(dir, Station() + " --out " + out + " --speed 20 " + SourceDir() + "/tests/data/station/small.json");
   ASSERT_EQ(run.nExit, 0) << run.strOut << run.strErr;
   EXPECT_NE(run.strOut.find("No PCB.xls in " + out + ": made a fresh one from the template"), std::string::npos)
       << run.strOut;
@@ -119,8 +124,8 @@ TEST(StationEndToEnd, SmallScenarioReachesTheReceiverTheWorkbookAndTheLogs) {
   EXPECT_EQ(SummaryRow(run.strOut, "2"), (std::vector<int>{2, 1, 1, 1, 2, 0})) << run.strOut;
   EXPECT_EQ(SummaryRow(run.strOut, "3"), (std::vector<int>{1, 1, 0, 1, 1, 0})) << run.strOut;
   EXPECT_EQ(SummaryRow(run.strOut, "all"), (std::vector<int>{5, 3, 2, 4, 5, 0})) << run.strOut;
-  for (const std::string& path : {out + "/station-window.png", out + "/TestResult", out + "/PCB.xls",
-                                  out + "/mes-receiver.sqlite"})
+  for (const std::string& path :
+       {out + "/station-window.png", out + "/TestResult", out + "/PCB.xls", out + "/mes-receiver.sqlite"})
     EXPECT_NE(run.strOut.find(path), std::string::npos) << path << " named in\n" << run.strOut;
   EXPECT_EQ(ReadBytes(out + "/station-window.png").substr(0, 8), "\x89PNG\r\n\x1a\n");
 
@@ -181,7 +186,7 @@ TEST(StationEndToEnd, SmallScenarioReachesTheReceiverTheWorkbookAndTheLogs) {
   }
   EXPECT_EQ(sheets["NVR-E2E"][0].at(4), "T时间同步功能执行通过");
   EXPECT_EQ(sheets["NVR-E2E"][2].at(4), "TFAIL");  // the failed unit's row holds its results
-  EXPECT_EQ(sheets.count("说明"), 1u);            // the template's own sheet stays
+  EXPECT_EQ(sheets.count("说明"), 1u);             // the template's own sheet stays
 
   // Both logs of every unit; the camera that was not reported keeps its dated log.
   const std::string logs = out + "/TestResult";
@@ -202,7 +207,8 @@ TEST(StationEndToEnd, SmallScenarioReachesTheReceiverTheWorkbookAndTheLogs) {
   EXPECT_NE(listed.strOut.find("\"SerialNumber\": \"E2E-D01\""), std::string::npos) << listed.strOut;
 
   // A second run appends to the same workbook and database: nothing earlier is lost.
-  const Outcome again = RunCommand(dir, Station() + " --out " + out + " --speed 50 " + SourceDir() + "/tests/data/station/small.json");
+  const Outcome again =
+      RunCommand(dir, Station() + " --out " + out + " --speed 50 " + SourceDir() + "/tests/data/station/small.json");
   ASSERT_EQ(again.nExit, 0) << again.strErr;
   EXPECT_EQ(again.strOut.find("made a fresh one"), std::string::npos);
   sheets = WorkbookRows(out + "/PCB.xls");
@@ -251,7 +257,7 @@ TEST(StationEndToEnd, AFailedUploadMakesTheExitCodeNonZeroAndKeepsTheRest) {
   url = url.substr(0, url.find("/querysn")) + "/elsewhere.asmx";
   const std::string outDir = dir.File("out");
   const Outcome run = RunCommand(dir, Station() + " --out " + outDir + " --speed 50 --mes " + url + " " + SourceDir() +
-                                   "/tests/data/station/small.json");
+                                          "/tests/data/station/small.json");
   kill(receiver, SIGTERM);
   waitpid(receiver, nullptr, 0);
   fclose(server);
@@ -298,15 +304,17 @@ TEST(StationEndToEnd, UserMistakesGetOneLineAndANonZeroExit) {
   const std::vector<Case> cases = {
       {"missing file", out + dir.File("none.json"), {"no scenario file", "none.json"}},
       {"malformed JSON", out + dir.File("malformed.json"), {"malformed.json:3:", "malformed JSON"}},
-      {"unknown field", out + dir.File("unknown-field.json"),
-       {"position 2, unit 2", "unknown field 'serail'"}},
-      {"wrong type", out + dir.File("wrong-type.json"),
+      {"unknown field", out + dir.File("unknown-field.json"), {"position 2, unit 2", "unknown field 'serail'"}},
+      {"wrong type",
+       out + dir.File("wrong-type.json"),
        {"position 3, unit 1 (E2E-D01), item 3", "'seconds' must be a number"}},
       {"unknown option", out + "--colour " + good, {"unknown option --colour"}},
       {"bad speed", out + "--speed fast " + good, {"--speed fast"}},
-      {"busy port", out + "--mes-port " + std::to_string(busyPort) + " " + good,
+      {"busy port",
+       out + "--mes-port " + std::to_string(busyPort) + " " + good,
        {"receiver did not start", "port " + std::to_string(busyPort) + " on 127.0.0.1 is in use"}},
-      {"silent MES", out + "--mes http://127.0.0.1:" + std::to_string(silentPort) + "/querysn/cs_querysn.asmx " + good,
+      {"silent MES",
+       out + "--mes http://127.0.0.1:" + std::to_string(silentPort) + "/querysn/cs_querysn.asmx " + good,
        {"does not answer", "Connection refused"}},
       {"not a workbook", " --out " + kept + " " + good, {kept + "/PCB.xls is not an Excel 97-2003 workbook"}},
       {"read-only folder", " --out " + readOnly + " " + good, {"is not writable", "--out"}},
@@ -318,7 +326,8 @@ TEST(StationEndToEnd, UserMistakesGetOneLineAndANonZeroExit) {
     if (message.rfind("usage:", 0) == 0) message = message.substr(message.find("\nmonitor-station: ") + 1);
     EXPECT_EQ(message.rfind("monitor-station: ", 0), 0u) << c.what << ": " << o.strErr;
     EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 1) << c.what << ": one line\n" << o.strErr;
-    for (const std::string& part : c.parts) EXPECT_NE(message.find(part), std::string::npos) << c.what << ": " << message;
+    for (const std::string& part : c.parts)
+      EXPECT_NE(message.find(part), std::string::npos) << c.what << ": " << message;
   }
   listening.Close();
   EXPECT_FALSE(fs::exists(dir.File("out") + "/PCB.xls")) << "a refused run makes nothing";
@@ -328,10 +337,12 @@ TEST(StationEndToEnd, UserMistakesGetOneLineAndANonZeroExit) {
   // The receiver on its own.
   testsupport::CLoopbackListener taken;
   const int port2 = taken.Port();
-  const Outcome busy = RunCommand(dir, ReceiverProgram() + " serve --port " + std::to_string(port2) + " --db " + dir.File("r.sqlite"));
+  const Outcome busy =
+      RunCommand(dir, ReceiverProgram() + " serve --port " + std::to_string(port2) + " --db " + dir.File("r.sqlite"));
   taken.Close();
   EXPECT_EQ(busy.nExit, 2);
-  EXPECT_NE(busy.strErr.find("port " + std::to_string(port2) + " on 127.0.0.1 is in use"), std::string::npos) << busy.strErr;
+  EXPECT_NE(busy.strErr.find("port " + std::to_string(port2) + " on 127.0.0.1 is in use"), std::string::npos)
+      << busy.strErr;
   const Outcome noDb = RunCommand(dir, ReceiverProgram() + " list --db " + dir.File("none.sqlite"));
   EXPECT_EQ(noDb.nExit, 2);
   EXPECT_NE(noDb.strErr.find("no database at"), std::string::npos) << noDb.strErr;

@@ -15,13 +15,16 @@ using station::ParseScenario;
 using station::ScenarioError;
 
 // A valid scenario with one unit; `unit` and `item` replace parts of it.
-std::string Doc(const std::string& unitExtra = "", const std::string& item = R"({"name": "网络连接", "result": "PASS", "seconds": 0.5})",
+std::string Doc(const std::string& unitExtra = "",
+                const std::string& item = R"({"name": "网络连接", "result": "PASS", "seconds": 0.5})",
                 const std::string& top = "") {
   return R"({
-  "title": "测试", "grid": {"rows": 1, "cols": 2}, )" + top + R"(
+  "title": "测试", "grid": {"rows": 1, "cols": 2}, )" +
+         top + R"(
   "defaults": {"model": "NVR-1", "routeStep": "NVR_整机测试", "station": "ST1", "computer": "PC1", "operator": "1234567"},
   "positions": [{"position": 2, "units": [
-    {"serial": "SN001", )" + unitExtra + R"("items": [)" + item + R"(]}
+    {"serial": "SN001", )" +
+         unitExtra + R"("items": [)" + item + R"(]}
   ]}]
 })";
 }
@@ -45,8 +48,8 @@ TEST(StationScenario, ReadsUnitsWithDefaultsAndOwnFields) {
   const station::Unit& u = s.positions[0].units.at(0);
   EXPECT_EQ(s.positions[0].nListID, 2);
   EXPECT_EQ(u.strSerial, "SN001");
-  EXPECT_EQ(u.strModel, "DVR-9");                // own field wins
-  EXPECT_EQ(u.strRouteStep, "NVR_整机测试");      // from the defaults
+  EXPECT_EQ(u.strModel, "DVR-9");             // own field wins
+  EXPECT_EQ(u.strRouteStep, "NVR_整机测试");  // from the defaults
   EXPECT_EQ(u.nFixture, 7);
   EXPECT_EQ(u.strMac, "00:11:22:33:44:55");
   EXPECT_EQ(u.judge, station::Judge::Fail);
@@ -68,21 +71,29 @@ TEST(StationScenario, EveryMistakeNamesItsPlace) {
       {"malformed JSON", "{\n  \"title\": \"x\",\n  \"grid\": {\"rows\": 1,, }\n}", {"s.json:3:", "malformed JSON"}},
       {"truncated JSON", "{\"grid\": {", {"s.json:1:", "malformed JSON"}},
       {"not an object", "[1, 2]", {"s.json", "must be an object"}},
-      {"unknown top field", Doc("", R"({"name": "a", "result": "PASS"})", R"("colour": 1,)"), {"unknown field 'colour'"}},
+      {"unknown top field",
+       Doc("", R"({"name": "a", "result": "PASS"})", R"("colour": 1,)"),
+       {"unknown field 'colour'"}},
       {"unknown unit field", Doc(R"("serail": "x", )"), {"position 2, unit 1 (SN001)", "unknown field 'serail'"}},
-      {"unknown item field", Doc("", R"({"name": "a", "result": "PASS", "secs": 1})"),
+      {"unknown item field",
+       Doc("", R"({"name": "a", "result": "PASS", "secs": 1})"),
        {"unit 1 (SN001), item 1", "unknown field 'secs'"}},
       {"wrong type", Doc(R"("fixture": "7", )"), {"unit 1 (SN001)", "'fixture' must be a whole number, not a text"}},
-      {"wrong item type", Doc("", R"({"name": "a", "result": 1})"), {"item 1", "'result' must be a text, not a whole number"}},
+      {"wrong item type",
+       Doc("", R"({"name": "a", "result": 1})"),
+       {"item 1", "'result' must be a text, not a whole number"}},
       {"negative seconds", Doc("", R"({"name": "a", "result": "PASS", "seconds": -1})"), {"item 1", "seconds"}},
-      {"missing items", R"({"grid": {"rows": 1, "cols": 1}, "positions": [{"position": 1, "units": [{"serial": "A1", "model": "M", "routeStep": "R", "station": "S", "operator": "1234567"}]}]})",
+      {"missing items",
+       R"({"grid": {"rows": 1, "cols": 1}, "positions": [{"position": 1, "units": [{"serial": "A1", "model": "M", "routeStep": "R", "station": "S", "operator": "1234567"}]}]})",
        {"unit 1 (A1)", "'items' is missing"}},
       {"empty items", Doc("", ""), {"unit 1 (SN001)", "'items' is empty"}},
       {"missing grid", R"({"positions": []})", {"'grid' is missing"}},
       {"no positions", R"({"grid": {"rows": 1, "cols": 1}, "positions": []})", {"'positions' is empty"}},
-      {"position outside the grid", R"({"grid": {"rows": 1, "cols": 1}, "positions": [{"position": 2, "units": []}]})",
+      {"position outside the grid",
+       R"({"grid": {"rows": 1, "cols": 1}, "positions": [{"position": 2, "units": []}]})",
        {"positions[0]", "'position' is 2"}},
-      {"position twice", R"({"grid": {"rows": 1, "cols": 2}, "positions": [{"position": 1, "units": []}, {"position": 1, "units": []}]})",
+      {"position twice",
+       R"({"grid": {"rows": 1, "cols": 2}, "positions": [{"position": 1, "units": []}, {"position": 1, "units": []}]})",
        {"positions[1]", "given twice"}},
       {"bad judge", Doc(R"("judge": "maybe", )"), {"unit 1 (SN001)", "'judge' is 'maybe'"}},
       {"short operator", Doc(R"("operator": "12", )"), {"unit 1 (SN001)", "'operator' must be the 7-character"}},
@@ -93,7 +104,8 @@ TEST(StationScenario, EveryMistakeNamesItsPlace) {
   };
   for (const Case& c : cases) {
     const std::string message = ErrorOf(c.text);
-    for (const std::string& part : c.parts) EXPECT_NE(message.find(part), std::string::npos) << c.what << ": " << message;
+    for (const std::string& part : c.parts)
+      EXPECT_NE(message.find(part), std::string::npos) << c.what << ": " << message;
     EXPECT_EQ(message.find('\n'), std::string::npos) << c.what << ": one line";
   }
 }
@@ -145,7 +157,7 @@ TEST(StationOutcome, UploadsAndVerdictsFollowTheModulesRules) {
   EXPECT_TRUE(station::UploadExpected(recorder));  // recorders are always reported
   recorder.judge = station::Judge::ByRows;
   recorder.items = {{"v", "V1,", 0}};
-  EXPECT_EQ(station::ShownVerdict(recorder, 0), station::Verdict::Open);  // no row passed or failed
+  EXPECT_EQ(station::ShownVerdict(recorder, 0), station::Verdict::Open);             // no row passed or failed
   EXPECT_EQ(station::ClassifyResult("FAIL then PASS"), station::ResultClass::Pass);  // as the monitor ranks them
 }
 

@@ -59,8 +59,9 @@ TEST(StationOutputFolder, CreatedOrRefused) {
   EXPECT_TRUE(std::filesystem::is_directory(dir.File("a/b")));
 
   WriteBytes(dir.File("plain-file"), "x");
-  EXPECT_NE(ErrorOf([&] { station::PrepareOutputFolder(dir.File("plain-file")); }).find("cannot create the output folder"),
-            std::string::npos);
+  EXPECT_NE(
+      ErrorOf([&] { station::PrepareOutputFolder(dir.File("plain-file")); }).find("cannot create the output folder"),
+      std::string::npos);
 }
 
 // A refused connection and a read-only folder are in the end-to-end error table.

@@ -19,7 +19,9 @@ TEST(TextCodec, GbkRoundTripsChineseAndAscii) {
 }
 
 TEST(TextCodec, InvalidInputIsReplacedNotDropped) {
-  EXPECT_EQ(GbkToUtf16(std::string("a\xFF" "b")), u"a\uFFFDb");
+  EXPECT_EQ(GbkToUtf16(std::string("a\xFF"
+                                   "b")),
+            u"a\uFFFDb");
   EXPECT_EQ(GbkToUtf16(std::string("a\xB1")), u"a\uFFFD");  // lead byte cut off
   EXPECT_EQ(Utf16ToGbk(u"a\u0E01b"), "a?b");                // Thai: not in GBK
   EXPECT_EQ(GbkToUtf16(std::string("a\0b", 3)), std::u16string(u"a\0b", 3));
@@ -32,13 +34,16 @@ TEST(TextCodec, StrayBytesAreMarkedOneByOne) {
   const struct {
     std::string raw, marked;
   } cases[] = {
-      {"\xB1\xA3\xB4\xE6 ok", "\xB1\xA3\xB4\xE6 ok"},         // valid text stays as it is
-      {"\x80", "\x80"},                                       // the euro sign in this code page
-      {"a\xFF" "b", "a\xFF" "b"},                              // never a GBK byte
-      {"ab\xB2", "ab\xFF"},                                   // lead byte cut off at the end
-      {"\x81 x", "\xFF x"},                                   // lead byte before a byte that is no trail
-      {"\xA2]x", "\xFF]x"},                                   // a pair this code page leaves unassigned
-      {"\x81\x7F\xB1\xA3", "\xFF\x7F\xB1\xA3"},                   // 0x7F is no trail byte; then 保
+      {"\xB1\xA3\xB4\xE6 ok", "\xB1\xA3\xB4\xE6 ok"},  // valid text stays as it is
+      {"\x80", "\x80"},                                // the euro sign in this code page
+      {"a\xFF"
+       "b",
+       "a\xFF"
+       "b"},                                     // never a GBK byte
+      {"ab\xB2", "ab\xFF"},                      // lead byte cut off at the end
+      {"\x81 x", "\xFF x"},                      // lead byte before a byte that is no trail
+      {"\xA2]x", "\xFF]x"},                      // a pair this code page leaves unassigned
+      {"\x81\x7F\xB1\xA3", "\xFF\x7F\xB1\xA3"},  // 0x7F is no trail byte; then 保
       {"\x1B[32mPASS\xA1", "\x1B[32mPASS\xFF"},
   };
   for (const auto& c : cases) {
@@ -46,7 +51,8 @@ TEST(TextCodec, StrayBytesAreMarkedOneByOne) {
     EXPECT_EQ(GbkToUtf16(c.marked), GbkToUtf16(c.raw)) << c.raw;
     const std::string marked = GbkWithStrayBytesMarked(c.raw);
     for (std::size_t i = 0; i < marked.size(); ++i)
-      if (GbkIsCharStart(marked, i) && static_cast<unsigned char>(marked[i]) >= 0x81 && static_cast<unsigned char>(marked[i]) <= 0xFE)
+      if (GbkIsCharStart(marked, i) && static_cast<unsigned char>(marked[i]) >= 0x81 &&
+          static_cast<unsigned char>(marked[i]) <= 0xFE)
         EXPECT_EQ(GbkToUtf16(marked.substr(i, 2)).size(), 1u) << "a marked text's lead byte keeps its own trail";
   }
 }
@@ -97,8 +103,8 @@ TEST(TextCodec, GbkDecodingMatchesIconvForEveryOneAndTwoByteText) {
 
 TEST(TextCodec, GbkDecodingMatchesIconvForMixedTexts) {
   // Bytes at the edges of the ASCII, first-byte and second-byte ranges.
-  const unsigned char edges[] = {0x00, 0x0A, 0x20, 0x30, 0x3F, 0x40, 0x41, 0x7E, 0x7F,
-                                 0x80, 0x81, 0xA1, 0xB1, 0xD6, 0xFE, 0xFF};
+  const unsigned char edges[] = {0x00, 0x0A, 0x20, 0x30, 0x3F, 0x40, 0x41, 0x7E,
+                                 0x7F, 0x80, 0x81, 0xA1, 0xB1, 0xD6, 0xFE, 0xFF};
   std::uint32_t seed = 12345;
   for (int round = 0; round < 20000; ++round) {
     std::string text;
@@ -116,7 +122,9 @@ TEST(TextCodec, GbkDecodingMatchesIconvForMixedTexts) {
 
 TEST(TextCodec, SearchNeverStartsOnATrailByte) {
   // 獍 is 0xAB 0x41: its trail byte is 'A'.
-  const std::string text = "\xAB\x41" "A";
+  const std::string text =
+      "\xAB\x41"
+      "A";
   EXPECT_EQ(GbkFind(text, "A"), 2u);
   EXPECT_FALSE(GbkIsCharStart(text, 1));
   EXPECT_TRUE(GbkIsCharStart(text, 2));
@@ -124,7 +132,10 @@ TEST(TextCodec, SearchNeverStartsOnATrailByte) {
   EXPECT_EQ(GbkFind("abc", "x"), std::string::npos);
   EXPECT_EQ(GbkFind("ab", "abc"), std::string::npos);
   // Candidates inside characters are passed over, wherever the search starts.
-  const std::string trails = "\xAB\x41\xAB\x41" "x\xAB\x41" "A";
+  const std::string trails =
+      "\xAB\x41\xAB\x41"
+      "x\xAB\x41"
+      "A";
   EXPECT_EQ(GbkFind(trails, "A"), 7u);
   EXPECT_EQ(GbkFind(trails, "A", 3), 7u);
   EXPECT_EQ(GbkFind(trails, "\x41\xAB"), std::string::npos);

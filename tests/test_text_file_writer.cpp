@@ -26,12 +26,12 @@ TEST(TextFileWriter, LineFeedsBecomeCrLfAndNothingElseChanges) {
       {"\n\nx\n\n", "\r\n\r\nx\r\n\r\n"},
       {"already\r\n", "already\r\r\n"},  // text mode: a CR before it is kept as it is
       {std::string("nul\0\n\x1b[0m\xB1\xA3", 11), std::string("nul\0\r\n\x1b[0m\xB1\xA3", 12)},
-      {std::string(10000, 'x') + "\n" + std::string(5000, '\n'),
-       std::string(10000, 'x') + "\r\n" + [] {
-         std::string s;
-         for (int i = 0; i < 5000; ++i) s += "\r\n";
-         return s;
-       }()},
+      {std::string(10000, 'x') + "\n" + std::string(5000, '\n'), std::string(10000, 'x') + "\r\n" +
+                                                                     [] {
+                                                                       std::string s;
+                                                                       for (int i = 0; i < 5000; ++i) s += "\r\n";
+                                                                       return s;
+                                                                     }()},
   };
   for (const auto& [text, expected] : cases) {
     platform::TextFileWriter file;

@@ -28,7 +28,10 @@ class Verdict : public ::testing::TestWithParam<JudgeCase> {
     std::vector<std::string> texts{"1", "Fan", "PASS"};
     for (int flag : flags)
       flag == 3 ? dlg->InsertItemExt(5, &texts)
-                : dlg->InsertItem(5, "item", flag == 1 ? "PASS" : flag == 0 ? "FAIL" : "12.0V");
+                : dlg->InsertItem(5, "item",
+                                  flag == 1   ? "PASS"
+                                  : flag == 0 ? "FAIL"
+                                              : "12.0V");
   }
   int Judge(int mode, unsigned passFlag = 1) {
     TestJudgeFLAG judge;
@@ -50,19 +53,19 @@ TEST_P(Verdict, JudgesTheRowsOfAFreshList) {
   EXPECT_TRUE(ShowsPicture(list, c.picture));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Modes, Verdict,
-    ::testing::Values(JudgeCase{"AllPassed", {1, 1, 1}, 1, 1, 1, 1, "LISTPASS5"},
-                      JudgeCase{"AllPassedButHostSaysFail", {1, 1}, 1, 0, 0, 0, "LISTFAIL5"},
-                      JudgeCase{"OnlyBitZeroOfThePassFlag", {1}, 1, 0xFFFFFFFEu, 0, 0, "LISTFAIL5"},
-                      JudgeCase{"OneFailedRow", {1, 0, 1}, 1, 1, 0, 0, "LISTFAIL5"},
-                      JudgeCase{"NeitherRowsSkipped", {2, 1}, 1, 1, 1, 1, "LISTPASS5"},
-                      JudgeCase{"OnlyNeitherRowsKeepFreshFail", {2, 2}, 1, 1, 0, 0, "LISTFAIL5"},
-                      JudgeCase{"NoJudgement", {1, 1}, 2, 1, 0, 2, "LIST5"},
-                      JudgeCase{"NoJudgementOnEmptyList", {}, 2, 1, 0, 0, "LISTFAIL5"},
-                      JudgeCase{"UnitFailed", {1, 1}, 0, 1, 0, 0, "LISTFAIL5"},
-                      JudgeCase{"TextsOnlyRowsCountAsFailed", {1, 3}, 1, 1, 0, 0, "LISTFAIL5"}),
-    [](const ::testing::TestParamInfo<JudgeCase>& info) { return std::string(info.param.what); });
+INSTANTIATE_TEST_SUITE_P(Modes, Verdict,
+                         ::testing::Values(JudgeCase{"AllPassed", {1, 1, 1}, 1, 1, 1, 1, "LISTPASS5"},
+                                           JudgeCase{"AllPassedButHostSaysFail", {1, 1}, 1, 0, 0, 0, "LISTFAIL5"},
+                                           JudgeCase{
+                                               "OnlyBitZeroOfThePassFlag", {1}, 1, 0xFFFFFFFEu, 0, 0, "LISTFAIL5"},
+                                           JudgeCase{"OneFailedRow", {1, 0, 1}, 1, 1, 0, 0, "LISTFAIL5"},
+                                           JudgeCase{"NeitherRowsSkipped", {2, 1}, 1, 1, 1, 1, "LISTPASS5"},
+                                           JudgeCase{"OnlyNeitherRowsKeepFreshFail", {2, 2}, 1, 1, 0, 0, "LISTFAIL5"},
+                                           JudgeCase{"NoJudgement", {1, 1}, 2, 1, 0, 2, "LIST5"},
+                                           JudgeCase{"NoJudgementOnEmptyList", {}, 2, 1, 0, 0, "LISTFAIL5"},
+                                           JudgeCase{"UnitFailed", {1, 1}, 0, 1, 0, 0, "LISTFAIL5"},
+                                           JudgeCase{"TextsOnlyRowsCountAsFailed", {1, 3}, 1, 1, 0, 0, "LISTFAIL5"}),
+                         [](const ::testing::TestParamInfo<JudgeCase>& info) { return std::string(info.param.what); });
 
 // The host's own verdict; a missing record or list changes nothing.
 TEST_F(Verdict, HostVerdictSwapsThePicture) {

@@ -67,7 +67,9 @@ std::string Text(const CRect& r) {
 }  // namespace
 
 namespace platform {
-void PrintTo(const CSize& size, std::ostream* os) { *os << size.cx << " x " << size.cy; }
+void PrintTo(const CSize& size, std::ostream* os) {
+  *os << size.cx << " x " << size.cy;
+}
 }  // namespace platform
 
 namespace {

@@ -13,113 +13,114 @@ using namespace xls;
 namespace {
 
 std::vector<SstString> RoundTrip(const std::vector<SstString>& in) {
-    SerializedSst s = SerializeSst(in, 0);
-    // Every record obeys the size limit.
-    for (std::size_t at = 0; at < s.bytes.size();) {
-        std::size_t len = GetU16(&s.bytes[at + 2]);
-        EXPECT_LE(len, kMaxRecordData);
-        at += 4 + len;
-    }
-    return ParseSst(ReadRecordGroup(s.bytes, 0));
+  SerializedSst s = SerializeSst(in, 0);
+  // Every record obeys the size limit.
+  for (std::size_t at = 0; at < s.bytes.size();) {
+    std::size_t len = GetU16(&s.bytes[at + 2]);
+    EXPECT_LE(len, kMaxRecordData);
+    at += 4 + len;
+  }
+  return ParseSst(ReadRecordGroup(s.bytes, 0));
 }
 
 }  // namespace
 
 TEST(XlsSst, LongAndMixedStringsCrossRecordBoundaries) {
-    std::vector<SstString> in;
-    in.push_back({u"", {}, {}});
-    in.push_back({std::u16string(9000, u'\x6C49'), {}, {}});  // 18,000 bytes of UTF-16
-    in.push_back({std::u16string(6000, u'a'), {}, {}});       // compressed, crosses a boundary
-    for (int i = 0; i < 3000; ++i)
-        in.push_back({u"row-" + std::u16string(static_cast<std::size_t>(i % 37), u'\x00E9') + u"\x4E2D" +
-                          std::u16string(1, static_cast<char16_t>(u'0' + i % 10)),
-                      {}, {}});
-    SstString rich{u"rich text with runs", {0, 0, 1, 0, 5, 0, 2, 0}, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}};
-    in.push_back(rich);
-    in.push_back({std::u16string(20000, u'b'), {}, std::vector<std::uint8_t>(9000, 0x5A)});  // phonetic block split
-    auto out = RoundTrip(in);
-    ASSERT_EQ(out.size(), in.size());
-    for (std::size_t i = 0; i < in.size(); ++i) {
-        EXPECT_EQ(out[i].text, in[i].text) << i;
-        EXPECT_EQ(out[i].runs, in[i].runs) << i;
-        EXPECT_EQ(out[i].phonetic, in[i].phonetic) << i;
-    }
+  std::vector<SstString> in;
+  in.push_back({u"", {}, {}});
+  in.push_back({std::u16string(9000, u'\x6C49'), {}, {}});  // 18,000 bytes of UTF-16
+  in.push_back({std::u16string(6000, u'a'), {}, {}});       // compressed, crosses a boundary
+  for (int i = 0; i < 3000; ++i)
+    in.push_back({u"row-" + std::u16string(static_cast<std::size_t>(i % 37), u'\x00E9') + u"\x4E2D" +
+                      std::u16string(1, static_cast<char16_t>(u'0' + i % 10)),
+                  {},
+                  {}});
+  SstString rich{u"rich text with runs", {0, 0, 1, 0, 5, 0, 2, 0}, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}};
+  in.push_back(rich);
+  in.push_back({std::u16string(20000, u'b'), {}, std::vector<std::uint8_t>(9000, 0x5A)});  // phonetic block split
+  auto out = RoundTrip(in);
+  ASSERT_EQ(out.size(), in.size());
+  for (std::size_t i = 0; i < in.size(); ++i) {
+    EXPECT_EQ(out[i].text, in[i].text) << i;
+    EXPECT_EQ(out[i].runs, in[i].runs) << i;
+    EXPECT_EQ(out[i].phonetic, in[i].phonetic) << i;
+  }
 }
 
 TEST(XlsSst, ContinuedCharactersMayChangeWidth) {
-    // "abc" in the SST record, then a CONTINUE whose flags byte switches to UTF-16.
-    std::vector<std::uint8_t> sst = {1, 0, 0, 0, 2, 0, 0, 0, 5, 0, 0, 'a', 'b', 'c'};
-    std::vector<std::uint8_t> cont = {1, 0x2D, 0x4E, 0x87, 0x65};  // 中文
-    std::vector<std::uint8_t> cont2 = {3, 0, 0, 'x', 'y', 'z'};
-    std::vector<std::uint8_t> stream;
-    AppendRecord(stream, rec::kSst, sst);
-    AppendRecord(stream, rec::kContinue, cont);
-    AppendRecord(stream, rec::kContinue, cont2);
-    auto out = ParseSst(ReadRecordGroup(stream, 0));
-    ASSERT_EQ(out.size(), 2u);
-    EXPECT_EQ(out[0].text, u"abc\x4E2D\x6587");
-    EXPECT_EQ(out[1].text, u"xyz");
+  // "abc" in the SST record, then a CONTINUE whose flags byte switches to UTF-16.
+  std::vector<std::uint8_t> sst = {1, 0, 0, 0, 2, 0, 0, 0, 5, 0, 0, 'a', 'b', 'c'};
+  std::vector<std::uint8_t> cont = {1, 0x2D, 0x4E, 0x87, 0x65};  // 中文
+  std::vector<std::uint8_t> cont2 = {3, 0, 0, 'x', 'y', 'z'};
+  std::vector<std::uint8_t> stream;
+  AppendRecord(stream, rec::kSst, sst);
+  AppendRecord(stream, rec::kContinue, cont);
+  AppendRecord(stream, rec::kContinue, cont2);
+  auto out = ParseSst(ReadRecordGroup(stream, 0));
+  ASSERT_EQ(out.size(), 2u);
+  EXPECT_EQ(out[0].text, u"abc\x4E2D\x6587");
+  EXPECT_EQ(out[1].text, u"xyz");
 }
 
 TEST(XlsSst, DamagedTablesAreRefused) {
-    std::vector<std::uint8_t> stream;
-    // A string longer than the data that follows.
-    AppendRecord(stream, rec::kSst, std::vector<std::uint8_t>{1, 0, 0, 0, 1, 0, 0, 0, 50, 0, 0, 'a'});
-    EXPECT_THROW(ParseSst(ReadRecordGroup(stream, 0)), XlsError);
-    // A count of strings that the bytes cannot hold.
-    stream.clear();
-    AppendRecord(stream, rec::kSst, std::vector<std::uint8_t>{1, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0x7F});
-    EXPECT_THROW(ParseSst(ReadRecordGroup(stream, 0)), XlsError);
-    // A record whose length runs past the stream.
-    std::vector<std::uint8_t> cut = {0xFC, 0x00, 0x20, 0x00, 1, 2};
-    try {
-        ReadRecordGroup(cut, 0);
-        ADD_FAILURE();
-    } catch (const XlsError& e) {
-        EXPECT_NE(std::string(e.what()).find("offset 0"), std::string::npos);
-    }
+  std::vector<std::uint8_t> stream;
+  // A string longer than the data that follows.
+  AppendRecord(stream, rec::kSst, std::vector<std::uint8_t>{1, 0, 0, 0, 1, 0, 0, 0, 50, 0, 0, 'a'});
+  EXPECT_THROW(ParseSst(ReadRecordGroup(stream, 0)), XlsError);
+  // A count of strings that the bytes cannot hold.
+  stream.clear();
+  AppendRecord(stream, rec::kSst, std::vector<std::uint8_t>{1, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0x7F});
+  EXPECT_THROW(ParseSst(ReadRecordGroup(stream, 0)), XlsError);
+  // A record whose length runs past the stream.
+  std::vector<std::uint8_t> cut = {0xFC, 0x00, 0x20, 0x00, 1, 2};
+  try {
+    ReadRecordGroup(cut, 0);
+    ADD_FAILURE();
+  } catch (const XlsError& e) {
+    EXPECT_NE(std::string(e.what()).find("offset 0"), std::string::npos);
+  }
 }
 
 TEST(XlsSst, ExtSstPointsAtBucketStrings) {
-    std::vector<SstString> in;
-    for (int i = 0; i < 2000; ++i) in.push_back({u"string number " + std::u16string(1 + i % 300, u'x'), {}, {}});
-    SerializedSst s = SerializeSst(in, 2000);
-    std::vector<std::uint8_t> ext = SerializeExtSst(s, 1000);
-    EXPECT_EQ(ext.size(), ExtSstSize(s));
-    std::uint16_t per = GetU16(&ext[4]);
-    ASSERT_GE(per, 8);
-    EXPECT_LE(s.buckets.size(), 128u);
-    for (std::size_t b = 0; b < s.buckets.size(); ++b) {
-        std::uint32_t pos = GetU32(&ext[6 + 8 * b]) - 1000;
-        std::uint16_t len = GetU16(&s.bytes[pos]);
-        EXPECT_EQ(len, in[b * per].text.size()) << b;
-    }
+  std::vector<SstString> in;
+  for (int i = 0; i < 2000; ++i) in.push_back({u"string number " + std::u16string(1 + i % 300, u'x'), {}, {}});
+  SerializedSst s = SerializeSst(in, 2000);
+  std::vector<std::uint8_t> ext = SerializeExtSst(s, 1000);
+  EXPECT_EQ(ext.size(), ExtSstSize(s));
+  std::uint16_t per = GetU16(&ext[4]);
+  ASSERT_GE(per, 8);
+  EXPECT_LE(s.buckets.size(), 128u);
+  for (std::size_t b = 0; b < s.buckets.size(); ++b) {
+    std::uint32_t pos = GetU32(&ext[6 + 8 * b]) - 1000;
+    std::uint16_t len = GetU16(&s.bytes[pos]);
+    EXPECT_EQ(len, in[b * per].text.size()) << b;
+  }
 }
 
 TEST(XlsCellText, NumbersDatesAndFormats) {
-    EXPECT_EQ(NumberText(3), u"3");
-    EXPECT_EQ(NumberText(-0.0), u"0");
-    EXPECT_EQ(NumberText(12.5), u"12.5");
-    EXPECT_EQ(NumberText(0.1 + 0.2), u"0.3");
-    EXPECT_EQ(NumberText(1e20), u"1e+20");
-    EXPECT_EQ(NumberText(123456789012.0), u"123456789012");
+  EXPECT_EQ(NumberText(3), u"3");
+  EXPECT_EQ(NumberText(-0.0), u"0");
+  EXPECT_EQ(NumberText(12.5), u"12.5");
+  EXPECT_EQ(NumberText(0.1 + 0.2), u"0.3");
+  EXPECT_EQ(NumberText(1e20), u"1e+20");
+  EXPECT_EQ(NumberText(123456789012.0), u"123456789012");
 
-    EXPECT_EQ(DateText(45413, false, DateKind::Date), u"2024-05-01");
-    EXPECT_EQ(DateText(45413.5, false, DateKind::DateTime), u"2024-05-01 12:00:00");
-    EXPECT_EQ(DateText(0.75, false, DateKind::Time), u"18:00:00");
-    EXPECT_EQ(DateText(1, false, DateKind::Date), u"1900-01-01");
-    EXPECT_EQ(DateText(60, false, DateKind::Date), u"1900-02-29");
-    EXPECT_EQ(DateText(61, false, DateKind::Date), u"1900-03-01");
-    EXPECT_EQ(DateText(0, true, DateKind::Date), u"1904-01-01");
+  EXPECT_EQ(DateText(45413, false, DateKind::Date), u"2024-05-01");
+  EXPECT_EQ(DateText(45413.5, false, DateKind::DateTime), u"2024-05-01 12:00:00");
+  EXPECT_EQ(DateText(0.75, false, DateKind::Time), u"18:00:00");
+  EXPECT_EQ(DateText(1, false, DateKind::Date), u"1900-01-01");
+  EXPECT_EQ(DateText(60, false, DateKind::Date), u"1900-02-29");
+  EXPECT_EQ(DateText(61, false, DateKind::Date), u"1900-03-01");
+  EXPECT_EQ(DateText(0, true, DateKind::Date), u"1904-01-01");
 
-    EXPECT_EQ(ClassifyFormatText(u"YYYY-MM-DD"), DateKind::Date);
-    EXPECT_EQ(ClassifyFormatText(u"yyyy/m/d h:mm"), DateKind::DateTime);
-    EXPECT_EQ(ClassifyFormatText(u"[h]:mm:ss"), DateKind::Time);
-    EXPECT_EQ(ClassifyFormatText(u"General"), DateKind::None);
-    EXPECT_EQ(ClassifyFormatText(u"0.00E+00"), DateKind::None);
-    EXPECT_EQ(ClassifyFormatText(u"[Red]#,##0.00;\"days\""), DateKind::None);
-    EXPECT_EQ(ClassifyFormatText(u"\"Month\" 0"), DateKind::None);
-    EXPECT_EQ(ClassifyBuiltinFormat(14), DateKind::Date);
-    EXPECT_EQ(ClassifyBuiltinFormat(22), DateKind::DateTime);
-    EXPECT_EQ(ClassifyBuiltinFormat(2), DateKind::None);
+  EXPECT_EQ(ClassifyFormatText(u"YYYY-MM-DD"), DateKind::Date);
+  EXPECT_EQ(ClassifyFormatText(u"yyyy/m/d h:mm"), DateKind::DateTime);
+  EXPECT_EQ(ClassifyFormatText(u"[h]:mm:ss"), DateKind::Time);
+  EXPECT_EQ(ClassifyFormatText(u"General"), DateKind::None);
+  EXPECT_EQ(ClassifyFormatText(u"0.00E+00"), DateKind::None);
+  EXPECT_EQ(ClassifyFormatText(u"[Red]#,##0.00;\"days\""), DateKind::None);
+  EXPECT_EQ(ClassifyFormatText(u"\"Month\" 0"), DateKind::None);
+  EXPECT_EQ(ClassifyBuiltinFormat(14), DateKind::Date);
+  EXPECT_EQ(ClassifyBuiltinFormat(22), DateKind::DateTime);
+  EXPECT_EQ(ClassifyBuiltinFormat(2), DateKind::None);
 }

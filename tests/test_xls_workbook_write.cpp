@@ -18,263 +18,264 @@ using namespace xls;
 namespace {
 
 struct StreamView {
-    std::vector<std::uint8_t> bytes;
-    std::vector<std::pair<std::uint16_t, std::vector<std::uint8_t>>> globals;  // records up to the first EOF
-    std::map<std::u16string, std::vector<std::uint8_t>> sheets;               // substream bytes by name
+  std::vector<std::uint8_t> bytes;
+  std::vector<std::pair<std::uint16_t, std::vector<std::uint8_t>>> globals;  // records up to the first EOF
+  std::map<std::u16string, std::vector<std::uint8_t>> sheets;                // substream bytes by name
 };
 
 std::size_t SubstreamEnd(const std::vector<std::uint8_t>& s, std::size_t at) {
-    int depth = 0;
-    while (at + 4 <= s.size()) {
-        std::uint16_t t = GetU16(&s[at]);
-        at += 4 + GetU16(&s[at + 2]);
-        if (t == rec::kBof) ++depth;
-        if (t == rec::kEof && --depth == 0) break;
-    }
-    return at;
+  int depth = 0;
+  while (at + 4 <= s.size()) {
+    std::uint16_t t = GetU16(&s[at]);
+    at += 4 + GetU16(&s[at + 2]);
+    if (t == rec::kBof) ++depth;
+    if (t == rec::kEof && --depth == 0) break;
+  }
+  return at;
 }
 
 StreamView View(const std::vector<std::uint8_t>& file) {
-    StreamView v;
-    v.bytes = *CompoundFile::Parse(file).FindStream(u"Workbook");
-    const auto& s = v.bytes;
-    for (std::size_t at = 0; at + 4 <= s.size();) {
-        std::uint16_t t = GetU16(&s[at]);
-        std::size_t len = GetU16(&s[at + 2]);
-        v.globals.emplace_back(t, std::vector<std::uint8_t>(s.begin() + at, s.begin() + at + 4 + len));
-        if (t == rec::kBoundSheet) {
-            std::size_t pos = 4 + 6;
-            std::u16string name = ParseUnicodeString(std::span(s).subspan(at), pos, true, "BOUNDSHEET");
-            std::size_t start = GetU32(&s[at + 4]);
-            v.sheets[name].assign(s.begin() + start, s.begin() + SubstreamEnd(s, start));
-        }
-        at += 4 + len;
-        if (t == rec::kEof) break;
+  StreamView v;
+  v.bytes = *CompoundFile::Parse(file).FindStream(u"Workbook");
+  const auto& s = v.bytes;
+  for (std::size_t at = 0; at + 4 <= s.size();) {
+    std::uint16_t t = GetU16(&s[at]);
+    std::size_t len = GetU16(&s[at + 2]);
+    v.globals.emplace_back(t, std::vector<std::uint8_t>(s.begin() + at, s.begin() + at + 4 + len));
+    if (t == rec::kBoundSheet) {
+      std::size_t pos = 4 + 6;
+      std::u16string name = ParseUnicodeString(std::span(s).subspan(at), pos, true, "BOUNDSHEET");
+      std::size_t start = GetU32(&s[at + 4]);
+      v.sheets[name].assign(s.begin() + start, s.begin() + SubstreamEnd(s, start));
     }
-    return v;
+    at += 4 + len;
+    if (t == rec::kEof) break;
+  }
+  return v;
 }
 
 std::vector<std::pair<std::uint16_t, std::vector<std::uint8_t>>> WithoutRebuilt(
     const std::vector<std::pair<std::uint16_t, std::vector<std::uint8_t>>>& g) {
-    std::vector<std::pair<std::uint16_t, std::vector<std::uint8_t>>> out;
-    for (const auto& r : g)
-        if (r.first != rec::kBoundSheet && r.first != rec::kSst && r.first != rec::kExtSst &&
-            r.first != rec::kContinue)
-            out.push_back(r);
-    return out;
+  std::vector<std::pair<std::uint16_t, std::vector<std::uint8_t>>> out;
+  for (const auto& r : g)
+    if (r.first != rec::kBoundSheet && r.first != rec::kSst && r.first != rec::kExtSst && r.first != rec::kContinue)
+      out.push_back(r);
+  return out;
 }
 
 }  // namespace
 
 TEST(XlsWorkbookWrite, AppendingToOneSheetKeepsEverythingElseByteForByte) {
-    const auto original = ReadFileBytes(XlsFixture("lo_two_sheets.xls"));
-    Workbook wb = Workbook::LoadFromMemory(original);
-    Worksheet& a = *wb.FindSheet(FromUtf8(u8"型号A"));
-    a.AppendRow(U16Row({u8"当前日期：2026/12/05  11:55:18", u8"SN0004", u8"合格", u8"3.14"}));
-    const auto saved = wb.SaveToMemory();
+  const auto original = ReadFileBytes(XlsFixture("lo_two_sheets.xls"));
+  Workbook wb = Workbook::LoadFromMemory(original);
+  Worksheet& a = *wb.FindSheet(FromUtf8(u8"型号A"));
+  a.AppendRow(U16Row({u8"当前日期：2026/12/05  11:55:18", u8"SN0004", u8"合格", u8"3.14"}));
+  const auto saved = wb.SaveToMemory();
 
-    StreamView before = View(original), after = View(saved);
-    EXPECT_EQ(after.sheets.at(u"Numbers"), before.sheets.at(u"Numbers"));
-    EXPECT_NE(after.sheets.at(FromUtf8(u8"型号A")), before.sheets.at(FromUtf8(u8"型号A")));
-    EXPECT_EQ(WithoutRebuilt(after.globals), WithoutRebuilt(before.globals));
+  StreamView before = View(original), after = View(saved);
+  EXPECT_EQ(after.sheets.at(u"Numbers"), before.sheets.at(u"Numbers"));
+  EXPECT_NE(after.sheets.at(FromUtf8(u8"型号A")), before.sheets.at(FromUtf8(u8"型号A")));
+  EXPECT_EQ(WithoutRebuilt(after.globals), WithoutRebuilt(before.globals));
 
-    CompoundFile cfBefore = CompoundFile::Parse(original), cfAfter = CompoundFile::Parse(saved);
-    for (const auto& e : cfBefore.entries()) {
-        if (e.type != CompoundFile::kStream || e.name == u"Workbook") continue;
-        ASSERT_NE(cfAfter.FindStream(e.name), nullptr) << ToUtf8(e.name);
-        EXPECT_EQ(*cfAfter.FindStream(e.name), e.data) << ToUtf8(e.name);
-    }
+  CompoundFile cfBefore = CompoundFile::Parse(original), cfAfter = CompoundFile::Parse(saved);
+  for (const auto& e : cfBefore.entries()) {
+    if (e.type != CompoundFile::kStream || e.name == u"Workbook") continue;
+    ASSERT_NE(cfAfter.FindStream(e.name), nullptr) << ToUtf8(e.name);
+    EXPECT_EQ(*cfAfter.FindStream(e.name), e.data) << ToUtf8(e.name);
+  }
 
-    Workbook back = Workbook::LoadFromMemory(saved);
-    const Worksheet& a2 = back.Sheet(0);
-    ASSERT_EQ(a2.RowCount(), 5);
-    EXPECT_EQ(ToUtf8(a2.CellText(4, 0)), ToUtf8(FromUtf8(u8"当前日期：2026/12/05  11:55:18")));
-    EXPECT_EQ(a2.Cell(4, 3).kind, CellKind::Text);
-    EXPECT_EQ(a2.CellText(4, 3), u"3.14");
-    EXPECT_EQ(ToUtf8(a2.CellText(1, 2)), ToUtf8(FromUtf8(u8"合格")));
-    EXPECT_EQ(back.Sheet(1).CellText(3, 3), u"13.5");
+  Workbook back = Workbook::LoadFromMemory(saved);
+  const Worksheet& a2 = back.Sheet(0);
+  ASSERT_EQ(a2.RowCount(), 5);
+  EXPECT_EQ(ToUtf8(a2.CellText(4, 0)), ToUtf8(FromUtf8(u8"当前日期：2026/12/05  11:55:18")));
+  EXPECT_EQ(a2.Cell(4, 3).kind, CellKind::Text);
+  EXPECT_EQ(a2.CellText(4, 3), u"3.14");
+  EXPECT_EQ(ToUtf8(a2.CellText(1, 2)), ToUtf8(FromUtf8(u8"合格")));
+  EXPECT_EQ(back.Sheet(1).CellText(3, 3), u"13.5");
 }
 
 // A sheet rebuilt by one save is copied as written by the next one, moved when
 // a sheet before it grows, and rebuilt again once it changes again.
 TEST(XlsWorkbookWrite, RepeatedSavesOfOneWorkbookKeepEveryChange) {
-    Workbook wb = Workbook::Load(XlsFixture("lo_two_sheets.xls"));
-    Worksheet& numbers = *wb.FindSheet(u"Numbers");
-    Worksheet& model = *wb.FindSheet(FromUtf8(u8"型号A"));
-    numbers.SetText(0, 5, u"first change");
-    wb.SaveToMemory();
-    EXPECT_FALSE(numbers.IsModified());
+  Workbook wb = Workbook::Load(XlsFixture("lo_two_sheets.xls"));
+  Worksheet& numbers = *wb.FindSheet(u"Numbers");
+  Worksheet& model = *wb.FindSheet(FromUtf8(u8"型号A"));
+  numbers.SetText(0, 5, u"first change");
+  wb.SaveToMemory();
+  EXPECT_FALSE(numbers.IsModified());
 
-    for (int r = 0; r < 300; ++r) model.AppendRow(U16Row({u8"当前日期", u8"SN", u8"合格"}));
-    const auto grown = wb.SaveToMemory();
-    EXPECT_EQ(View(wb.SaveToMemory()).sheets, View(grown).sheets);
-    Workbook back = Workbook::LoadFromMemory(grown);
-    EXPECT_EQ(back.FindSheet(u"Numbers")->CellText(0, 5), u"first change");
-    EXPECT_EQ(back.FindSheet(u"Numbers")->CellText(3, 3), u"13.5");
-    EXPECT_EQ(back.FindSheet(FromUtf8(u8"型号A"))->RowCount(), 304);
+  for (int r = 0; r < 300; ++r) model.AppendRow(U16Row({u8"当前日期", u8"SN", u8"合格"}));
+  const auto grown = wb.SaveToMemory();
+  EXPECT_EQ(View(wb.SaveToMemory()).sheets, View(grown).sheets);
+  Workbook back = Workbook::LoadFromMemory(grown);
+  EXPECT_EQ(back.FindSheet(u"Numbers")->CellText(0, 5), u"first change");
+  EXPECT_EQ(back.FindSheet(u"Numbers")->CellText(3, 3), u"13.5");
+  EXPECT_EQ(back.FindSheet(FromUtf8(u8"型号A"))->RowCount(), 304);
 
-    numbers.SetText(1, 5, u"second change");
-    back = Workbook::LoadFromMemory(wb.SaveToMemory());
-    EXPECT_EQ(back.FindSheet(u"Numbers")->CellText(0, 5), u"first change");
-    EXPECT_EQ(back.FindSheet(u"Numbers")->CellText(1, 5), u"second change");
-    EXPECT_EQ(SheetTexts(*back.FindSheet(FromUtf8(u8"型号A"))), SheetTexts(model));
+  numbers.SetText(1, 5, u"second change");
+  back = Workbook::LoadFromMemory(wb.SaveToMemory());
+  EXPECT_EQ(back.FindSheet(u"Numbers")->CellText(0, 5), u"first change");
+  EXPECT_EQ(back.FindSheet(u"Numbers")->CellText(1, 5), u"second change");
+  EXPECT_EQ(SheetTexts(*back.FindSheet(FromUtf8(u8"型号A"))), SheetTexts(model));
 }
 
 TEST(XlsWorkbookWrite, NewStringsLeaveUntouchedSheetsReferencesValid) {
-    Workbook wb = Workbook::Load(XlsFixture("lo_sst_continue.xls"));
-    std::vector<std::vector<std::string>> before = SheetTexts(wb.Sheet(0));
-    Worksheet& added = wb.AddSheet(u"More");
-    for (int r = 0; r < 2000; ++r)
-        added.AppendRow({u"new-" + std::u16string(static_cast<std::size_t>(r % 50), u'\x6C49'), u"x",
-                         std::u16string(r == 7 ? 12000 : 1, u'\x00E9')});
-    Workbook back = Workbook::LoadFromMemory(wb.SaveToMemory());
-    EXPECT_EQ(SheetTexts(back.Sheet(0)), before);
-    ASSERT_EQ(back.Sheet(1).RowCount(), 2000);
-    EXPECT_EQ(back.Sheet(1).Cell(7, 2).text.size(), 12000u);
-    EXPECT_EQ(back.Sheet(1).CellText(1999, 0), u"new-" + std::u16string(49, u'\x6C49'));
+  Workbook wb = Workbook::Load(XlsFixture("lo_sst_continue.xls"));
+  std::vector<std::vector<std::string>> before = SheetTexts(wb.Sheet(0));
+  Worksheet& added = wb.AddSheet(u"More");
+  for (int r = 0; r < 2000; ++r)
+    added.AppendRow({u"new-" + std::u16string(static_cast<std::size_t>(r % 50), u'\x6C49'), u"x",
+                     std::u16string(r == 7 ? 12000 : 1, u'\x00E9')});
+  Workbook back = Workbook::LoadFromMemory(wb.SaveToMemory());
+  EXPECT_EQ(SheetTexts(back.Sheet(0)), before);
+  ASSERT_EQ(back.Sheet(1).RowCount(), 2000);
+  EXPECT_EQ(back.Sheet(1).Cell(7, 2).text.size(), 12000u);
+  EXPECT_EQ(back.Sheet(1).CellText(1999, 0), u"new-" + std::u16string(49, u'\x6C49'));
 }
 
 TEST(XlsWorkbookWrite, OverwrittenCellsKeepTheirFormatAndSharedFormulasTheirResults) {
-    Workbook wb = Workbook::Load(XlsFixture("lo_two_sheets.xls"));
-    Worksheet& n = *wb.FindSheet(u"Numbers");
-    n.SetNumber(6, 1, 45414);  // B7 has a date format
-    n.SetText(1, 3, u"replaced");  // D2 anchors the shared formula of D2:D3
-    n.ClearCell(0, 0);
-    Workbook back = Workbook::LoadFromMemory(wb.SaveToMemory());
-    const Worksheet& b = back.Sheet(1);
-    EXPECT_EQ(b.CellText(6, 1), u"2024-05-02");
-    EXPECT_EQ(b.CellText(1, 3), u"replaced");
-    CellValue d3 = b.Cell(2, 3);
-    EXPECT_EQ(d3.kind, CellKind::Number);
-    EXPECT_EQ(d3.number, 9);
-    EXPECT_FALSE(d3.isFormula);  // its formula pointed at the replaced anchor
-    EXPECT_TRUE(b.Cell(3, 3).isFormula);  // SUM(D2:D3) stays a formula
-    EXPECT_EQ(b.Cell(0, 0).kind, CellKind::Empty);
-    EXPECT_EQ(b.CellText(0, 1), u"Qty");
+  Workbook wb = Workbook::Load(XlsFixture("lo_two_sheets.xls"));
+  Worksheet& n = *wb.FindSheet(u"Numbers");
+  n.SetNumber(6, 1, 45414);      // B7 has a date format
+  n.SetText(1, 3, u"replaced");  // D2 anchors the shared formula of D2:D3
+  n.ClearCell(0, 0);
+  Workbook back = Workbook::LoadFromMemory(wb.SaveToMemory());
+  const Worksheet& b = back.Sheet(1);
+  EXPECT_EQ(b.CellText(6, 1), u"2024-05-02");
+  EXPECT_EQ(b.CellText(1, 3), u"replaced");
+  CellValue d3 = b.Cell(2, 3);
+  EXPECT_EQ(d3.kind, CellKind::Number);
+  EXPECT_EQ(d3.number, 9);
+  EXPECT_FALSE(d3.isFormula);           // its formula pointed at the replaced anchor
+  EXPECT_TRUE(b.Cell(3, 3).isFormula);  // SUM(D2:D3) stays a formula
+  EXPECT_EQ(b.Cell(0, 0).kind, CellKind::Empty);
+  EXPECT_EQ(b.CellText(0, 1), u"Qty");
 }
 
 TEST(XlsWorkbookWrite, ClearEmptiesTheSheetButKeepsIt) {
-    Workbook wb = Workbook::Load(XlsFixture("lo_two_sheets.xls"));
-    Worksheet& n = *wb.FindSheet(u"Numbers");
-    n.Clear();
-    EXPECT_EQ(n.RowCount(), 0);
-    EXPECT_EQ(n.ColumnCount(), 0);
-    n.AppendRow({u"only", u"row"});
-    auto saved = wb.SaveToMemory();
-    Workbook back = Workbook::LoadFromMemory(saved);
-    ASSERT_EQ(back.SheetCount(), 2u);
-    EXPECT_EQ(SheetTexts(back.Sheet(1)), (std::vector<std::vector<std::string>>{{"only", "row"}}));
-    // The merged range went with the cells.
-    auto sheet = View(saved).sheets.at(u"Numbers");
-    EXPECT_TRUE(RecordsOf(sheet, rec::kMergeCells).empty());
+  Workbook wb = Workbook::Load(XlsFixture("lo_two_sheets.xls"));
+  Worksheet& n = *wb.FindSheet(u"Numbers");
+  n.Clear();
+  EXPECT_EQ(n.RowCount(), 0);
+  EXPECT_EQ(n.ColumnCount(), 0);
+  n.AppendRow({u"only", u"row"});
+  auto saved = wb.SaveToMemory();
+  Workbook back = Workbook::LoadFromMemory(saved);
+  ASSERT_EQ(back.SheetCount(), 2u);
+  EXPECT_EQ(SheetTexts(back.Sheet(1)), (std::vector<std::vector<std::string>>{{"only", "row"}}));
+  // The merged range went with the cells.
+  auto sheet = View(saved).sheets.at(u"Numbers");
+  EXPECT_TRUE(RecordsOf(sheet, rec::kMergeCells).empty());
 }
 
 TEST(XlsWorkbookWrite, MovedSheetsGetTheirRowIndexPositionsFixed) {
-    // The first sheet gets a row index as Excel writes it; then the globals
-    // grow, so the sheet moves when it is copied.
-    auto cf = CompoundFile::Parse(ReadFileBytes(XlsFixture("lo_two_sheets.xls")));
-    const std::vector<std::uint8_t> s = *cf.FindStream(u"Workbook");
-    const std::size_t sheetStart = GetU32(&s[RecordsOf(s, rec::kBoundSheet).at(0) + 4]);
-    cf.SetStream(u"Workbook", WithRowIndex(s, sheetStart));
-    const auto indexed = *cf.FindStream(u"Workbook");
-    const int blocks = CheckedRowIndex(indexed, sheetStart);
-    ASSERT_GT(blocks, 0);
-    Workbook wb = Workbook::LoadFromMemory(cf.Serialize());
-    wb.FindSheet(u"Numbers")->SetText(10, 0, u"a string the table did not hold, so the globals grow");
-    wb.AddSheet(u"Third").SetText(0, 0, u"x");
-    std::vector<std::uint8_t> out = View(wb.SaveToMemory()).bytes;
-    std::size_t newStart = GetU32(&out[RecordsOf(out, rec::kBoundSheet).at(0) + 4]);
-    ASSERT_NE(newStart, sheetStart);
-    EXPECT_EQ(CheckedRowIndex(out, newStart), blocks);
+  // The first sheet gets a row index as Excel writes it; then the globals
+  // grow, so the sheet moves when it is copied.
+  auto cf = CompoundFile::Parse(ReadFileBytes(XlsFixture("lo_two_sheets.xls")));
+  const std::vector<std::uint8_t> s = *cf.FindStream(u"Workbook");
+  const std::size_t sheetStart = GetU32(&s[RecordsOf(s, rec::kBoundSheet).at(0) + 4]);
+  cf.SetStream(u"Workbook", WithRowIndex(s, sheetStart));
+  const auto indexed = *cf.FindStream(u"Workbook");
+  const int blocks = CheckedRowIndex(indexed, sheetStart);
+  ASSERT_GT(blocks, 0);
+  Workbook wb = Workbook::LoadFromMemory(cf.Serialize());
+  wb.FindSheet(u"Numbers")->SetText(10, 0, u"a string the table did not hold, so the globals grow");
+  wb.AddSheet(u"Third").SetText(0, 0, u"x");
+  std::vector<std::uint8_t> out = View(wb.SaveToMemory()).bytes;
+  std::size_t newStart = GetU32(&out[RecordsOf(out, rec::kBoundSheet).at(0) + 4]);
+  ASSERT_NE(newStart, sheetStart);
+  EXPECT_EQ(CheckedRowIndex(out, newStart), blocks);
 }
 
 TEST(XlsWorkbookWrite, NewWorkbookFromScratch) {
-    Workbook wb = Workbook::CreateEmpty();
-    EXPECT_EQ(wb.SheetCount(), 0u);
-    EXPECT_THROW(wb.SaveToMemory(), XlsError);
-    Worksheet& s = wb.AddSheet(FromUtf8(u8"型号B"));
-    s.AppendRow(U16Row({u8"时间", u8"SN", u8"电压"}));
-    s.AppendRow(U16Row({u8"", u8"SN1", u8"12.0"}));
-    s.SetNumber(2, 2, -1.25);
-    wb.AddSheet(u"Second");
-    Workbook back = Workbook::LoadFromMemory(wb.SaveToMemory());
-    ASSERT_EQ(back.SheetNames(), (std::vector<std::u16string>{FromUtf8(u8"型号B"), u"Second"}));
-    const Worksheet& b = back.Sheet(0);
-    EXPECT_EQ(b.RowCount(), 3);
-    EXPECT_EQ(b.ColumnCount(), 3);
-    EXPECT_EQ(b.Cell(1, 0).kind, CellKind::Text);  // an empty text is still a text cell
-    EXPECT_EQ(b.Cell(1, 2).text, u"12.0");
-    EXPECT_EQ(b.Cell(2, 2).number, -1.25);
-    EXPECT_EQ(b.Cell(2, 0).kind, CellKind::Empty);
-    EXPECT_EQ(back.Sheet(1).RowCount(), 0);
+  Workbook wb = Workbook::CreateEmpty();
+  EXPECT_EQ(wb.SheetCount(), 0u);
+  EXPECT_THROW(wb.SaveToMemory(), XlsError);
+  Worksheet& s = wb.AddSheet(FromUtf8(u8"型号B"));
+  s.AppendRow(U16Row({u8"时间", u8"SN", u8"电压"}));
+  s.AppendRow(U16Row({u8"", u8"SN1", u8"12.0"}));
+  s.SetNumber(2, 2, -1.25);
+  wb.AddSheet(u"Second");
+  Workbook back = Workbook::LoadFromMemory(wb.SaveToMemory());
+  ASSERT_EQ(back.SheetNames(), (std::vector<std::u16string>{FromUtf8(u8"型号B"), u"Second"}));
+  const Worksheet& b = back.Sheet(0);
+  EXPECT_EQ(b.RowCount(), 3);
+  EXPECT_EQ(b.ColumnCount(), 3);
+  EXPECT_EQ(b.Cell(1, 0).kind, CellKind::Text);  // an empty text is still a text cell
+  EXPECT_EQ(b.Cell(1, 2).text, u"12.0");
+  EXPECT_EQ(b.Cell(2, 2).number, -1.25);
+  EXPECT_EQ(b.Cell(2, 0).kind, CellKind::Empty);
+  EXPECT_EQ(back.Sheet(1).RowCount(), 0);
 }
 
 TEST(XlsWorkbookWrite, LimitsAreErrorsThatChangeNothing) {
-    Workbook wb = Workbook::CreateEmpty();
-    Worksheet& s = wb.AddSheet(u"S");
-    EXPECT_NO_THROW(s.SetText(65535, 255, u"last cell"));
-    EXPECT_EQ(s.RowCount(), 65536);
-    EXPECT_THROW(s.AppendRow({u"one too many"}), XlsError);
-    EXPECT_THROW(s.SetText(65536, 0, u"x"), XlsError);
-    EXPECT_THROW(s.SetNumber(0, 256, 1), XlsError);
-    EXPECT_THROW(s.SetText(0, 0, std::u16string(32768, u'x')), XlsError);
-    EXPECT_NO_THROW(s.SetText(0, 0, std::u16string(32767, u'x')));
-    s.ClearCell(65535, 255);
-    s.ClearCell(0, 0);
-    EXPECT_EQ(s.RowCount(), 0);
-    EXPECT_THROW(s.AppendRow(std::vector<std::u16string>(257, u"v")), XlsError);
-    EXPECT_EQ(s.RowCount(), 0);
-    EXPECT_NO_THROW(s.AppendRow(std::vector<std::u16string>(256, u"v")));
-    EXPECT_EQ(s.ColumnCount(), 256);
+  Workbook wb = Workbook::CreateEmpty();
+  Worksheet& s = wb.AddSheet(u"S");
+  EXPECT_NO_THROW(s.SetText(65535, 255, u"last cell"));
+  EXPECT_EQ(s.RowCount(), 65536);
+  EXPECT_THROW(s.AppendRow({u"one too many"}), XlsError);
+  EXPECT_THROW(s.SetText(65536, 0, u"x"), XlsError);
+  EXPECT_THROW(s.SetNumber(0, 256, 1), XlsError);
+  EXPECT_THROW(s.SetText(0, 0, std::u16string(32768, u'x')), XlsError);
+  EXPECT_NO_THROW(s.SetText(0, 0, std::u16string(32767, u'x')));
+  s.ClearCell(65535, 255);
+  s.ClearCell(0, 0);
+  EXPECT_EQ(s.RowCount(), 0);
+  EXPECT_THROW(s.AppendRow(std::vector<std::u16string>(257, u"v")), XlsError);
+  EXPECT_EQ(s.RowCount(), 0);
+  EXPECT_NO_THROW(s.AppendRow(std::vector<std::u16string>(256, u"v")));
+  EXPECT_EQ(s.ColumnCount(), 256);
 }
 
 TEST(XlsWorkbookWrite, SheetNamesAreValidatedAndUnique) {
-    Workbook wb = Workbook::Load(XlsFixture("lo_two_sheets.xls"));
-    for (std::u16string bad : std::vector<std::u16string>{u"", u"a:b", u"a\\b", u"a/b", u"a?b", u"a*b", u"[a", u"a]", u"'quoted'",
-                               std::u16string(32, u'n'), std::u16string(u"tab\there")})
-        EXPECT_THROW(wb.AddSheet(bad), XlsError) << ToUtf8(bad);
-    EXPECT_THROW(wb.AddSheet(u"NUMBERS"), XlsError);
-    EXPECT_THROW(wb.AddSheet(FromUtf8(u8"型号a")), XlsError);
-    EXPECT_EQ(wb.SheetCount(), 2u);
-    EXPECT_NO_THROW(wb.AddSheet(std::u16string(31, u'n')));
-    EXPECT_NO_THROW(wb.AddSheet(FromUtf8(u8"中文 名称 (1)")));
-    EXPECT_EQ(wb.SheetCount(), 4u);
+  Workbook wb = Workbook::Load(XlsFixture("lo_two_sheets.xls"));
+  for (std::u16string bad :
+       std::vector<std::u16string>{u"", u"a:b", u"a\\b", u"a/b", u"a?b", u"a*b", u"[a", u"a]", u"'quoted'",
+                                   std::u16string(32, u'n'), std::u16string(u"tab\there")})
+    EXPECT_THROW(wb.AddSheet(bad), XlsError) << ToUtf8(bad);
+  EXPECT_THROW(wb.AddSheet(u"NUMBERS"), XlsError);
+  EXPECT_THROW(wb.AddSheet(FromUtf8(u8"型号a")), XlsError);
+  EXPECT_EQ(wb.SheetCount(), 2u);
+  EXPECT_NO_THROW(wb.AddSheet(std::u16string(31, u'n')));
+  EXPECT_NO_THROW(wb.AddSheet(FromUtf8(u8"中文 名称 (1)")));
+  EXPECT_EQ(wb.SheetCount(), 4u);
 }
 
 TEST(XlsWorkbookWrite, SaveWritesExactlyThePathAndReportsIoErrors) {
-    ScratchFolder dir;
-    Workbook wb = Workbook::Load(XlsFixture("lo_empty_3sheets.xls"));
-    wb.Sheet(2).SetText(0, 0, u"x");
-    std::string path = dir.File("out.tmp");
-    {
-        std::ofstream old(path);
-        old << std::string(100000, 'z');  // longer than the workbook: must be truncated
-    }
-    wb.Save(path);
-    EXPECT_EQ(ReadFileBytes(path), wb.SaveToMemory());
-    EXPECT_EQ(Workbook::Load(path).Sheet(2).CellText(0, 0), u"x");
+  ScratchFolder dir;
+  Workbook wb = Workbook::Load(XlsFixture("lo_empty_3sheets.xls"));
+  wb.Sheet(2).SetText(0, 0, u"x");
+  std::string path = dir.File("out.tmp");
+  {
+    std::ofstream old(path);
+    old << std::string(100000, 'z');  // longer than the workbook: must be truncated
+  }
+  wb.Save(path);
+  EXPECT_EQ(ReadFileBytes(path), wb.SaveToMemory());
+  EXPECT_EQ(Workbook::Load(path).Sheet(2).CellText(0, 0), u"x");
 
-    EXPECT_THROW(wb.Save(dir.File("no/such/dir/out.xls")), XlsError);
+  EXPECT_THROW(wb.Save(dir.File("no/such/dir/out.xls")), XlsError);
 }
 
 namespace {
 
 // The end of a sheet substream's last cell-table record.
 std::size_t CellTableEnd(const std::vector<std::uint8_t>& sheet) {
-    std::size_t end = 0;
-    for (std::size_t at = 0; at + 4 <= sheet.size(); at += 4 + GetU16(&sheet[at + 2])) {
-        std::uint16_t t = GetU16(&sheet[at]);
-        if (t == rec::kRow || t == rec::kLabelSst || t == rec::kRk || t == rec::kNumber || t == rec::kMulRk ||
-            t == rec::kFormula || t == rec::kBlank || t == rec::kMulBlank || t == rec::kLabel ||
-            t == rec::kBoolErr || t == rec::kString || t == rec::kShrFmla || t == rec::kDbCell)
-            end = at + 4 + GetU16(&sheet[at + 2]);
-    }
-    return end;
+  std::size_t end = 0;
+  for (std::size_t at = 0; at + 4 <= sheet.size(); at += 4 + GetU16(&sheet[at + 2])) {
+    std::uint16_t t = GetU16(&sheet[at]);
+    if (t == rec::kRow || t == rec::kLabelSst || t == rec::kRk || t == rec::kNumber || t == rec::kMulRk ||
+        t == rec::kFormula || t == rec::kBlank || t == rec::kMulBlank || t == rec::kLabel || t == rec::kBoolErr ||
+        t == rec::kString || t == rec::kShrFmla || t == rec::kDbCell)
+      end = at + 4 + GetU16(&sheet[at + 2]);
+  }
+  return end;
 }
 
 std::vector<std::uint8_t> WithoutDimensions(std::vector<std::uint8_t> sheet) {
-    for (std::size_t at : RecordsOf(sheet, rec::kDimensions)) std::fill(sheet.begin() + at + 4, sheet.begin() + at + 18, 0);
-    return sheet;
+  for (std::size_t at : RecordsOf(sheet, rec::kDimensions))
+    std::fill(sheet.begin() + at + 4, sheet.begin() + at + 18, 0);
+  return sheet;
 }
 
 }  // namespace
@@ -285,97 +286,97 @@ std::vector<std::uint8_t> WithoutDimensions(std::vector<std::uint8_t> sheet) {
 // sheet with formulas must already ask for recalculation, as new rows may
 // change their results.)
 TEST(XlsWorkbookWrite, AppendedRowsFollowTheSheetsOwnRecords) {
-    CompoundFile cf = CompoundFile::Parse(ReadFileBytes(XlsFixture("lo_two_sheets.xls")));
-    std::vector<std::uint8_t> s = *cf.FindStream(u"Workbook");
-    std::size_t numbers = GetU32(&s[RecordsOf(s, rec::kBoundSheet).at(1) + 4]);  // the last sheet
-    std::vector<std::uint8_t> uncalced;
-    AppendRecord(uncalced, 0x005E, std::vector<std::uint8_t>{0, 0});
-    s.insert(s.begin() + numbers + 4 + GetU16(&s[numbers + 2]), uncalced.begin(), uncalced.end());
-    cf.SetStream(u"Workbook", s);
-    const auto original = cf.Serialize();
-    Workbook wb = Workbook::LoadFromMemory(original);
-    wb.FindSheet(u"Numbers")->AppendRow({u"appended", u"row"});
-    const auto saved = wb.SaveToMemory();
-    auto before = View(original).sheets.at(u"Numbers"), after = View(saved).sheets.at(u"Numbers");
-    const std::size_t end = CellTableEnd(before);
-    ASSERT_GT(end, 0u);
-    auto b = WithoutDimensions(before), a = WithoutDimensions(after);
-    EXPECT_TRUE(std::equal(b.begin(), b.begin() + end, a.begin())) << "the old records stay as they were";
-    EXPECT_TRUE(std::equal(b.begin() + end, b.end(), a.end() - (b.size() - end))) << "and so do the ones after them";
-    EXPECT_FALSE(RecordsOf(before, rec::kMulRk).empty());
-    Workbook back = Workbook::LoadFromMemory(saved);
-    EXPECT_EQ(Trimmed(SheetTexts(*back.FindSheet(u"Numbers"))).back(), (std::vector<std::string>{"appended", "row"}));
-    EXPECT_EQ(back.FindSheet(u"Numbers")->CellText(3, 3), u"13.5");
+  CompoundFile cf = CompoundFile::Parse(ReadFileBytes(XlsFixture("lo_two_sheets.xls")));
+  std::vector<std::uint8_t> s = *cf.FindStream(u"Workbook");
+  std::size_t numbers = GetU32(&s[RecordsOf(s, rec::kBoundSheet).at(1) + 4]);  // the last sheet
+  std::vector<std::uint8_t> uncalced;
+  AppendRecord(uncalced, 0x005E, std::vector<std::uint8_t>{0, 0});
+  s.insert(s.begin() + numbers + 4 + GetU16(&s[numbers + 2]), uncalced.begin(), uncalced.end());
+  cf.SetStream(u"Workbook", s);
+  const auto original = cf.Serialize();
+  Workbook wb = Workbook::LoadFromMemory(original);
+  wb.FindSheet(u"Numbers")->AppendRow({u"appended", u"row"});
+  const auto saved = wb.SaveToMemory();
+  auto before = View(original).sheets.at(u"Numbers"), after = View(saved).sheets.at(u"Numbers");
+  const std::size_t end = CellTableEnd(before);
+  ASSERT_GT(end, 0u);
+  auto b = WithoutDimensions(before), a = WithoutDimensions(after);
+  EXPECT_TRUE(std::equal(b.begin(), b.begin() + end, a.begin())) << "the old records stay as they were";
+  EXPECT_TRUE(std::equal(b.begin() + end, b.end(), a.end() - (b.size() - end))) << "and so do the ones after them";
+  EXPECT_FALSE(RecordsOf(before, rec::kMulRk).empty());
+  Workbook back = Workbook::LoadFromMemory(saved);
+  EXPECT_EQ(Trimmed(SheetTexts(*back.FindSheet(u"Numbers"))).back(), (std::vector<std::string>{"appended", "row"}));
+  EXPECT_EQ(back.FindSheet(u"Numbers")->CellText(3, 3), u"13.5");
 }
 
 // One workbook object saved again and again, as a station's repeated exports
 // do: each save appends to what the previous one wrote, and the row index
 // follows; a change to an old row rebuilds the sheet, which drops the index.
 TEST(XlsWorkbookWrite, RepeatedAppendsKeepTheRowIndexRight) {
-    Workbook made = Workbook::CreateEmpty();
-    Worksheet& m = made.AddSheet(u"Model");
-    for (int r = 0; r < 40; ++r) m.AppendRow({u"r" + std::u16string(1, char16_t(u'0' + r % 10)), u"v"});
-    made.AddSheet(u"After").AppendRow({u"kept"});
-    CompoundFile cf = CompoundFile::Parse(made.SaveToMemory());
-    auto stream = *cf.FindStream(u"Workbook");
-    cf.SetStream(u"Workbook", WithRowIndex(stream, GetU32(&stream[RecordsOf(stream, rec::kBoundSheet)[0] + 4])));
+  Workbook made = Workbook::CreateEmpty();
+  Worksheet& m = made.AddSheet(u"Model");
+  for (int r = 0; r < 40; ++r) m.AppendRow({u"r" + std::u16string(1, char16_t(u'0' + r % 10)), u"v"});
+  made.AddSheet(u"After").AppendRow({u"kept"});
+  CompoundFile cf = CompoundFile::Parse(made.SaveToMemory());
+  auto stream = *cf.FindStream(u"Workbook");
+  cf.SetStream(u"Workbook", WithRowIndex(stream, GetU32(&stream[RecordsOf(stream, rec::kBoundSheet)[0] + 4])));
 
-    Workbook wb = Workbook::LoadFromMemory(cf.Serialize());
-    auto indexOf = [](const std::vector<std::uint8_t>& file) {
-        auto s = View(file).bytes;
-        return CheckedRowIndex(s, GetU32(&s[RecordsOf(s, rec::kBoundSheet)[0] + 4]));
-    };
-    std::vector<std::vector<std::string>> expected = SheetTexts(wb.Sheet(0));
-    const struct {
-        int rows;
-        int blocks;  // DBCELLs after the save
-    } rounds[] = {{1, 3}, {33, 5}, {2, 6}};
-    for (const auto& round : rounds) {
-        for (int r = 0; r < round.rows; ++r) {
-            wb.Sheet(0).AppendRow({u"new", u"row"});
-            expected.push_back({"new", "row"});
-        }
-        const auto saved = wb.SaveToMemory();
-        EXPECT_EQ(indexOf(saved), round.blocks);
-        Workbook back = Workbook::LoadFromMemory(saved);
-        EXPECT_EQ(SheetTexts(back.Sheet(0)), expected);
-        EXPECT_EQ(back.Sheet(1).CellText(0, 0), u"kept");
+  Workbook wb = Workbook::LoadFromMemory(cf.Serialize());
+  auto indexOf = [](const std::vector<std::uint8_t>& file) {
+    auto s = View(file).bytes;
+    return CheckedRowIndex(s, GetU32(&s[RecordsOf(s, rec::kBoundSheet)[0] + 4]));
+  };
+  std::vector<std::vector<std::string>> expected = SheetTexts(wb.Sheet(0));
+  const struct {
+    int rows;
+    int blocks;  // DBCELLs after the save
+  } rounds[] = {{1, 3}, {33, 5}, {2, 6}};
+  for (const auto& round : rounds) {
+    for (int r = 0; r < round.rows; ++r) {
+      wb.Sheet(0).AppendRow({u"new", u"row"});
+      expected.push_back({"new", "row"});
     }
-    wb.Sheet(0).SetText(0, 1, u"changed");
-    expected[0][1] = "changed";
-    const auto rebuilt = wb.SaveToMemory();
-    EXPECT_EQ(indexOf(rebuilt), -1);
-    EXPECT_EQ(SheetTexts(Workbook::LoadFromMemory(rebuilt).Sheet(0)), expected);
-    wb.Sheet(0).AppendRow({u"after", u"rebuild"});
-    expected.push_back({"after", "rebuild"});
-    EXPECT_EQ(SheetTexts(Workbook::LoadFromMemory(wb.SaveToMemory()).Sheet(0)), expected);
+    const auto saved = wb.SaveToMemory();
+    EXPECT_EQ(indexOf(saved), round.blocks);
+    Workbook back = Workbook::LoadFromMemory(saved);
+    EXPECT_EQ(SheetTexts(back.Sheet(0)), expected);
+    EXPECT_EQ(back.Sheet(1).CellText(0, 0), u"kept");
+  }
+  wb.Sheet(0).SetText(0, 1, u"changed");
+  expected[0][1] = "changed";
+  const auto rebuilt = wb.SaveToMemory();
+  EXPECT_EQ(indexOf(rebuilt), -1);
+  EXPECT_EQ(SheetTexts(Workbook::LoadFromMemory(rebuilt).Sheet(0)), expected);
+  wb.Sheet(0).AppendRow({u"after", u"rebuild"});
+  expected.push_back({"after", "rebuild"});
+  EXPECT_EQ(SheetTexts(Workbook::LoadFromMemory(wb.SaveToMemory()).Sheet(0)), expected);
 }
 
 // A sheet nobody looked at is only checked when the workbook is read; what
 // that check counts must be what its cells give once they are built. An
 // unchanged workbook saves the same sheets.
 TEST(XlsWorkbookWrite, UnchangedWorkbooksCountAndSaveTheirSheetsAsStored) {
-    for (const char* name : {"lo_two_sheets.xls", "xlwt_two_sheets.xls", "lo_sst_continue.xls", "lo_empty_3sheets.xls"}) {
-        const auto bytes = ReadFileBytes(XlsFixture(name));
-        Workbook counted = Workbook::LoadFromMemory(bytes), built = Workbook::LoadFromMemory(bytes);
-        for (std::size_t i = 0; i < counted.SheetCount(); ++i) {
-            built.Sheet(i).Cell(0, 0);  // builds the cells
-            EXPECT_EQ(counted.Sheet(i).RowCount(), built.Sheet(i).RowCount()) << name << " sheet " << i;
-            EXPECT_EQ(counted.Sheet(i).ColumnCount(), built.Sheet(i).ColumnCount()) << name << " sheet " << i;
-        }
-        // An untouched workbook saved again counts its shared strings as before.
-        auto sstOf = [](const std::vector<std::uint8_t>& file) {
-            auto s = View(file).bytes;
-            auto at = RecordsOf(s, rec::kSst);
-            return at.empty() ? 0u : GetU32(&s[at[0] + 4]);
-        };
-        const auto saved = counted.SaveToMemory();
-        EXPECT_EQ(sstOf(saved), sstOf(built.SaveToMemory())) << name;
-        // Its sheets and other global records are saved as they were.
-        StreamView before = View(bytes), after = View(saved);
-        EXPECT_EQ(after.sheets, before.sheets) << name;
-        EXPECT_EQ(WithoutRebuilt(after.globals), WithoutRebuilt(before.globals)) << name;
+  for (const char* name : {"lo_two_sheets.xls", "xlwt_two_sheets.xls", "lo_sst_continue.xls", "lo_empty_3sheets.xls"}) {
+    const auto bytes = ReadFileBytes(XlsFixture(name));
+    Workbook counted = Workbook::LoadFromMemory(bytes), built = Workbook::LoadFromMemory(bytes);
+    for (std::size_t i = 0; i < counted.SheetCount(); ++i) {
+      built.Sheet(i).Cell(0, 0);  // builds the cells
+      EXPECT_EQ(counted.Sheet(i).RowCount(), built.Sheet(i).RowCount()) << name << " sheet " << i;
+      EXPECT_EQ(counted.Sheet(i).ColumnCount(), built.Sheet(i).ColumnCount()) << name << " sheet " << i;
     }
+    // An untouched workbook saved again counts its shared strings as before.
+    auto sstOf = [](const std::vector<std::uint8_t>& file) {
+      auto s = View(file).bytes;
+      auto at = RecordsOf(s, rec::kSst);
+      return at.empty() ? 0u : GetU32(&s[at[0] + 4]);
+    };
+    const auto saved = counted.SaveToMemory();
+    EXPECT_EQ(sstOf(saved), sstOf(built.SaveToMemory())) << name;
+    // Its sheets and other global records are saved as they were.
+    StreamView before = View(bytes), after = View(saved);
+    EXPECT_EQ(after.sheets, before.sheets) << name;
+    EXPECT_EQ(WithoutRebuilt(after.globals), WithoutRebuilt(before.globals)) << name;
+  }
 }
 
 namespace {
@@ -383,33 +384,35 @@ namespace {
 // Every row of the sheet as ForEachRow hands them out, each as the texts of
 // columns 0 .. ColumnCount()-1; fails when a row comes twice or out of order.
 std::vector<std::vector<std::string>> RowsInOnePass(const Worksheet& ws) {
-    std::vector<std::vector<std::string>> rows;
-    const int columns = ws.ColumnCount();
-    ws.ForEachRow(0, ws.RowCount() - 1, [&](int row, const RowCells& cells) {
-        EXPECT_EQ(row, static_cast<int>(rows.size()));
-        std::vector<std::string> texts;
-        for (int c = 0; c < columns; ++c) texts.push_back(ToUtf8(cells.CellText(c)));
-        rows.push_back(std::move(texts));
-    });
-    return rows;
+  std::vector<std::vector<std::string>> rows;
+  const int columns = ws.ColumnCount();
+  ws.ForEachRow(0, ws.RowCount() - 1, [&](int row, const RowCells& cells) {
+    EXPECT_EQ(row, static_cast<int>(rows.size()));
+    std::vector<std::string> texts;
+    for (int c = 0; c < columns; ++c) texts.push_back(ToUtf8(cells.CellText(c)));
+    rows.push_back(std::move(texts));
+  });
+  return rows;
 }
 
-bool Built(const Worksheet& ws) { return ws.impl().parsed; }
+bool Built(const Worksheet& ws) {
+  return ws.impl().parsed;
+}
 
 // A workbook whose first sheet has 100 rows with a gap, Chinese texts and
 // numbers, and a second sheet after it.
 std::vector<std::uint8_t> HundredRows() {
-    Workbook wb = Workbook::CreateEmpty();
-    Worksheet& s = wb.AddSheet(u"Model");
-    s.AppendRow(U16Row({u8"时间", u8"SN", u8"结果"}));
-    for (int r = 1; r < 100; ++r) {
-        if (r == 50) continue;  // an empty row
-        s.SetText(r, 0, u"\x65F6" + std::u16string(1, char16_t(u'0' + r % 10)));
-        s.SetText(r, 1, u"SN" + std::u16string(1, char16_t(u'a' + r % 26)));
-        s.SetNumber(r, 2, r * 0.5);
-    }
-    wb.AddSheet(u"After").AppendRow({u"kept"});
-    return wb.SaveToMemory();
+  Workbook wb = Workbook::CreateEmpty();
+  Worksheet& s = wb.AddSheet(u"Model");
+  s.AppendRow(U16Row({u8"时间", u8"SN", u8"结果"}));
+  for (int r = 1; r < 100; ++r) {
+    if (r == 50) continue;  // an empty row
+    s.SetText(r, 0, u"\x65F6" + std::u16string(1, char16_t(u'0' + r % 10)));
+    s.SetText(r, 1, u"SN" + std::u16string(1, char16_t(u'a' + r % 26)));
+    s.SetNumber(r, 2, r * 0.5);
+  }
+  wb.AddSheet(u"After").AppendRow({u"kept"});
+  return wb.SaveToMemory();
 }
 
 }  // namespace
@@ -418,72 +421,77 @@ std::vector<std::uint8_t> HundredRows() {
 // cells are not stored row by row (then it is built first), and the pass
 // leaves the sheet unbuilt.
 TEST(XlsWorkbookWrite, ReadingEveryRowInOnePassGivesTheBuiltSheet) {
-    std::vector<std::pair<std::string, std::vector<std::uint8_t>>> files;
-    for (const char* name : {"lo_two_sheets.xls", "xlwt_two_sheets.xls", "lo_sst_continue.xls"})
-        files.emplace_back(name, ReadFileBytes(XlsFixture(name)));
-    files.emplace_back("hundred rows", HundredRows());
-    {
-        // Two cells of different rows swapped: a later row's cell comes first.
-        CompoundFile cf = CompoundFile::Parse(HundredRows());
-        auto s = *cf.FindStream(u"Workbook");
-        auto labels = RecordsOf(s, rec::kLabelSst, GetU32(&s[RecordsOf(s, rec::kBoundSheet)[0] + 4]));
-        std::size_t a = labels.at(3), b = labels.at(40);  // rows 1 and 14: same-sized records
-        std::swap_ranges(s.begin() + a, s.begin() + a + 14, s.begin() + b);
-        cf.SetStream(u"Workbook", s);
-        files.emplace_back("cells out of row order", cf.Serialize());
+  std::vector<std::pair<std::string, std::vector<std::uint8_t>>> files;
+  for (const char* name : {"lo_two_sheets.xls", "xlwt_two_sheets.xls", "lo_sst_continue.xls"})
+    files.emplace_back(name, ReadFileBytes(XlsFixture(name)));
+  files.emplace_back("hundred rows", HundredRows());
+  {
+    // Two cells of different rows swapped: a later row's cell comes first.
+    CompoundFile cf = CompoundFile::Parse(HundredRows());
+    auto s = *cf.FindStream(u"Workbook");
+    auto labels = RecordsOf(s, rec::kLabelSst, GetU32(&s[RecordsOf(s, rec::kBoundSheet)[0] + 4]));
+    std::size_t a = labels.at(3), b = labels.at(40);  // rows 1 and 14: same-sized records
+    std::swap_ranges(s.begin() + a, s.begin() + a + 14, s.begin() + b);
+    cf.SetStream(u"Workbook", s);
+    files.emplace_back("cells out of row order", cf.Serialize());
+  }
+  for (const auto& [name, bytes] : files) {
+    Workbook read = Workbook::LoadFromMemory(bytes), built = Workbook::LoadFromMemory(bytes);
+    for (std::size_t i = 0; i < read.SheetCount(); ++i) {
+      const bool inOrder = read.Sheet(i).impl().cellsInRowOrder;
+      EXPECT_EQ(RowsInOnePass(read.Sheet(i)), SheetTexts(built.Sheet(i))) << name << " sheet " << i;
+      EXPECT_EQ(Built(read.Sheet(i)), !inOrder) << name << " sheet " << i;
     }
-    for (const auto& [name, bytes] : files) {
-        Workbook read = Workbook::LoadFromMemory(bytes), built = Workbook::LoadFromMemory(bytes);
-        for (std::size_t i = 0; i < read.SheetCount(); ++i) {
-            const bool inOrder = read.Sheet(i).impl().cellsInRowOrder;
-            EXPECT_EQ(RowsInOnePass(read.Sheet(i)), SheetTexts(built.Sheet(i))) << name << " sheet " << i;
-            EXPECT_EQ(Built(read.Sheet(i)), !inOrder) << name << " sheet " << i;
-        }
-    }
-    EXPECT_FALSE(Workbook::LoadFromMemory(files.back().second).Sheet(0).impl().cellsInRowOrder);
+  }
+  EXPECT_FALSE(Workbook::LoadFromMemory(files.back().second).Sheet(0).impl().cellsInRowOrder);
 }
 
 // An export's work on a sheet: read its header, add rows below the stored
 // ones, save, again and again; the stored cells are never built for it. Any
 // other change builds them, with the new rows kept.
 TEST(XlsWorkbookWrite, NewRowsGoBelowTheStoredOnesWithoutBuildingThem) {
-    Workbook wb = Workbook::LoadFromMemory(HundredRows());
-    Worksheet& s = wb.Sheet(0);
-    std::vector<std::vector<std::string>> expected = SheetTexts(*Workbook::LoadFromMemory(HundredRows()).FindSheet(u"Model"));
-    EXPECT_EQ(ToUtf8(s.CellText(0, 0)), ToUtf8(FromUtf8(u8"时间")));
-    EXPECT_EQ(s.CellText(7, 2), u"3.5");
-    EXPECT_EQ(s.RowCount(), 100);
-    for (int round = 0; round < 3; ++round) {
-        for (int r = 0; r < 20; ++r) {
-            std::u16string n(1, char16_t(u'A' + r));
-            s.AppendRow({u"new", n});
-            expected.push_back({"new", ToUtf8(n), ""});
-        }
-        EXPECT_EQ(s.RowCount(), static_cast<int>(expected.size()));
-        EXPECT_EQ(s.CellText(s.RowCount() - 1, 1), u"T");
-        EXPECT_FALSE(Built(s));
-        EXPECT_EQ(RowsInOnePass(s), expected);
-        Workbook back = Workbook::LoadFromMemory(wb.SaveToMemory());
-        EXPECT_FALSE(Built(s)) << "a save keeps the sheet unbuilt";
-        EXPECT_EQ(SheetTexts(back.Sheet(0)), expected);
-        EXPECT_EQ(back.Sheet(1).CellText(0, 0), u"kept");
+  Workbook wb = Workbook::LoadFromMemory(HundredRows());
+  Worksheet& s = wb.Sheet(0);
+  std::vector<std::vector<std::string>> expected =
+      SheetTexts(*Workbook::LoadFromMemory(HundredRows()).FindSheet(u"Model"));
+  EXPECT_EQ(ToUtf8(s.CellText(0, 0)), ToUtf8(FromUtf8(u8"时间")));
+  EXPECT_EQ(s.CellText(7, 2), u"3.5");
+  EXPECT_EQ(s.RowCount(), 100);
+  for (int round = 0; round < 3; ++round) {
+    for (int r = 0; r < 20; ++r) {
+      std::u16string n(1, char16_t(u'A' + r));
+      s.AppendRow({u"new", n});
+      expected.push_back({"new", ToUtf8(n), ""});
     }
-    // A change to a stored row builds the sheet; the new rows stay.
-    s.AppendRow({u"pending"});
-    expected.push_back({"pending", "", ""});
-    s.SetText(3, 1, u"changed");
-    expected[3][1] = "changed";
-    EXPECT_TRUE(Built(s));
-    EXPECT_EQ(SheetTexts(s), expected);
-    EXPECT_EQ(SheetTexts(Workbook::LoadFromMemory(wb.SaveToMemory()).Sheet(0)), expected);
+    EXPECT_EQ(s.RowCount(), static_cast<int>(expected.size()));
+    EXPECT_EQ(s.CellText(s.RowCount() - 1, 1), u"T");
+    EXPECT_FALSE(Built(s));
+    EXPECT_EQ(RowsInOnePass(s), expected);
+    Workbook back = Workbook::LoadFromMemory(wb.SaveToMemory());
+    EXPECT_FALSE(Built(s)) << "a save keeps the sheet unbuilt";
+    EXPECT_EQ(SheetTexts(back.Sheet(0)), expected);
+    EXPECT_EQ(back.Sheet(1).CellText(0, 0), u"kept");
+  }
+  // A change to a stored row builds the sheet; the new rows stay.
+  s.AppendRow({u"pending"});
+  expected.push_back({"pending", "", ""});
+  s.SetText(3, 1, u"changed");
+  expected[3][1] = "changed";
+  EXPECT_TRUE(Built(s));
+  EXPECT_EQ(SheetTexts(s), expected);
+  EXPECT_EQ(SheetTexts(Workbook::LoadFromMemory(wb.SaveToMemory()).Sheet(0)), expected);
 }
 
 // ---- saving from the pieces of the held stream ---------------------------------
 
 namespace {
 
-std::vector<std::uint8_t> Bytes(std::string_view text) { return {text.begin(), text.end()}; }
-std::string Text(const std::vector<std::uint8_t>& bytes) { return {bytes.begin(), bytes.end()}; }
+std::vector<std::uint8_t> Bytes(std::string_view text) {
+  return {text.begin(), text.end()};
+}
+std::string Text(const std::vector<std::uint8_t>& bytes) {
+  return {bytes.begin(), bytes.end()};
+}
 
 }  // namespace
 
@@ -491,158 +499,159 @@ std::string Text(const std::vector<std::uint8_t>& bytes) { return {bytes.begin()
 // between new bytes: turned into the new stream in place, they give what the
 // pieces say, as joining them does.
 TEST(XlsStreamPieces, InPlaceGivesWhatThePiecesSay) {
-    const std::string source = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ";
-    struct Step {
-        std::size_t keepAt, keepLength;  // keepLength 0: add `added`
-        const char* added;
-    };
-    const struct {
-        const char* what;
-        std::vector<Step> steps;
-    } cases[] = {
-        {"unchanged", {{0, 36, ""}}},
-        {"grows at the start", {{0, 0, "new"}, {0, 36, ""}}},
-        {"shrinks at the start", {{4, 32, ""}}},
-        {"grows in the middle", {{0, 10, ""}, {0, 0, "++"}, {10, 26, ""}}},
-        {"shrinks then grows", {{0, 0, "g"}, {3, 10, ""}, {0, 0, "...many new bytes..."}, {20, 16, ""}}},
-        {"grows then shrinks", {{0, 0, "head-of-it"}, {0, 5, ""}, {15, 10, ""}, {0, 0, "x"}, {30, 6, ""}}},
-        {"only new bytes", {{0, 0, "all new"}}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        std::vector<std::uint8_t> buffer = Bytes(source);
-        buffer.reserve(128);
-        StreamPieces pieces(buffer);
-        std::string expected;
-        for (const Step& s : c.steps) {
-            if (s.keepLength) {
-                pieces.Keep(std::span<const std::uint8_t>(buffer).subspan(s.keepAt, s.keepLength));
-                expected += source.substr(s.keepAt, s.keepLength);
-            } else {
-                pieces.Add(Bytes(s.added));
-                expected += s.added;
-            }
-        }
-        ASSERT_EQ(pieces.size(), expected.size());
-        std::string joined;
-        for (auto span : pieces.Spans()) joined.append(span.begin(), span.end());
-        EXPECT_EQ(joined, expected);
-        EXPECT_EQ(Text(pieces.Assemble(0)), expected);
-        const std::uint8_t* before = buffer.data();
-        ASSERT_TRUE(pieces.ApplyInPlace(buffer));
-        EXPECT_EQ(Text(buffer), expected);
-        EXPECT_EQ(buffer.data(), before) << "no new buffer";
+  const std::string source = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+  struct Step {
+    std::size_t keepAt, keepLength;  // keepLength 0: add `added`
+    const char* added;
+  };
+  const struct {
+    const char* what;
+    std::vector<Step> steps;
+  } cases[] = {
+      {"unchanged", {{0, 36, ""}}},
+      {"grows at the start", {{0, 0, "new"}, {0, 36, ""}}},
+      {"shrinks at the start", {{4, 32, ""}}},
+      {"grows in the middle", {{0, 10, ""}, {0, 0, "++"}, {10, 26, ""}}},
+      {"shrinks then grows", {{0, 0, "g"}, {3, 10, ""}, {0, 0, "...many new bytes..."}, {20, 16, ""}}},
+      {"grows then shrinks", {{0, 0, "head-of-it"}, {0, 5, ""}, {15, 10, ""}, {0, 0, "x"}, {30, 6, ""}}},
+      {"only new bytes", {{0, 0, "all new"}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::vector<std::uint8_t> buffer = Bytes(source);
+    buffer.reserve(128);
+    StreamPieces pieces(buffer);
+    std::string expected;
+    for (const Step& s : c.steps) {
+      if (s.keepLength) {
+        pieces.Keep(std::span<const std::uint8_t>(buffer).subspan(s.keepAt, s.keepLength));
+        expected += source.substr(s.keepAt, s.keepLength);
+      } else {
+        pieces.Add(Bytes(s.added));
+        expected += s.added;
+      }
     }
+    ASSERT_EQ(pieces.size(), expected.size());
+    std::string joined;
+    for (auto span : pieces.Spans()) joined.append(span.begin(), span.end());
+    EXPECT_EQ(joined, expected);
+    EXPECT_EQ(Text(pieces.Assemble(0)), expected);
+    const std::uint8_t* before = buffer.data();
+    ASSERT_TRUE(pieces.ApplyInPlace(buffer));
+    EXPECT_EQ(Text(buffer), expected);
+    EXPECT_EQ(buffer.data(), before) << "no new buffer";
+  }
 }
 
 TEST(XlsStreamPieces, InPlaceRefusesWhatCouldOverwriteAndLeavesTheBuffer) {
-    const std::string source = "0123456789ABCDEFGHIJ";
-    {
-        std::vector<std::uint8_t> buffer = Bytes(source);
-        buffer.reserve(64);
-        StreamPieces swapped(buffer);
-        swapped.Keep(std::span<const std::uint8_t>(buffer).subspan(10, 10));
-        swapped.Keep(std::span<const std::uint8_t>(buffer).subspan(0, 10));
-        EXPECT_FALSE(swapped.ApplyInPlace(buffer)) << "runs out of source order";
-        EXPECT_EQ(Text(buffer), source);
-        EXPECT_EQ(Text(swapped.Assemble(0)), "ABCDEFGHIJ0123456789");
-    }
-    {
-        std::vector<std::uint8_t> buffer = Bytes(source);
-        buffer.shrink_to_fit();
-        StreamPieces longer(buffer);
-        longer.Add(Bytes(std::string(buffer.capacity() + 1 - buffer.size(), '+')));
-        longer.Keep(buffer);
-        EXPECT_FALSE(longer.ApplyInPlace(buffer)) << "no room behind the buffer";
-        EXPECT_EQ(Text(buffer), source);
-    }
-    {
-        std::vector<std::uint8_t> buffer = Bytes(source), other = Bytes("elsewhere");
-        StreamPieces pieces(buffer);
-        pieces.Keep(other);  // not of the source: copied
-        other.assign(other.size(), '-');
-        EXPECT_EQ(Text(pieces.Assemble(0)), "elsewhere");
-        std::vector<std::uint8_t> notTheSource = Bytes(source);
-        EXPECT_FALSE(pieces.ApplyInPlace(notTheSource));
-    }
-    {
-        std::vector<std::uint8_t> buffer = Bytes(source);
-        StreamPieces pieces(buffer);
-        pieces.Add(Bytes("abcdefgh"));
-        pieces.Keep(buffer);
-        pieces.PatchU32(2, 0x34333231);
-        EXPECT_EQ(Text(pieces.Assemble(0)).substr(0, 8), "ab1234gh");
-        EXPECT_THROW(pieces.PatchU32(9, 0), XlsError) << "inside a run of the source";
-        EXPECT_THROW(pieces.PatchU32(6, 0), XlsError) << "across the end of the new bytes";
-    }
+  const std::string source = "0123456789ABCDEFGHIJ";
+  {
+    std::vector<std::uint8_t> buffer = Bytes(source);
+    buffer.reserve(64);
+    StreamPieces swapped(buffer);
+    swapped.Keep(std::span<const std::uint8_t>(buffer).subspan(10, 10));
+    swapped.Keep(std::span<const std::uint8_t>(buffer).subspan(0, 10));
+    EXPECT_FALSE(swapped.ApplyInPlace(buffer)) << "runs out of source order";
+    EXPECT_EQ(Text(buffer), source);
+    EXPECT_EQ(Text(swapped.Assemble(0)), "ABCDEFGHIJ0123456789");
+  }
+  {
+    std::vector<std::uint8_t> buffer = Bytes(source);
+    buffer.shrink_to_fit();
+    StreamPieces longer(buffer);
+    longer.Add(Bytes(std::string(buffer.capacity() + 1 - buffer.size(), '+')));
+    longer.Keep(buffer);
+    EXPECT_FALSE(longer.ApplyInPlace(buffer)) << "no room behind the buffer";
+    EXPECT_EQ(Text(buffer), source);
+  }
+  {
+    std::vector<std::uint8_t> buffer = Bytes(source), other = Bytes("elsewhere");
+    StreamPieces pieces(buffer);
+    pieces.Keep(other);  // not of the source: copied
+    other.assign(other.size(), '-');
+    EXPECT_EQ(Text(pieces.Assemble(0)), "elsewhere");
+    std::vector<std::uint8_t> notTheSource = Bytes(source);
+    EXPECT_FALSE(pieces.ApplyInPlace(notTheSource));
+  }
+  {
+    std::vector<std::uint8_t> buffer = Bytes(source);
+    StreamPieces pieces(buffer);
+    pieces.Add(Bytes("abcdefgh"));
+    pieces.Keep(buffer);
+    pieces.PatchU32(2, 0x34333231);
+    EXPECT_EQ(Text(pieces.Assemble(0)).substr(0, 8), "ab1234gh");
+    EXPECT_THROW(pieces.PatchU32(9, 0), XlsError) << "inside a run of the source";
+    EXPECT_THROW(pieces.PatchU32(6, 0), XlsError) << "across the end of the new bytes";
+  }
 }
 
 // Saves that add more than the room behind the held stream build a new one
 // and go on in place from there; every save gives the whole workbook.
 TEST(XlsWorkbookWrite, SavesGrowingPastTheHeldStreamsRoomKeepEveryRow) {
-    Workbook wb = Workbook::Load(XlsFixture("lo_two_sheets.xls"));
-    Worksheet& model = *wb.FindSheet(FromUtf8(u8"型号A"));
-    std::vector<std::vector<std::string>> expected = SheetTexts(model);
-    const auto numbers = SheetTexts(*wb.FindSheet(u"Numbers"));
-    for (int round = 0; round < 6; ++round) {
-        for (int r = 0; r < 40; ++r) {
-            std::string unique = std::to_string(round) + "-" + std::to_string(r) + std::string(600, 'w');
-            model.AppendRow({std::u16string(unique.begin(), unique.end()), u"SN"});
-            expected.push_back({unique, "SN", "", ""});
-        }
-        Workbook back = Workbook::LoadFromMemory(wb.SaveToMemory());
-        EXPECT_EQ(SheetTexts(*back.FindSheet(FromUtf8(u8"型号A"))), expected) << round;
-        EXPECT_EQ(SheetTexts(*back.FindSheet(u"Numbers")), numbers) << round;
+  Workbook wb = Workbook::Load(XlsFixture("lo_two_sheets.xls"));
+  Worksheet& model = *wb.FindSheet(FromUtf8(u8"型号A"));
+  std::vector<std::vector<std::string>> expected = SheetTexts(model);
+  const auto numbers = SheetTexts(*wb.FindSheet(u"Numbers"));
+  for (int round = 0; round < 6; ++round) {
+    for (int r = 0; r < 40; ++r) {
+      std::string unique = std::to_string(round) + "-" + std::to_string(r) + std::string(600, 'w');
+      model.AppendRow({std::u16string(unique.begin(), unique.end()), u"SN"});
+      expected.push_back({unique, "SN", "", ""});
     }
+    Workbook back = Workbook::LoadFromMemory(wb.SaveToMemory());
+    EXPECT_EQ(SheetTexts(*back.FindSheet(FromUtf8(u8"型号A"))), expected) << round;
+    EXPECT_EQ(SheetTexts(*back.FindSheet(u"Numbers")), numbers) << round;
+  }
 }
 
 // Sheets stored in another order than the workbook lists them: the held
 // stream cannot be rearranged in place, and a new one is built.
 TEST(XlsWorkbookWrite, SheetsStoredOutOfListOrderSaveWhole) {
-    Workbook made = Workbook::CreateEmpty();
-    made.AddSheet(u"First").AppendRow({u"a1", u"b1"});
-    made.AddSheet(u"Second").AppendRow({u"second"});
-    CompoundFile cf = CompoundFile::Parse(made.SaveToMemory());
-    auto stream = *cf.FindStream(u"Workbook");
-    const auto bound = RecordsOf(stream, rec::kBoundSheet);
-    ASSERT_EQ(bound.size(), 2u);
-    const std::size_t first = GetU32(&stream[bound[0] + 4]), second = GetU32(&stream[bound[1] + 4]);
-    ASSERT_LT(first, second);
-    // The second sheet's bytes first, then the first's.
-    std::vector<std::uint8_t> swapped(stream.begin(), stream.begin() + first);
-    swapped.insert(swapped.end(), stream.begin() + second, stream.end());
-    swapped.insert(swapped.end(), stream.begin() + first, stream.begin() + second);
-    PutU32(&swapped[bound[1] + 4], static_cast<std::uint32_t>(first));
-    PutU32(&swapped[bound[0] + 4], static_cast<std::uint32_t>(first + stream.size() - second));
-    cf.SetStream(u"Workbook", swapped);
+  Workbook made = Workbook::CreateEmpty();
+  made.AddSheet(u"First").AppendRow({u"a1", u"b1"});
+  made.AddSheet(u"Second").AppendRow({u"second"});
+  CompoundFile cf = CompoundFile::Parse(made.SaveToMemory());
+  auto stream = *cf.FindStream(u"Workbook");
+  const auto bound = RecordsOf(stream, rec::kBoundSheet);
+  ASSERT_EQ(bound.size(), 2u);
+  const std::size_t first = GetU32(&stream[bound[0] + 4]), second = GetU32(&stream[bound[1] + 4]);
+  ASSERT_LT(first, second);
+  // The second sheet's bytes first, then the first's.
+  std::vector<std::uint8_t> swapped(stream.begin(), stream.begin() + first);
+  swapped.insert(swapped.end(), stream.begin() + second, stream.end());
+  swapped.insert(swapped.end(), stream.begin() + first, stream.begin() + second);
+  PutU32(&swapped[bound[1] + 4], static_cast<std::uint32_t>(first));
+  PutU32(&swapped[bound[0] + 4], static_cast<std::uint32_t>(first + stream.size() - second));
+  cf.SetStream(u"Workbook", swapped);
 
-    Workbook wb = Workbook::LoadFromMemory(cf.Serialize());
-    wb.FindSheet(u"First")->AppendRow({u"a2", u"b2"});
-    for (int save = 0; save < 2; ++save) {
-        Workbook back = Workbook::LoadFromMemory(wb.SaveToMemory());
-        EXPECT_EQ(SheetTexts(*back.FindSheet(u"First")), (std::vector<std::vector<std::string>>{{"a1", "b1"}, {"a2", "b2"}}));
-        EXPECT_EQ(SheetTexts(*back.FindSheet(u"Second")), (std::vector<std::vector<std::string>>{{"second"}}));
-    }
+  Workbook wb = Workbook::LoadFromMemory(cf.Serialize());
+  wb.FindSheet(u"First")->AppendRow({u"a2", u"b2"});
+  for (int save = 0; save < 2; ++save) {
+    Workbook back = Workbook::LoadFromMemory(wb.SaveToMemory());
+    EXPECT_EQ(SheetTexts(*back.FindSheet(u"First")),
+              (std::vector<std::vector<std::string>>{{"a1", "b1"}, {"a2", "b2"}}));
+    EXPECT_EQ(SheetTexts(*back.FindSheet(u"Second")), (std::vector<std::vector<std::string>>{{"second"}}));
+  }
 }
 
 // A save that fails part-way names the file and keeps the workbook in memory
 // as it was: the next save writes the new row once, beside everything else.
 TEST(XlsWorkbookWrite, AFailedSaveKeepsTheWorkbookForTheNextOne) {
-    Workbook wb = Workbook::Load(XlsFixture("lo_two_sheets.xls"));
-    Worksheet& model = *wb.FindSheet(FromUtf8(u8"型号A"));
-    std::vector<std::vector<std::string>> expected = SheetTexts(model);
-    model.AppendRow({u"after", u"the failure"});
-    expected.push_back({"after", "the failure", "", ""});
-    try {
-        wb.Save("/dev/full");
-        ADD_FAILURE() << "a full disk must be reported";
-    } catch (const XlsError& e) {
-        EXPECT_NE(std::string(e.what()).find("/dev/full"), std::string::npos) << e.what();
-    }
-    EXPECT_TRUE(model.IsModified());
-    ScratchFolder dir;
-    wb.Save(dir.File("again.xls"));
-    Workbook back = Workbook::Load(dir.File("again.xls"));
-    EXPECT_EQ(SheetTexts(*back.FindSheet(FromUtf8(u8"型号A"))), expected);
-    EXPECT_EQ(back.FindSheet(u"Numbers")->CellText(3, 3), u"13.5");
+  Workbook wb = Workbook::Load(XlsFixture("lo_two_sheets.xls"));
+  Worksheet& model = *wb.FindSheet(FromUtf8(u8"型号A"));
+  std::vector<std::vector<std::string>> expected = SheetTexts(model);
+  model.AppendRow({u"after", u"the failure"});
+  expected.push_back({"after", "the failure", "", ""});
+  try {
+    wb.Save("/dev/full");
+    ADD_FAILURE() << "a full disk must be reported";
+  } catch (const XlsError& e) {
+    EXPECT_NE(std::string(e.what()).find("/dev/full"), std::string::npos) << e.what();
+  }
+  EXPECT_TRUE(model.IsModified());
+  ScratchFolder dir;
+  wb.Save(dir.File("again.xls"));
+  Workbook back = Workbook::Load(dir.File("again.xls"));
+  EXPECT_EQ(SheetTexts(*back.FindSheet(FromUtf8(u8"型号A"))), expected);
+  EXPECT_EQ(back.FindSheet(u"Numbers")->CellText(3, 3), u"13.5");
 }

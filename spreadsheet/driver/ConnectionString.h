@@ -7,12 +7,12 @@
 namespace platform {
 
 struct ConnectionSettings {
-    std::string driver;      // DRIVER, without its braces
-    std::string dsn;         // DSN
-    std::string path;        // DBQ, or CREATE_DB when DBQ is missing (GBK)
-    bool createIfMissing = false;  // CREATE_DB given
-    bool readOnly = true;          // READONLY; the workbook driver's default is read-only
-    bool firstRowHasNames = true;  // FIRSTROWHASNAMES
+  std::string driver;            // DRIVER, without its braces
+  std::string dsn;               // DSN
+  std::string path;              // DBQ, or CREATE_DB when DBQ is missing (GBK)
+  bool createIfMissing = false;  // CREATE_DB given
+  bool readOnly = true;          // READONLY; the workbook driver's default is read-only
+  bool firstRowHasNames = true;  // FIRSTROWHASNAMES
 };
 
 // Throws CDBException naming what is malformed. Unknown keys are ignored, as

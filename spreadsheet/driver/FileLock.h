@@ -29,41 +29,41 @@ namespace platform {
 // The lock could not be taken in time, or the sidecar file could not be made.
 // what() is GBK text naming the file.
 class FileLockError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
+ public:
+  using std::runtime_error::runtime_error;
 };
 
 class FileLock {
-public:
-    static constexpr std::chrono::milliseconds kDefaultWait{10000};
+ public:
+  static constexpr std::chrono::milliseconds kDefaultWait{10000};
 
-    // path: the locked file as the module's GBK text (converted to the file
-    // system's UTF-8); the file itself need not exist, its folder must.
-    // Waits at most `wait` for another process to release the lock, then
-    // throws FileLockError.
-    explicit FileLock(const std::string& path, std::chrono::milliseconds wait = kDefaultWait);
-    ~FileLock();
+  // path: the locked file as the module's GBK text (converted to the file
+  // system's UTF-8); the file itself need not exist, its folder must.
+  // Waits at most `wait` for another process to release the lock, then
+  // throws FileLockError.
+  explicit FileLock(const std::string& path, std::chrono::milliseconds wait = kDefaultWait);
+  ~FileLock();
 
-    FileLock(FileLock&& other) noexcept;
-    FileLock& operator=(FileLock&& other) noexcept;
-    FileLock(const FileLock&) = delete;
-    FileLock& operator=(const FileLock&) = delete;
+  FileLock(FileLock&& other) noexcept;
+  FileLock& operator=(FileLock&& other) noexcept;
+  FileLock(const FileLock&) = delete;
+  FileLock& operator=(const FileLock&) = delete;
 
-    // Releases this holding now (the process keeps the lock while other
-    // holdings of the same file remain). Safe to call twice.
-    void Release() noexcept;
+  // Releases this holding now (the process keeps the lock while other
+  // holdings of the same file remain). Safe to call twice.
+  void Release() noexcept;
 
-    bool Held() const { return !m_strKey.empty(); }
+  bool Held() const { return !m_strKey.empty(); }
 
-    // Number of holdings this process has on the file at `path` (0: not held).
-    static int HoldCount(const std::string& path);
+  // Number of holdings this process has on the file at `path` (0: not held).
+  static int HoldCount(const std::string& path);
 
-    // Number of lock requests, of any process, queued for the file at `path`
-    // and waiting for their turn (0 when nobody waits).
-    static int QueuedWaiters(const std::string& path);
+  // Number of lock requests, of any process, queued for the file at `path`
+  // and waiting for their turn (0 when nobody waits).
+  static int QueuedWaiters(const std::string& path);
 
-private:
-    std::string m_strKey;  // canonical UTF-8 path of the locked file; empty when released
+ private:
+  std::string m_strKey;  // canonical UTF-8 path of the locked file; empty when released
 };
 
 }  // namespace platform

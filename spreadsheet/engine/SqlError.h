@@ -10,8 +10,8 @@
 namespace sqlengine {
 
 class SqlError : public std::runtime_error {
-public:
-    explicit SqlError(const std::string& gbkMessage) : std::runtime_error(gbkMessage) {}
+ public:
+  explicit SqlError(const std::string& gbkMessage) : std::runtime_error(gbkMessage) {}
 };
 
 }  // namespace sqlengine

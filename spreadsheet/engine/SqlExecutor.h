@@ -15,8 +15,8 @@ class Workbook;
 namespace sqlengine {
 
 struct ResultTable {
-    std::vector<std::u16string> columns;
-    std::vector<std::vector<std::u16string>> rows;
+  std::vector<std::u16string> columns;
+  std::vector<std::vector<std::u16string>> rows;
 };
 
 // Runs CREATE, DROP, INSERT or UPDATE. Every check is made before the first
@@ -39,8 +39,8 @@ std::vector<std::u16string> ExecuteSelect(const xls::Workbook& book, const Selec
 // a value: a caller that needs only the header and the size of a large sheet
 // leaves its cells unread.
 struct ResultShape {
-    std::vector<std::u16string> columns;
-    std::size_t rows = 0;
+  std::vector<std::u16string> columns;
+  std::size_t rows = 0;
 };
 ResultShape ExecuteSelectShape(const xls::Workbook& book, const Select& select);
 

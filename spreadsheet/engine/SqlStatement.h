@@ -11,38 +11,38 @@ namespace sqlengine {
 
 // CREATE TABLE t (name type, ...): writes the column names as the first row.
 struct CreateTable {
-    TableRef table;
-    std::vector<std::u16string> columns;
+  TableRef table;
+  std::vector<std::u16string> columns;
 };
 
 // DROP TABLE t: empties the cells of t; the worksheet stays.
 struct DropTable {
-    TableRef table;
+  TableRef table;
 };
 
 // INSERT INTO t [(col, ...)] VALUES ('v', ...): a new row after the last used one.
 struct Insert {
-    TableRef table;
-    bool hasColumnList = false;
-    std::vector<std::u16string> columns;
-    std::vector<std::u16string> values;
+  TableRef table;
+  bool hasColumnList = false;
+  std::vector<std::u16string> columns;
+  std::vector<std::u16string> values;
 };
 
 struct ColumnValue {
-    std::u16string column;
-    std::u16string value;
+  std::u16string column;
+  std::u16string value;
 };
 
 // UPDATE t SET col = 'v', ... [WHERE col = 'v' AND ...]
 struct Update {
-    TableRef table;
-    std::vector<ColumnValue> assignments;
-    std::vector<ColumnValue> conditions;  // all must hold; none: every row
+  TableRef table;
+  std::vector<ColumnValue> assignments;
+  std::vector<ColumnValue> conditions;  // all must hold; none: every row
 };
 
 // SELECT * FROM t
 struct Select {
-    TableRef table;
+  TableRef table;
 };
 
 using Statement = std::variant<CreateTable, DropTable, Insert, Update, Select>;

@@ -8,18 +8,18 @@
 namespace sqlengine {
 
 enum class TokenKind {
-    Word,     // bare name or keyword: letters, digits, '_' and '$'
-    Name,     // [bracketed name], "]]" inside standing for ']'
-    String,   // 'literal', "''" inside standing for '\''
-    Number,   // digits, as in char(255)
-    Symbol,   // one of ( ) , = * ;
-    End,
+  Word,    // bare name or keyword: letters, digits, '_' and '$'
+  Name,    // [bracketed name], "]]" inside standing for ']'
+  String,  // 'literal', "''" inside standing for '\''
+  Number,  // digits, as in char(255)
+  Symbol,  // one of ( ) , = * ;
+  End,
 };
 
 struct Token {
-    TokenKind kind = TokenKind::End;
-    std::u16string text;   // without brackets or quotes, doubled characters undone
-    std::size_t position = 0;  // 1-based character position in the statement
+  TokenKind kind = TokenKind::End;
+  std::u16string text;       // without brackets or quotes, doubled characters undone
+  std::size_t position = 0;  // 1-based character position in the statement
 };
 
 // Throws SqlError for a character that starts no token, or an unterminated

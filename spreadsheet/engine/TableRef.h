@@ -8,16 +8,16 @@ namespace sqlengine {
 
 // Rows and columns 0-based and inclusive; the whole sheet by default.
 struct CellRange {
-    int firstRow = 0;
-    int firstColumn = 0;
-    int lastRow = 65535;
-    int lastColumn = 255;
+  int firstRow = 0;
+  int firstColumn = 0;
+  int lastRow = 65535;
+  int lastColumn = 255;
 };
 
 struct TableRef {
-    std::u16string sheet;
-    CellRange range;
-    bool wholeSheet = true;  // no range given, or the range covers the sheet
+  std::u16string sheet;
+  CellRange range;
+  bool wholeSheet = true;  // no range given, or the range covers the sheet
 };
 
 // Throws SqlError for an empty sheet name or a malformed range or one beyond

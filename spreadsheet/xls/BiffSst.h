@@ -11,9 +11,9 @@
 namespace xls {
 
 struct SstString {
-    std::u16string text;
-    std::vector<std::uint8_t> runs;      // rich-text formatting runs, kept as read
-    std::vector<std::uint8_t> phonetic;  // phonetic (ExtRst) data, kept as read
+  std::u16string text;
+  std::vector<std::uint8_t> runs;      // rich-text formatting runs, kept as read
+  std::vector<std::uint8_t> phonetic;  // phonetic (ExtRst) data, kept as read
 };
 
 // Reads every string of an SST record group. Throws XlsError when the table is
@@ -21,11 +21,11 @@ struct SstString {
 std::vector<SstString> ParseSst(const RecordGroup& group);
 
 struct SerializedSst {
-    std::vector<std::uint8_t> bytes;  // SST and CONTINUE records, headers included
-    // Per EXTSST bucket: the position of its first string within `bytes`, and that
-    // string's offset inside the record that holds it.
-    std::vector<std::pair<std::uint32_t, std::uint16_t>> buckets;
-    std::uint16_t stringsPerBucket = 8;
+  std::vector<std::uint8_t> bytes;  // SST and CONTINUE records, headers included
+  // Per EXTSST bucket: the position of its first string within `bytes`, and that
+  // string's offset inside the record that holds it.
+  std::vector<std::pair<std::uint32_t, std::uint16_t>> buckets;
+  std::uint16_t stringsPerBucket = 8;
 };
 
 SerializedSst SerializeSst(const std::vector<SstString>& strings, std::uint32_t totalReferences);

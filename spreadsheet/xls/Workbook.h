@@ -35,13 +35,13 @@ enum class CellKind { Empty, Number, Text, Boolean, Error };
 // One cell's value. For a formula cell, kind and value are the formula's cached
 // result (Empty when the writer stored none) and isFormula is set.
 struct CellValue {
-    CellKind kind = CellKind::Empty;
-    double number = 0;          // Number
-    std::u16string text;        // Text
-    bool boolean = false;       // Boolean
-    std::uint8_t errorCode = 0; // Error: the file's code (0x07 = #DIV/0!, 0x2A = #N/A, ...)
-    bool isFormula = false;
-    bool isDate = false;        // Number shown with a date/time format
+  CellKind kind = CellKind::Empty;
+  double number = 0;           // Number
+  std::u16string text;         // Text
+  bool boolean = false;        // Boolean
+  std::uint8_t errorCode = 0;  // Error: the file's code (0x07 = #DIV/0!, 0x2A = #N/A, ...)
+  bool isFormula = false;
+  bool isDate = false;  // Number shown with a date/time format
 };
 
 // "#DIV/0!", "#N/A", ... for an error code; "#ERR" for an unknown one.
@@ -52,121 +52,121 @@ class Worksheet;
 
 // The cells of one row, as Worksheet::ForEachRow hands them out.
 class RowCells {
-public:
-    // As Worksheet::Cell and Worksheet::CellText of this row.
-    CellValue Cell(int column) const;
-    std::u16string CellText(int column) const;
+ public:
+  // As Worksheet::Cell and Worksheet::CellText of this row.
+  CellValue Cell(int column) const;
+  std::u16string CellText(int column) const;
 
-    struct Source;
-    RowCells(const Source& source, const SheetRow& row) : source_(source), row_(row) {}
+  struct Source;
+  RowCells(const Source& source, const SheetRow& row) : source_(source), row_(row) {}
 
-private:
-    const Source& source_;
-    const SheetRow& row_;
+ private:
+  const Source& source_;
+  const SheetRow& row_;
 };
 
 class Worksheet {
-public:
-    ~Worksheet();
-    Worksheet(const Worksheet&) = delete;
-    Worksheet& operator=(const Worksheet&) = delete;
+ public:
+  ~Worksheet();
+  Worksheet(const Worksheet&) = delete;
+  Worksheet& operator=(const Worksheet&) = delete;
 
-    const std::u16string& Name() const;
+  const std::u16string& Name() const;
 
-    // Used range: 1 + the last row (column) holding a cell with a value (text,
-    // number, boolean, error or formula); 0 for a sheet without one. Blank cells
-    // that carry only formatting do not count.
-    int RowCount() const;
-    int ColumnCount() const;
+  // Used range: 1 + the last row (column) holding a cell with a value (text,
+  // number, boolean, error or formula); 0 for a sheet without one. Blank cells
+  // that carry only formatting do not count.
+  int RowCount() const;
+  int ColumnCount() const;
 
-    CellValue Cell(int row, int column) const;
+  CellValue Cell(int row, int column) const;
 
-    // The cell as text: text as stored; numbers in their shortest exact form
-    // ("12.5", "3", "1e+20"), dates and times as "YYYY-MM-DD", "YYYY-MM-DD HH:MM:SS"
-    // or "HH:MM:SS"; booleans "TRUE"/"FALSE"; errors "#N/A" etc.; empty cells "".
-    std::u16string CellText(int row, int column) const;
+  // The cell as text: text as stored; numbers in their shortest exact form
+  // ("12.5", "3", "1e+20"), dates and times as "YYYY-MM-DD", "YYYY-MM-DD HH:MM:SS"
+  // or "HH:MM:SS"; booleans "TRUE"/"FALSE"; errors "#N/A" etc.; empty cells "".
+  std::u16string CellText(int row, int column) const;
 
-    // The texts of columns 0 .. ColumnCount()-1 of one row.
-    std::vector<std::u16string> RowTexts(int row) const;
+  // The texts of columns 0 .. ColumnCount()-1 of one row.
+  std::vector<std::u16string> RowTexts(int row) const;
 
-    // Calls `visit` for every row from firstRow to lastRow, in order, rows
-    // without cells included. A sheet whose cells nobody has used yet is read
-    // in one pass without building them (when its cells are stored row by
-    // row, as every writer stores them).
-    void ForEachRow(int firstRow, int lastRow, const std::function<void(int row, const RowCells& cells)>& visit) const;
+  // Calls `visit` for every row from firstRow to lastRow, in order, rows
+  // without cells included. A sheet whose cells nobody has used yet is read
+  // in one pass without building them (when its cells are stored row by
+  // row, as every writer stores them).
+  void ForEachRow(int firstRow, int lastRow, const std::function<void(int row, const RowCells& cells)>& visit) const;
 
-    // Changes. A cell beyond the limits, or a text longer than kMaxCellTextLength,
-    // throws XlsError and changes nothing. A changed cell keeps its format.
-    void SetText(int row, int column, std::u16string_view text);
-    void SetNumber(int row, int column, double value);
-    void ClearCell(int row, int column);
-    // Removes every cell, row format and merged range; the sheet itself, its column
-    // widths and its window settings stay.
-    void Clear();
-    // Writes the texts into row RowCount(), from column 0 on. An empty text is
-    // stored as an empty text cell (it counts as used); nothing is written when
-    // the row would not fit.
-    void AppendRow(const std::vector<std::u16string>& texts);
+  // Changes. A cell beyond the limits, or a text longer than kMaxCellTextLength,
+  // throws XlsError and changes nothing. A changed cell keeps its format.
+  void SetText(int row, int column, std::u16string_view text);
+  void SetNumber(int row, int column, double value);
+  void ClearCell(int row, int column);
+  // Removes every cell, row format and merged range; the sheet itself, its column
+  // widths and its window settings stay.
+  void Clear();
+  // Writes the texts into row RowCount(), from column 0 on. An empty text is
+  // stored as an empty text cell (it counts as used); nothing is written when
+  // the row would not fit.
+  void AppendRow(const std::vector<std::u16string>& texts);
 
-    bool IsModified() const;
+  bool IsModified() const;
 
-    struct Impl;
-    explicit Worksheet(std::unique_ptr<Impl> impl);
-    Impl& impl() { return *impl_; }
-    const Impl& impl() const { return *impl_; }
+  struct Impl;
+  explicit Worksheet(std::unique_ptr<Impl> impl);
+  Impl& impl() { return *impl_; }
+  const Impl& impl() const { return *impl_; }
 
-private:
-    std::unique_ptr<Impl> impl_;
+ private:
+  std::unique_ptr<Impl> impl_;
 };
 
 class Workbook {
-public:
-    // Reads a whole .xls file. Throws XlsError for a missing or unreadable file and
-    // for anything that is not a BIFF8 workbook in a compound file: "not an OLE2
-    // compound file", "Excel 5 workbook not supported", an encrypted workbook, a
-    // truncated or damaged file (the message names the place).
-    static Workbook Load(const std::string& path);
-    static Workbook LoadFromMemory(std::span<const std::uint8_t> bytes);
+ public:
+  // Reads a whole .xls file. Throws XlsError for a missing or unreadable file and
+  // for anything that is not a BIFF8 workbook in a compound file: "not an OLE2
+  // compound file", "Excel 5 workbook not supported", an encrypted workbook, a
+  // truncated or damaged file (the message names the place).
+  static Workbook Load(const std::string& path);
+  static Workbook LoadFromMemory(std::span<const std::uint8_t> bytes);
 
-    // A new workbook without sheets; add at least one sheet before saving.
-    static Workbook CreateEmpty();
+  // A new workbook without sheets; add at least one sheet before saving.
+  static Workbook CreateEmpty();
 
-    Workbook(Workbook&&) noexcept;
-    Workbook& operator=(Workbook&&) noexcept;
-    ~Workbook();
+  Workbook(Workbook&&) noexcept;
+  Workbook& operator=(Workbook&&) noexcept;
+  ~Workbook();
 
-    // Writes the whole file to exactly this path (created or truncated). Any I/O
-    // failure, a full disk included, throws XlsError; a workbook without any
-    // worksheet throws as well.
-    void Save(const std::string& path) const;
-    std::vector<std::uint8_t> SaveToMemory() const;
+  // Writes the whole file to exactly this path (created or truncated). Any I/O
+  // failure, a full disk included, throws XlsError; a workbook without any
+  // worksheet throws as well.
+  void Save(const std::string& path) const;
+  std::vector<std::uint8_t> SaveToMemory() const;
 
-    // Worksheets in the workbook's order (chart and macro sheets are kept in the
-    // file but not listed).
-    std::size_t SheetCount() const;
-    std::vector<std::u16string> SheetNames() const;
-    Worksheet& Sheet(std::size_t index);
-    const Worksheet& Sheet(std::size_t index) const;
+  // Worksheets in the workbook's order (chart and macro sheets are kept in the
+  // file but not listed).
+  std::size_t SheetCount() const;
+  std::vector<std::u16string> SheetNames() const;
+  Worksheet& Sheet(std::size_t index);
+  const Worksheet& Sheet(std::size_t index) const;
 
-    // Sheet names compare case-insensitively, as Excel does (ASCII, Latin-1, Greek,
-    // Cyrillic and full-width Latin letters). nullptr when there is no such sheet.
-    Worksheet* FindSheet(std::u16string_view name);
-    const Worksheet* FindSheet(std::u16string_view name) const;
+  // Sheet names compare case-insensitively, as Excel does (ASCII, Latin-1, Greek,
+  // Cyrillic and full-width Latin letters). nullptr when there is no such sheet.
+  Worksheet* FindSheet(std::u16string_view name);
+  const Worksheet* FindSheet(std::u16string_view name) const;
 
-    // Adds an empty worksheet at the end. The name must be valid (CheckSheetName)
-    // and differ from every sheet's name, else XlsError.
-    Worksheet& AddSheet(std::u16string_view name);
+  // Adds an empty worksheet at the end. The name must be valid (CheckSheetName)
+  // and differ from every sheet's name, else XlsError.
+  Worksheet& AddSheet(std::u16string_view name);
 
-    // Throws XlsError when the name is empty, longer than kMaxSheetNameLength,
-    // holds one of : \ / ? * [ ] or a control character, or starts or ends with
-    // an apostrophe.
-    static void CheckSheetName(std::u16string_view name);
+  // Throws XlsError when the name is empty, longer than kMaxSheetNameLength,
+  // holds one of : \ / ? * [ ] or a control character, or starts or ends with
+  // an apostrophe.
+  static void CheckSheetName(std::u16string_view name);
 
-    struct Impl;
+  struct Impl;
 
-private:
-    explicit Workbook(std::unique_ptr<Impl> impl);
-    std::unique_ptr<Impl> impl_;
+ private:
+  explicit Workbook(std::unique_ptr<Impl> impl);
+  std::unique_ptr<Impl> impl_;
 };
 
 }  // namespace xls

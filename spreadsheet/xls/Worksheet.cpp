@@ -10,16 +10,24 @@
 namespace xls {
 
 std::u16string ErrorText(std::uint8_t code) {
-    switch (code) {
-        case 0x00: return u"#NULL!";
-        case 0x07: return u"#DIV/0!";
-        case 0x0F: return u"#VALUE!";
-        case 0x17: return u"#REF!";
-        case 0x1D: return u"#NAME?";
-        case 0x24: return u"#NUM!";
-        case 0x2A: return u"#N/A";
-        default: return u"#ERR";
-    }
+  switch (code) {
+    case 0x00:
+      return u"#NULL!";
+    case 0x07:
+      return u"#DIV/0!";
+    case 0x0F:
+      return u"#VALUE!";
+    case 0x17:
+      return u"#REF!";
+    case 0x1D:
+      return u"#NAME?";
+    case 0x24:
+      return u"#NUM!";
+    case 0x2A:
+      return u"#N/A";
+    default:
+      return u"#ERR";
+  }
 }
 
 // ---- Worksheet ------------------------------------------------------------
@@ -27,218 +35,237 @@ std::u16string ErrorText(std::uint8_t code) {
 Worksheet::Worksheet(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 Worksheet::~Worksheet() = default;
 
-const std::u16string& Worksheet::Name() const { return impl_->name; }
+const std::u16string& Worksheet::Name() const {
+  return impl_->name;
+}
 
 int Worksheet::RowCount() const {
-    impl_->ComputeUsed();
-    return impl_->usedRows;
+  impl_->ComputeUsed();
+  return impl_->usedRows;
 }
 
 int Worksheet::ColumnCount() const {
-    impl_->ComputeUsed();
-    return impl_->usedCols;
+  impl_->ComputeUsed();
+  return impl_->usedCols;
 }
 
 namespace {
 void CheckCell(const Worksheet::Impl& ws, int row, int col) {
-    if (row < 0 || row >= kMaxRows || col < 0 || col >= kMaxColumns)
-        throw XlsError("cell at row " + std::to_string(row + 1) + ", column " + std::to_string(col + 1) +
-                       " of sheet '" + Ascii(ws.name) + "' is outside the worksheet's 65536 rows x 256 columns");
+  if (row < 0 || row >= kMaxRows || col < 0 || col >= kMaxColumns)
+    throw XlsError("cell at row " + std::to_string(row + 1) + ", column " + std::to_string(col + 1) + " of sheet '" +
+                   Ascii(ws.name) + "' is outside the worksheet's 65536 rows x 256 columns");
 }
 }  // namespace
 
 namespace {
 
 const SheetCell* FindInRow(const SheetRow& row, int col) {
-    auto it = std::lower_bound(row.cells.begin(), row.cells.end(), col,
-                               [](const SheetCell& c, int k) { return c.col < k; });
-    return it != row.cells.end() && it->col == col ? &*it : nullptr;
+  auto it =
+      std::lower_bound(row.cells.begin(), row.cells.end(), col, [](const SheetCell& c, int k) { return c.col < k; });
+  return it != row.cells.end() && it->col == col ? &*it : nullptr;
 }
 
 CellValue ValueOf(const Worksheet::Impl& src, const SheetCell* c) {
-    CellValue v;
-    if (!c) return v;
-    v.kind = c->kind;
-    v.isFormula = c->isFormula;
-    switch (c->kind) {
-        case CellKind::Number:
-            v.number = c->number;
-            v.isDate = src.book->XfDateKind(c->xf) != DateKind::None;
-            break;
-        case CellKind::Text: v.text = src.TextOf(*c); break;
-        case CellKind::Boolean: v.boolean = c->boolean; break;
-        case CellKind::Error: v.errorCode = c->error; break;
-        case CellKind::Empty: break;
-    }
-    return v;
+  CellValue v;
+  if (!c) return v;
+  v.kind = c->kind;
+  v.isFormula = c->isFormula;
+  switch (c->kind) {
+    case CellKind::Number:
+      v.number = c->number;
+      v.isDate = src.book->XfDateKind(c->xf) != DateKind::None;
+      break;
+    case CellKind::Text:
+      v.text = src.TextOf(*c);
+      break;
+    case CellKind::Boolean:
+      v.boolean = c->boolean;
+      break;
+    case CellKind::Error:
+      v.errorCode = c->error;
+      break;
+    case CellKind::Empty:
+      break;
+  }
+  return v;
 }
 
 std::u16string TextOfCell(const Worksheet::Impl& src, const SheetCell* c) {
-    if (!c) return {};
-    switch (c->kind) {
-        case CellKind::Number: {
-            DateKind k = src.book->XfDateKind(c->xf);
-            return k == DateKind::None ? NumberText(c->number) : DateText(c->number, src.book->date1904, k);
-        }
-        case CellKind::Text: return src.TextOf(*c);
-        case CellKind::Boolean: return c->boolean ? u"TRUE" : u"FALSE";
-        case CellKind::Error: return ErrorText(c->error);
-        case CellKind::Empty: break;
+  if (!c) return {};
+  switch (c->kind) {
+    case CellKind::Number: {
+      DateKind k = src.book->XfDateKind(c->xf);
+      return k == DateKind::None ? NumberText(c->number) : DateText(c->number, src.book->date1904, k);
     }
-    return {};
+    case CellKind::Text:
+      return src.TextOf(*c);
+    case CellKind::Boolean:
+      return c->boolean ? u"TRUE" : u"FALSE";
+    case CellKind::Error:
+      return ErrorText(c->error);
+    case CellKind::Empty:
+      break;
+  }
+  return {};
 }
 
 }  // namespace
 
 struct RowCells::Source {
-    const Worksheet::Impl& impl;
+  const Worksheet::Impl& impl;
 };
 
-CellValue RowCells::Cell(int column) const { return ValueOf(source_.impl, FindInRow(row_, column)); }
-std::u16string RowCells::CellText(int column) const { return TextOfCell(source_.impl, FindInRow(row_, column)); }
+CellValue RowCells::Cell(int column) const {
+  return ValueOf(source_.impl, FindInRow(row_, column));
+}
+std::u16string RowCells::CellText(int column) const {
+  return TextOfCell(source_.impl, FindInRow(row_, column));
+}
 
 CellValue Worksheet::Cell(int row, int column) const {
-    CheckCell(*impl_, row, column);
-    const Impl& src = impl_->ReaderFor(row);
-    return ValueOf(src, src.Find(row, column));
+  CheckCell(*impl_, row, column);
+  const Impl& src = impl_->ReaderFor(row);
+  return ValueOf(src, src.Find(row, column));
 }
 
 std::u16string Worksheet::CellText(int row, int column) const {
-    CheckCell(*impl_, row, column);
-    const Impl& src = impl_->ReaderFor(row);
-    return TextOfCell(src, src.Find(row, column));
+  CheckCell(*impl_, row, column);
+  const Impl& src = impl_->ReaderFor(row);
+  return TextOfCell(src, src.Find(row, column));
 }
 
 void Worksheet::ForEachRow(int firstRow, int lastRow,
                            const std::function<void(int row, const RowCells& cells)>& visit) const {
-    firstRow = std::max(firstRow, 0);
-    lastRow = std::min(lastRow, kMaxRows - 1);
-    const Impl& self = *impl_;
-    const SheetRow none;
-    int next = firstRow;
-    // Rows come in order; the ones between get no cells.
-    auto emit = [&](const Impl& src, int r, const SheetRow& row) {
-        if (r < next || r > lastRow) return;
-        const RowCells::Source gap{self};
-        for (; next < r; ++next) visit(next, RowCells(gap, none));
-        const RowCells::Source from{src};
-        visit(r, RowCells(from, row));
-        next = r + 1;
-    };
-    if (self.parsed || !self.cellsInRowOrder) {
-        self.EnsureParsed();
-        for (auto it = self.rows.lower_bound(firstRow); it != self.rows.end() && it->first <= lastRow; ++it)
-            emit(self, it->first, it->second);
-    } else {
-        // One pass over the records; a row is handed out once a cell of a
-        // later row shows it is complete, and then dropped.
-        Impl pass;
-        pass.book = self.book;
-        pass.name = self.name;
-        pass.original = self.original;
-        pass.beforeCellRow = [&](int row) {
-            while (!pass.rows.empty() && pass.rows.begin()->first < row) {
-                emit(pass, pass.rows.begin()->first, pass.rows.begin()->second);
-                pass.rows.erase(pass.rows.begin());
-                pass.lastFoundValid = false;
-            }
-        };
-        pass.ParseCells();
-        for (const auto& [r, row] : pass.rows) emit(pass, r, row);
-        // Then the rows added below the stored ones.
-        for (auto it = self.rows.lower_bound(self.originalRows); it != self.rows.end(); ++it)
-            emit(self, it->first, it->second);
-    }
+  firstRow = std::max(firstRow, 0);
+  lastRow = std::min(lastRow, kMaxRows - 1);
+  const Impl& self = *impl_;
+  const SheetRow none;
+  int next = firstRow;
+  // Rows come in order; the ones between get no cells.
+  auto emit = [&](const Impl& src, int r, const SheetRow& row) {
+    if (r < next || r > lastRow) return;
     const RowCells::Source gap{self};
-    for (; next <= lastRow; ++next) visit(next, RowCells(gap, none));
+    for (; next < r; ++next) visit(next, RowCells(gap, none));
+    const RowCells::Source from{src};
+    visit(r, RowCells(from, row));
+    next = r + 1;
+  };
+  if (self.parsed || !self.cellsInRowOrder) {
+    self.EnsureParsed();
+    for (auto it = self.rows.lower_bound(firstRow); it != self.rows.end() && it->first <= lastRow; ++it)
+      emit(self, it->first, it->second);
+  } else {
+    // One pass over the records; a row is handed out once a cell of a
+    // later row shows it is complete, and then dropped.
+    Impl pass;
+    pass.book = self.book;
+    pass.name = self.name;
+    pass.original = self.original;
+    pass.beforeCellRow = [&](int row) {
+      while (!pass.rows.empty() && pass.rows.begin()->first < row) {
+        emit(pass, pass.rows.begin()->first, pass.rows.begin()->second);
+        pass.rows.erase(pass.rows.begin());
+        pass.lastFoundValid = false;
+      }
+    };
+    pass.ParseCells();
+    for (const auto& [r, row] : pass.rows) emit(pass, r, row);
+    // Then the rows added below the stored ones.
+    for (auto it = self.rows.lower_bound(self.originalRows); it != self.rows.end(); ++it)
+      emit(self, it->first, it->second);
+  }
+  const RowCells::Source gap{self};
+  for (; next <= lastRow; ++next) visit(next, RowCells(gap, none));
 }
 
 std::vector<std::u16string> Worksheet::RowTexts(int row) const {
-    impl_->EnsureParsed();
-    int n = ColumnCount();
-    std::vector<std::u16string> out(n);
-    if (row < 0 || row >= kMaxRows) CheckCell(*impl_, row, 0);
-    auto found = impl_->FindRow(row);
-    if (found == impl_->rows.end()) return out;
-    for (const SheetCell& c : found->second.cells)
-        if (c.col < n) out[c.col] = CellText(row, c.col);
-    return out;
+  impl_->EnsureParsed();
+  int n = ColumnCount();
+  std::vector<std::u16string> out(n);
+  if (row < 0 || row >= kMaxRows) CheckCell(*impl_, row, 0);
+  auto found = impl_->FindRow(row);
+  if (found == impl_->rows.end()) return out;
+  for (const SheetCell& c : found->second.cells)
+    if (c.col < n) out[c.col] = CellText(row, c.col);
+  return out;
 }
 
 namespace {
 // Prepares the cell at (row, col) to take a new value.
 SheetCell& Overwrite(Worksheet::Impl& ws, int row, int col) {
-    CheckCell(ws, row, col);
-    if (const SheetCell* old = ws.Find(row, col); old && old->isFormula) ws.DetachDependents(*old, row);
-    SheetCell& c = ws.Put(row, col);
-    c.isFormula = false;
-    c.formula = -1;
-    c.localText = false;
-    ws.Touch(row);
-    if (ws.usedRows >= 0) {
-        ws.usedRows = std::max(ws.usedRows, row + 1);
-        ws.usedCols = std::max(ws.usedCols, col + 1);
-    }
-    return c;
+  CheckCell(ws, row, col);
+  if (const SheetCell* old = ws.Find(row, col); old && old->isFormula) ws.DetachDependents(*old, row);
+  SheetCell& c = ws.Put(row, col);
+  c.isFormula = false;
+  c.formula = -1;
+  c.localText = false;
+  ws.Touch(row);
+  if (ws.usedRows >= 0) {
+    ws.usedRows = std::max(ws.usedRows, row + 1);
+    ws.usedCols = std::max(ws.usedCols, col + 1);
+  }
+  return c;
 }
 }  // namespace
 
 void Worksheet::SetText(int row, int column, std::u16string_view text) {
-    // Rows below the stored ones go in without building the stored cells.
-    if (row < impl_->originalRows) impl_->EnsureParsed();
-    CheckCell(*impl_, row, column);
-    if (text.size() > kMaxCellTextLength)
-        throw XlsError("text of " + std::to_string(text.size()) + " characters for sheet '" + Ascii(impl_->name) +
-                       "': a cell holds at most 32767");
-    std::uint32_t index = impl_->book->Intern(text);
-    SheetCell& c = Overwrite(*impl_, row, column);
-    c.kind = CellKind::Text;
-    c.text = index;
+  // Rows below the stored ones go in without building the stored cells.
+  if (row < impl_->originalRows) impl_->EnsureParsed();
+  CheckCell(*impl_, row, column);
+  if (text.size() > kMaxCellTextLength)
+    throw XlsError("text of " + std::to_string(text.size()) + " characters for sheet '" + Ascii(impl_->name) +
+                   "': a cell holds at most 32767");
+  std::uint32_t index = impl_->book->Intern(text);
+  SheetCell& c = Overwrite(*impl_, row, column);
+  c.kind = CellKind::Text;
+  c.text = index;
 }
 
 void Worksheet::SetNumber(int row, int column, double value) {
-    if (row < impl_->originalRows) impl_->EnsureParsed();
-    SheetCell& c = Overwrite(*impl_, row, column);
-    c.kind = CellKind::Number;
-    c.number = value;
+  if (row < impl_->originalRows) impl_->EnsureParsed();
+  SheetCell& c = Overwrite(*impl_, row, column);
+  c.kind = CellKind::Number;
+  c.number = value;
 }
 
 void Worksheet::ClearCell(int row, int column) {
-    impl_->EnsureParsed();
-    CheckCell(*impl_, row, column);
-    const SheetCell* old = impl_->Find(row, column);
-    if (!old) return;
-    if (old->isFormula) impl_->DetachDependents(*old, row);
-    impl_->Erase(row, column);
-    impl_->Touch(row);
-    impl_->usedRows = impl_->usedCols = -1;
+  impl_->EnsureParsed();
+  CheckCell(*impl_, row, column);
+  const SheetCell* old = impl_->Find(row, column);
+  if (!old) return;
+  if (old->isFormula) impl_->DetachDependents(*old, row);
+  impl_->Erase(row, column);
+  impl_->Touch(row);
+  impl_->usedRows = impl_->usedCols = -1;
 }
 
 void Worksheet::Clear() {
-    impl_->EnsureParsed();
-    impl_->rows.clear();
-    impl_->lastFoundValid = false;
-    impl_->formulas.clear();
-    impl_->localStrings.clear();
-    impl_->cleared = true;
-    impl_->modified = true;
-    impl_->usedRows = impl_->usedCols = 0;
+  impl_->EnsureParsed();
+  impl_->rows.clear();
+  impl_->lastFoundValid = false;
+  impl_->formulas.clear();
+  impl_->localStrings.clear();
+  impl_->cleared = true;
+  impl_->modified = true;
+  impl_->usedRows = impl_->usedCols = 0;
 }
 
 void Worksheet::AppendRow(const std::vector<std::u16string>& texts) {
-    int row = RowCount();
-    if (row >= kMaxRows)
-        throw XlsError("sheet '" + Ascii(impl_->name) + "' is full: a worksheet holds at most 65536 rows");
-    if (texts.size() > static_cast<std::size_t>(kMaxColumns))
-        throw XlsError("a row of " + std::to_string(texts.size()) +
-                       " values does not fit: a worksheet holds at most 256 columns");
-    for (const auto& t : texts)
-        if (t.size() > kMaxCellTextLength)
-            throw XlsError("text of " + std::to_string(t.size()) + " characters for sheet '" + Ascii(impl_->name) +
-                           "': a cell holds at most 32767");
-    for (std::size_t i = 0; i < texts.size(); ++i) SetText(row, static_cast<int>(i), texts[i]);
+  int row = RowCount();
+  if (row >= kMaxRows)
+    throw XlsError("sheet '" + Ascii(impl_->name) + "' is full: a worksheet holds at most 65536 rows");
+  if (texts.size() > static_cast<std::size_t>(kMaxColumns))
+    throw XlsError("a row of " + std::to_string(texts.size()) +
+                   " values does not fit: a worksheet holds at most 256 columns");
+  for (const auto& t : texts)
+    if (t.size() > kMaxCellTextLength)
+      throw XlsError("text of " + std::to_string(t.size()) + " characters for sheet '" + Ascii(impl_->name) +
+                     "': a cell holds at most 32767");
+  for (std::size_t i = 0; i < texts.size(); ++i) SetText(row, static_cast<int>(i), texts[i]);
 }
 
-bool Worksheet::IsModified() const { return impl_->modified; }
+bool Worksheet::IsModified() const {
+  return impl_->modified;
+}
 
 }  // namespace xls

@@ -39,6 +39,8 @@ class CLoopbackListener {
 };
 
 // A loopback port nothing listens on right now.
-inline int FreeLoopbackPort() { return CLoopbackListener(-1).Port(); }
+inline int FreeLoopbackPort() {
+  return CLoopbackListener(-1).Port();
+}
 
 }  // namespace testsupport

@@ -85,7 +85,9 @@ CLoopbackServer::CLoopbackServer() {
   m_acceptThread = std::thread([this] { AcceptLoop(); });
 }
 
-CLoopbackServer::~CLoopbackServer() { Stop(); }
+CLoopbackServer::~CLoopbackServer() {
+  Stop();
+}
 
 std::string CLoopbackServer::Url(std::string_view path) const {
   std::string url = "http://127.0.0.1:" + std::to_string(m_nPort);
@@ -117,7 +119,7 @@ bool CLoopbackServer::WaitForRequests(std::size_t n, int timeoutMs) const {
 void CLoopbackServer::Stop() {
   if (m_bStopping.exchange(true)) return;
   {
-    std::lock_guard lock(m_mutex);   // wakes the pauses between reply pieces
+    std::lock_guard lock(m_mutex);  // wakes the pauses between reply pieces
   }
   m_cv.notify_all();
   if (m_acceptThread.joinable()) m_acceptThread.join();
@@ -212,7 +214,7 @@ void CLoopbackServer::ServeConnection(int fd) {
     m_cv.notify_all();
     LoopbackReply reply;
     if (!NextReply(request, reply)) break;
-    if (reply.neverAnswer) {   // hold the connection, silent, until either end closes it
+    if (reply.neverAnswer) {  // hold the connection, silent, until either end closes it
       Drain(fd, stopping, std::chrono::steady_clock::time_point::max());
       break;
     }

@@ -39,7 +39,7 @@ namespace testsupport {
 struct LoopbackReply {
   struct Piece {
     std::string bytes;
-    int delayMsBefore = 0;   // pause before these bytes go out
+    int delayMsBefore = 0;  // pause before these bytes go out
   };
   std::vector<Piece> pieces;
   bool closeAfter = false;   // close the connection once the reply is out
@@ -65,7 +65,9 @@ class CLoopbackServer {
   std::string Url(std::string_view path = "/") const;
 
   void AddReply(LoopbackReply reply);
-  void AddReply(std::string bytes, bool closeAfter = false) { AddReply(LoopbackReply::Bytes(std::move(bytes), closeAfter)); }
+  void AddReply(std::string bytes, bool closeAfter = false) {
+    AddReply(LoopbackReply::Bytes(std::move(bytes), closeAfter));
+  }
   void SetHandler(Handler handler);
 
   // Requests received so far, whole (head and body), in arrival order.

@@ -56,8 +56,8 @@ std::optional<std::int64_t> Number(const std::string& text) {
 bool StateFilter(const std::string& name, std::optional<MesOutboxState>* pState) {
   pState->reset();
   if (name == "all") return true;
-  for (MesOutboxState s : {MesOutboxState::Pending, MesOutboxState::Refused, MesOutboxState::Delivered,
-                           MesOutboxState::Dropped}) {
+  for (MesOutboxState s :
+       {MesOutboxState::Pending, MesOutboxState::Refused, MesOutboxState::Delivered, MesOutboxState::Dropped}) {
     if (name == MesOutboxStateName(s)) {
       *pState = s;
       return true;
@@ -68,8 +68,8 @@ bool StateFilter(const std::string& name, std::optional<MesOutboxState>* pState)
 
 void Print(const MesOutboxReport& r, std::ostream& out) {
   out << r.nId << '\t' << MesOutboxStateName(r.state) << '\t' << LocalTime(r.tCreated) << '\t'
-      << GbkToUtf8(r.values.strSerialNumber) << '\t' << GbkToUtf8(r.values.strDealResult) << '\t' << r.nAttempts
-      << '\t' << LocalTime(r.tLastAttempt) << '\t' << r.strEndpoint << '\t' << r.strReason << '\n';
+      << GbkToUtf8(r.values.strSerialNumber) << '\t' << GbkToUtf8(r.values.strDealResult) << '\t' << r.nAttempts << '\t'
+      << LocalTime(r.tLastAttempt) << '\t' << r.strEndpoint << '\t' << r.strReason << '\n';
 }
 
 int List(MesOutboxStore& store, const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
