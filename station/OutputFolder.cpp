@@ -1,4 +1,5 @@
 #include "station/OutputFolder.h"
+#include "station/LocalTime.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -44,15 +45,6 @@ bool SameContent(const std::string& a, const std::string& b) {
   if (fs::file_size(a, e1) != fs::file_size(b, e2) || e1 || e2) return false;
   return std::equal(std::istreambuf_iterator<char>(fa), std::istreambuf_iterator<char>(),
                     std::istreambuf_iterator<char>(fb));
-}
-
-std::string TimeStamp() {
-  const std::time_t now = std::time(nullptr);
-  std::tm tm{};
-  localtime_r(&now, &tm);
-  char buf[32];
-  std::strftime(buf, sizeof buf, "%Y%m%d-%H%M%S", &tm);
-  return buf;
 }
 
 }  // namespace
@@ -124,7 +116,7 @@ WorkbookState ProvideWorkbook(const std::string& strFolder, const std::string& s
     throw SetupError("the workbook template " + strTemplate +
                      " is missing or not a workbook: give the project's station/PCB-template.xls with --template");
   if (exists) {
-    strBackup = workbook + "." + TimeStamp() + ".bak";
+    strBackup = workbook + "." + LocalTimeText("%Y%m%d-%H%M%S") + ".bak";
     if (rename(workbook.c_str(), strBackup.c_str()) != 0)
       throw SetupError("cannot keep the old " + workbook + " as " + strBackup + " (" + Why(errno) +
                        "): make the folder writable");

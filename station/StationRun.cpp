@@ -4,21 +4,9 @@
 #include <ctime>
 
 #include "monitor/MonitorDialog.h"
+#include "station/LocalTime.h"
 
 namespace station {
-
-namespace {
-
-std::string NowText() {
-  const std::time_t now = std::time(nullptr);
-  std::tm tm{};
-  localtime_r(&now, &tm);
-  char buf[32];
-  std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S", &tm);
-  return buf;
-}
-
-}  // namespace
 
 StationRun::StationRun(CMonitorDialog& dialog, const ModulePlan& plan, std::function<void(const UnitReport&)> onUnit,
                        std::function<void()> onFinished)
@@ -126,7 +114,7 @@ void StationRun::FinishUnit(std::size_t lane) {
   record.strModel = unit.strModel;
   record.strVersion = unit.strVersion;
   record.strComputerUser = unit.strComputerUser;
-  record.strStartTime = unit.strStartTime.empty() ? NowText() : unit.strStartTime;
+  record.strStartTime = unit.strStartTime.empty() ? LocalTimeText("%Y-%m-%d %H:%M:%S") : unit.strStartTime;
   record.strRouteStepName = unit.strRouteStep;
   record.nJudge = RecordJudge(source.judge);
   if (!unit.strMac.empty()) record.mapMac[unit.strSerial] = unit.strMac;
