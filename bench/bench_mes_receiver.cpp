@@ -45,14 +45,14 @@ int main(int argc, char** argv) {
   int failed = 0;
   for (int i = 0; i < calls; ++i) {
     const auto start = std::chrono::steady_clock::now();
-    CS_QuerySN::CCS_QuerySN proxy(url);  // a new client per call, as a save does
-    SoapText answer;
-    const SoapStatus s =
+    mes::CS_QuerySN::CCS_QuerySN proxy(url);  // a new client per call, as a save does
+    mes::SoapText answer;
+    const mes::SoapStatus s =
         proxy.IO_UpData_Common(u"NV2612A", u"NV2612A" + std::u16string(u"0001"), u"24:28:FD:3A:00:01", u"", u"PASS",
-                               u"D0000;", log, SoapBlob{2, temp}, SoapBlob{2, temp}, SoapBlob{2, temp},
+                               u"D0000;", log, mes::SoapBlob{2, temp}, mes::SoapBlob{2, temp}, mes::SoapBlob{2, temp},
                                u"整机测试工位03", u"NVR_整机测试", u"NVR-FT-PC03_1002345", 0, u"V4.0.2", &answer);
     micros.push_back(std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count());
-    failed += !SoapSucceeded(s);
+    failed += !mes::SoapSucceeded(s);
   }
   server.Stop();
   serving.join();

@@ -100,14 +100,14 @@ void BenchUploadStep(const fs::path& station, int n) {
   results_test::MesDouble mes;
   MesOutboxSwitch outbox;
   const std::string file = (station / "upload-step.db").string();
-  MesUploadValues v;
+  results::MesUploadValues v;
   v.strBugReason = std::string(6000, 'x');
   std::vector<double> directMs, outboxMs;
   int nDirect = 0, nOutbox = 0;
   for (int i = -1; i < n; ++i) {
     v.strSerialNumber = "SN" + std::to_string(i) + "a";
     auto start = Clock::now();
-    const bool direct = SendMesUpload(v, mes.Url());
+    const bool direct = results::SendMesUpload(v, mes.Url());
     const double directTime = MillisecondsSince(start);
     v.strSerialNumber = "SN" + std::to_string(i) + "b";
     start = Clock::now();
@@ -145,7 +145,7 @@ double BenchFlush(const fs::path& station, int n) {
 // The same row committed without its flush (synchronous NORMAL, straight
 // through SQLite): what the outbox costs apart from the disk's flush.
 double BenchUnflushedCommit(const fs::path& station, int n, const std::string& bugReason) {
-  { MesOutboxStore make(station / "unflushed.db"); }
+  { results::MesOutboxStore make(station / "unflushed.db"); }
   sqlite3* db = nullptr;
   if (sqlite3_open((station / "unflushed.db").c_str(), &db) != SQLITE_OK) return 0;
   sqlite3_exec(db, "PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr);
@@ -173,8 +173,8 @@ double BenchUnflushedCommit(const fs::path& station, int n, const std::string& b
 
 // The outbox's own steps of one save, on a file of their own.
 void BenchSteps(const fs::path& station, int n) {
-  MesOutboxStore store(station / "steps.db");
-  MesUploadValues v;
+  results::MesOutboxStore store(station / "steps.db");
+  results::MesUploadValues v;
   v.strSerialNumber = "SN2603050004";
   v.strBugReason = std::string(6000, 'x');  // about the size of a 200-item summary
   std::vector<double> commitMs, markMs, pendingMs;

@@ -50,12 +50,12 @@ ResultStructrue BenchRecord(const std::string& serial) {
   return r;
 }
 
-ResultListSnapshot BenchList(const std::string& serial, int nItems) {
-  ResultListSnapshot panel;
+results::ResultListSnapshot BenchList(const std::string& serial, int nItems) {
+  results::ResultListSnapshot panel;
   panel.strSerialNumber = serial;
   const std::string item = platform::Gbk(u8"视频播放功能测试项");
   for (int i = 0; i < nItems; ++i) {
-    panel.rows.push_back(ResultRow{item + std::to_string(i), i % 7 ? "PASS" : "12.5 dB, PASS", 1});
+    panel.rows.push_back(results::ResultRow{item + std::to_string(i), i % 7 ? "PASS" : "12.5 dB, PASS", 1});
   }
   return panel;
 }
@@ -63,8 +63,8 @@ ResultListSnapshot BenchList(const std::string& serial, int nItems) {
 void BenchLogStep(int nItems, int nSaves) {
   const std::string serial = "SN2603050001";
   const ResultStructrue record = BenchRecord(serial);
-  ResultListSnapshot panel = BenchList(serial, nItems);
-  WriteResultLog(panel, &record);  // warm-up: directories exist afterwards
+  results::ResultListSnapshot panel = BenchList(serial, nItems);
+  results::WriteResultLog(panel, &record);  // warm-up: directories exist afterwards
   // Every save is a new unit, so every save creates a new file, as on a line.
   std::vector<std::string> serials;
   for (int i = 0; i < nSaves; ++i) serials.push_back(serial + "-" + std::to_string(i));
@@ -72,7 +72,7 @@ void BenchLogStep(int nItems, int nSaves) {
   int nWritten = 0;
   for (int i = 0; i < nSaves; ++i) {
     panel.strSerialNumber = serials[i];
-    nWritten += WriteResultLog(panel, &record);
+    nWritten += results::WriteResultLog(panel, &record);
   }
   const double us = std::chrono::duration<double, std::micro>(Clock::now() - start).count();
   std::printf("result log step, %d items: %.1f us per save (%d saves, %d written)\n", nItems, us / nSaves, nSaves,
@@ -102,17 +102,17 @@ void BenchLogAndUpload(int nItems, int nSaves) {
   results_test::MesDouble mes;
   const std::string serial = "SN2603050002";
   const ResultStructrue record = BenchRecord(serial);
-  ResultListSnapshot panel = BenchList(serial, nItems);
+  results::ResultListSnapshot panel = BenchList(serial, nItems);
   std::vector<double> logMs;
   std::vector<double> uploadMs;
   int nUploaded = 0;
   for (int i = 0; i < nSaves; ++i) {
     panel.strSerialNumber = serial + "-" + std::to_string(i);
     const auto start = Clock::now();
-    WriteResultLog(panel, &record);
+    results::WriteResultLog(panel, &record);
     const auto uploadStart = Clock::now();
     logMs.push_back(std::chrono::duration<double, std::milli>(uploadStart - start).count());
-    nUploaded += UploadResultSummary(panel, &record, mes.Url());
+    nUploaded += results::UploadResultSummary(panel, &record, mes.Url());
     uploadMs.push_back(MillisecondsSince(uploadStart));
   }
   std::printf(
@@ -191,8 +191,8 @@ void BenchUploadAlone(int nItems, int nCalls) {
   results_test::MesDouble mes;
   const std::string serial = "SN2603050004";
   const ResultStructrue record = BenchRecord(serial);
-  ResultListSnapshot panel = BenchList(serial, nItems);
-  const std::optional<MesUploadValues> values = WriteResultSummary(panel, record);
+  results::ResultListSnapshot panel = BenchList(serial, nItems);
+  const std::optional<results::MesUploadValues> values = results::WriteResultSummary(panel, record);
   if (!values) {
     std::printf("upload alone: no values to send\n");
     return;
@@ -205,7 +205,7 @@ void BenchUploadAlone(int nItems, int nCalls) {
   for (int i = 0; i < nCalls; ++i) {
     auto start = Clock::now();
     const double cpuStart = ThreadCpuMilliseconds();
-    nUploaded += SendMesUpload(*values, mes.Url()) ? 1 : 0;
+    nUploaded += results::SendMesUpload(*values, mes.Url()) ? 1 : 0;
     sendCpuMs.push_back(ThreadCpuMilliseconds() - cpuStart);
     sendMs.push_back(MillisecondsSince(start));
     start = Clock::now();
@@ -239,7 +239,7 @@ void BenchUploadAlone(int nItems, int nCalls) {
   int nCanned = 0;
   for (int i = 0; i < nCalls; ++i) {
     const auto start = Clock::now();
-    nCanned += SendMesUpload(*values, cannedUrl) ? 1 : 0;
+    nCanned += results::SendMesUpload(*values, cannedUrl) ? 1 : 0;
     cannedMs.push_back(MillisecondsSince(start));
   }
   std::printf("upload alone to a server that does not decode: %.3f ms median (%d of %d uploaded)\n", Median(cannedMs),

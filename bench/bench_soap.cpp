@@ -53,16 +53,16 @@ double SecondsPerRun(F&& f) {
 }
 
 void BenchEnvelope() {
-  CS_QuerySN::IO_UpData_CommonParams p;
+  mes::CS_QuerySN::IO_UpData_CommonParams p;
   p.OrderNo = u"ABC1234";
   p.SerialNumber = u"ABC1234567";
   p.BugReason = ChineseText(1 << 20);
-  p.TempColumn1 = p.TempColumn2 = p.TempColumn3 = SoapBlob{2, kBlob};
-  CSoapEnvelopeHandler h;
-  CStringWriteStream out;
+  p.TempColumn1 = p.TempColumn2 = p.TempColumn3 = mes::SoapBlob{2, kBlob};
+  mes::CSoapEnvelopeHandler h;
+  mes::CStringWriteStream out;
   const double envelope = SecondsPerRun([&] {
     out.Cleanup();
-    if (SoapFailed(h.WriteRequest(&out, CS_QuerySN::IO_UpData_CommonMap(), &p))) {
+    if (mes::SoapFailed(h.WriteRequest(&out, mes::CS_QuerySN::IO_UpData_CommonMap(), &p))) {
       std::fprintf(stderr, "envelope writing failed\n");
       std::exit(1);
     }
@@ -90,7 +90,7 @@ void BenchEnvelope() {
   const double convertAndWrite = SecondsPerRun([&] {
     p.BugReason = platform::GbkToUtf16(gbk);
     out.Cleanup();
-    h.WriteRequest(&out, CS_QuerySN::IO_UpData_CommonMap(), &p);
+    h.WriteRequest(&out, mes::CS_QuerySN::IO_UpData_CommonMap(), &p);
   });
   const double convertOnly = SecondsPerRun([&] { p.BugReason = platform::GbkToUtf16(gbk); });
   std::printf(
@@ -109,10 +109,10 @@ std::string Reply() {
          "\r\n\r\n" + body;
 }
 
-SoapStatus OneCall(const std::string& url, const std::u16string& bugReason) {
-  CS_QuerySN::CCS_QuerySN proxy(url);
-  SoapText result;
-  SoapBlob blob{2, kBlob};
+mes::SoapStatus OneCall(const std::string& url, const std::u16string& bugReason) {
+  mes::CS_QuerySN::CCS_QuerySN proxy(url);
+  mes::SoapText result;
+  mes::SoapBlob blob{2, kBlob};
   return proxy.IO_UpData_Common(u"ABC1234", u"ABC1234567", u"00:11:22:33:44:55", std::nullopt, u"FAIL", u"E01",
                                 bugReason, blob, blob, blob, u"ST-01", u"ATE", u"user", 0, u"V1.0.3", &result);
 }
@@ -125,7 +125,7 @@ void BenchCall(int calls) {
   // A log-sized BugReason, as the MES summary sends the whole result log.
   const std::u16string bugReason = ChineseText(8 << 10);
 
-  if (SoapFailed(OneCall(url, bugReason))) {
+  if (mes::SoapFailed(OneCall(url, bugReason))) {
     std::fprintf(stderr, "the call against the loopback server failed\n");
     std::exit(1);
   }

@@ -52,15 +52,15 @@ Figures Run(CLoopbackServer& server, const std::string& envelope, bool noDelay, 
   f.rounds = rounds;
   const int connectionsBefore = server.ConnectionCount();
   for (int i = 0; i < rounds; ++i) {
-    CSoapHttpTransport transport(server.Url("/querysn/cs_querysn.asmx"));
+    mes::CSoapHttpTransport transport(server.Url("/querysn/cs_querysn.asmx"));
     transport.GetHttpClient().GetSocket().SetNoDelay(noDelay);
     for (int exchange = 0; exchange < g_exchanges; ++exchange) {
       transport.CleanupClient();
       transport.GetWriteStream().Write(envelope);
       const auto start = Clock::now();
-      const SoapStatus status = transport.SendRequest(kAction);
+      const mes::SoapStatus status = transport.SendRequest(kAction);
       const double us = std::chrono::duration<double, std::micro>(Clock::now() - start).count();
-      if (SoapFailed(status)) ++f.failures;
+      if (mes::SoapFailed(status)) ++f.failures;
       (exchange == 0 ? f.first : f.second).push_back(us);
     }
   }

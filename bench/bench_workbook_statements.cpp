@@ -11,8 +11,8 @@
 #include <string>
 #include <unistd.h>
 
-using platform::CDatabase;
-using platform::CRecordset;
+using spreadsheet::CDatabase;
+using spreadsheet::CRecordset;
 using Clock = std::chrono::steady_clock;
 
 namespace {
@@ -22,7 +22,7 @@ double Ms(Clock::duration d) {
 }
 
 std::string Connect(const std::string& path) {
-  return std::string("DRIVER={") + platform::WorkbookDriverName() +
+  return std::string("DRIVER={") + spreadsheet::WorkbookDriverName() +
          "};DSN='';FIRSTROWHASNAMES=1;READONLY=FALSE;CREATE_DB=\"" + path + "\";DBQ=" + path;
 }
 
@@ -95,7 +95,7 @@ int main() {
     std::printf("workbook engine through CDatabase\n");
     Measure(dir + "/long.xls", 20000, 20);
     Measure(dir + "/wide.xls", 1000, 256);
-  } catch (const platform::CDBException& e) {
+  } catch (const spreadsheet::CDBException& e) {
     std::fprintf(stderr, "database error: %s\n", e.m_strError.c_str());
     status = 1;
   }

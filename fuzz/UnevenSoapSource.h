@@ -9,7 +9,7 @@
 
 #include "mes/SoapStreams.h"
 
-class UnevenSoapSource final : public ISoapReadStream {
+class UnevenSoapSource final : public mes::ISoapReadStream {
  public:
   UnevenSoapSource(const uint8_t* data, std::size_t size, std::size_t period)
       : m_data(data), m_size(size), m_period(period) {}

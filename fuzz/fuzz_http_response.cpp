@@ -13,7 +13,7 @@
 
 namespace {
 
-class CFuzzSource final : public IHttpByteSource {
+class CFuzzSource final : public mes::IHttpByteSource {
  public:
   CFuzzSource(const std::uint8_t* data, std::size_t size, std::size_t piece, bool failAtEnd)
       : m_data(data), m_size(size), m_piece(piece), m_failAtEnd(failAtEnd) {}
@@ -42,30 +42,30 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (size < 2) return 0;
   const std::size_t piece = 1 + (data[0] & 0x7F) * 37;
   const bool failAtEnd = (data[0] & 0x80) != 0;
-  CHttpResponseReader::Limits limits;
+  mes::CHttpResponseReader::Limits limits;
   limits.readBlockSize = (data[1] & 0x0F) * 512;
   limits.maxResponseBytes = 64 * 1024;
   const bool head = (data[1] & 0x10) != 0;
   CFuzzSource source(data + 2, size - 2, piece, failAtEnd);
 
-  CHttpResponseReader reader;
-  const HttpReadResult result = reader.ReadResponse(source, limits, head);
+  mes::CHttpResponseReader reader;
+  const mes::HttpReadResult result = reader.ReadResponse(source, limits, head);
   switch (result) {
-    case HttpReadResult::Complete:
-    case HttpReadResult::StatusInvalid:
-    case HttpReadResult::HeaderIncomplete:
-    case HttpReadResult::BodyFailed:
-    case HttpReadResult::ChunkedInvalid:
+    case mes::HttpReadResult::Complete:
+    case mes::HttpReadResult::StatusInvalid:
+    case mes::HttpReadResult::HeaderIncomplete:
+    case mes::HttpReadResult::BodyFailed:
+    case mes::HttpReadResult::ChunkedInvalid:
       break;
     default:
       std::abort();
   }
-  const CHttpResponseBuffer& buffer = reader.GetBuffer();
+  const mes::CHttpResponseBuffer& buffer = reader.GetBuffer();
   if (buffer.Size() > limits.maxResponseBytes) std::abort();
   if (buffer.Data()[buffer.Size()] != '\0') std::abort();
   const char* body = reader.GetBody();
   if (body < buffer.Data() || body + reader.GetBodyLength() > buffer.Data() + buffer.Size()) std::abort();
-  if (result == HttpReadResult::Complete && reader.GetStatus() < 0) std::abort();
+  if (result == mes::HttpReadResult::Complete && reader.GetStatus() < 0) std::abort();
 
   // Touch every byte of the body and the headers, as the SOAP parser would.
   volatile unsigned sum = 0;
@@ -75,10 +75,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // A redirect target taken from the reply must resolve or be refused cleanly.
   std::string location;
   if (reader.GetHeader("Location", location)) {
-    CHttpUrl current;
+    mes::CHttpUrl current;
     current.CrackUrl("http://mes/querysn/cs_querysn.asmx");
-    CHttpUrl next;
-    if (ResolveHttpLocation(current, location, next)) (void)next.CreateUrl();
+    mes::CHttpUrl next;
+    if (mes::ResolveHttpLocation(current, location, next)) (void)next.CreateUrl();
   }
   return 0;
 }

@@ -8,11 +8,11 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   static platform::CXmlReader reader;
-  SoapFault fault;
+  mes::SoapFault fault;
   UnevenSoapSource body(data, size, 89);
-  SoapStatus status = ParseSoapFault(body, &reader, fault);
+  mes::SoapStatus status = mes::ParseSoapFault(body, &reader, fault);
   if (reader.GetContentHandler() != nullptr) abort();  // the reader must be left unbound
-  if (SoapSucceeded(status)) {
+  if (mes::SoapSucceeded(status)) {
     const int code = fault.m_nCode;
     if (code != 0 && code != 100 && code != 200 && code != 300 && code != 400) abort();
   }

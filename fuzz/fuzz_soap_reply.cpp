@@ -8,14 +8,14 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   static platform::CXmlReader reader;  // reused across inputs, as a proxy reuses its reader
-  CS_QuerySN::IO_UpData_CommonParams params;
+  mes::CS_QuerySN::IO_UpData_CommonParams params;
   params.OrderNo = u"in";
-  CSoapEnvelopeHandler handler;
+  mes::CSoapEnvelopeHandler handler;
   handler.SetClient(true);
-  if (SoapFailed(handler.BeginParse(CS_QuerySN::IO_UpData_CommonMap(), &params))) abort();
+  if (mes::SoapFailed(handler.BeginParse(mes::CS_QuerySN::IO_UpData_CommonMap(), &params))) abort();
   UnevenSoapSource body(data, size, 97);
-  SoapStatus status = handler.ParseReply(body, reader);
-  if (SoapFailed(status)) {
+  mes::SoapStatus status = handler.ParseReply(body, reader);
+  if (mes::SoapFailed(status)) {
     handler.FreeReadValues();
     if (params.IO_UpData_CommonResult) abort();  // a failed parse must leave no result
   } else if (params.IO_UpData_CommonResult) {

@@ -1,6 +1,6 @@
 #include "mes/CS_QuerySN.h"
 
-namespace CS_QuerySN {
+namespace mes::CS_QuerySN {
 namespace {
 
 using P = IO_UpData_CommonParams;
@@ -55,4 +55,4 @@ const SoapMap& IO_UpData_CommonMap() {
   return kMap;
 }
 
-}  // namespace CS_QuerySN
+}  // namespace mes::CS_QuerySN

@@ -1,5 +1,5 @@
 // Typed proxy of the MES web service (namespace "RO_dErodo"): IO_UpData_Common.
-// Use: CS_QuerySN::CCS_QuerySN proxy(url);  // url defaults to CS_QuerySN::kDefaultMesUrl
+// Use: mes::CS_QuerySN::CCS_QuerySN proxy(url);  // url defaults to mes::CS_QuerySN::kDefaultMesUrl
 //      SoapText result; SoapStatus s = proxy.IO_UpData_Common(..., &result);  // s >= 0: *result is the answer (may be null)
 #pragma once
 
@@ -17,10 +17,10 @@
 #include "mes/SoapHttpTransport.h"
 #include "platform/XmlReader.h"
 
-namespace CS_QuerySN {
+namespace mes::CS_QuerySN {
 
-using ::SoapBlob;
-using ::SoapText;
+using mes::SoapBlob;
+using mes::SoapText;
 
 inline constexpr std::string_view kServiceNamespace = "RO_dErodo";
 inline constexpr std::string_view kIO_UpData_CommonAction = "SOAPAction: \"RO_dErodo/IO_UpData_Common\"\r\n";
@@ -160,4 +160,4 @@ SoapStatus CCS_QuerySNT<TClient>::Call(SoapText* result) {
   return kSoapOk;
 }
 
-}  // namespace CS_QuerySN
+}  // namespace mes::CS_QuerySN

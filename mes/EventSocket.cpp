@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+namespace mes {
+
 int CResolvedAddress::Resolve(const char* host, unsigned short port) {
   Release();
   const std::string service = std::to_string(port);
@@ -178,3 +180,5 @@ bool CEventSocket::Read(void* buffer, std::size_t* size) {
     }
   }
 }
+
+}  // namespace mes

@@ -16,6 +16,8 @@
 
 #include "platform/Sockets.h"
 
+namespace mes {
+
 // Owns the address list of one name resolution; a new resolution releases the
 // previous list first.
 class CResolvedAddress {
@@ -91,3 +93,5 @@ class CEventSocket {
   std::atomic<int> m_nLastError{0};
   int m_nTimeout = kDefaultSocketTimeoutMs;
 };
+
+}  // namespace mes

@@ -2,6 +2,8 @@
 
 #include <cctype>
 
+namespace mes {
+
 HttpStatusJudgement JudgeHttpStatus(int status) {
   if ((status >= 200 && status <= 206) || status == 304 || status == 305) return HttpStatusJudgement::Success;
   if (status >= 301 && status <= 303) return HttpStatusJudgement::Redirect;
@@ -83,3 +85,5 @@ bool ResolveHttpLocation(const CHttpUrl& current, std::string_view location, CHt
   }
   return next.SetUrlPath(newPath) && next.SetExtraInfo(extra);
 }
+
+}  // namespace mes

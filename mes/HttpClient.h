@@ -23,6 +23,8 @@
 #include "mes/HttpResponseReader.h"
 #include "mes/HttpUrl.h"
 
+namespace mes {
+
 inline constexpr unsigned kNavigateFollowRedirects = 1;
 inline constexpr unsigned kNavigateJudgeStatus = 2;
 inline constexpr unsigned kNavigateSendInBlocks = 8;
@@ -283,3 +285,5 @@ bool CHttpClientT<TSocket>::ArmWait() {
   m_socket.SetSocketTimeout(timeout);
   return true;
 }
+
+}  // namespace mes

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <limits>
 
+namespace mes {
+
 namespace {
 
 constexpr std::size_t kHeaderReadSize = 2048;
@@ -408,3 +410,5 @@ HttpReadResult CHttpResponseReader::ReadChunkedBody(IHttpByteSource& source) {
   if (pos < pending.size()) m_bConnectionSpent = true;
   return HttpReadResult::Complete;
 }
+
+}  // namespace mes

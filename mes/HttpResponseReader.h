@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+namespace mes {
+
 enum class HttpReadResult : int {
   Complete = 0,
   StatusInvalid = 2,     // the status line could not be read
@@ -118,3 +120,5 @@ class CHttpResponseReader {
   std::size_t m_nBodyLength = 0;
   bool m_bConnectionSpent = false;
 };
+
+}  // namespace mes

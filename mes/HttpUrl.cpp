@@ -3,6 +3,8 @@
 #include <array>
 #include <cctype>
 
+namespace mes {
+
 namespace {
 
 struct SchemeEntry {
@@ -237,3 +239,5 @@ std::string CHttpUrl::CreateUrl() const {
   url += m_strExtra;
   return url;
 }
+
+}  // namespace mes

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+namespace mes {
+
 enum HttpUrlScheme : int {
   kUrlSchemeUnknown = -1,
   kUrlSchemeFtp = 0,
@@ -80,3 +82,5 @@ unsigned short UrlDefaultPort(HttpUrlScheme scheme);
 // hex); "%" itself is left alone so existing escapes survive; the rest is
 // copied unchanged. Fails when the result would exceed maxLength characters.
 bool EscapeUrl(std::string_view url, std::string& escaped, std::size_t maxLength = kUrlMaxEscapedLength);
+
+}  // namespace mes

@@ -2,9 +2,9 @@
 // host program sets CMonitorDialog::m_strMesUrl; this is the default.
 #pragma once
 
-namespace CS_QuerySN {
+namespace mes::CS_QuerySN {
 
 // "mes" is the name the factory network resolves to its MES server.
 inline constexpr const char kDefaultMesUrl[] = "http://mes/querysn/cs_querysn.asmx";
 
-}  // namespace CS_QuerySN
+}  // namespace mes::CS_QuerySN

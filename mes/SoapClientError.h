@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+namespace mes {
+
 using SoapStatus = std::int32_t;
 
 inline constexpr SoapStatus kSoapOk = 0;                                                 // S_OK
@@ -33,3 +35,5 @@ enum class SoapClientError : int {
   ReadError = 9,        // a 200 reply had no body to read
   ParseError = 10,      // the 200 reply could not be parsed into the record
 };
+
+}  // namespace mes

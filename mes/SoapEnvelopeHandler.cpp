@@ -6,6 +6,8 @@
 #include "mes/SoapEnvelopeValues.h"
 #include "mes/SoapWriters.h"
 
+namespace mes {
+
 namespace {
 
 constexpr std::string_view kEnvelopeStart =
@@ -117,3 +119,5 @@ void CSoapEnvelopeHandler::Reset() {
   m_map = nullptr;
   m_record = nullptr;
 }
+
+}  // namespace mes

@@ -15,6 +15,8 @@
 #include "mes/XmlTextCollector.h"
 #include "platform/XmlReader.h"
 
+namespace mes {
+
 inline constexpr std::u16string_view kSoapEnvelopeNs = u"http://schemas.xmlsoap.org/soap/envelope/";
 inline constexpr std::u16string_view kXsiNs = u"http://www.w3.org/2001/XMLSchema-instance";
 
@@ -82,3 +84,5 @@ class CSoapEnvelopeHandler final : public platform::IXmlContentHandler {
   CXmlTextCollector m_collector;
   CXmlSkipHandler m_skipper;
 };
+
+}  // namespace mes

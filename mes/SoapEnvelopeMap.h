@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string_view>
 
+namespace mes {
+
 // XML Schema built-in types, numbered in this fixed order.
 enum SoapTypeCode : int {
   kXsdStruct = -1,  // a structure described by a further map
@@ -111,3 +113,5 @@ struct SoapMap {
   std::uint32_t nsHash;
   void (*clearRecord)(void* record);  // back to the zero state
 };
+
+}  // namespace mes

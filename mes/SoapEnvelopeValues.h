@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 
+namespace mes {
+
 // A UTF-16 text with its own length. std::nullopt is the null text (written as
 // a nil element), distinct from an empty text.
 using SoapText = std::optional<std::u16string>;
@@ -15,3 +17,5 @@ struct SoapBlob {
   std::uint32_t size = 0;
   const unsigned char* data = nullptr;
 };
+
+}  // namespace mes

@@ -5,6 +5,8 @@
 
 #include <string>
 
+namespace mes {
+
 // Numeric codes of the standard SOAP 1.1 fault codes; 0 for any other code.
 enum SoapFaultCode : int {
   kSoapFaultUnknown = 0,
@@ -29,3 +31,5 @@ struct SoapFault {
     m_strDetail.clear();
   }
 };
+
+}  // namespace mes

@@ -5,6 +5,8 @@
 
 #include "mes/SoapEnvelopeHandler.h"
 
+namespace mes {
+
 namespace {
 
 struct StandardCode {
@@ -188,3 +190,5 @@ SoapStatus ParseSoapFault(ISoapReadStream& body, platform::CXmlReader* reader, S
   CSoapFaultReader faultReader(fault);
   return faultReader.Parse(body, *reader);
 }
+
+}  // namespace mes

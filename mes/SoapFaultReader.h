@@ -10,6 +10,8 @@
 #include "mes/XmlTextCollector.h"
 #include "platform/XmlReader.h"
 
+namespace mes {
+
 class CSoapFaultReader final : public platform::IXmlContentHandler {
  public:
   explicit CSoapFaultReader(SoapFault& fault) : m_fault(fault) {}
@@ -46,3 +48,5 @@ class CSoapFaultReader final : public platform::IXmlContentHandler {
 // Clears the record and reads the body as a SOAP Fault with the reader, or
 // with a new one when none is given. Returns the reader's status.
 SoapStatus ParseSoapFault(ISoapReadStream& body, platform::CXmlReader* reader, SoapFault& fault);
+
+}  // namespace mes

@@ -28,6 +28,8 @@
 #include "mes/SoapFault.h"
 #include "mes/SoapStreams.h"
 
+namespace mes {
+
 // Envelopes up to this size are written with their head in one write; larger
 // ones in blocks of this size.
 inline constexpr std::size_t kSoapSingleWriteBytes = 65536;
@@ -165,3 +167,5 @@ SoapStatus CSoapHttpTransportT<TSocket>::SendAndJudge(std::string_view soapActio
   m_nClientError = SoapClientError::SendError;
   return kSoapFail;
 }
+
+}  // namespace mes

@@ -8,6 +8,8 @@
 #include "mes/SoapEnvelopeHandler.h"
 #include "mes/SoapEnvelopeValues.h"
 
+namespace mes {
+
 namespace {
 
 bool IsXmlSpace(char16_t c) {
@@ -223,3 +225,5 @@ int32_t CSoapEnvelopeHandler::EndElement(std::u16string_view, std::u16string_vie
     return kSoapOutOfMemory;
   }
 }
+
+}  // namespace mes

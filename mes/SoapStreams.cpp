@@ -5,6 +5,8 @@
 #include <new>
 #include <stdexcept>
 
+namespace mes {
+
 bool CStringWriteStream::Write(const char* data, std::size_t length) {
   if (length == 0) return true;
   if (data == nullptr) return false;
@@ -42,3 +44,5 @@ std::size_t CReplyReadStream::Read(char* buffer, std::size_t maxLength) {
   m_nPos += n;
   return n;
 }
+
+}  // namespace mes

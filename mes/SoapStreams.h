@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+namespace mes {
+
 class ISoapWriteStream {
  public:
   virtual ~ISoapWriteStream() = default;
@@ -59,3 +61,5 @@ class CReplyReadStream final : public ISoapReadStream {
   std::size_t m_nLength = 0;
   std::size_t m_nPos = 0;
 };
+
+}  // namespace mes

@@ -7,6 +7,8 @@
 #include "mes/SoapEnvelopeValues.h"
 #include "mes/SoapWritersText.h"
 
+namespace mes {
+
 namespace {
 
 std::string XmlnsAttr(const SoapMap& map) {
@@ -147,3 +149,5 @@ SoapStatus CWrappedLiteralWriter::WriteParameters(const SoapMap& map, const void
   if (SoapSucceeded(st)) st = Flush();
   return st;
 }
+
+}  // namespace mes

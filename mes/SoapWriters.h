@@ -12,6 +12,8 @@
 #include "mes/SoapEnvelopeMap.h"
 #include "mes/SoapStreams.h"
 
+namespace mes {
+
 // At least as many bytes as the writers produce for the record's entries of
 // the given direction, wrapper included: lets the stream make room once.
 std::size_t SoapParametersSizeBound(const SoapMap& map, const void* record, unsigned direction);
@@ -57,3 +59,5 @@ class CWrappedLiteralWriter : public CDocLiteralWriter {
   using CDocLiteralWriter::CDocLiteralWriter;
   SoapStatus WriteParameters(const SoapMap& map, const void* record, unsigned direction) override;
 };
+
+}  // namespace mes

@@ -4,6 +4,8 @@
 #include <charconv>
 #include <cstring>
 
+namespace mes {
+
 namespace {
 
 constexpr char kHex[] = "0123456789ABCDEF";
@@ -162,3 +164,5 @@ void AppendInt(std::string& out, std::int64_t value) {
   auto r = std::to_chars(buf, buf + sizeof buf, value);
   out.append(buf, r.ptr);
 }
+
+}  // namespace mes

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+namespace mes {
+
 // Text escaping to pure 7-bit ASCII: "&", "<", ">" as entities, U+0020..U+007E
 // unchanged, a surrogate pair as "&#x" + six hex digits + ";", every other code
 // unit as "&#x" + four hex digits + ";". With quotes set, '"' and '\'' become
@@ -39,3 +41,5 @@ std::size_t Base64Length(std::size_t size);
 
 // Decimal digits, "-" for negatives, no padding.
 void AppendInt(std::string& out, std::int64_t value);
+
+}  // namespace mes

@@ -11,6 +11,8 @@
 
 #include "mes/EventSocket.h"
 
+namespace mes {
+
 class CStoppableSocket {
  public:
   using Buffer = CEventSocket::Buffer;
@@ -41,3 +43,5 @@ class CStoppableSocket {
   const std::atomic<bool>* m_pStop = nullptr;
   CEventSocket m_socket;
 };
+
+}  // namespace mes

@@ -6,6 +6,8 @@
 
 #include "platform/XmlReader.h"
 
+namespace mes {
+
 class CXmlSkipHandler final : public platform::IXmlContentHandler {
  public:
   // Call from the root handler's StartElement of the element to skip.
@@ -36,3 +38,5 @@ class CXmlSkipHandler final : public platform::IXmlContentHandler {
   platform::IXmlContentHandler* m_root = nullptr;
   std::size_t m_depth = 0;
 };
+
+}  // namespace mes

@@ -1,5 +1,7 @@
 #include "mes/XmlTextCollector.h"
 
+namespace mes {
+
 void CXmlTextCollector::Begin(platform::CXmlReader& reader, platform::IXmlContentHandler& root) {
   m_reader = &reader;
   m_root = &root;
@@ -47,3 +49,5 @@ int32_t CXmlTextCollector::Characters(std::u16string_view text) {
   m_text += text;
   return 0;
 }
+
+}  // namespace mes

@@ -9,6 +9,8 @@
 
 #include "platform/XmlReader.h"
 
+namespace mes {
+
 class CXmlTextCollector final : public platform::IXmlContentHandler {
  public:
   // Call from the root handler's StartElement of the element to collect.
@@ -25,3 +27,5 @@ class CXmlTextCollector final : public platform::IXmlContentHandler {
   std::u16string m_text;
   std::size_t m_depth = 0;
 };
+
+}  // namespace mes

@@ -40,7 +40,7 @@ CMonitorDialog::CMonitorDialog(CWnd* pParent)
     : CDialog(IDD, pParent),
       m_strColumnNames{"Index", "Item", "Result"},
       m_strColumnWidths{"1", "2", "3"},
-      m_strMesUrl(CS_QuerySN::kDefaultMesUrl),
+      m_strMesUrl(mes::CS_QuerySN::kDefaultMesUrl),
       m_pMesOutbox(std::make_unique<MesOutboxSwitch>()) {
   // The icon is a picture of the windowing toolkit, which must exist first
   // when the host has not made its own application object yet.

@@ -45,7 +45,7 @@ class MONITOR_API CMonitorDialog : public platform::CDialog {
   std::vector<std::string> m_strColumnNames;   // header texts
   std::vector<std::string> m_strColumnWidths;  // width weights as decimal texts
   platform::CImageList m_ImageList;            // row marks: 0 FAIL, 1 PASS, 2 other (empty)
-  // Where the savers report units to the MES service (CS_QuerySN::kDefaultMesUrl
+  // Where the savers report units to the MES service (mes::CS_QuerySN::kDefaultMesUrl
   // unless the host sets it).
   std::string m_strMesUrl;
   // Outbox file (GBK path; empty: off). When set, every report is committed

@@ -6,5 +6,5 @@
 int CMonitorDialog::SaveResult2EXL(int nListID, ResultStructrue* pResult) {
   CMyListCtrl* pList = FindListCtrl(nListID);
   if (pList == nullptr || pResult == nullptr) return 0;
-  return ExportToPcbWorkbook(*pResult, pList->m_strSerialNumber, ReadPcbWorkbookItems(*pList));
+  return results::ExportToPcbWorkbook(*pResult, pList->m_strSerialNumber, ReadPcbWorkbookItems(*pList));
 }

@@ -10,26 +10,26 @@ int CMonitorDialog::SaveResult(int nListID, ResultStructrue* pResult) {
   // Without a record there is nothing to save; refuse instead of crashing the host.
   if (pList == nullptr || pResult == nullptr) return 0;
 
-  ResultListSnapshot panel = ReadResultList(*pList);
+  results::ResultListSnapshot panel = ReadResultList(*pList);
   // The summary step runs whatever the log step reported; the host learns
   // only whether the unit reached the MES.
-  WriteResultLog(panel, pResult);
+  results::WriteResultLog(panel, pResult);
   int nUploaded = 0;
   if (m_strMesOutbox.empty()) {
     m_pMesOutbox->Close();  // switched off (or never on)
-    nUploaded = UploadResultSummary(panel, pResult, m_strMesUrl);
+    nUploaded = results::UploadResultSummary(panel, pResult, m_strMesUrl);
   } else {
-    nUploaded =
-        UploadResultSummary(panel, pResult, m_strMesUrl, [this](const MesUploadValues& values, const std::string& url) {
-          return m_pMesOutbox->Upload(m_strMesOutbox, values, url);
-        });
+    nUploaded = results::UploadResultSummary(panel, pResult, m_strMesUrl,
+                                             [this](const results::MesUploadValues& values, const std::string& url) {
+                                               return m_pMesOutbox->Upload(m_strMesOutbox, values, url);
+                                             });
   }
   StoreVerdict(*pList, panel.nResult);
   return nUploaded;
 }
 
 int CMonitorDialog::GetMesOutboxCounts(int* pnPending, int* pnRefused, int* pnDeliveredToday) {
-  MesOutboxCounts counts;
+  results::MesOutboxCounts counts;
   const bool on = m_pMesOutbox->Counts(m_strMesOutbox, &counts);
   if (pnPending) *pnPending = counts.nPending;
   if (pnRefused) *pnRefused = counts.nRefused;

@@ -15,9 +15,9 @@ class CListCtrl;
 
 // Rows: column 1 (the item), the header's last column (the result) and the
 // item data read as a 32-bit pass flag.
-ResultListSnapshot ReadResultList(const CMyListCtrl& list);
+results::ResultListSnapshot ReadResultList(const CMyListCtrl& list);
 void StoreVerdict(CMyListCtrl& list, int32_t nResult);
 
 // The items of a result list for the workbook export, first row first: each
 // row's text in column 1 and in the header's last column.
-std::vector<PcbWorkbookItem> ReadPcbWorkbookItems(const platform::CListCtrl& list);
+std::vector<results::PcbWorkbookItem> ReadPcbWorkbookItems(const platform::CListCtrl& list);

@@ -5,6 +5,8 @@
 
 #include "platform/TextCodec.h"
 
+namespace results {
+
 namespace {
 
 // A check passes when its text is present (or, for the disk failure line,
@@ -85,3 +87,5 @@ FamilyOutcome ApplyFamilyRules(const std::string& strRouteStepName, const std::s
   }
   return {true, {}};
 }
+
+}  // namespace results

@@ -4,6 +4,8 @@
 
 #include <string>
 
+namespace results {
+
 struct FamilyOutcome {
   bool bUpload;            // false: the unit is not reported (a camera that did not pass)
   std::string strBugType;  // the fault codes sent as BugType
@@ -16,3 +18,5 @@ struct FamilyOutcome {
 // result text is "PASS" get "D0000;".
 FamilyOutcome ApplyFamilyRules(const std::string& strRouteStepName, const std::string& strLogText,
                                const std::string& strResultText);
+
+}  // namespace results

@@ -7,6 +7,15 @@
 #include "mes/StoppableSocket.h"
 #include "platform/TextCodec.h"
 
+using mes::CSoapHttpTransportT;
+using mes::CStoppableSocket;
+using mes::HttpReadResult;
+using mes::SoapClientError;
+using mes::SoapSucceeded;
+using mes::SoapText;
+
+namespace results {
+
 namespace {
 
 std::string Utf8(const std::u16string& text) {
@@ -59,7 +68,7 @@ MesDeliveryResult JudgeMesCall(const MesCallReport& call) {
 MesDeliveryResult DeliverMesUpload(const MesUploadValues& values, const std::string& strUrl,
                                    const std::atomic<bool>* pStop, int nSocketTimeoutMs) {
   try {
-    CS_QuerySN::CCS_QuerySNT<CSoapHttpTransportT<CStoppableSocket>> proxy(strUrl);
+    mes::CS_QuerySN::CCS_QuerySNT<CSoapHttpTransportT<CStoppableSocket>> proxy(strUrl);
     auto& http = proxy.GetClient().GetHttpClient();
     http.GetSocket().SetStopFlag(pStop);
     proxy.GetClient().SetTimeout(nSocketTimeoutMs);
@@ -75,3 +84,5 @@ MesDeliveryResult DeliverMesUpload(const MesUploadValues& values, const std::str
     return Failed(std::string("the client failed: ") + e.what());
   }
 }
+
+}  // namespace results

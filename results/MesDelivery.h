@@ -10,6 +10,8 @@
 #include "mes/SoapFault.h"
 #include "results/MesUploadValues.h"
 
+namespace results {
+
 enum class MesDeliveryOutcome { Delivered, Refused, Failed };
 
 struct MesDeliveryResult {
@@ -19,11 +21,11 @@ struct MesDeliveryResult {
 
 // What the proxy reported about a finished call.
 struct MesCallReport {
-  SoapStatus status = kSoapFail;
-  SoapClientError kind = SoapClientError::Success;
+  mes::SoapStatus status = mes::kSoapFail;
+  mes::SoapClientError kind = mes::SoapClientError::Success;
   int nHttpStatus = -1;         // -1: no status line was read
   bool bReplyComplete = false;  // the whole reply (head and body) arrived
-  SoapFault fault;              // filled when kind is SoapFault
+  mes::SoapFault fault;         // filled when kind is SoapFault
 };
 
 // Refused: a SOAP Fault (any HTTP status carrying a readable fault), a
@@ -40,3 +42,5 @@ MesDeliveryResult JudgeMesCall(const MesCallReport& call);
 // time-out for each socket wait.
 MesDeliveryResult DeliverMesUpload(const MesUploadValues& values, const std::string& strUrl,
                                    const std::atomic<bool>* pStop = nullptr, int nSocketTimeoutMs = 0);
+
+}  // namespace results

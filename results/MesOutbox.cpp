@@ -2,6 +2,8 @@
 
 #include "platform/Clock.h"
 
+namespace results {
+
 MesOutbox::MesOutbox(const std::filesystem::path& file, MesForwarderOptions options)
     : m_lock(file), m_store(file), m_forwarder(file, options) {
   m_forwarder.Start();
@@ -22,3 +24,5 @@ MesDeliveryOutcome MesOutbox::DeliverThrough(std::int64_t nId) {
 MesOutboxCounts MesOutbox::Counts() {
   return m_store.Counts(platform::CurrentTime());
 }
+
+}  // namespace results

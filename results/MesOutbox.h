@@ -13,6 +13,8 @@
 #include "results/MesOutboxLock.h"
 #include "results/MesOutboxStore.h"
 
+namespace results {
+
 class MesOutbox {
  public:
   // Locks, opens (creating it when missing) and checks the file, then starts
@@ -36,3 +38,5 @@ class MesOutbox {
   MesOutboxStore m_store;  // the saving thread's connection
   MesOutboxForwarder m_forwarder;
 };
+
+}  // namespace results

@@ -8,6 +8,8 @@
 #include "platform/Clock.h"
 #include "results/MesOutboxStore.h"
 
+namespace results {
+
 namespace {
 
 // Every started worker, so that unloading the library stops those whose
@@ -187,3 +189,5 @@ void MesOutboxForwarder::Run() {
     }
   }
 }
+
+}  // namespace results

@@ -23,6 +23,8 @@
 
 #include "results/MesDelivery.h"
 
+namespace results {
+
 class MesOutboxStore;
 
 struct MesForwarderOptions {
@@ -86,3 +88,5 @@ class MesOutboxForwarder {
   std::mutex m_stopMutex;  // Start/Stop from the owner and from unloading
   std::thread m_worker;
 };
+
+}  // namespace results

@@ -10,6 +10,8 @@
 
 #include "results/MesOutboxStore.h"
 
+namespace results {
+
 std::filesystem::path MesOutboxLock::SidecarOf(const std::filesystem::path& outboxFile) {
   // Beside the real file, so that a second station reaching it through a
   // symbolic link or another relative path meets the same sidecar.
@@ -51,3 +53,5 @@ MesOutboxLock::MesOutboxLock(const std::filesystem::path& outboxFile) {
 MesOutboxLock::~MesOutboxLock() {
   if (m_fd >= 0) ::close(m_fd);  // closing the only descriptor releases the lock
 }
+
+}  // namespace results

@@ -8,6 +8,8 @@
 
 #include <filesystem>
 
+namespace results {
+
 class MesOutboxLock {
  public:
   // Throws MesOutboxError when another holder has the lock or the sidecar
@@ -22,3 +24,5 @@ class MesOutboxLock {
  private:
   int m_fd = -1;
 };
+
+}  // namespace results

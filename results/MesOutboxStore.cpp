@@ -4,6 +4,8 @@
 
 #include <array>
 
+namespace results {
+
 namespace {
 
 // "MESO": marks a file as this module's outbox.
@@ -330,3 +332,5 @@ MesOutboxCounts MesOutboxStore::Counts(std::time_t now) {
   }
   return c;
 }
+
+}  // namespace results

@@ -17,6 +17,8 @@
 
 struct sqlite3;
 
+namespace results {
+
 // The file cannot be used: not an outbox, corrupt, unwritable, locked by a
 // statement that did not finish in time... what() says which file and why.
 class MesOutboxError : public std::runtime_error {
@@ -99,3 +101,5 @@ class MesOutboxStore {
   std::filesystem::path m_file;
   sqlite3* m_db = nullptr;
 };
+
+}  // namespace results

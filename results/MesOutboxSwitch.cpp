@@ -4,6 +4,11 @@
 #include "platform/TextCodec.h"
 #include "results/MesUpload.h"
 
+using results::MesForwarderOptions;
+using results::MesOutbox;
+using results::MesOutboxCounts;
+using results::MesUploadValues;
+
 MesOutboxSwitch::MesOutboxSwitch() = default;
 MesOutboxSwitch::MesOutboxSwitch(MesForwarderOptions options) : m_options(options) {}
 MesOutboxSwitch::~MesOutboxSwitch() {
@@ -43,16 +48,16 @@ MesOutbox* MesOutboxSwitch::Use(const std::string& gbkPath) {
 
 bool MesOutboxSwitch::Upload(const std::string& gbkPath, const MesUploadValues& values, const std::string& strUrl) {
   MesOutbox* outbox = Use(gbkPath);
-  if (outbox == nullptr) return SendMesUpload(values, strUrl);
+  if (outbox == nullptr) return results::SendMesUpload(values, strUrl);
   std::int64_t id = 0;
   try {
     id = outbox->Commit(values, strUrl);
   } catch (const std::exception& e) {
     Broken(e.what());
-    return SendMesUpload(values, strUrl);  // not stored: this attempt is the only one
+    return results::SendMesUpload(values, strUrl);  // not stored: this attempt is the only one
   }
   try {
-    return outbox->DeliverThrough(id) == MesDeliveryOutcome::Delivered;
+    return outbox->DeliverThrough(id) == results::MesDeliveryOutcome::Delivered;
   } catch (const std::exception& e) {
     // The report is stored; it goes out when the file is usable again.
     Broken(e.what());

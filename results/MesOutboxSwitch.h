@@ -11,31 +11,33 @@
 #include "results/MesOutbox.h"
 #include "results/MesUploadValues.h"
 
+// Global, unlike the rest of results/: the host's header monitor/MonitorDialog.h
+// declares it by this name.
 class MesOutboxSwitch {
  public:
   MesOutboxSwitch();
-  explicit MesOutboxSwitch(MesForwarderOptions options);
+  explicit MesOutboxSwitch(results::MesForwarderOptions options);
   ~MesOutboxSwitch();
 
   // The outbox of gbkPath (the module's GBK text; empty: off). Null when off
   // or unusable.
-  MesOutbox* Use(const std::string& gbkPath);
+  results::MesOutbox* Use(const std::string& gbkPath);
 
   // One unit's report: committed and sent through the outbox, or sent
   // directly when the outbox is off or unusable. True when this attempt
   // delivered it.
-  bool Upload(const std::string& gbkPath, const MesUploadValues& values, const std::string& strUrl);
+  bool Upload(const std::string& gbkPath, const results::MesUploadValues& values, const std::string& strUrl);
 
   // False when off or unusable.
-  bool Counts(const std::string& gbkPath, MesOutboxCounts* pCounts);
+  bool Counts(const std::string& gbkPath, results::MesOutboxCounts* pCounts);
 
   void Close();
 
  private:
   void Broken(const std::string& why);
 
-  MesForwarderOptions m_options;
-  std::unique_ptr<MesOutbox> m_outbox;
+  results::MesForwarderOptions m_options;
+  std::unique_ptr<results::MesOutbox> m_outbox;
   std::string m_strPath;     // the file m_outbox is, or the one found unusable
   bool m_bUnusable = false;  // m_strPath was reported to the operator
 };

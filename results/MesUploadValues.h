@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+namespace results {
+
 struct MesUploadValues {
   std::string strOrderNo;  // first 7 bytes of the serial number
   std::string strSerialNumber;
@@ -20,3 +22,5 @@ struct MesUploadValues {
   int32_t nSystemType = 0;
   std::string strVersion;  // the software version value
 };
+
+}  // namespace results

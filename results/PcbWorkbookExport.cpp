@@ -8,6 +8,8 @@
 #include "platform/TextCodec.h"
 #include "spreadsheet/SpreadSheet.h"
 
+namespace results {
+
 namespace {
 
 const std::string& TimeHeader() {
@@ -69,7 +71,7 @@ int ExportToPcbWorkbook(const ResultStructrue& record, const std::string& strSer
     bool written = sheet.Commit();
     report();
     return written ? 1 : 0;
-  } catch (const platform::CDBException& e) {
+  } catch (const spreadsheet::CDBException& e) {
     if (pLastError) *pLastError = e.m_strError;
     return 0;
   } catch (const std::exception& e) {
@@ -77,3 +79,5 @@ int ExportToPcbWorkbook(const ResultStructrue& record, const std::string& strSer
     return 0;
   }
 }
+
+}  // namespace results

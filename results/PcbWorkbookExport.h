@@ -8,6 +8,8 @@
 
 #include "results/ResultStructrue.h"
 
+namespace results {
+
 // One test item as the result list shows it.
 struct PcbWorkbookItem {
   std::string strName;   // the item name (list column 1)
@@ -27,3 +29,5 @@ std::string PcbWorkbookPath();
 // failed. pLastError, when given, receives the accessor's last message.
 int ExportToPcbWorkbook(const ResultStructrue& record, const std::string& strSerialNumber,
                         const std::vector<PcbWorkbookItem>& items, std::string* pLastError = nullptr);
+
+}  // namespace results

@@ -7,6 +7,8 @@
 #include "results/ResultPaths.h"
 #include "results/ResultVerdict.h"
 
+namespace results {
+
 namespace {
 
 int ReportSaveFailure() {
@@ -50,3 +52,5 @@ int WriteResultLog(ResultListSnapshot& panel, const ResultStructrue* pResult) {
   if (!bWritten || !bClosed) return ReportSaveFailure();
   return 1;
 }
+
+}  // namespace results

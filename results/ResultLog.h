@@ -6,7 +6,11 @@
 #include "results/ResultStructrue.h"
 #include "results/ResultRow.h"
 
+namespace results {
+
 // Works on a list's state read out beforehand; panel.nResult receives the
 // verdict. Returns 1 when the file was written, 0 otherwise (serial number
 // empty, "0" or unusable as a file name, file not created or not written).
 int WriteResultLog(ResultListSnapshot& panel, const ResultStructrue* pResult);
+
+}  // namespace results

@@ -1,5 +1,7 @@
 #include "results/ResultLogText.h"
 
+namespace results {
+
 std::string ComputerNameOf(const std::string& strComputerUser) {
   const std::size_t n = strComputerUser.size();
   return n < 8 ? std::string() : strComputerUser.substr(0, n - 8);
@@ -60,3 +62,5 @@ std::string BuildMacLines(const ResultStructrue& record, const std::string& strS
   }
   return text;
 }
+
+}  // namespace results

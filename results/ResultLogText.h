@@ -8,6 +8,8 @@
 #include "results/ResultStructrue.h"
 #include "results/ResultRow.h"
 
+namespace results {
+
 // strComputerUser is "<computer name><one separator><7-byte user id>".
 std::string ComputerNameOf(const std::string& strComputerUser);  // all but the last 8 bytes
 std::string UserNameOf(const std::string& strComputerUser);      // the last 7 bytes
@@ -27,3 +29,5 @@ std::string BuildMacLines(const ResultStructrue& record, const std::string& strS
 // The end of every log: no line end after it.
 inline constexpr char kLogEnd[] = "[END]";
 inline constexpr char kMacListLine[] = "[MACLIST]\n";
+
+}  // namespace results

@@ -3,6 +3,8 @@
 #include "platform/ExeDirectory.h"
 #include "platform/TextCodec.h"
 
+namespace results {
+
 bool IsSerialNumberSet(const std::string& strSerialNumber) {
   return !strSerialNumber.empty() && strSerialNumber != "0";
 }
@@ -47,3 +49,5 @@ const std::string& SaveFileFailedMessage() {
   static const std::string text = platform::Gbk(u8"保存文件失败!");
   return text;
 }
+
+}  // namespace results

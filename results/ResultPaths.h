@@ -3,6 +3,8 @@
 
 #include <string>
 
+namespace results {
+
 // The savers skip a list whose serial number is empty or "0".
 bool IsSerialNumberSet(const std::string& strSerialNumber);
 
@@ -20,3 +22,5 @@ std::string ResultLogFilePath(const std::string& strFolder, const std::string& s
 
 // The message shown when a log file cannot be created.
 const std::string& SaveFileFailedMessage();
+
+}  // namespace results

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+namespace results {
+
 struct ResultRow {
   std::string strItem;    // column 1: the item name (GBK)
   std::string strResult;  // last column: the result text (GBK)
@@ -17,3 +19,5 @@ struct ResultListSnapshot {
   int32_t nResult = 0;  // 0 FAIL, 1 PASS, 2 undetermined
   std::vector<ResultRow> rows;
 };
+
+}  // namespace results

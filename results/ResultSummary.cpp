@@ -10,6 +10,8 @@
 #include "results/ResultVerdict.h"
 #include "results/StringBetween.h"
 
+namespace results {
+
 namespace {
 
 void ShowSaveFailure() {
@@ -79,3 +81,5 @@ std::optional<MesUploadValues> WriteResultSummary(ResultListSnapshot& panel, con
   values.strVersion = strVersion;
   return values;
 }
+
+}  // namespace results

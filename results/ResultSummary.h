@@ -11,6 +11,8 @@
 #include "results/MesUploadValues.h"
 #include "results/ResultRow.h"
 
+namespace results {
+
 // Writes "TestResult/<serial>-<yyyymmddHHMMSS>.txt" and sets panel.nResult
 // as the result log does. Returns the values to upload, or nothing when the
 // unit is not to be reported: serial number empty, "0" or unusable as a file
@@ -27,3 +29,5 @@ int UploadResultSummary(ResultListSnapshot& panel, const ResultStructrue* pResul
 using MesUploadSender = std::function<bool(const MesUploadValues& values, const std::string& strMesUrl)>;
 int UploadResultSummary(ResultListSnapshot& panel, const ResultStructrue* pResult, const std::string& strMesUrl,
                         const MesUploadSender& send);
+
+}  // namespace results

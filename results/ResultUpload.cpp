@@ -1,6 +1,8 @@
 #include "results/MesUpload.h"
 #include "results/ResultSummary.h"
 
+namespace results {
+
 int UploadResultSummary(ResultListSnapshot& panel, const ResultStructrue* pResult, const std::string& strMesUrl) {
   return UploadResultSummary(panel, pResult, strMesUrl, SendMesUpload);
 }
@@ -12,3 +14,5 @@ int UploadResultSummary(ResultListSnapshot& panel, const ResultStructrue* pResul
   if (!values) return 0;
   return send(*values, strMesUrl) ? 1 : 0;
 }
+
+}  // namespace results

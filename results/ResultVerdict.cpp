@@ -1,5 +1,7 @@
 #include "results/ResultVerdict.h"
 
+namespace results {
+
 VerdictDecision DecideVerdict(int32_t nCurrent, int32_t nJudge, const std::vector<ResultRow>& rows) {
   VerdictDecision d{nCurrent, std::string()};
   for (const ResultRow& row : rows) {
@@ -30,3 +32,5 @@ const char* ResultLineValue(int32_t nResult, int32_t nJudge) {
       return "NULL";  // 2, and any value nobody should have set
   }
 }
+
+}  // namespace results

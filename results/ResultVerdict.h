@@ -7,6 +7,8 @@
 
 #include "results/ResultRow.h"
 
+namespace results {
+
 struct VerdictDecision {
   int32_t nResult;            // the list's new m_nResult
   std::string strResultText;  // "PASS", "FAIL", or "" when no row decided anything
@@ -21,3 +23,5 @@ VerdictDecision DecideVerdict(int32_t nCurrent, int32_t nJudge, const std::vecto
 // Value of the log's "Result" line: "PASS" only for verdict 1 under judge 1,
 // "NULL" for an undetermined verdict, "FAIL" otherwise.
 const char* ResultLineValue(int32_t nResult, int32_t nJudge);
+
+}  // namespace results

@@ -2,6 +2,8 @@
 
 #include "platform/TextCodec.h"
 
+namespace results {
+
 namespace {
 
 bool IsTrimmedSpace(char c) {
@@ -26,3 +28,5 @@ std::string GetStringBetween(std::string text, std::string sStartStr, std::strin
   while (end > start && IsTrimmedSpace(text[end - 1])) --end;
   return text.substr(start, end - start);
 }
+
+}  // namespace results

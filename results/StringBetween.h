@@ -3,6 +3,8 @@
 
 #include <string>
 
+namespace results {
+
 // The text between the first sStartStr and the first sEndStr after it, with
 // white space trimmed at both ends. An empty start marker means the start of
 // the text, an empty end marker its end. A missing marker gives the text
@@ -10,3 +12,5 @@
 // Searches are byte-wise and never match on the second byte of a GBK
 // character.
 std::string GetStringBetween(std::string text, std::string sStartStr, std::string sEndStr);
+
+}  // namespace results

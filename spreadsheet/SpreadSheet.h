@@ -23,7 +23,7 @@ class CSpreadSheet {
   // any letter case) or the separator for a delimited file; whether to back the
   // stored sheet up once it has been loaded. A workbook that cannot be reached
   // (no driver, a file the driver cannot open, held by another process for too
-  // long) raises platform::CDBException.
+  // long) raises spreadsheet::CDBException.
   CSpreadSheet(const std::string& File, const std::string& SheetOrSeparator, bool Backup = true);
   virtual ~CSpreadSheet();
   CSpreadSheet(const CSpreadSheet&) = delete;

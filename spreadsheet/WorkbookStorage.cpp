@@ -8,10 +8,6 @@
 #include "spreadsheet/driver/Database.h"
 #include "spreadsheet/driver/FileLock.h"
 
-using platform::CDatabase;
-using platform::CDBException;
-using platform::CRecordset;
-
 namespace spreadsheet {
 namespace {
 
@@ -75,8 +71,8 @@ WorkbookStorage::WorkbookStorage(SheetContents& sheet, std::string& lastError, c
                                  const std::string& sheetName)
     : SheetStorage(sheet, lastError), m_strSheetName(sheetName) {
   try {
-    m_pLock = std::make_unique<platform::FileLock>(file);
-  } catch (const platform::FileLockError& e) {
+    m_pLock = std::make_unique<FileLock>(file);
+  } catch (const FileLockError& e) {
     throw CDBException(e.what());
   }
   m_pDatabase = std::make_unique<CDatabase>();
@@ -118,7 +114,7 @@ void WorkbookStorage::FindExcelDriver() {
   m_strDriver.clear();
   char buffer[2000];
   std::uint16_t used = 0;
-  if (!platform::SQLGetInstalledDrivers(buffer, sizeof buffer, &used)) return;
+  if (!SQLGetInstalledDrivers(buffer, sizeof buffer, &used)) return;
   const char* end = buffer + sizeof buffer;
   for (const char* name = buffer; name < end && *name;) {
     const char* nul = std::find(name, end, '\0');

@@ -11,21 +11,19 @@
 
 #include "spreadsheet/SheetStorage.h"
 
-namespace platform {
+namespace spreadsheet {
+
 class CDatabase;
 class FileLock;
-}  // namespace platform
-
-namespace spreadsheet {
 
 class WorkbookStorage : public SheetStorage {
  public:
-  // Locks the workbook and finds the driver; throws platform::CDBException when
+  // Locks the workbook and finds the driver; throws CDBException when
   // the workbook is held by another process for too long.
   WorkbookStorage(SheetContents& sheet, std::string& lastError, const std::string& file, const std::string& sheetName);
   ~WorkbookStorage() override;
 
-  // A failure to connect throws platform::CDBException; a missing sheet is false.
+  // A failure to connect throws CDBException; a missing sheet is false.
   bool Load() override;
   bool Commit() override;
   // The copy is a sheet of its own in the same workbook, written only once.
@@ -51,8 +49,8 @@ class WorkbookStorage : public SheetStorage {
   std::string m_strConnect;
   std::string m_strSheetName;
   std::string m_strDriver;
-  std::unique_ptr<platform::CDatabase> m_pDatabase;
-  std::unique_ptr<platform::FileLock> m_pLock;
+  std::unique_ptr<CDatabase> m_pDatabase;
+  std::unique_ptr<FileLock> m_pLock;
   // Rows 1 .. m_nStoredRows are what the stored worksheet holds; while none of
   // them has changed, a commit only appends the rows after them.
   int32_t m_nStoredRows = 0;

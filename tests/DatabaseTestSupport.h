@@ -13,15 +13,15 @@
 using Table = std::vector<std::vector<std::string>>;
 
 inline std::string WorkbookConnect(const std::string& path) {
-  return std::string("DRIVER={") + platform::WorkbookDriverName() +
+  return std::string("DRIVER={") + spreadsheet::WorkbookDriverName() +
          "};DSN='';FIRSTROWHASNAMES=1;READONLY=FALSE;CREATE_DB=\"" + path + "\";DBQ=" + path;
 }
 
 // Every row of SELECT * FROM [sheet$A1:IV65536], header first.
-inline Table ReadTable(platform::CDatabase& db, const std::string& sheet) {
-  platform::CRecordset rs(&db);
-  rs.Open(platform::CRecordset::forwardOnly, "SELECT * FROM [" + sheet + "$A1:IV65536]",
-          platform::CRecordset::readOnly);
+inline Table ReadTable(spreadsheet::CDatabase& db, const std::string& sheet) {
+  spreadsheet::CRecordset rs(&db);
+  rs.Open(spreadsheet::CRecordset::forwardOnly, "SELECT * FROM [" + sheet + "$A1:IV65536]",
+          spreadsheet::CRecordset::readOnly);
   Table rows(1);
   for (short i = 0; i < rs.GetODBCFieldCount(); ++i) rows[0].push_back(rs.GetFieldName(i));
   for (; !rs.IsEOF(); rs.MoveNext()) {
@@ -36,15 +36,15 @@ inline Table ReadTable(platform::CDatabase& db, const std::string& sheet) {
 }
 
 inline Table ReadTable(const std::string& book, const std::string& sheet) {
-  platform::CDatabase db;
-  db.OpenEx(WorkbookConnect(book), platform::CDatabase::noOdbcDialog);
+  spreadsheet::CDatabase db;
+  db.OpenEx(WorkbookConnect(book), spreadsheet::CDatabase::noOdbcDialog);
   return ReadTable(db, sheet);
 }
 
 // A workbook at `path` with sheet S: header A, B and `rows` rows a<i>, b<i>.
 inline void MakeSheetS(const std::string& path, int rows) {
-  platform::CDatabase db;
-  db.OpenEx(WorkbookConnect(path), platform::CDatabase::noOdbcDialog);
+  spreadsheet::CDatabase db;
+  db.OpenEx(WorkbookConnect(path), spreadsheet::CDatabase::noOdbcDialog);
   db.BeginTrans();
   db.ExecuteSQL("CREATE TABLE [S] ([A] char(255), [B] char(255))");
   for (int i = 1; i <= rows; ++i) {
@@ -57,7 +57,7 @@ inline void MakeSheetS(const std::string& path, int rows) {
 inline std::string DbErrorOf(const std::function<void()>& work) {
   try {
     work();
-  } catch (const platform::CDBException& e) {
+  } catch (const spreadsheet::CDBException& e) {
     return e.m_strError;
   }
   return "(no error)";

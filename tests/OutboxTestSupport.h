@@ -17,8 +17,8 @@ namespace outbox_test {
 namespace fs = std::filesystem;
 
 // A unit's values with Chinese GBK text ("整机测试") and a NUL byte in the blob.
-inline MesUploadValues Values(const std::string& serial) {
-  MesUploadValues v;
+inline results::MesUploadValues Values(const std::string& serial) {
+  results::MesUploadValues v;
   v.strOrderNo = serial.substr(0, 7);
   v.strSerialNumber = serial;
   v.strMacList = "00:11:22:33:44:55";

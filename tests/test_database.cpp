@@ -10,8 +10,8 @@
 #include <cstring>
 #include <sys/stat.h>
 
-using platform::CDatabase;
-using platform::CRecordset;
+using spreadsheet::CDatabase;
+using spreadsheet::CRecordset;
 using platform::Gbk;
 using Row = std::vector<std::string>;
 
@@ -35,21 +35,21 @@ TEST(DatabaseDrivers, TheWorkbookEngineIsListedAsAnExcelDriver) {
   char buf[2000];
   std::memset(buf, 'x', sizeof buf);
   std::uint16_t used = 0;
-  ASSERT_TRUE(platform::SQLGetInstalledDrivers(buf, sizeof buf, &used));
+  ASSERT_TRUE(spreadsheet::SQLGetInstalledDrivers(buf, sizeof buf, &used));
   // One name, then the empty name that ends the list.
   EXPECT_NE(std::string(buf).find("Excel"), std::string::npos);
-  EXPECT_EQ(std::string(buf), platform::WorkbookDriverName());
+  EXPECT_EQ(std::string(buf), spreadsheet::WorkbookDriverName());
   EXPECT_EQ(buf[std::strlen(buf) + 1], '\0');
   EXPECT_EQ(used, std::strlen(buf) + 2);
 
   char small[8];
-  EXPECT_FALSE(platform::SQLGetInstalledDrivers(small, sizeof small, &used));
-  EXPECT_FALSE(platform::SQLGetInstalledDrivers(nullptr, 100, nullptr));
+  EXPECT_FALSE(spreadsheet::SQLGetInstalledDrivers(small, sizeof small, &used));
+  EXPECT_FALSE(spreadsheet::SQLGetInstalledDrivers(nullptr, 100, nullptr));
 }
 
 TEST_F(DatabaseTest, ConnectingFailuresAreClearDatabaseErrors) {
   CDatabase db;
-  const std::string driver = std::string("DRIVER={") + platform::WorkbookDriverName() + "};";
+  const std::string driver = std::string("DRIVER={") + spreadsheet::WorkbookDriverName() + "};";
   const std::pair<std::string, std::string> cases[] = {
       {"DRIVER={Microsoft Access Driver (*.mdb)};DBQ=" + m_book,
        "Driver \"Microsoft Access Driver (*.mdb)\" is not installed"},
@@ -196,7 +196,7 @@ TEST_F(DatabaseTest, ReadOnlyConnectionsRefuseChanges) {
   MakeBook(1);
   const std::string before = ReadBytes(m_book);
   CDatabase db;
-  db.OpenEx(std::string("DRIVER={") + platform::WorkbookDriverName() + "};DBQ=" + m_book,
+  db.OpenEx(std::string("DRIVER={") + spreadsheet::WorkbookDriverName() + "};DBQ=" + m_book,
             CDatabase::noOdbcDialog);  // the driver's default
   EXPECT_NE(DbErrorOf([&] { db.ExecuteSQL("DROP TABLE [S]"); }).find("read-only"), std::string::npos);
   EXPECT_EQ(ReadTable(db, "S").size(), 2u);
@@ -215,7 +215,7 @@ TEST_F(DatabaseTest, ResultSetMisuseIsADatabaseError) {
   EXPECT_NE(DbErrorOf([&] { rs.Open(CRecordset::forwardOnly, "DROP TABLE [S]"); }).find("needs a SELECT"),
             std::string::npos);
   ASSERT_TRUE(rs.Open(CRecordset::forwardOnly, "SELECT * FROM [S$A1:IV65536]", CRecordset::readOnly));
-  platform::CODBCFieldInfo info;
+  spreadsheet::CODBCFieldInfo info;
   rs.GetODBCFieldInfo(1, info);
   EXPECT_EQ(info.m_strName, "B");
   std::string value;

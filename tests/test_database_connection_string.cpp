@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-using platform::ParseConnectionString;
+using spreadsheet::ParseConnectionString;
 
 TEST(ConnectionString, KeysIgnoreCaseAndValuesKeepGbkText) {
   // A GBK path whose trail bytes include '}' (0x7D) and '{' (0x7B).
@@ -42,7 +42,7 @@ TEST(ConnectionString, MalformedStringsGiveClearErrors) {
     try {
       ParseConnectionString(connect);
       ADD_FAILURE() << connect << " was accepted";
-    } catch (const platform::CDBException& e) {
+    } catch (const spreadsheet::CDBException& e) {
       EXPECT_NE(e.m_strError.find(expected), std::string::npos) << connect << ": " << e.m_strError;
     }
   }

@@ -16,7 +16,7 @@
 #include <unistd.h>
 
 using namespace std::chrono_literals;
-using platform::CDatabase;
+using spreadsheet::CDatabase;
 
 namespace {
 
@@ -64,7 +64,7 @@ TEST_F(DatabaseFailureTest, ProcessesAppendingAtOnceLoseNoRow) {
 
 TEST_F(DatabaseFailureTest, AWorkbookHeldElsewhereFailsAfterABoundedWait) {
   MakeBook(1);
-  platform::FileLock held(m_book);
+  spreadsheet::FileLock held(m_book);
   EXPECT_EQ(InChild([&] {
               CDatabase::SetLockWait(300ms);
               CDatabase db;

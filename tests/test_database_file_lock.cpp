@@ -10,8 +10,8 @@
 #include <thread>
 
 using namespace std::chrono_literals;
-using platform::FileLock;
-using platform::FileLockError;
+using spreadsheet::FileLock;
+using spreadsheet::FileLockError;
 
 namespace {
 

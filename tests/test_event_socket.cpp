@@ -24,7 +24,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-std::string ReadAll(CEventSocket& socket) {
+std::string ReadAll(mes::CEventSocket& socket) {
   std::string all;
   char buf[4096];
   for (;;) {
@@ -61,12 +61,12 @@ void ExpectGivesUpAfter(int timeoutMs, const std::function<bool()>& operation) {
 TEST(EventSocket, ConnectsWritesWholeBuffersAndReadsUntilThePeerCloses) {
   CLoopbackServer server;
   server.AddReply("HTTP/1.1 200 OK\r\n\r\nhello", true);
-  CEventSocket socket;
+  mes::CEventSocket socket;
   ASSERT_TRUE(socket.Connect("127.0.0.1", server.Port()));
   EXPECT_TRUE(socket.IsConnected());
   const std::string head = "POST / HTTP/1.1\r\nContent-Length: 8000000\r\n\r\n";
   const std::string body(8000000, 'b');  // far more than one send takes
-  const CEventSocket::Buffer buffers[] = {{head.data(), head.size()}, {"", 0}, {body.data(), body.size()}};
+  const mes::CEventSocket::Buffer buffers[] = {{head.data(), head.size()}, {"", 0}, {body.data(), body.size()}};
   std::size_t sent = 0;
   ASSERT_TRUE(socket.Write(buffers, 3, &sent));
   EXPECT_EQ(sent, head.size() + body.size());
@@ -81,21 +81,21 @@ TEST(EventSocket, ConnectsWritesWholeBuffersAndReadsUntilThePeerCloses) {
 
 TEST(EventSocket, ConnectWhenConnectedDoesNothingClosedRefusesIoFailuresKeepThePlatformError) {
   CLoopbackServer server;
-  CEventSocket socket;
+  mes::CEventSocket socket;
   ASSERT_TRUE(socket.Connect("localhost", server.Port()));
   ASSERT_TRUE(socket.Connect("no.such.host.invalid", 1));  // no resolution, no traffic
   socket.Close();
   EXPECT_FALSE(socket.IsConnected());
   socket.Close();  // closing twice is harmless
-  CEventSocket fresh;
-  for (CEventSocket* unconnected : {&socket, &fresh}) {  // closed, and never connected
+  mes::CEventSocket fresh;
+  for (mes::CEventSocket* unconnected : {&socket, &fresh}) {  // closed, and never connected
     char buf[8];
     std::size_t n = sizeof buf, len = 3;
     EXPECT_FALSE(unconnected->Read(buf, &n));
-    EXPECT_EQ(unconnected->GetLastError(), kSocketErrorNotConnected);
+    EXPECT_EQ(unconnected->GetLastError(), mes::kSocketErrorNotConnected);
     EXPECT_EQ(n, 0u);
     EXPECT_FALSE(unconnected->Write("abc", &len));
-    EXPECT_EQ(unconnected->GetLastError(), kSocketErrorNotConnected);
+    EXPECT_EQ(unconnected->GetLastError(), mes::kSocketErrorNotConnected);
     EXPECT_EQ(len, 0u);
   }
   ASSERT_TRUE(socket.Connect("127.0.0.1", server.Port()));
@@ -108,7 +108,7 @@ TEST(EventSocket, ConnectWhenConnectedDoesNothingClosedRefusesIoFailuresKeepTheP
   const unsigned short port = server.Port();
   server.Stop();
   for (const char* host : {"127.0.0.1", "nonexistent.invalid"}) {
-    CEventSocket refused;
+    mes::CEventSocket refused;
     EXPECT_FALSE(refused.Connect(host, port)) << host;
     EXPECT_NE(refused.GetLastError(), 0) << host;  // the resolver's or the platform's error
     if (host[0] == '1') EXPECT_EQ(refused.GetLastError(), ECONNREFUSED);
@@ -128,8 +128,8 @@ TEST(EventSocket, ConnectReadAndWriteGiveUpAfterTheTimeout) {
     ::connect(fillers.back(), reinterpret_cast<sockaddr*>(&full.addr), sizeof full.addr);
   }
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  CEventSocket connecting;
-  EXPECT_EQ(connecting.SetSocketTimeout(300), kDefaultSocketTimeoutMs);
+  mes::CEventSocket connecting;
+  EXPECT_EQ(connecting.SetSocketTimeout(300), mes::kDefaultSocketTimeoutMs);
   ExpectGivesUpAfter(300, [&] { return connecting.Connect("127.0.0.1", full.Port()); });
   EXPECT_FALSE(connecting.IsConnected());
   EXPECT_EQ(connecting.GetLastError(), 0);
@@ -137,7 +137,7 @@ TEST(EventSocket, ConnectReadAndWriteGiveUpAfterTheTimeout) {
 
   CLoopbackServer silent;
   silent.AddReply(LoopbackReply::Silent());
-  CEventSocket reading;
+  mes::CEventSocket reading;
   reading.SetSocketTimeout(250);
   ASSERT_TRUE(reading.Connect("127.0.0.1", silent.Port()));
   std::size_t len = 4;
@@ -150,7 +150,7 @@ TEST(EventSocket, ConnectReadAndWriteGiveUpAfterTheTimeout) {
   EXPECT_FALSE(reading.IsConnected());
 
   CLoopbackListener deaf;
-  CEventSocket writing;
+  mes::CEventSocket writing;
   writing.SetSocketTimeout(300);
   ASSERT_TRUE(writing.Connect("127.0.0.1", deaf.Port()));
   const std::string big(64u << 20, 'z');
@@ -163,7 +163,7 @@ TEST(EventSocket, ConnectReadAndWriteGiveUpAfterTheTimeout) {
 TEST(EventSocket, SecondReadOrWriteWhileOneIsPendingIsRefusedAsInProgress) {
   CLoopbackServer server;
   server.AddReply(LoopbackReply::Silent());
-  CEventSocket reading;
+  mes::CEventSocket reading;
   reading.SetSocketTimeout(1500);
   ASSERT_TRUE(reading.Connect("127.0.0.1", server.Port()));
   std::size_t len = 4;
@@ -178,11 +178,11 @@ TEST(EventSocket, SecondReadOrWriteWhileOneIsPendingIsRefusedAsInProgress) {
         char other[8];
         std::size_t n = sizeof other;
         EXPECT_FALSE(reading.Read(other, &n));
-        EXPECT_EQ(reading.GetLastError(), kSocketErrorInProgress);
+        EXPECT_EQ(reading.GetLastError(), mes::kSocketErrorInProgress);
       });
 
   CLoopbackListener deaf;
-  CEventSocket writing;
+  mes::CEventSocket writing;
   writing.SetSocketTimeout(1500);
   ASSERT_TRUE(writing.Connect("127.0.0.1", deaf.Port()));
   const std::string big(64u << 20, 'z');  // more than the socket buffers hold: the send waits
@@ -194,7 +194,7 @@ TEST(EventSocket, SecondReadOrWriteWhileOneIsPendingIsRefusedAsInProgress) {
       [&] {
         std::size_t n = 3;
         EXPECT_FALSE(writing.Write("abc", &n));
-        EXPECT_EQ(writing.GetLastError(), kSocketErrorInProgress);
+        EXPECT_EQ(writing.GetLastError(), mes::kSocketErrorInProgress);
         EXPECT_EQ(n, 0u);
       });
 }

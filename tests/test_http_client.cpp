@@ -80,12 +80,12 @@ class CRecordingSocket {
 const char kOk[] = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok";
 
 template <class T>
-std::string Body(const CHttpClientT<T>& c) {
+std::string Body(const mes::CHttpClientT<T>& c) {
   return std::string(c.GetBody(), c.GetBodyLength());
 }
 
-NavigateOptions Post(const std::string& body) {
-  NavigateOptions o;
+mes::NavigateOptions Post(const std::string& body) {
+  mes::NavigateOptions o;
   o.strMethod = "POST";
   o.strContentType = "text/xml; charset=utf-8";
   o.strExtraHeaders = "SOAPAction: \"A\"\r\nAccept: text/xml\r\n";
@@ -94,16 +94,16 @@ NavigateOptions Post(const std::string& body) {
   return o;
 }
 // The options only point at the body: it must outlive them.
-NavigateOptions Post(std::string&&) = delete;
+mes::NavigateOptions Post(std::string&&) = delete;
 
 }  // namespace
 
 TEST(HttpClientWrites, HeadGoesInOneWriteTheBodyIn4096ByteBlocksEveryWaitBounded) {
-  CHttpClientT<CRecordingSocket> client;
+  mes::CHttpClientT<CRecordingSocket> client;
   auto& s = client.GetSocket();
   s.replies.push_back({kOk, kOk, kOk});
   const std::string body(4096 * 2 + 100, 'b');
-  NavigateOptions o = Post(body);
+  mes::NavigateOptions o = Post(body);
   o.nSocketTimeout = 1234;
   ASSERT_TRUE(client.Navigate("http://mes/querysn/cs_querysn.asmx", &o));
   ASSERT_EQ(s.writes.size(), 4u);
@@ -124,7 +124,7 @@ TEST(HttpClientWrites, HeadGoesInOneWriteTheBodyIn4096ByteBlocksEveryWaitBounded
   // Without the block flag head and body go in one write; without a body only the head.
   const std::string small = "<x/>";
   o = Post(small);
-  o.dwFlags = kNavigateJudgeStatus;
+  o.dwFlags = mes::kNavigateJudgeStatus;
   ASSERT_TRUE(client.Navigate("http://mes/p", &o));
   ASSERT_EQ(s.writes.size(), 5u);
   EXPECT_EQ(s.writes[4].substr(s.writes[4].size() - 8), "\r\n\r\n<x/>");
@@ -139,47 +139,47 @@ TEST(HttpClientWrites, HeadGoesInOneWriteTheBodyIn4096ByteBlocksEveryWaitBounded
 // is not held to one time-out for the whole request.
 TEST(HttpClientWrites, SoapTransportWritesAUsualEnvelopeWithItsHeadAtOnce) {
   for (const std::size_t size :
-       {std::size_t(30000), kSoapSingleWriteBytes, kSoapSingleWriteBytes + 1, 3 * kSoapSingleWriteBytes + 5}) {
+       {std::size_t(30000), mes::kSoapSingleWriteBytes, mes::kSoapSingleWriteBytes + 1, 3 * mes::kSoapSingleWriteBytes + 5}) {
     SCOPED_TRACE(size);
-    CSoapHttpTransportT<CRecordingSocket> transport("http://mes/querysn/cs_querysn.asmx");
+    mes::CSoapHttpTransportT<CRecordingSocket> transport("http://mes/querysn/cs_querysn.asmx");
     transport.GetHttpClient().GetSocket().replies.push_back({kOk});
     transport.CleanupClient();
     const std::string envelope(size, 'e');
     ASSERT_TRUE(transport.GetWriteStream().Write(envelope));
-    ASSERT_EQ(transport.SendRequest("SOAPAction: \"A\"\r\n"), kSoapOk);
+    ASSERT_EQ(transport.SendRequest("SOAPAction: \"A\"\r\n"), mes::kSoapOk);
     const std::vector<std::string>& writes = transport.GetHttpClient().GetSocket().writes;
     std::string sent;
     for (const std::string& w : writes) sent += w;
     EXPECT_EQ(sent.substr(sent.find("\r\n\r\n") + 4), envelope);
-    if (size <= kSoapSingleWriteBytes) {
+    if (size <= mes::kSoapSingleWriteBytes) {
       EXPECT_EQ(writes.size(), 1u);
     } else {
-      ASSERT_EQ(writes.size(), 2 + size / kSoapSingleWriteBytes);
+      ASSERT_EQ(writes.size(), 2 + size / mes::kSoapSingleWriteBytes);
       EXPECT_EQ(writes[0].substr(writes[0].size() - 4), "\r\n\r\n");  // the head alone
-      for (std::size_t i = 1; i + 1 < writes.size(); ++i) EXPECT_EQ(writes[i].size(), kSoapSingleWriteBytes);
+      for (std::size_t i = 1; i + 1 < writes.size(); ++i) EXPECT_EQ(writes[i].size(), mes::kSoapSingleWriteBytes);
     }
   }
 }
 
 TEST(HttpClientWrites, OnlyPlainHttpWithAHostIsCarried) {
-  CHttpClientT<CRecordingSocket> client;
+  mes::CHttpClientT<CRecordingSocket> client;
   client.GetSocket().replies.push_back({kOk});
   EXPECT_FALSE(client.Navigate("https://mes/querysn/cs_querysn.asmx"));
   EXPECT_FALSE(client.Navigate("ftp://mes/file"));
   EXPECT_FALSE(client.Navigate("file:///etc/passwd"));
   EXPECT_FALSE(client.Navigate("not a url"));
-  EXPECT_FALSE(client.Navigate(static_cast<const CHttpUrl*>(nullptr)));
+  EXPECT_FALSE(client.Navigate(static_cast<const mes::CHttpUrl*>(nullptr)));
   EXPECT_TRUE(client.GetSocket().connects.empty());
   EXPECT_TRUE(client.GetSocket().writes.empty());
   EXPECT_EQ(client.GetStatus(), -1);
 }
 
 TEST(HttpClientWrites, RedirectsResendToTheResolvedPlaceReconnectingOnlyWhenItChanges) {
-  CHttpClientT<CRecordingSocket> client;
+  mes::CHttpClientT<CRecordingSocket> client;
   client.GetSocket().replies.push_back({"HTTP/1.1 302 Found\r\nLocation: /other.asmx\r\nContent-Length: 0\r\n\r\n",
                                         "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nmoved"});
   const std::string body = "<envelope/>";
-  const NavigateOptions o = Post(body);
+  const mes::NavigateOptions o = Post(body);
   ASSERT_TRUE(client.Navigate("http://mes/querysn/cs_querysn.asmx", &o));
   const auto& w = client.GetSocket().writes;
   ASSERT_EQ(w.size(), 4u);
@@ -193,7 +193,7 @@ TEST(HttpClientWrites, RedirectsResendToTheResolvedPlaceReconnectingOnlyWhenItCh
   EXPECT_EQ(client.GetRedirectCount(), 1);
 
   // Another host or port, or "Connection: close", means a new connection.
-  CHttpClientT<CRecordingSocket> moving;
+  mes::CHttpClientT<CRecordingSocket> moving;
   auto& s = moving.GetSocket();
   s.replies.push_back({"HTTP/1.1 301 Moved\r\nLocation: http://Other:8080/x\r\nContent-Length: 0\r\n\r\n"});
   s.replies.push_back({"HTTP/1.1 303 See Other\r\nLocation: y\r\nConnection: close\r\nContent-Length: 0\r\n\r\n"});
@@ -203,12 +203,12 @@ TEST(HttpClientWrites, RedirectsResendToTheResolvedPlaceReconnectingOnlyWhenItCh
   EXPECT_NE(s.writes.back().find("GET /y HTTP/1.1\r\nHost: Other:8080\r\n"), std::string::npos);
   EXPECT_EQ(moving.GetRedirectCount(), 2);
 
-  CHttpClientT<CRecordingSocket> endless;
+  mes::CHttpClientT<CRecordingSocket> endless;
   endless.GetSocket().replies.push_back(
       std::deque<std::string>(50, "HTTP/1.1 302 Found\r\nLocation: /again\r\nContent-Length: 0\r\n\r\n"));
   EXPECT_FALSE(endless.Navigate("http://mes/"));
-  EXPECT_EQ(endless.GetRedirectCount(), kDefaultMaxRedirects);
-  EXPECT_EQ(endless.GetSocket().writes.size(), static_cast<std::size_t>(kDefaultMaxRedirects + 1));
+  EXPECT_EQ(endless.GetRedirectCount(), mes::kDefaultMaxRedirects);
+  EXPECT_EQ(endless.GetSocket().writes.size(), static_cast<std::size_t>(mes::kDefaultMaxRedirects + 1));
   EXPECT_FALSE(endless.GetSocket().IsConnected());
 }
 
@@ -220,19 +220,19 @@ TEST(HttpClientWrites, StatusJudgingAndRedirectsThatCannotBeFollowed) {
     bool ok;
     int status;  // 0: not checked
   } cases[] = {
-      {k401, kNavigateDefaultFlags, false, 401},  // no credentials, no retry
-      {"HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n", kNavigateDefaultFlags, false, 404},
-      {"HTTP/1.1 500 Internal Server Error\r\nContent-Length: 3\r\n\r\nbad", kNavigateDefaultFlags, false, 500},
+      {k401, mes::kNavigateDefaultFlags, false, 401},  // no credentials, no retry
+      {"HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n", mes::kNavigateDefaultFlags, false, 404},
+      {"HTTP/1.1 500 Internal Server Error\r\nContent-Length: 3\r\n\r\nbad", mes::kNavigateDefaultFlags, false, 500},
       {k401, 0, true, 401},  // unjudged, any status is an answer
       {"HTTP/1.1 500 Internal Server Error\r\nContent-Length: 3\r\n\r\nbad", 0, true, 500},
-      {"HTTP/1.1 302 Found\r\nLocation: /x\r\nContent-Length: 0\r\n\r\n", kNavigateJudgeStatus, false, 302},
-      {"HTTP/1.1 302 Found\r\nContent-Length: 0\r\n\r\n", kNavigateDefaultFlags, true, 302},  // no Location
-      {"HTTP/1.1 302 Found\r\nLocation: https://mes/\r\nContent-Length: 0\r\n\r\n", kNavigateDefaultFlags, false, 0},
+      {"HTTP/1.1 302 Found\r\nLocation: /x\r\nContent-Length: 0\r\n\r\n", mes::kNavigateJudgeStatus, false, 302},
+      {"HTTP/1.1 302 Found\r\nContent-Length: 0\r\n\r\n", mes::kNavigateDefaultFlags, true, 302},  // no Location
+      {"HTTP/1.1 302 Found\r\nLocation: https://mes/\r\nContent-Length: 0\r\n\r\n", mes::kNavigateDefaultFlags, false, 0},
   };
   for (const Case& c : cases) {
-    CHttpClientT<CRecordingSocket> client;
+    mes::CHttpClientT<CRecordingSocket> client;
     client.GetSocket().replies.push_back({c.reply});
-    NavigateOptions o;
+    mes::NavigateOptions o;
     o.dwFlags = c.flags;
     EXPECT_EQ(client.Navigate("http://mes/", &o), c.ok) << c.reply;
     if (c.status) EXPECT_EQ(client.GetStatus(), c.status) << c.reply;
@@ -242,12 +242,12 @@ TEST(HttpClientWrites, StatusJudgingAndRedirectsThatCannotBeFollowed) {
 }
 
 TEST(HttpClientWrites, ReplyOverTheOptionsCapFailsTheExchange) {
-  CHttpClientT<CRecordingSocket> client;
+  mes::CHttpClientT<CRecordingSocket> client;
   client.GetSocket().replies.push_back({"HTTP/1.1 200 OK\r\nContent-Length: 5000\r\n\r\n" + std::string(5000, 'x')});
-  NavigateOptions o;
+  mes::NavigateOptions o;
   o.nMaxResponseBytes = 4000;
   EXPECT_FALSE(client.Navigate("http://mes/", &o));
-  EXPECT_EQ(client.GetLastReadResult(), HttpReadResult::BodyFailed);
+  EXPECT_EQ(client.GetLastReadResult(), mes::HttpReadResult::BodyFailed);
   EXPECT_FALSE(client.GetSocket().IsConnected());
 }
 
@@ -260,9 +260,9 @@ TEST(HttpClientLoopback, PostsAndReadsEveryFramingOverTcpKeepingTheConnectionUnt
       "HTTP/1.1 200 OK\r\nConnection: Close\r\nTransfer-Encoding: chunked\r\n\r\n"
       "1A\r\nabcdefghijklmnopqrstuvwxyz\r\n0\r\n\r\n");
   server.AddReply("HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 200 OK\r\nContent-Type: text/xml\r\n\r\n<all-of-it/>", true);
-  CHttpClient client;
+  mes::CHttpClient client;
   const std::string body(10000, 'q');
-  const NavigateOptions o = Post(body);
+  const mes::NavigateOptions o = Post(body);
   ASSERT_TRUE(client.Navigate(server.Url("/querysn/cs_querysn.asmx"), &o));
   EXPECT_EQ(Body(client), "ok");
   ASSERT_TRUE(client.Navigate(server.Url("/second"), &o));
@@ -285,8 +285,8 @@ TEST(HttpClientLoopback, TricklingServerIsCutOffByTheOverallDeadline) {
   // Each byte arrives well within the socket time-out, but the whole reply would take ~6 s.
   server.AddReply(
       LoopbackReply::Trickle("HTTP/1.1 200 OK\r\nContent-Length: 40\r\n\r\n" + std::string(40, 'x'), 1, 60));
-  CHttpClient client;
-  NavigateOptions o;
+  mes::CHttpClient client;
+  mes::NavigateOptions o;
   o.nSocketTimeout = 1000;
   o.nDeadlineMs = 700;
   const auto start = std::chrono::steady_clock::now();
@@ -297,7 +297,7 @@ TEST(HttpClientLoopback, TricklingServerIsCutOffByTheOverallDeadline) {
 }
 
 TEST(HttpClientLoopback, ConnectionFailuresFailTheExchangeAndAFreshPlaceConnectsAnew) {
-  CHttpClient client;
+  mes::CHttpClient client;
   EXPECT_FALSE(client.Navigate("http://nonexistent.invalid/"));
   CLoopbackServer server;
   server.AddReply(kOk);

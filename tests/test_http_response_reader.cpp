@@ -14,11 +14,11 @@ using testsupport::CMemoryByteSource;
 namespace {
 
 struct Read {
-  CHttpResponseReader reader;
-  HttpReadResult result;
+  mes::CHttpResponseReader reader;
+  mes::HttpReadResult result;
   std::string body;
 
-  explicit Read(std::string bytes, std::size_t piece = SIZE_MAX, CHttpResponseReader::Limits limits = {},
+  explicit Read(std::string bytes, std::size_t piece = SIZE_MAX, mes::CHttpResponseReader::Limits limits = {},
                 bool failAtEnd = false) {
     CMemoryByteSource source(std::move(bytes), piece, failAtEnd);
     result = reader.ReadResponse(source, limits);
@@ -79,7 +79,7 @@ TEST(HttpResponseReader, WellFormedRepliesInAnyPieceSize) {
   for (const Case& c : cases) {
     for (std::size_t piece : {std::size_t(1), std::size_t(7), SIZE_MAX}) {
       Read r(c.bytes, piece);
-      ASSERT_EQ(r.result, HttpReadResult::Complete) << c.bytes << " / " << piece;
+      ASSERT_EQ(r.result, mes::HttpReadResult::Complete) << c.bytes << " / " << piece;
       EXPECT_EQ(r.reader.GetStatus(), c.status) << c.bytes;
       EXPECT_EQ(r.body, c.body) << c.bytes;
       // Bytes beyond the reply show only when they arrive with it.
@@ -93,62 +93,62 @@ TEST(HttpResponseReader, WellFormedRepliesInAnyPieceSize) {
             "HTTP/1.1 200 OK\r\nTransfer-Encoding: Chunked\r\n\r\n" + k26);
   // A failing read (a time-out) ends a close-delimited body like the close does.
   Read timedOut("HTTP/1.1 200 OK\r\n\r\npartial", SIZE_MAX, {}, true);
-  ASSERT_EQ(timedOut.result, HttpReadResult::Complete);
+  ASSERT_EQ(timedOut.result, mes::HttpReadResult::Complete);
   EXPECT_EQ(timedOut.body, "partial");
 }
 
 TEST(HttpResponseReader, MalformedRepliesFailCleanly) {
-  const std::pair<std::string, HttpReadResult> cases[] = {
-      {"HTTP/1.1 OK\r\n\r\n", HttpReadResult::StatusInvalid},
-      {"HTTP/1.1\r\n\r\n", HttpReadResult::StatusInvalid},
-      {"HTTP/1.1 99999999999999 Big\r\n\r\n", HttpReadResult::StatusInvalid},
-      {"\r\n\r\n", HttpReadResult::StatusInvalid},
-      {"garbage garbage\r\n\r\n", HttpReadResult::StatusInvalid},
-      {"", HttpReadResult::HeaderIncomplete},
-      {"HTTP/1.1 200 OK\r\nContent-Length: 3\r\n", HttpReadResult::HeaderIncomplete},
-      {"HTTP/1.1 200 OK\r\nContent-Length: abc\r\n\r\nabc", HttpReadResult::BodyFailed},
-      {"HTTP/1.1 200 OK\r\nContent-Length: -5\r\n\r\nabc", HttpReadResult::BodyFailed},
-      {"HTTP/1.1 200 OK\r\nContent-Length: \r\n\r\nabc", HttpReadResult::BodyFailed},
-      {"HTTP/1.1 200 OK\r\nContent-Length: 3, 3\r\n\r\nabc", HttpReadResult::BodyFailed},
-      {"HTTP/1.1 200 OK\r\nContent-Length: 99999999999999999999999\r\n\r\nabc", HttpReadResult::BodyFailed},
-      {kChunked + "\r\n1A;x=y\r\n" + k26, HttpReadResult::ChunkedInvalid},                // chunk extension
-      {kChunked + "\r\n1A\r\nabc", HttpReadResult::ChunkedInvalid},                       // data cut short
-      {kChunked + "\r\n3\r\nabcX\r\n0\r\n\r\n", HttpReadResult::ChunkedInvalid},          // no CR LF after the data
-      {kChunked + "\r\n\r\nabc\r\n0\r\n\r\n", HttpReadResult::ChunkedInvalid},            // no size at all
-      {kChunked + "\r\nzz\r\n", HttpReadResult::ChunkedInvalid},                          // not hexadecimal
-      {kChunked + "\r\n3\nabc\r\n0\r\n\r\n", HttpReadResult::ChunkedInvalid},             // bare LF after the size
-      {kChunked + "\r\nFFFFFFFFFFFFFFFFFFFF\r\n" + k26, HttpReadResult::ChunkedInvalid},  // overflowing size
-      {kChunked + "\r\n7FFFFFFF\r\nabc", HttpReadResult::ChunkedInvalid},                 // beyond the reply cap
-      {kChunked + "\r\n", HttpReadResult::ChunkedInvalid},                                // closed before any chunk
+  const std::pair<std::string, mes::HttpReadResult> cases[] = {
+      {"HTTP/1.1 OK\r\n\r\n", mes::HttpReadResult::StatusInvalid},
+      {"HTTP/1.1\r\n\r\n", mes::HttpReadResult::StatusInvalid},
+      {"HTTP/1.1 99999999999999 Big\r\n\r\n", mes::HttpReadResult::StatusInvalid},
+      {"\r\n\r\n", mes::HttpReadResult::StatusInvalid},
+      {"garbage garbage\r\n\r\n", mes::HttpReadResult::StatusInvalid},
+      {"", mes::HttpReadResult::HeaderIncomplete},
+      {"HTTP/1.1 200 OK\r\nContent-Length: 3\r\n", mes::HttpReadResult::HeaderIncomplete},
+      {"HTTP/1.1 200 OK\r\nContent-Length: abc\r\n\r\nabc", mes::HttpReadResult::BodyFailed},
+      {"HTTP/1.1 200 OK\r\nContent-Length: -5\r\n\r\nabc", mes::HttpReadResult::BodyFailed},
+      {"HTTP/1.1 200 OK\r\nContent-Length: \r\n\r\nabc", mes::HttpReadResult::BodyFailed},
+      {"HTTP/1.1 200 OK\r\nContent-Length: 3, 3\r\n\r\nabc", mes::HttpReadResult::BodyFailed},
+      {"HTTP/1.1 200 OK\r\nContent-Length: 99999999999999999999999\r\n\r\nabc", mes::HttpReadResult::BodyFailed},
+      {kChunked + "\r\n1A;x=y\r\n" + k26, mes::HttpReadResult::ChunkedInvalid},                // chunk extension
+      {kChunked + "\r\n1A\r\nabc", mes::HttpReadResult::ChunkedInvalid},                       // data cut short
+      {kChunked + "\r\n3\r\nabcX\r\n0\r\n\r\n", mes::HttpReadResult::ChunkedInvalid},          // no CR LF after the data
+      {kChunked + "\r\n\r\nabc\r\n0\r\n\r\n", mes::HttpReadResult::ChunkedInvalid},            // no size at all
+      {kChunked + "\r\nzz\r\n", mes::HttpReadResult::ChunkedInvalid},                          // not hexadecimal
+      {kChunked + "\r\n3\nabc\r\n0\r\n\r\n", mes::HttpReadResult::ChunkedInvalid},             // bare LF after the size
+      {kChunked + "\r\nFFFFFFFFFFFFFFFFFFFF\r\n" + k26, mes::HttpReadResult::ChunkedInvalid},  // overflowing size
+      {kChunked + "\r\n7FFFFFFF\r\nabc", mes::HttpReadResult::ChunkedInvalid},                 // beyond the reply cap
+      {kChunked + "\r\n", mes::HttpReadResult::ChunkedInvalid},                                // closed before any chunk
   };
   for (const auto& [bytes, expected] : cases) {
     Read r(bytes);
     EXPECT_EQ(r.result, expected) << bytes;
-    if (expected == HttpReadResult::StatusInvalid) EXPECT_EQ(r.reader.GetStatus(), -1);
+    if (expected == mes::HttpReadResult::StatusInvalid) EXPECT_EQ(r.reader.GetStatus(), -1);
   }
-  EXPECT_EQ(Read("HTTP/1.1 200 OK\r\n", SIZE_MAX, {}, true).result, HttpReadResult::HeaderIncomplete);
+  EXPECT_EQ(Read("HTTP/1.1 200 OK\r\n", SIZE_MAX, {}, true).result, mes::HttpReadResult::HeaderIncomplete);
   // A body shorter than announced fails, but the status and what arrived stay known.
   Read shortBody("HTTP/1.1 500 Internal Server Error\r\nContent-Length: 100\r\n\r\n<partial");
-  EXPECT_EQ(shortBody.result, HttpReadResult::BodyFailed);
+  EXPECT_EQ(shortBody.result, mes::HttpReadResult::BodyFailed);
   EXPECT_EQ(shortBody.reader.GetStatus(), 500);
   EXPECT_EQ(shortBody.body, "<partial");
 }
 
 TEST(HttpResponseReader, RepliesOverTheCapFail) {
-  CHttpResponseReader::Limits small;
+  mes::CHttpResponseReader::Limits small;
   small.maxResponseBytes = 10000;
   const struct {
     std::string bytes;
     std::size_t piece;
-    HttpReadResult result;
+    mes::HttpReadResult result;
   } cases[] = {
       {"HTTP/1.1 200 OK\r\nContent-Length: 20000\r\n\r\n" + std::string(20000, 'x'), SIZE_MAX,
-       HttpReadResult::BodyFailed},
-      {"HTTP/1.1 200 OK\r\n\r\n" + std::string(20000, 'x'), 4096, HttpReadResult::BodyFailed},
+       mes::HttpReadResult::BodyFailed},
+      {"HTTP/1.1 200 OK\r\n\r\n" + std::string(20000, 'x'), 4096, mes::HttpReadResult::BodyFailed},
       {kChunked + "\r\n1F40\r\n" + std::string(8000, 'x') + "\r\n1F40\r\n" + std::string(8000, 'y') + "\r\n0\r\n\r\n",
-       SIZE_MAX, HttpReadResult::ChunkedInvalid},
-      {"HTTP/1.1 200 OK\r\nX: " + std::string(20000, 'h'), 512, HttpReadResult::HeaderIncomplete},
-      {"HTTP/1.1 200 OK\r\nContent-Length: 9000\r\n\r\n" + std::string(9000, 'x'), 1000, HttpReadResult::Complete},
+       SIZE_MAX, mes::HttpReadResult::ChunkedInvalid},
+      {"HTTP/1.1 200 OK\r\nX: " + std::string(20000, 'h'), 512, mes::HttpReadResult::HeaderIncomplete},
+      {"HTTP/1.1 200 OK\r\nContent-Length: 9000\r\n\r\n" + std::string(9000, 'x'), 1000, mes::HttpReadResult::Complete},
   };
   for (const auto& c : cases) EXPECT_EQ(Read(c.bytes, c.piece, small).result, c.result) << c.bytes.substr(0, 40);
 }
@@ -157,7 +157,7 @@ TEST(HttpResponseReader, LargeBodyMovesTheBufferToTheHeapIntact) {
   std::string body;
   for (int i = 0; i < 30000; ++i) body += static_cast<char>('a' + i % 26);
   Read r("HTTP/1.1 200 OK\r\nContent-Length: 30000\r\n\r\n" + body, 1500);
-  ASSERT_EQ(r.result, HttpReadResult::Complete);
+  ASSERT_EQ(r.result, mes::HttpReadResult::Complete);
   EXPECT_TRUE(r.reader.GetBuffer().IsOnHeap());
   EXPECT_EQ(r.body, body);
   EXPECT_EQ(r.reader.GetBuffer().Data()[r.reader.GetBuffer().Size()], '\0');
@@ -167,20 +167,20 @@ TEST(HttpResponseReader, LargeBodyMovesTheBufferToTheHeapIntact) {
 TEST(HttpResponseReader, NoBodyStatusesDoNotWaitForOne) {
   for (const char* reply : {"HTTP/1.1 204 No Content\r\n\r\n", "HTTP/1.1 304 Not Modified\r\n\r\n"}) {
     Read r(reply, SIZE_MAX, {}, true);  // any further read would fail
-    EXPECT_EQ(r.result, HttpReadResult::Complete) << reply;
+    EXPECT_EQ(r.result, mes::HttpReadResult::Complete) << reply;
     EXPECT_EQ(r.reader.GetBodyLength(), 0u);
   }
 }
 
 TEST(HttpResponseReader, ResetForgetsThePreviousResponse) {
-  CHttpResponseReader reader;
+  mes::CHttpResponseReader reader;
   CMemoryByteSource first("HTTP/1.1 200 OK\r\nA: 1\r\nContent-Length: 1\r\n\r\nx");
-  ASSERT_EQ(reader.ReadResponse(first, {}), HttpReadResult::Complete);
+  ASSERT_EQ(reader.ReadResponse(first, {}), mes::HttpReadResult::Complete);
   reader.Reset();
   EXPECT_EQ(reader.GetStatus(), -1);
   EXPECT_TRUE(reader.GetHeaders().empty());
   EXPECT_EQ(reader.GetBodyLength(), 0u);
   CMemoryByteSource second("HTTP/1.1 404 Not Found\r\nContent-Length: 2\r\n\r\nno");
-  ASSERT_EQ(reader.ReadResponse(second, {}), HttpReadResult::Complete);
+  ASSERT_EQ(reader.ReadResponse(second, {}), mes::HttpReadResult::Complete);
   EXPECT_EQ(std::string(reader.GetBody(), reader.GetBodyLength()), "no");
 }

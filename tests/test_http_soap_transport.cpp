@@ -21,15 +21,15 @@ const char kAction[] = "SOAPAction: \"RO_dErodo/IO_UpData_Common\"\r\n";
 const std::string kFault = soaptest::FaultBody("<faultcode>soap:Server</faultcode><faultstring>boom</faultstring>");
 
 struct Outcome {
-  SoapStatus status;
-  SoapClientError kind;
+  mes::SoapStatus status;
+  mes::SoapClientError kind;
 };
 
 // One send of a fixed envelope.
-Outcome SendOnce(CSoapHttpTransport& transport) {
+Outcome SendOnce(mes::CSoapHttpTransport& transport) {
   transport.CleanupClient();
   transport.GetWriteStream().Write("<soap:Envelope/>");
-  const SoapStatus status = transport.SendRequest(kAction);
+  const mes::SoapStatus status = transport.SendRequest(kAction);
   return {status, transport.GetClientError()};
 }
 
@@ -38,12 +38,12 @@ Outcome SendOnce(CSoapHttpTransport& transport) {
 TEST(SoapHttpTransport, PostsTheEnvelopeAndOffersThe200Body) {
   CLoopbackServer server;
   server.AddReply(HttpReply("200 OK", "<reply/>"));
-  CSoapHttpTransport transport(server.Url("/querysn/cs_querysn.asmx"));
+  mes::CSoapHttpTransport transport(server.Url("/querysn/cs_querysn.asmx"));
   transport.CleanupClient();
   ASSERT_TRUE(transport.GetWriteStream().Write("<soap:Envelope>"));
   ASSERT_TRUE(transport.GetWriteStream().Write(std::string_view("</soap:Envelope>")));
-  EXPECT_EQ(transport.SendRequest(kAction), kSoapOk);
-  EXPECT_EQ(transport.GetClientError(), SoapClientError::Success);
+  EXPECT_EQ(transport.SendRequest(kAction), mes::kSoapOk);
+  EXPECT_EQ(transport.GetClientError(), mes::SoapClientError::Success);
   EXPECT_EQ(transport.GetStatusCode(), 200);
   EXPECT_EQ(ReadAll(transport.GetReadStream()), "<reply/>");
   EXPECT_EQ(transport.GetReadStream().Read(nullptr, 5), 0u);
@@ -69,31 +69,31 @@ TEST(SoapHttpTransport, FaultBodyGoesToTheFaultReaderAndUnreadableFaultsAreParse
   const struct {
     std::string reply;
     Reader reader;
-    SoapClientError kind;
+    mes::SoapClientError kind;
     std::string seen;
   } cases[] = {
-      {HttpReply("500 Internal Server Error", "not xml at all"), None, SoapClientError::ParseFaultError, ""},
-      {HttpReply("500 Internal Server Error", "not xml at all"), Fails, SoapClientError::ParseFaultError,
+      {HttpReply("500 Internal Server Error", "not xml at all"), None, mes::SoapClientError::ParseFaultError, ""},
+      {HttpReply("500 Internal Server Error", "not xml at all"), Fails, mes::SoapClientError::ParseFaultError,
        "not xml at all"},
       // A body cut short still reaches the fault reader.
       {"HTTP/1.1 500 Internal Server Error\r\nContent-Length: 500\r\n\r\n<soap:Envelope", Fails,
-       SoapClientError::ParseFaultError, "<soap:Envelope"},
-      {HttpReply("500 Internal Server Error", kFault), Throws, SoapClientError::Success /* not checked */, kFault},
+       mes::SoapClientError::ParseFaultError, "<soap:Envelope"},
+      {HttpReply("500 Internal Server Error", kFault), Throws, mes::SoapClientError::Success /* not checked */, kFault},
   };
   for (const auto& c : cases) {
     CLoopbackServer server;
     server.AddReply(c.reply, true);
-    CSoapHttpTransport transport(server.Url("/"));
+    mes::CSoapHttpTransport transport(server.Url("/"));
     std::string seen;
     if (c.reader != None) {
-      transport.SetFaultReader([&, r = c.reader](ISoapReadStream& body, SoapFault&) -> SoapStatus {
+      transport.SetFaultReader([&, r = c.reader](mes::ISoapReadStream& body, mes::SoapFault&) -> mes::SoapStatus {
         seen = ReadAll(body);
         if (r == Throws) throw std::runtime_error("x");
-        return kSoapFail;
+        return mes::kSoapFail;
       });
     }
     const Outcome o = SendOnce(transport);
-    EXPECT_EQ(o.status, kSoapFail) << c.reply;
+    EXPECT_EQ(o.status, mes::kSoapFail) << c.reply;
     if (c.reader != Throws) EXPECT_EQ(o.kind, c.kind) << c.reply;
     if (c.reader != None) EXPECT_EQ(seen, c.seen) << c.reply;
     EXPECT_EQ(ReadAll(transport.GetReadStream()), "");  // a fault is not a reply to parse
@@ -104,24 +104,24 @@ TEST(SoapHttpTransport, HttpsAndUnusableEndpointsFailEverySendAsSendErrors) {
   const std::string tooLong = "http://127.0.0.1/" + std::string(2100, 'a');
   for (const std::string& url :
        {std::string("https://127.0.0.1/querysn/cs_querysn.asmx"), tooLong, std::string("nonsense")}) {
-    CSoapHttpTransport transport(url);
+    mes::CSoapHttpTransport transport(url);
     for (int i = 0; i < 2; ++i) {
       const Outcome o = SendOnce(transport);
-      EXPECT_EQ(o.status, kSoapFail) << url;
-      EXPECT_EQ(o.kind, SoapClientError::SendError) << url;
+      EXPECT_EQ(o.status, mes::kSoapFail) << url;
+      EXPECT_EQ(o.kind, mes::SoapClientError::SendError) << url;
     }
     EXPECT_EQ(transport.GetStatusCode(), -1);
   }
   // An endpoint made unusable after a reply fails as such, not with the last reply.
   CLoopbackServer server;
   server.AddReply(HttpReply("500 Internal Server Error", kFault));
-  CSoapHttpTransport transport(server.Url("/"));
-  transport.SetFaultReader([](ISoapReadStream&, SoapFault&) { return kSoapOk; });
-  ASSERT_EQ(SendOnce(transport).kind, SoapClientError::SoapFault);
+  mes::CSoapHttpTransport transport(server.Url("/"));
+  transport.SetFaultReader([](mes::ISoapReadStream&, mes::SoapFault&) { return mes::kSoapOk; });
+  ASSERT_EQ(SendOnce(transport).kind, mes::SoapClientError::SoapFault);
   EXPECT_FALSE(transport.SetUrl(tooLong));
   const Outcome o = SendOnce(transport);
-  EXPECT_EQ(o.status, kSoapFail);
-  EXPECT_EQ(o.kind, SoapClientError::SendError);
+  EXPECT_EQ(o.status, mes::kSoapFail);
+  EXPECT_EQ(o.kind, mes::SoapClientError::SendError);
   EXPECT_EQ(transport.GetStatusCode(), -1);
   EXPECT_EQ(server.RequestCount(), 1u);
 }
@@ -129,21 +129,21 @@ TEST(SoapHttpTransport, HttpsAndUnusableEndpointsFailEverySendAsSendErrors) {
 TEST(SoapHttpTransport, EndpointUrlIsEscapedBeforeTheQuery) {
   CLoopbackServer server;
   server.AddReply(HttpReply("200 OK", "<r/>"));
-  CSoapHttpTransport transport("http://127.0.0.1:" + std::to_string(server.Port()) + "/query sn/a\"b.asmx?x=a b");
+  mes::CSoapHttpTransport transport("http://127.0.0.1:" + std::to_string(server.Port()) + "/query sn/a\"b.asmx?x=a b");
   EXPECT_EQ(transport.GetUrl().GetUrlPath(), "/query%20sn/a%22b.asmx");
-  EXPECT_EQ(SendOnce(transport).status, kSoapOk);
+  EXPECT_EQ(SendOnce(transport).status, mes::kSoapOk);
   EXPECT_EQ(server.Requests()[0].substr(0, 40), "POST /query%20sn/a%22b.asmx?x=a b HTTP/1");
 }
 
 TEST(SoapHttpTransport, SilentServerFailsWithinTheTransportTimeout) {
   CLoopbackServer server;
   server.AddReply(LoopbackReply::Silent());
-  CSoapHttpTransport transport(server.Url("/"));
+  mes::CSoapHttpTransport transport(server.Url("/"));
   EXPECT_EQ(transport.SetTimeout(300), 0);
   const auto start = std::chrono::steady_clock::now();
   const Outcome o = SendOnce(transport);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(5000));
-  EXPECT_EQ(o.status, kSoapFail);
-  EXPECT_EQ(o.kind, SoapClientError::SendError);
+  EXPECT_EQ(o.status, mes::kSoapFail);
+  EXPECT_EQ(o.kind, mes::SoapClientError::SendError);
   EXPECT_EQ(transport.GetStatusCode(), -1);
 }

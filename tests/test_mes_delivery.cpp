@@ -9,45 +9,45 @@
 
 namespace {
 
-using Outcome = MesDeliveryOutcome;
-using Kind = SoapClientError;
+using Outcome = results::MesDeliveryOutcome;
+using Kind = mes::SoapClientError;
 
 TEST(MesDeliveryJudgement, RefusalsAreTheServicesAnswersFailuresTheWays) {
   struct Case {
-    SoapStatus status;
+    mes::SoapStatus status;
     Kind kind;
     int http;
     bool complete;
     Outcome expected;
     const char* reason;  // part of the reason
   } cases[] = {
-      {kSoapOk, Kind::Success, 200, true, Outcome::Delivered, ""},
-      {kSoapFail, Kind::SoapFault, 500, true, Outcome::Refused, "SOAP Fault Client: unknown unit"},
-      {kSoapFail, Kind::SoapFault, 500, false, Outcome::Failed, "cut short"},
-      {kSoapFail, Kind::ParseFaultError, 500, true, Outcome::Failed, "without a readable SOAP Fault"},
-      {kSoapFail, Kind::SendError, 404, true, Outcome::Refused, "HTTP 404"},
-      {kSoapFail, Kind::SendError, 400, false, Outcome::Failed, "HTTP 400 cut short"},
-      {kSoapFail, Kind::SendError, 408, true, Outcome::Failed, "HTTP 408"},
-      {kSoapFail, Kind::SendError, 429, true, Outcome::Failed, "HTTP 429"},
-      {kSoapFail, Kind::SendError, 503, true, Outcome::Failed, "HTTP 503"},
-      {kSoapFail, Kind::SendError, -1, false, Outcome::Failed, "no reply"},
-      {kSoapFail, Kind::ServerError, 403, true, Outcome::Refused, "HTTP 403"},  // after a redirect
-      {kSoapFail, Kind::ServerError, 204, true, Outcome::Failed, "HTTP 204"},
-      {kSoapFail, Kind::ParseError, 200, true, Outcome::Refused, "could not be read"},
-      {kSoapFail, Kind::ReadError, 200, false, Outcome::Failed, "cut short"},
-      {kSoapFail, Kind::GenerateError, -1, false, Outcome::Refused, "could not be written"},
-      {kSoapOutOfMemory, Kind::InitializeError, -1, false, Outcome::Failed, "kind 1"},
+      {mes::kSoapOk, Kind::Success, 200, true, Outcome::Delivered, ""},
+      {mes::kSoapFail, Kind::SoapFault, 500, true, Outcome::Refused, "SOAP Fault Client: unknown unit"},
+      {mes::kSoapFail, Kind::SoapFault, 500, false, Outcome::Failed, "cut short"},
+      {mes::kSoapFail, Kind::ParseFaultError, 500, true, Outcome::Failed, "without a readable SOAP Fault"},
+      {mes::kSoapFail, Kind::SendError, 404, true, Outcome::Refused, "HTTP 404"},
+      {mes::kSoapFail, Kind::SendError, 400, false, Outcome::Failed, "HTTP 400 cut short"},
+      {mes::kSoapFail, Kind::SendError, 408, true, Outcome::Failed, "HTTP 408"},
+      {mes::kSoapFail, Kind::SendError, 429, true, Outcome::Failed, "HTTP 429"},
+      {mes::kSoapFail, Kind::SendError, 503, true, Outcome::Failed, "HTTP 503"},
+      {mes::kSoapFail, Kind::SendError, -1, false, Outcome::Failed, "no reply"},
+      {mes::kSoapFail, Kind::ServerError, 403, true, Outcome::Refused, "HTTP 403"},  // after a redirect
+      {mes::kSoapFail, Kind::ServerError, 204, true, Outcome::Failed, "HTTP 204"},
+      {mes::kSoapFail, Kind::ParseError, 200, true, Outcome::Refused, "could not be read"},
+      {mes::kSoapFail, Kind::ReadError, 200, false, Outcome::Failed, "cut short"},
+      {mes::kSoapFail, Kind::GenerateError, -1, false, Outcome::Refused, "could not be written"},
+      {mes::kSoapOutOfMemory, Kind::InitializeError, -1, false, Outcome::Failed, "kind 1"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(static_cast<int>(c.kind)) + " / " + std::to_string(c.http));
-    MesCallReport call;
+    results::MesCallReport call;
     call.status = c.status;
     call.kind = c.kind;
     call.nHttpStatus = c.http;
     call.bReplyComplete = c.complete;
     call.fault.m_strCode = u"Client";
     call.fault.m_strString = u"unknown unit";
-    const MesDeliveryResult r = JudgeMesCall(call);
+    const results::MesDeliveryResult r = results::JudgeMesCall(call);
     EXPECT_EQ(r.outcome, c.expected);
     EXPECT_NE(r.strReason.find(c.reason), std::string::npos) << r.strReason;
   }
@@ -85,7 +85,7 @@ TEST(MesDeliveryJudgement, RealRepliesOfALoopbackServer) {
     testsupport::LoopbackReply reply = testsupport::LoopbackReply::Bytes(c.reply, true);
     if (c.reply.empty()) reply.pieces.clear();
     server.AddReply(reply);
-    const MesDeliveryResult r = DeliverMesUpload(outbox_test::Values("SN1"), server.Url("/querysn/cs_querysn.asmx"));
+    const results::MesDeliveryResult r = results::DeliverMesUpload(outbox_test::Values("SN1"), server.Url("/querysn/cs_querysn.asmx"));
     EXPECT_EQ(r.outcome, c.expected);
     EXPECT_NE(r.strReason.find(c.reason), std::string::npos) << r.strReason;
   }
@@ -94,8 +94,8 @@ TEST(MesDeliveryJudgement, RealRepliesOfALoopbackServer) {
 TEST(MesDeliveryJudgement, AStopBeforeTheAttemptSendsNothing) {
   testsupport::CLoopbackServer server;
   std::atomic<bool> stop{true};
-  const MesDeliveryResult r =
-      DeliverMesUpload(outbox_test::Values("SN1"), server.Url("/querysn/cs_querysn.asmx"), &stop);
+  const results::MesDeliveryResult r =
+      results::DeliverMesUpload(outbox_test::Values("SN1"), server.Url("/querysn/cs_querysn.asmx"), &stop);
   EXPECT_EQ(r.outcome, Outcome::Failed);
   EXPECT_EQ(server.RequestCount(), 0u);
 }

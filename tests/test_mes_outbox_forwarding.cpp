@@ -20,11 +20,11 @@ namespace {
 
 using namespace outbox_test;
 using results_test::MesDouble;
-using Outcome = MesDeliveryOutcome;
+using Outcome = results::MesDeliveryOutcome;
 
 // A worker that retries at once and looks often.
-MesForwarderOptions Quick() {
-  MesForwarderOptions o;
+results::MesForwarderOptions Quick() {
+  results::MesForwarderOptions o;
   o.firstBackoff = std::chrono::milliseconds(20);
   o.maxBackoff = std::chrono::milliseconds(100);
   o.idleCheck = std::chrono::milliseconds(50);
@@ -33,8 +33,8 @@ MesForwarderOptions Quick() {
 }
 
 // A worker that looks once at start and then stays out of the way.
-MesForwarderOptions Idle() {
-  MesForwarderOptions o;
+results::MesForwarderOptions Idle() {
+  results::MesForwarderOptions o;
   o.firstBackoff = o.idleCheck = std::chrono::hours(1);
   return o;
 }
@@ -52,7 +52,7 @@ std::string Command(std::vector<std::string> args, int expectedStatus) {
 TEST(MesOutboxForwarding, TwentyReportsMadeWhileTheMesIsDownArriveOnceInOrder) {
   ScratchFolder dir;
   results_test::SpyneMesStore mes(results_test::FreeLoopbackPort(), (dir / "mes.log").string());
-  MesOutbox outbox(dir / "outbox.db", Quick());
+  results::MesOutbox outbox(dir / "outbox.db", Quick());
   std::vector<std::string> made;
   for (int i = 0; i < 20; ++i) {
     made.push_back(Serial(i));
@@ -72,7 +72,7 @@ TEST(MesOutboxForwarding, TwentyReportsMadeWhileTheMesIsDownArriveOnceInOrder) {
 TEST(MesOutboxForwarding, AReplyLostAfterTheCallWasStoredMeansTheMesSeesItTwice) {
   ScratchFolder dir;
   MesDouble mes;
-  MesOutbox outbox(dir / "outbox.db", Idle());
+  results::MesOutbox outbox(dir / "outbox.db", Idle());
   mes.SetAnswer(MesDouble::Answer::StoreNoReply);
   EXPECT_EQ(outbox.DeliverThrough(outbox.Commit(Values(Serial(1)), mes.Url())), Outcome::Failed);
   mes.SetAnswer(MesDouble::Answer::Ok);
@@ -87,7 +87,7 @@ TEST(MesOutboxForwarding, AReportOfAStationKilledDuringItsUploadIsSentByTheNextR
   mes.SetAnswer(MesDouble::Answer::Silent);
   const pid_t station = fork();
   if (station == 0) {
-    MesOutbox outbox(dir / "outbox.db", Idle());
+    results::MesOutbox outbox(dir / "outbox.db", Idle());
     outbox.DeliverThrough(outbox.Commit(Values(Serial(7)), mes.Url()));
     _exit(3);  // not reached: killed while waiting for the reply
   }
@@ -98,7 +98,7 @@ TEST(MesOutboxForwarding, AReportOfAStationKilledDuringItsUploadIsSentByTheNextR
   ASSERT_TRUE(WIFSIGNALED(status));
 
   mes.SetAnswer(MesDouble::Answer::Ok);
-  MesOutbox nextRun(dir / "outbox.db", Quick());  // the lock went with the killed process
+  results::MesOutbox nextRun(dir / "outbox.db", Quick());  // the lock went with the killed process
   ASSERT_TRUE(Eventually([&] { return nextRun.Counts().nDeliveredToday == 1; }));
   EXPECT_EQ(nextRun.Counts().nPending, 0);
   // The killed attempt had reached the MES too.
@@ -109,7 +109,7 @@ TEST(MesOutboxForwarding, ARefusedReportIsParkedUntilATechnicianRetriesIt) {
   ScratchFolder dir;
   const std::string file = (dir / "outbox.db").string();
   MesDouble mes;
-  MesOutbox outbox(file, Quick());
+  results::MesOutbox outbox(file, Quick());
   mes.SetAnswer(MesDouble::Answer::Fault500);
   const std::int64_t refused = outbox.Commit(Values(Serial(1)), mes.Url());
   EXPECT_EQ(outbox.DeliverThrough(refused), Outcome::Refused);
@@ -146,13 +146,13 @@ TEST(MesOutboxForwarding, AnEndpointThatIsGoneHoldsUpOnlyItsOwnReports) {
   MesDouble mes;
   const std::string gone =
       "http://127.0.0.1:" + std::to_string(results_test::FreeLoopbackPort()) + "/querysn/cs_querysn.asmx";
-  MesOutbox outbox(dir / "outbox.db", Quick());
+  results::MesOutbox outbox(dir / "outbox.db", Quick());
   const std::int64_t old1 = outbox.Commit(Values(Serial(1)), gone);
   EXPECT_EQ(outbox.DeliverThrough(outbox.Commit(Values(Serial(2)), mes.Url())), Outcome::Delivered);
   outbox.Commit(Values(Serial(3)), gone);
   outbox.Commit(Values(Serial(4)), mes.Url());  // not held up by the older report for the gone endpoint
   EXPECT_EQ(outbox.DeliverThrough(outbox.Commit(Values(Serial(5)), mes.Url())), Outcome::Delivered);
-  MesOutboxStore look(dir / "outbox.db");
+  results::MesOutboxStore look(dir / "outbox.db");
   ASSERT_TRUE(Eventually([&] { return look.Find(old1)->nAttempts >= 2; }));  // retried, still waiting
   EXPECT_EQ(mes.StoredSerials(), (std::vector<std::string>{Serial(2), Serial(4), Serial(5)}));
   EXPECT_EQ(outbox.Counts().nPending, 2);
@@ -161,7 +161,7 @@ TEST(MesOutboxForwarding, AnEndpointThatIsGoneHoldsUpOnlyItsOwnReports) {
 TEST(MesOutboxForwarding, SavesAndTheWorkerTogetherKeepTheOrder) {
   ScratchFolder dir;
   MesDouble mes;
-  MesOutbox outbox(dir / "outbox.db", Quick());
+  results::MesOutbox outbox(dir / "outbox.db", Quick());
   std::vector<std::string> made;
   for (int i = 0; i < 30; ++i) {
     made.push_back(Serial(i));
@@ -180,26 +180,26 @@ TEST(MesOutboxForwarding, ClosingDuringAnUnansweredCallKeepsTheReportPending) {
   ScratchFolder dir;
   MesDouble mes;
   mes.SetAnswer(MesDouble::Answer::Silent);
-  MesForwarderOptions o = Quick();
+  results::MesForwarderOptions o = Quick();
   o.nWorkerSocketTimeoutMs = 300;
   {
-    MesOutbox outbox(dir / "outbox.db", o);
+    results::MesOutbox outbox(dir / "outbox.db", o);
     outbox.Commit(Values(Serial(1)), mes.Url());
     outbox.Forwarder().Wake();
     ASSERT_TRUE(Eventually([&] { return !mes.Uploads().empty(); }));
     // A second station is refused while this one has the file.
-    EXPECT_THROW(MesOutbox(dir / "outbox.db", o), MesOutboxError);
+    EXPECT_THROW(results::MesOutbox(dir / "outbox.db", o), results::MesOutboxError);
   }  // the worker ends with the waiting call
-  MesOutboxStore store(dir / "outbox.db");
+  results::MesOutboxStore store(dir / "outbox.db");
   EXPECT_EQ(store.Counts(std::time(nullptr)).nPending, 1);
 }
 
 TEST(MesOutboxForwarding, ASaveSendsABoundedBacklogAndLeavesTheRestToTheWorker) {
   ScratchFolder dir;
   MesDouble mes;
-  MesForwarderOptions o = Idle();
+  results::MesForwarderOptions o = Idle();
   o.nForegroundBacklog = 3;
-  MesOutbox outbox(dir / "outbox.db", o);
+  results::MesOutbox outbox(dir / "outbox.db", o);
   std::vector<std::string> made;
   mes.SetAnswer(MesDouble::Answer::Unavailable503);
   for (int i = 0; i < 5; ++i) {
@@ -232,7 +232,7 @@ TEST(MesOutboxForwarding, AnOutboxThatCannotBeWrittenAnyMoreIsReportedOnceAndUpl
     for (int i = 2; i <= 3; ++i) {
       if (!outbox.Upload(file, Values(Serial(i) + std::string(8000, 'x')), mes.Url())) _exit(4);
     }
-    MesOutboxCounts counts;
+    results::MesOutboxCounts counts;
     _exit(messages == 1 && outbox.Use(file) == nullptr && !outbox.Counts(file, &counts) ? 0 : 5);
   }
   int status = -1;

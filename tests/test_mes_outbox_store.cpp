@@ -14,7 +14,7 @@
 namespace {
 
 using namespace outbox_test;
-using State = MesOutboxState;
+using State = results::MesOutboxState;
 
 constexpr std::time_t kNoon = 1772683200;  // 2026-03-05 12:00:00 in UTC+8
 
@@ -31,7 +31,7 @@ class OutboxStoreTest : public ::testing::Test {
 TEST_F(OutboxStoreTest, ValuesComeBackExactlyInOrderAndSurviveReopening) {
   std::int64_t first = 0, second = 0;
   {
-    MesOutboxStore store(m_file);
+    results::MesOutboxStore store(m_file);
     first = store.Add(Values("SN0001"), "http://mes/a", kNoon);
     second = store.Add(Values("SN0002"), "http://mes/a", kNoon + 1);
     EXPECT_LT(first, second);
@@ -39,18 +39,18 @@ TEST_F(OutboxStoreTest, ValuesComeBackExactlyInOrderAndSurviveReopening) {
     EXPECT_EQ(store.Add(Values("SN0001"), "http://mes/a", kNoon + 2), first);
     EXPECT_GT(store.Add(Values("SN0001"), "http://mes/b", kNoon + 2), second);
   }
-  MesOutboxStore store(m_file);
+  results::MesOutboxStore store(m_file);
   const auto r = store.OldestPending();
   ASSERT_TRUE(r);
-  const MesUploadValues v = Values("SN0001");
+  const results::MesUploadValues v = Values("SN0001");
   EXPECT_EQ(r->nId, first);
   EXPECT_EQ(r->tCreated, kNoon);
   EXPECT_EQ(r->strEndpoint, "http://mes/a");
   for (auto member :
-       {&MesUploadValues::strOrderNo, &MesUploadValues::strSerialNumber, &MesUploadValues::strMacList,
-        &MesUploadValues::strComponentSnList, &MesUploadValues::strDealResult, &MesUploadValues::strBugType,
-        &MesUploadValues::strBugReason, &MesUploadValues::strTempColumn, &MesUploadValues::strWorkStation,
-        &MesUploadValues::strToolType, &MesUploadValues::strRecorder, &MesUploadValues::strVersion}) {
+       {&results::MesUploadValues::strOrderNo, &results::MesUploadValues::strSerialNumber, &results::MesUploadValues::strMacList,
+        &results::MesUploadValues::strComponentSnList, &results::MesUploadValues::strDealResult, &results::MesUploadValues::strBugType,
+        &results::MesUploadValues::strBugReason, &results::MesUploadValues::strTempColumn, &results::MesUploadValues::strWorkStation,
+        &results::MesUploadValues::strToolType, &results::MesUploadValues::strRecorder, &results::MesUploadValues::strVersion}) {
     EXPECT_EQ(r->values.*member, v.*member);
   }
   EXPECT_EQ(r->values.nSystemType, 3);
@@ -70,7 +70,7 @@ TEST_F(OutboxStoreTest, ValuesComeBackExactlyInOrderAndSurviveReopening) {
 }
 
 TEST_F(OutboxStoreTest, OutcomesAndTechnicianDecisions) {
-  MesOutboxStore store(m_file);
+  results::MesOutboxStore store(m_file);
   // For each starting state: whether Retry and Drop apply, and the state after.
   struct Case {
     State from;
@@ -84,7 +84,7 @@ TEST_F(OutboxStoreTest, OutcomesAndTechnicianDecisions) {
       {State::Dropped, true, State::Pending, false},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(MesOutboxStateName(c.from));
+    SCOPED_TRACE(results::MesOutboxStateName(c.from));
     auto make = [&] {
       const std::int64_t id = store.Add(Values("SN" + std::to_string(rand())), "u", kNoon);
       if (c.from == State::Refused) store.MarkRefused(id, "no", kNoon);
@@ -113,7 +113,7 @@ TEST_F(OutboxStoreTest, OutcomesAndTechnicianDecisions) {
 }
 
 TEST_F(OutboxStoreTest, CountsByLocalDayAndPruning) {
-  MesOutboxStore store(m_file);
+  results::MesOutboxStore store(m_file);
   const std::time_t midnight = kNoon - 12 * 3600;
   const std::int64_t yesterday = store.Add(Values("SN1"), "u", midnight - 10);
   store.MarkDelivered(yesterday, midnight - 1);
@@ -124,7 +124,7 @@ TEST_F(OutboxStoreTest, CountsByLocalDayAndPruning) {
   const std::int64_t dropped = store.Add(Values("SN6"), "u", kNoon);
   store.Drop(dropped, midnight - 1);
 
-  MesOutboxCounts c = store.Counts(kNoon);
+  results::MesOutboxCounts c = store.Counts(kNoon);
   EXPECT_EQ(c.nPending, 1);
   EXPECT_EQ(c.nRefused, 1);
   EXPECT_EQ(c.nDeliveredToday, 2);
@@ -146,7 +146,7 @@ TEST_F(OutboxStoreTest, UnusableFilesAreRefusedWithTheirName) {
     sqlite3_close(db);
   }
   {
-    MesOutboxStore store(damaged);
+    results::MesOutboxStore store(damaged);
     for (int i = 0; i < 200; ++i) store.Add(Values("SN" + std::to_string(i)), "u", kNoon);
   }  // the last close folds the WAL into the file
   {
@@ -158,21 +158,21 @@ TEST_F(OutboxStoreTest, UnusableFilesAreRefusedWithTheirName) {
 
   struct Case {
     fs::path file;
-    MesOutboxStore::OpenMode mode;
+    results::MesOutboxStore::OpenMode mode;
   } cases[] = {
-      {garbage, MesOutboxStore::OpenMode::CreateIfMissing},
-      {foreign, MesOutboxStore::OpenMode::CreateIfMissing},
-      {damaged, MesOutboxStore::OpenMode::CreateIfMissing},
-      {m_dir / "folder.db", MesOutboxStore::OpenMode::CreateIfMissing},
-      {m_dir / "no-such-folder" / "outbox.db", MesOutboxStore::OpenMode::CreateIfMissing},
-      {m_dir / "missing.db", MesOutboxStore::OpenMode::ExistingOnly},
+      {garbage, results::MesOutboxStore::OpenMode::CreateIfMissing},
+      {foreign, results::MesOutboxStore::OpenMode::CreateIfMissing},
+      {damaged, results::MesOutboxStore::OpenMode::CreateIfMissing},
+      {m_dir / "folder.db", results::MesOutboxStore::OpenMode::CreateIfMissing},
+      {m_dir / "no-such-folder" / "outbox.db", results::MesOutboxStore::OpenMode::CreateIfMissing},
+      {m_dir / "missing.db", results::MesOutboxStore::OpenMode::ExistingOnly},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.file);
     try {
-      MesOutboxStore store(c.file, c.mode);
+      results::MesOutboxStore store(c.file, c.mode);
       ADD_FAILURE() << "opened";
-    } catch (const MesOutboxError& e) {
+    } catch (const results::MesOutboxError& e) {
       EXPECT_NE(std::string(e.what()).find(c.file.string()), std::string::npos) << e.what();
     }
   }
@@ -183,19 +183,19 @@ TEST_F(OutboxStoreTest, UnusableFilesAreRefusedWithTheirName) {
 TEST_F(OutboxStoreTest, OneStationAtATime) {
   auto lockFails = [&] {
     try {
-      MesOutboxLock second(m_file);
+      results::MesOutboxLock second(m_file);
       return std::string();
-    } catch (const MesOutboxError& e) {
+    } catch (const results::MesOutboxError& e) {
       return std::string(e.what());
     }
   };
   {
-    MesOutboxLock first(m_file);
+    results::MesOutboxLock first(m_file);
     // A second opener in this process, also through a symbolic link, and in another process.
     const std::string why = lockFails();
     std::ofstream{m_file};
     fs::create_symlink(m_file, m_dir / "link.db");
-    EXPECT_THROW(MesOutboxLock(m_dir / "link.db"), MesOutboxError);
+    EXPECT_THROW(results::MesOutboxLock(m_dir / "link.db"), results::MesOutboxError);
     EXPECT_NE(why.find("already in use by another station"), std::string::npos) << why;
     EXPECT_NE(why.find("process " + std::to_string(getpid())), std::string::npos) << why;
     const pid_t child = fork();

@@ -67,13 +67,13 @@ std::string Replace(std::string s, const std::string& from, const std::string& t
 TEST_F(Receiver, TheModulesClientCallIsStoredValueForValue) {
   const std::u16string reason = u"FormatVersion\t=\t1.0.0.0\n[HEAD]\n时间同步检测确认 = PASS <&> \"引号\"\n[END]";
   const unsigned char version[2] = {'V', 0};  // a zero byte travels too
-  CS_QuerySN::CCS_QuerySN proxy(Url());
-  SoapText answer;
-  const SoapStatus status =
+  mes::CS_QuerySN::CCS_QuerySN proxy(Url());
+  mes::SoapText answer;
+  const mes::SoapStatus status =
       proxy.IO_UpData_Common(u"NV2612A", u"NV2612A0001", std::nullopt, u"", u"FAIL", u"D2201;", reason,
-                             SoapBlob{2, version}, SoapBlob{2, version}, SoapBlob{0, nullptr}, u"整机测试工位03",
+                             mes::SoapBlob{2, version}, mes::SoapBlob{2, version}, mes::SoapBlob{0, nullptr}, u"整机测试工位03",
                              u"NVR_整机测试", u"NVR-PC03_1002345", -7, u"sStartStr error", &answer);
-  ASSERT_TRUE(SoapSucceeded(status)) << static_cast<int>(proxy.GetClientError());
+  ASSERT_TRUE(mes::SoapSucceeded(status)) << static_cast<int>(proxy.GetClientError());
   ASSERT_TRUE(answer.has_value());
   EXPECT_EQ(*answer, u"OK 1");
 

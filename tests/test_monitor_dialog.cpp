@@ -17,7 +17,7 @@ using monitor_test::ShowsPicture;
 
 TEST(MonitorDialog, MembersBeforeTheWindowExistsChangeNothing) {
   CMonitorDialog dlg;
-  EXPECT_EQ(dlg.m_strMesUrl, CS_QuerySN::kDefaultMesUrl);
+  EXPECT_EQ(dlg.m_strMesUrl, mes::CS_QuerySN::kDefaultMesUrl);
   dlg.UpdateLayout();
   dlg.ZoomOut(1);
   EXPECT_EQ(dlg.m_nCellWidth, 130);

@@ -24,8 +24,8 @@ namespace {
 constexpr std::time_t kExportTime = 1796471718;  // 2026/12/05 11:55:18 UTC
 constexpr std::time_t kLaterTime = 1796472001;   // 2026/12/05 12:00:01 UTC
 
-std::vector<PcbWorkbookItem> Items(const std::vector<std::pair<std::string, std::string>>& pairs) {
-  std::vector<PcbWorkbookItem> items;
+std::vector<results::PcbWorkbookItem> Items(const std::vector<std::pair<std::string, std::string>>& pairs) {
+  std::vector<results::PcbWorkbookItem> items;
   for (const auto& [name, value] : pairs) items.push_back({platform::Utf8ToGbk(name), platform::Utf8ToGbk(value)});
   return items;
 }
@@ -43,8 +43,8 @@ class PcbExport : public ::testing::Test {
     std::filesystem::copy_file(FixturePath("xls/" + fixture), Workbook());
   }
   std::string Workbook() const { return dir.File("PCB.xls"); }
-  int Export(const std::vector<PcbWorkbookItem>& items, const std::string& serial = "SN001") {
-    return ExportToPcbWorkbook(record, serial, items, &lastError);
+  int Export(const std::vector<results::PcbWorkbookItem>& items, const std::string& serial = "SN001") {
+    return results::ExportToPcbWorkbook(record, serial, items, &lastError);
   }
   PeerBook Xlrd() {
     PeerBook book = XlrdRead(Workbook());
@@ -58,7 +58,7 @@ class PcbExport : public ::testing::Test {
     EXPECT_EQ(::pipe(ready), 0);
     pid_t holder = ::fork();
     if (holder == 0) {
-      platform::FileLock lock(Workbook());
+      spreadsheet::FileLock lock(Workbook());
       (void)!::write(ready[1], "x", 1);
       ::sleep(seconds);
       ::_exit(0);

@@ -23,8 +23,8 @@ std::u16string ItemName(int i) {
   return u"Item" + std::u16string(1, u'A' + i);
 }
 
-std::vector<PcbWorkbookItem> UnitItems(int unit) {
-  std::vector<PcbWorkbookItem> items;
+std::vector<results::PcbWorkbookItem> UnitItems(int unit) {
+  std::vector<results::PcbWorkbookItem> items;
   for (int i = 0; i < kItems; ++i)
     items.push_back({"Item" + std::string(1, 'A' + i), i % 3 ? std::to_string(unit * 100 + i) + ".5" : "PASS"});
   return items;
@@ -57,13 +57,13 @@ TEST(PcbExportContention, TwoStationsExportingBackToBackIntoOneLargeSheetLoseNoR
   std::string error;
   // The first export into the stored sheet makes its backup sheet; the
   // stations then only append.
-  ASSERT_EQ(ExportToPcbWorkbook(record, "FIRST", UnitItems(0), &error), 1) << error;
+  ASSERT_EQ(results::ExportToPcbWorkbook(record, "FIRST", UnitItems(0), &error), 1) << error;
 
   const bool everyExportWritten = InChildrenAtOnce(2, [&](int station) {
     int failed = 0;
     for (int unit = 0; unit < kExportsPerStation; ++unit) {
       std::string why;
-      if (ExportToPcbWorkbook(record, Serial(station, unit), UnitItems(unit), &why) != 1) {
+      if (results::ExportToPcbWorkbook(record, Serial(station, unit), UnitItems(unit), &why) != 1) {
         std::fprintf(stderr, "station %d, export %d failed: %s\n", station, unit, why.c_str());
         ++failed;
       }

@@ -8,7 +8,7 @@
 
 namespace {
 
-using CS_QuerySN::CCS_QuerySN;
+using mes::CS_QuerySN::CCS_QuerySN;
 using soaptest::HttpReply;
 using soaptest::ReplyBody;
 using testsupport::CLoopbackServer;
@@ -24,8 +24,8 @@ const std::string kFaultBody =
 const unsigned char kBlob[] = {0x31, 0x2E};
 
 // One call with the values the MES summary step sends.
-SoapStatus Call(CCS_QuerySN& proxy, SoapText* result, const SoapText& bugReason = u"\u4E2D\u6587 <ok>") {
-  SoapBlob blob{2, kBlob};
+mes::SoapStatus Call(CCS_QuerySN& proxy, mes::SoapText* result, const mes::SoapText& bugReason = u"\u4E2D\u6587 <ok>") {
+  mes::SoapBlob blob{2, kBlob};
   return proxy.IO_UpData_Common(u"ABC1234", u"ABC1234567", u"00:11:22:33:44:55", std::nullopt, u"PASS", u"", bugReason,
                                 blob, blob, blob, u"ST-01", u"ATE", u"user", 0, u"V1.0.3", result);
 }
@@ -40,8 +40,8 @@ TEST(Proxy, SendsTheActionAndTheEnvelopeOfItsArguments) {
   CLoopbackServer server;
   server.AddReply(HttpReply("200 OK", Result("1")));
   CCS_QuerySN proxy(server.Url(kPath));
-  SoapText result;
-  ASSERT_EQ(Call(proxy, &result), kSoapOk);
+  mes::SoapText result;
+  ASSERT_EQ(Call(proxy, &result), mes::kSoapOk);
   ASSERT_EQ(server.RequestCount(), 1u);
   const std::string req = server.Requests()[0];
   const std::size_t split = req.find("\r\n\r\n");
@@ -63,51 +63,51 @@ TEST(Proxy, SendsTheActionAndTheEnvelopeOfItsArguments) {
 }
 
 TEST(Proxy, RepliesBecomeAStatusAKindAndAResult) {
-  const SoapText untouched = u"untouched";
+  const mes::SoapText untouched = u"untouched";
   struct Case {
     std::string reply;
-    SoapClientError kind;  // Success: the call succeeds
-    SoapText result;
+    mes::SoapClientError kind;  // Success: the call succeeds
+    mes::SoapText result;
   } cases[] = {
-      {HttpReply("200 OK", Result("OK:\xE5\xB7\xB2\xE4\xB8\x8A\xE4\xBC\xA0 &amp; saved")), SoapClientError::Success,
+      {HttpReply("200 OK", Result("OK:\xE5\xB7\xB2\xE4\xB8\x8A\xE4\xBC\xA0 &amp; saved")), mes::SoapClientError::Success,
        u"OK:\u5DF2\u4E0A\u4F20 & saved"},
-      {HttpReply("200 OK", ReplyBody("")), SoapClientError::Success, std::nullopt},
-      {HttpReply("200 OK", ReplyBody("<IO_UpData_CommonResult xsi:nil=\"true\"/>")), SoapClientError::Success,
+      {HttpReply("200 OK", ReplyBody("")), mes::SoapClientError::Success, std::nullopt},
+      {HttpReply("200 OK", ReplyBody("<IO_UpData_CommonResult xsi:nil=\"true\"/>")), mes::SoapClientError::Success,
        std::nullopt},
-      {HttpReply("200 OK", ReplyBody("<IO_UpData_CommonResult/>")), SoapClientError::Success, u""},
-      {HttpReply("200 OK", Result("")), SoapClientError::Success, u""},
+      {HttpReply("200 OK", ReplyBody("<IO_UpData_CommonResult/>")), mes::SoapClientError::Success, u""},
+      {HttpReply("200 OK", Result("")), mes::SoapClientError::Success, u""},
       // A failed call leaves the caller's result alone. The transport's kinds first: no
       // exchange or a failure status, a status other than 200/202/500, a 200 without a body.
-      {HttpReply("404 Not Found", "<html>not here</html>", "text/html"), SoapClientError::SendError, untouched},
+      {HttpReply("404 Not Found", "<html>not here</html>", "text/html"), mes::SoapClientError::SendError, untouched},
       {"HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Basic realm=x\r\nContent-Length: 0\r\n\r\n",
-       SoapClientError::SendError, untouched},
-      {"HTTP/1.1 200 OK\r\nContent-Length: x\r\n\r\n", SoapClientError::SendError, untouched},
-      {"HTTP/1.1 two hundred\r\n\r\n", SoapClientError::SendError, untouched},
-      {HttpReply("201 Created", ReplyBody("")), SoapClientError::ServerError, untouched},
-      {HttpReply("204 No Content", ""), SoapClientError::ServerError, untouched},
-      {HttpReply("302 Found", ""), SoapClientError::ServerError, untouched},  // no Location to follow
-      {HttpReply("200 OK", ""), SoapClientError::ReadError, untouched},
-      {HttpReply("500 Internal Server Error", ""), SoapClientError::SoapFault, untouched},  // nothing to read
+       mes::SoapClientError::SendError, untouched},
+      {"HTTP/1.1 200 OK\r\nContent-Length: x\r\n\r\n", mes::SoapClientError::SendError, untouched},
+      {"HTTP/1.1 two hundred\r\n\r\n", mes::SoapClientError::SendError, untouched},
+      {HttpReply("201 Created", ReplyBody("")), mes::SoapClientError::ServerError, untouched},
+      {HttpReply("204 No Content", ""), mes::SoapClientError::ServerError, untouched},
+      {HttpReply("302 Found", ""), mes::SoapClientError::ServerError, untouched},  // no Location to follow
+      {HttpReply("200 OK", ""), mes::SoapClientError::ReadError, untouched},
+      {HttpReply("500 Internal Server Error", ""), mes::SoapClientError::SoapFault, untouched},  // nothing to read
       // The transport succeeded (202 has no document); the reply parser's and fault reader's kinds.
-      {HttpReply("202 Accepted", ""), SoapClientError::ParseError, untouched},
-      {HttpReply("200 OK", "Service Unavailable", "text/plain"), SoapClientError::ParseError, untouched},
-      {HttpReply("200 OK", ReplyBody("<Unexpected/>")), SoapClientError::ParseError, untouched},
-      {HttpReply("200 OK", "<!DOCTYPE x [<!ENTITY a \"b\">]>" + Result("&a;")), SoapClientError::ParseError, untouched},
-      {HttpReply("500 Internal Server Error", "<html>oops</html>", "text/html"), SoapClientError::ParseFaultError,
+      {HttpReply("202 Accepted", ""), mes::SoapClientError::ParseError, untouched},
+      {HttpReply("200 OK", "Service Unavailable", "text/plain"), mes::SoapClientError::ParseError, untouched},
+      {HttpReply("200 OK", ReplyBody("<Unexpected/>")), mes::SoapClientError::ParseError, untouched},
+      {HttpReply("200 OK", "<!DOCTYPE x [<!ENTITY a \"b\">]>" + Result("&a;")), mes::SoapClientError::ParseError, untouched},
+      {HttpReply("500 Internal Server Error", "<html>oops</html>", "text/html"), mes::SoapClientError::ParseFaultError,
        untouched},
-      {HttpReply("500 Internal Server Error", kFaultBody), SoapClientError::SoapFault, untouched},
+      {HttpReply("500 Internal Server Error", kFaultBody), mes::SoapClientError::SoapFault, untouched},
   };
   for (const Case& c : cases) {
     CLoopbackServer server;
     server.AddReply(c.reply);
     CCS_QuerySN proxy(server.Url(kPath));
-    SoapText result = untouched;
-    EXPECT_EQ(Call(proxy, &result), c.kind == SoapClientError::Success ? kSoapOk : kSoapFail) << c.reply;
+    mes::SoapText result = untouched;
+    EXPECT_EQ(Call(proxy, &result), c.kind == mes::SoapClientError::Success ? mes::kSoapOk : mes::kSoapFail) << c.reply;
     EXPECT_EQ(proxy.GetClientError(), c.kind) << c.reply;
     EXPECT_EQ(result, c.result) << c.reply;
     EXPECT_EQ(server.RequestCount(), 1u);
     if (c.reply.find("<faultcode>") != std::string::npos) {
-      EXPECT_EQ(proxy.GetFault().m_nCode, kSoapFaultClient);
+      EXPECT_EQ(proxy.GetFault().m_nCode, mes::kSoapFaultClient);
       EXPECT_EQ(proxy.GetFault().m_strCode, u"Client");
       EXPECT_EQ(proxy.GetFault().m_strString, u"Server was unable to read request.");
       EXPECT_EQ(proxy.GetFault().m_strDetail, u"<why>bad</why>");
@@ -119,7 +119,7 @@ TEST(Proxy, MissingResultReferenceSendsNothing) {
   CLoopbackServer server;
   server.AddReply(HttpReply("200 OK", ReplyBody("")));
   CCS_QuerySN proxy(server.Url(kPath));
-  EXPECT_EQ(Call(proxy, nullptr), kSoapInvalidPointer);
+  EXPECT_EQ(Call(proxy, nullptr), mes::kSoapInvalidPointer);
   EXPECT_EQ(server.RequestCount(), 0u);
 }
 
@@ -129,14 +129,14 @@ TEST(Proxy, ASecondCallOnTheSameProxyStartsClean) {
   server.AddReply(HttpReply("200 OK", Result("second")));
   server.AddReply(HttpReply("200 OK", Result("third")));
   CCS_QuerySN proxy(server.Url(kPath));
-  SoapText result;
-  EXPECT_EQ(Call(proxy, &result), kSoapFail);
-  EXPECT_EQ(proxy.GetClientError(), SoapClientError::SoapFault);
-  ASSERT_EQ(Call(proxy, &result), kSoapOk);
-  EXPECT_EQ(proxy.GetClientError(), SoapClientError::Success);
+  mes::SoapText result;
+  EXPECT_EQ(Call(proxy, &result), mes::kSoapFail);
+  EXPECT_EQ(proxy.GetClientError(), mes::SoapClientError::SoapFault);
+  ASSERT_EQ(Call(proxy, &result), mes::kSoapOk);
+  EXPECT_EQ(proxy.GetClientError(), mes::SoapClientError::Success);
   EXPECT_TRUE(proxy.GetFault().m_strString.empty());
   EXPECT_EQ(*result, u"second");
-  ASSERT_EQ(Call(proxy, &result, std::nullopt), kSoapOk);
+  ASSERT_EQ(Call(proxy, &result, std::nullopt), mes::kSoapOk);
   EXPECT_EQ(*result, u"third");
   ASSERT_EQ(server.RequestCount(), 3u);
   EXPECT_EQ(server.ConnectionCount(), 2);  // a failure closes the connection, a success keeps it

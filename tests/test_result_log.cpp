@@ -14,8 +14,8 @@ namespace {
 using namespace results_test;
 
 // The list of the hand-checked log.
-ResultListSnapshot UnitList() {
-  ResultListSnapshot panel;
+results::ResultListSnapshot UnitList() {
+  results::ResultListSnapshot panel;
   panel.strSerialNumber = "SN2603050001";
   panel.rows = {{kVersionItem, "V4.1.0,", 1},
                 {kSyncCheck, "PASS", 1},
@@ -34,22 +34,22 @@ std::string LineValue(const std::string& log, const std::string& prefix) {
 class ResultLogTest : public ResultSavingTest {
  protected:
   // Saves, checking that the save succeeded, and returns the file.
-  std::string SaveAndRead(ResultListSnapshot& panel, const ResultStructrue& record) {
-    EXPECT_EQ(WriteResultLog(panel, &record), 1);
+  std::string SaveAndRead(results::ResultListSnapshot& panel, const ResultStructrue& record) {
+    EXPECT_EQ(results::WriteResultLog(panel, &record), 1);
     return ReadBytes(DateFolder() / (panel.strSerialNumber + "-20260305140709.txt"));
   }
   // A save that must write nothing and leave the verdict alone.
-  void ExpectRefused(ResultListSnapshot panel) {
+  void ExpectRefused(results::ResultListSnapshot panel) {
     panel.nResult = 2;
     const ResultStructrue record = UnitRecord();
-    EXPECT_EQ(WriteResultLog(panel, &record), 0);
+    EXPECT_EQ(results::WriteResultLog(panel, &record), 0);
     EXPECT_EQ(panel.nResult, 2);
     EXPECT_TRUE(FilesBelow(m_station).empty());
   }
 };
 
 TEST_F(ResultLogTest, WholeFileMatchesTheHandCheckedLog) {
-  ResultListSnapshot panel = UnitList();
+  results::ResultListSnapshot panel = UnitList();
   const std::string expected = ReadBytes(SourceDir() / "tests/data/result_log_SN2603050001.txt");
   ASSERT_FALSE(expected.empty());
   EXPECT_EQ(SaveAndRead(panel, UnitRecord()), expected);
@@ -82,15 +82,15 @@ TEST_F(ResultLogTest, VerdictFromJudgementAndPassFlags) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    ResultListSnapshot panel = UnitList();
+    results::ResultListSnapshot panel = UnitList();
     panel.nResult = c.nPrevious;
     panel.rows.clear();
-    for (int32_t f : c.flags) panel.rows.push_back(ResultRow{"item", "x", f});
+    for (int32_t f : c.flags) panel.rows.push_back(results::ResultRow{"item", "x", f});
     ResultStructrue record = UnitRecord();
     record.nJudge = c.nJudge;
     EXPECT_EQ(LineValue(SaveAndRead(panel, record), "Result     = "), c.expectedLine);
     EXPECT_EQ(panel.nResult, c.nExpected);
-    EXPECT_EQ(DecideVerdict(c.nPrevious, c.nJudge, panel.rows).strResultText, c.expectedText);
+    EXPECT_EQ(results::DecideVerdict(c.nPrevious, c.nJudge, panel.rows).strResultText, c.expectedText);
   }
 }
 
@@ -106,7 +106,7 @@ TEST_F(ResultLogTest, ComputerUserSplitsIntoComputerAndUserName) {
   };
   for (const Split& s : splits) {
     SCOPED_TRACE(s.whole);
-    ResultListSnapshot panel = UnitList();
+    results::ResultListSnapshot panel = UnitList();
     ResultStructrue record = UnitRecord();
     record.strComputerUser = s.whole;
     const std::string log = SaveAndRead(panel, record);
@@ -117,8 +117,8 @@ TEST_F(ResultLogTest, ComputerUserSplitsIntoComputerAndUserName) {
 
 // The hand-checked log holds the list's own MAC; here it has none.
 TEST_F(ResultLogTest, LineBreakInARowEndsInCrLfAndNoOwnMacLeavesTheMacListEmpty) {
-  ResultListSnapshot panel = UnitList();
-  panel.rows.push_back(ResultRow{"line\nbreak", "a = b, c", 1});  // written as it stands
+  results::ResultListSnapshot panel = UnitList();
+  panel.rows.push_back(results::ResultRow{"line\nbreak", "a = b, c", 1});  // written as it stands
   ResultStructrue record = UnitRecord();
   record.mapMac.erase(panel.strSerialNumber);
   const std::string log = SaveAndRead(panel, record);
@@ -148,7 +148,7 @@ TEST_F(ResultLogTest, SerialNumberUnsetOrUnusableAsFileNameWritesNothing) {
   for (const auto& [serial, messages] : serials) {
     SCOPED_TRACE(serial);
     m_messages.clear();
-    ResultListSnapshot panel = UnitList();
+    results::ResultListSnapshot panel = UnitList();
     panel.strSerialNumber = serial;
     ExpectRefused(panel);
     ExpectSaveFailedShown(messages);
@@ -161,12 +161,12 @@ TEST_F(ResultLogTest, GbkNamesAreTheSameNamesOnDisk) {
   const fs::path station = m_station / fs::path(u8"测试站");
   fs::create_directories(station);
   platform::ScopedExeDirectoryOverride exeDir(platform::Utf8ToGbk(station.string()));
-  ResultListSnapshot panel = UnitList();
+  results::ResultListSnapshot panel = UnitList();
   panel.strSerialNumber =
       "SN\x81\x5C"
       "1";
   const ResultStructrue record = UnitRecord();
-  EXPECT_EQ(WriteResultLog(panel, &record), 1);
+  EXPECT_EQ(results::WriteResultLog(panel, &record), 1);
   EXPECT_EQ(FilesBelow(m_station),
             std::vector<std::string>{"测试站/TestResult/20260305/" + platform::GbkToUtf8(panel.strSerialNumber) +
                                      "-20260305140709.txt"});
@@ -189,7 +189,7 @@ TEST_F(ResultLogTest, FileThatCannotBeCreatedShowsTheMessageAndKeepsTheVerdict) 
 }
 
 TEST_F(ResultLogTest, WriteThatFailsIsNotReportedAsSaved) {
-  ResultListSnapshot panel = UnitList();
+  results::ResultListSnapshot panel = UnitList();
   const ResultStructrue record = UnitRecord();
   struct rlimit saved {};
   getrlimit(RLIMIT_FSIZE, &saved);
@@ -197,7 +197,7 @@ TEST_F(ResultLogTest, WriteThatFailsIsNotReportedAsSaved) {
   struct rlimit tiny = saved;
   tiny.rlim_cur = 64;  // far less than one log
   setrlimit(RLIMIT_FSIZE, &tiny);
-  const int nWritten = WriteResultLog(panel, &record);
+  const int nWritten = results::WriteResultLog(panel, &record);
   setrlimit(RLIMIT_FSIZE, &saved);
   std::signal(SIGXFSZ, previous);
   EXPECT_EQ(nWritten, 0);
@@ -205,7 +205,7 @@ TEST_F(ResultLogTest, WriteThatFailsIsNotReportedAsSaved) {
 }
 
 TEST_F(ResultLogTest, SameSecondReplacesTheFileAndTheDateFollowsTheClock) {
-  ResultListSnapshot panel = UnitList();
+  results::ResultListSnapshot panel = UnitList();
   ResultStructrue record = UnitRecord();
   SaveAndRead(panel, record);
   record.nJudge = 0;
@@ -215,7 +215,7 @@ TEST_F(ResultLogTest, SameSecondReplacesTheFileAndTheDateFollowsTheClock) {
   EXPECT_EQ(second.find("WEB"), std::string::npos);
 
   platform::ScopedClockOverride nextDay(kSaveTime + 86400 + 3600);
-  EXPECT_EQ(WriteResultLog(panel, &record), 1);
+  EXPECT_EQ(results::WriteResultLog(panel, &record), 1);
   EXPECT_EQ(FilesBelow(TestResult()), (std::vector<std::string>{"20260305/SN2603050001-20260305140709.txt",
                                                                 "20260306/SN2603050001-20260306150709.txt"}));
   EXPECT_EQ(LineValue(ReadBytes(TestResult() / "20260306/SN2603050001-20260306150709.txt"), "EndTime    = "),

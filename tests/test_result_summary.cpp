@@ -34,7 +34,7 @@ TEST(GetStringBetween, TrimmedTextBetweenTheFirstMarkersOrTheErrorTexts) {
        "@", "", "sStartStr error"},
       {"@x\x81\x40", "@", "@", "sEndStr error"},
   };
-  for (const Case& c : cases) EXPECT_EQ(GetStringBetween(c.text, c.start, c.end), c.expected) << c.text;
+  for (const Case& c : cases) EXPECT_EQ(results::GetStringBetween(c.text, c.start, c.end), c.expected) << c.text;
 }
 
 std::string Line(const std::string& item, const char* result) {
@@ -78,7 +78,7 @@ TEST(FaultCodes, EachFailedCheckAddsItsCodeAndASemicolonInTableOrder) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    const FamilyOutcome o = ApplyFamilyRules(c.step, c.log, c.resultText);
+    const results::FamilyOutcome o = results::ApplyFamilyRules(c.step, c.log, c.resultText);
     EXPECT_EQ(o.bUpload, c.upload);
     if (c.upload) EXPECT_EQ(o.strBugType, c.bugType);
   }

@@ -94,7 +94,7 @@ TEST_F(SaveResultOutboxTest, ARefusedReportIsCountedAndNotSentAgain) {
 TEST_F(SaveResultOutboxTest, AnUnusableOutboxIsReportedOnceAndSavesGoOnDirectly) {
   const fs::path damaged = m_station / "damaged.db", held = m_station / "held.db";
   std::ofstream(damaged) << "not a database, but a file someone overwrote";
-  MesOutboxLock otherStation(held);
+  results::MesOutboxLock otherStation(held);
   const std::string unusable = platform::Gbk(u8"MES 缓存文件不能使用");
   struct Case {
     fs::path file;
@@ -120,7 +120,7 @@ TEST_F(SaveResultOutboxTest, AnUnusableOutboxIsReportedOnceAndSavesGoOnDirectly)
 
 TEST_F(SaveResultOutboxTest, ReportsAnEarlierRunLeftGoOutWhenTheWindowOpens) {
   {
-    MesOutboxStore earlier(m_outbox);
+    results::MesOutboxStore earlier(m_outbox);
     earlier.Add(outbox_test::Values("SN2603040099"), m_mes.Url(), kSaveTime - 86400);
   }
   auto dialog = Open(m_outbox);

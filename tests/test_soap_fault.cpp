@@ -10,9 +10,9 @@ namespace {
 using soaptest::FaultBody;
 const std::string kEnv = soaptest::kEnvelopeOpen;
 
-SoapStatus Read(const std::string& body, SoapFault& fault, platform::CXmlReader* reader = nullptr) {
+mes::SoapStatus Read(const std::string& body, mes::SoapFault& fault, platform::CXmlReader* reader = nullptr) {
   soaptest::StringSource in(body, 5);
-  return ParseSoapFault(in, reader, fault);
+  return mes::ParseSoapFault(in, reader, fault);
 }
 
 TEST(SoapFaultReader, StandardCodesAndFieldsAreRead) {
@@ -22,12 +22,12 @@ TEST(SoapFaultReader, StandardCodesAndFieldsAreRead) {
   } cases[] = {{"VersionMismatch", 100}, {"MustUnderstand", 200},        {"Client", 300},
                {"Server", 400},          {"Client.Authentication", 300}, {"Busy", 0}};
   for (const Case& c : cases) {
-    SoapFault fault;
+    mes::SoapFault fault;
     ASSERT_EQ(Read(FaultBody(std::string("<faultcode> soap:") + c.local +
                              "</faultcode><faultstring>Bad \xE4\xB8\xAD &amp; co</faultstring>"
                              "<faultactor>http://mes/a</faultactor>"),
                    fault),
-              kSoapOk)
+              mes::kSoapOk)
         << c.local;
     EXPECT_EQ(fault.m_nCode, c.code);
     EXPECT_EQ(fault.m_strCode, std::u16string(c.local, c.local + std::char_traits<char>::length(c.local)));
@@ -57,8 +57,8 @@ TEST(SoapFaultReader, FieldsInAnyOrderUnderAnyPrefixWithHeadersAndUnknownElement
        300, u"second", u""},
   };
   for (const auto& c : cases) {
-    SoapFault fault;
-    ASSERT_EQ(Read(c.body, fault), kSoapOk) << c.body;
+    mes::SoapFault fault;
+    ASSERT_EQ(Read(c.body, fault), mes::kSoapOk) << c.body;
     EXPECT_EQ(fault.m_nCode, c.code);
     EXPECT_EQ(fault.m_strString, c.string);
     EXPECT_EQ(fault.m_strDetail, c.detail);
@@ -87,16 +87,16 @@ TEST(SoapFaultReader, UnreadableFaultsAreRejected) {
       "<faultcode>soap:Client</faultcode></e:Fault></e:Body></e:Envelope>",  // the prefix the reply binds counts
   };
   for (const std::string& body : bad) {
-    SoapFault fault;
+    mes::SoapFault fault;
     EXPECT_LT(Read(body, fault), 0) << body;
   }
 }
 
 TEST(SoapFaultReader, ReusedReaderAndRecordStartClean) {
   platform::CXmlReader reader;
-  SoapFault fault;
-  ASSERT_EQ(Read(FaultBody("<faultcode>soap:Client</faultcode><faultactor>a</faultactor>"), fault, &reader), kSoapOk);
-  ASSERT_EQ(Read(FaultBody("<faultcode>soap:Server</faultcode>"), fault, &reader), kSoapOk);
+  mes::SoapFault fault;
+  ASSERT_EQ(Read(FaultBody("<faultcode>soap:Client</faultcode><faultactor>a</faultactor>"), fault, &reader), mes::kSoapOk);
+  ASSERT_EQ(Read(FaultBody("<faultcode>soap:Server</faultcode>"), fault, &reader), mes::kSoapOk);
   EXPECT_EQ(fault.m_nCode, 400);
   EXPECT_TRUE(fault.m_strActor.empty());
   EXPECT_EQ(reader.GetContentHandler(), nullptr);

@@ -8,8 +8,8 @@
 
 namespace {
 
-using CS_QuerySN::IO_UpData_CommonMap;
-using CS_QuerySN::IO_UpData_CommonParams;
+using mes::CS_QuerySN::IO_UpData_CommonMap;
+using mes::CS_QuerySN::IO_UpData_CommonParams;
 using soaptest::ReplyBody;
 
 const std::string kEnv = soaptest::kEnvelopeOpen;
@@ -19,19 +19,19 @@ std::string Result(const std::string& inner, const std::string& attrs = "") {
 }
 
 struct Parsed {
-  SoapStatus status;
-  SoapText result;
+  mes::SoapStatus status;
+  mes::SoapText result;
 };
 
 Parsed Parse(const std::string& body, std::size_t piece = 1 << 20) {
   IO_UpData_CommonParams p;
   p.OrderNo = u"input";  // borrowed input values must not leak into the result
-  CSoapEnvelopeHandler h;
+  mes::CSoapEnvelopeHandler h;
   platform::CXmlReader reader;
-  EXPECT_EQ(h.BeginParse(IO_UpData_CommonMap(), &p), kSoapOk);
+  EXPECT_EQ(h.BeginParse(IO_UpData_CommonMap(), &p), mes::kSoapOk);
   soaptest::StringSource in(body, piece);
-  SoapStatus status = h.ParseReply(in, reader);
-  if (SoapFailed(status)) h.FreeReadValues();
+  mes::SoapStatus status = h.ParseReply(in, reader);
+  if (mes::SoapFailed(status)) h.FreeReadValues();
   Parsed r{status, p.IO_UpData_CommonResult};
   h.Reset();
   return r;
@@ -41,7 +41,7 @@ TEST(SoapReply, ResultTextsNullAndEmpty) {
   const std::string text(5000, 'x');
   std::string otherWrapper = ReplyBody("<IO_UpData_CommonResult>1</IO_UpData_CommonResult>", "Whatever");
   otherWrapper.replace(otherWrapper.find("RO_dErodo"), 9, "other");
-  const std::pair<std::string, SoapText> cases[] = {
+  const std::pair<std::string, mes::SoapText> cases[] = {
       {Result("OK \xE4\xB8\xAD &lt;&amp;&#x1F600;"), u"OK \u4E2D <&\U0001F600"},  // UTF-8 and references
       {Result(text + "&amp;"), std::u16string(text.begin(), text.end()) + u"&"},
       {ReplyBody(""), std::nullopt},
@@ -59,7 +59,7 @@ TEST(SoapReply, ResultTextsNullAndEmpty) {
   for (const auto& [body, expected] : cases) {
     for (std::size_t piece : {std::size_t(7), std::size_t(1) << 20}) {  // split across reads or whole
       Parsed r = Parse(body, piece);
-      EXPECT_EQ(r.status, kSoapOk) << body;
+      EXPECT_EQ(r.status, mes::kSoapOk) << body;
       EXPECT_EQ(r.result, expected) << body;
     }
   }
@@ -98,27 +98,27 @@ TEST(SoapReply, MalformedOrUnexpectedRepliesFailAndLeaveNoResult) {
   };
   for (const std::string& body : bad) {
     Parsed r = Parse(body);
-    EXPECT_EQ(r.status, kSoapFail) << body;
+    EXPECT_EQ(r.status, mes::kSoapFail) << body;
     EXPECT_FALSE(r.result) << body;
   }
-  EXPECT_EQ(Parse(kEnv + "<soap:Body><R/></soap:Body></soap:Envelope>").status, kSoapOk);  // the minimal reply
+  EXPECT_EQ(Parse(kEnv + "<soap:Body><R/></soap:Body></soap:Envelope>").status, mes::kSoapOk);  // the minimal reply
 }
 
 TEST(SoapReply, HeaderEntriesAreSkippedUnlessTheyMustBeUnderstood) {
-  const std::pair<const char*, SoapStatus> cases[] = {
-      {"<t:Trace xmlns:t=\"x\" soap:mustUnderstand=\"0\"><a><b/></a>text</t:Trace>", kSoapOk},
-      {"<t:Trace xmlns:t=\"x\"><IO_UpData_CommonResult/></t:Trace>", kSoapOk},
-      {"<t:Auth xmlns:t=\"x\" soap:mustUnderstand=\"1\"/>", kSoapFail},
-      {"<t:Auth xmlns:t=\"x\" soap:mustUnderstand=\"true\"/>", kSoapFail},
-      {"<t:Auth xmlns:t=\"x\" soap:mustUnderstand=\"maybe\"/>", kSoapFail},  // not a boolean: true
-      {"<t:Auth xmlns:t=\"x\" t:mustUnderstand=\"1\"/>", kSoapOk},           // only the envelope's attribute counts
+  const std::pair<const char*, mes::SoapStatus> cases[] = {
+      {"<t:Trace xmlns:t=\"x\" soap:mustUnderstand=\"0\"><a><b/></a>text</t:Trace>", mes::kSoapOk},
+      {"<t:Trace xmlns:t=\"x\"><IO_UpData_CommonResult/></t:Trace>", mes::kSoapOk},
+      {"<t:Auth xmlns:t=\"x\" soap:mustUnderstand=\"1\"/>", mes::kSoapFail},
+      {"<t:Auth xmlns:t=\"x\" soap:mustUnderstand=\"true\"/>", mes::kSoapFail},
+      {"<t:Auth xmlns:t=\"x\" soap:mustUnderstand=\"maybe\"/>", mes::kSoapFail},  // not a boolean: true
+      {"<t:Auth xmlns:t=\"x\" t:mustUnderstand=\"1\"/>", mes::kSoapOk},           // only the envelope's attribute counts
   };
   for (const auto& [entry, status] : cases) {
     const Parsed r = Parse(kEnv + "<soap:Header>" + entry +
                            "</soap:Header><soap:Body><R><IO_UpData_CommonResult>r"
                            "</IO_UpData_CommonResult></R></soap:Body></soap:Envelope>");
     EXPECT_EQ(r.status, status) << entry;
-    if (status == kSoapOk) EXPECT_EQ(r.result, u"r") << entry;
+    if (status == mes::kSoapOk) EXPECT_EQ(r.result, u"r") << entry;
   }
 }
 

@@ -10,9 +10,9 @@
 
 namespace soaptest {
 
-class StringSink final : public ISoapWriteStream {
+class StringSink final : public mes::ISoapWriteStream {
  public:
-  using ISoapWriteStream::Write;
+  using mes::ISoapWriteStream::Write;
   bool Write(const char* data, std::size_t length) override {
     if (failAfter != std::string::npos && text.size() + length > failAfter) return false;
     text.append(data, length);
@@ -25,7 +25,7 @@ class StringSink final : public ISoapWriteStream {
 // Hands out at most `piece` bytes per read, to exercise split character data.
 using StringSource = testsupport::CMemoryByteSource;
 
-inline std::string ReadAll(ISoapReadStream& stream) {
+inline std::string ReadAll(mes::ISoapReadStream& stream) {
   std::string all;
   char buf[7];
   for (std::size_t n; (n = stream.Read(buf, sizeof buf)) > 0;) all.append(buf, n);

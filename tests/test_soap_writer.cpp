@@ -12,18 +12,18 @@
 
 namespace {
 
-using CS_QuerySN::IO_UpData_CommonMap;
-using CS_QuerySN::IO_UpData_CommonParams;
+using mes::CS_QuerySN::IO_UpData_CommonMap;
+using mes::CS_QuerySN::IO_UpData_CommonParams;
 
 std::string Escaped(std::u16string_view text, bool quotes = false) {
   std::string out = "[";
-  AppendEscapedText(out, text, quotes);
+  mes::AppendEscapedText(out, text, quotes);
   return out;
 }
 
 std::string Base64(std::string_view bytes) {
   std::string out;
-  AppendBase64(out, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+  mes::AppendBase64(out, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
   return out;
 }
 
@@ -89,11 +89,11 @@ TEST(SoapBase64, PaddingAndSeventySixCharacterLines) {
 // The whole envelope is compared byte for byte in the proxy's tests.
 TEST(SoapEnvelope, NullValuesAreNilElementsAndTheIntIsNeverNull) {
   IO_UpData_CommonParams p;  // every text null, every blob pointer null
-  p.TempColumn2 = SoapBlob{5, nullptr};
+  p.TempColumn2 = mes::SoapBlob{5, nullptr};
   p.SystemType = -7;
   soaptest::StringSink out;
-  CSoapEnvelopeHandler h;
-  ASSERT_EQ(h.WriteRequest(&out, IO_UpData_CommonMap(), &p), kSoapOk);
+  mes::CSoapEnvelopeHandler h;
+  ASSERT_EQ(h.WriteRequest(&out, IO_UpData_CommonMap(), &p), mes::kSoapOk);
   for (const char* name :
        {"OrderNo", "SerialNumber", "MacList", "ComponentSnList", "DealResult", "BugType", "BugReason", "TempColumn1",
         "TempColumn2", "TempColumn3", "WorkStation", "ToolType", "Recorder", "Version"}) {
@@ -131,12 +131,12 @@ TEST(SoapEnvelope, EveryTextValueOfARequestIsWellFormedXml) {
   const std::u16string raw = u"\x1b[31mFAIL\x1b[0m\x07\uFFFF" + std::u16string(1, char16_t(0xDC00));
   const std::u16string shown = u"\u241B[31mFAIL\u241B[0m\u2407\uFFFD\uFFFD";
   IO_UpData_CommonParams p;
-  SoapText* texts[] = {&p.OrderNo,   &p.SerialNumber, &p.MacList,  &p.ComponentSnList, &p.DealResult, &p.BugType,
+  mes::SoapText* texts[] = {&p.OrderNo,   &p.SerialNumber, &p.MacList,  &p.ComponentSnList, &p.DealResult, &p.BugType,
                        &p.BugReason, &p.WorkStation,  &p.ToolType, &p.Recorder,        &p.Version};
-  for (SoapText* t : texts) *t = raw;
+  for (mes::SoapText* t : texts) *t = raw;
   soaptest::StringSink out;
-  CSoapEnvelopeHandler h;
-  ASSERT_EQ(h.WriteRequest(&out, IO_UpData_CommonMap(), &p), kSoapOk);
+  mes::CSoapEnvelopeHandler h;
+  ASSERT_EQ(h.WriteRequest(&out, IO_UpData_CommonMap(), &p), mes::kSoapOk);
   platform::CXmlReader reader;
   ElementTexts collected;
   reader.SetContentHandler(&collected);
@@ -157,11 +157,11 @@ TEST(SoapEnvelope, LongTextsAreWrittenWhole) {
     p.BugReason = text;
     p.Recorder = text.substr(0, 4097);
     soaptest::StringSink out;
-    CSoapEnvelopeHandler h;
-    ASSERT_EQ(h.WriteRequest(&out, IO_UpData_CommonMap(), &p), kSoapOk);
+    mes::CSoapEnvelopeHandler h;
+    ASSERT_EQ(h.WriteRequest(&out, IO_UpData_CommonMap(), &p), mes::kSoapOk);
     std::string bugReason = "<BugReason>", recorder = "<Recorder>";
-    AppendEscapedText(bugReason, text);
-    AppendEscapedText(recorder, *p.Recorder);
+    mes::AppendEscapedText(bugReason, text);
+    mes::AppendEscapedText(recorder, *p.Recorder);
     EXPECT_NE(out.text.find(bugReason + "</BugReason><TempColumn1"), std::string::npos) << offset;
     EXPECT_NE(out.text.find(recorder + "</Recorder><SystemType>"), std::string::npos) << offset;
   }
@@ -169,12 +169,12 @@ TEST(SoapEnvelope, LongTextsAreWrittenWhole) {
 
 TEST(SoapEnvelope, MissingStreamAndFullStreamFail) {
   IO_UpData_CommonParams p;
-  CSoapEnvelopeHandler h;
-  EXPECT_EQ(h.WriteRequest(nullptr, IO_UpData_CommonMap(), &p), kSoapFail);
+  mes::CSoapEnvelopeHandler h;
+  EXPECT_EQ(h.WriteRequest(nullptr, IO_UpData_CommonMap(), &p), mes::kSoapFail);
   for (std::size_t limit : {0, 227, 300, 500}) {
     soaptest::StringSink out;
     out.failAfter = limit;
-    EXPECT_EQ(h.WriteRequest(&out, IO_UpData_CommonMap(), &p), kSoapOutOfMemory) << limit;
+    EXPECT_EQ(h.WriteRequest(&out, IO_UpData_CommonMap(), &p), mes::kSoapOutOfMemory) << limit;
   }
 }
 

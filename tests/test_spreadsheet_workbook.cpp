@@ -245,7 +245,7 @@ TEST_F(WorkbookSheet, ConvertFormatBothWays) {
 TEST_F(WorkbookSheet, UnreadableWorkbookRaisesADatabaseError) {
   std::string path = dir.File("broken.xls");
   WriteBytes(path, "this is not a workbook");
-  EXPECT_THROW(CSpreadSheet(path, "S", false), platform::CDBException);
+  EXPECT_THROW(CSpreadSheet(path, "S", false), spreadsheet::CDBException);
   EXPECT_EQ(ReadBytes(path), "this is not a workbook");
 }
 

@@ -21,7 +21,7 @@ extern char** environ;
 
 namespace {
 
-using CS_QuerySN::CCS_QuerySN;
+using mes::CS_QuerySN::CCS_QuerySN;
 
 const char kPath[] = "/querysn/cs_querysn.asmx";
 
@@ -72,7 +72,7 @@ std::u16string Widen(const std::string& ascii) {
 }
 
 // Python's json.dumps(..., ensure_ascii=False) of a text.
-std::u16string Json(const SoapText& text) {
+std::u16string Json(const mes::SoapText& text) {
   if (!text) return u"null";
   std::u16string s = u"\"";
   for (char16_t c : *text) {
@@ -92,7 +92,7 @@ std::u16string Json(const SoapText& text) {
   return s + u"\"";
 }
 
-std::u16string Json(SoapBlob blob) {
+std::u16string Json(mes::SoapBlob blob) {
   if (!blob.data) return u"null";
   std::u16string s = u"[";
   for (std::uint32_t i = 0; i < blob.size; ++i) s += (i ? u", " : u"") + Widen(std::to_string(blob.data[i]));
@@ -100,12 +100,12 @@ std::u16string Json(SoapBlob blob) {
 }
 
 struct Values {
-  SoapText text[11];  // the texts in element order, Version last
-  SoapBlob blob[3];
+  mes::SoapText text[11];  // the texts in element order, Version last
+  mes::SoapBlob blob[3];
   std::int32_t systemType = 0;
 };
 
-SoapStatus Send(CCS_QuerySN& proxy, const Values& v, SoapText* result) {
+mes::SoapStatus Send(CCS_QuerySN& proxy, const Values& v, mes::SoapText* result) {
   return proxy.IO_UpData_Common(v.text[0], v.text[1], v.text[2], v.text[3], v.text[4], v.text[5], v.text[6], v.blob[0],
                                 v.blob[1], v.blob[2], v.text[7], v.text[8], v.text[9], v.systemType, v.text[10],
                                 result);
@@ -146,9 +146,9 @@ TEST_F(SpyneInterop, EveryValueArrivesIntact) {
   v.text[4] = u"FAIL";
   v.text[5] = u"";
   v.text[6] = u"\u7F51\u53E3\u6D4B\u8BD5\u5931\u8D25 <a&b> \"q\" 'x'\r\nline2\ttab \U0001F600 \u00E9";
-  v.blob[0] = SoapBlob{2, two};
-  v.blob[1] = SoapBlob{static_cast<std::uint32_t>(allBytes.size()), allBytes.data()};  // many Base64 lines
-  v.blob[2] = SoapBlob{57, allBytes.data()};  // exactly one line, ending in CR LF
+  v.blob[0] = mes::SoapBlob{2, two};
+  v.blob[1] = mes::SoapBlob{static_cast<std::uint32_t>(allBytes.size()), allBytes.data()};  // many Base64 lines
+  v.blob[2] = mes::SoapBlob{57, allBytes.data()};  // exactly one line, ending in CR LF
   v.text[7] = u"\u5DE5\u4F4D-01";
   v.text[8] = u"ATE";
   v.text[9] = u"operator";
@@ -156,8 +156,8 @@ TEST_F(SpyneInterop, EveryValueArrivesIntact) {
   v.text[10] = u"V2.0.1 build 5";
 
   CCS_QuerySN proxy(s_server->Url());
-  SoapText result;
-  ASSERT_EQ(Send(proxy, v, &result), kSoapOk) << "kind " << static_cast<int>(proxy.GetClientError()) << " fault "
+  mes::SoapText result;
+  ASSERT_EQ(Send(proxy, v, &result), mes::kSoapOk) << "kind " << static_cast<int>(proxy.GetClientError()) << " fault "
                                               << platform::Utf16ToGbk(proxy.GetFault().m_strString);
   ASSERT_TRUE(result);
   EXPECT_EQ(*result, ExpectedAnswer(v)) << platform::Utf16ToGbk(*result);
@@ -167,8 +167,8 @@ TEST_F(SpyneInterop, NullValuesArriveAsNil) {
   Values v;  // all texts and blobs null
   v.systemType = 2147483647;
   CCS_QuerySN proxy(s_server->Url());
-  SoapText result;
-  ASSERT_EQ(Send(proxy, v, &result), kSoapOk);
+  mes::SoapText result;
+  ASSERT_EQ(Send(proxy, v, &result), mes::kSoapOk);
   EXPECT_EQ(*result, ExpectedAnswer(v));
 }
 
@@ -189,8 +189,8 @@ TEST_F(SpyneInterop, ControlCharactersArriveAsVisibleStandIns) {
   v.text[2] = std::u16string{u'\0', u'\x01', u'\x1f', u'\uFFFE', u'\uFFFF', char16_t(0xD800), u'z', u'\x7f', u'\x85'};
   expected.text[2] = u"\u2400\u2401\u241F\uFFFD\uFFFD\uFFFDz\u007F\u0085";
   CCS_QuerySN proxy(s_server->Url());
-  SoapText result;
-  ASSERT_EQ(Send(proxy, v, &result), kSoapOk) << "kind " << static_cast<int>(proxy.GetClientError()) << " fault "
+  mes::SoapText result;
+  ASSERT_EQ(Send(proxy, v, &result), mes::kSoapOk) << "kind " << static_cast<int>(proxy.GetClientError()) << " fault "
                                               << platform::Utf16ToGbk(proxy.GetFault().m_strString);
   ASSERT_TRUE(result);
   EXPECT_EQ(*result, ExpectedAnswer(expected)) << platform::Utf16ToGbk(*result);
@@ -203,8 +203,8 @@ TEST_F(SpyneInterop, ServerRejectsAnEnvelopeOutOfSchemaOrder) {
       "<soap:Envelope xmlns:soap=\"http://schemas.xmlsoap.org/soap/envelope/\"><soap:Body>"
       "<IO_UpData_Common xmlns=\"RO_dErodo\"><SerialNumber>b</SerialNumber><OrderNo>a</OrderNo>"
       "</IO_UpData_Common></soap:Body></soap:Envelope>";
-  CHttpClient client;
-  NavigateOptions o;
+  mes::CHttpClient client;
+  mes::NavigateOptions o;
   o.strMethod = "POST";
   o.strContentType = "text/xml; charset=utf-8";
   o.strExtraHeaders = "SOAPAction: \"RO_dErodo/IO_UpData_Common\"\r\n";

@@ -4,7 +4,7 @@
 
 #include <map>
 
-namespace platform {
+namespace spreadsheet {
 namespace {
 
 bool IsLead(unsigned char c) {
@@ -121,4 +121,4 @@ ConnectionSettings ParseConnectionString(const std::string& s) {
   return settings;
 }
 
-}  // namespace platform
+}  // namespace spreadsheet

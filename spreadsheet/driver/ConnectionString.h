@@ -4,7 +4,7 @@
 
 #include <string>
 
-namespace platform {
+namespace spreadsheet {
 
 struct ConnectionSettings {
   std::string driver;            // DRIVER, without its braces
@@ -19,4 +19,4 @@ struct ConnectionSettings {
 // ODBC drivers do; a key given twice is an error.
 ConnectionSettings ParseConnectionString(const std::string& gbk);
 
-}  // namespace platform
+}  // namespace spreadsheet

@@ -13,7 +13,12 @@
 #include <cstdint>
 #include <cstring>
 
-namespace platform {
+namespace spreadsheet {
+
+using platform::GbkToUtf16;
+using platform::GbkToUtf8;
+using platform::Utf16ToGbk;
+
 namespace {
 
 constexpr char kDriverName[] = "Monitor Excel Workbook Driver (*.xls)";
@@ -280,4 +285,4 @@ void CRecordset::GetFieldValue(short index, std::string& value) const {
   value.assign(m_strValues, begin, m_aValueEnds[k] - begin);
 }
 
-}  // namespace platform
+}  // namespace spreadsheet

@@ -24,7 +24,7 @@
 #include <string>
 #include <vector>
 
-namespace platform {
+namespace spreadsheet {
 
 // A failed database operation. m_strError is the driver's message (GBK).
 class CDBException : public std::exception {
@@ -162,4 +162,4 @@ class CRecordset {
   std::size_t m_nRow = 0;
 };
 
-}  // namespace platform
+}  // namespace spreadsheet

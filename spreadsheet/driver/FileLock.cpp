@@ -17,7 +17,12 @@
 #include <thread>
 #include <unistd.h>
 
-namespace platform {
+namespace spreadsheet {
+
+using platform::CopyOwnerAndModeWherePossible;
+using platform::GbkToUtf8;
+using platform::Utf8ToGbk;
+
 namespace {
 
 struct Holding {
@@ -284,4 +289,4 @@ int FileLock::QueuedWaiters(const std::string& path) {
   return waiters;
 }
 
-}  // namespace platform
+}  // namespace spreadsheet

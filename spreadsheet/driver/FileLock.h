@@ -24,7 +24,7 @@
 #include <stdexcept>
 #include <string>
 
-namespace platform {
+namespace spreadsheet {
 
 // The lock could not be taken in time, or the sidecar file could not be made.
 // what() is GBK text naming the file.
@@ -66,4 +66,4 @@ class FileLock {
   std::string m_strKey;  // canonical UTF-8 path of the locked file; empty when released
 };
 
-}  // namespace platform
+}  // namespace spreadsheet

@@ -12,7 +12,7 @@
 
 namespace testsupport {
 
-class CMemoryByteSource final : public IHttpByteSource, public ISoapReadStream {
+class CMemoryByteSource final : public mes::IHttpByteSource, public mes::ISoapReadStream {
  public:
   explicit CMemoryByteSource(std::string bytes, std::size_t pieceSize = SIZE_MAX, bool failAtEnd = false)
       : m_bytes(std::move(bytes)), m_nPiece(pieceSize ? pieceSize : 1), m_bFailAtEnd(failAtEnd) {}

@@ -8,6 +8,12 @@
 
 #include "results/MesOutboxStore.h"
 
+using results::MesOutboxError;
+using results::MesOutboxReport;
+using results::MesOutboxState;
+using results::MesOutboxStateName;
+using results::MesOutboxStore;
+
 namespace {
 
 constexpr const char* kUsage =
