@@ -10,7 +10,7 @@
 
 class MesOutboxLock {
  public:
-  // Throws MesOutboxError when another holder has the lock or the sidecar
+  // Throws platform::Error when another holder has the lock or the sidecar
   // cannot be made.
   explicit MesOutboxLock(const std::filesystem::path& outboxFile);
   ~MesOutboxLock();

@@ -33,6 +33,10 @@ class MesOutboxSwitch {
 
  private:
   void Broken(const std::string& why);
+  // Runs a step on the outbox; any failure makes the file unusable (Broken)
+  // and is false, so nothing reaches the host's save call.
+  template <typename Step>
+  bool Attempt(Step&& step);
 
   MesForwarderOptions m_options;
   std::unique_ptr<MesOutbox> m_outbox;
