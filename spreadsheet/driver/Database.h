@@ -31,9 +31,9 @@ namespace platform {
 // what() the same text. Every failure of the lock and the workbook engine
 // below reaches the caller as this exception; being a platform::Error, it
 // is handled inside the module like any other failure.
-class CDBException : public Error {
+class CDBException : public platform::Error {
  public:
-  explicit CDBException(const std::string& error) : Error(error), m_strError(error) {}
+  explicit CDBException(const std::string& error) : platform::Error(error), m_strError(error) {}
   const char* what() const noexcept override { return m_strError.c_str(); }
 
   std::string m_strError;
