@@ -1,8 +1,8 @@
 // Statements of any bytes through the workbook engine: parsing either succeeds
-// or throws SqlError, and a parsed statement runs or is refused with SqlError
-// before it changes anything (an XlsError would mean a check is missing).
+// or throws platform::Error, and a parsed statement runs or is refused before
+// it changes anything (a failure after the first change means a check is missing).
 #include "platform/TextCodec.h"
-#include "spreadsheet/engine/SqlError.h"
+#include "platform/Error.h"
 #include "spreadsheet/engine/SqlExecutor.h"
 #include "spreadsheet/xls/Workbook.h"
 
@@ -15,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   sqlengine::Statement statement;
   try {
     statement = sqlengine::ParseStatement(text);
-  } catch (const sqlengine::SqlError&) {
+  } catch (const platform::Error&) {
     return 0;
   }
   xls::Workbook book = xls::Workbook::CreateEmpty();
@@ -24,14 +24,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   sheet.SetText(0, 1, u"B");
   sheet.SetText(1, 0, u"a1");
   sheet.SetNumber(2, 1, 2.5);
+  bool changing = false;
   try {
     if (auto* select = std::get_if<sqlengine::Select>(&statement))
       sqlengine::ExecuteSelect(book, *select);
     else
-      sqlengine::ExecuteChange(book, statement);
-  } catch (const sqlengine::SqlError&) {
-  } catch (const xls::XlsError&) {
-    std::abort();
+      sqlengine::ExecuteChange(book, statement, &changing);
+  } catch (const platform::Error&) {
+    if (changing) std::abort();
   }
   return 0;
 }

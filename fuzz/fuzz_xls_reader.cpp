@@ -1,7 +1,7 @@
 // Feeds arbitrary bytes to the workbook reader. Input that starts with the
 // compound file signature is a whole .xls file; anything else is taken as the
 // Workbook stream of a fresh compound file, so that mutations reach the BIFF
-// records directly. Loading either succeeds or throws XlsError. A workbook that
+// records directly. Loading either succeeds or throws platform::Error. A workbook that
 // loads must read in full, take a change, save, and load back with the change.
 #include <cstdint>
 #include <cstdio>
@@ -49,7 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // rebuilt by the first save, is now copied as that save wrote it.
     wb.Sheet(sheets - 1).AppendRow({u"again"});
     savedAgain = wb.SaveToMemory();
-  } catch (const xls::XlsError&) {
+  } catch (const platform::Error&) {
     return 0;
   }
   for (const auto* bytes : {&saved, &savedAgain}) {

@@ -45,7 +45,7 @@ bool CCheckArchive::VerifyCheckSum(uint32_t stored) {
     sum -= ByteSum(stored);
     file->Seek(here);
     return sum == stored;
-  } catch (const platform::CFileException&) {
+  } catch (const platform::Error&) {
     return false;
   }
 }

@@ -9,7 +9,7 @@ namespace platform {
 
 CArchive::CArchive(CFile* file, Mode mode, int bufferSize)
     : m_file(file), m_mode(mode), m_buffer(bufferSize > 0 ? bufferSize : 4096) {
-  if (m_file == nullptr || !m_file->IsOpen()) throw CArchiveException("archive on a file that is not open");
+  if (m_file == nullptr || !m_file->IsOpen()) throw Error("archive on a file that is not open");
 }
 
 CArchive::~CArchive() {
@@ -38,7 +38,7 @@ void CArchive::Close() {
 }
 
 void CArchive::WriteBytes(const void* data, std::size_t count) {
-  if (!IsStoring()) throw CArchiveException("writing to an archive that is loading");
+  if (!IsStoring()) throw Error("writing to an archive that is loading");
   const unsigned char* p = static_cast<const unsigned char*>(data);
   while (count > 0) {
     if (m_pos == m_buffer.size()) Flush();
@@ -53,11 +53,11 @@ void CArchive::WriteBytes(const void* data, std::size_t count) {
 void CArchive::FillBuffer() {
   m_end = m_file->Read(m_buffer.data(), m_buffer.size());
   m_pos = 0;
-  if (m_end == 0) throw CArchiveException("unexpected end of archive file");
+  if (m_end == 0) throw Error("unexpected end of archive file");
 }
 
 void CArchive::ReadBytes(void* data, std::size_t count) {
-  if (!IsLoading()) throw CArchiveException("reading from an archive that is storing");
+  if (!IsLoading()) throw Error("reading from an archive that is storing");
   unsigned char* p = static_cast<unsigned char*>(data);
   while (count > 0) {
     if (m_pos == m_end) FillBuffer();
@@ -83,7 +83,7 @@ std::string CArchive::EncodeTextLength(std::size_t length) {
 }
 
 CArchive& CArchive::operator<<(const std::string& text) {
-  if (text.size() > 0xFFFFFFFFu) throw CArchiveException("text too long for an archive");
+  if (text.size() > 0xFFFFFFFFu) throw Error("text too long for an archive");
   std::string prefix = EncodeTextLength(text.size());
   WriteBytes(prefix.data(), prefix.size());
   WriteBytes(text.data(), text.size());
@@ -114,7 +114,7 @@ uint32_t CArchive::ReadLength(bool* utf16) {
     ReadBytes(w, 2);
     uint32_t word = w[0] | (w[1] << 8);
     if (word == 0xFFFE) {  // FF FE FF: a UTF-16 text follows, its length comes next
-      if (*utf16) throw CArchiveException("malformed text length in archive");
+      if (*utf16) throw Error("malformed text length in archive");
       *utf16 = true;
       continue;
     }
@@ -131,7 +131,7 @@ CArchive& CArchive::operator>>(std::string& text) {
   const uint64_t bytes = utf16 ? uint64_t{length} * 2 : length;
   // Never trust a stored length beyond what the file can still hold.
   const uint64_t left = m_file->GetLength() - m_file->GetPosition() + (m_end - m_pos);
-  if (bytes > left) throw CArchiveException("text length beyond the end of the archive file");
+  if (bytes > left) throw Error("text length beyond the end of the archive file");
   std::string raw(static_cast<std::size_t>(bytes), '\0');
   ReadBytes(raw.data(), raw.size());
   if (!utf16) {

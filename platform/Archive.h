@@ -1,21 +1,15 @@
 // A buffered binary archive over a CFile: 32-bit little-endian values and
 // length-prefixed 8-bit texts. A short read, a failed write or a value moved
-// the wrong way throws CArchiveException.
+// the wrong way throws platform::Error.
 #pragma once
 
 #include <cstdint>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "platform/File.h"
 
 namespace platform {
-
-class CArchiveException : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
 
 class CArchive {
  public:

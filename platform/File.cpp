@@ -7,7 +7,7 @@ namespace platform {
 namespace {
 
 [[noreturn]] void Fail(const std::string& what, const std::string& path) {
-  throw CFileException(what + " " + path + ": " + std::strerror(errno));
+  throw Error(what + " " + path + ": " + std::strerror(errno));
 }
 
 }  // namespace
@@ -31,14 +31,14 @@ void CFile::Close() {
 }
 
 std::size_t CFile::Read(void* buffer, std::size_t count) {
-  if (m_fp == nullptr) throw CFileException("read from a closed file");
+  if (m_fp == nullptr) throw Error("read from a closed file");
   std::size_t n = std::fread(buffer, 1, count, m_fp);
   if (n < count && std::ferror(m_fp)) Fail("cannot read", m_path);
   return n;
 }
 
 void CFile::Write(const void* buffer, std::size_t count) {
-  if (m_fp == nullptr) throw CFileException("write to a closed file");
+  if (m_fp == nullptr) throw Error("write to a closed file");
   if (std::fwrite(buffer, 1, count, m_fp) != count) Fail("cannot write", m_path);
 }
 
@@ -47,19 +47,19 @@ void CFile::Flush() {
 }
 
 uint64_t CFile::GetPosition() const {
-  if (m_fp == nullptr) throw CFileException("position of a closed file");
+  if (m_fp == nullptr) throw Error("position of a closed file");
   long pos = std::ftell(m_fp);
   if (pos < 0) Fail("cannot tell position in", m_path);
   return static_cast<uint64_t>(pos);
 }
 
 void CFile::Seek(uint64_t position) {
-  if (m_fp == nullptr) throw CFileException("seek in a closed file");
+  if (m_fp == nullptr) throw Error("seek in a closed file");
   if (std::fseek(m_fp, static_cast<long>(position), SEEK_SET) != 0) Fail("cannot seek in", m_path);
 }
 
 uint64_t CFile::GetLength() const {
-  if (m_fp == nullptr) throw CFileException("length of a closed file");
+  if (m_fp == nullptr) throw Error("length of a closed file");
   long here = std::ftell(m_fp);
   if (here < 0 || std::fseek(m_fp, 0, SEEK_END) != 0) Fail("cannot seek in", m_path);
   long end = std::ftell(m_fp);

@@ -1,19 +1,15 @@
 // A binary file opened by path, for the archives. Every failure throws
-// CFileException, so a reader never runs on with half a value.
+// platform::Error, so a reader never runs on with half a value.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
-#include <stdexcept>
 #include <string>
 
-namespace platform {
+#include "platform/Error.h"
 
-class CFileException : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
+namespace platform {
 
 class CFile {
  public:

@@ -6,8 +6,10 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
-#include <stdexcept>
+#include <string>
 #include <vector>
+
+#include "platform/Error.h"
 
 namespace platform {
 namespace {
@@ -25,7 +27,7 @@ class ConverterCache {
     }
     iconv_t cd = iconv_open(to, from);
     if (cd == reinterpret_cast<iconv_t>(-1)) {
-      throw std::runtime_error(std::string("iconv cannot convert ") + from + " to " + to);
+      throw Error(std::string("iconv cannot convert ") + from + " to " + to);
     }
     m_entries.push_back({to, from, cd});
     return cd;

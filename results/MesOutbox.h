@@ -19,11 +19,11 @@ class MesOutbox {
  public:
   // Locks, opens (creating it when missing) and checks the file, then starts
   // the worker, which sends what an earlier run left pending. Throws
-  // MesOutboxError saying why the file cannot be used.
+  // platform::Error saying why the file cannot be used.
   explicit MesOutbox(const std::filesystem::path& file, MesForwarderOptions options = {});
   ~MesOutbox();  // the worker stops first
 
-  // Commits the report durably (MesOutboxError when that failed: nothing was
+  // Commits the report durably (platform::Error when that failed: nothing was
   // stored) and returns its id.
   std::int64_t Commit(const MesUploadValues& values, const std::string& strUrl);
   // Sends pending reports oldest first through report nId (see

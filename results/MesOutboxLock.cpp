@@ -8,7 +8,7 @@
 #include <cstring>
 #include <string>
 
-#include "results/MesOutboxStore.h"
+#include "platform/Error.h"
 
 namespace results {
 
@@ -26,7 +26,7 @@ MesOutboxLock::MesOutboxLock(const std::filesystem::path& outboxFile) {
   const std::filesystem::path sidecar = SidecarOf(outboxFile);
   m_fd = ::open(sidecar.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
   if (m_fd < 0) {
-    throw MesOutboxError(sidecar.string() + ": cannot be made: " + std::strerror(errno));
+    throw platform::Error(sidecar.string() + ": cannot be made: " + std::strerror(errno));
   }
   if (::flock(m_fd, LOCK_EX | LOCK_NB) != 0) {
     const int err = errno;
@@ -37,10 +37,10 @@ MesOutboxLock::MesOutboxLock(const std::filesystem::path& outboxFile) {
     ::close(m_fd);
     m_fd = -1;
     if (err == EWOULDBLOCK) {
-      throw MesOutboxError(outboxFile.string() + ": already in use by another station" +
-                           (who.empty() ? std::string() : " (" + who + ")"));
+      throw platform::Error(outboxFile.string() + ": already in use by another station" +
+                            (who.empty() ? std::string() : " (" + who + ")"));
     }
-    throw MesOutboxError(sidecar.string() + ": cannot be locked: " + std::strerror(err));
+    throw platform::Error(sidecar.string() + ": cannot be locked: " + std::strerror(err));
   }
   char host[128] = {};
   ::gethostname(host, sizeof host - 1);

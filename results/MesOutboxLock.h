@@ -12,7 +12,7 @@ namespace results {
 
 class MesOutboxLock {
  public:
-  // Throws MesOutboxError when another holder has the lock or the sidecar
+  // Throws platform::Error when another holder has the lock or the sidecar
   // cannot be made.
   explicit MesOutboxLock(const std::filesystem::path& outboxFile);
   ~MesOutboxLock();

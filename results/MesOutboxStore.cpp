@@ -147,24 +147,24 @@ MesOutboxStore::MesOutboxStore(const std::filesystem::path& file, OpenMode mode)
       Exec(("PRAGMA user_version=" + std::to_string(kSchemaVersion)).c_str());
     } else if (appId != kApplicationId) {
       Exec("ROLLBACK");
-      throw MesOutboxError(m_file.string() + ": not an MES outbox file");
+      throw platform::Error(m_file.string() + ": not an MES outbox file");
     } else {
       Statement s(*this, "PRAGMA user_version");
       if (!s.Step() || s.Int(0) != kSchemaVersion) {
         Exec("ROLLBACK");
-        throw MesOutboxError(m_file.string() + ": MES outbox of an unknown version");
+        throw platform::Error(m_file.string() + ": MES outbox of an unknown version");
       }
     }
     Exec("COMMIT");
 
     {
       Statement s(*this, "PRAGMA journal_mode=WAL");
-      if (!s.Step() || s.Bytes(0) != "wal") throw MesOutboxError(m_file.string() + ": cannot switch to WAL");
+      if (!s.Step() || s.Bytes(0) != "wal") throw platform::Error(m_file.string() + ": cannot switch to WAL");
     }
     Exec("PRAGMA synchronous=FULL");
     {
       Statement s(*this, "PRAGMA quick_check");
-      if (!s.Step() || s.Bytes(0) != "ok") throw MesOutboxError(m_file.string() + ": damaged (" + s.Bytes(0) + ")");
+      if (!s.Step() || s.Bytes(0) != "ok") throw platform::Error(m_file.string() + ": damaged (" + s.Bytes(0) + ")");
     }
   } catch (...) {
     sqlite3_close_v2(m_db);
@@ -179,7 +179,7 @@ MesOutboxStore::~MesOutboxStore() {
 
 void MesOutboxStore::Fail(const std::string& what) const {
   std::string detail = m_db ? sqlite3_errmsg(m_db) : "out of memory";
-  throw MesOutboxError(m_file.string() + ": " + what + ": " + detail);
+  throw platform::Error(m_file.string() + ": " + what + ": " + detail);
 }
 
 void MesOutboxStore::Exec(const char* sql) {

@@ -2,6 +2,9 @@
 // report of a station from before its first attempt until it was delivered,
 // refused or dropped. One object is one connection; use it from one thread.
 // Times are seconds since the epoch; paths are file-system (UTF-8) paths.
+// A file that cannot be used (not an outbox, corrupt, unwritable, locked by a
+// statement that did not finish in time...) throws platform::Error, whose
+// what() says which file and why.
 #pragma once
 
 #include <cstdint>
@@ -9,22 +12,15 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "platform/Error.h"
 #include "results/MesUploadValues.h"
 
 struct sqlite3;
 
 namespace results {
-
-// The file cannot be used: not an outbox, corrupt, unwritable, locked by a
-// statement that did not finish in time... what() says which file and why.
-class MesOutboxError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
 
 // Stored as numbers; never renumber.
 enum class MesOutboxState : int { Pending = 0, Delivered = 1, Refused = 2, Dropped = 3 };

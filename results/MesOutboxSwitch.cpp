@@ -30,19 +30,29 @@ void MesOutboxSwitch::Broken(const std::string& why) {
   platform::MessageBox(kUnusable + "\n" + m_strPath + "\n" + platform::Utf8ToGbk(why), platform::MB_ICONWARNING);
 }
 
+// The outbox raises platform::Error; anything else (no thread, no memory)
+// is caught here too, as this is where the outbox meets the host's save.
+template <typename Step>
+bool MesOutboxSwitch::Attempt(Step&& step) {
+  try {
+    step();
+    return true;
+  } catch (const std::exception& e) {
+    Broken(e.what());
+    return false;
+  }
+}
+
 MesOutbox* MesOutboxSwitch::Use(const std::string& gbkPath) {
   if (gbkPath != m_strPath) {
     Close();
     m_strPath = gbkPath;
   }
   if (gbkPath.empty() || m_bUnusable) return nullptr;
-  if (!m_outbox) {
-    try {
+  if (!m_outbox)
+    Attempt([&] {
       m_outbox = std::make_unique<MesOutbox>(std::filesystem::path(platform::GbkToUtf8(gbkPath)), m_options);
-    } catch (const std::exception& e) {
-      Broken(e.what());
-    }
-  }
+    });
   return m_outbox.get();
 }
 
@@ -50,29 +60,17 @@ bool MesOutboxSwitch::Upload(const std::string& gbkPath, const MesUploadValues& 
   MesOutbox* outbox = Use(gbkPath);
   if (outbox == nullptr) return results::SendMesUpload(values, strUrl);
   std::int64_t id = 0;
-  try {
-    id = outbox->Commit(values, strUrl);
-  } catch (const std::exception& e) {
-    Broken(e.what());
+  if (!Attempt([&] { id = outbox->Commit(values, strUrl); }))
     return results::SendMesUpload(values, strUrl);  // not stored: this attempt is the only one
-  }
-  try {
-    return outbox->DeliverThrough(id) == results::MesDeliveryOutcome::Delivered;
-  } catch (const std::exception& e) {
-    // The report is stored; it goes out when the file is usable again.
-    Broken(e.what());
-    return false;
-  }
+  // Once stored, a failure leaves the report to go out when the file is
+  // usable again.
+  bool delivered = false;
+  Attempt([&] { delivered = outbox->DeliverThrough(id) == results::MesDeliveryOutcome::Delivered; });
+  return delivered;
 }
 
 bool MesOutboxSwitch::Counts(const std::string& gbkPath, MesOutboxCounts* pCounts) {
   MesOutbox* outbox = Use(gbkPath);
   if (outbox == nullptr || pCounts == nullptr) return false;
-  try {
-    *pCounts = outbox->Counts();
-    return true;
-  } catch (const std::exception& e) {
-    Broken(e.what());
-    return false;
-  }
+  return Attempt([&] { *pCounts = outbox->Counts(); });
 }

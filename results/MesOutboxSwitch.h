@@ -35,6 +35,10 @@ class MesOutboxSwitch {
 
  private:
   void Broken(const std::string& why);
+  // Runs a step on the outbox; any failure makes the file unusable (Broken)
+  // and is false, so nothing reaches the host's save call.
+  template <typename Step>
+  bool Attempt(Step&& step);
 
   results::MesForwarderOptions m_options;
   std::unique_ptr<results::MesOutbox> m_outbox;

@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 
 #include "platform/Clock.h"
-#include "spreadsheet/driver/Database.h"
 #include "platform/ExeDirectory.h"
 #include "platform/TextCodec.h"
 #include "spreadsheet/SpreadSheet.h"
@@ -71,10 +70,10 @@ int ExportToPcbWorkbook(const ResultStructrue& record, const std::string& strSer
     bool written = sheet.Commit();
     report();
     return written ? 1 : 0;
-  } catch (const spreadsheet::CDBException& e) {
-    if (pLastError) *pLastError = e.m_strError;
-    return 0;
   } catch (const std::exception& e) {
+    // The workbook cannot be reached (the database front's CDBException, its
+    // message as the error text) or anything else went wrong: no row, and the
+    // host's save goes on.
     if (pLastError) *pLastError = e.what();
     return 0;
   }

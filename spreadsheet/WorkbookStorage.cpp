@@ -72,7 +72,9 @@ WorkbookStorage::WorkbookStorage(SheetContents& sheet, std::string& lastError, c
     : SheetStorage(sheet, lastError), m_strSheetName(sheetName) {
   try {
     m_pLock = std::make_unique<FileLock>(file);
-  } catch (const FileLockError& e) {
+  } catch (const platform::Error& e) {
+    // A workbook held too long by another process is a database failure to
+    // the sheet's caller, like one the connection reports.
     throw CDBException(e.what());
   }
   m_pDatabase = std::make_unique<CDatabase>();
@@ -106,6 +108,17 @@ bool WorkbookStorage::WriteBackup() {
 
 void WorkbookStorage::ChangeStoredRow(int32_t row) {
   if (row <= m_nStoredRows) m_bStoredIntact = false;
+}
+
+template <typename Step>
+bool WorkbookStorage::Recorded(Step&& step) {
+  try {
+    step();
+    return true;
+  } catch (const platform::Error& e) {
+    m_strLastError = e.what();
+    return false;
+  }
 }
 
 // ---- driver and connection ---------------------------------------------------
@@ -142,7 +155,7 @@ bool WorkbookStorage::Load() {
   try {
     // The header and the row count; the rows themselves when first needed.
     recordset.OpenNamesAndCount(m_strSelect);
-  } catch (const CDBException&) {
+  } catch (const platform::Error&) {
     return false;  // typically: the sheet does not exist yet
   }
 
@@ -172,7 +185,7 @@ bool WorkbookStorage::Load() {
 
 // Fills rows 2 .. m_nUnreadEnd from the worksheet. Rows this object appended
 // since follow them in the worksheet and are already held. Throws
-// CDBException; nothing held changes then.
+// platform::Error; nothing held changes then.
 void WorkbookStorage::ReadUnreadRows() {
   if (m_nUnreadEnd < 2) return;
   // Inside a commit the connection is open already (and may hold the
@@ -192,7 +205,7 @@ void WorkbookStorage::ReadUnreadRows() {
   const short columns = recordset.GetODBCFieldCount();
   const std::size_t wanted = static_cast<std::size_t>(m_nUnreadEnd - 1);
   if (columns != m_nUnreadColumns || static_cast<std::size_t>(recordset.GetRecordCount()) < wanted)
-    throw CDBException(kErrReadRow);
+    throw platform::Error(kErrReadRow);
   std::vector<std::string> rows;
   rows.reserve(wanted);
   std::vector<std::string> values(static_cast<std::size_t>(columns));
@@ -208,13 +221,7 @@ void WorkbookStorage::ReadUnreadRows() {
 
 bool WorkbookStorage::EnsureRows() {
   if (m_nUnreadEnd < 2) return true;
-  try {
-    ReadUnreadRows();
-    return true;
-  } catch (const CDBException& e) {
-    m_strLastError = e.m_strError;
-    return false;
-  }
+  return Recorded([&] { ReadUnreadRows(); });
 }
 
 bool WorkbookStorage::EnsureRow(int32_t row) {
@@ -264,7 +271,7 @@ bool WorkbookStorage::Commit() {
 
     for (int32_t i = appendOnly ? m_nStoredRows : 1; i < rowCount; ++i) {
       std::vector<std::string> values = m_sheet.Split(m_sheet.m_aRows[static_cast<std::size_t>(i)]);
-      if (values.size() > m_sheet.m_aFieldNames.size()) throw CDBException(kErrTooWide);
+      if (values.size() > m_sheet.m_aFieldNames.size()) throw platform::Error(kErrTooWide);
       std::string insert = "INSERT INTO " + Bracketed(m_strSheetName + "$A1:IV" + std::to_string(i)) + " (";
       for (std::size_t j = 0; j < values.size(); ++j) insert += Bracketed(m_sheet.m_aFieldNames[j]) + ", ";
       insert.erase(insert.size() - 2);
@@ -275,8 +282,8 @@ bool WorkbookStorage::Commit() {
       m_pDatabase->ExecuteSQL(insert);
     }
     m_pDatabase->CommitTrans();
-  } catch (const CDBException& e) {
-    m_strLastError = e.m_strError;
+  } catch (const platform::Error& e) {
+    m_strLastError = e.what();
     try {
       m_pDatabase->Rollback();
     } catch (...) {
@@ -305,12 +312,7 @@ bool WorkbookStorage::DeleteOwnSheet(bool inTransaction) {
 bool WorkbookStorage::DeleteSheet(const std::string& SheetName, bool) {
   OpenConnection();  // a failure to connect reaches the caller
   ConnectionGuard guard(*m_pDatabase);
-  try {
-    m_pDatabase->ExecuteSQL("DROP TABLE " + Bracketed(SheetName + kWholeSheet));
-  } catch (const CDBException& e) {
-    m_strLastError = e.m_strError;
-    return false;
-  }
+  if (!Recorded([&] { m_pDatabase->ExecuteSQL("DROP TABLE " + Bracketed(SheetName + kWholeSheet)); })) return false;
   m_sheet.m_aFieldNames.clear();
   m_sheet.m_aRows.clear();
   m_sheet.m_nTotalColumns = 0;
@@ -344,12 +346,7 @@ bool WorkbookStorage::ReplaceRows(const std::vector<std::string>& NewRowValues,
   OpenConnection();  // a failure to connect reaches the caller
   {
     ConnectionGuard guard(*m_pDatabase);
-    try {
-      m_pDatabase->ExecuteSQL(sql);
-    } catch (const CDBException& e) {
-      m_strLastError = e.m_strError;
-      return false;
-    }
+    if (!Recorded([&] { m_pDatabase->ExecuteSQL(sql); })) return false;
   }
   m_bStoredIntact = false;  // the worksheet changed under the rows held
   Load();

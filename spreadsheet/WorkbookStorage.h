@@ -44,6 +44,10 @@ class WorkbookStorage : public SheetStorage {
   void FindExcelDriver();
   void OpenConnection();
   void ReadUnreadRows();
+  // Runs a step against the workbook; its failure becomes the sheet's error
+  // text (m_strLastError) and false.
+  template <typename Step>
+  bool Recorded(Step&& step);
 
   std::string m_strSelect;
   std::string m_strConnect;

@@ -298,3 +298,23 @@ TEST_F(DatabaseTest, BytesThatAreNotGbkAreStoredAsReplacementCharacters) {
   ASSERT_TRUE(book.refusal.empty()) << book.refusal;
   EXPECT_EQ(book.Texts("S"), (Table{{U8(u8"A\uFFFD"), "B"}, {U8(u8"\uFFFD"), "z"}}));
 }
+
+// A statement refused by its checks changes nothing and the transaction goes
+// on: the message is the refusal itself, and later statements and the commit
+// still work.
+TEST_F(DatabaseTest, ARefusedStatementLeavesTheTransactionUsable) {
+  MakeBook(1);
+  CDatabase db;
+  Open(db);
+  db.BeginTrans();
+  const std::pair<const char*, const char*> refusals[] = {
+      {"INSERT INTO [S] ([Z]) VALUES ('1')", "Unknown column [Z] in table 'S': its first row holds no such name"},
+      {"CREATE TABLE [S] ([A] char(255))", "Table 'S' already exists"},
+      {"UPDATE [Missing] SET [A]='1'", "Table 'Missing' does not exist: the workbook has no worksheet of that name"},
+  };
+  for (const auto& [sql, message] : refusals) EXPECT_EQ(DbErrorOf([&] { db.ExecuteSQL(sql); }), message) << sql;
+  db.ExecuteSQL("INSERT INTO [S] ([A]) VALUES ('after')");
+  EXPECT_TRUE(db.CommitTrans());
+  db.Close();
+  EXPECT_EQ(Read(), (Table{{"A", "B"}, {"a1", "b1"}, {"after", ""}}));
+}

@@ -11,7 +11,6 @@
 
 using namespace std::chrono_literals;
 using spreadsheet::FileLock;
-using spreadsheet::FileLockError;
 
 namespace {
 
@@ -66,7 +65,7 @@ class FileLockTest : public ::testing::Test {
     try {
       FileLock again(m_path, 100ms);
       return 2;
-    } catch (const FileLockError&) {
+    } catch (const platform::Error&) {
       return 0;
     }
   }
@@ -104,10 +103,10 @@ TEST_F(FileLockTest, BadPathsGiveClearErrors) {
   try {
     FileLock lock(m_dir.File("missing-folder/PCB.xls"));
     FAIL() << "locked a file in a missing folder";
-  } catch (const FileLockError& e) {
+  } catch (const platform::Error& e) {
     EXPECT_NE(std::string(e.what()).find("missing-folder"), std::string::npos) << e.what();
   }
-  EXPECT_THROW(FileLock(m_dir.Path() + "/"), FileLockError);
+  EXPECT_THROW(FileLock(m_dir.Path() + "/"), platform::Error);
 }
 
 // A holder that releases the lock and asks for it again at once goes behind

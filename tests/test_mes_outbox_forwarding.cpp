@@ -188,7 +188,7 @@ TEST(MesOutboxForwarding, ClosingDuringAnUnansweredCallKeepsTheReportPending) {
     outbox.Forwarder().Wake();
     ASSERT_TRUE(Eventually([&] { return !mes.Uploads().empty(); }));
     // A second station is refused while this one has the file.
-    EXPECT_THROW(results::MesOutbox(dir / "outbox.db", o), results::MesOutboxError);
+    EXPECT_THROW(results::MesOutbox(dir / "outbox.db", o), platform::Error);
   }  // the worker ends with the waiting call
   results::MesOutboxStore store(dir / "outbox.db");
   EXPECT_EQ(store.Counts(std::time(nullptr)).nPending, 1);

@@ -172,7 +172,7 @@ TEST_F(OutboxStoreTest, UnusableFilesAreRefusedWithTheirName) {
     try {
       results::MesOutboxStore store(c.file, c.mode);
       ADD_FAILURE() << "opened";
-    } catch (const results::MesOutboxError& e) {
+    } catch (const platform::Error& e) {
       EXPECT_NE(std::string(e.what()).find(c.file.string()), std::string::npos) << e.what();
     }
   }
@@ -185,7 +185,7 @@ TEST_F(OutboxStoreTest, OneStationAtATime) {
     try {
       results::MesOutboxLock second(m_file);
       return std::string();
-    } catch (const results::MesOutboxError& e) {
+    } catch (const platform::Error& e) {
       return std::string(e.what());
     }
   };
@@ -195,7 +195,7 @@ TEST_F(OutboxStoreTest, OneStationAtATime) {
     const std::string why = lockFails();
     std::ofstream{m_file};
     fs::create_symlink(m_file, m_dir / "link.db");
-    EXPECT_THROW(results::MesOutboxLock(m_dir / "link.db"), results::MesOutboxError);
+    EXPECT_THROW(results::MesOutboxLock(m_dir / "link.db"), platform::Error);
     EXPECT_NE(why.find("already in use by another station"), std::string::npos) << why;
     EXPECT_NE(why.find("process " + std::to_string(getpid())), std::string::npos) << why;
     const pid_t child = fork();

@@ -1,6 +1,6 @@
 // Statements run on a workbook in memory: the worksheet-as-table meaning of
 // each form, the limits, and refusals that change nothing.
-#include "spreadsheet/engine/SqlError.h"
+#include "platform/Error.h"
 #include "spreadsheet/engine/SqlExecutor.h"
 #include "spreadsheet/xls/Workbook.h"
 
@@ -27,7 +27,7 @@ class SqlExecutorTest : public ::testing::Test {
         ExecuteSelect(m_book, *select);
       else
         ExecuteChange(m_book, s);
-    } catch (const SqlError& e) {
+    } catch (const platform::Error& e) {
       return e.what();
     }
     return "(no error)";

@@ -1,6 +1,6 @@
 // Statement parsing: the forms the spreadsheet accessor issues, and clear
 // errors for everything else.
-#include "spreadsheet/engine/SqlError.h"
+#include "platform/Error.h"
 #include "spreadsheet/engine/SqlStatement.h"
 
 #include <gtest/gtest.h>
@@ -19,7 +19,7 @@ T ParseAs(const std::u16string& text) {
 std::string ErrorOf(const std::u16string& text) {
   try {
     ParseStatement(text);
-  } catch (const SqlError& e) {
+  } catch (const platform::Error& e) {
     return e.what();
   }
   return "(no error)";

@@ -6,7 +6,7 @@
 #include "spreadsheet/xls/BiffRecord.h"
 #include "spreadsheet/xls/BiffSst.h"
 #include "spreadsheet/xls/CellText.h"
-#include "spreadsheet/xls/XlsError.h"
+#include "platform/Error.h"
 
 using namespace xls;
 
@@ -66,17 +66,17 @@ TEST(XlsSst, DamagedTablesAreRefused) {
   std::vector<std::uint8_t> stream;
   // A string longer than the data that follows.
   AppendRecord(stream, rec::kSst, std::vector<std::uint8_t>{1, 0, 0, 0, 1, 0, 0, 0, 50, 0, 0, 'a'});
-  EXPECT_THROW(ParseSst(ReadRecordGroup(stream, 0)), XlsError);
+  EXPECT_THROW(ParseSst(ReadRecordGroup(stream, 0)), platform::Error);
   // A count of strings that the bytes cannot hold.
   stream.clear();
   AppendRecord(stream, rec::kSst, std::vector<std::uint8_t>{1, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0x7F});
-  EXPECT_THROW(ParseSst(ReadRecordGroup(stream, 0)), XlsError);
+  EXPECT_THROW(ParseSst(ReadRecordGroup(stream, 0)), platform::Error);
   // A record whose length runs past the stream.
   std::vector<std::uint8_t> cut = {0xFC, 0x00, 0x20, 0x00, 1, 2};
   try {
     ReadRecordGroup(cut, 0);
     ADD_FAILURE();
-  } catch (const XlsError& e) {
+  } catch (const platform::Error& e) {
     EXPECT_NE(std::string(e.what()).find("offset 0"), std::string::npos);
   }
 }

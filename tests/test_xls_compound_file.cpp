@@ -8,11 +8,10 @@
 
 #include "spreadsheet/xls/BiffBytes.h"
 #include "spreadsheet/xls/CompoundFile.h"
-#include "spreadsheet/xls/XlsError.h"
+#include "platform/Error.h"
 #include "tests/XlsTestSupport.h"
 
 using xls::CompoundFile;
-using xls::XlsError;
 
 namespace {
 
@@ -25,7 +24,7 @@ std::vector<std::uint8_t> Pattern(std::size_t n, std::uint8_t seed) {
 std::string ErrorOf(std::span<const std::uint8_t> bytes) {
   try {
     CompoundFile::Parse(bytes);
-  } catch (const XlsError& e) {
+  } catch (const platform::Error& e) {
     return e.what();
   }
   return "";

@@ -104,7 +104,7 @@ Workbook SaveAndCompare(Workbook& wb, const std::string& path, const std::u16str
 std::string LoadError(std::span<const std::uint8_t> bytes) {
   try {
     Workbook::LoadFromMemory(bytes);
-  } catch (const XlsError& e) {
+  } catch (const platform::Error& e) {
     return e.what();
   }
   return "";
@@ -237,13 +237,13 @@ TEST(XlsWorkbookRead, EmptyWorkbooksSheetLookupAndCellLimits) {
                          u"a"),
             &wb.Sheet(0));  // 型号a
   EXPECT_EQ(wb.FindSheet(u"Number"), nullptr);
-  EXPECT_THROW(wb.Sheet(2), XlsError);
+  EXPECT_THROW(wb.Sheet(2), platform::Error);
   // Cell addresses beyond the worksheet's limits are errors.
   const Worksheet& ws = wb.Sheet(0);
   EXPECT_NO_THROW(ws.Cell(65535, 255));
-  EXPECT_THROW(ws.Cell(65536, 0), XlsError);
-  EXPECT_THROW(ws.Cell(0, 256), XlsError);
-  EXPECT_THROW(ws.CellText(-1, 0), XlsError);
+  EXPECT_THROW(ws.Cell(65536, 0), platform::Error);
+  EXPECT_THROW(ws.Cell(0, 256), platform::Error);
+  EXPECT_THROW(ws.CellText(-1, 0), platform::Error);
 }
 
 TEST(XlsWorkbookRead, FilesThatAreNotWorkbooksAreRefused) {
@@ -251,10 +251,10 @@ TEST(XlsWorkbookRead, FilesThatAreNotWorkbooksAreRefused) {
   try {
     Workbook::Load(dir.File("missing.xls"));
     ADD_FAILURE();
-  } catch (const XlsError& e) {
+  } catch (const platform::Error& e) {
     EXPECT_NE(std::string(e.what()).find("missing.xls"), std::string::npos);
   }
-  EXPECT_THROW(Workbook::Load(dir.Path()), XlsError);
+  EXPECT_THROW(Workbook::Load(dir.Path()), platform::Error);
 
   std::vector<std::uint8_t> xlsx = {'P', 'K', 3, 4};
   xlsx.resize(3000, 0);
@@ -312,7 +312,7 @@ TEST(XlsWorkbookRead, CorruptedFilesNeverCrash) {
       for (std::size_t s = 0; s < wb.SheetCount(); ++s)
         for (int r = 0; r < wb.Sheet(s).RowCount(); ++r) wb.Sheet(s).RowTexts(r);
       Workbook::LoadFromMemory(wb.SaveToMemory());
-    } catch (const XlsError&) {
+    } catch (const platform::Error&) {
     }
   }
 }

@@ -190,7 +190,7 @@ TEST(XlsWorkbookWrite, MovedSheetsGetTheirRowIndexPositionsFixed) {
 TEST(XlsWorkbookWrite, NewWorkbookFromScratch) {
   Workbook wb = Workbook::CreateEmpty();
   EXPECT_EQ(wb.SheetCount(), 0u);
-  EXPECT_THROW(wb.SaveToMemory(), XlsError);
+  EXPECT_THROW(wb.SaveToMemory(), platform::Error);
   Worksheet& s = wb.AddSheet(FromUtf8(u8"型号B"));
   s.AppendRow(U16Row({u8"时间", u8"SN", u8"电压"}));
   s.AppendRow(U16Row({u8"", u8"SN1", u8"12.0"}));
@@ -213,15 +213,15 @@ TEST(XlsWorkbookWrite, LimitsAreErrorsThatChangeNothing) {
   Worksheet& s = wb.AddSheet(u"S");
   EXPECT_NO_THROW(s.SetText(65535, 255, u"last cell"));
   EXPECT_EQ(s.RowCount(), 65536);
-  EXPECT_THROW(s.AppendRow({u"one too many"}), XlsError);
-  EXPECT_THROW(s.SetText(65536, 0, u"x"), XlsError);
-  EXPECT_THROW(s.SetNumber(0, 256, 1), XlsError);
-  EXPECT_THROW(s.SetText(0, 0, std::u16string(32768, u'x')), XlsError);
+  EXPECT_THROW(s.AppendRow({u"one too many"}), platform::Error);
+  EXPECT_THROW(s.SetText(65536, 0, u"x"), platform::Error);
+  EXPECT_THROW(s.SetNumber(0, 256, 1), platform::Error);
+  EXPECT_THROW(s.SetText(0, 0, std::u16string(32768, u'x')), platform::Error);
   EXPECT_NO_THROW(s.SetText(0, 0, std::u16string(32767, u'x')));
   s.ClearCell(65535, 255);
   s.ClearCell(0, 0);
   EXPECT_EQ(s.RowCount(), 0);
-  EXPECT_THROW(s.AppendRow(std::vector<std::u16string>(257, u"v")), XlsError);
+  EXPECT_THROW(s.AppendRow(std::vector<std::u16string>(257, u"v")), platform::Error);
   EXPECT_EQ(s.RowCount(), 0);
   EXPECT_NO_THROW(s.AppendRow(std::vector<std::u16string>(256, u"v")));
   EXPECT_EQ(s.ColumnCount(), 256);
@@ -232,9 +232,9 @@ TEST(XlsWorkbookWrite, SheetNamesAreValidatedAndUnique) {
   for (std::u16string bad :
        std::vector<std::u16string>{u"", u"a:b", u"a\\b", u"a/b", u"a?b", u"a*b", u"[a", u"a]", u"'quoted'",
                                    std::u16string(32, u'n'), std::u16string(u"tab\there")})
-    EXPECT_THROW(wb.AddSheet(bad), XlsError) << ToUtf8(bad);
-  EXPECT_THROW(wb.AddSheet(u"NUMBERS"), XlsError);
-  EXPECT_THROW(wb.AddSheet(FromUtf8(u8"型号a")), XlsError);
+    EXPECT_THROW(wb.AddSheet(bad), platform::Error) << ToUtf8(bad);
+  EXPECT_THROW(wb.AddSheet(u"NUMBERS"), platform::Error);
+  EXPECT_THROW(wb.AddSheet(FromUtf8(u8"型号a")), platform::Error);
   EXPECT_EQ(wb.SheetCount(), 2u);
   EXPECT_NO_THROW(wb.AddSheet(std::u16string(31, u'n')));
   EXPECT_NO_THROW(wb.AddSheet(FromUtf8(u8"中文 名称 (1)")));
@@ -254,7 +254,7 @@ TEST(XlsWorkbookWrite, SaveWritesExactlyThePathAndReportsIoErrors) {
   EXPECT_EQ(ReadFileBytes(path), wb.SaveToMemory());
   EXPECT_EQ(Workbook::Load(path).Sheet(2).CellText(0, 0), u"x");
 
-  EXPECT_THROW(wb.Save(dir.File("no/such/dir/out.xls")), XlsError);
+  EXPECT_THROW(wb.Save(dir.File("no/such/dir/out.xls")), platform::Error);
 }
 
 namespace {
@@ -580,8 +580,8 @@ TEST(XlsStreamPieces, InPlaceRefusesWhatCouldOverwriteAndLeavesTheBuffer) {
     pieces.Keep(buffer);
     pieces.PatchU32(2, 0x34333231);
     EXPECT_EQ(Text(pieces.Assemble(0)).substr(0, 8), "ab1234gh");
-    EXPECT_THROW(pieces.PatchU32(9, 0), XlsError) << "inside a run of the source";
-    EXPECT_THROW(pieces.PatchU32(6, 0), XlsError) << "across the end of the new bytes";
+    EXPECT_THROW(pieces.PatchU32(9, 0), platform::Error) << "inside a run of the source";
+    EXPECT_THROW(pieces.PatchU32(6, 0), platform::Error) << "across the end of the new bytes";
   }
 }
 
@@ -645,7 +645,7 @@ TEST(XlsWorkbookWrite, AFailedSaveKeepsTheWorkbookForTheNextOne) {
   try {
     wb.Save("/dev/full");
     ADD_FAILURE() << "a full disk must be reported";
-  } catch (const XlsError& e) {
+  } catch (const platform::Error& e) {
     EXPECT_NE(std::string(e.what()).find("/dev/full"), std::string::npos) << e.what();
   }
   EXPECT_TRUE(model.IsModified());

@@ -3,10 +3,9 @@
 #include "spreadsheet/driver/ConnectionString.h"
 #include "spreadsheet/driver/FileLock.h"
 #include "platform/TextCodec.h"
-#include "spreadsheet/engine/SqlError.h"
 #include "spreadsheet/engine/WorkbookFile.h"
 #include "spreadsheet/engine/WorkbookSession.h"
-#include "spreadsheet/xls/XlsError.h"
+#include "platform/Error.h"
 
 #include <atomic>
 #include <climits>
@@ -59,18 +58,14 @@ std::u16string StatementText(const std::string& gbk) {
   return GbkToUtf16(gbk);
 }
 
-// Runs `work`, turning every failure of the engine into the driver's message.
+// Runs `work`, turning every failure of the lock and the engine into the
+// driver's message: the one place where the engine's errors become the
+// database front's.
 template <typename Work>
 auto Guarded(Work&& work) -> decltype(work()) {
   try {
     return work();
-  } catch (const CDBException&) {
-    throw;
-  } catch (const sqlengine::SqlError& e) {
-    throw CDBException(e.what());
-  } catch (const xls::XlsError& e) {
-    throw CDBException(e.what());
-  } catch (const FileLockError& e) {
+  } catch (const platform::Error& e) {
     throw CDBException(e.what());
   } catch (const std::bad_alloc&) {
     throw CDBException("Out of memory");
@@ -213,7 +208,7 @@ bool CRecordset::Open(unsigned openType, const std::string& sql, unsigned /*opti
     return connection.Session().Select(text, [&](const std::vector<std::u16string>& values) {
       for (const auto& value : values) {
         AppendGbk(value, m_strValues);
-        if (m_strValues.size() > UINT32_MAX) throw CDBException("The result set is larger than 4 GB");
+        if (m_strValues.size() > UINT32_MAX) throw platform::Error("The result set is larger than 4 GB");
         m_aValueEnds.push_back(static_cast<std::uint32_t>(m_strValues.size()));
       }
       ++m_nRows;

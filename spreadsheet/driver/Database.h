@@ -19,17 +19,21 @@
 
 #include <chrono>
 #include <cstdint>
-#include <exception>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "platform/Error.h"
+
 namespace spreadsheet {
 
-// A failed database operation. m_strError is the driver's message (GBK).
-class CDBException : public std::exception {
+// A failed database operation. m_strError is the driver's message (GBK),
+// what() the same text. Every failure of the lock and the workbook engine
+// below reaches the caller as this exception; being a platform::Error, it
+// is handled inside the module like any other failure.
+class CDBException : public platform::Error {
  public:
-  explicit CDBException(std::string error) : m_strError(std::move(error)) {}
+  explicit CDBException(const std::string& error) : platform::Error(error), m_strError(error) {}
   const char* what() const noexcept override { return m_strError.c_str(); }
 
   std::string m_strError;

@@ -62,10 +62,10 @@ std::string CanonicalKey(const std::string& utf8Path) {
     name = utf8Path.substr(slash + 1);
   }
   if (name.empty() || name == "." || name == "..")
-    throw FileLockError(Utf8ToGbk("Cannot lock \"" + utf8Path + "\": not a file name"));
+    throw platform::Error(Utf8ToGbk("Cannot lock \"" + utf8Path + "\": not a file name"));
   if (realpath(dir.c_str(), resolved) == nullptr) {
     int err = errno;
-    throw FileLockError(Utf8ToGbk("Cannot lock \"" + utf8Path + "\": folder \"" + dir + "\": " + ErrnoText(err)));
+    throw platform::Error(Utf8ToGbk("Cannot lock \"" + utf8Path + "\": folder \"" + dir + "\": " + ErrnoText(err)));
   }
   std::string key = resolved;
   if (key != "/") key += '/';
@@ -181,7 +181,7 @@ FileLock::FileLock(const std::string& path, std::chrono::milliseconds wait) {
   int fd = OpenSidecar(lockPath, utf8);
   if (fd < 0) {
     int err = errno;
-    throw FileLockError(Utf8ToGbk("Cannot create the lock file \"" + lockPath + "\": " + ErrnoText(err)));
+    throw platform::Error(Utf8ToGbk("Cannot create the lock file \"" + lockPath + "\": " + ErrnoText(err)));
   }
 
   // Polling keeps the wait bounded without signals or a helper thread.
@@ -199,7 +199,7 @@ FileLock::FileLock(const std::string& path, std::chrono::milliseconds wait) {
     int err = mayTry ? errno : EWOULDBLOCK;
     if (err != EWOULDBLOCK && err != EINTR) {
       close(fd);
-      throw FileLockError(Utf8ToGbk("Cannot lock \"" + utf8 + "\": " + ErrnoText(err)));
+      throw platform::Error(Utf8ToGbk("Cannot lock \"" + utf8 + "\": " + ErrnoText(err)));
     }
     if (!queued) {
       ticket = DrawTicket(fd, deadline);
@@ -208,9 +208,9 @@ FileLock::FileLock(const std::string& path, std::chrono::milliseconds wait) {
     if (std::chrono::steady_clock::now() >= deadline) {
       close(fd);
       auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(wait).count();
-      throw FileLockError(Utf8ToGbk("The file \"" + utf8 + "\" is in use by another process (waited " +
-                                    std::to_string(ms / 1000) + "." + std::to_string(ms % 1000 / 100) +
-                                    " s for it to be released)"));
+      throw platform::Error(Utf8ToGbk("The file \"" + utf8 + "\" is in use by another process (waited " +
+                                      std::to_string(ms / 1000) + "." + std::to_string(ms % 1000 / 100) +
+                                      " s for it to be released)"));
     }
     std::this_thread::sleep_for(pause);
     if (pause < std::chrono::milliseconds(8)) pause *= 2;
@@ -264,7 +264,7 @@ int FileLock::HoldCount(const std::string& path) {
   std::string key;
   try {
     key = CanonicalKey(GbkToUtf8(path));
-  } catch (const FileLockError&) {
+  } catch (const platform::Error&) {
     return 0;
   }
   std::lock_guard<std::mutex> guard(TableMutex());
@@ -277,7 +277,7 @@ int FileLock::QueuedWaiters(const std::string& path) {
   std::string key;
   try {
     key = CanonicalKey(GbkToUtf8(path));
-  } catch (const FileLockError&) {
+  } catch (const platform::Error&) {
     return 0;
   }
   int fd = open((key + ".lock").c_str(), O_RDONLY | O_CLOEXEC);

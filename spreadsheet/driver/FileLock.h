@@ -21,17 +21,11 @@
 #pragma once
 
 #include <chrono>
-#include <stdexcept>
 #include <string>
 
-namespace spreadsheet {
+#include "platform/Error.h"
 
-// The lock could not be taken in time, or the sidecar file could not be made.
-// what() is GBK text naming the file.
-class FileLockError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
+namespace spreadsheet {
 
 class FileLock {
  public:
@@ -40,7 +34,8 @@ class FileLock {
   // path: the locked file as the module's GBK text (converted to the file
   // system's UTF-8); the file itself need not exist, its folder must.
   // Waits at most `wait` for another process to release the lock, then
-  // throws FileLockError.
+  // throws platform::Error naming the file (GBK text); so does a sidecar file
+  // that cannot be made.
   explicit FileLock(const std::string& path, std::chrono::milliseconds wait = kDefaultWait);
   ~FileLock();
 

@@ -2,7 +2,7 @@
 
 #include "platform/TextCodec.h"
 #include "spreadsheet/engine/FieldText.h"
-#include "spreadsheet/engine/SqlError.h"
+#include "platform/Error.h"
 #include "spreadsheet/xls/Workbook.h"
 
 #include <algorithm>
@@ -29,8 +29,8 @@ std::u16string AliasOf(int positionInTable) {
 
 void CheckLength(const std::u16string& value) {
   if (value.size() > xls::kMaxCellTextLength)
-    throw SqlError("Value of " + std::to_string(value.size()) + " characters is too long for a cell (at most " +
-                   std::to_string(xls::kMaxCellTextLength) + ")");
+    throw platform::Error("Value of " + std::to_string(value.size()) + " characters is too long for a cell (at most " +
+                          std::to_string(xls::kMaxCellTextLength) + ")");
 }
 
 // The cells of one worksheet that a table name covers.
@@ -106,7 +106,7 @@ class TableView {
 };
 
 [[noreturn]] void NoSuchTable(const TableRef& table) {
-  throw SqlError("Table " + Describe(table) + " does not exist: the workbook has no worksheet of that name");
+  throw platform::Error("Table " + Describe(table) + " does not exist: the workbook has no worksheet of that name");
 }
 
 // The worksheet a statement names; a missing one is the statement's error.
@@ -120,54 +120,57 @@ auto& SheetOf(Book& book, const TableRef& table) {
 int ColumnOf(const TableView& view, const TableRef& table, const std::u16string& name) {
   auto column = view.FindColumn(name);
   if (!column)
-    throw SqlError("Unknown column [" + Gbk(name) + "] in table " + Describe(table) +
-                   ": its first row holds no such name");
+    throw platform::Error("Unknown column [" + Gbk(name) + "] in table " + Describe(table) +
+                          ": its first row holds no such name");
   return *column;
 }
 
 void RequireHeader(const TableView& view, const TableRef& table) {
   if (view.LastColumn() < view.FirstColumn() || !view.RowUsed(view.HeaderRow()))
-    throw SqlError("Table " + Describe(table) + " has no column names: its first row is empty");
+    throw platform::Error("Table " + Describe(table) + " has no column names: its first row is empty");
 }
 
-xls::Worksheet& AddSheet(xls::Workbook& book, const TableRef& table) {
+xls::Worksheet& AddSheet(xls::Workbook& book, const TableRef& table, bool& changing) {
   try {
     xls::Workbook::CheckSheetName(table.sheet);
-  } catch (const xls::XlsError& e) {
-    throw SqlError("Invalid sheet name " + Describe(table) +
-                   ": a sheet name has 1 to 31 characters and none of : \\ / ? * [ ] (" + e.what() + ")");
+  } catch (const platform::Error& e) {
+    throw platform::Error("Invalid sheet name " + Describe(table) +
+                          ": a sheet name has 1 to 31 characters and none of : \\ / ? * [ ] (" + e.what() + ")");
   }
+  changing = true;
   return book.AddSheet(table.sheet);
 }
 
-int Create(xls::Workbook& book, const CreateTable& create) {
+int Create(xls::Workbook& book, const CreateTable& create, bool& changing) {
   const TableRef& table = create.table;
   int width = table.range.lastColumn - table.range.firstColumn + 1;
   if (int(create.columns.size()) > width)
-    throw SqlError("CREATE TABLE " + Describe(table) + " gives " + std::to_string(create.columns.size()) +
-                   " columns, but " +
-                   (table.wholeSheet ? std::string("a worksheet holds at most 256")
-                                     : "the range holds only " + std::to_string(width)));
+    throw platform::Error("CREATE TABLE " + Describe(table) + " gives " + std::to_string(create.columns.size()) +
+                          " columns, but " +
+                          (table.wholeSheet ? std::string("a worksheet holds at most 256")
+                                            : "the range holds only " + std::to_string(width)));
   std::set<std::u16string> seen;
   for (const auto& name : create.columns) {
     if (!seen.insert(name).second)
-      throw SqlError("Column [" + Gbk(name) + "] is defined twice in CREATE TABLE " + Describe(table));
+      throw platform::Error("Column [" + Gbk(name) + "] is defined twice in CREATE TABLE " + Describe(table));
     CheckLength(name);
   }
   xls::Worksheet* sheet = book.FindSheet(table.sheet);
   if (sheet != nullptr) {
-    if (!TableView(*sheet, table.range).Empty()) throw SqlError("Table " + Describe(table) + " already exists");
+    if (!TableView(*sheet, table.range).Empty()) throw platform::Error("Table " + Describe(table) + " already exists");
   } else {
-    sheet = &AddSheet(book, table);
+    sheet = &AddSheet(book, table, changing);
   }
+  changing = true;
   for (std::size_t i = 0; i < create.columns.size(); ++i)
     if (!create.columns[i].empty())
       sheet->SetText(table.range.firstRow, table.range.firstColumn + int(i), create.columns[i]);
   return 0;
 }
 
-int Drop(xls::Workbook& book, const DropTable& drop) {
+int Drop(xls::Workbook& book, const DropTable& drop, bool& changing) {
   xls::Worksheet* sheet = &SheetOf(book, drop.table);
+  changing = true;
   if (drop.table.wholeSheet) {
     sheet->Clear();
     return 0;
@@ -180,7 +183,7 @@ int Drop(xls::Workbook& book, const DropTable& drop) {
   return 0;
 }
 
-int DoInsert(xls::Workbook& book, const Insert& insert) {
+int DoInsert(xls::Workbook& book, const Insert& insert, bool& changing) {
   const TableRef& table = insert.table;
   xls::Worksheet* sheet = &SheetOf(book, table);
   TableView view(*sheet, table.range);
@@ -192,14 +195,14 @@ int DoInsert(xls::Workbook& book, const Insert& insert) {
     for (const auto& name : insert.columns) {
       int column = ColumnOf(view, table, name);
       if (!seen.insert(column).second)
-        throw SqlError("Column [" + Gbk(name) + "] is named twice in INSERT INTO " + Describe(table));
+        throw platform::Error("Column [" + Gbk(name) + "] is named twice in INSERT INTO " + Describe(table));
       columns.push_back(column);
     }
   } else {
     int width = view.LastColumn() - view.FirstColumn() + 1;
     if (int(insert.values.size()) > width)
-      throw SqlError("INSERT INTO " + Describe(table) + " gives " + std::to_string(insert.values.size()) +
-                     " values, but the table has " + std::to_string(width) + " columns");
+      throw platform::Error("INSERT INTO " + Describe(table) + " gives " + std::to_string(insert.values.size()) +
+                            " values, but the table has " + std::to_string(width) + " columns");
     for (std::size_t i = 0; i < insert.values.size(); ++i) columns.push_back(view.FirstColumn() + int(i));
   }
   for (const auto& value : insert.values) CheckLength(value);
@@ -208,12 +211,13 @@ int DoInsert(xls::Workbook& book, const Insert& insert) {
   int row = view.LastUsedRow(xls::kMaxRows - 1) + 1;
   row = std::max(row, view.HeaderRow() + 1);
   if (row >= xls::kMaxRows)
-    throw SqlError("Table " + Describe(table) + " is full: a worksheet holds at most 65,536 rows");
+    throw platform::Error("Table " + Describe(table) + " is full: a worksheet holds at most 65,536 rows");
+  changing = true;
   for (std::size_t i = 0; i < columns.size(); ++i) sheet->SetText(row, columns[i], insert.values[i]);
   return 1;
 }
 
-int DoUpdate(xls::Workbook& book, const Update& update) {
+int DoUpdate(xls::Workbook& book, const Update& update, bool& changing) {
   const TableRef& table = update.table;
   xls::Worksheet* sheet = &SheetOf(book, table);
   TableView view(*sheet, table.range);
@@ -224,7 +228,7 @@ int DoUpdate(xls::Workbook& book, const Update& update) {
   for (const auto& assignment : update.assignments) {
     int column = ColumnOf(view, table, assignment.column);
     if (!seen.insert(column).second)
-      throw SqlError("Column [" + Gbk(assignment.column) + "] is set twice in UPDATE " + Describe(table));
+      throw platform::Error("Column [" + Gbk(assignment.column) + "] is set twice in UPDATE " + Describe(table));
     CheckLength(assignment.value);
     sets.emplace_back(column, &assignment.value);
   }
@@ -240,6 +244,7 @@ int DoUpdate(xls::Workbook& book, const Update& update) {
                            [&](const auto& c) { return FieldText(*sheet, row, c.first) == *c.second; });
     if (all) matching.push_back(row);
   }
+  changing = true;
   for (int row : matching)
     for (const auto& [column, value] : sets) sheet->SetText(row, column, *value);
   return int(matching.size());
@@ -247,12 +252,14 @@ int DoUpdate(xls::Workbook& book, const Update& update) {
 
 }  // namespace
 
-int ExecuteChange(xls::Workbook& book, const Statement& statement) {
-  if (auto* s = std::get_if<CreateTable>(&statement)) return Create(book, *s);
-  if (auto* s = std::get_if<DropTable>(&statement)) return Drop(book, *s);
-  if (auto* s = std::get_if<Insert>(&statement)) return DoInsert(book, *s);
-  if (auto* s = std::get_if<Update>(&statement)) return DoUpdate(book, *s);
-  throw SqlError("A SELECT statement returns rows: open it as a result set");
+int ExecuteChange(xls::Workbook& book, const Statement& statement, bool* pChanging) {
+  bool unwatched = false;
+  bool& changing = pChanging != nullptr ? *pChanging : unwatched;
+  if (auto* s = std::get_if<CreateTable>(&statement)) return Create(book, *s, changing);
+  if (auto* s = std::get_if<DropTable>(&statement)) return Drop(book, *s, changing);
+  if (auto* s = std::get_if<Insert>(&statement)) return DoInsert(book, *s, changing);
+  if (auto* s = std::get_if<Update>(&statement)) return DoUpdate(book, *s, changing);
+  throw platform::Error("A SELECT statement returns rows: open it as a result set");
 }
 
 std::vector<std::u16string> ExecuteSelect(const xls::Workbook& book, const Select& select, const RowSink& sink) {

@@ -20,10 +20,11 @@ struct ResultTable {
 };
 
 // Runs CREATE, DROP, INSERT or UPDATE. Every check is made before the first
-// cell changes, so a statement refused with SqlError leaves the workbook as it
-// was. An xls::XlsError escaping from here means the change stopped part-way.
+// cell changes, so a statement refused with platform::Error leaves the workbook
+// as it was. *pChanging (when given) turns true just before the first change:
+// a failure after that means the change stopped part-way.
 // Returns the number of rows written (CREATE and DROP: 0).
-int ExecuteChange(xls::Workbook& book, const Statement& statement);
+int ExecuteChange(xls::Workbook& book, const Statement& statement, bool* pChanging = nullptr);
 
 // Runs SELECT * FROM t: the column names from the table's first row (an empty
 // name cell is called F1, F2, ... after its position), then every row below it

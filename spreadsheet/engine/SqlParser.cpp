@@ -1,7 +1,7 @@
 #include "spreadsheet/engine/SqlStatement.h"
 
 #include "platform/TextCodec.h"
-#include "spreadsheet/engine/SqlError.h"
+#include "platform/Error.h"
 #include "spreadsheet/engine/SqlToken.h"
 
 #include <algorithm>
@@ -38,10 +38,10 @@ class Parser {
     else if (IsKeyword(first, "SELECT"))
       statement = ParseSelect();
     else if (first.kind == TokenKind::End)
-      throw SqlError("Empty statement");
+      throw platform::Error("Empty statement");
     else
-      throw SqlError("Unsupported statement " + Describe(first) +
-                     ": only CREATE TABLE, DROP TABLE, INSERT INTO, UPDATE and SELECT are understood");
+      throw platform::Error("Unsupported statement " + Describe(first) +
+                            ": only CREATE TABLE, DROP TABLE, INSERT INTO, UPDATE and SELECT are understood");
     if (IsSymbol(Peek(), u';')) Next();
     if (Peek().kind != TokenKind::End) Fail("end of statement");
     return statement;
@@ -64,8 +64,8 @@ class Parser {
 
   [[noreturn]] void Fail(const std::string& expected) const {
     const Token& t = Peek();
-    throw SqlError("Syntax error: expected " + expected + " at position " + std::to_string(t.position) + ", found " +
-                   Describe(t));
+    throw platform::Error("Syntax error: expected " + expected + " at position " + std::to_string(t.position) +
+                          ", found " + Describe(t));
   }
 
   void ExpectKeyword(const char* keyword) {
@@ -148,8 +148,8 @@ class Parser {
                                                  [&](const char* type) { return EqualsKeyword(t.text, type); });
     if (!known) {
       if (t.kind == TokenKind::Word)
-        throw SqlError("Unsupported column type " + Describe(t) + " at position " + std::to_string(t.position) +
-                       ": only text columns (CHAR, VARCHAR, TEXT) are understood");
+        throw platform::Error("Unsupported column type " + Describe(t) + " at position " + std::to_string(t.position) +
+                              ": only text columns (CHAR, VARCHAR, TEXT) are understood");
       Fail("a column type such as char(255)");
     }
     Next();
@@ -200,8 +200,8 @@ class Parser {
       break;
     }
     if (insert.hasColumnList && insert.columns.size() != insert.values.size())
-      throw SqlError("INSERT names " + std::to_string(insert.columns.size()) + " columns but gives " +
-                     std::to_string(insert.values.size()) + " values");
+      throw platform::Error("INSERT names " + std::to_string(insert.columns.size()) + " columns but gives " +
+                            std::to_string(insert.values.size()) + " values");
     return insert;
   }
 

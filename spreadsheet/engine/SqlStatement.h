@@ -47,7 +47,7 @@ struct Select {
 
 using Statement = std::variant<CreateTable, DropTable, Insert, Update, Select>;
 
-// Throws SqlError naming what was not understood and where.
+// Throws platform::Error naming what was not understood and where.
 Statement ParseStatement(const std::u16string& text);
 
 }  // namespace sqlengine

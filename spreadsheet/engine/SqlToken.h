@@ -22,7 +22,7 @@ struct Token {
   std::size_t position = 0;  // 1-based character position in the statement
 };
 
-// Throws SqlError for a character that starts no token, or an unterminated
+// Throws platform::Error for a character that starts no token, or an unterminated
 // name or literal. The last token is always End.
 std::vector<Token> Tokenize(const std::u16string& statement);
 

@@ -1,7 +1,7 @@
 #include "spreadsheet/engine/SqlToken.h"
 
 #include "platform/TextCodec.h"
-#include "spreadsheet/engine/SqlError.h"
+#include "platform/Error.h"
 
 namespace sqlengine {
 namespace {
@@ -40,7 +40,7 @@ std::vector<Token> Tokenize(const std::u16string& s) {
       t.kind = TokenKind::Name;
       ++i;
       for (;;) {
-        if (i >= n) throw SqlError("Unterminated bracketed name" + At(t.position) + ": missing ']'");
+        if (i >= n) throw platform::Error("Unterminated bracketed name" + At(t.position) + ": missing ']'");
         if (s[i] == u']') {
           if (i + 1 < n && s[i + 1] == u']') {
             t.text += u']';
@@ -56,7 +56,7 @@ std::vector<Token> Tokenize(const std::u16string& s) {
       t.kind = TokenKind::String;
       ++i;
       for (;;) {
-        if (i >= n) throw SqlError("Unterminated text literal" + At(t.position) + ": missing closing quote");
+        if (i >= n) throw platform::Error("Unterminated text literal" + At(t.position) + ": missing closing quote");
         if (s[i] == u'\'') {
           if (i + 1 < n && s[i + 1] == u'\'') {
             t.text += u'\'';
@@ -71,7 +71,7 @@ std::vector<Token> Tokenize(const std::u16string& s) {
     } else if (c >= u'0' && c <= u'9') {
       t.kind = TokenKind::Number;
       while (i < n && s[i] >= u'0' && s[i] <= u'9') t.text += s[i++];
-      if (i < n && IsWordChar(s[i])) throw SqlError("Malformed number" + At(t.position));
+      if (i < n && IsWordChar(s[i])) throw platform::Error("Malformed number" + At(t.position));
     } else if (IsWordStart(c)) {
       t.kind = TokenKind::Word;
       while (i < n && IsWordChar(s[i])) t.text += s[i++];
@@ -80,7 +80,8 @@ std::vector<Token> Tokenize(const std::u16string& s) {
       t.text = c;
       ++i;
     } else {
-      throw SqlError("Unexpected character '" + platform::Utf16ToGbk(std::u16string(1, c)) + "'" + At(t.position));
+      throw platform::Error("Unexpected character '" + platform::Utf16ToGbk(std::u16string(1, c)) + "'" +
+                            At(t.position));
     }
     tokens.push_back(std::move(t));
   }

@@ -1,7 +1,7 @@
 #include "spreadsheet/engine/TableRef.h"
 
 #include "platform/TextCodec.h"
-#include "spreadsheet/engine/SqlError.h"
+#include "platform/Error.h"
 #include "spreadsheet/xls/Workbook.h"
 
 namespace sqlengine {
@@ -61,13 +61,13 @@ CellRange ParseCellRange(const std::u16string& text) {
     ++i;
     ok = ParseCell(text, i, range.lastRow, range.lastColumn) && i == text.size();
   }
-  if (!ok) throw SqlError("Malformed cell range '" + shown + "' (expected the form A1:IV65536)");
+  if (!ok) throw platform::Error("Malformed cell range '" + shown + "' (expected the form A1:IV65536)");
   if (range.firstRow < 0 || range.lastRow < 0 || range.firstRow >= xls::kMaxRows || range.lastRow >= xls::kMaxRows ||
       range.firstColumn >= xls::kMaxColumns || range.lastColumn >= xls::kMaxColumns)
-    throw SqlError("Cell range '" + shown +
-                   "' lies outside the worksheet (at most 65,536 rows and 256 columns, A1:IV65536)");
+    throw platform::Error("Cell range '" + shown +
+                          "' lies outside the worksheet (at most 65,536 rows and 256 columns, A1:IV65536)");
   if (range.firstRow > range.lastRow || range.firstColumn > range.lastColumn)
-    throw SqlError("Cell range '" + shown + "' is reversed: its first cell must be above and left of its last");
+    throw platform::Error("Cell range '" + shown + "' is reversed: its first cell must be above and left of its last");
   return range;
 }
 
@@ -87,7 +87,8 @@ TableRef ParseTableRef(const std::u16string& text) {
                          table.range.lastRow == whole.lastRow && table.range.lastColumn == whole.lastColumn;
     }
   }
-  if (table.sheet.empty()) throw SqlError("Missing sheet name in table name '" + platform::Utf16ToGbk(text) + "'");
+  if (table.sheet.empty())
+    throw platform::Error("Missing sheet name in table name '" + platform::Utf16ToGbk(text) + "'");
   return table;
 }
 

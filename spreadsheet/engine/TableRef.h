@@ -20,11 +20,11 @@ struct TableRef {
   bool wholeSheet = true;  // no range given, or the range covers the sheet
 };
 
-// Throws SqlError for an empty sheet name or a malformed range or one beyond
+// Throws platform::Error for an empty sheet name or a malformed range or one beyond
 // the worksheet's 256 columns and 65,536 rows.
 TableRef ParseTableRef(const std::u16string& text);
 
-// "A1:IV65536" (case-insensitive); throws SqlError when malformed.
+// "A1:IV65536" (case-insensitive); throws platform::Error when malformed.
 CellRange ParseCellRange(const std::u16string& text);
 
 // The sheet name and range as GBK text for messages.

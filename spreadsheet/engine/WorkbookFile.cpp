@@ -2,7 +2,7 @@
 
 #include "platform/FileOwnership.h"
 #include "platform/TextCodec.h"
-#include "spreadsheet/engine/SqlError.h"
+#include "platform/Error.h"
 
 #include <atomic>
 #include <cerrno>
@@ -65,8 +65,8 @@ void SyncFolder(const std::string& dir) {
 xls::Workbook LoadWorkbookFile(const std::string& utf8Path) {
   try {
     return xls::Workbook::Load(utf8Path);
-  } catch (const xls::XlsError& e) {
-    throw SqlError("Cannot read the workbook " + Shown(utf8Path) + ": " + e.what());
+  } catch (const platform::Error& e) {
+    throw platform::Error("Cannot read the workbook " + Shown(utf8Path) + ": " + e.what());
   }
 }
 
@@ -85,7 +85,7 @@ void SaveWorkbookFileAtomically(const xls::Workbook& book, const std::string& ut
   }
   if (fd < 0) {
     int err = errno;
-    throw SqlError(failed + "cannot create a file in its folder: " + std::strerror(err));
+    throw platform::Error(failed + "cannot create a file in its folder: " + std::strerror(err));
   }
   // The new file takes the old one's owner, group and permissions, or the
   // commit fails: silently giving a shared workbook to this process's user
@@ -96,16 +96,16 @@ void SaveWorkbookFileAtomically(const xls::Workbook& book, const std::string& ut
     if (!refused.empty()) {
       close(fd);
       unlink(temp.c_str());
-      throw SqlError(failed + platform::Utf8ToGbk(refused));
+      throw platform::Error(failed + platform::Utf8ToGbk(refused));
     }
   }
   close(fd);
 
   try {
     book.Save(temp);
-  } catch (const xls::XlsError& e) {
+  } catch (const platform::Error& e) {
     unlink(temp.c_str());
-    throw SqlError(failed + e.what());
+    throw platform::Error(failed + e.what());
   }
 
   fd = open(temp.c_str(), O_RDONLY | O_CLOEXEC);
@@ -113,7 +113,7 @@ void SaveWorkbookFileAtomically(const xls::Workbook& book, const std::string& ut
     int err = errno;
     if (fd >= 0) close(fd);
     unlink(temp.c_str());
-    throw SqlError(failed + "cannot flush the new file to the disk: " + std::strerror(err));
+    throw platform::Error(failed + "cannot flush the new file to the disk: " + std::strerror(err));
   }
   close(fd);
 
@@ -122,7 +122,7 @@ void SaveWorkbookFileAtomically(const xls::Workbook& book, const std::string& ut
   if (rename(temp.c_str(), target.c_str()) != 0) {
     int err = errno;
     unlink(temp.c_str());
-    throw SqlError(failed + "cannot replace it: " + std::strerror(err));
+    throw platform::Error(failed + "cannot replace it: " + std::strerror(err));
   }
   SyncFolder(parts.dir);
 }

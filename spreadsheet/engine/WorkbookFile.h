@@ -8,14 +8,14 @@
 
 namespace sqlengine {
 
-// Loads the workbook at `utf8Path`; throws SqlError naming the file and what
+// Loads the workbook at `utf8Path`; throws platform::Error naming the file and what
 // is wrong with it.
 xls::Workbook LoadWorkbookFile(const std::string& utf8Path);
 
 // Writes `book` to a new file in the same folder, flushes it to the disk and
 // renames it over `utf8Path` (a symbolic link is followed and kept), so the old
 // workbook stays whole until the new one is complete. The new file keeps the
-// old one's permissions. On failure the new file is removed and SqlError is
+// old one's permissions. On failure the new file is removed and platform::Error is
 // thrown; the old workbook is untouched.
 void SaveWorkbookFileAtomically(const xls::Workbook& book, const std::string& utf8Path);
 

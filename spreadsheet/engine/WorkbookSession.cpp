@@ -1,7 +1,7 @@
 #include "spreadsheet/engine/WorkbookSession.h"
 
 #include "platform/TextCodec.h"
-#include "spreadsheet/engine/SqlError.h"
+#include "platform/Error.h"
 #include "spreadsheet/engine/WorkbookFile.h"
 
 #include <mutex>
@@ -19,9 +19,9 @@ bool FileExists(const std::string& path) {
 
 WorkbookSession::WorkbookSession(std::string utf8Path, bool createIfMissing, bool readOnly)
     : m_strPath(std::move(utf8Path)), m_bReadOnly(readOnly) {
-  if (m_strPath.empty()) throw SqlError("No workbook path given (DBQ)");
+  if (m_strPath.empty()) throw platform::Error("No workbook path given (DBQ)");
   if (!FileExists(m_strPath) && !createIfMissing)
-    throw SqlError("The workbook \"" + platform::Utf8ToGbk(m_strPath) + "\" does not exist");
+    throw platform::Error("The workbook \"" + platform::Utf8ToGbk(m_strPath) + "\" does not exist");
   Reload();
 }
 
@@ -109,15 +109,15 @@ void WorkbookSession::ReloadIfReplaced() {
 
 xls::Workbook& WorkbookSession::Book() {
   if (!m_book)
-    throw SqlError("The workbook \"" + platform::Utf8ToGbk(m_strPath) +
-                   "\" could not be read again after a failure: close the connection and open it anew");
+    throw platform::Error("The workbook \"" + platform::Utf8ToGbk(m_strPath) +
+                          "\" could not be read again after a failure: close the connection and open it anew");
   return *m_book;
 }
 
 void WorkbookSession::Save() {
   if (Identify() != m_loaded)
-    throw SqlError("The workbook \"" + platform::Utf8ToGbk(m_strPath) +
-                   "\" was changed by another connection meanwhile; nothing has been written");
+    throw platform::Error("The workbook \"" + platform::Utf8ToGbk(m_strPath) +
+                          "\" was changed by another connection meanwhile; nothing has been written");
   SaveWorkbookFileAtomically(Book(), m_strPath);
   m_loaded = Identify();
   m_bFileExists = true;
@@ -132,7 +132,7 @@ ResultTable WorkbookSession::Select(const std::u16string& statement) {
 std::vector<std::u16string> WorkbookSession::Select(const std::u16string& statement, const RowSink& sink) {
   Statement parsed = ParseStatement(statement);
   const auto* select = std::get_if<sqlengine::Select>(&parsed);
-  if (select == nullptr) throw SqlError("A result set needs a SELECT statement");
+  if (select == nullptr) throw platform::Error("A result set needs a SELECT statement");
   if (!m_bInTransaction) ReloadIfReplaced();
   return ExecuteSelect(Book(), *select, sink);
 }
@@ -140,7 +140,7 @@ std::vector<std::u16string> WorkbookSession::Select(const std::u16string& statem
 ResultShape WorkbookSession::SelectShape(const std::u16string& statement) {
   Statement parsed = ParseStatement(statement);
   const auto* select = std::get_if<sqlengine::Select>(&parsed);
-  if (select == nullptr) throw SqlError("A result set needs a SELECT statement");
+  if (select == nullptr) throw platform::Error("A result set needs a SELECT statement");
   if (!m_bInTransaction) ReloadIfReplaced();
   return ExecuteSelectShape(Book(), *select);
 }
@@ -152,20 +152,23 @@ int WorkbookSession::Execute(const std::u16string& statement) {
     ExecuteSelect(Book(), *select);
     return 0;
   }
-  if (m_bReadOnly) throw SqlError("The connection is read-only (READONLY=FALSE allows changes)");
-  if (m_bBroken) throw SqlError("An earlier statement of this transaction failed part-way: roll the transaction back");
+  if (m_bReadOnly) throw platform::Error("The connection is read-only (READONLY=FALSE allows changes)");
+  if (m_bBroken)
+    throw platform::Error("An earlier statement of this transaction failed part-way: roll the transaction back");
 
   int rows = 0;
+  bool changing = false;
   try {
-    rows = ExecuteChange(Book(), parsed);
-  } catch (const xls::XlsError& e) {
+    rows = ExecuteChange(Book(), parsed, &changing);
+  } catch (const platform::Error& e) {
+    if (!changing) throw;  // refused before anything changed
     if (m_bInTransaction) {
       m_bBroken = true;
-      throw SqlError(std::string("The statement failed part-way (") + e.what() +
-                     "): roll the transaction back; nothing has been written");
+      throw platform::Error(std::string("The statement failed part-way (") + e.what() +
+                            "): roll the transaction back; nothing has been written");
     }
     Reload();
-    throw SqlError(std::string("The statement failed (") + e.what() + "); nothing has been written");
+    throw platform::Error(std::string("The statement failed (") + e.what() + "); nothing has been written");
   }
 
   if (m_bInTransaction) {
@@ -174,7 +177,7 @@ int WorkbookSession::Execute(const std::u16string& statement) {
   }
   try {
     Save();
-  } catch (const SqlError&) {
+  } catch (const platform::Error&) {
     Reload();  // memory goes back to what the file holds
     throw;
   }
@@ -193,7 +196,7 @@ bool WorkbookSession::Begin() {
 bool WorkbookSession::Commit() {
   if (!m_bInTransaction) return false;
   if (m_bBroken)
-    throw SqlError("The transaction cannot be committed: one of its statements failed part-way; roll it back");
+    throw platform::Error("The transaction cannot be committed: one of its statements failed part-way; roll it back");
   if (m_bChanged) Save();
   m_bInTransaction = false;
   m_bChanged = false;

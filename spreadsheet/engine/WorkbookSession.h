@@ -19,7 +19,7 @@ namespace sqlengine {
 class WorkbookSession {
  public:
   // Loads the workbook at utf8Path. A missing file is an error unless
-  // createIfMissing; it is then written by the first change. Throws SqlError.
+  // createIfMissing; it is then written by the first change. Throws platform::Error.
   WorkbookSession(std::string utf8Path, bool createIfMissing, bool readOnly);
   // A workbook that still matches its file is kept for the next session on
   // that file, so that it need not be read and parsed again.
@@ -35,7 +35,7 @@ class WorkbookSession {
   ResultShape SelectShape(const std::u16string& statement);
 
   // Runs one statement; a SELECT is run and its rows dropped. Returns the
-  // number of rows written. Throws SqlError; a refused statement changes
+  // number of rows written. Throws platform::Error; a refused statement changes
   // nothing, in memory or on disk.
   int Execute(const std::u16string& statement);
 
@@ -43,7 +43,7 @@ class WorkbookSession {
   // False when a transaction is already active.
   bool Begin();
   // Writes the transaction's changes. False when no transaction is active.
-  // Throws SqlError when the file cannot be written; the transaction then
+  // Throws platform::Error when the file cannot be written; the transaction then
   // stays active and the file unchanged.
   bool Commit();
   // Drops the transaction's changes. False when no transaction is active.

@@ -4,20 +4,20 @@
 #include <cstdio>
 
 #include "spreadsheet/xls/BiffBytes.h"
-#include "spreadsheet/xls/XlsError.h"
+#include "platform/Error.h"
 
 namespace xls {
 
 namespace {
 [[noreturn]] void TruncatedRecord(std::span<const std::uint8_t> stream, std::size_t at) {
   if (at + 4 > stream.size())
-    throw XlsError("truncated workbook stream: record header at offset " + std::to_string(at) +
-                   " runs past the end of the stream (" + std::to_string(stream.size()) + " bytes)");
+    throw platform::Error("truncated workbook stream: record header at offset " + std::to_string(at) +
+                          " runs past the end of the stream (" + std::to_string(stream.size()) + " bytes)");
   char b[8];
   std::snprintf(b, sizeof b, "%04X", GetU16(&stream[at]));
-  throw XlsError(std::string("truncated workbook stream: record 0x") + b + " at offset " + std::to_string(at) +
-                 " needs " + std::to_string(GetU16(&stream[at + 2])) + " bytes, the stream ends after " +
-                 std::to_string(stream.size() - at - 4));
+  throw platform::Error(std::string("truncated workbook stream: record 0x") + b + " at offset " + std::to_string(at) +
+                        " needs " + std::to_string(GetU16(&stream[at + 2])) + " bytes, the stream ends after " +
+                        std::to_string(stream.size() - at - 4));
 }
 }  // namespace
 
@@ -50,8 +50,8 @@ RecordGroup ReadRecordGroup(std::span<const std::uint8_t> stream, std::size_t po
 ContinuedReader::ContinuedReader(const RecordGroup& group, const char* recordName) : group_(group), name_(recordName) {}
 
 void ContinuedReader::Truncated() const {
-  throw XlsError(std::string("damaged workbook: ") + name_ + " record at offset " + std::to_string(group_.offset) +
-                 " ends in the middle of its data");
+  throw platform::Error(std::string("damaged workbook: ") + name_ + " record at offset " +
+                        std::to_string(group_.offset) + " ends in the middle of its data");
 }
 
 void ContinuedReader::NextPart() {
@@ -139,7 +139,7 @@ std::u16string ParseUnicodeString(std::span<const std::uint8_t> data, std::size_
                                   const char* recordName) {
   auto need = [&](std::size_t n) {
     if (pos + n > data.size())
-      throw XlsError(std::string("damaged workbook: string in a ") + recordName + " record runs past its end");
+      throw platform::Error(std::string("damaged workbook: string in a ") + recordName + " record runs past its end");
   };
   std::size_t cch;
   if (shortCount) {

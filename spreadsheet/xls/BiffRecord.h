@@ -65,7 +65,7 @@ struct RecordGroup {
   std::span<const std::uint8_t> data() const { return parts[0]; }
 };
 
-// Reads the record group at `pos`; throws XlsError when a header or a record runs
+// Reads the record group at `pos`; throws platform::Error when a header or a record runs
 // past the end of the stream.
 RecordGroup ReadRecordGroup(std::span<const std::uint8_t> stream, std::size_t pos);
 
@@ -79,7 +79,7 @@ struct RecordHeader {
 RecordHeader ReadRecordHeader(std::span<const std::uint8_t> stream, std::size_t pos);
 
 // Sequential reading across a record and its CONTINUE parts; running out of data
-// throws XlsError naming the record.
+// throws platform::Error naming the record.
 class ContinuedReader {
  public:
   ContinuedReader(const RecordGroup& group, const char* recordName);

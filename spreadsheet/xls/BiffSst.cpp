@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "spreadsheet/xls/BiffBytes.h"
-#include "spreadsheet/xls/XlsError.h"
+#include "platform/Error.h"
 
 namespace xls {
 
@@ -17,8 +17,8 @@ std::vector<SstString> ParseSst(const RecordGroup& group) {
   std::size_t total = 0;
   for (auto p : group.parts) total += p.size();
   if (unique > total / 3 + 1)
-    throw XlsError("damaged workbook: the shared-string table claims " + std::to_string(unique) + " strings in " +
-                   std::to_string(total) + " bytes");
+    throw platform::Error("damaged workbook: the shared-string table claims " + std::to_string(unique) +
+                          " strings in " + std::to_string(total) + " bytes");
   out.reserve(unique);
   for (std::uint32_t i = 0; i < unique; ++i) {
     if (r.AtEnd()) {

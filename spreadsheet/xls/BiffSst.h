@@ -16,7 +16,7 @@ struct SstString {
   std::vector<std::uint8_t> phonetic;  // phonetic (ExtRst) data, kept as read
 };
 
-// Reads every string of an SST record group. Throws XlsError when the table is
+// Reads every string of an SST record group. Throws platform::Error when the table is
 // damaged (a count larger than the data, a string running past the last CONTINUE).
 std::vector<SstString> ParseSst(const RecordGroup& group);
 

@@ -4,9 +4,10 @@
 #include <algorithm>
 #include <functional>
 
+#include "spreadsheet/xls/AsciiName.h"
 #include "spreadsheet/xls/BiffBytes.h"
 #include "spreadsheet/xls/CaseFold.h"
-#include "spreadsheet/xls/XlsError.h"
+#include "platform/Error.h"
 
 namespace xls {
 namespace {
@@ -22,7 +23,7 @@ constexpr std::size_t kDirEntrySize = 128;
 constexpr std::uint8_t kSignature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
 
 [[noreturn]] void Fail(const std::string& what) {
-  throw XlsError(what);
+  throw platform::Error(what);
 }
 
 // Order of siblings in a storage's tree: shorter names first, then by upper-cased
@@ -322,7 +323,7 @@ bool CompoundFile::HasEntry(std::u16string_view name) const {
 void CompoundFile::SetStream(std::u16string_view name, std::vector<std::uint8_t> data) {
   std::size_t i = FindChild(name);
   if (i) {
-    if (entries_[i].type != kStream) throw XlsError("compound file entry '" + Ascii(name) + "' is not a stream");
+    if (entries_[i].type != kStream) throw platform::Error("compound file entry '" + Ascii(name) + "' is not a stream");
     entries_[i].data = std::move(data);
     return;
   }

@@ -30,7 +30,7 @@ class CompoundFile {
     std::vector<std::size_t> children;  // storages: indices into entries()
   };
 
-  // Throws XlsError when the bytes are not a readable compound file.
+  // Throws platform::Error when the bytes are not a readable compound file.
   static CompoundFile Parse(std::span<const std::uint8_t> file);
   // A file holding only its root storage, with the given class id.
   static CompoundFile CreateEmpty(const std::array<std::uint8_t, 16>& rootClsid);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "spreadsheet/xls/AsciiName.h"
 #include "spreadsheet/xls/BiffBytes.h"
 #include "spreadsheet/xls/BiffRecord.h"
 
@@ -47,7 +48,8 @@ double DecodeRk(std::uint32_t rk) {
 }
 
 [[noreturn]] void Damaged(const std::u16string& sheet, const char* what, std::size_t offset) {
-  throw XlsError("damaged workbook: sheet '" + Ascii(sheet) + "': " + what + " at offset " + std::to_string(offset));
+  throw platform::Error("damaged workbook: sheet '" + Ascii(sheet) + "': " + what + " at offset " +
+                        std::to_string(offset));
 }
 
 }  // namespace
@@ -56,17 +58,18 @@ std::uint16_t Substream::Read(const std::shared_ptr<const std::vector<std::uint8
                               const std::string& sheetName) {
   std::span<const std::uint8_t> all(*in);
   if (pos >= all.size())
-    throw XlsError("damaged workbook: sheet '" + sheetName + "' starts at offset " + std::to_string(pos) +
-                   ", beyond the end of the workbook stream (" + std::to_string(all.size()) + " bytes)");
+    throw platform::Error("damaged workbook: sheet '" + sheetName + "' starts at offset " + std::to_string(pos) +
+                          ", beyond the end of the workbook stream (" + std::to_string(all.size()) + " bytes)");
   RecordGroup first = ReadRecordGroup(all, pos);
   if (first.type != rec::kBof || first.data().size() < 4)
-    throw XlsError("damaged workbook: sheet '" + sheetName + "' at offset " + std::to_string(pos) +
-                   " does not start with a BOF record");
+    throw platform::Error("damaged workbook: sheet '" + sheetName + "' at offset " + std::to_string(pos) +
+                          " does not start with a BOF record");
   std::uint16_t sheetType = GetU16(&first.data()[2]);
   int depth = 0;
   std::size_t at = pos;
   for (;;) {
-    if (at >= all.size()) throw XlsError("truncated workbook stream: sheet '" + sheetName + "' has no EOF record");
+    if (at >= all.size())
+      throw platform::Error("truncated workbook stream: sheet '" + sheetName + "' has no EOF record");
     RecordHeader h = ReadRecordHeader(all, at);
     if (h.type == rec::kBof) ++depth;
     if (h.type == rec::kIndex && depth == 1) indexRecords.push_back(at - pos);

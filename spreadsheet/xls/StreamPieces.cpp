@@ -5,7 +5,7 @@
 #include <functional>
 
 #include "spreadsheet/xls/BiffBytes.h"
-#include "spreadsheet/xls/XlsError.h"
+#include "platform/Error.h"
 
 namespace xls {
 
@@ -38,10 +38,10 @@ void StreamPieces::Keep(std::span<const std::uint8_t> from) {
 void StreamPieces::PatchU32(std::size_t at, std::uint32_t value) {
   auto it = std::upper_bound(pieces_.begin(), pieces_.end(), at,
                              [](std::size_t pos, const Piece& p) { return pos < p.dest; });
-  if (it == pieces_.begin()) throw XlsError("internal error: a patch before the stream's first piece");
+  if (it == pieces_.begin()) throw platform::Error("internal error: a patch before the stream's first piece");
   const Piece& p = *(it - 1);
   if (p.fromSource || at + 4 > p.dest + p.length)
-    throw XlsError("internal error: a patch outside the new bytes of the stream");
+    throw platform::Error("internal error: a patch outside the new bytes of the stream");
   PutU32(owned_[p.at].data() + (at - p.dest), value);
 }
 

@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 
+#include "spreadsheet/xls/AsciiName.h"
 #include "spreadsheet/xls/BiffBytes.h"
 #include "spreadsheet/xls/BiffRecord.h"
 #include "spreadsheet/xls/BookState.h"
@@ -47,14 +48,15 @@ struct SheetEntry {
 
 void CheckBof(const RecordGroup& bof) {
   if (bof.type == rec::kBof2 || bof.type == rec::kBof3 || bof.type == rec::kBof4)
-    throw XlsError("Excel 2.x-4.0 workbook not supported");
+    throw platform::Error("Excel 2.x-4.0 workbook not supported");
   if (bof.type != rec::kBof || bof.data().size() < 4)
-    throw XlsError("not an Excel workbook: the workbook stream does not start with a BOF record");
+    throw platform::Error("not an Excel workbook: the workbook stream does not start with a BOF record");
   std::uint16_t vers = GetU16(&bof.data()[0]);
   std::uint16_t dt = GetU16(&bof.data()[2]);
-  if (vers == 0x0500) throw XlsError("Excel 5 workbook not supported (BIFF5; save it as Excel 97-2003)");
-  if (vers != 0x0600) throw XlsError("unsupported BIFF version 0x" + Hex4(vers) + " (only BIFF8 is read)");
-  if (dt != 0x0005) throw XlsError("not an Excel workbook: the stream starts with a substream of type 0x" + Hex4(dt));
+  if (vers == 0x0500) throw platform::Error("Excel 5 workbook not supported (BIFF5; save it as Excel 97-2003)");
+  if (vers != 0x0600) throw platform::Error("unsupported BIFF version 0x" + Hex4(vers) + " (only BIFF8 is read)");
+  if (dt != 0x0005)
+    throw platform::Error("not an Excel workbook: the stream starts with a substream of type 0x" + Hex4(dt));
 }
 
 // Globals of a new workbook: what Excel needs to open it, with the standard
@@ -141,7 +143,7 @@ void Workbook::Impl::ParseStream(std::shared_ptr<std::vector<std::uint8_t>> byte
   this->stream = std::move(bytes);
   std::span<const std::uint8_t> stream(*this->stream);
   if (stream.size() < 4)
-    throw XlsError("truncated workbook stream: it holds " + std::to_string(stream.size()) + " bytes");
+    throw platform::Error("truncated workbook stream: it holds " + std::to_string(stream.size()) + " bytes");
   CheckBof(ReadRecordGroup(stream, 0));
   std::size_t at = 0;
   bool eof = false;
@@ -152,14 +154,15 @@ void Workbook::Impl::ParseStream(std::shared_ptr<std::vector<std::uint8_t>> byte
     GlobalRecord gr{g.type, std::vector<std::uint8_t>(stream.begin() + g.offset, stream.begin() + g.end)};
     switch (g.type) {
       case rec::kFilePass:
-        throw XlsError("encrypted (password-protected) workbook not supported");
+        throw platform::Error("encrypted (password-protected) workbook not supported");
       case rec::kBof:
         if (at != 0)
-          throw XlsError("damaged workbook: BOF record inside the workbook globals at offset " + std::to_string(at));
+          throw platform::Error("damaged workbook: BOF record inside the workbook globals at offset " +
+                                std::to_string(at));
         break;
       case rec::kBoundSheet: {
         if (d.size() < 8)
-          throw XlsError("damaged workbook: BOUNDSHEET record too short at offset " + std::to_string(at));
+          throw platform::Error("damaged workbook: BOUNDSHEET record too short at offset " + std::to_string(at));
         SheetEntry e;
         std::size_t pos = 6;
         e.name = ParseUnicodeString(d, pos, true, "BOUNDSHEET");
@@ -202,7 +205,7 @@ void Workbook::Impl::ParseStream(std::shared_ptr<std::vector<std::uint8_t>> byte
     globals.push_back(std::move(gr));
     at = g.end;
   }
-  if (!eof) throw XlsError("truncated workbook stream: the workbook globals end without an EOF record");
+  if (!eof) throw platform::Error("truncated workbook stream: the workbook globals end without an EOF record");
 
   // Sheets lie after the globals and never overlap: a file that says otherwise
   // is damaged (and could make one substream count many times over).
@@ -212,18 +215,18 @@ void Workbook::Impl::ParseStream(std::shared_ptr<std::vector<std::uint8_t>> byte
     SheetEntry& e = sheets[i];
     std::uint8_t dt = e.boundSheet[4 + 5];
     if (positions[i] < globalsEnd)
-      throw XlsError("damaged workbook: sheet '" + Ascii(e.name) + "' is said to start at offset " +
-                     std::to_string(positions[i]) + ", inside the workbook globals");
+      throw platform::Error("damaged workbook: sheet '" + Ascii(e.name) + "' is said to start at offset " +
+                            std::to_string(positions[i]) + ", inside the workbook globals");
     for (auto [start, end] : extents)
       if (positions[i] >= start && positions[i] < end)
-        throw XlsError("damaged workbook: sheet '" + Ascii(e.name) + "' at offset " + std::to_string(positions[i]) +
-                       " overlaps another sheet");
+        throw platform::Error("damaged workbook: sheet '" + Ascii(e.name) + "' at offset " +
+                              std::to_string(positions[i]) + " overlaps another sheet");
     Substream sub;
     std::uint16_t bofType = sub.Read(this->stream, positions[i], Ascii(e.name));
     for (auto [start, end] : extents)
       if (start >= sub.offset && start < sub.offset + sub.size)
-        throw XlsError("damaged workbook: sheet '" + Ascii(e.name) + "' at offset " + std::to_string(positions[i]) +
-                       " overlaps another sheet");
+        throw platform::Error("damaged workbook: sheet '" + Ascii(e.name) + "' at offset " +
+                              std::to_string(positions[i]) + " overlaps another sheet");
     extents.emplace_back(sub.offset, sub.offset + sub.size);
     if (dt == 0 && bofType == 0x0010) {
       auto impl = std::make_unique<Worksheet::Impl>();
@@ -355,8 +358,8 @@ std::shared_ptr<std::vector<std::uint8_t>> TakeWorkbookStream(CompoundFile& cf, 
   std::vector<std::uint8_t>* stream = cf.MutableStream(u"Workbook");
   if (!stream) {
     if (cf.FindStream(u"Book"))
-      throw XlsError("Excel 5 workbook not supported (it has a 'Book' stream, not a BIFF8 'Workbook' stream)");
-    throw XlsError("not an Excel workbook: the compound file has no 'Workbook' stream");
+      throw platform::Error("Excel 5 workbook not supported (it has a 'Book' stream, not a BIFF8 'Workbook' stream)");
+    throw platform::Error("not an Excel workbook: the compound file has no 'Workbook' stream");
   }
   for (const auto& e : cf.entries())
     if (e.type == CompoundFile::kStream && EqualsIgnoringCase(e.name, u"Workbook")) name = e.name;
@@ -375,7 +378,7 @@ Workbook Workbook::LoadFromMemory(std::span<const std::uint8_t> bytes) {
 
 Workbook Workbook::Load(const std::string& path) {
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) throw XlsError("cannot open workbook '" + path + "': " + std::strerror(errno));
+  if (fd < 0) throw platform::Error("cannot open workbook '" + path + "': " + std::strerror(errno));
   std::vector<std::uint8_t> bytes;
   struct stat st {};
   std::size_t expected = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) ? static_cast<std::size_t>(st.st_size) : 0;
@@ -389,7 +392,7 @@ Workbook Workbook::Load(const std::string& path) {
       if (errno == EINTR) continue;
       int err = errno;
       ::close(fd);
-      throw XlsError("cannot read workbook '" + path + "': " + std::strerror(err));
+      throw platform::Error("cannot read workbook '" + path + "': " + std::strerror(err));
     }
     if (n == 0) break;
     done += static_cast<std::size_t>(n);
@@ -416,7 +419,7 @@ namespace {
 void RequireWorksheet(const std::vector<SheetEntry>& sheets) {
   bool anyWorksheet = false;
   for (const auto& s : sheets) anyWorksheet = anyWorksheet || s.ws;
-  if (!anyWorksheet) throw XlsError("a workbook needs at least one worksheet to be saved");
+  if (!anyWorksheet) throw platform::Error("a workbook needs at least one worksheet to be saved");
 }
 }  // namespace
 
@@ -433,11 +436,11 @@ void Workbook::Save(const std::string& path) const {
   RequireWorksheet(impl_->sheets);
   auto next = impl_->BuildStream();
   int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0) throw XlsError("cannot create workbook '" + path + "': " + std::strerror(errno));
+  if (fd < 0) throw platform::Error("cannot create workbook '" + path + "': " + std::strerror(errno));
   auto fail = [&](const char* what) {
     int err = errno;
     ::close(fd);
-    throw XlsError(std::string(what) + " workbook '" + path + "': " + std::strerror(err));
+    throw platform::Error(std::string(what) + " workbook '" + path + "': " + std::strerror(err));
   };
   // The file goes out in the pieces the compound file is made of: the
   // streams are written from where they are held, not copied first.
@@ -460,7 +463,7 @@ void Workbook::Save(const std::string& path) const {
       next);
   // Delayed allocation reports a full disk only here.
   if (::fsync(fd) != 0 && errno != EINVAL && errno != EROFS) fail("cannot write");
-  if (::close(fd) != 0) throw XlsError("cannot write workbook '" + path + "': " + std::strerror(errno));
+  if (::close(fd) != 0) throw platform::Error("cannot write workbook '" + path + "': " + std::strerror(errno));
   // Only a complete file makes the new stream the one held: after a failed
   // write the workbook in memory is still the one read.
   impl_->Adopt(next);
@@ -487,7 +490,7 @@ const Worksheet& Workbook::Sheet(std::size_t index) const {
   std::size_t n = 0;
   for (const auto& s : impl_->sheets)
     if (s.ws && n++ == index) return *s.ws;
-  throw XlsError("no worksheet number " + std::to_string(index + 1) + " in the workbook");
+  throw platform::Error("no worksheet number " + std::to_string(index + 1) + " in the workbook");
 }
 
 Worksheet* Workbook::FindSheet(std::u16string_view name) {
@@ -501,19 +504,20 @@ const Worksheet* Workbook::FindSheet(std::u16string_view name) const {
 }
 
 void Workbook::CheckSheetName(std::u16string_view name) {
-  if (name.empty()) throw XlsError("sheet name is empty");
+  if (name.empty()) throw platform::Error("sheet name is empty");
   if (name.size() > kMaxSheetNameLength)
-    throw XlsError("sheet name '" + Ascii(name) + "' is longer than 31 characters");
+    throw platform::Error("sheet name '" + Ascii(name) + "' is longer than 31 characters");
   for (char16_t c : name)
     if (c == u':' || c == u'\\' || c == u'/' || c == u'?' || c == u'*' || c == u'[' || c == u']' || c < 0x20)
-      throw XlsError("sheet name '" + Ascii(name) + "' holds a character not allowed in sheet names (: \\ / ? * [ ])");
+      throw platform::Error("sheet name '" + Ascii(name) +
+                            "' holds a character not allowed in sheet names (: \\ / ? * [ ])");
   if (name.front() == u'\'' || name.back() == u'\'')
-    throw XlsError("sheet name '" + Ascii(name) + "' starts or ends with an apostrophe");
+    throw platform::Error("sheet name '" + Ascii(name) + "' starts or ends with an apostrophe");
 }
 
 Worksheet& Workbook::AddSheet(std::u16string_view name) {
   CheckSheetName(name);
-  if (impl_->NameTaken(name)) throw XlsError("the workbook already has a sheet named '" + Ascii(name) + "'");
+  if (impl_->NameTaken(name)) throw platform::Error("the workbook already has a sheet named '" + Ascii(name) + "'");
   bool first = impl_->sheets.empty();
   SheetEntry e;
   e.name = std::u16string(name);

@@ -10,7 +10,7 @@
 // references stay valid.
 //
 // Texts are UTF-16. Rows and columns are numbered from 0; a worksheet holds at most
-// kMaxRows rows and kMaxColumns columns. Every failure throws xls::XlsError.
+// kMaxRows rows and kMaxColumns columns. Every failure throws platform::Error.
 
 #include <cstddef>
 #include <cstdint>
@@ -21,7 +21,7 @@
 #include <string_view>
 #include <vector>
 
-#include "spreadsheet/xls/XlsError.h"
+#include "platform/Error.h"
 
 namespace xls {
 
@@ -96,7 +96,7 @@ class Worksheet {
   void ForEachRow(int firstRow, int lastRow, const std::function<void(int row, const RowCells& cells)>& visit) const;
 
   // Changes. A cell beyond the limits, or a text longer than kMaxCellTextLength,
-  // throws XlsError and changes nothing. A changed cell keeps its format.
+  // throws platform::Error and changes nothing. A changed cell keeps its format.
   void SetText(int row, int column, std::u16string_view text);
   void SetNumber(int row, int column, double value);
   void ClearCell(int row, int column);
@@ -121,7 +121,7 @@ class Worksheet {
 
 class Workbook {
  public:
-  // Reads a whole .xls file. Throws XlsError for a missing or unreadable file and
+  // Reads a whole .xls file. Throws platform::Error for a missing or unreadable file and
   // for anything that is not a BIFF8 workbook in a compound file: "not an OLE2
   // compound file", "Excel 5 workbook not supported", an encrypted workbook, a
   // truncated or damaged file (the message names the place).
@@ -136,7 +136,7 @@ class Workbook {
   ~Workbook();
 
   // Writes the whole file to exactly this path (created or truncated). Any I/O
-  // failure, a full disk included, throws XlsError; a workbook without any
+  // failure, a full disk included, throws platform::Error; a workbook without any
   // worksheet throws as well.
   void Save(const std::string& path) const;
   std::vector<std::uint8_t> SaveToMemory() const;
@@ -154,10 +154,10 @@ class Workbook {
   const Worksheet* FindSheet(std::u16string_view name) const;
 
   // Adds an empty worksheet at the end. The name must be valid (CheckSheetName)
-  // and differ from every sheet's name, else XlsError.
+  // and differ from every sheet's name, else platform::Error.
   Worksheet& AddSheet(std::u16string_view name);
 
-  // Throws XlsError when the name is empty, longer than kMaxSheetNameLength,
+  // Throws platform::Error when the name is empty, longer than kMaxSheetNameLength,
   // holds one of : \ / ? * [ ] or a control character, or starts or ends with
   // an apostrophe.
   static void CheckSheetName(std::u16string_view name);

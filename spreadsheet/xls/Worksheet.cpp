@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <functional>
 
+#include "spreadsheet/xls/AsciiName.h"
 #include "spreadsheet/xls/BookState.h"
 #include "spreadsheet/xls/SheetModel.h"
 #include "spreadsheet/xls/Workbook.h"
@@ -52,8 +53,8 @@ int Worksheet::ColumnCount() const {
 namespace {
 void CheckCell(const Worksheet::Impl& ws, int row, int col) {
   if (row < 0 || row >= kMaxRows || col < 0 || col >= kMaxColumns)
-    throw XlsError("cell at row " + std::to_string(row + 1) + ", column " + std::to_string(col + 1) + " of sheet '" +
-                   Ascii(ws.name) + "' is outside the worksheet's 65536 rows x 256 columns");
+    throw platform::Error("cell at row " + std::to_string(row + 1) + ", column " + std::to_string(col + 1) +
+                          " of sheet '" + Ascii(ws.name) + "' is outside the worksheet's 65536 rows x 256 columns");
 }
 }  // namespace
 
@@ -213,8 +214,8 @@ void Worksheet::SetText(int row, int column, std::u16string_view text) {
   if (row < impl_->originalRows) impl_->EnsureParsed();
   CheckCell(*impl_, row, column);
   if (text.size() > kMaxCellTextLength)
-    throw XlsError("text of " + std::to_string(text.size()) + " characters for sheet '" + Ascii(impl_->name) +
-                   "': a cell holds at most 32767");
+    throw platform::Error("text of " + std::to_string(text.size()) + " characters for sheet '" + Ascii(impl_->name) +
+                          "': a cell holds at most 32767");
   std::uint32_t index = impl_->book->Intern(text);
   SheetCell& c = Overwrite(*impl_, row, column);
   c.kind = CellKind::Text;
@@ -253,14 +254,14 @@ void Worksheet::Clear() {
 void Worksheet::AppendRow(const std::vector<std::u16string>& texts) {
   int row = RowCount();
   if (row >= kMaxRows)
-    throw XlsError("sheet '" + Ascii(impl_->name) + "' is full: a worksheet holds at most 65536 rows");
+    throw platform::Error("sheet '" + Ascii(impl_->name) + "' is full: a worksheet holds at most 65536 rows");
   if (texts.size() > static_cast<std::size_t>(kMaxColumns))
-    throw XlsError("a row of " + std::to_string(texts.size()) +
-                   " values does not fit: a worksheet holds at most 256 columns");
+    throw platform::Error("a row of " + std::to_string(texts.size()) +
+                          " values does not fit: a worksheet holds at most 256 columns");
   for (const auto& t : texts)
     if (t.size() > kMaxCellTextLength)
-      throw XlsError("text of " + std::to_string(t.size()) + " characters for sheet '" + Ascii(impl_->name) +
-                     "': a cell holds at most 32767");
+      throw platform::Error("text of " + std::to_string(t.size()) + " characters for sheet '" + Ascii(impl_->name) +
+                            "': a cell holds at most 32767");
   for (std::size_t i = 0; i < texts.size(); ++i) SetText(row, static_cast<int>(i), texts[i]);
 }
 

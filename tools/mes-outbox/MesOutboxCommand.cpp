@@ -8,7 +8,6 @@
 
 #include "results/MesOutboxStore.h"
 
-using results::MesOutboxError;
 using results::MesOutboxReport;
 using results::MesOutboxState;
 using results::MesOutboxStateName;
@@ -135,7 +134,7 @@ int RunMesOutboxCommand(const std::vector<std::string>& args, std::ostream& out,
     }
     out << "report " << *number << (command == "retry" ? " is pending again\n" : " dropped\n");
     return 0;
-  } catch (const MesOutboxError& e) {
+  } catch (const platform::Error& e) {
     err << "mes-outbox: " << e.what() << '\n';
     return 2;
   }
