@@ -10,9 +10,9 @@
 #include <cstring>
 #include <sys/stat.h>
 
+using platform::Gbk;
 using spreadsheet::CDatabase;
 using spreadsheet::CRecordset;
-using platform::Gbk;
 using Row = std::vector<std::string>;
 
 namespace {

@@ -46,11 +46,12 @@ TEST_F(OutboxStoreTest, ValuesComeBackExactlyInOrderAndSurviveReopening) {
   EXPECT_EQ(r->nId, first);
   EXPECT_EQ(r->tCreated, kNoon);
   EXPECT_EQ(r->strEndpoint, "http://mes/a");
-  for (auto member :
-       {&results::MesUploadValues::strOrderNo, &results::MesUploadValues::strSerialNumber, &results::MesUploadValues::strMacList,
-        &results::MesUploadValues::strComponentSnList, &results::MesUploadValues::strDealResult, &results::MesUploadValues::strBugType,
-        &results::MesUploadValues::strBugReason, &results::MesUploadValues::strTempColumn, &results::MesUploadValues::strWorkStation,
-        &results::MesUploadValues::strToolType, &results::MesUploadValues::strRecorder, &results::MesUploadValues::strVersion}) {
+  for (auto member : {&results::MesUploadValues::strOrderNo, &results::MesUploadValues::strSerialNumber,
+                      &results::MesUploadValues::strMacList, &results::MesUploadValues::strComponentSnList,
+                      &results::MesUploadValues::strDealResult, &results::MesUploadValues::strBugType,
+                      &results::MesUploadValues::strBugReason, &results::MesUploadValues::strTempColumn,
+                      &results::MesUploadValues::strWorkStation, &results::MesUploadValues::strToolType,
+                      &results::MesUploadValues::strRecorder, &results::MesUploadValues::strVersion}) {
     EXPECT_EQ(r->values.*member, v.*member);
   }
   EXPECT_EQ(r->values.nSystemType, 3);

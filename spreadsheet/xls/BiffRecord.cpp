@@ -47,31 +47,32 @@ RecordGroup ReadRecordGroup(std::span<const std::uint8_t> stream, std::size_t po
   return g;
 }
 
-ContinuedReader::ContinuedReader(const RecordGroup& group, const char* recordName) : group_(group), name_(recordName) {}
+ContinuedReader::ContinuedReader(const RecordGroup& group, const char* recordName)
+    : m_group(group), m_name(recordName) {}
 
 void ContinuedReader::Truncated() const {
-  throw platform::Error(std::string("damaged workbook: ") + name_ + " record at offset " +
-                        std::to_string(group_.offset) + " ends in the middle of its data");
+  throw platform::Error(std::string("damaged workbook: ") + m_name + " record at offset " +
+                        std::to_string(m_group.offset) + " ends in the middle of its data");
 }
 
 void ContinuedReader::NextPart() {
   // Skips empty parts; running out of parts is a truncated record.
-  while (pos_ >= group_.parts[part_].size()) {
-    if (part_ + 1 >= group_.parts.size()) Truncated();
-    ++part_;
-    pos_ = 0;
+  while (m_pos >= m_group.parts[m_part].size()) {
+    if (m_part + 1 >= m_group.parts.size()) Truncated();
+    ++m_part;
+    m_pos = 0;
   }
 }
 
 bool ContinuedReader::AtEnd() const {
-  for (std::size_t p = part_; p < group_.parts.size(); ++p)
-    if ((p == part_ ? pos_ : 0) < group_.parts[p].size()) return false;
+  for (std::size_t p = m_part; p < m_group.parts.size(); ++p)
+    if ((p == m_part ? m_pos : 0) < m_group.parts[p].size()) return false;
   return true;
 }
 
 std::uint8_t ContinuedReader::U8() {
   NextPart();
-  return group_.parts[part_][pos_++];
+  return m_group.parts[m_part][m_pos++];
 }
 std::uint16_t ContinuedReader::U16() {
   std::uint16_t lo = U8();
@@ -85,8 +86,8 @@ std::uint32_t ContinuedReader::U32() {
 void ContinuedReader::Skip(std::size_t n) {
   while (n > 0) {
     NextPart();
-    std::size_t take = std::min(n, group_.parts[part_].size() - pos_);
-    pos_ += take;
+    std::size_t take = std::min(n, m_group.parts[m_part].size() - m_pos);
+    m_pos += take;
     n -= take;
   }
 }
@@ -96,10 +97,10 @@ std::vector<std::uint8_t> ContinuedReader::Bytes(std::size_t n) {
   out.reserve(std::min<std::size_t>(n, 1 << 20));
   while (n > 0) {
     NextPart();
-    std::size_t take = std::min(n, group_.parts[part_].size() - pos_);
-    auto p = group_.parts[part_].subspan(pos_, take);
+    std::size_t take = std::min(n, m_group.parts[m_part].size() - m_pos);
+    auto p = m_group.parts[m_part].subspan(m_pos, take);
     out.insert(out.end(), p.begin(), p.end());
-    pos_ += take;
+    m_pos += take;
     n -= take;
   }
   return out;
@@ -109,27 +110,27 @@ std::u16string ContinuedReader::Chars(std::size_t cch, bool highByte) {
   std::u16string out;
   out.reserve(cch);
   while (out.size() < cch) {
-    if (pos_ >= group_.parts[part_].size()) {
-      if (part_ + 1 >= group_.parts.size()) Truncated();
-      ++part_;
-      pos_ = 0;
+    if (m_pos >= m_group.parts[m_part].size()) {
+      if (m_part + 1 >= m_group.parts.size()) Truncated();
+      ++m_part;
+      m_pos = 0;
       // The continued characters carry their own width.
-      if (group_.parts[part_].empty()) Truncated();
-      highByte = group_.parts[part_][pos_++] & 1;
+      if (m_group.parts[m_part].empty()) Truncated();
+      highByte = m_group.parts[m_part][m_pos++] & 1;
       continue;
     }
-    auto part = group_.parts[part_];
+    auto part = m_group.parts[m_part];
     std::size_t want = cch - out.size();
     if (highByte) {
-      std::size_t avail = (part.size() - pos_) / 2;
+      std::size_t avail = (part.size() - m_pos) / 2;
       if (avail == 0) Truncated();
       std::size_t take = std::min(want, avail);
-      for (std::size_t i = 0; i < take; ++i) out += static_cast<char16_t>(GetU16(&part[pos_ + 2 * i]));
-      pos_ += 2 * take;
+      for (std::size_t i = 0; i < take; ++i) out += static_cast<char16_t>(GetU16(&part[m_pos + 2 * i]));
+      m_pos += 2 * take;
     } else {
-      std::size_t take = std::min(want, part.size() - pos_);
-      for (std::size_t i = 0; i < take; ++i) out += static_cast<char16_t>(part[pos_ + i]);
-      pos_ += take;
+      std::size_t take = std::min(want, part.size() - m_pos);
+      for (std::size_t i = 0; i < take; ++i) out += static_cast<char16_t>(part[m_pos + i]);
+      m_pos += take;
     }
   }
   return out;

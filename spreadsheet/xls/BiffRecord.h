@@ -33,25 +33,25 @@ class RecordParts {
   using value_type = std::span<const std::uint8_t>;
 
   void push_back(value_type part) {
-    if (count_ < kInline) {
-      inline_[count_] = part;
+    if (m_count < kInline) {
+      m_inline[m_count] = part;
     } else {
-      if (count_ == kInline) more_.assign(inline_, inline_ + kInline);
-      more_.push_back(part);
+      if (m_count == kInline) m_more.assign(m_inline, m_inline + kInline);
+      m_more.push_back(part);
     }
-    ++count_;
+    ++m_count;
   }
-  std::size_t size() const { return count_; }
-  bool empty() const { return count_ == 0; }
-  const value_type* begin() const { return count_ <= kInline ? inline_ : more_.data(); }
-  const value_type* end() const { return begin() + count_; }
+  std::size_t size() const { return m_count; }
+  bool empty() const { return m_count == 0; }
+  const value_type* begin() const { return m_count <= kInline ? m_inline : m_more.data(); }
+  const value_type* end() const { return begin() + m_count; }
   const value_type& operator[](std::size_t i) const { return begin()[i]; }
 
  private:
   static constexpr std::size_t kInline = 2;
-  value_type inline_[kInline];
-  std::vector<value_type> more_;
-  std::size_t count_ = 0;
+  value_type m_inline[kInline];
+  std::vector<value_type> m_more;
+  std::size_t m_count = 0;
 };
 
 // One record as found in the stream, with the payloads of the CONTINUE records
@@ -96,10 +96,10 @@ class ContinuedReader {
  private:
   void NextPart();
   [[noreturn]] void Truncated() const;
-  const RecordGroup& group_;
-  const char* name_;
-  std::size_t part_ = 0;
-  std::size_t pos_ = 0;
+  const RecordGroup& m_group;
+  const char* m_name;
+  std::size_t m_part = 0;
+  std::size_t m_pos = 0;
 };
 
 // Strings inside one record's data (no CONTINUE): XLUnicodeString (16-bit count)

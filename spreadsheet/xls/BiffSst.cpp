@@ -49,17 +49,17 @@ class SstWriter {
     U32(total);
     U32(unique);
   }
-  std::size_t Space() const { return kMaxRecordData - (out().size() - recordStart_ - 4); }
+  std::size_t Space() const { return kMaxRecordData - (out().size() - m_recordStart - 4); }
   void StartRecord(std::uint16_t type) {
     Finish();
-    recordStart_ = out().size();
+    m_recordStart = out().size();
     AppendU16(out(), type);
     AppendU16(out(), 0);
-    open_ = true;
+    m_open = true;
   }
   void Finish() {
-    if (open_) PutU16(&out()[recordStart_ + 2], static_cast<std::uint16_t>(out().size() - recordStart_ - 4));
-    open_ = false;
+    if (m_open) PutU16(&out()[m_recordStart + 2], static_cast<std::uint16_t>(out().size() - m_recordStart - 4));
+    m_open = false;
   }
   void U32(std::uint32_t v) { AppendU32(out(), v); }
 
@@ -71,7 +71,7 @@ class SstWriter {
     if (Space() < header + (s.text.empty() ? 0 : charSize)) StartRecord(rec::kContinue);
     if (bucketStart)
       result.buckets.emplace_back(static_cast<std::uint32_t>(out().size()),
-                                  static_cast<std::uint16_t>(out().size() - recordStart_));
+                                  static_cast<std::uint16_t>(out().size() - m_recordStart));
     AppendU16(out(), static_cast<std::uint16_t>(s.text.size()));
     AppendU8(out(), static_cast<std::uint8_t>((wide ? 0x01 : 0) | (s.phonetic.empty() ? 0 : 0x04) |
                                               (s.runs.empty() ? 0 : 0x08)));
@@ -109,8 +109,8 @@ class SstWriter {
  private:
   std::vector<std::uint8_t>& out() { return result.bytes; }
   const std::vector<std::uint8_t>& out() const { return result.bytes; }
-  std::size_t recordStart_ = 0;
-  bool open_ = false;
+  std::size_t m_recordStart = 0;
+  bool m_open = false;
 };
 
 }  // namespace

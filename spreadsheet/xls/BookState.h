@@ -24,19 +24,19 @@ struct BookState {
   // The SST index of a plain string equal to `text`, appending one when there is
   // none. Existing entries never move, so stored references stay valid.
   std::uint32_t Intern(std::u16string_view text) {
-    if (!indexed_) {
-      index_.reserve(strings.size() + 16);
+    if (!m_indexed) {
+      m_index.reserve(strings.size() + 16);
       for (std::size_t i = 0; i < strings.size(); ++i)
         if (strings[i].runs.empty() && strings[i].phonetic.empty())
-          index_.emplace(Hash(strings[i].text), static_cast<std::uint32_t>(i));
-      indexed_ = true;
+          m_index.emplace(Hash(strings[i].text), static_cast<std::uint32_t>(i));
+      m_indexed = true;
     }
     const std::size_t hash = Hash(text);
-    for (auto [it, end] = index_.equal_range(hash); it != end; ++it)
+    for (auto [it, end] = m_index.equal_range(hash); it != end; ++it)
       if (strings[it->second].text == text) return it->second;
     const auto added = static_cast<std::uint32_t>(strings.size());
     strings.push_back(SstString{std::u16string(text), {}, {}});
-    index_.emplace(hash, added);
+    m_index.emplace(hash, added);
     return added;
   }
 
@@ -58,8 +58,8 @@ struct BookState {
  private:
   static std::size_t Hash(std::u16string_view text) { return std::hash<std::u16string_view>{}(text); }
   // The plain strings by the hash of their text: the texts are not held twice.
-  std::unordered_multimap<std::size_t, std::uint32_t> index_;
-  bool indexed_ = false;
+  std::unordered_multimap<std::size_t, std::uint32_t> m_index;
+  bool m_indexed = false;
 };
 
 }  // namespace xls

@@ -39,51 +39,51 @@ bool NameLess(std::u16string_view a, std::u16string_view b) {
 
 class Reader {
  public:
-  explicit Reader(std::span<const std::uint8_t> file) : file_(file) {}
+  explicit Reader(std::span<const std::uint8_t> file) : m_file(file) {}
 
   void ReadHeader() {
-    if (file_.size() >= 4 && file_[0] == 'P' && file_[1] == 'K' && file_[2] == 3 && file_[3] == 4)
+    if (m_file.size() >= 4 && m_file[0] == 'P' && m_file[1] == 'K' && m_file[2] == 3 && m_file[3] == 4)
       Fail("not an OLE2 compound file: this is a ZIP archive (an .xlsx workbook renamed to .xls?)");
-    if (file_.size() < 512 || !std::equal(kSignature, kSignature + 8, file_.begin()))
+    if (m_file.size() < 512 || !std::equal(kSignature, kSignature + 8, m_file.begin()))
       Fail("not an OLE2 compound file (no compound file signature)");
-    const std::uint8_t* h = file_.data();
+    const std::uint8_t* h = m_file.data();
     std::uint16_t major = GetU16(h + 0x1A);
     std::uint16_t shift = GetU16(h + 0x1E);
     if (!((major == 3 && shift == 9) || (major == 4 && shift == 12)))
       Fail("compound file with unsupported version " + std::to_string(major) + " / sector shift " +
            std::to_string(shift));
     if (GetU16(h + 0x20) != 6) Fail("compound file with unsupported mini sector size");
-    sectorSize_ = std::size_t{1} << shift;
+    m_sectorSize = std::size_t{1} << shift;
     if (GetU32(h + 0x38) != kMiniCutoff) Fail("compound file with unsupported mini stream cut-off");
-    sectorCount_ = file_.size() / sectorSize_;  // sectors that exist in full, header sector included
-    if (file_.size() % sectorSize_) ++sectorCount_;
-    sectorCount_ = sectorCount_ > 0 ? sectorCount_ - 1 : 0;
+    m_sectorCount = m_file.size() / m_sectorSize;  // sectors that exist in full, header sector included
+    if (m_file.size() % m_sectorSize) ++m_sectorCount;
+    m_sectorCount = m_sectorCount > 0 ? m_sectorCount - 1 : 0;
 
     std::uint32_t numFat = GetU32(h + 0x2C);
-    firstDir_ = GetU32(h + 0x30);
-    firstMiniFat_ = GetU32(h + 0x3C);
+    m_firstDir = GetU32(h + 0x30);
+    m_firstMiniFat = GetU32(h + 0x3C);
     std::uint32_t numDifat = GetU32(h + 0x48);
     std::uint32_t difatSector = GetU32(h + 0x44);
-    if (numFat > sectorCount_) Fail("damaged compound file: header lists more FAT sectors than the file holds");
+    if (numFat > m_sectorCount) Fail("damaged compound file: header lists more FAT sectors than the file holds");
 
     std::vector<std::uint32_t> fatSectors;
     for (std::uint32_t i = 0; i < 109 && fatSectors.size() < numFat; ++i)
       fatSectors.push_back(GetU32(h + 0x4C + 4 * i));
-    std::size_t perDifat = sectorSize_ / 4 - 1;
+    std::size_t perDifat = m_sectorSize / 4 - 1;
     std::uint32_t difatSeen = 0;
     while (fatSectors.size() < numFat) {
       if (difatSector == kEndOfChain || difatSector == kFreeSect || difatSeen >= numDifat + 1 ||
-          difatSeen > sectorCount_)
+          difatSeen > m_sectorCount)
         Fail("damaged compound file: the DIFAT chain ends before listing every FAT sector");
       const std::uint8_t* d = Sector(difatSector, "DIFAT");
       for (std::size_t i = 0; i < perDifat && fatSectors.size() < numFat; ++i) fatSectors.push_back(GetU32(d + 4 * i));
       difatSector = GetU32(d + 4 * perDifat);
       ++difatSeen;
     }
-    fat_.reserve(fatSectors.size() * sectorSize_ / 4);
+    m_fat.reserve(fatSectors.size() * m_sectorSize / 4);
     for (std::uint32_t s : fatSectors) {
       const std::uint8_t* d = Sector(s, "FAT");
-      for (std::size_t i = 0; i < sectorSize_ / 4; ++i) fat_.push_back(GetU32(d + 4 * i));
+      for (std::size_t i = 0; i < m_sectorSize / 4; ++i) m_fat.push_back(GetU32(d + 4 * i));
     }
   }
 
@@ -93,7 +93,7 @@ class Reader {
     std::vector<std::uint32_t> chain;
     // A sector belongs to one chain only: this catches loops, and chains that
     // cross each other (which would let a small file expand without bound).
-    std::vector<bool>& used = &table == &fat_ ? usedSectors_ : usedMiniSectors_;
+    std::vector<bool>& used = &table == &m_fat ? m_usedSectors : m_usedMiniSectors;
     if (used.size() < table.size()) used.resize(table.size(), false);
     std::uint32_t s = start;
     while (s != kEndOfChain) {
@@ -112,20 +112,20 @@ class Reader {
 
   // Reads up to `size` bytes of a chain of regular sectors; every byte must exist.
   std::vector<std::uint8_t> ReadChain(std::uint32_t start, std::uint64_t size, const std::string& what) const {
-    if (size > file_.size())
+    if (size > m_file.size())
       Fail("damaged compound file: " + what + " claims " + std::to_string(size) + " bytes, more than the whole file");
     std::vector<std::uint8_t> out;
     // Room behind a large stream lets a save grow it in place later.
     out.reserve(size >= kMiniCutoff ? StreamRoomFor(size) : size);
-    std::vector<std::uint32_t> chain = Chain(start, fat_, what.c_str());
+    std::vector<std::uint32_t> chain = Chain(start, m_fat, what.c_str());
     for (std::uint32_t s : chain) {
       if (out.size() >= size) break;
-      std::size_t want = std::min<std::uint64_t>(sectorSize_, size - out.size());
-      std::uint64_t off = (std::uint64_t{s} + 1) * sectorSize_;
-      if (off + want > file_.size())
+      std::size_t want = std::min<std::uint64_t>(m_sectorSize, size - out.size());
+      std::uint64_t off = (std::uint64_t{s} + 1) * m_sectorSize;
+      if (off + want > m_file.size())
         Fail("truncated compound file: " + what + " continues at offset " + std::to_string(off) +
-             ", beyond the end of the file (" + std::to_string(file_.size()) + " bytes)");
-      out.insert(out.end(), file_.begin() + off, file_.begin() + off + want);
+             ", beyond the end of the file (" + std::to_string(m_file.size()) + " bytes)");
+      out.insert(out.end(), m_file.begin() + off, m_file.begin() + off + want);
     }
     if (out.size() < size)
       Fail("truncated compound file: " + what + " holds " + std::to_string(out.size()) + " of its " +
@@ -134,46 +134,46 @@ class Reader {
   }
 
   std::vector<std::uint8_t> ReadWholeChain(std::uint32_t start, const char* what) const {
-    std::vector<std::uint32_t> chain = Chain(start, fat_, what);
+    std::vector<std::uint32_t> chain = Chain(start, m_fat, what);
     std::vector<std::uint8_t> out;
     for (std::uint32_t s : chain) {
       const std::uint8_t* d = Sector(s, what);
-      out.insert(out.end(), d, d + sectorSize_);
+      out.insert(out.end(), d, d + m_sectorSize);
     }
     return out;
   }
 
   std::vector<CompoundFile::Entry> ReadTree() {
-    dir_ = ReadWholeChain(firstDir_, "directory");
-    std::size_t count = dir_.size() / kDirEntrySize;
-    if (count == 0 || dir_[0x42] != CompoundFile::kRoot) Fail("damaged compound file: no root storage");
-    visited_.assign(count, false);
+    m_dir = ReadWholeChain(m_firstDir, "directory");
+    std::size_t count = m_dir.size() / kDirEntrySize;
+    if (count == 0 || m_dir[0x42] != CompoundFile::kRoot) Fail("damaged compound file: no root storage");
+    m_visited.assign(count, false);
     std::vector<CompoundFile::Entry> entries;
     entries.push_back(MakeEntry(0));
-    visited_[0] = true;
-    std::uint64_t rootSize = GetU64(&dir_[0x78]);
-    if (sectorSize_ == 512) rootSize &= 0xFFFFFFFF;
-    std::uint32_t rootStart = GetU32(&dir_[0x74]);
-    if (rootSize > 0) ministream_ = ReadChain(rootStart, rootSize, "the mini stream");
-    if (firstMiniFat_ != kEndOfChain && firstMiniFat_ != kFreeSect) {
-      std::vector<std::uint8_t> mf = ReadWholeChain(firstMiniFat_, "mini FAT");
-      for (std::size_t i = 0; i + 4 <= mf.size(); i += 4) miniFat_.push_back(GetU32(&mf[i]));
+    m_visited[0] = true;
+    std::uint64_t rootSize = GetU64(&m_dir[0x78]);
+    if (m_sectorSize == 512) rootSize &= 0xFFFFFFFF;
+    std::uint32_t rootStart = GetU32(&m_dir[0x74]);
+    if (rootSize > 0) m_ministream = ReadChain(rootStart, rootSize, "the mini stream");
+    if (m_firstMiniFat != kEndOfChain && m_firstMiniFat != kFreeSect) {
+      std::vector<std::uint8_t> mf = ReadWholeChain(m_firstMiniFat, "mini FAT");
+      for (std::size_t i = 0; i + 4 <= mf.size(); i += 4) m_miniFat.push_back(GetU32(&mf[i]));
     }
-    LoadChildren(entries, 0, GetU32(&dir_[0x4C]), 0);
+    LoadChildren(entries, 0, GetU32(&m_dir[0x4C]), 0);
     return entries;
   }
 
  private:
   const std::uint8_t* Sector(std::uint32_t s, const char* what) const {
-    std::uint64_t off = (std::uint64_t{s} + 1) * sectorSize_;
-    if (s >= kDifSect || off + sectorSize_ > file_.size())
+    std::uint64_t off = (std::uint64_t{s} + 1) * m_sectorSize;
+    if (s >= kDifSect || off + m_sectorSize > m_file.size())
       Fail(std::string("truncated compound file: ") + what + " sector " + std::to_string(s) +
            " lies beyond the end of the file");
-    return file_.data() + off;
+    return m_file.data() + off;
   }
 
   CompoundFile::Entry MakeEntry(std::uint32_t id) const {
-    const std::uint8_t* e = &dir_[id * kDirEntrySize];
+    const std::uint8_t* e = &m_dir[id * kDirEntrySize];
     CompoundFile::Entry entry;
     std::uint16_t nameBytes = GetU16(e + 0x40);
     if (nameBytes > 64 || nameBytes % 2) Fail("damaged compound file: directory entry with a bad name length");
@@ -187,22 +187,22 @@ class Reader {
   }
 
   std::vector<std::uint8_t> ReadStream(std::uint32_t id, const std::u16string& name) const {
-    const std::uint8_t* e = &dir_[id * kDirEntrySize];
+    const std::uint8_t* e = &m_dir[id * kDirEntrySize];
     std::uint32_t start = GetU32(e + 0x74);
     std::uint64_t size = GetU64(e + 0x78);
-    if (sectorSize_ == 512) size &= 0xFFFFFFFF;
+    if (m_sectorSize == 512) size &= 0xFFFFFFFF;
     std::string what = "stream '" + Ascii(name) + "'";
     if (size >= kMiniCutoff) return ReadChain(start, size, what);
     std::vector<std::uint8_t> out;
     if (size == 0) return out;
-    std::vector<std::uint32_t> chain = Chain(start, miniFat_, (what + " (mini)").c_str());
+    std::vector<std::uint32_t> chain = Chain(start, m_miniFat, (what + " (mini)").c_str());
     for (std::uint32_t s : chain) {
       if (out.size() >= size) break;
       std::size_t want = std::min<std::uint64_t>(kMiniSectorSize, size - out.size());
       std::uint64_t off = std::uint64_t{s} * kMiniSectorSize;
-      if (off + want > ministream_.size())
+      if (off + want > m_ministream.size())
         Fail("truncated compound file: " + what + " lies beyond the end of the mini stream");
-      out.insert(out.end(), ministream_.begin() + off, ministream_.begin() + off + want);
+      out.insert(out.end(), m_ministream.begin() + off, m_ministream.begin() + off + want);
     }
     if (out.size() < size)
       Fail("truncated compound file: " + what + " holds " + std::to_string(out.size()) + " of its " +
@@ -220,15 +220,15 @@ class Reader {
     // Iterative in-order walk so that a degenerate tree cannot overflow the stack.
     while (cur != kNoStream || !stack.empty()) {
       while (cur != kNoStream) {
-        if (cur >= visited_.size()) Fail("damaged compound file: directory entry id out of range");
-        if (visited_[cur]) Fail("damaged compound file: the directory tree loops");
-        visited_[cur] = true;
+        if (cur >= m_visited.size()) Fail("damaged compound file: directory entry id out of range");
+        if (m_visited[cur]) Fail("damaged compound file: the directory tree loops");
+        m_visited[cur] = true;
         stack.push_back(cur);
-        cur = GetU32(&dir_[cur * kDirEntrySize + 0x44]);
+        cur = GetU32(&m_dir[cur * kDirEntrySize + 0x44]);
       }
       std::uint32_t id = stack.back();
       stack.pop_back();
-      const std::uint8_t* e = &dir_[id * kDirEntrySize];
+      const std::uint8_t* e = &m_dir[id * kDirEntrySize];
       std::uint8_t type = e[0x42];
       if (type == CompoundFile::kStorage || type == CompoundFile::kStream) {
         CompoundFile::Entry entry = MakeEntry(id);
@@ -244,18 +244,18 @@ class Reader {
     }
   }
 
-  std::span<const std::uint8_t> file_;
-  std::size_t sectorSize_ = 512;
-  std::size_t sectorCount_ = 0;
-  std::uint32_t firstDir_ = 0;
-  std::uint32_t firstMiniFat_ = kEndOfChain;
-  std::vector<std::uint32_t> fat_;
-  std::vector<std::uint32_t> miniFat_;
-  std::vector<std::uint8_t> dir_;
-  std::vector<std::uint8_t> ministream_;
-  std::vector<bool> visited_;
-  mutable std::vector<bool> usedSectors_;
-  mutable std::vector<bool> usedMiniSectors_;
+  std::span<const std::uint8_t> m_file;
+  std::size_t m_sectorSize = 512;
+  std::size_t m_sectorCount = 0;
+  std::uint32_t m_firstDir = 0;
+  std::uint32_t m_firstMiniFat = kEndOfChain;
+  std::vector<std::uint32_t> m_fat;
+  std::vector<std::uint32_t> m_miniFat;
+  std::vector<std::uint8_t> m_dir;
+  std::vector<std::uint8_t> m_ministream;
+  std::vector<bool> m_visited;
+  mutable std::vector<bool> m_usedSectors;
+  mutable std::vector<bool> m_usedMiniSectors;
 };
 
 // Directory record of one entry, tree links filled in later.
@@ -286,7 +286,7 @@ CompoundFile CompoundFile::Parse(std::span<const std::uint8_t> file) {
   Reader reader(file);
   reader.ReadHeader();
   CompoundFile cf;
-  cf.entries_ = reader.ReadTree();
+  cf.m_entries = reader.ReadTree();
   return cf;
 }
 
@@ -296,24 +296,24 @@ CompoundFile CompoundFile::CreateEmpty(const std::array<std::uint8_t, 16>& rootC
   root.name = u"Root Entry";
   root.type = kRoot;
   root.clsid = rootClsid;
-  cf.entries_.push_back(std::move(root));
+  cf.m_entries.push_back(std::move(root));
   return cf;
 }
 
 std::size_t CompoundFile::FindChild(std::u16string_view name) const {
-  for (std::size_t i : entries_[0].children)
-    if (EqualsIgnoringCase(entries_[i].name, name)) return i;
+  for (std::size_t i : m_entries[0].children)
+    if (EqualsIgnoringCase(m_entries[i].name, name)) return i;
   return 0;
 }
 
 const std::vector<std::uint8_t>* CompoundFile::FindStream(std::u16string_view name) const {
   std::size_t i = FindChild(name);
-  return i && entries_[i].type == kStream ? &entries_[i].data : nullptr;
+  return i && m_entries[i].type == kStream ? &m_entries[i].data : nullptr;
 }
 
 std::vector<std::uint8_t>* CompoundFile::MutableStream(std::u16string_view name) {
   std::size_t i = FindChild(name);
-  return i && entries_[i].type == kStream ? &entries_[i].data : nullptr;
+  return i && m_entries[i].type == kStream ? &m_entries[i].data : nullptr;
 }
 
 bool CompoundFile::HasEntry(std::u16string_view name) const {
@@ -323,16 +323,17 @@ bool CompoundFile::HasEntry(std::u16string_view name) const {
 void CompoundFile::SetStream(std::u16string_view name, std::vector<std::uint8_t> data) {
   std::size_t i = FindChild(name);
   if (i) {
-    if (entries_[i].type != kStream) throw platform::Error("compound file entry '" + Ascii(name) + "' is not a stream");
-    entries_[i].data = std::move(data);
+    if (m_entries[i].type != kStream)
+      throw platform::Error("compound file entry '" + Ascii(name) + "' is not a stream");
+    m_entries[i].data = std::move(data);
     return;
   }
   Entry e;
   e.name = std::u16string(name);
   e.type = kStream;
   e.data = std::move(data);
-  entries_.push_back(std::move(e));
-  entries_[0].children.push_back(entries_.size() - 1);
+  m_entries.push_back(std::move(e));
+  m_entries[0].children.push_back(m_entries.size() - 1);
 }
 
 std::vector<std::uint8_t> CompoundFile::Serialize() const {
@@ -360,21 +361,21 @@ void CompoundFile::Write(const std::function<void(std::span<const std::uint8_t>)
   const bool heldInPieces = heldPieces.size() > 1 && heldSize >= kMiniCutoff;
   // The data of entry i (not asked of the held stream in pieces).
   auto dataOf = [&](std::size_t i) -> std::span<const std::uint8_t> {
-    if (!held || i != held) return std::span<const std::uint8_t>(entries_[i].data);
+    if (!held || i != held) return std::span<const std::uint8_t>(m_entries[i].data);
     if (heldPieces.size() == 1) return heldPieces.front();
     return heldJoined;
   };
   auto sizeOf = [&](std::size_t i) { return held && i == held && heldInPieces ? heldSize : dataOf(i).size(); };
 
-  std::vector<DirRecord> recs(entries_.size());
-  for (std::size_t i = 0; i < entries_.size(); ++i) recs[i].entry = &entries_[i];
+  std::vector<DirRecord> recs(m_entries.size());
+  for (std::size_t i = 0; i < m_entries.size(); ++i) recs[i].entry = &m_entries[i];
 
   // Streams below the cut-off go into the mini stream, the others into sectors.
   std::vector<std::uint8_t> mini;
   std::vector<std::uint32_t> miniFat;
   std::vector<std::size_t> bigStreams;
-  for (std::size_t i = 1; i < entries_.size(); ++i) {
-    const Entry& e = entries_[i];
+  for (std::size_t i = 1; i < m_entries.size(); ++i) {
+    const Entry& e = m_entries[i];
     if (e.type != kStream) continue;
     recs[i].size = sizeOf(i);
     if (recs[i].size == 0) continue;
@@ -406,7 +407,7 @@ void CompoundFile::Write(const std::function<void(std::span<const std::uint8_t>)
   for (std::size_t i : bigStreams) recs[i].start = allocate(sectorsFor(sizeOf(i)));
   recs[0].start = allocate(sectorsFor(mini.size()));
   recs[0].size = mini.size();
-  std::size_t dirSectors = sectorsFor(entries_.size() * kDirEntrySize);
+  std::size_t dirSectors = sectorsFor(m_entries.size() * kDirEntrySize);
   std::uint32_t dirStart = allocate(dirSectors);
   std::size_t miniFatSectors = sectorsFor(miniFat.size() * 4);
   std::uint32_t miniFatStart = allocate(miniFatSectors);
@@ -433,12 +434,12 @@ void CompoundFile::Write(const std::function<void(std::span<const std::uint8_t>)
   fat.resize(fatSectors * kPerSector, kFreeSect);
 
   // Directory trees.
-  for (std::size_t i = 0; i < entries_.size(); ++i) {
-    const Entry& e = entries_[i];
+  for (std::size_t i = 0; i < m_entries.size(); ++i) {
+    const Entry& e = m_entries[i];
     if (e.type == kStream || e.children.empty()) continue;
     std::vector<std::uint32_t> sorted(e.children.begin(), e.children.end());
     std::sort(sorted.begin(), sorted.end(),
-              [&](std::uint32_t a, std::uint32_t b) { return NameLess(entries_[a].name, entries_[b].name); });
+              [&](std::uint32_t a, std::uint32_t b) { return NameLess(m_entries[a].name, m_entries[b].name); });
     std::size_t n = sorted.size();
     int height = 0;
     while ((std::size_t{1} << height) - 1 < n) ++height;
@@ -488,7 +489,7 @@ void CompoundFile::Write(const std::function<void(std::span<const std::uint8_t>)
     PutU32(e + 0x44, kNoStream);
     PutU32(e + 0x48, kNoStream);
     PutU32(e + 0x4C, kNoStream);
-    if (i >= entries_.size()) continue;
+    if (i >= m_entries.size()) continue;
     const DirRecord& r = recs[i];
     const Entry& en = *r.entry;
     std::size_t len = std::min<std::size_t>(en.name.size(), 31);

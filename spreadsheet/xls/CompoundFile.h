@@ -54,11 +54,11 @@ class CompoundFile {
   // The stream of that name, for a caller that replaces it in place.
   std::vector<std::uint8_t>* MutableStream(std::u16string_view name);
 
-  const std::vector<Entry>& entries() const { return entries_; }
+  const std::vector<Entry>& entries() const { return m_entries; }
 
  private:
   std::size_t FindChild(std::u16string_view name) const;
-  std::vector<Entry> entries_;  // [0] is the root storage
+  std::vector<Entry> m_entries;  // [0] is the root storage
 };
 
 }  // namespace xls

@@ -12,74 +12,74 @@ namespace xls {
 void StreamPieces::Add(std::vector<std::uint8_t> bytes) {
   if (bytes.empty()) return;
   const std::size_t length = bytes.size();
-  owned_.push_back(std::move(bytes));
-  pieces_.push_back(Piece{false, owned_.size() - 1, length, size_});
-  size_ += length;
+  m_owned.push_back(std::move(bytes));
+  m_pieces.push_back(Piece{false, m_owned.size() - 1, length, m_size});
+  m_size += length;
 }
 
 void StreamPieces::Keep(std::span<const std::uint8_t> from) {
   if (from.empty()) return;
-  const std::uint8_t* begin = source_.data();
+  const std::uint8_t* begin = m_source.data();
   const bool inside = begin && std::less_equal<const std::uint8_t*>()(begin, from.data()) &&
-                      std::less_equal<const std::uint8_t*>()(from.data() + from.size(), begin + source_.size());
+                      std::less_equal<const std::uint8_t*>()(from.data() + from.size(), begin + m_source.size());
   if (!inside) {
     Add(std::vector<std::uint8_t>(from.begin(), from.end()));
     return;
   }
   const std::size_t at = static_cast<std::size_t>(from.data() - begin);
-  if (!pieces_.empty() && pieces_.back().fromSource && pieces_.back().at + pieces_.back().length == at) {
-    pieces_.back().length += from.size();  // one run continues the last
+  if (!m_pieces.empty() && m_pieces.back().fromSource && m_pieces.back().at + m_pieces.back().length == at) {
+    m_pieces.back().length += from.size();  // one run continues the last
   } else {
-    pieces_.push_back(Piece{true, at, from.size(), size_});
+    m_pieces.push_back(Piece{true, at, from.size(), m_size});
   }
-  size_ += from.size();
+  m_size += from.size();
 }
 
 void StreamPieces::PatchU32(std::size_t at, std::uint32_t value) {
-  auto it = std::upper_bound(pieces_.begin(), pieces_.end(), at,
+  auto it = std::upper_bound(m_pieces.begin(), m_pieces.end(), at,
                              [](std::size_t pos, const Piece& p) { return pos < p.dest; });
-  if (it == pieces_.begin()) throw platform::Error("internal error: a patch before the stream's first piece");
+  if (it == m_pieces.begin()) throw platform::Error("internal error: a patch before the stream's first piece");
   const Piece& p = *(it - 1);
   if (p.fromSource || at + 4 > p.dest + p.length)
     throw platform::Error("internal error: a patch outside the new bytes of the stream");
-  PutU32(owned_[p.at].data() + (at - p.dest), value);
+  PutU32(m_owned[p.at].data() + (at - p.dest), value);
 }
 
 std::vector<std::span<const std::uint8_t>> StreamPieces::Spans() const {
   std::vector<std::span<const std::uint8_t>> spans;
-  spans.reserve(pieces_.size());
-  for (const Piece& p : pieces_)
-    spans.push_back(p.fromSource ? source_.subspan(p.at, p.length) : std::span<const std::uint8_t>(owned_[p.at]));
+  spans.reserve(m_pieces.size());
+  for (const Piece& p : m_pieces)
+    spans.push_back(p.fromSource ? m_source.subspan(p.at, p.length) : std::span<const std::uint8_t>(m_owned[p.at]));
   return spans;
 }
 
 bool StreamPieces::ApplyInPlace(std::vector<std::uint8_t>& buffer) const {
-  if (buffer.data() != source_.data() || buffer.size() != source_.size()) return false;
-  if (buffer.capacity() < size_) return false;
+  if (buffer.data() != m_source.data() || buffer.size() != m_source.size()) return false;
+  if (buffer.capacity() < m_size) return false;
   std::size_t lastEnd = 0;
-  for (const Piece& p : pieces_) {
+  for (const Piece& p : m_pieces) {
     if (!p.fromSource) continue;
     if (p.at < lastEnd) return false;  // runs out of source order could overwrite each other
     lastEnd = p.at + p.length;
   }
-  if (size_ > buffer.size()) buffer.resize(size_);  // within the capacity: the data stays where it is
+  if (m_size > buffer.size()) buffer.resize(m_size);  // within the capacity: the data stays where it is
   std::uint8_t* data = buffer.data();
   // Runs that move towards the start go first, from the start on; then the
   // ones that move towards the end, from the end back. With the runs in the
   // same order in both streams, no run is overwritten before it has moved.
-  for (const Piece& p : pieces_)
+  for (const Piece& p : m_pieces)
     if (p.fromSource && p.dest < p.at) std::memmove(data + p.dest, data + p.at, p.length);
-  for (auto it = pieces_.rbegin(); it != pieces_.rend(); ++it)
+  for (auto it = m_pieces.rbegin(); it != m_pieces.rend(); ++it)
     if (it->fromSource && it->dest > it->at) std::memmove(data + it->dest, data + it->at, it->length);
-  for (const Piece& p : pieces_)
-    if (!p.fromSource) std::memcpy(data + p.dest, owned_[p.at].data(), p.length);
-  buffer.resize(size_);
+  for (const Piece& p : m_pieces)
+    if (!p.fromSource) std::memcpy(data + p.dest, m_owned[p.at].data(), p.length);
+  buffer.resize(m_size);
   return true;
 }
 
 std::vector<std::uint8_t> StreamPieces::Assemble(std::size_t reserve) const {
   std::vector<std::uint8_t> out;
-  out.reserve(std::max(reserve, size_));
+  out.reserve(std::max(reserve, m_size));
   for (auto span : Spans()) out.insert(out.end(), span.begin(), span.end());
   return out;
 }

@@ -16,10 +16,10 @@ namespace xls {
 
 class StreamPieces {
  public:
-  explicit StreamPieces(std::span<const std::uint8_t> source) : source_(source) {}
+  explicit StreamPieces(std::span<const std::uint8_t> source) : m_source(source) {}
 
   // Bytes described so far: where the next piece starts in the new stream.
-  std::size_t size() const { return size_; }
+  std::size_t size() const { return m_size; }
 
   // New bytes.
   void Add(std::vector<std::uint8_t> bytes);
@@ -43,14 +43,14 @@ class StreamPieces {
  private:
   struct Piece {
     bool fromSource;
-    std::size_t at;  // offset in the source, or index into owned_
+    std::size_t at;  // offset in the source, or index into m_owned
     std::size_t length;
     std::size_t dest;  // offset in the new stream
   };
-  std::span<const std::uint8_t> source_;
-  std::vector<Piece> pieces_;
-  std::vector<std::vector<std::uint8_t>> owned_;
-  std::size_t size_ = 0;
+  std::span<const std::uint8_t> m_source;
+  std::vector<Piece> m_pieces;
+  std::vector<std::vector<std::uint8_t>> m_owned;
+  std::size_t m_size = 0;
 };
 
 // Room kept free behind a workbook stream held in memory, so that a save that

@@ -347,7 +347,7 @@ void Workbook::Impl::Adopt(const NewStream& next) {
   stream = std::move(written);
 }
 
-Workbook::Workbook(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+Workbook::Workbook(std::unique_ptr<Impl> impl) : m_impl(std::move(impl)) {}
 Workbook::Workbook(Workbook&&) noexcept = default;
 Workbook& Workbook::operator=(Workbook&&) noexcept = default;
 Workbook::~Workbook() = default;
@@ -424,17 +424,17 @@ void RequireWorksheet(const std::vector<SheetEntry>& sheets) {
 }  // namespace
 
 std::vector<std::uint8_t> Workbook::SaveToMemory() const {
-  RequireWorksheet(impl_->sheets);
-  auto next = impl_->BuildStream();
+  RequireWorksheet(m_impl->sheets);
+  auto next = m_impl->BuildStream();
   std::vector<std::uint8_t> out;
-  impl_->WriteFile([&](std::span<const std::uint8_t> part) { out.insert(out.end(), part.begin(), part.end()); }, next);
-  impl_->Adopt(next);
+  m_impl->WriteFile([&](std::span<const std::uint8_t> part) { out.insert(out.end(), part.begin(), part.end()); }, next);
+  m_impl->Adopt(next);
   return out;
 }
 
 void Workbook::Save(const std::string& path) const {
-  RequireWorksheet(impl_->sheets);
-  auto next = impl_->BuildStream();
+  RequireWorksheet(m_impl->sheets);
+  auto next = m_impl->BuildStream();
   int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   if (fd < 0) throw platform::Error("cannot create workbook '" + path + "': " + std::strerror(errno));
   auto fail = [&](const char* what) {
@@ -444,7 +444,7 @@ void Workbook::Save(const std::string& path) const {
   };
   // The file goes out in the pieces the compound file is made of: the
   // streams are written from where they are held, not copied first.
-  impl_->WriteFile(
+  m_impl->WriteFile(
       [&](std::span<const std::uint8_t> part) {
         std::size_t done = 0;
         while (done < part.size()) {
@@ -466,18 +466,18 @@ void Workbook::Save(const std::string& path) const {
   if (::close(fd) != 0) throw platform::Error("cannot write workbook '" + path + "': " + std::strerror(errno));
   // Only a complete file makes the new stream the one held: after a failed
   // write the workbook in memory is still the one read.
-  impl_->Adopt(next);
+  m_impl->Adopt(next);
 }
 
 std::size_t Workbook::SheetCount() const {
   std::size_t n = 0;
-  for (const auto& s : impl_->sheets) n += s.ws != nullptr;
+  for (const auto& s : m_impl->sheets) n += s.ws != nullptr;
   return n;
 }
 
 std::vector<std::u16string> Workbook::SheetNames() const {
   std::vector<std::u16string> names;
-  for (const auto& s : impl_->sheets)
+  for (const auto& s : m_impl->sheets)
     if (s.ws) names.push_back(s.name);
   return names;
 }
@@ -488,7 +488,7 @@ Worksheet& Workbook::Sheet(std::size_t index) {
 
 const Worksheet& Workbook::Sheet(std::size_t index) const {
   std::size_t n = 0;
-  for (const auto& s : impl_->sheets)
+  for (const auto& s : m_impl->sheets)
     if (s.ws && n++ == index) return *s.ws;
   throw platform::Error("no worksheet number " + std::to_string(index + 1) + " in the workbook");
 }
@@ -498,7 +498,7 @@ Worksheet* Workbook::FindSheet(std::u16string_view name) {
 }
 
 const Worksheet* Workbook::FindSheet(std::u16string_view name) const {
-  for (const auto& s : impl_->sheets)
+  for (const auto& s : m_impl->sheets)
     if (s.ws && EqualsIgnoringCase(s.name, name)) return s.ws.get();
   return nullptr;
 }
@@ -517,20 +517,20 @@ void Workbook::CheckSheetName(std::u16string_view name) {
 
 Worksheet& Workbook::AddSheet(std::u16string_view name) {
   CheckSheetName(name);
-  if (impl_->NameTaken(name)) throw platform::Error("the workbook already has a sheet named '" + Ascii(name) + "'");
-  bool first = impl_->sheets.empty();
+  if (m_impl->NameTaken(name)) throw platform::Error("the workbook already has a sheet named '" + Ascii(name) + "'");
+  bool first = m_impl->sheets.empty();
   SheetEntry e;
   e.name = std::u16string(name);
   std::vector<std::uint8_t> data = {0, 0, 0, 0, 0, 0};  // position (set on save), visible worksheet
   AppendUnicodeString(data, name, true);
   AppendRecord(e.boundSheet, rec::kBoundSheet, data);
   auto impl = std::make_unique<Worksheet::Impl>();
-  impl->book = &impl_->book;
+  impl->book = &m_impl->book;
   impl->name = e.name;
   impl->InitNew(first);
   e.ws = std::make_unique<Worksheet>(std::move(impl));
-  impl_->sheets.push_back(std::move(e));
-  return *impl_->sheets.back().ws;
+  m_impl->sheets.push_back(std::move(e));
+  return *m_impl->sheets.back().ws;
 }
 
 }  // namespace xls

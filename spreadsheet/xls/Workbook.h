@@ -58,11 +58,11 @@ class RowCells {
   std::u16string CellText(int column) const;
 
   struct Source;
-  RowCells(const Source& source, const SheetRow& row) : source_(source), row_(row) {}
+  RowCells(const Source& source, const SheetRow& row) : m_source(source), m_row(row) {}
 
  private:
-  const Source& source_;
-  const SheetRow& row_;
+  const Source& m_source;
+  const SheetRow& m_row;
 };
 
 class Worksheet {
@@ -112,11 +112,11 @@ class Worksheet {
 
   struct Impl;
   explicit Worksheet(std::unique_ptr<Impl> impl);
-  Impl& impl() { return *impl_; }
-  const Impl& impl() const { return *impl_; }
+  Impl& impl() { return *m_impl; }
+  const Impl& impl() const { return *m_impl; }
 
  private:
-  std::unique_ptr<Impl> impl_;
+  std::unique_ptr<Impl> m_impl;
 };
 
 class Workbook {
@@ -166,7 +166,7 @@ class Workbook {
 
  private:
   explicit Workbook(std::unique_ptr<Impl> impl);
-  std::unique_ptr<Impl> impl_;
+  std::unique_ptr<Impl> m_impl;
 };
 
 }  // namespace xls

@@ -33,21 +33,21 @@ std::u16string ErrorText(std::uint8_t code) {
 
 // ---- Worksheet ------------------------------------------------------------
 
-Worksheet::Worksheet(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+Worksheet::Worksheet(std::unique_ptr<Impl> impl) : m_impl(std::move(impl)) {}
 Worksheet::~Worksheet() = default;
 
 const std::u16string& Worksheet::Name() const {
-  return impl_->name;
+  return m_impl->name;
 }
 
 int Worksheet::RowCount() const {
-  impl_->ComputeUsed();
-  return impl_->usedRows;
+  m_impl->ComputeUsed();
+  return m_impl->usedRows;
 }
 
 int Worksheet::ColumnCount() const {
-  impl_->ComputeUsed();
-  return impl_->usedCols;
+  m_impl->ComputeUsed();
+  return m_impl->usedCols;
 }
 
 namespace {
@@ -117,21 +117,21 @@ struct RowCells::Source {
 };
 
 CellValue RowCells::Cell(int column) const {
-  return ValueOf(source_.impl, FindInRow(row_, column));
+  return ValueOf(m_source.impl, FindInRow(m_row, column));
 }
 std::u16string RowCells::CellText(int column) const {
-  return TextOfCell(source_.impl, FindInRow(row_, column));
+  return TextOfCell(m_source.impl, FindInRow(m_row, column));
 }
 
 CellValue Worksheet::Cell(int row, int column) const {
-  CheckCell(*impl_, row, column);
-  const Impl& src = impl_->ReaderFor(row);
+  CheckCell(*m_impl, row, column);
+  const Impl& src = m_impl->ReaderFor(row);
   return ValueOf(src, src.Find(row, column));
 }
 
 std::u16string Worksheet::CellText(int row, int column) const {
-  CheckCell(*impl_, row, column);
-  const Impl& src = impl_->ReaderFor(row);
+  CheckCell(*m_impl, row, column);
+  const Impl& src = m_impl->ReaderFor(row);
   return TextOfCell(src, src.Find(row, column));
 }
 
@@ -139,7 +139,7 @@ void Worksheet::ForEachRow(int firstRow, int lastRow,
                            const std::function<void(int row, const RowCells& cells)>& visit) const {
   firstRow = std::max(firstRow, 0);
   lastRow = std::min(lastRow, kMaxRows - 1);
-  const Impl& self = *impl_;
+  const Impl& self = *m_impl;
   const SheetRow none;
   int next = firstRow;
   // Rows come in order; the ones between get no cells.
@@ -180,12 +180,12 @@ void Worksheet::ForEachRow(int firstRow, int lastRow,
 }
 
 std::vector<std::u16string> Worksheet::RowTexts(int row) const {
-  impl_->EnsureParsed();
+  m_impl->EnsureParsed();
   int n = ColumnCount();
   std::vector<std::u16string> out(n);
-  if (row < 0 || row >= kMaxRows) CheckCell(*impl_, row, 0);
-  auto found = impl_->FindRow(row);
-  if (found == impl_->rows.end()) return out;
+  if (row < 0 || row >= kMaxRows) CheckCell(*m_impl, row, 0);
+  auto found = m_impl->FindRow(row);
+  if (found == m_impl->rows.end()) return out;
   for (const SheetCell& c : found->second.cells)
     if (c.col < n) out[c.col] = CellText(row, c.col);
   return out;
@@ -211,62 +211,62 @@ SheetCell& Overwrite(Worksheet::Impl& ws, int row, int col) {
 
 void Worksheet::SetText(int row, int column, std::u16string_view text) {
   // Rows below the stored ones go in without building the stored cells.
-  if (row < impl_->originalRows) impl_->EnsureParsed();
-  CheckCell(*impl_, row, column);
+  if (row < m_impl->originalRows) m_impl->EnsureParsed();
+  CheckCell(*m_impl, row, column);
   if (text.size() > kMaxCellTextLength)
-    throw platform::Error("text of " + std::to_string(text.size()) + " characters for sheet '" + Ascii(impl_->name) +
+    throw platform::Error("text of " + std::to_string(text.size()) + " characters for sheet '" + Ascii(m_impl->name) +
                           "': a cell holds at most 32767");
-  std::uint32_t index = impl_->book->Intern(text);
-  SheetCell& c = Overwrite(*impl_, row, column);
+  std::uint32_t index = m_impl->book->Intern(text);
+  SheetCell& c = Overwrite(*m_impl, row, column);
   c.kind = CellKind::Text;
   c.text = index;
 }
 
 void Worksheet::SetNumber(int row, int column, double value) {
-  if (row < impl_->originalRows) impl_->EnsureParsed();
-  SheetCell& c = Overwrite(*impl_, row, column);
+  if (row < m_impl->originalRows) m_impl->EnsureParsed();
+  SheetCell& c = Overwrite(*m_impl, row, column);
   c.kind = CellKind::Number;
   c.number = value;
 }
 
 void Worksheet::ClearCell(int row, int column) {
-  impl_->EnsureParsed();
-  CheckCell(*impl_, row, column);
-  const SheetCell* old = impl_->Find(row, column);
+  m_impl->EnsureParsed();
+  CheckCell(*m_impl, row, column);
+  const SheetCell* old = m_impl->Find(row, column);
   if (!old) return;
-  if (old->isFormula) impl_->DetachDependents(*old, row);
-  impl_->Erase(row, column);
-  impl_->Touch(row);
-  impl_->usedRows = impl_->usedCols = -1;
+  if (old->isFormula) m_impl->DetachDependents(*old, row);
+  m_impl->Erase(row, column);
+  m_impl->Touch(row);
+  m_impl->usedRows = m_impl->usedCols = -1;
 }
 
 void Worksheet::Clear() {
-  impl_->EnsureParsed();
-  impl_->rows.clear();
-  impl_->lastFoundValid = false;
-  impl_->formulas.clear();
-  impl_->localStrings.clear();
-  impl_->cleared = true;
-  impl_->modified = true;
-  impl_->usedRows = impl_->usedCols = 0;
+  m_impl->EnsureParsed();
+  m_impl->rows.clear();
+  m_impl->lastFoundValid = false;
+  m_impl->formulas.clear();
+  m_impl->localStrings.clear();
+  m_impl->cleared = true;
+  m_impl->modified = true;
+  m_impl->usedRows = m_impl->usedCols = 0;
 }
 
 void Worksheet::AppendRow(const std::vector<std::u16string>& texts) {
   int row = RowCount();
   if (row >= kMaxRows)
-    throw platform::Error("sheet '" + Ascii(impl_->name) + "' is full: a worksheet holds at most 65536 rows");
+    throw platform::Error("sheet '" + Ascii(m_impl->name) + "' is full: a worksheet holds at most 65536 rows");
   if (texts.size() > static_cast<std::size_t>(kMaxColumns))
     throw platform::Error("a row of " + std::to_string(texts.size()) +
                           " values does not fit: a worksheet holds at most 256 columns");
   for (const auto& t : texts)
     if (t.size() > kMaxCellTextLength)
-      throw platform::Error("text of " + std::to_string(t.size()) + " characters for sheet '" + Ascii(impl_->name) +
+      throw platform::Error("text of " + std::to_string(t.size()) + " characters for sheet '" + Ascii(m_impl->name) +
                             "': a cell holds at most 32767");
   for (std::size_t i = 0; i < texts.size(); ++i) SetText(row, static_cast<int>(i), texts[i]);
 }
 
 bool Worksheet::IsModified() const {
-  return impl_->modified;
+  return m_impl->modified;
 }
 
 }  // namespace xls
