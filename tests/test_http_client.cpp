@@ -138,8 +138,8 @@ TEST(HttpClientWrites, HeadGoesInOneWriteTheBodyIn4096ByteBlocksEveryWaitBounded
 // large one in 64 KiB blocks, each with its own time-out, so that a slow link
 // is not held to one time-out for the whole request.
 TEST(HttpClientWrites, SoapTransportWritesAUsualEnvelopeWithItsHeadAtOnce) {
-  for (const std::size_t size :
-       {std::size_t(30000), mes::kSoapSingleWriteBytes, mes::kSoapSingleWriteBytes + 1, 3 * mes::kSoapSingleWriteBytes + 5}) {
+  for (const std::size_t size : {std::size_t(30000), mes::kSoapSingleWriteBytes, mes::kSoapSingleWriteBytes + 1,
+                                 3 * mes::kSoapSingleWriteBytes + 5}) {
     SCOPED_TRACE(size);
     mes::CSoapHttpTransportT<CRecordingSocket> transport("http://mes/querysn/cs_querysn.asmx");
     transport.GetHttpClient().GetSocket().replies.push_back({kOk});
@@ -227,7 +227,8 @@ TEST(HttpClientWrites, StatusJudgingAndRedirectsThatCannotBeFollowed) {
       {"HTTP/1.1 500 Internal Server Error\r\nContent-Length: 3\r\n\r\nbad", 0, true, 500},
       {"HTTP/1.1 302 Found\r\nLocation: /x\r\nContent-Length: 0\r\n\r\n", mes::kNavigateJudgeStatus, false, 302},
       {"HTTP/1.1 302 Found\r\nContent-Length: 0\r\n\r\n", mes::kNavigateDefaultFlags, true, 302},  // no Location
-      {"HTTP/1.1 302 Found\r\nLocation: https://mes/\r\nContent-Length: 0\r\n\r\n", mes::kNavigateDefaultFlags, false, 0},
+      {"HTTP/1.1 302 Found\r\nLocation: https://mes/\r\nContent-Length: 0\r\n\r\n", mes::kNavigateDefaultFlags, false,
+       0},
   };
   for (const Case& c : cases) {
     mes::CHttpClientT<CRecordingSocket> client;

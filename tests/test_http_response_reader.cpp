@@ -111,15 +111,15 @@ TEST(HttpResponseReader, MalformedRepliesFailCleanly) {
       {"HTTP/1.1 200 OK\r\nContent-Length: \r\n\r\nabc", mes::HttpReadResult::BodyFailed},
       {"HTTP/1.1 200 OK\r\nContent-Length: 3, 3\r\n\r\nabc", mes::HttpReadResult::BodyFailed},
       {"HTTP/1.1 200 OK\r\nContent-Length: 99999999999999999999999\r\n\r\nabc", mes::HttpReadResult::BodyFailed},
-      {kChunked + "\r\n1A;x=y\r\n" + k26, mes::HttpReadResult::ChunkedInvalid},                // chunk extension
-      {kChunked + "\r\n1A\r\nabc", mes::HttpReadResult::ChunkedInvalid},                       // data cut short
-      {kChunked + "\r\n3\r\nabcX\r\n0\r\n\r\n", mes::HttpReadResult::ChunkedInvalid},          // no CR LF after the data
-      {kChunked + "\r\n\r\nabc\r\n0\r\n\r\n", mes::HttpReadResult::ChunkedInvalid},            // no size at all
-      {kChunked + "\r\nzz\r\n", mes::HttpReadResult::ChunkedInvalid},                          // not hexadecimal
-      {kChunked + "\r\n3\nabc\r\n0\r\n\r\n", mes::HttpReadResult::ChunkedInvalid},             // bare LF after the size
+      {kChunked + "\r\n1A;x=y\r\n" + k26, mes::HttpReadResult::ChunkedInvalid},        // chunk extension
+      {kChunked + "\r\n1A\r\nabc", mes::HttpReadResult::ChunkedInvalid},               // data cut short
+      {kChunked + "\r\n3\r\nabcX\r\n0\r\n\r\n", mes::HttpReadResult::ChunkedInvalid},  // no CR LF after the data
+      {kChunked + "\r\n\r\nabc\r\n0\r\n\r\n", mes::HttpReadResult::ChunkedInvalid},    // no size at all
+      {kChunked + "\r\nzz\r\n", mes::HttpReadResult::ChunkedInvalid},                  // not hexadecimal
+      {kChunked + "\r\n3\nabc\r\n0\r\n\r\n", mes::HttpReadResult::ChunkedInvalid},     // bare LF after the size
       {kChunked + "\r\nFFFFFFFFFFFFFFFFFFFF\r\n" + k26, mes::HttpReadResult::ChunkedInvalid},  // overflowing size
       {kChunked + "\r\n7FFFFFFF\r\nabc", mes::HttpReadResult::ChunkedInvalid},                 // beyond the reply cap
-      {kChunked + "\r\n", mes::HttpReadResult::ChunkedInvalid},                                // closed before any chunk
+      {kChunked + "\r\n", mes::HttpReadResult::ChunkedInvalid},  // closed before any chunk
   };
   for (const auto& [bytes, expected] : cases) {
     Read r(bytes);

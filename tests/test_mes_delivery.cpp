@@ -85,7 +85,8 @@ TEST(MesDeliveryJudgement, RealRepliesOfALoopbackServer) {
     testsupport::LoopbackReply reply = testsupport::LoopbackReply::Bytes(c.reply, true);
     if (c.reply.empty()) reply.pieces.clear();
     server.AddReply(reply);
-    const results::MesDeliveryResult r = results::DeliverMesUpload(outbox_test::Values("SN1"), server.Url("/querysn/cs_querysn.asmx"));
+    const results::MesDeliveryResult r =
+        results::DeliverMesUpload(outbox_test::Values("SN1"), server.Url("/querysn/cs_querysn.asmx"));
     EXPECT_EQ(r.outcome, c.expected);
     EXPECT_NE(r.strReason.find(c.reason), std::string::npos) << r.strReason;
   }

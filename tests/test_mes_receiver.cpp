@@ -71,8 +71,8 @@ TEST_F(Receiver, TheModulesClientCallIsStoredValueForValue) {
   mes::SoapText answer;
   const mes::SoapStatus status =
       proxy.IO_UpData_Common(u"NV2612A", u"NV2612A0001", std::nullopt, u"", u"FAIL", u"D2201;", reason,
-                             mes::SoapBlob{2, version}, mes::SoapBlob{2, version}, mes::SoapBlob{0, nullptr}, u"整机测试工位03",
-                             u"NVR_整机测试", u"NVR-PC03_1002345", -7, u"sStartStr error", &answer);
+                             mes::SoapBlob{2, version}, mes::SoapBlob{2, version}, mes::SoapBlob{0, nullptr},
+                             u"整机测试工位03", u"NVR_整机测试", u"NVR-PC03_1002345", -7, u"sStartStr error", &answer);
   ASSERT_TRUE(mes::SoapSucceeded(status)) << static_cast<int>(proxy.GetClientError());
   ASSERT_TRUE(answer.has_value());
   EXPECT_EQ(*answer, u"OK 1");

@@ -69,8 +69,8 @@ TEST(Proxy, RepliesBecomeAStatusAKindAndAResult) {
     mes::SoapClientError kind;  // Success: the call succeeds
     mes::SoapText result;
   } cases[] = {
-      {HttpReply("200 OK", Result("OK:\xE5\xB7\xB2\xE4\xB8\x8A\xE4\xBC\xA0 &amp; saved")), mes::SoapClientError::Success,
-       u"OK:\u5DF2\u4E0A\u4F20 & saved"},
+      {HttpReply("200 OK", Result("OK:\xE5\xB7\xB2\xE4\xB8\x8A\xE4\xBC\xA0 &amp; saved")),
+       mes::SoapClientError::Success, u"OK:\u5DF2\u4E0A\u4F20 & saved"},
       {HttpReply("200 OK", ReplyBody("")), mes::SoapClientError::Success, std::nullopt},
       {HttpReply("200 OK", ReplyBody("<IO_UpData_CommonResult xsi:nil=\"true\"/>")), mes::SoapClientError::Success,
        std::nullopt},
@@ -92,7 +92,8 @@ TEST(Proxy, RepliesBecomeAStatusAKindAndAResult) {
       {HttpReply("202 Accepted", ""), mes::SoapClientError::ParseError, untouched},
       {HttpReply("200 OK", "Service Unavailable", "text/plain"), mes::SoapClientError::ParseError, untouched},
       {HttpReply("200 OK", ReplyBody("<Unexpected/>")), mes::SoapClientError::ParseError, untouched},
-      {HttpReply("200 OK", "<!DOCTYPE x [<!ENTITY a \"b\">]>" + Result("&a;")), mes::SoapClientError::ParseError, untouched},
+      {HttpReply("200 OK", "<!DOCTYPE x [<!ENTITY a \"b\">]>" + Result("&a;")), mes::SoapClientError::ParseError,
+       untouched},
       {HttpReply("500 Internal Server Error", "<html>oops</html>", "text/html"), mes::SoapClientError::ParseFaultError,
        untouched},
       {HttpReply("500 Internal Server Error", kFaultBody), mes::SoapClientError::SoapFault, untouched},

@@ -111,7 +111,7 @@ TEST(SoapReply, HeaderEntriesAreSkippedUnlessTheyMustBeUnderstood) {
       {"<t:Auth xmlns:t=\"x\" soap:mustUnderstand=\"1\"/>", mes::kSoapFail},
       {"<t:Auth xmlns:t=\"x\" soap:mustUnderstand=\"true\"/>", mes::kSoapFail},
       {"<t:Auth xmlns:t=\"x\" soap:mustUnderstand=\"maybe\"/>", mes::kSoapFail},  // not a boolean: true
-      {"<t:Auth xmlns:t=\"x\" t:mustUnderstand=\"1\"/>", mes::kSoapOk},           // only the envelope's attribute counts
+      {"<t:Auth xmlns:t=\"x\" t:mustUnderstand=\"1\"/>", mes::kSoapOk},  // only the envelope's attribute counts
   };
   for (const auto& [entry, status] : cases) {
     const Parsed r = Parse(kEnv + "<soap:Header>" + entry +

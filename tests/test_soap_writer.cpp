@@ -132,7 +132,7 @@ TEST(SoapEnvelope, EveryTextValueOfARequestIsWellFormedXml) {
   const std::u16string shown = u"\u241B[31mFAIL\u241B[0m\u2407\uFFFD\uFFFD";
   IO_UpData_CommonParams p;
   mes::SoapText* texts[] = {&p.OrderNo,   &p.SerialNumber, &p.MacList,  &p.ComponentSnList, &p.DealResult, &p.BugType,
-                       &p.BugReason, &p.WorkStation,  &p.ToolType, &p.Recorder,        &p.Version};
+                            &p.BugReason, &p.WorkStation,  &p.ToolType, &p.Recorder,        &p.Version};
   for (mes::SoapText* t : texts) *t = raw;
   soaptest::StringSink out;
   mes::CSoapEnvelopeHandler h;

@@ -158,7 +158,7 @@ TEST_F(SpyneInterop, EveryValueArrivesIntact) {
   CCS_QuerySN proxy(s_server->Url());
   mes::SoapText result;
   ASSERT_EQ(Send(proxy, v, &result), mes::kSoapOk) << "kind " << static_cast<int>(proxy.GetClientError()) << " fault "
-                                              << platform::Utf16ToGbk(proxy.GetFault().m_strString);
+                                                   << platform::Utf16ToGbk(proxy.GetFault().m_strString);
   ASSERT_TRUE(result);
   EXPECT_EQ(*result, ExpectedAnswer(v)) << platform::Utf16ToGbk(*result);
 }
@@ -191,7 +191,7 @@ TEST_F(SpyneInterop, ControlCharactersArriveAsVisibleStandIns) {
   CCS_QuerySN proxy(s_server->Url());
   mes::SoapText result;
   ASSERT_EQ(Send(proxy, v, &result), mes::kSoapOk) << "kind " << static_cast<int>(proxy.GetClientError()) << " fault "
-                                              << platform::Utf16ToGbk(proxy.GetFault().m_strString);
+                                                   << platform::Utf16ToGbk(proxy.GetFault().m_strString);
   ASSERT_TRUE(result);
   EXPECT_EQ(*result, ExpectedAnswer(expected)) << platform::Utf16ToGbk(*result);
 }
