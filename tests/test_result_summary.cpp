@@ -1,4 +1,9 @@
+#include <fstream>
+#include <map>
+#include <optional>
+
 #include "results/FaultCodes.h"
+#include "results/ResultSummary.h"
 #include "results/StringBetween.h"
 #include "tests/ResultSavingFixture.h"
 
@@ -81,6 +86,147 @@ TEST(FaultCodes, EachFailedCheckAddsItsCodeAndASemicolonInTableOrder) {
     const FamilyOutcome o = ApplyFamilyRules(c.step, c.log, c.resultText);
     EXPECT_EQ(o.bUpload, c.upload);
     if (c.upload) EXPECT_EQ(o.strBugType, c.bugType);
+  }
+}
+
+// The values a unit is reported with, by the service's element names.
+using Values = std::map<std::string, std::string>;
+Values Named(const MesUploadValues& v) {
+  return {{"OrderNo", v.strOrderNo},
+          {"SerialNumber", v.strSerialNumber},
+          {"MacList", v.strMacList},
+          {"ComponentSnList", v.strComponentSnList},
+          {"DealResult", v.strDealResult},
+          {"BugType", v.strBugType},
+          {"TempColumn", v.strTempColumn},
+          {"WorkStation", v.strWorkStation},
+          {"ToolType", v.strToolType},
+          {"Recorder", v.strRecorder},
+          {"SystemType", std::to_string(v.nSystemType)},
+          {"Version", v.strVersion}};
+}
+
+// Rows with their pass flags: "FAIL" fails, any other result passes.
+std::vector<ResultRow> Rows(const std::vector<std::pair<std::string, std::string>>& items) {
+  std::vector<ResultRow> rows;
+  for (const auto& [item, result] : items) rows.push_back({item, result, result == "FAIL" ? 0 : 1});
+  return rows;
+}
+
+struct Unit {
+  const char* name;
+  std::string step;
+  int32_t judge;
+  std::string serial;
+  std::vector<ResultRow> rows;
+  std::optional<Values> values;  // the ones that differ from a passing NVR unit; none: not reported
+};
+
+using SummaryTest = ResultSavingTest;
+
+// Each unit writes its summary log; the reported values come from its text,
+// and BugReason is that very text with LF line ends.
+TEST_F(SummaryTest, ValuesReportedForEachKindOfUnit) {
+  const std::string sn = "SN2603050001", pcba = platform::Gbk(u8"PCBA_功能测试");
+  const std::string camera = platform::Gbk(u8"图像与菜单显示确认通过");
+  const Unit units[] = {
+      {"the hand-checked list", kNvrStep, 1, sn,
+       Rows({{kVersionItem, "V4.1.0,"}, {kSyncCheck, "PASS"}, {kDisk, ";DISK1"}, {kWebMacItem, "00:11:22:33:44:55,"}}),
+       Values{}},
+      // No version or MAC row: the error texts are passed on as values.
+      {"failing recorder", kDvrStep, 1, sn,
+       Rows({{kSyncDone, "PASS"},
+             {kSyncCheck, "PASS"},
+             {kVideoStandard + "NTSC", "PASS"},
+             {kDisk, ";DISK1"},
+             {kPlayback, "FAIL"}}),
+       Values{{"DealResult", "FAIL"},
+              {"BugType", "D2802;"},
+              {"Version", "sStartStr error"},
+              {"TempColumn", "sS"},
+              {"MacList", "sStartStr error"},
+              {"ToolType", kDvrStep}}},
+      // The first two bytes of a GBK version: its first character.
+      {"passing camera", kIpcStep, 1, sn,
+       Rows({{kVersionItem, platform::Gbk(u8"版本V5.7.3 build 260101,")}, {camera, "PASS"}}),
+       Values{{"Version", platform::Gbk(u8"版本V5.7.3 build 260101")},
+              {"TempColumn", platform::Gbk(u8"版")},
+              {"ToolType", kIpcStep},
+              {"MacList", "sStartStr error"}}},
+      {"failing camera", kIpcStep, 1, sn, Rows({{camera, "PASS"}, {platform::Gbk(u8"红外灯检测通过"), "FAIL"}}),
+       std::nullopt},
+      // A version without a comma runs to the next comma.
+      {"other route step", pcba, 1, sn, Rows({{kVersionItem, "V1"}, {kWebMacItem, "AA:BB,"}}),
+       Values{{"BugType", ""},
+              {"ToolType", pcba},
+              {"Version", "V1\n" + kWebMacItem + " = AA:BB"},
+              {"MacList", "AA:BB"},
+              {"TempColumn", "V1"}}},
+      {"no judgement", pcba, 2, sn, Rows({{kVersionItem, "V4.1.0,"}, {kWebMacItem, "00:11:22:33:44:55,"}}),
+       Values{{"DealResult", "FAIL"}, {"BugType", ""}, {"ToolType", pcba}}},
+      // A short serial number is the whole order number; a short version is filled with a zero byte.
+      {"short serial number and version", pcba, 1, "AB123", Rows({{kVersionItem, "7,"}}),
+       Values{{"OrderNo", "AB123"},
+              {"SerialNumber", "AB123"},
+              {"Version", "7"},
+              {"TempColumn", std::string("7\0", 2)},
+              {"MacList", "sStartStr error"},
+              {"BugType", ""},
+              {"ToolType", pcba}}},
+      {"empty version", pcba, 1, sn, Rows({{kVersionItem, ","}}),
+       Values{{"Version", ""},
+              {"TempColumn", std::string(2, '\0')},
+              {"MacList", "sStartStr error"},
+              {"BugType", ""},
+              {"ToolType", pcba}}},
+  };
+  // The second log is the first without its "[MACLIST]" line.
+  std::string handChecked = ReadBytes(SourceDir() / "tests/data/result_log_SN2603050001.txt");
+  handChecked.erase(handChecked.find("[MACLIST]\r\n"), 11);
+  for (const Unit& u : units) {
+    SCOPED_TRACE(u.name);
+    ResultListSnapshot panel{u.serial, 0, u.rows};
+    ResultStructrue record = UnitRecord(u.serial);
+    record.strRouteStepName = u.step;
+    record.nJudge = u.judge;
+    const std::optional<MesUploadValues> got = WriteResultSummary(panel, record);
+    const std::string file = ReadBytes(TestResult() / (u.serial + "-20260305140709.txt"));
+    ASSERT_FALSE(file.empty());  // also a unit that is not reported keeps its log
+    if (&u == units) EXPECT_EQ(file, handChecked);
+    ASSERT_EQ(got.has_value(), u.values.has_value());
+    if (!got) continue;
+    Values expected = *u.values;
+    expected.merge(Values{{"OrderNo", "SN26030"},
+                          {"SerialNumber", sn},
+                          {"MacList", "00:11:22:33:44:55"},
+                          {"ComponentSnList", ""},
+                          {"DealResult", "PASS"},
+                          {"BugType", "D0000;"},
+                          {"TempColumn", "V4"},
+                          {"WorkStation", "ST-FT01"},
+                          {"ToolType", kNvrStep},
+                          {"Recorder", "PC-LINE03 A123456"},
+                          {"SystemType", "0"},
+                          {"Version", "V4.1.0"}});
+    EXPECT_EQ(Named(*got), expected);
+    EXPECT_EQ(WithCrLf(got->strBugReason), file);
+  }
+  EXPECT_TRUE(m_messages.empty());
+}
+
+// Unset serial numbers silently; unusable ones and a blocked folder with the message.
+TEST_F(SummaryTest, UnitsThatCannotBeWrittenAreNotReported) {
+  const std::tuple<std::string, bool, std::size_t> cases[] = {
+      {"", false, 0}, {"0", false, 0}, {"../../etc/x", false, 1}, {"SN2603050001", true, 1}};
+  for (const auto& [serial, blocked, messages] : cases) {
+    SCOPED_TRACE(serial);
+    m_messages.clear();
+    if (blocked) std::ofstream(TestResult()) << "a file where the folder belongs";
+    ResultListSnapshot panel{serial, 2, Rows({{kVersionItem, "V4.1.0,"}})};
+    EXPECT_FALSE(WriteResultSummary(panel, UnitRecord(serial)));
+    EXPECT_EQ(panel.nResult, 2);
+    ExpectSaveFailedShown(messages);
+    EXPECT_EQ(FilesBelow(m_station), blocked ? std::vector<std::string>{"TestResult"} : std::vector<std::string>{});
   }
 }
 
