@@ -89,21 +89,10 @@ TEST(FaultCodes, EachFailedCheckAddsItsCodeAndASemicolonInTableOrder) {
   }
 }
 
-// The values a unit is reported with, by the service's element names.
-using Values = std::map<std::string, std::string>;
-Values Named(const MesUploadValues& v) {
-  return {{"OrderNo", v.strOrderNo},
-          {"SerialNumber", v.strSerialNumber},
-          {"MacList", v.strMacList},
-          {"ComponentSnList", v.strComponentSnList},
-          {"DealResult", v.strDealResult},
-          {"BugType", v.strBugType},
-          {"TempColumn", v.strTempColumn},
-          {"WorkStation", v.strWorkStation},
-          {"ToolType", v.strToolType},
-          {"Recorder", v.strRecorder},
-          {"SystemType", std::to_string(v.nSystemType)},
-          {"Version", v.strVersion}};
+// The reported values that differ between units, in this order.
+using Values = std::vector<std::string>;  // OrderNo, MacList, DealResult, BugType, TempColumn, ToolType, Version
+Values Varying(const MesUploadValues& v) {
+  return {v.strOrderNo, v.strMacList, v.strDealResult, v.strBugType, v.strTempColumn, v.strToolType, v.strVersion};
 }
 
 // Rows with their pass flags: "FAIL" fails, any other result passes.
@@ -113,102 +102,58 @@ std::vector<ResultRow> Rows(const std::vector<std::pair<std::string, std::string
   return rows;
 }
 
-struct Unit {
-  const char* name;
-  std::string step;
-  int32_t judge;
-  std::string serial;
-  std::vector<ResultRow> rows;
-  std::optional<Values> values;  // the ones that differ from a passing NVR unit; none: not reported
-};
-
 using SummaryTest = ResultSavingTest;
 
 // Each unit writes its summary log; the reported values come from its text,
 // and BugReason is that very text with LF line ends.
 TEST_F(SummaryTest, ValuesReportedForEachKindOfUnit) {
-  const std::string sn = "SN2603050001", pcba = platform::Gbk(u8"PCBA_功能测试");
-  const std::string camera = platform::Gbk(u8"图像与菜单显示确认通过");
-  const Unit units[] = {
-      {"the hand-checked list", kNvrStep, 1, sn,
-       Rows({{kVersionItem, "V4.1.0,"}, {kSyncCheck, "PASS"}, {kDisk, ";DISK1"}, {kWebMacItem, "00:11:22:33:44:55,"}}),
-       Values{}},
+  const std::string sn = "SN2603050001", pcba = platform::Gbk(u8"PCBA_功能测试"), mac = "00:11:22:33:44:55";
+  const std::string camera = platform::Gbk(u8"图像与菜单显示确认通过"), noStart = "sStartStr error";
+  const struct {
+    const char* name;
+    std::string step, serial;
+    std::vector<ResultRow> rows;
+    std::optional<Values> values;  // none: not reported
+  } units[] = {
+      {"the hand-checked list", kNvrStep, sn,
+       Rows({{kVersionItem, "V4.1.0,"}, {kSyncCheck, "PASS"}, {kDisk, ";DISK1"}, {kWebMacItem, mac + ","}}),
+       Values{"SN26030", mac, "PASS", "D0000;", "V4", kNvrStep, "V4.1.0"}},
       // No version or MAC row: the error texts are passed on as values.
-      {"failing recorder", kDvrStep, 1, sn,
-       Rows({{kSyncDone, "PASS"},
-             {kSyncCheck, "PASS"},
-             {kVideoStandard + "NTSC", "PASS"},
-             {kDisk, ";DISK1"},
-             {kPlayback, "FAIL"}}),
-       Values{{"DealResult", "FAIL"},
-              {"BugType", "D2802;"},
-              {"Version", "sStartStr error"},
-              {"TempColumn", "sS"},
-              {"MacList", "sStartStr error"},
-              {"ToolType", kDvrStep}}},
+      {"failing unit", pcba, sn, Rows({{kSyncDone, "PASS"}, {kPlayback, "FAIL"}}),
+       Values{"SN26030", noStart, "FAIL", "", "sS", pcba, noStart}},
       // The first two bytes of a GBK version: its first character.
-      {"passing camera", kIpcStep, 1, sn,
-       Rows({{kVersionItem, platform::Gbk(u8"版本V5.7.3 build 260101,")}, {camera, "PASS"}}),
-       Values{{"Version", platform::Gbk(u8"版本V5.7.3 build 260101")},
-              {"TempColumn", platform::Gbk(u8"版")},
-              {"ToolType", kIpcStep},
-              {"MacList", "sStartStr error"}}},
-      {"failing camera", kIpcStep, 1, sn, Rows({{camera, "PASS"}, {platform::Gbk(u8"红外灯检测通过"), "FAIL"}}),
+      {"passing camera", kIpcStep, sn, Rows({{kVersionItem, platform::Gbk(u8"版本V5.7 build 1,")}, {camera, "PASS"}}),
+       Values{"SN26030", noStart, "PASS", "D0000;", platform::Gbk(u8"版"), kIpcStep,
+              platform::Gbk(u8"版本V5.7 build 1")}},
+      {"failing camera", kIpcStep, sn, Rows({{camera, "PASS"}, {platform::Gbk(u8"红外灯检测通过"), "FAIL"}}),
        std::nullopt},
       // A version without a comma runs to the next comma.
-      {"other route step", pcba, 1, sn, Rows({{kVersionItem, "V1"}, {kWebMacItem, "AA:BB,"}}),
-       Values{{"BugType", ""},
-              {"ToolType", pcba},
-              {"Version", "V1\n" + kWebMacItem + " = AA:BB"},
-              {"MacList", "AA:BB"},
-              {"TempColumn", "V1"}}},
-      {"no judgement", pcba, 2, sn, Rows({{kVersionItem, "V4.1.0,"}, {kWebMacItem, "00:11:22:33:44:55,"}}),
-       Values{{"DealResult", "FAIL"}, {"BugType", ""}, {"ToolType", pcba}}},
-      // A short serial number is the whole order number; a short version is filled with a zero byte.
-      {"short serial number and version", pcba, 1, "AB123", Rows({{kVersionItem, "7,"}}),
-       Values{{"OrderNo", "AB123"},
-              {"SerialNumber", "AB123"},
-              {"Version", "7"},
-              {"TempColumn", std::string("7\0", 2)},
-              {"MacList", "sStartStr error"},
-              {"BugType", ""},
-              {"ToolType", pcba}}},
-      {"empty version", pcba, 1, sn, Rows({{kVersionItem, ","}}),
-       Values{{"Version", ""},
-              {"TempColumn", std::string(2, '\0')},
-              {"MacList", "sStartStr error"},
-              {"BugType", ""},
-              {"ToolType", pcba}}},
+      {"other route step", pcba, sn, Rows({{kVersionItem, "V1"}, {kWebMacItem, "AA:BB,"}}),
+       Values{"SN26030", "AA:BB", "PASS", "", "V1", pcba, "V1\n" + kWebMacItem + " = AA:BB"}},
+      // A short serial number is the whole order number; a short version is filled with zero bytes.
+      {"short serial number and version", pcba, "AB123", Rows({{kVersionItem, "7,"}}),
+       Values{"AB123", noStart, "PASS", "", std::string("7\0", 2), pcba, "7"}},
+      {"empty version", pcba, sn, Rows({{kVersionItem, ","}}),
+       Values{"SN26030", noStart, "PASS", "", std::string(2, '\0'), pcba, ""}},
   };
   // The second log is the first without its "[MACLIST]" line.
   std::string handChecked = ReadBytes(SourceDir() / "tests/data/result_log_SN2603050001.txt");
   handChecked.erase(handChecked.find("[MACLIST]\r\n"), 11);
-  for (const Unit& u : units) {
+  for (const auto& u : units) {
     SCOPED_TRACE(u.name);
     ResultListSnapshot panel{u.serial, 0, u.rows};
     ResultStructrue record = UnitRecord(u.serial);
     record.strRouteStepName = u.step;
-    record.nJudge = u.judge;
     const std::optional<MesUploadValues> got = WriteResultSummary(panel, record);
     const std::string file = ReadBytes(TestResult() / (u.serial + "-20260305140709.txt"));
     ASSERT_FALSE(file.empty());  // also a unit that is not reported keeps its log
     if (&u == units) EXPECT_EQ(file, handChecked);
     ASSERT_EQ(got.has_value(), u.values.has_value());
     if (!got) continue;
-    Values expected = *u.values;
-    expected.merge(Values{{"OrderNo", "SN26030"},
-                          {"SerialNumber", sn},
-                          {"MacList", "00:11:22:33:44:55"},
-                          {"ComponentSnList", ""},
-                          {"DealResult", "PASS"},
-                          {"BugType", "D0000;"},
-                          {"TempColumn", "V4"},
-                          {"WorkStation", "ST-FT01"},
-                          {"ToolType", kNvrStep},
-                          {"Recorder", "PC-LINE03 A123456"},
-                          {"SystemType", "0"},
-                          {"Version", "V4.1.0"}});
-    EXPECT_EQ(Named(*got), expected);
+    EXPECT_EQ(Varying(*got), *u.values);
+    EXPECT_EQ(std::tie(got->strSerialNumber, got->strComponentSnList, got->strWorkStation, got->strRecorder),
+              std::make_tuple(u.serial, "", "ST-FT01", "PC-LINE03 A123456"));
+    EXPECT_EQ(got->nSystemType, 0);
     EXPECT_EQ(WithCrLf(got->strBugReason), file);
   }
   EXPECT_TRUE(m_messages.empty());
