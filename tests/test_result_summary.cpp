@@ -26,17 +26,9 @@ TEST(GetStringBetween, TrimmedTextBetweenTheFirstMarkersOrTheErrorTexts) {
       {"no markers here", "v = ", ",", "sStartStr error"},
       {"v = 1.0 and no comma", "v = ", ",", "sEndStr error"},
       {", v = 1.0", "v = ", ",", "sEndStr error"},  // the end counts only after the start
-      // In 0x81 0x40 and 0x81 0x5C the second bytes look like "@" and "\".
-      {"\x81\x40"
-       "AB@CD"
-       "\x81\x5C"
-       "EF\\GH",
-       "@", "\\",
-       "CD\x81\x5C"
-       "EF"},
-      {"\x81\x40"
-       "only",
-       "@", "", "sStartStr error"},
+      // In 0x81 0x40 and 0x81 0x5C (octal 201 100, 201 134) the second bytes look like "@" and "\".
+      {"\201\100AB@CD\201\134EF\\GH", "@", "\\", "CD\201\134EF"},
+      {"\201\100only", "@", "", "sStartStr error"},
       {"@x\x81\x40", "@", "@", "sEndStr error"},
   };
   for (const Case& c : cases) EXPECT_EQ(GetStringBetween(c.text, c.start, c.end), c.expected) << c.text;
