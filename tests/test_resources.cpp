@@ -151,10 +151,7 @@ TEST(Dialog, EscapeAndCloseEndAPlainDialog) {
   ProbeDialog dialog;
   ASSERT_TRUE(dialog.Create(15003));
   dialog.ShowWindow(SW_SHOW);
-  MSG msg;
-  msg.hwnd = dialog.GetSafeHwnd();
-  msg.message = WM_KEYDOWN;
-  msg.wParam = VK_ESCAPE;
+  MSG msg{dialog.GetSafeHwnd(), WM_KEYDOWN, VK_ESCAPE};
   EXPECT_TRUE(dialog.PreTranslateMessage(&msg));
   EXPECT_FALSE(dialog.IsWindowVisible());
   dialog.ShowWindow(SW_SHOW);
