@@ -16,6 +16,16 @@ namespace {
 
 using ListCtrl = ListFixture;
 
+// The focused row and the selected rows (whose count the list must agree with).
+std::pair<int, std::vector<int>> FocusAndSelection(CListCtrl& list) {
+  std::vector<int> selected;
+  for (int i = list.GetNextItem(-1, LVNI_SELECTED); i != -1; i = list.GetNextItem(i, LVNI_SELECTED))
+    selected.push_back(i);
+  EXPECT_EQ(list.GetSelectedCount(), selected.size());
+  return {list.GetNextItem(-1, LVNI_FOCUSED), selected};
+}
+using Rows = std::vector<int>;
+
 TEST_F(ListCtrl, SetItemWritesOnlyTheFieldsInItsMask) {
   EXPECT_EQ(list->InsertItem(99, "end", 1), 5);  // past the end appends
   EXPECT_EQ(list->GetItemImage(5), 1);
@@ -40,11 +50,9 @@ TEST_F(ListCtrl, CallsOutsideTheColumnsAndRowsAreRefusedAndChangeNothing) {
                           list->DeleteItem(10),
                           list->InsertItem(-1, "bad") != -1};
   for (std::size_t i = 0; i < std::size(refused); ++i) EXPECT_FALSE(refused[i]) << i;
-  EXPECT_EQ(list->GetColumnWidth(9), 0);
-  EXPECT_EQ(list->GetItemText(9, 1), "");
-  EXPECT_EQ(list->GetItemText(0, -1), "");
-  EXPECT_EQ(list->GetItemData(-3), 0u);
-  EXPECT_EQ(list->GetItemCount(), 5);
+  EXPECT_EQ(std::make_tuple(list->GetColumnWidth(9), list->GetItemText(9, 1), list->GetItemText(0, -1),
+                            list->GetItemData(-3), list->GetItemCount()),
+            std::make_tuple(0, "", "", 0u, 5));
 }
 
 TEST_F(ListCtrl, SelectionAndTheOneFocusedRowMoveWithDeletedRows) {
@@ -52,18 +60,14 @@ TEST_F(ListCtrl, SelectionAndTheOneFocusedRowMoveWithDeletedRows) {
   EXPECT_EQ(list->GetItemState(3, LVIS_SELECTED | LVIS_FOCUSED), LVIS_SELECTED);
   EXPECT_TRUE(list->SetItemState(1, LVIS_FOCUSED | LVIS_SELECTED, LVIS_FOCUSED | LVIS_SELECTED));
   EXPECT_TRUE(list->SetItemState(2, LVIS_FOCUSED, LVIS_FOCUSED));  // one focused row at a time
-  EXPECT_EQ(list->GetNextItem(-1, LVNI_FOCUSED), 2);
-  EXPECT_EQ(list->GetNextItem(-1, LVNI_SELECTED), 1);
-  EXPECT_EQ(list->GetNextItem(1, LVNI_SELECTED), 3);
-  EXPECT_EQ(list->GetNextItem(3, LVNI_SELECTED), -1);
-  EXPECT_EQ(list->GetSelectedCount(), 2u);
+  EXPECT_EQ(FocusAndSelection(*list), std::make_pair(2, Rows{1, 3}));
   EXPECT_TRUE(list->SetItemState(-1, 0, LVIS_SELECTED));  // every row
-  EXPECT_EQ(list->GetSelectedCount(), 0u);
+  EXPECT_EQ(FocusAndSelection(*list), std::make_pair(2, Rows{}));
   EXPECT_TRUE(list->DeleteItem(0));
-  EXPECT_EQ(list->GetNextItem(-1, LVNI_FOCUSED), 1);
+  EXPECT_EQ(FocusAndSelection(*list), std::make_pair(1, Rows{}));
   EXPECT_EQ(list->GetItemText(0, 1), "item1");
   EXPECT_TRUE(list->DeleteAllItems());
-  EXPECT_EQ(list->GetNextItem(-1, LVNI_FOCUSED), -1);
+  EXPECT_EQ(FocusAndSelection(*list), std::make_pair(-1, Rows{}));
 }
 
 TEST_F(ListCtrl, ColumnsAddedLaterGiveRowsEmptyTexts) {
@@ -240,11 +244,11 @@ TEST_F(ListCtrl, GbkTextsAreShownAsChinese) {
 
 TEST_F(ListCtrl, AClickSelectsLikeThePlatformList) {
   ClickList(*list, CellCenter(*list, 2, 0));
-  EXPECT_EQ(list->GetItemState(2, LVIS_SELECTED | LVIS_FOCUSED), LVIS_SELECTED | LVIS_FOCUSED);
+  EXPECT_EQ(FocusAndSelection(*list), std::make_pair(2, Rows{2}));
   ClickList(*list, CellCenter(*list, 4, 0), Qt::ControlModifier);
-  EXPECT_EQ(list->GetSelectedCount(), 2u);
+  EXPECT_EQ(FocusAndSelection(*list), std::make_pair(4, Rows{2, 4}));
   ClickList(*list, CellCenter(*list, 0, 0), Qt::ShiftModifier);
-  EXPECT_EQ(list->GetSelectedCount(), 5u);  // from the anchor 4 to 0
+  EXPECT_EQ(FocusAndSelection(*list), std::make_pair(0, Rows{0, 1, 2, 3, 4}));  // from the anchor 4 to 0
   CRect bounds;
   list->GetItemRect(4, &bounds, LVIR_BOUNDS);
   ClickList(*list, CPoint(10, bounds.bottom + 3 * list->GetRowHeight()));  // below the rows
@@ -253,8 +257,7 @@ TEST_F(ListCtrl, AClickSelectsLikeThePlatformList) {
   list->SetItemState(1, LVIS_FOCUSED | LVIS_SELECTED, LVIS_FOCUSED | LVIS_SELECTED);
   list->SetFocus();
   Type(Qt::Key_Down);
-  EXPECT_EQ(list->GetNextItem(-1, LVNI_FOCUSED), 2);
-  EXPECT_EQ(list->GetNextItem(-1, LVNI_SELECTED), 2);
+  EXPECT_EQ(FocusAndSelection(*list), std::make_pair(2, Rows{2}));
 }
 
 // Column 1 fitted to its content alone: its widest text, measured here in
