@@ -1,6 +1,5 @@
 // Saving a unit through the monitor dialog: both result logs and the report
 // to a loopback MES double that decodes every value it receives.
-#include <chrono>
 #include <map>
 #include <memory>
 #include <tuple>
@@ -143,10 +142,7 @@ TEST_F(SaveResultTest, FailedUploadKeepsBothLogsAndTheNextSaveUsesANewClient) {
     SCOPED_TRACE(url);
     m_mes.SetAnswer(answer);
     m_dialog->m_strMesUrl = url;
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(Save(), 0);  // a failed upload, not an escaping error
-    // MES down: the save comes back promptly.
-    if (url == refusing) EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    EXPECT_EQ(Save(), 0);  // a failed upload, not an escaping error (how fast a refused one is: bench_save_result)
     ExpectBothLogs();
   }
   EXPECT_EQ(m_mes.Uploads().size(), 2u);
