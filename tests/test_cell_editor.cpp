@@ -134,16 +134,15 @@ TEST_F(CellEditor, HotKeysFlipTheSwitch) {
   ASSERT_TRUE(RegisterHotKey(list->GetSafeHwnd(), 1, MOD_CONTROL, 'E'));
   EXPECT_FALSE(RegisterHotKey(list->GetSafeHwnd(), 2, MOD_CONTROL, 'E'));  // taken
   EXPECT_FALSE(RegisterHotKey(nullptr, 3, MOD_CONTROL, 'F'));
-  Type(Qt::Key_E, "\x05", Qt::ControlModifier);
-  EXPECT_EQ(list->m_bEditMode, 1);
-  Type(Qt::Key_E, "e");  // without Control: an ordinary key
-  EXPECT_EQ(list->m_bEditMode, 1);
-  Type(Qt::Key_E, "\x05", Qt::ControlModifier);
-  EXPECT_EQ(list->m_bEditMode, 0);
+  // The switch after each key typed; without Control an ordinary key.
+  const auto typed = [&](bool control) {
+    control ? Type(Qt::Key_E, "\x05", Qt::ControlModifier) : Type(Qt::Key_E, "e");
+    return list->m_bEditMode;
+  };
+  EXPECT_EQ((std::vector<int>{typed(true), typed(false), typed(true)}), (std::vector<int>{1, 1, 0}));
   EXPECT_TRUE(UnregisterHotKey(list->GetSafeHwnd(), 1));
   EXPECT_FALSE(UnregisterHotKey(list->GetSafeHwnd(), 1));
-  Type(Qt::Key_E, "\x05", Qt::ControlModifier);
-  EXPECT_EQ(list->m_bEditMode, 0);
+  EXPECT_EQ(typed(true), 0);
   // A registration ends with its window.
   ASSERT_TRUE(RegisterHotKey(list->GetSafeHwnd(), 1, MOD_CONTROL, 'E'));
   list->DestroyWindow();
