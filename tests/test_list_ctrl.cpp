@@ -160,12 +160,8 @@ TEST_F(ListCtrl, HidingTheFocusedListFocusesTheParent) {
 
 TEST_F(ListCtrl, TheListsOwnLabelEditingNeverStarts) {
   // The end notification writes a text; one without text writes nothing.
-  NMLVDISPINFO info;
-  info.hdr.hwndFrom = list->GetSafeHwnd();
-  info.hdr.code = LVN_ENDLABELEDIT;
-  info.item.iItem = 1;
-  info.item.iSubItem = 2;
-  info.item.pszText = nullptr;
+  NMLVDISPINFO info{.hdr = {.hwndFrom = list->GetSafeHwnd(), .code = LVN_ENDLABELEDIT},
+                    .item = {.iItem = 1, .iSubItem = 2, .pszText = nullptr}};
   EXPECT_EQ(dialog->SendMessage(WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&info)), 0);
   EXPECT_EQ(list->GetItemText(1, 2), "PASS");
   std::string text = "FAIL";
