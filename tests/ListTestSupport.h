@@ -11,6 +11,7 @@
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QTest>
+#include <array>
 #include <memory>
 #include <string>
 
@@ -92,6 +93,11 @@ inline CRect CellRect(CListCtrl& list, int row, int column) {
 inline CPoint CellCenter(CListCtrl& list, int row, int column) {
   const CRect cell = CellRect(list, row, column);
   return CPoint((cell.left + cell.right) / 2, (cell.top + cell.bottom) / 2);
+}
+
+// A rectangle's edges, left, top, right, bottom, to compare in one go.
+inline std::array<int, 4> Edges(const CRect& r) {
+  return {r.left, r.top, r.right, r.bottom};
 }
 
 // What the list's rows area shows now.

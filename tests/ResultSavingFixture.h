@@ -12,7 +12,6 @@
 #include <filesystem>
 #include <memory>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "results/ResultStructrue.h"
@@ -53,25 +52,22 @@ inline std::string WithCrLf(std::string text) {
 
 // The item markers as the GBK bytes the station writes, spelled out so that
 // they do not depend on the converter the module uses for its own texts.
-inline std::string Hex(std::string_view digits) {
-  std::string bytes;
-  for (std::size_t i = 0; i + 1 < digits.size(); i += 2) {
-    bytes.push_back(static_cast<char>(std::stoi(std::string(digits.substr(i, 2)), nullptr, 16)));
-  }
-  return bytes;
-}
-inline const std::string kVersionItem = Hex("bbfac6f7c9e8b1b8c8edbcfeb0e6b1be");       // 机器设备软件版本
-inline const std::string kWebMacItem = "WEB" + Hex("b7bdcabdbbf1c8a1") + "MAC";        // WEB方式获取MAC
-inline const std::string kSyncDone = Hex("cab1bce4cdacb2bdb9a6c4dcd6b4d0d0cda8b9fd");  // 时间同步功能执行通过
-inline const std::string kSyncCheck = Hex("cab1bce4cdacb2bdbcecb2e2c8b7c8cf");         // 时间同步检测确认
-inline const std::string kAlarm = Hex("b1a8beaf") + "#(0)" + Hex("b9a6c4dcb2e2cad4cda8b9fd");  // 报警#(0)功能测试通过
-inline const std::string kVideoStandard = Hex("b5b1c7b0cad3c6b5d6c6cabd");                     // 当前视频制式
-inline const std::string kDisk = Hex("d3b2c5ccbbf1c8a1b9a6c4dc");                              // 硬盘获取功能
-inline const std::string kPlayback = Hex("cad3c6b5b2a5b7c5b9a6c4dc");                          // 视频播放功能
-inline const std::string kRemoteIpc = Hex("d4b6b3ccccedbcd3") + "IPC" + Hex("c9e8d6c3");  // 远程添加IPC设置
-inline const std::string kNvrStep = "NVR_" + Hex("d5fbbbfab2e2cad4");                     // NVR_整机测试
-inline const std::string kDvrStep = "DVR_" + Hex("d5fbbbfab2e2cad4");                     // DVR_整机测试
-inline const std::string kIpcStep = "IPC_" + Hex("d5fbbbfab2e2cad4");                     // IPC_整机测试
+inline const std::string kVersionItem =
+    "\xbb\xfa\xc6\xf7\xc9\xe8\xb1\xb8\xc8\xed\xbc\xfe\xb0\xe6\xb1\xbe";           // 机器设备软件版本
+inline const std::string kWebMacItem = "WEB\xb7\xbd\xca\xbd\xbb\xf1\xc8\xa1MAC";  // WEB方式获取MAC
+inline const std::string kSyncDone =
+    "\xca\xb1\xbc\xe4\xcd\xac\xb2\xbd\xb9\xa6\xc4\xdc\xd6\xb4\xd0\xd0\xcd\xa8\xb9\xfd";  // 时间同步功能执行通过
+inline const std::string kSyncCheck =
+    "\xca\xb1\xbc\xe4\xcd\xac\xb2\xbd\xbc\xec\xb2\xe2\xc8\xb7\xc8\xcf";  // 时间同步检测确认
+inline const std::string kAlarm =
+    "\xb1\xa8\xbe\xaf#(0)\xb9\xa6\xc4\xdc\xb2\xe2\xca\xd4\xcd\xa8\xb9\xfd";  // 报警#(0)功能测试通过
+inline const std::string kVideoStandard = "\xb5\xb1\xc7\xb0\xca\xd3\xc6\xb5\xd6\xc6\xca\xbd";  // 当前视频制式
+inline const std::string kDisk = "\xd3\xb2\xc5\xcc\xbb\xf1\xc8\xa1\xb9\xa6\xc4\xdc";           // 硬盘获取功能
+inline const std::string kPlayback = "\xca\xd3\xc6\xb5\xb2\xa5\xb7\xc5\xb9\xa6\xc4\xdc";       // 视频播放功能
+inline const std::string kRemoteIpc = "\xd4\xb6\xb3\xcc\xcc\xed\xbc\xd3IPC\xc9\xe8\xd6\xc3";   // 远程添加IPC设置
+inline const std::string kNvrStep = "NVR_\xd5\xfb\xbb\xfa\xb2\xe2\xca\xd4";                    // NVR_整机测试
+inline const std::string kDvrStep = "DVR_\xd5\xfb\xbb\xfa\xb2\xe2\xca\xd4";                    // DVR_整机测试
+inline const std::string kIpcStep = "IPC_\xd5\xfb\xbb\xfa\xb2\xe2\xca\xd4";                    // IPC_整机测试
 
 // The record of the hand-checked log, with the unit's MAC and two that
 // belong to other serial numbers (one a prefix of it).

@@ -1,48 +1,46 @@
 // The result list's archive operation on a real list window.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include "platform/MessageBox.h"
 #include "tests/ListTestSupport.h"
+#include "tests/MemoryListContents.h"
+#include "tests/ScratchFolder.h"
 
 namespace {
 
 using namespace platform;
 using ListArchive = listtest::ListFixture;
 
+// What a list window holds, column layout, texts and flags.
+MemoryListContents Contents(CListCtrl& list) {
+  MemoryListContents out;
+  out.columns.resize(list.GetColumnCount());
+  for (int c = 0; c < list.GetColumnCount(); ++c)
+    list.GetColumn(c, &out.columns[c].format, &out.columns[c].width, &out.columns[c].text);
+  for (int r = 0; r < list.GetItemCount(); ++r) {
+    out.rows.push_back({{}, static_cast<uint32_t>(list.GetItemData(r))});
+    for (int c = 0; c < list.GetColumnCount(); ++c) out.rows.back().cells.push_back(list.GetItemText(r, c));
+  }
+  return out;
+}
+
 TEST_F(ListArchive, StoredListLoadsIntoAnEmptyListWithColumnsTextsAndFlags) {
   list->SetItemData(0, 1);
   list->SetItemData(1, 2);
   list->SetItemText(2, 1, "\xB5\xE7\xD1\xB9");  // 电压
-  char path[] = "/tmp/list-ctrl-archive-XXXXXX";
-  close(mkstemp(path));
-  list->m_strArchiveFile = path;
+  ScratchFolder folder;
+  list->m_strArchiveFile = folder.File("list.arc");
   ASSERT_TRUE(list->ArchiveContents(true));
 
   int boxes = 0;
-  auto previous = platform::SetMessageBoxHandler([&](const std::string&, unsigned) { return ++boxes, platform::IDOK; });
+  auto previous = SetMessageBoxHandler([&](const std::string&, unsigned) { return ++boxes, IDOK; });
   CMyListCtrl other(0, 1);
   ASSERT_TRUE(other.Create(WS_CHILD | WS_VISIBLE | LVS_REPORT, CRect(0, 0, 200, 200), dialog.get(), 1));
-  other.m_strArchiveFile = path;
+  other.m_strArchiveFile = list->m_strArchiveFile;
   ASSERT_TRUE(other.ArchiveContents(false));
-  platform::SetMessageBoxHandler(previous);
-  unlink(path);
-
+  SetMessageBoxHandler(previous);
   EXPECT_EQ(boxes, 1);
-  ASSERT_EQ(other.GetColumnCount(), 3);
-  for (int c = 0; c < 3; ++c) {
-    int f[2], w[2];
-    std::string t[2];
-    list->GetColumn(c, &f[0], &w[0], &t[0]);
-    other.GetColumn(c, &f[1], &w[1], &t[1]);
-    EXPECT_EQ(std::tie(f[0], w[0], t[0]), std::tie(f[1], w[1], t[1])) << c;
-  }
-  ASSERT_EQ(other.GetItemCount(), list->GetItemCount());
-  for (int r = 0; r < list->GetItemCount(); ++r) {
-    for (int c = 0; c < 3; ++c) EXPECT_EQ(other.GetItemText(r, c), list->GetItemText(r, c));
-    EXPECT_EQ(other.GetItemData(r), list->GetItemData(r));
-  }
+  EXPECT_EQ(Contents(other), Contents(*list));
 }
 
 }  // namespace

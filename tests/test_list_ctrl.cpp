@@ -16,6 +16,16 @@ namespace {
 
 using ListCtrl = ListFixture;
 
+// The focused row and the selected rows (whose count the list must agree with).
+std::pair<int, std::vector<int>> FocusAndSelection(CListCtrl& list) {
+  std::vector<int> selected;
+  for (int i = list.GetNextItem(-1, LVNI_SELECTED); i != -1; i = list.GetNextItem(i, LVNI_SELECTED))
+    selected.push_back(i);
+  EXPECT_EQ(list.GetSelectedCount(), selected.size());
+  return {list.GetNextItem(-1, LVNI_FOCUSED), selected};
+}
+using Rows = std::vector<int>;
+
 TEST_F(ListCtrl, SetItemWritesOnlyTheFieldsInItsMask) {
   EXPECT_EQ(list->InsertItem(99, "end", 1), 5);  // past the end appends
   EXPECT_EQ(list->GetItemImage(5), 1);
@@ -40,11 +50,9 @@ TEST_F(ListCtrl, CallsOutsideTheColumnsAndRowsAreRefusedAndChangeNothing) {
                           list->DeleteItem(10),
                           list->InsertItem(-1, "bad") != -1};
   for (std::size_t i = 0; i < std::size(refused); ++i) EXPECT_FALSE(refused[i]) << i;
-  EXPECT_EQ(list->GetColumnWidth(9), 0);
-  EXPECT_EQ(list->GetItemText(9, 1), "");
-  EXPECT_EQ(list->GetItemText(0, -1), "");
-  EXPECT_EQ(list->GetItemData(-3), 0u);
-  EXPECT_EQ(list->GetItemCount(), 5);
+  EXPECT_EQ(std::make_tuple(list->GetColumnWidth(9), list->GetItemText(9, 1), list->GetItemText(0, -1),
+                            list->GetItemData(-3), list->GetItemCount()),
+            std::make_tuple(0, "", "", 0u, 5));
 }
 
 TEST_F(ListCtrl, SelectionAndTheOneFocusedRowMoveWithDeletedRows) {
@@ -52,18 +60,14 @@ TEST_F(ListCtrl, SelectionAndTheOneFocusedRowMoveWithDeletedRows) {
   EXPECT_EQ(list->GetItemState(3, LVIS_SELECTED | LVIS_FOCUSED), LVIS_SELECTED);
   EXPECT_TRUE(list->SetItemState(1, LVIS_FOCUSED | LVIS_SELECTED, LVIS_FOCUSED | LVIS_SELECTED));
   EXPECT_TRUE(list->SetItemState(2, LVIS_FOCUSED, LVIS_FOCUSED));  // one focused row at a time
-  EXPECT_EQ(list->GetNextItem(-1, LVNI_FOCUSED), 2);
-  EXPECT_EQ(list->GetNextItem(-1, LVNI_SELECTED), 1);
-  EXPECT_EQ(list->GetNextItem(1, LVNI_SELECTED), 3);
-  EXPECT_EQ(list->GetNextItem(3, LVNI_SELECTED), -1);
-  EXPECT_EQ(list->GetSelectedCount(), 2u);
+  EXPECT_EQ(FocusAndSelection(*list), std::make_pair(2, Rows{1, 3}));
   EXPECT_TRUE(list->SetItemState(-1, 0, LVIS_SELECTED));  // every row
-  EXPECT_EQ(list->GetSelectedCount(), 0u);
+  EXPECT_EQ(FocusAndSelection(*list), std::make_pair(2, Rows{}));
   EXPECT_TRUE(list->DeleteItem(0));
-  EXPECT_EQ(list->GetNextItem(-1, LVNI_FOCUSED), 1);
+  EXPECT_EQ(FocusAndSelection(*list), std::make_pair(1, Rows{}));
   EXPECT_EQ(list->GetItemText(0, 1), "item1");
   EXPECT_TRUE(list->DeleteAllItems());
-  EXPECT_EQ(list->GetNextItem(-1, LVNI_FOCUSED), -1);
+  EXPECT_EQ(FocusAndSelection(*list), std::make_pair(-1, Rows{}));
 }
 
 TEST_F(ListCtrl, ColumnsAddedLaterGiveRowsEmptyTexts) {
@@ -82,11 +86,9 @@ TEST_F(ListCtrl, GeometryOfRowsPagesScrollingAndHitTestsOfAScrolledList) {
   CRect first, second;
   ASSERT_TRUE(list->GetItemRect(0, &first, LVIR_BOUNDS));
   ASSERT_TRUE(list->GetItemRect(1, &second, LVIR_BOUNDS));
-  EXPECT_EQ(first.left, 0);
-  EXPECT_EQ(first.Width(), 60 + 110 + 110);
-  EXPECT_EQ(first.Height(), rowHeight);
-  EXPECT_EQ(second.top, first.bottom);
   EXPECT_GT(first.top, 0);  // below the header
+  EXPECT_EQ(Edges(first), Edges(CRect(0, first.top, 60 + 110 + 110, first.top + rowHeight)));
+  EXPECT_EQ(second.top, first.bottom);
   EXPECT_FALSE(list->GetItemRect(5, &first, LVIR_BOUNDS));
 
   for (int i = 5; i < 60; ++i) list->InsertItem(i, std::to_string(i));
@@ -110,19 +112,17 @@ TEST_F(ListCtrl, GeometryOfRowsPagesScrollingAndHitTestsOfAScrolledList) {
   // row cut by the bottom edge is still on the page: only the rows from the
   // top through the page are walked.
   ASSERT_TRUE(list->Scroll(CSize(0, 5 * rowHeight)));
-  const int top = list->GetTopIndex();
-  ASSERT_EQ(top, 10);
+  const int top = 10;
+  ASSERT_EQ(list->GetTopIndex(), top);
   CRect above, partly;
   ASSERT_TRUE(list->GetItemRect(top - 1, &above, LVIR_BOUNDS));
   int column = -1;
   EXPECT_EQ(list->HitTestEx(CPoint(70, above.top + above.Height() / 2), &column), -1);
-  EXPECT_EQ(list->HitTestEx(CPoint(70, first.top), &column), top);
-  EXPECT_EQ(column, 1);
+  EXPECT_EQ(std::make_pair(list->HitTestEx(CPoint(70, first.top), &column), column), std::make_pair(top, 1));
   const int cut = top + perPage;
   ASSERT_TRUE(list->GetItemRect(cut, &partly, LVIR_BOUNDS));
   ASSERT_LT(partly.top, client.bottom);
-  EXPECT_EQ(list->HitTestEx(CPoint(200, partly.top + 1), &column), cut);
-  EXPECT_EQ(column, 2);
+  EXPECT_EQ(std::make_pair(list->HitTestEx(CPoint(200, partly.top + 1), &column), column), std::make_pair(cut, 2));
 }
 
 TEST_F(ListCtrl, CellHitTestWalksTheVisibleRowsAndColumns) {
@@ -134,32 +134,24 @@ TEST_F(ListCtrl, CellHitTestWalksTheVisibleRowsAndColumns) {
   const struct {
     CPoint pt;
     int row, column;
-  } cases[] = {{{5, y}, 2, 0},
-               {{60, y}, 2, 0},
-               {{61, y}, 2, 1},
-               {{170, y}, 2, 1},
-               {{171, y}, 2, 2},
-               {{300, y}, -1, -1},
-               {{10, bounds.top + 10 * list->GetRowHeight()}, -1, -1},
-               {{10, 1}, -1, -1}};
+  } cases[] = {
+      {{5, y}, 2, 0},   {{60, y}, 2, 0},    {{61, y}, 2, 1},   {{170, y}, 2, 1},
+      {{171, y}, 2, 2}, {{300, y}, -1, -1}, {{10, 1}, -1, -1}, {{10, bounds.top + 10 * list->GetRowHeight()}, -1, -1}};
   for (const auto& c : cases) {
     int column = -1;
-    EXPECT_EQ(list->HitTestEx(c.pt, &column), c.row) << c.pt.x << "," << c.pt.y;
-    if (c.row >= 0) EXPECT_EQ(column, c.column) << c.pt.x << "," << c.pt.y;
+    const int row = list->HitTestEx(c.pt, &column);
+    EXPECT_EQ(std::make_pair(row, row < 0 ? -1 : column), std::make_pair(c.row, c.column)) << c.pt.x << "," << c.pt.y;
   }
 }
 
-// A size change takes the keyboard focus; hiding the focused list hands it
-// to the parent, not to a sibling list.
-TEST_F(ListCtrl, FocusFollowsSizeChangesAndHiding) {
+// Hiding the focused list hands the focus to the parent, not to a sibling
+// list. (A size change takes the focus: see the cell editor's commit.)
+TEST_F(ListCtrl, HidingTheFocusedListFocusesTheParent) {
   CMyListCtrl other(0, 1);
   ASSERT_TRUE(other.Create(WS_CHILD | WS_VISIBLE | LVS_REPORT, CRect(0, 250, 100, 300), dialog.get(), 1));
-  other.SetFocus();
+  list->SetFocus();
   Pump();
-  ASSERT_EQ(CWnd::GetFocus(), &other);
-  list->MoveWindow(0, 0, 250, 180);
-  Pump();
-  EXPECT_EQ(CWnd::GetFocus(), list.get());
+  ASSERT_EQ(CWnd::GetFocus(), list.get());
   list->ShowWindow(SW_HIDE);
   Pump();
   EXPECT_EQ(CWnd::GetFocus(), dialog.get());
@@ -168,12 +160,8 @@ TEST_F(ListCtrl, FocusFollowsSizeChangesAndHiding) {
 
 TEST_F(ListCtrl, TheListsOwnLabelEditingNeverStarts) {
   // The end notification writes a text; one without text writes nothing.
-  NMLVDISPINFO info;
-  info.hdr.hwndFrom = list->GetSafeHwnd();
-  info.hdr.code = LVN_ENDLABELEDIT;
-  info.item.iItem = 1;
-  info.item.iSubItem = 2;
-  info.item.pszText = nullptr;
+  NMLVDISPINFO info{.hdr = {.hwndFrom = list->GetSafeHwnd(), .code = LVN_ENDLABELEDIT},
+                    .item = {.iItem = 1, .iSubItem = 2, .pszText = nullptr}};
   EXPECT_EQ(dialog->SendMessage(WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&info)), 0);
   EXPECT_EQ(list->GetItemText(1, 2), "PASS");
   std::string text = "FAIL";
@@ -202,10 +190,10 @@ TEST_F(ListCtrl, RowMarksComeFromTheSharedImageList) {
   EXPECT_EQ(marks.GetImageCount(), 5);  // three images from 48 pixels
   EXPECT_EQ(marks.Add(&bitmaps[3], RGB(255, 0, 0)), -1);
   // Image 2 is all red, so all transparent.
-  const QImage* empty = marks.Image(2);
-  ASSERT_NE(empty, nullptr);
-  for (int y = 0; y < 16; ++y)
-    for (int x = 0; x < 16; ++x) ASSERT_EQ(qAlpha(empty->pixel(x, y)), 0);
+  ASSERT_NE(marks.Image(2), nullptr);
+  QImage transparent(16, 16, QImage::Format_ARGB32);
+  transparent.fill(Qt::transparent);
+  EXPECT_EQ(marks.Image(2)->convertToFormat(QImage::Format_ARGB32), transparent);
   EXPECT_EQ(qAlpha(marks.Image(0)->pixel(0, 0)), 255);
   IMAGEINFO info;
   ASSERT_TRUE(marks.GetImageInfo(1, &info));
@@ -252,11 +240,11 @@ TEST_F(ListCtrl, GbkTextsAreShownAsChinese) {
 
 TEST_F(ListCtrl, AClickSelectsLikeThePlatformList) {
   ClickList(*list, CellCenter(*list, 2, 0));
-  EXPECT_EQ(list->GetItemState(2, LVIS_SELECTED | LVIS_FOCUSED), LVIS_SELECTED | LVIS_FOCUSED);
+  EXPECT_EQ(FocusAndSelection(*list), std::make_pair(2, Rows{2}));
   ClickList(*list, CellCenter(*list, 4, 0), Qt::ControlModifier);
-  EXPECT_EQ(list->GetSelectedCount(), 2u);
+  EXPECT_EQ(FocusAndSelection(*list), std::make_pair(4, Rows{2, 4}));
   ClickList(*list, CellCenter(*list, 0, 0), Qt::ShiftModifier);
-  EXPECT_EQ(list->GetSelectedCount(), 5u);  // from the anchor 4 to 0
+  EXPECT_EQ(FocusAndSelection(*list), std::make_pair(0, Rows{0, 1, 2, 3, 4}));  // from the anchor 4 to 0
   CRect bounds;
   list->GetItemRect(4, &bounds, LVIR_BOUNDS);
   ClickList(*list, CPoint(10, bounds.bottom + 3 * list->GetRowHeight()));  // below the rows
@@ -265,8 +253,7 @@ TEST_F(ListCtrl, AClickSelectsLikeThePlatformList) {
   list->SetItemState(1, LVIS_FOCUSED | LVIS_SELECTED, LVIS_FOCUSED | LVIS_SELECTED);
   list->SetFocus();
   Type(Qt::Key_Down);
-  EXPECT_EQ(list->GetNextItem(-1, LVNI_FOCUSED), 2);
-  EXPECT_EQ(list->GetNextItem(-1, LVNI_SELECTED), 2);
+  EXPECT_EQ(FocusAndSelection(*list), std::make_pair(2, Rows{2}));
 }
 
 // Column 1 fitted to its content alone: its widest text, measured here in

@@ -158,18 +158,12 @@ TEST(MonitorDialog, EnterAndEscapeAreSwallowed) {
   ASSERT_TRUE(dlg);
   for (UINT message : {WM_KEYDOWN, WM_KEYUP, WM_CHAR, WM_SYSKEYDOWN, WM_KEYLAST}) {
     for (WPARAM key : {WPARAM{13}, WPARAM{27}}) {
-      MSG msg;
-      msg.hwnd = dlg->GetSafeHwnd();
-      msg.message = message;
-      msg.wParam = key;
+      MSG msg{dlg->GetSafeHwnd(), message, key};
       EXPECT_TRUE(dlg->PreTranslateMessage(&msg)) << message << " " << key;
     }
   }
   for (auto [message, key] : {std::pair<UINT, WPARAM>{WM_KEYDOWN, 'A'}, {WM_LBUTTONDOWN, 13}}) {
-    MSG msg;
-    msg.hwnd = dlg->GetSafeHwnd();
-    msg.message = message;
-    msg.wParam = key;
+    MSG msg{dlg->GetSafeHwnd(), message, key};
     EXPECT_FALSE(dlg->PreTranslateMessage(&msg)) << message;
   }
 

@@ -98,8 +98,7 @@ TEST(Resources, RowMarksIconAndBitmapObjects) {
   ASSERT_TRUE(bitmap.LoadBitmap("LIST5"));
   EXPECT_FALSE(bitmap.LoadBitmap("LIST6"));
   ASSERT_TRUE(bitmap.GetBitmap(&info));
-  EXPECT_EQ(info.bmWidth, 48);
-  EXPECT_EQ(info.bmHeight, 48);
+  EXPECT_EQ(std::make_tuple(info.bmWidth, info.bmHeight), std::make_tuple(48, 48));
   EXPECT_TRUE(bitmap.DeleteObject());
   EXPECT_FALSE(bitmap.DeleteObject());
   EXPECT_TRUE(bitmap.LoadBitmap("LIST6"));
@@ -139,9 +138,7 @@ TEST(Dialog, ModelessCreationInitialisesThenStaysHidden) {
   EXPECT_TRUE(dialog.SetWindowPos(&CWnd::wndTop, 30, 40, 0, 0, SWP_NOSIZE));
   CRect client;
   dialog.GetClientRect(&client);
-  EXPECT_EQ(client.left, 0);
-  EXPECT_EQ(client.Width(), 200);
-  EXPECT_EQ(client.Height(), 150);
+  EXPECT_EQ(std::make_tuple(client.left, client.top, client.Width(), client.Height()), std::make_tuple(0, 0, 200, 150));
   EXPECT_TRUE(dialog.DestroyWindow());
   EXPECT_FALSE(dialog.DestroyWindow());
   EXPECT_FALSE(IsWindow(dialog.GetSafeHwnd()));
@@ -151,10 +148,7 @@ TEST(Dialog, EscapeAndCloseEndAPlainDialog) {
   ProbeDialog dialog;
   ASSERT_TRUE(dialog.Create(15003));
   dialog.ShowWindow(SW_SHOW);
-  MSG msg;
-  msg.hwnd = dialog.GetSafeHwnd();
-  msg.message = WM_KEYDOWN;
-  msg.wParam = VK_ESCAPE;
+  MSG msg{dialog.GetSafeHwnd(), WM_KEYDOWN, VK_ESCAPE};
   EXPECT_TRUE(dialog.PreTranslateMessage(&msg));
   EXPECT_FALSE(dialog.IsWindowVisible());
   dialog.ShowWindow(SW_SHOW);

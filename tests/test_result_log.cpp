@@ -12,6 +12,7 @@
 namespace {
 
 using namespace results_test;
+using namespace std::string_literals;
 
 // The list of the hand-checked log.
 results::ResultListSnapshot UnitList() {
@@ -95,23 +96,19 @@ TEST_F(ResultLogTest, VerdictFromJudgementAndPassFlags) {
 }
 
 TEST_F(ResultLogTest, ComputerUserSplitsIntoComputerAndUserName) {
-  struct Split {
-    std::string whole, computer, user;
-  };
-  const Split splits[] = {
-      {"ABCD-1234567", "ABCD", "1234567"},  // 12 bytes: the fifth is dropped
-      {"-1234567", "", "1234567"},          // 8 bytes
-      {"1234567", "", "1234567"},           // 7 bytes
-      {"A1234", "", "A1234"},               // 5 bytes
-  };
-  for (const Split& s : splits) {
-    SCOPED_TRACE(s.whole);
+  // Whole, computer, user: 12 bytes (the fifth is dropped), 8, 7 and 5 bytes.
+  const std::tuple<std::string, std::string, std::string> splits[] = {{"ABCD-1234567", "ABCD", "1234567"},
+                                                                      {"-1234567", "", "1234567"},
+                                                                      {"1234567", "", "1234567"},
+                                                                      {"A1234", "", "A1234"}};
+  for (const auto& [whole, computer, user] : splits) {
     results::ResultListSnapshot panel = UnitList();
     ResultStructrue record = UnitRecord();
-    record.strComputerUser = s.whole;
+    record.strComputerUser = whole;
     const std::string log = SaveAndRead(panel, record);
-    EXPECT_EQ(LineValue(log, "ComputerName = "), s.computer);
-    EXPECT_EQ(LineValue(log, "UserName   = "), s.user);
+    EXPECT_EQ(std::make_pair(LineValue(log, "ComputerName = "), LineValue(log, "UserName   = ")),
+              std::make_pair(computer, user))
+        << whole;
   }
 }
 
@@ -129,22 +126,10 @@ TEST_F(ResultLogTest, LineBreakInARowEndsInCrLfAndNoOwnMacLeavesTheMacListEmpty)
 
 // Unset ones silently; ones that would leave the date folder with the message.
 TEST_F(ResultLogTest, SerialNumberUnsetOrUnusableAsFileNameWritesNothing) {
+  // A lead byte before a byte that cannot end a GBK character does not hide that byte.
   const std::pair<std::string, std::size_t> serials[] = {
-      {"", 0},
-      {"0", 0},
-      {"../SN1", 1},
-      {"SN/1", 1},
-      {"SN\\1", 1},
-      {"SN..1", 1},
-      {std::string("SN\x01", 3), 1},
-      {"SN\t1", 1},
-      {std::string("SN\0", 3), 1},
-      // a lead byte before a byte that cannot end a GBK character does not hide that byte
-      {"SN\x81/1", 1},
-      {"SN\x81\n1", 1},
-      {"SN\xFE\x01"
-       "1",
-       1}};
+      {"", 0},        {"0", 0},     {"../SN1", 1}, {"SN/1", 1},     {"SN\\1", 1},     {"SN..1", 1},
+      {"SN\x01"s, 1}, {"SN\t1", 1}, {"SN\0"s, 1},  {"SN\x81/1", 1}, {"SN\x81\n1", 1}, {"SN\376\0011", 1}};
   for (const auto& [serial, messages] : serials) {
     SCOPED_TRACE(serial);
     m_messages.clear();

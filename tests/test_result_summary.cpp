@@ -1,4 +1,9 @@
+#include <fstream>
+#include <map>
+#include <optional>
+
 #include "results/FaultCodes.h"
+#include "results/ResultSummary.h"
 #include "results/StringBetween.h"
 #include "tests/ResultSavingFixture.h"
 
@@ -21,17 +26,9 @@ TEST(GetStringBetween, TrimmedTextBetweenTheFirstMarkersOrTheErrorTexts) {
       {"no markers here", "v = ", ",", "sStartStr error"},
       {"v = 1.0 and no comma", "v = ", ",", "sEndStr error"},
       {", v = 1.0", "v = ", ",", "sEndStr error"},  // the end counts only after the start
-      // In 0x81 0x40 and 0x81 0x5C the second bytes look like "@" and "\".
-      {"\x81\x40"
-       "AB@CD"
-       "\x81\x5C"
-       "EF\\GH",
-       "@", "\\",
-       "CD\x81\x5C"
-       "EF"},
-      {"\x81\x40"
-       "only",
-       "@", "", "sStartStr error"},
+      // In 0x81 0x40 and 0x81 0x5C (octal 201 100, 201 134) the second bytes look like "@" and "\".
+      {"\201\100AB@CD\201\134EF\\GH", "@", "\\", "CD\201\134EF"},
+      {"\201\100only", "@", "", "sStartStr error"},
       {"@x\x81\x40", "@", "@", "sEndStr error"},
   };
   for (const Case& c : cases) EXPECT_EQ(results::GetStringBetween(c.text, c.start, c.end), c.expected) << c.text;
@@ -81,6 +78,92 @@ TEST(FaultCodes, EachFailedCheckAddsItsCodeAndASemicolonInTableOrder) {
     const results::FamilyOutcome o = results::ApplyFamilyRules(c.step, c.log, c.resultText);
     EXPECT_EQ(o.bUpload, c.upload);
     if (c.upload) EXPECT_EQ(o.strBugType, c.bugType);
+  }
+}
+
+// The reported values that differ between units, in this order.
+using Values = std::vector<std::string>;  // OrderNo, MacList, DealResult, BugType, TempColumn, ToolType, Version
+Values Varying(const results::MesUploadValues& v) {
+  return {v.strOrderNo, v.strMacList, v.strDealResult, v.strBugType, v.strTempColumn, v.strToolType, v.strVersion};
+}
+
+// Rows with their pass flags: "FAIL" fails, any other result passes.
+std::vector<results::ResultRow> Rows(const std::vector<std::pair<std::string, std::string>>& items) {
+  std::vector<results::ResultRow> rows;
+  for (const auto& [item, result] : items) rows.push_back({item, result, result == "FAIL" ? 0 : 1});
+  return rows;
+}
+
+using SummaryTest = ResultSavingTest;
+
+// Each unit writes its summary log; the reported values come from its text,
+// and BugReason is that very text with LF line ends.
+TEST_F(SummaryTest, ValuesReportedForEachKindOfUnit) {
+  const std::string sn = "SN2603050001", pcba = platform::Gbk(u8"PCBA_功能测试"), mac = "00:11:22:33:44:55";
+  const std::string camera = platform::Gbk(u8"图像与菜单显示确认通过"), noStart = "sStartStr error";
+  const struct {
+    const char* name;
+    std::string step, serial;
+    std::vector<results::ResultRow> rows;
+    std::optional<Values> values;  // none: not reported
+  } units[] = {
+      {"the hand-checked list", kNvrStep, sn,
+       Rows({{kVersionItem, "V4.1.0,"}, {kSyncCheck, "PASS"}, {kDisk, ";DISK1"}, {kWebMacItem, mac + ","}}),
+       Values{"SN26030", mac, "PASS", "D0000;", "V4", kNvrStep, "V4.1.0"}},
+      // No version or MAC row: the error texts are passed on as values.
+      {"failing unit", pcba, sn, Rows({{kSyncDone, "PASS"}, {kPlayback, "FAIL"}}),
+       Values{"SN26030", noStart, "FAIL", "", "sS", pcba, noStart}},
+      // The first two bytes of a GBK version: its first character.
+      {"passing camera", kIpcStep, sn, Rows({{kVersionItem, platform::Gbk(u8"版本V5.7 build 1,")}, {camera, "PASS"}}),
+       Values{"SN26030", noStart, "PASS", "D0000;", platform::Gbk(u8"版"), kIpcStep,
+              platform::Gbk(u8"版本V5.7 build 1")}},
+      {"failing camera", kIpcStep, sn, Rows({{camera, "PASS"}, {platform::Gbk(u8"红外灯检测通过"), "FAIL"}}),
+       std::nullopt},
+      // A version without a comma runs to the next comma.
+      {"other route step", pcba, sn, Rows({{kVersionItem, "V1"}, {kWebMacItem, "AA:BB,"}}),
+       Values{"SN26030", "AA:BB", "PASS", "", "V1", pcba, "V1\n" + kWebMacItem + " = AA:BB"}},
+      // A short serial number is the whole order number; a short version is filled with zero bytes.
+      {"short serial number and version", pcba, "AB123", Rows({{kVersionItem, "7,"}}),
+       Values{"AB123", noStart, "PASS", "", std::string("7\0", 2), pcba, "7"}},
+      {"empty version", pcba, sn, Rows({{kVersionItem, ","}}),
+       Values{"SN26030", noStart, "PASS", "", std::string(2, '\0'), pcba, ""}},
+  };
+  // The second log is the first without its "[MACLIST]" line.
+  std::string handChecked = ReadBytes(SourceDir() / "tests/data/result_log_SN2603050001.txt");
+  handChecked.erase(handChecked.find("[MACLIST]\r\n"), 11);
+  for (const auto& u : units) {
+    SCOPED_TRACE(u.name);
+    results::ResultListSnapshot panel{u.serial, 0, u.rows};
+    ResultStructrue record = UnitRecord(u.serial);
+    record.strRouteStepName = u.step;
+    const std::optional<results::MesUploadValues> got = results::WriteResultSummary(panel, record);
+    const std::string file = ReadBytes(TestResult() / (u.serial + "-20260305140709.txt"));
+    ASSERT_FALSE(file.empty());  // also a unit that is not reported keeps its log
+    if (&u == units) EXPECT_EQ(file, handChecked);
+    ASSERT_EQ(got.has_value(), u.values.has_value());
+    if (!got) continue;
+    EXPECT_EQ(Varying(*got), *u.values);
+    EXPECT_EQ(std::tie(got->strSerialNumber, got->strComponentSnList, got->strWorkStation, got->strRecorder),
+              std::make_tuple(u.serial, "", "ST-FT01", "PC-LINE03 A123456"));
+    EXPECT_EQ(got->nSystemType, 0);
+    EXPECT_EQ(WithCrLf(got->strBugReason), file);
+  }
+  EXPECT_TRUE(m_messages.empty());
+}
+
+// Unset serial numbers silently; unusable ones and a blocked folder with the message.
+TEST_F(SummaryTest, UnitsThatCannotBeWrittenAreNotReported) {
+  const std::tuple<std::string, bool, std::size_t> cases[] = {
+      {"", false, 0}, {"0", false, 0}, {"../../etc/x", false, 1}, {"SN2603050001", true, 1}};
+  for (const auto& [serial, blocked, messages] : cases) {
+    SCOPED_TRACE(serial);
+    m_messages.clear();
+    if (blocked) std::ofstream(TestResult()) << "a file where the folder belongs";
+    results::ResultListSnapshot panel{serial, 2, Rows({{kVersionItem, "V4.1.0,"}})};
+    EXPECT_FALSE(results::WriteResultSummary(panel, UnitRecord(serial)));
+    EXPECT_EQ(panel.nResult, 2);
+    ExpectSaveFailedShown(messages);
+    EXPECT_EQ(FilesBelow(m_station), blocked ? std::vector<std::string>{"TestResult"} : std::vector<std::string>{});
   }
 }
 

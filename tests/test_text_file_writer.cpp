@@ -16,6 +16,12 @@ std::string ReadBack(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
+std::string Repeated(const std::string& piece, int times) {
+  std::string out;
+  while (times-- > 0) out += piece;
+  return out;
+}
+
 TEST(TextFileWriter, LineFeedsBecomeCrLfAndNothingElseChanges) {
   const std::string path = "/tmp/text-file-writer-" + std::to_string(::getpid()) + ".txt";
   const std::pair<std::string, std::string> cases[] = {
@@ -26,12 +32,7 @@ TEST(TextFileWriter, LineFeedsBecomeCrLfAndNothingElseChanges) {
       {"\n\nx\n\n", "\r\n\r\nx\r\n\r\n"},
       {"already\r\n", "already\r\r\n"},  // text mode: a CR before it is kept as it is
       {std::string("nul\0\n\x1b[0m\xB1\xA3", 11), std::string("nul\0\r\n\x1b[0m\xB1\xA3", 12)},
-      {std::string(10000, 'x') + "\n" + std::string(5000, '\n'), std::string(10000, 'x') + "\r\n" +
-                                                                     [] {
-                                                                       std::string s;
-                                                                       for (int i = 0; i < 5000; ++i) s += "\r\n";
-                                                                       return s;
-                                                                     }()},
+      {std::string(10000, 'x') + std::string(5000, '\n'), std::string(10000, 'x') + Repeated("\r\n", 5000)},
   };
   for (const auto& [text, expected] : cases) {
     platform::TextFileWriter file;

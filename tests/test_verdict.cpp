@@ -34,9 +34,7 @@ class Verdict : public ::testing::TestWithParam<JudgeCase> {
                                               : "12.0V");
   }
   int Judge(int mode, unsigned passFlag = 1) {
-    TestJudgeFLAG judge;
-    judge.nJudgeMode = mode;
-    judge.nPassFlag = passFlag;
+    TestJudgeFLAG judge{.nJudgeMode = mode, .nPassFlag = passFlag};
     return dlg->ViewResult(5, &judge);
   }
   std::unique_ptr<CMonitorDialog> dlg;

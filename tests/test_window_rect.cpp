@@ -1,7 +1,7 @@
 // A monitor window's rectangle is the size the host set, whatever frame the
 // window system adds, and a window moved onto its own rectangle stays put.
-// Runs on the offscreen platform, and (with MONITOR_TEST_X_SERVER=1) under a
-// private Xvfb with a window manager that the test starts itself.
+// Runs on the offscreen platform, and (with MONITOR_TEST_X_SERVER=1) under
+// the private Xvfb with a window manager that with_x_server.sh starts.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -14,7 +14,6 @@
 
 #include "monitor/MonitorDialog.h"
 #include "platform/Application.h"
-#include "tests/XServerForTests.h"
 
 using namespace platform;
 
@@ -24,21 +23,6 @@ bool UnderXServer() {
   const char* flag = std::getenv("MONITOR_TEST_X_SERVER");
   return flag && std::string(flag) == "1";
 }
-
-// The X server, started before the first window when asked for.
-class XServerEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override {
-    if (!UnderXServer()) return;
-    server = std::make_unique<xtest::XServer>();
-    if (!server->Error().empty()) return;
-    setenv("DISPLAY", server->DisplayName().c_str(), 1);
-    setenv("QT_QPA_PLATFORM", "xcb", 1);
-  }
-  void TearDown() override { server.reset(); }
-  std::unique_ptr<xtest::XServer> server;
-};
-XServerEnvironment* g_x = static_cast<XServerEnvironment*>(::testing::AddGlobalTestEnvironment(new XServerEnvironment));
 
 // Lets the window system answer: under X, events are handled until the
 // window's rectangle has stayed the same for 300 ms (5 s at most), since the
@@ -74,16 +58,7 @@ void PrintTo(const CSize& size, std::ostream* os) {
 
 namespace {
 
-class WindowRect : public ::testing::TestWithParam<CSize> {
- protected:
-  void SetUp() override {
-    if (UnderXServer()) {
-      ASSERT_TRUE(g_x->server);
-      if (!g_x->server->Error().empty()) GTEST_SKIP() << "no X server for this test: " << g_x->server->Error();
-      ASSERT_TRUE(g_x->server->WindowManagerError().empty()) << g_x->server->WindowManagerError();
-    }
-  }
-};
+using WindowRect = ::testing::TestWithParam<CSize>;
 
 TEST_P(WindowRect, IsTheSizeTheHostSetAndMovingOntoItChangesNothing) {
   const CSize size = GetParam();
@@ -99,14 +74,11 @@ TEST_P(WindowRect, IsTheSizeTheHostSetAndMovingOntoItChangesNothing) {
   Settle(dlg.GetQWidget());
   if (UnderXServer()) ASSERT_EQ(QGuiApplication::platformName(), "xcb");
 
-  CRect shown;
+  CRect shown, client;
   dlg.GetWindowRect(&shown);
-  EXPECT_EQ(shown.Width(), size.cx);
-  EXPECT_EQ(shown.Height(), size.cy);
-  CRect client;
   dlg.GetClientRect(&client);
-  EXPECT_EQ(client.Width(), size.cx);
-  EXPECT_EQ(client.Height(), size.cy);
+  EXPECT_EQ(Text(shown), Text(CRect(shown.left, shown.top, shown.left + size.cx, shown.top + size.cy)));
+  EXPECT_EQ(Text(client), Text(CRect(0, 0, size.cx, size.cy)));
 
   for (int move = 1; move <= 3; ++move) {
     CRect before;
