@@ -13,7 +13,8 @@
 #include "results/MesOutboxSwitch.h"
 #include "tests/MesDouble.h"
 #include "tests/OutboxTestSupport.h"
-#include "tests/SpyneMesStore.h"
+#include "tests/support/LoopbackListener.h"
+#include "tests/SpyneMes.h"
 #include "tools/mes-outbox/MesOutboxCommand.h"
 
 namespace {
@@ -51,7 +52,7 @@ std::string Command(std::vector<std::string> args, int expectedStatus) {
 
 TEST(MesOutboxForwarding, TwentyReportsMadeWhileTheMesIsDownArriveOnceInOrder) {
   ScratchFolder dir;
-  results_test::SpyneMesStore mes(results_test::FreeLoopbackPort(), (dir / "mes.log").string());
+  testsupport::SpyneMes mes(testsupport::FreeLoopbackPort(), (dir / "mes.log").string());
   MesOutbox outbox(dir / "outbox.db", Quick());
   std::vector<std::string> made;
   for (int i = 0; i < 20; ++i) {
@@ -145,7 +146,7 @@ TEST(MesOutboxForwarding, AnEndpointThatIsGoneHoldsUpOnlyItsOwnReports) {
   ScratchFolder dir;
   MesDouble mes;
   const std::string gone =
-      "http://127.0.0.1:" + std::to_string(results_test::FreeLoopbackPort()) + "/querysn/cs_querysn.asmx";
+      "http://127.0.0.1:" + std::to_string(testsupport::FreeLoopbackPort()) + "/querysn/cs_querysn.asmx";
   MesOutbox outbox(dir / "outbox.db", Quick());
   const std::int64_t old1 = outbox.Commit(Values(Serial(1)), gone);
   EXPECT_EQ(outbox.DeliverThrough(outbox.Commit(Values(Serial(2)), mes.Url())), Outcome::Delivered);
