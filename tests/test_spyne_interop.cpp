@@ -27,8 +27,8 @@ struct Values {
   std::int32_t systemType = 0;
 
   json Decoded() const {
-    const char* names[] = {"OrderNo",   "SerialNumber", "MacList",     "ComponentSnList", "DealResult", "BugType",
-                           "BugReason", "WorkStation",  "ToolType",    "Recorder",        "Version"};
+    const char* names[] = {"OrderNo",   "SerialNumber", "MacList",  "ComponentSnList", "DealResult", "BugType",
+                           "BugReason", "WorkStation",  "ToolType", "Recorder",        "Version"};
     json j = {{"SystemType", systemType}};
     for (int i = 0; i < 11; ++i) j[names[i]] = Json(text[i]);
     for (int i = 0; i < 3; ++i) j["TempColumn" + std::to_string(i + 1)] = Json(blob[i]);
