@@ -81,7 +81,6 @@ TEST(SoapFaultReader, UnreadableFaultsAreRejected) {
           "<soap:Body><soap:Body><soap:Fault><faultcode>soap:Server</faultcode></soap:Fault></soap:Body>"
           "</soap:Body></soap:Envelope>",                                                // the level must rise
       "<Envelope><Body><Fault><faultcode>Server</faultcode></Fault></Body></Envelope>",  // no namespace
-      "<!DOCTYPE x [<!ENTITY e \"soap:Server\">]>" + FaultBody("<faultcode>&e;</faultcode>"),
       FaultBody("<faultcode>soap:Server</faultcode>").substr(0, 120),
       "<e:Envelope xmlns:e=\"http://schemas.xmlsoap.org/soap/envelope/\"><e:Body><e:Fault>"
       "<faultcode>soap:Client</faultcode></e:Fault></e:Body></e:Envelope>",  // the prefix the reply binds counts
