@@ -132,22 +132,17 @@ TEST(StationEndToEnd, SmallScenarioReachesTheReceiverTheWorkbookAndTheLogs) {
   EXPECT_EQ(uploads.size(), 4u);  // none stored twice
   EXPECT_EQ(bySerial, expected);
 
-  // PCB.xls: one sheet per model, one row per unit under the header.
+  // PCB.xls: one sheet per model, one row per unit under the header (the rows' layout is the exporter's tests').
   auto sheets = WorkbookRows(out + "/PCB.xls");
   const std::map<std::string, std::vector<std::string>> serialsBySheet = {{"NVR-E2E", {"TSN", "TE2E-N01", "TE2E-N02"}},
                                                                           {"IPC-E2E", {"TSN", "TE2E-I01", "TE2E-I02"}},
                                                                           {"DVR-E2E", {"TSN", "TE2E-D01"}}};
   for (const auto& [model, serials] : serialsBySheet) {
     std::vector<std::string> column;
-    for (const auto& row : sheets[model]) {
-      column.push_back(row.at(1));
-      EXPECT_EQ(row.at(0).rfind(column.size() == 1 ? "T时间" : "T当前日期：", 0), 0u) << model << ": " << row.at(0);
-    }
+    for (const auto& row : sheets[model]) column.push_back(row.at(1));
     EXPECT_EQ(column, serials) << model;
   }
-  EXPECT_EQ(sheets["NVR-E2E"][0].at(4), "T时间同步功能执行通过");
-  EXPECT_EQ(sheets["NVR-E2E"][2].at(4), "TFAIL");  // the failed unit's row holds its results
-  EXPECT_EQ(sheets.count("说明"), 1u);             // the template's own sheet stays
+  EXPECT_EQ(sheets.count("说明"), 1u);  // the template's own sheet stays
 
   // Both logs of every unit; the camera that was not reported keeps its dated log.
   const std::string logs = out + "/TestResult";
