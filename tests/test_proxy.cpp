@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "mes/CS_QuerySN.h"
@@ -97,10 +98,9 @@ TEST(Proxy, RepliesBecomeAStatusAKindAndAResult) {
     EXPECT_EQ(result, c.result) << c.reply;
     EXPECT_EQ(server.RequestCount(), 1u);
     if (c.reply.find("<faultcode>") != std::string::npos) {
-      EXPECT_EQ(proxy.GetFault().m_nCode, kSoapFaultClient);
-      EXPECT_EQ(proxy.GetFault().m_strCode, u"Client");
-      EXPECT_EQ(proxy.GetFault().m_strString, u"Server was unable to read request.");
-      EXPECT_EQ(proxy.GetFault().m_strDetail, u"<why>bad</why>");
+      const SoapFault& f = proxy.GetFault();
+      EXPECT_EQ(std::tie(f.m_nCode, f.m_strCode, f.m_strString, f.m_strDetail),
+                std::tuple(kSoapFaultClient, u"Client", u"Server was unable to read request.", u"<why>bad</why>"));
     }
   }
 }
