@@ -22,7 +22,7 @@ TEST(MesDeliveryJudgement, RefusalsAreTheServicesAnswersFailuresTheWays) {
     const char* reason;  // part of the reason
   } cases[] = {
       {kSoapOk, Kind::Success, 200, true, Outcome::Delivered, ""},
-      {kSoapFail, Kind::SoapFault, 500, true, Outcome::Refused, "SOAP Fault Client: unknown unit"},
+      {kSoapFail, Kind::SoapFault, 500, true, Outcome::Refused, "SOAP Fault Client: unknown unit \xe5\xba\x93"},
       {kSoapFail, Kind::SoapFault, 500, false, Outcome::Failed, "cut short"},
       {kSoapFail, Kind::ParseFaultError, 500, true, Outcome::Failed, "without a readable SOAP Fault"},
       {kSoapFail, Kind::SendError, 404, true, Outcome::Refused, "HTTP 404"},
@@ -46,7 +46,7 @@ TEST(MesDeliveryJudgement, RefusalsAreTheServicesAnswersFailuresTheWays) {
     call.nHttpStatus = c.http;
     call.bReplyComplete = c.complete;
     call.fault.m_strCode = u"Client";
-    call.fault.m_strString = u"unknown unit";
+    call.fault.m_strString = u"unknown unit \u5E93";  // 库: in the reason as UTF-8
     const MesDeliveryResult r = JudgeMesCall(call);
     EXPECT_EQ(r.outcome, c.expected);
     EXPECT_NE(r.strReason.find(c.reason), std::string::npos) << r.strReason;
