@@ -160,6 +160,16 @@ TEST(HttpClientWrites, SoapTransportWritesAUsualEnvelopeWithItsHeadAtOnce) {
   }
 }
 
+TEST(HttpClientWrites, AReplyEndingWithTheConnectionMeansANewOneForTheNextRequest) {
+  CHttpClientT<CRecordingSocket> client;
+  client.GetSocket().replies = {{"HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 200 OK\r\n\r\n<all-of-it/>"}, {kOk}};
+  ASSERT_TRUE(client.Navigate("http://mes/a"));
+  EXPECT_EQ(Body(client), "<all-of-it/>");
+  EXPECT_FALSE(client.GetSocket().IsConnected());
+  ASSERT_TRUE(client.Navigate("http://mes/a"));
+  EXPECT_EQ(client.GetSocket().connects, (std::vector<std::string>{"mes:80", "mes:80"}));
+}
+
 TEST(HttpClientWrites, OnlyPlainHttpWithAHostIsCarried) {
   CHttpClientT<CRecordingSocket> client;
   client.GetSocket().replies.push_back({kOk});

@@ -47,7 +47,8 @@ class Receiver : public ::testing::Test {
   }
   std::string Url() const { return "http://127.0.0.1:" + std::to_string(m_port) + "/querysn/cs_querysn.asmx"; }
   // Status and body of a POST over the test's one kept-alive connection.
-  std::pair<int, std::string> Post(const std::string& body, const std::string& action) {
+  std::pair<int, std::string> Post(const std::string& body, const std::string& action,
+                                   const std::string& path = "/querysn/cs_querysn.asmx") {
     NavigateOptions o;
     o.strMethod = "POST";
     o.strContentType = "text/xml; charset=utf-8";
@@ -55,7 +56,7 @@ class Receiver : public ::testing::Test {
     o.pBody = body.data();
     o.nBodyLength = body.size();
     o.dwFlags = 0;  // any status is an answer
-    if (!m_client.Navigate(Url(), &o)) return {-1, ""};
+    if (!m_client.Navigate("http://127.0.0.1:" + std::to_string(m_port) + path, &o)) return {-1, ""};
     return {m_client.GetStatus(), std::string(m_client.GetBody(), m_client.GetBodyLength())};
   }
 
@@ -167,6 +168,7 @@ TEST_F(Receiver, InvalidRequestsGetAFaultAndStoreNothing) {
         << c.what << ": " << body;
     EXPECT_NE(body.find(c.inFault), std::string::npos) << c.what << ": " << body;
   }
+  EXPECT_EQ(Post(kValid, kAction, "/other.asmx").first, 404);  // no other service is served
   EXPECT_TRUE(m_store->All().empty());
 
   // The same connection, kept alive throughout, still serves valid calls afterwards.
