@@ -2,6 +2,8 @@
 
 #include <expat.h>
 
+#include <QByteArray>
+
 #include <cctype>
 #include <cstring>
 
@@ -75,24 +77,6 @@ std::string HeaderValue(const std::string& head, const std::string& name) {
   return head.substr(at, head.find("\r\n", at) - at);
 }
 
-std::string DecodeBase64(const std::string& text) {
-  static const std::string digits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  std::string out;
-  unsigned bits = 0;
-  int nBits = 0;
-  for (char c : text) {
-    const std::size_t d = digits.find(c);
-    if (d == std::string::npos) continue;  // padding and white space
-    bits = (bits << 6) | static_cast<unsigned>(d);
-    nBits += 6;
-    if (nBits >= 8) {
-      nBits -= 8;
-      out.push_back(static_cast<char>((bits >> nBits) & 0xFF));
-    }
-  }
-  return out;
-}
-
 // An HTTP reply carrying a SOAP envelope around body.
 testsupport::LoopbackReply SoapReply(const std::string& status, const std::string& body) {
   const std::string envelope =
@@ -141,7 +125,7 @@ std::string ReceivedUpload::Text(const std::string& name) const {
 std::string ReceivedUpload::Bytes(const std::string& name) const {
   auto it = values.find(name);
   if (it == values.end() || !it->second) return "<absent or nil>";
-  return DecodeBase64(*it->second);
+  return QByteArray::fromBase64(QByteArray::fromStdString(*it->second)).toStdString();  // skips CR LF
 }
 
 MesDouble::MesDouble() {

@@ -1,14 +1,14 @@
-// The HTTP client end to end: against a socket double that records every
-// write (to see exactly what goes out in which write) and against the
-// loopback server (real TCP, time-outs, redirects, reconnects).
+// The HTTP client over loopback TCP, through a socket that records every
+// connect and every write (to see exactly what goes out in which write) and
+// takes any host and port it is asked for to the test's loopback server.
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstring>
-#include <deque>
 #include <string>
+#include <tuple>
 #include <vector>
 
+#include "mes/EventSocket.h"
 #include "mes/HttpClient.h"
 #include "mes/SoapHttpTransport.h"
 #include "tests/support/LoopbackServer.h"
@@ -18,63 +18,35 @@ using testsupport::LoopbackReply;
 
 namespace {
 
-// Records connects and writes. Each connection answers from its own list of
-// replies, releasing the next one whenever a request head is written, as a
-// server would.
-class CRecordingSocket {
+class CRecordingSocket : public mes::CEventSocket {
  public:
-  struct Buffer {
-    const void* data;
-    std::size_t length;
-  };
-
   bool Connect(const char* host, unsigned short port) {
-    if (m_bConnected) return true;
-    connects.push_back(std::string(host) + ":" + std::to_string(port));
-    if (replies.empty()) return false;
-    m_pending = replies.front();
-    replies.pop_front();
-    m_strIn.clear();
-    return m_bConnected = true;
+    if (!IsConnected()) connects.push_back(std::string(host) + ":" + std::to_string(port));
+    return mes::CEventSocket::Connect("127.0.0.1", server->Port());
   }
   bool Write(const Buffer* buffers, std::size_t count, std::size_t* sent) {
-    std::string all;
-    for (std::size_t i = 0; i < count; ++i) all.append(static_cast<const char*>(buffers[i].data), buffers[i].length);
-    writes.push_back(all);
-    *sent = all.size();
-    if (all.find(" HTTP/1.1\r\n") != std::string::npos && !m_pending.empty()) {
-      m_strIn += m_pending.front();
-      m_pending.pop_front();
-    }
-    return m_bConnected;
+    writes.emplace_back();
+    for (std::size_t i = 0; i < count; ++i)
+      writes.back().append(static_cast<const char*>(buffers[i].data), buffers[i].length);
+    return mes::CEventSocket::Write(buffers, count, sent);
   }
   bool Write(const void* data, std::size_t* length) {
-    const Buffer b{data, *length};
-    return Write(&b, 1, length);
-  }
-  bool Read(void* buffer, std::size_t* size) {
-    *size = std::min(*size, m_strIn.size());
-    std::memcpy(buffer, m_strIn.data(), *size);
-    m_strIn.erase(0, *size);
-    return m_bConnected;
+    writes.emplace_back(static_cast<const char*>(data), *length);
+    return mes::CEventSocket::Write(data, length);
   }
   int SetSocketTimeout(int ms) {
     timeouts.push_back(ms);
-    return 0;
+    return mes::CEventSocket::SetSocketTimeout(ms);
   }
-  bool IsConnected() const { return m_bConnected; }
-  void Close() { m_bConnected = false; }
-  int GetLastError() const { return 0; }
 
-  // One entry per connection: the replies it gives, one per request.
-  std::deque<std::deque<std::string>> replies;
+  const CLoopbackServer* server = nullptr;
   std::vector<std::string> connects, writes;
   std::vector<int> timeouts;
-
- private:
-  std::deque<std::string> m_pending;
-  std::string m_strIn;
-  bool m_bConnected = false;
+};
+// A client whose every connection goes to its own loopback server.
+struct RecordingClient : mes::CHttpClientT<CRecordingSocket> {
+  RecordingClient() { GetSocket().server = &server; }
+  CLoopbackServer server;
 };
 
 const char kOk[] = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok";
@@ -98,10 +70,10 @@ mes::NavigateOptions Post(std::string&&) = delete;
 
 }  // namespace
 
-TEST(HttpClientWrites, HeadGoesInOneWriteTheBodyIn4096ByteBlocksEveryWaitBounded) {
-  mes::CHttpClientT<CRecordingSocket> client;
+TEST(HttpClient, HeadGoesInOneWriteTheBodyIn4096ByteBlocksEveryWaitBounded) {
+  RecordingClient client;
+  for (int i = 0; i < 3; ++i) client.server.AddReply(kOk);
   auto& s = client.GetSocket();
-  s.replies.push_back({kOk, kOk, kOk});
   const std::string body(4096 * 2 + 100, 'b');
   mes::NavigateOptions o = Post(body);
   o.nSocketTimeout = 1234;
@@ -111,11 +83,9 @@ TEST(HttpClientWrites, HeadGoesInOneWriteTheBodyIn4096ByteBlocksEveryWaitBounded
             "POST /querysn/cs_querysn.asmx HTTP/1.1\r\nContent-Length: 8292\r\n"
             "Content-Type: text/xml; charset=utf-8\r\nSOAPAction: \"A\"\r\nAccept: text/xml\r\n"
             "Host: mes\r\nUser-Agent: Monitor-SoapClient/1.0\r\n\r\n");
-  EXPECT_EQ(s.writes[1].size(), 4096u);
-  EXPECT_EQ(s.writes[2].size(), 4096u);
-  EXPECT_EQ(s.writes[3].size(), 100u);
-  EXPECT_EQ(client.GetStatus(), 200);
-  EXPECT_EQ(Body(client), "ok");
+  EXPECT_EQ(std::vector(s.writes.begin() + 1, s.writes.end()),
+            (std::vector<std::string>{std::string(4096, 'b'), std::string(4096, 'b'), std::string(100, 'b')}));
+  EXPECT_EQ(std::pair(client.GetStatus(), Body(client)), std::pair(200, std::string("ok")));
   ASSERT_FALSE(s.timeouts.empty());
   for (int t : s.timeouts) {  // the options' time-out bounds every wait
     EXPECT_LE(t, 1234);
@@ -131,18 +101,21 @@ TEST(HttpClientWrites, HeadGoesInOneWriteTheBodyIn4096ByteBlocksEveryWaitBounded
   ASSERT_TRUE(client.Navigate("http://mes/p"));
   ASSERT_EQ(s.writes.size(), 6u);
   EXPECT_EQ(s.writes[5], "GET /p HTTP/1.1\r\nHost: mes\r\nUser-Agent: Monitor-SoapClient/1.0\r\n\r\n");
-  EXPECT_EQ(s.connects, std::vector<std::string>{"mes:80"});  // the kept-alive connection was reused
+  EXPECT_EQ(s.connects, std::vector<std::string>{"mes:80"});   // the kept-alive connection was reused
+  EXPECT_EQ(client.server.Requests()[0], s.writes[0] + body);  // all of it arrived
 }
 
 // The SOAP transport writes a usual envelope with its head in one write; a
 // large one in 64 KiB blocks, each with its own time-out, so that a slow link
 // is not held to one time-out for the whole request.
-TEST(HttpClientWrites, SoapTransportWritesAUsualEnvelopeWithItsHeadAtOnce) {
+TEST(HttpClient, SoapTransportWritesAUsualEnvelopeWithItsHeadAtOnce) {
   for (const std::size_t size : {std::size_t(30000), mes::kSoapSingleWriteBytes, mes::kSoapSingleWriteBytes + 1,
                                  3 * mes::kSoapSingleWriteBytes + 5}) {
     SCOPED_TRACE(size);
+    CLoopbackServer server;
+    server.AddReply(kOk);
     mes::CSoapHttpTransportT<CRecordingSocket> transport("http://mes/querysn/cs_querysn.asmx");
-    transport.GetHttpClient().GetSocket().replies.push_back({kOk});
+    transport.GetHttpClient().GetSocket().server = &server;
     transport.CleanupClient();
     const std::string envelope(size, 'e');
     ASSERT_TRUE(transport.GetWriteStream().Write(envelope));
@@ -161,23 +134,30 @@ TEST(HttpClientWrites, SoapTransportWritesAUsualEnvelopeWithItsHeadAtOnce) {
   }
 }
 
-TEST(HttpClientWrites, OnlyPlainHttpWithAHostIsCarried) {
-  mes::CHttpClientT<CRecordingSocket> client;
-  client.GetSocket().replies.push_back({kOk});
-  EXPECT_FALSE(client.Navigate("https://mes/querysn/cs_querysn.asmx"));
-  EXPECT_FALSE(client.Navigate("ftp://mes/file"));
-  EXPECT_FALSE(client.Navigate("file:///etc/passwd"));
-  EXPECT_FALSE(client.Navigate("not a url"));
+TEST(HttpClient, AReplyEndingWithTheConnectionMeansANewOneForTheNextRequest) {
+  RecordingClient client;
+  client.server.AddReply("HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 200 OK\r\n\r\n<all-of-it/>", true);
+  client.server.AddReply(kOk);
+  ASSERT_TRUE(client.Navigate("http://mes/a"));
+  EXPECT_EQ(Body(client), "<all-of-it/>");
+  EXPECT_FALSE(client.GetSocket().IsConnected());
+  ASSERT_TRUE(client.Navigate("http://mes/a"));
+  EXPECT_EQ(client.GetSocket().connects, (std::vector<std::string>{"mes:80", "mes:80"}));
+}
+
+TEST(HttpClient, OnlyPlainHttpWithAHostIsCarried) {
+  RecordingClient client;
+  for (const char* url : {"https://mes/querysn/cs_querysn.asmx", "ftp://mes/file", "file:///etc/passwd", "not a url"})
+    EXPECT_FALSE(client.Navigate(url)) << url;
   EXPECT_FALSE(client.Navigate(static_cast<const mes::CHttpUrl*>(nullptr)));
-  EXPECT_TRUE(client.GetSocket().connects.empty());
-  EXPECT_TRUE(client.GetSocket().writes.empty());
+  EXPECT_EQ(client.GetSocket().connects.size() + client.GetSocket().writes.size(), 0u);
   EXPECT_EQ(client.GetStatus(), -1);
 }
 
-TEST(HttpClientWrites, RedirectsResendToTheResolvedPlaceReconnectingOnlyWhenItChanges) {
-  mes::CHttpClientT<CRecordingSocket> client;
-  client.GetSocket().replies.push_back({"HTTP/1.1 302 Found\r\nLocation: /other.asmx\r\nContent-Length: 0\r\n\r\n",
-                                        "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nmoved"});
+TEST(HttpClient, RedirectsResendToTheResolvedPlaceReconnectingOnlyWhenItChanges) {
+  RecordingClient client;
+  client.server.AddReply("HTTP/1.1 302 Found\r\nLocation: /other.asmx\r\nContent-Length: 0\r\n\r\n");
+  client.server.AddReply("HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nmoved");
   const std::string body = "<envelope/>";
   const mes::NavigateOptions o = Post(body);
   ASSERT_TRUE(client.Navigate("http://mes/querysn/cs_querysn.asmx", &o));
@@ -188,31 +168,31 @@ TEST(HttpClientWrites, RedirectsResendToTheResolvedPlaceReconnectingOnlyWhenItCh
             std::string::npos);
   EXPECT_EQ(w[3], body);
   EXPECT_EQ(client.GetSocket().connects.size(), 1u);  // same host and port: same connection
-  EXPECT_EQ(Body(client), "moved");
-  EXPECT_EQ(client.GetCurrentUrl().CreateUrl(), "http://mes/other.asmx");
-  EXPECT_EQ(client.GetRedirectCount(), 1);
+  EXPECT_EQ(std::tuple(Body(client), client.GetCurrentUrl().CreateUrl(), client.GetRedirectCount()),
+            std::tuple(std::string("moved"), std::string("http://mes/other.asmx"), 1));
 
   // Another host or port, or "Connection: close", means a new connection.
-  mes::CHttpClientT<CRecordingSocket> moving;
-  auto& s = moving.GetSocket();
-  s.replies.push_back({"HTTP/1.1 301 Moved\r\nLocation: http://Other:8080/x\r\nContent-Length: 0\r\n\r\n"});
-  s.replies.push_back({"HTTP/1.1 303 See Other\r\nLocation: y\r\nConnection: close\r\nContent-Length: 0\r\n\r\n"});
-  s.replies.push_back({kOk});
+  RecordingClient moving;
+  moving.server.AddReply("HTTP/1.1 301 Moved\r\nLocation: http://Other:8080/x\r\nContent-Length: 0\r\n\r\n");
+  moving.server.AddReply("HTTP/1.1 303 See Other\r\nLocation: y\r\nConnection: close\r\nContent-Length: 0\r\n\r\n");
+  moving.server.AddReply(kOk);
   ASSERT_TRUE(moving.Navigate("http://mes/a/b"));
+  auto& s = moving.GetSocket();
   EXPECT_EQ(s.connects, (std::vector<std::string>{"mes:80", "Other:8080", "Other:8080"}));
   EXPECT_NE(s.writes.back().find("GET /y HTTP/1.1\r\nHost: Other:8080\r\n"), std::string::npos);
   EXPECT_EQ(moving.GetRedirectCount(), 2);
 
-  mes::CHttpClientT<CRecordingSocket> endless;
-  endless.GetSocket().replies.push_back(
-      std::deque<std::string>(50, "HTTP/1.1 302 Found\r\nLocation: /again\r\nContent-Length: 0\r\n\r\n"));
+  RecordingClient endless;
+  endless.server.SetHandler([](const std::string&) {
+    return LoopbackReply::Bytes("HTTP/1.1 302 Found\r\nLocation: /again\r\nContent-Length: 0\r\n\r\n");
+  });
   EXPECT_FALSE(endless.Navigate("http://mes/"));
   EXPECT_EQ(endless.GetRedirectCount(), mes::kDefaultMaxRedirects);
   EXPECT_EQ(endless.GetSocket().writes.size(), static_cast<std::size_t>(mes::kDefaultMaxRedirects + 1));
   EXPECT_FALSE(endless.GetSocket().IsConnected());
 }
 
-TEST(HttpClientWrites, StatusJudgingAndRedirectsThatCannotBeFollowed) {
+TEST(HttpClient, StatusJudgingAndRedirectsThatCannotBeFollowed) {
   const std::string k401 = "HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Basic realm=x\r\nContent-Length: 0\r\n\r\n";
   struct Case {
     std::string reply;
@@ -231,8 +211,8 @@ TEST(HttpClientWrites, StatusJudgingAndRedirectsThatCannotBeFollowed) {
        0},
   };
   for (const Case& c : cases) {
-    mes::CHttpClientT<CRecordingSocket> client;
-    client.GetSocket().replies.push_back({c.reply});
+    RecordingClient client;
+    client.server.AddReply(c.reply);
     mes::NavigateOptions o;
     o.dwFlags = c.flags;
     EXPECT_EQ(client.Navigate("http://mes/", &o), c.ok) << c.reply;
@@ -242,9 +222,9 @@ TEST(HttpClientWrites, StatusJudgingAndRedirectsThatCannotBeFollowed) {
   }
 }
 
-TEST(HttpClientWrites, ReplyOverTheOptionsCapFailsTheExchange) {
-  mes::CHttpClientT<CRecordingSocket> client;
-  client.GetSocket().replies.push_back({"HTTP/1.1 200 OK\r\nContent-Length: 5000\r\n\r\n" + std::string(5000, 'x')});
+TEST(HttpClient, ReplyOverTheOptionsCapFailsTheExchange) {
+  RecordingClient client;
+  client.server.AddReply("HTTP/1.1 200 OK\r\nContent-Length: 5000\r\n\r\n" + std::string(5000, 'x'));
   mes::NavigateOptions o;
   o.nMaxResponseBytes = 4000;
   EXPECT_FALSE(client.Navigate("http://mes/", &o));
@@ -252,36 +232,7 @@ TEST(HttpClientWrites, ReplyOverTheOptionsCapFailsTheExchange) {
   EXPECT_FALSE(client.GetSocket().IsConnected());
 }
 
-// ---- over real TCP ----
-
-TEST(HttpClientLoopback, PostsAndReadsEveryFramingOverTcpKeepingTheConnectionUntilClosed) {
-  CLoopbackServer server;
-  server.AddReply(kOk);
-  server.AddReply(
-      "HTTP/1.1 200 OK\r\nConnection: Close\r\nTransfer-Encoding: chunked\r\n\r\n"
-      "1A\r\nabcdefghijklmnopqrstuvwxyz\r\n0\r\n\r\n");
-  server.AddReply("HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 200 OK\r\nContent-Type: text/xml\r\n\r\n<all-of-it/>", true);
-  mes::CHttpClient client;
-  const std::string body(10000, 'q');
-  const mes::NavigateOptions o = Post(body);
-  ASSERT_TRUE(client.Navigate(server.Url("/querysn/cs_querysn.asmx"), &o));
-  EXPECT_EQ(Body(client), "ok");
-  ASSERT_TRUE(client.Navigate(server.Url("/second"), &o));
-  EXPECT_FALSE(client.GetSocket().IsConnected());  // closed as the server said, the reply still readable
-  EXPECT_EQ(Body(client), "abcdefghijklmnopqrstuvwxyz");
-  ASSERT_TRUE(client.Navigate(server.Url("/third")));
-  EXPECT_EQ(client.GetStatus(), 200);
-  EXPECT_EQ(Body(client), "<all-of-it/>");
-  EXPECT_FALSE(client.GetSocket().IsConnected());  // the body ended with the connection
-  EXPECT_EQ(server.ConnectionCount(), 2);          // every request arrived, so every connection was accepted
-  const auto requests = server.Requests();
-  ASSERT_EQ(requests.size(), 3u);
-  const std::string host = "Host: 127.0.0.1:" + std::to_string(server.Port()) + "\r\n";
-  EXPECT_NE(requests[0].find(host), std::string::npos);
-  EXPECT_EQ(requests[0].substr(requests[0].size() - body.size()), body);
-}
-
-TEST(HttpClientLoopback, TricklingServerIsCutOffByTheOverallDeadline) {
+TEST(HttpClient, TricklingServerIsCutOffByTheOverallDeadline) {
   CLoopbackServer server;
   // Each byte arrives well within the socket time-out, but the whole reply would take ~6 s.
   server.AddReply(
@@ -297,7 +248,7 @@ TEST(HttpClientLoopback, TricklingServerIsCutOffByTheOverallDeadline) {
   EXPECT_LT(took, std::chrono::milliseconds(3000));
 }
 
-TEST(HttpClientLoopback, ConnectionFailuresFailTheExchangeAndAFreshPlaceConnectsAnew) {
+TEST(HttpClient, ConnectionFailuresFailTheExchangeAndAFreshPlaceConnectsAnew) {
   mes::CHttpClient client;
   EXPECT_FALSE(client.Navigate("http://nonexistent.invalid/"));
   CLoopbackServer server;

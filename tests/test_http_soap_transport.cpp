@@ -1,5 +1,6 @@
-// The SOAP transport against the loopback server: what it posts, and how each
-// HTTP outcome becomes a status and an error kind.
+// The SOAP transport against the loopback server: how each HTTP outcome
+// becomes a status and an error kind (the request it posts is compared byte
+// for byte in the proxy's tests).
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -34,35 +35,6 @@ Outcome SendOnce(mes::CSoapHttpTransport& transport) {
 }
 
 }  // namespace
-
-TEST(SoapHttpTransport, PostsTheEnvelopeAndOffersThe200Body) {
-  CLoopbackServer server;
-  server.AddReply(HttpReply("200 OK", "<reply/>"));
-  mes::CSoapHttpTransport transport(server.Url("/querysn/cs_querysn.asmx"));
-  transport.CleanupClient();
-  ASSERT_TRUE(transport.GetWriteStream().Write("<soap:Envelope>"));
-  ASSERT_TRUE(transport.GetWriteStream().Write(std::string_view("</soap:Envelope>")));
-  EXPECT_EQ(transport.SendRequest(kAction), mes::kSoapOk);
-  EXPECT_EQ(transport.GetClientError(), mes::SoapClientError::Success);
-  EXPECT_EQ(transport.GetStatusCode(), 200);
-  EXPECT_EQ(ReadAll(transport.GetReadStream()), "<reply/>");
-  EXPECT_EQ(transport.GetReadStream().Read(nullptr, 5), 0u);
-
-  ASSERT_EQ(server.RequestCount(), 1u);
-  const std::string port = std::to_string(server.Port());
-  EXPECT_EQ(server.Requests()[0],
-            "POST /querysn/cs_querysn.asmx HTTP/1.1\r\n"
-            "Content-Length: 31\r\n"
-            "Content-Type: text/xml; charset=utf-8\r\n"
-            "SOAPAction: \"RO_dErodo/IO_UpData_Common\"\r\n"
-            "Accept: text/xml\r\n"
-            "Host: 127.0.0.1:" +
-                port +
-                "\r\n"
-                "User-Agent: Monitor-SoapClient/1.0\r\n"
-                "\r\n"
-                "<soap:Envelope></soap:Envelope>");
-}
 
 TEST(SoapHttpTransport, FaultBodyGoesToTheFaultReaderAndUnreadableFaultsAreParseErrors) {
   enum Reader { None, Fails, Throws };
@@ -102,13 +74,11 @@ TEST(SoapHttpTransport, FaultBodyGoesToTheFaultReaderAndUnreadableFaultsAreParse
 
 TEST(SoapHttpTransport, HttpsAndUnusableEndpointsFailEverySendAsSendErrors) {
   const std::string tooLong = "http://127.0.0.1/" + std::string(2100, 'a');
-  for (const std::string& url :
-       {std::string("https://127.0.0.1/querysn/cs_querysn.asmx"), tooLong, std::string("nonsense")}) {
+  for (const std::string url : {std::string("https://127.0.0.1/querysn/cs_querysn.asmx"), tooLong, std::string("x")}) {
     mes::CSoapHttpTransport transport(url);
     for (int i = 0; i < 2; ++i) {
       const Outcome o = SendOnce(transport);
-      EXPECT_EQ(o.status, mes::kSoapFail) << url;
-      EXPECT_EQ(o.kind, mes::SoapClientError::SendError) << url;
+      EXPECT_EQ(std::pair(o.status, o.kind), std::pair(mes::kSoapFail, mes::SoapClientError::SendError)) << url;
     }
     EXPECT_EQ(transport.GetStatusCode(), -1);
   }
@@ -120,8 +90,7 @@ TEST(SoapHttpTransport, HttpsAndUnusableEndpointsFailEverySendAsSendErrors) {
   ASSERT_EQ(SendOnce(transport).kind, mes::SoapClientError::SoapFault);
   EXPECT_FALSE(transport.SetUrl(tooLong));
   const Outcome o = SendOnce(transport);
-  EXPECT_EQ(o.status, mes::kSoapFail);
-  EXPECT_EQ(o.kind, mes::SoapClientError::SendError);
+  EXPECT_EQ(std::pair(o.status, o.kind), std::pair(mes::kSoapFail, mes::SoapClientError::SendError));
   EXPECT_EQ(transport.GetStatusCode(), -1);
   EXPECT_EQ(server.RequestCount(), 1u);
 }
@@ -143,7 +112,6 @@ TEST(SoapHttpTransport, SilentServerFailsWithinTheTransportTimeout) {
   const auto start = std::chrono::steady_clock::now();
   const Outcome o = SendOnce(transport);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(5000));
-  EXPECT_EQ(o.status, mes::kSoapFail);
-  EXPECT_EQ(o.kind, mes::SoapClientError::SendError);
+  EXPECT_EQ(std::pair(o.status, o.kind), std::pair(mes::kSoapFail, mes::SoapClientError::SendError));
   EXPECT_EQ(transport.GetStatusCode(), -1);
 }

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <fstream>
+#include <tuple>
 
 #include "results/MesOutboxLock.h"
 #include "results/MesOutboxStore.h"
@@ -43,18 +44,13 @@ TEST_F(OutboxStoreTest, ValuesComeBackExactlyInOrderAndSurviveReopening) {
   const auto r = store.OldestPending();
   ASSERT_TRUE(r);
   const results::MesUploadValues v = Values("SN0001");
-  EXPECT_EQ(r->nId, first);
-  EXPECT_EQ(r->tCreated, kNoon);
-  EXPECT_EQ(r->strEndpoint, "http://mes/a");
-  for (auto member : {&results::MesUploadValues::strOrderNo, &results::MesUploadValues::strSerialNumber,
-                      &results::MesUploadValues::strMacList, &results::MesUploadValues::strComponentSnList,
-                      &results::MesUploadValues::strDealResult, &results::MesUploadValues::strBugType,
-                      &results::MesUploadValues::strBugReason, &results::MesUploadValues::strTempColumn,
-                      &results::MesUploadValues::strWorkStation, &results::MesUploadValues::strToolType,
-                      &results::MesUploadValues::strRecorder, &results::MesUploadValues::strVersion}) {
-    EXPECT_EQ(r->values.*member, v.*member);
-  }
-  EXPECT_EQ(r->values.nSystemType, 3);
+  const auto fields = [](const results::MesUploadValues& u) {
+    return std::tie(u.strOrderNo, u.strSerialNumber, u.strMacList, u.strComponentSnList, u.strDealResult, u.strBugType,
+                    u.strBugReason, u.strTempColumn, u.strWorkStation, u.strToolType, u.strRecorder, u.nSystemType,
+                    u.strVersion);
+  };
+  EXPECT_EQ(std::tuple(r->nId, r->tCreated, r->strEndpoint), std::tuple(first, kNoon, std::string("http://mes/a")));
+  EXPECT_EQ(fields(r->values), fields(v));
   store.MarkDelivered(first, kNoon + 5);
   // Delivered, the same values make a new report.
   EXPECT_GT(store.Add(Values("SN0001"), "http://mes/a", kNoon + 6), second);
@@ -107,10 +103,8 @@ TEST_F(OutboxStoreTest, OutcomesAndTechnicianDecisions) {
   const std::int64_t id = store.Add(Values("SNFAIL"), "u", kNoon);
   store.MarkFailed(id, "HTTP 503", kNoon + 9);
   const auto r = store.Find(id);
-  EXPECT_EQ(r->state, State::Pending);
-  EXPECT_EQ(r->nAttempts, 1);
-  EXPECT_EQ(r->tLastAttempt, kNoon + 9);
-  EXPECT_EQ(r->strReason, "HTTP 503");
+  EXPECT_EQ(std::tuple(r->state, r->nAttempts, r->tLastAttempt, r->strReason),
+            std::tuple(State::Pending, 1, kNoon + 9, std::string("HTTP 503")));
 }
 
 TEST_F(OutboxStoreTest, CountsByLocalDayAndPruning) {
@@ -125,10 +119,8 @@ TEST_F(OutboxStoreTest, CountsByLocalDayAndPruning) {
   const std::int64_t dropped = store.Add(Values("SN6"), "u", kNoon);
   store.Drop(dropped, midnight - 1);
 
-  results::MesOutboxCounts c = store.Counts(kNoon);
-  EXPECT_EQ(c.nPending, 1);
-  EXPECT_EQ(c.nRefused, 1);
-  EXPECT_EQ(c.nDeliveredToday, 2);
+  const results::MesOutboxCounts c = store.Counts(kNoon);
+  EXPECT_EQ(std::tuple(c.nPending, c.nRefused, c.nDeliveredToday), std::tuple(1, 1, 2));
 
   // Finished before midnight goes; pending and refused reports stay whatever their age.
   EXPECT_EQ(store.Prune(midnight), 2);

@@ -3,13 +3,9 @@
 // leaves nothing behind; the WSDL is served; connections are kept alive.
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <httplib.h>
 #include <libxml/parser.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
+#include <array>
 #include <string>
 #include <thread>
 #include <vector>
@@ -17,11 +13,22 @@
 #include "mes-receiver/ReceiverServer.h"
 #include "mes-receiver/UploadStore.h"
 #include "mes/CS_QuerySN.h"
+#include "mes/EventSocket.h"
+#include "mes/HttpClient.h"
 #include "tests/ScratchFolder.h"
 
 namespace {
 
 constexpr char kAction[] = "\"RO_dErodo/IO_UpData_Common\"";
+
+// The module's own socket, counting the connections it opens.
+struct CountingSocket : mes::CEventSocket {
+  bool Connect(const char* host, unsigned short port) {
+    connects += !IsConnected();
+    return mes::CEventSocket::Connect(host, port);
+  }
+  int connects = 0;
+};
 
 class Receiver : public ::testing::Test {
  protected:
@@ -34,16 +41,31 @@ class Receiver : public ::testing::Test {
     m_thread = std::thread([this] { m_server->Run(); });
   }
   void TearDown() override {
+    m_client.GetSocket().Close();  // the server would wait out the kept-alive connection
     m_server->Stop();
     m_thread.join();
   }
   std::string Url() const { return "http://127.0.0.1:" + std::to_string(m_port) + "/querysn/cs_querysn.asmx"; }
+  // Status and body of a POST over the test's one kept-alive connection.
+  std::pair<int, std::string> Post(const std::string& body, const std::string& action,
+                                   const std::string& path = "/querysn/cs_querysn.asmx") {
+    mes::NavigateOptions o;
+    o.strMethod = "POST";
+    o.strContentType = "text/xml; charset=utf-8";
+    o.strExtraHeaders = action.empty() ? "" : "SOAPAction: " + action + "\r\n";
+    o.pBody = body.data();
+    o.nBodyLength = body.size();
+    o.dwFlags = 0;  // any status is an answer
+    if (!m_client.Navigate("http://127.0.0.1:" + std::to_string(m_port) + path, &o)) return {-1, ""};
+    return {m_client.GetStatus(), std::string(m_client.GetBody(), m_client.GetBodyLength())};
+  }
 
   ScratchFolder m_dir;
   std::unique_ptr<receiver::UploadStore> m_store;
   std::unique_ptr<receiver::ReceiverServer> m_server;
   std::thread m_thread;
   int m_port = 0;
+  mes::CHttpClientT<CountingSocket> m_client;
 };
 
 // A valid request as the service's clients write it.
@@ -79,8 +101,7 @@ TEST_F(Receiver, TheModulesClientCallIsStoredValueForValue) {
 
   const auto rows = m_store->All();
   ASSERT_EQ(rows.size(), 1u);
-  const receiver::UploadCall& c = rows[0].call;
-  const std::vector<std::optional<std::string>> expected = {
+  const std::array<std::optional<std::string>, 15> expected = {
       "NV2612A",
       "NV2612A0001",
       std::nullopt,
@@ -94,13 +115,10 @@ TEST_F(Receiver, TheModulesClientCallIsStoredValueForValue) {
       "整机测试工位03",
       "NVR_整机测试",
       "NVR-PC03_1002345",
-      std::nullopt,
+      std::nullopt /* SystemType */,
       "sStartStr error"};
-  for (std::size_t i = 0; i < expected.size(); ++i) {
-    if (i == receiver::kSystemTypeField) continue;
-    EXPECT_EQ(c.values[i], expected[i]) << receiver::kFieldNames[i];
-  }
-  EXPECT_EQ(c.nSystemType, -7);
+  EXPECT_EQ(rows[0].call.values, expected);
+  EXPECT_EQ(rows[0].call.nSystemType, -7);
   EXPECT_NE(rows[0].strRawRequest.find("<IO_UpData_Common xmlns=\"RO_dErodo\">"), std::string::npos);
 }
 
@@ -143,108 +161,45 @@ TEST_F(Receiver, InvalidRequestsGetAFaultAndStoreNothing) {
                "<OrderNo>NV2612A</OrderNo>", "<OrderNo xmlns=\"\">NV2612A</OrderNo>"),
        kAction, "OrderNo"},
   };
-  httplib::Client client("127.0.0.1", m_port);
   for (const Case& c : cases) {
-    httplib::Headers headers;
-    if (!c.action.empty()) headers.emplace("SOAPAction", c.action);
-    const auto res = client.Post("/querysn/cs_querysn.asmx", headers, c.body, "text/xml; charset=utf-8");
-    ASSERT_TRUE(res) << c.what;
-    EXPECT_EQ(res->status, 500) << c.what;
-    EXPECT_NE(res->body.find("<soap:Fault><faultcode>soap:Client</faultcode><faultstring>"), std::string::npos)
-        << c.what << ": " << res->body;
-    EXPECT_NE(res->body.find(c.inFault), std::string::npos) << c.what << ": " << res->body;
+    const auto [status, body] = Post(c.body, c.action);
+    EXPECT_EQ(status, 500) << c.what;
+    EXPECT_NE(body.find("<soap:Fault><faultcode>soap:Client</faultcode><faultstring>"), std::string::npos)
+        << c.what << ": " << body;
+    EXPECT_NE(body.find(c.inFault), std::string::npos) << c.what << ": " << body;
   }
+  EXPECT_EQ(Post(kValid, kAction, "/other.asmx").first, 404);  // no other service is served
   EXPECT_TRUE(m_store->All().empty());
 
-  // The same connection still serves a valid call afterwards.
-  const auto ok = client.Post("/querysn/cs_querysn.asmx", {{"SOAPAction", kAction}}, kValid, "text/xml");
-  ASSERT_TRUE(ok);
-  EXPECT_EQ(ok->status, 200);
-  EXPECT_EQ(m_store->All().size(), 1u);
-}
-
-TEST_F(Receiver, ServesItsWsdl) {
-  httplib::Client client("127.0.0.1", m_port);
-  const auto res = client.Get("/querysn/cs_querysn.asmx?wsdl");
-  ASSERT_TRUE(res);
-  EXPECT_EQ(res->status, 200);
-  xmlDocPtr doc =
-      xmlReadMemory(res->body.data(), static_cast<int>(res->body.size()), "wsdl.xml", nullptr, XML_PARSE_NONET);
-  ASSERT_NE(doc, nullptr) << "the WSDL is well-formed";
-  xmlFreeDoc(doc);
-  EXPECT_NE(res->body.find("soapAction=\"RO_dErodo/IO_UpData_Common\""), std::string::npos);
-  EXPECT_NE(res->body.find("location=\"http://127.0.0.1:" + std::to_string(m_port) + "/querysn/cs_querysn.asmx\""),
-            std::string::npos);
-  EXPECT_NE(res->body.find("<xs:element name=\"TempColumn1\" type=\"xs:base64Binary\" nillable=\"true\"/>"),
-            std::string::npos);
-}
-
-// Reads one HTTP response with a Content-Length from a blocking socket.
-std::string ReadResponse(int fd) {
-  std::string data;
-  char buf[4096];
-  while (true) {
-    const std::size_t head = data.find("\r\n\r\n");
-    if (head != std::string::npos) {
-      const std::size_t at = data.find("Content-Length: ");
-      const std::size_t length = at == std::string::npos ? 0 : std::stoul(data.substr(at + 16));
-      if (data.size() >= head + 4 + length) return data;
-    }
-    const ssize_t n = read(fd, buf, sizeof buf);
-    if (n <= 0) return data;
-    data.append(buf, static_cast<std::size_t>(n));
-  }
-}
-
-TEST_F(Receiver, KeepsTheConnectionAliveBetweenCalls) {
-  const int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_port = htons(static_cast<uint16_t>(m_port));
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
-  const std::string request =
-      "POST /querysn/cs_querysn.asmx HTTP/1.1\r\nHost: 127.0.0.1\r\nSOAPAction: " + std::string(kAction) +
-      "\r\nContent-Type: text/xml\r\nContent-Length: " + std::to_string(kValid.size()) + "\r\n\r\n" + kValid;
+  // The same connection, kept alive throughout, still serves valid calls afterwards.
   for (int call = 1; call <= 2; ++call) {
-    ASSERT_EQ(write(fd, request.data(), request.size()), static_cast<ssize_t>(request.size()));
-    const std::string reply = ReadResponse(fd);
-    EXPECT_EQ(reply.rfind("HTTP/1.1 200", 0), 0u) << call << ": " << reply;
-    EXPECT_NE(reply.find("<IO_UpData_CommonResult>OK " + std::to_string(call) + "</IO_UpData_CommonResult>"),
-              std::string::npos)
-        << reply;
+    const auto [status, body] = Post(kValid, kAction);
+    EXPECT_EQ(status, 200);
+    EXPECT_NE(body.find("<IO_UpData_CommonResult>OK " + std::to_string(call) + "<"), std::string::npos) << body;
   }
-  close(fd);
+  EXPECT_EQ(m_client.GetSocket().connects, 1);
   EXPECT_EQ(m_store->All().size(), 2u);
 }
 
-TEST_F(Receiver, ABusyPortIsReportedAsSuch) {
-  receiver::UploadStore other(m_dir.File("other.sqlite"));
-  receiver::ReceiverServer second(other);
-  std::string error;
-  EXPECT_EQ(second.Bind("127.0.0.1", m_port, error), -1);
-  EXPECT_NE(error.find("port " + std::to_string(m_port) + " on 127.0.0.1 is in use"), std::string::npos) << error;
+TEST_F(Receiver, ServesItsWsdl) {
+  ASSERT_TRUE(m_client.Navigate(Url() + "?wsdl"));
+  const std::string wsdl(m_client.GetBody(), m_client.GetBodyLength());
+  xmlDocPtr doc = xmlReadMemory(wsdl.data(), static_cast<int>(wsdl.size()), "wsdl.xml", nullptr, XML_PARSE_NONET);
+  ASSERT_NE(doc, nullptr) << "the WSDL is well-formed";
+  xmlFreeDoc(doc);
+  EXPECT_NE(wsdl.find("soapAction=\"RO_dErodo/IO_UpData_Common\""), std::string::npos);
+  EXPECT_NE(wsdl.find("location=\"http://127.0.0.1:" + std::to_string(m_port) + "/querysn/cs_querysn.asmx\""),
+            std::string::npos);
+  EXPECT_NE(wsdl.find("<xs:element name=\"TempColumn1\" type=\"xs:base64Binary\" nillable=\"true\"/>"),
+            std::string::npos);
 }
 
-TEST(ReceiverStore, KeepsCallsAcrossReopeningAndRefusesAFileThatIsNoDatabase) {
+// Calls kept across reopening: the end-to-end test's second run.
+TEST(ReceiverStore, RefusesAFileThatIsNoDatabase) {
   ScratchFolder dir;
-  receiver::UploadCall call;
-  call.values[1] = "SN1";
-  call.nSystemType = 3;
-  {
-    receiver::UploadStore store(dir.File("u.sqlite"));
-    EXPECT_EQ(store.Add(call, "<raw/>"), 1);
-  }
-  receiver::UploadStore again(dir.File("u.sqlite"), true);
-  const auto rows = again.All();
-  ASSERT_EQ(rows.size(), 1u);
-  EXPECT_EQ(rows[0].call.values[1], "SN1");
-  EXPECT_FALSE(rows[0].call.values[0].has_value());
-  EXPECT_EQ(rows[0].call.nSystemType, 3);
-  EXPECT_EQ(rows[0].strRawRequest, "<raw/>");
-
   WriteBytes(dir.File("not-a-db.sqlite"), std::string(4096, 'x'));
   EXPECT_THROW(receiver::UploadStore(dir.File("not-a-db.sqlite")), std::runtime_error);
+  EXPECT_EQ(ReadBytes(dir.File("not-a-db.sqlite")), std::string(4096, 'x'));
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
+#include <vector>
 
 #include "mes/CS_QuerySN.h"
 #include "tests/support/LoopbackServer.h"
@@ -36,30 +38,29 @@ std::string Result(const std::string& text) {
 
 }  // namespace
 
-TEST(Proxy, SendsTheActionAndTheEnvelopeOfItsArguments) {
+TEST(Proxy, PostsTheActionAndTheEnvelopeOfItsArguments) {
   CLoopbackServer server;
   server.AddReply(HttpReply("200 OK", Result("1")));
   CCS_QuerySN proxy(server.Url(kPath));
   mes::SoapText result;
   ASSERT_EQ(Call(proxy, &result), mes::kSoapOk);
-  ASSERT_EQ(server.RequestCount(), 1u);
-  const std::string req = server.Requests()[0];
-  const std::size_t split = req.find("\r\n\r\n");
-  ASSERT_NE(split, std::string::npos);
-  const std::string head = req.substr(0, split + 4), body = req.substr(split + 4);
-  EXPECT_EQ(head.rfind("POST /querysn/cs_querysn.asmx HTTP/1.1\r\n", 0), 0u) << head;
-  EXPECT_NE(head.find("\r\nSOAPAction: \"RO_dErodo/IO_UpData_Common\"\r\n"), std::string::npos);
-  EXPECT_EQ(body.find("<soap:Body>"), 227u);  // the envelope's start tag, without declaration
-  EXPECT_EQ(body,
-            "<soap:Envelope xmlns:soap=\"http://schemas.xmlsoap.org/soap/envelope/\" "
-            "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" xmlns:xsd=\"http://www.w3.org/2001/XMLSchema\" "
-            "xmlns:soapenc=\"http://schemas.xmlsoap.org/soap/encoding/\"><soap:Body>"
-            "<IO_UpData_Common xmlns=\"RO_dErodo\"><OrderNo>ABC1234</OrderNo><SerialNumber>ABC1234567</SerialNumber>"
-            "<MacList>00:11:22:33:44:55</MacList><ComponentSnList xsi:nil=\"1\"/><DealResult>PASS</DealResult>"
-            "<BugType></BugType><BugReason>&#x4E2D;&#x6587; &lt;ok&gt;</BugReason><TempColumn1>MS4=</TempColumn1>"
-            "<TempColumn2>MS4=</TempColumn2><TempColumn3>MS4=</TempColumn3><WorkStation>ST-01</WorkStation>"
-            "<ToolType>ATE</ToolType><Recorder>user</Recorder><SystemType>0</SystemType><Version>V1.0.3</Version>"
-            "</IO_UpData_Common></soap:Body></soap:Envelope>");
+  const std::string body =
+      "<soap:Envelope xmlns:soap=\"http://schemas.xmlsoap.org/soap/envelope/\" "
+      "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" xmlns:xsd=\"http://www.w3.org/2001/XMLSchema\" "
+      "xmlns:soapenc=\"http://schemas.xmlsoap.org/soap/encoding/\"><soap:Body>"
+      "<IO_UpData_Common xmlns=\"RO_dErodo\"><OrderNo>ABC1234</OrderNo><SerialNumber>ABC1234567</SerialNumber>"
+      "<MacList>00:11:22:33:44:55</MacList><ComponentSnList xsi:nil=\"1\"/><DealResult>PASS</DealResult>"
+      "<BugType></BugType><BugReason>&#x4E2D;&#x6587; &lt;ok&gt;</BugReason><TempColumn1>MS4=</TempColumn1>"
+      "<TempColumn2>MS4=</TempColumn2><TempColumn3>MS4=</TempColumn3><WorkStation>ST-01</WorkStation>"
+      "<ToolType>ATE</ToolType><Recorder>user</Recorder><SystemType>0</SystemType><Version>V1.0.3</Version>"
+      "</IO_UpData_Common></soap:Body></soap:Envelope>";
+  EXPECT_EQ(server.Requests(),
+            std::vector<std::string>{
+                "POST /querysn/cs_querysn.asmx HTTP/1.1\r\nContent-Length: " + std::to_string(body.size()) +
+                "\r\nContent-Type: text/xml; charset=utf-8\r\n"
+                "SOAPAction: \"RO_dErodo/IO_UpData_Common\"\r\nAccept: text/xml\r\n"
+                "Host: 127.0.0.1:" +
+                std::to_string(server.Port()) + "\r\nUser-Agent: Monitor-SoapClient/1.0\r\n\r\n" + body});
 }
 
 TEST(Proxy, RepliesBecomeAStatusAKindAndAResult) {
@@ -71,29 +72,18 @@ TEST(Proxy, RepliesBecomeAStatusAKindAndAResult) {
   } cases[] = {
       {HttpReply("200 OK", Result("OK:\xE5\xB7\xB2\xE4\xB8\x8A\xE4\xBC\xA0 &amp; saved")),
        mes::SoapClientError::Success, u"OK:\u5DF2\u4E0A\u4F20 & saved"},
-      {HttpReply("200 OK", ReplyBody("")), mes::SoapClientError::Success, std::nullopt},
-      {HttpReply("200 OK", ReplyBody("<IO_UpData_CommonResult xsi:nil=\"true\"/>")), mes::SoapClientError::Success,
-       std::nullopt},
-      {HttpReply("200 OK", ReplyBody("<IO_UpData_CommonResult/>")), mes::SoapClientError::Success, u""},
-      {HttpReply("200 OK", Result("")), mes::SoapClientError::Success, u""},
       // A failed call leaves the caller's result alone. The transport's kinds first: no
       // exchange or a failure status, a status other than 200/202/500, a 200 without a body.
+      // (Nil, empty and malformed results are the reply parser's table.)
       {HttpReply("404 Not Found", "<html>not here</html>", "text/html"), mes::SoapClientError::SendError, untouched},
-      {"HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Basic realm=x\r\nContent-Length: 0\r\n\r\n",
-       mes::SoapClientError::SendError, untouched},
       {"HTTP/1.1 200 OK\r\nContent-Length: x\r\n\r\n", mes::SoapClientError::SendError, untouched},
-      {"HTTP/1.1 two hundred\r\n\r\n", mes::SoapClientError::SendError, untouched},
       {HttpReply("201 Created", ReplyBody("")), mes::SoapClientError::ServerError, untouched},
-      {HttpReply("204 No Content", ""), mes::SoapClientError::ServerError, untouched},
       {HttpReply("302 Found", ""), mes::SoapClientError::ServerError, untouched},  // no Location to follow
       {HttpReply("200 OK", ""), mes::SoapClientError::ReadError, untouched},
       {HttpReply("500 Internal Server Error", ""), mes::SoapClientError::SoapFault, untouched},  // nothing to read
       // The transport succeeded (202 has no document); the reply parser's and fault reader's kinds.
       {HttpReply("202 Accepted", ""), mes::SoapClientError::ParseError, untouched},
       {HttpReply("200 OK", "Service Unavailable", "text/plain"), mes::SoapClientError::ParseError, untouched},
-      {HttpReply("200 OK", ReplyBody("<Unexpected/>")), mes::SoapClientError::ParseError, untouched},
-      {HttpReply("200 OK", "<!DOCTYPE x [<!ENTITY a \"b\">]>" + Result("&a;")), mes::SoapClientError::ParseError,
-       untouched},
       {HttpReply("500 Internal Server Error", "<html>oops</html>", "text/html"), mes::SoapClientError::ParseFaultError,
        untouched},
       {HttpReply("500 Internal Server Error", kFaultBody), mes::SoapClientError::SoapFault, untouched},
@@ -108,10 +98,9 @@ TEST(Proxy, RepliesBecomeAStatusAKindAndAResult) {
     EXPECT_EQ(result, c.result) << c.reply;
     EXPECT_EQ(server.RequestCount(), 1u);
     if (c.reply.find("<faultcode>") != std::string::npos) {
-      EXPECT_EQ(proxy.GetFault().m_nCode, mes::kSoapFaultClient);
-      EXPECT_EQ(proxy.GetFault().m_strCode, u"Client");
-      EXPECT_EQ(proxy.GetFault().m_strString, u"Server was unable to read request.");
-      EXPECT_EQ(proxy.GetFault().m_strDetail, u"<why>bad</why>");
+      const mes::SoapFault& f = proxy.GetFault();
+      EXPECT_EQ(std::tie(f.m_nCode, f.m_strCode, f.m_strString, f.m_strDetail),
+                std::tuple(mes::kSoapFaultClient, u"Client", u"Server was unable to read request.", u"<why>bad</why>"));
     }
   }
 }

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <map>
 #include <string>
 #include <utility>
 
@@ -15,6 +14,9 @@ namespace {
 using mes::CS_QuerySN::IO_UpData_CommonMap;
 using mes::CS_QuerySN::IO_UpData_CommonParams;
 
+const char* const kTextNames[] = {"OrderNo",   "SerialNumber", "MacList",  "ComponentSnList", "DealResult", "BugType",
+                                  "BugReason", "WorkStation",  "ToolType", "Recorder",        "Version"};
+
 std::string Escaped(std::u16string_view text, bool quotes = false) {
   std::string out = "[";
   mes::AppendEscapedText(out, text, quotes);
@@ -27,7 +29,7 @@ std::string Base64(std::string_view bytes) {
   return out;
 }
 
-TEST(SoapEscape, MarkupAndEverythingOutsidePrintableAsciiIsEscaped) {
+TEST(SoapEscape, MarkupAndEverythingOutsidePrintableAsciiIsEscapedUncarriableCharactersReplaced) {
   const struct {
     std::u16string text;
     bool quotes;
@@ -43,30 +45,21 @@ TEST(SoapEscape, MarkupAndEverythingOutsidePrintableAsciiIsEscaped) {
       // A surrogate pair is one code point.
       {u"\U0001F600", false, "[&#x01F600;"},
       {u"\U0010FFFF", false, "[&#x10FFFF;"},
-  };
-  for (const auto& c : cases) EXPECT_EQ(Escaped(c.text, c.quotes), c.expected);
-}
-
-// XML 1.0 forbids these characters even as references; a strict server
-// refuses the whole request, so each goes out as a visible stand-in.
-TEST(SoapEscape, CharactersXmlCannotCarryBecomeVisibleStandIns) {
-  const struct {
-    std::u16string text;
-    const char* expected;
-  } cases[] = {
-      // A device console's colour codes: ESC is shown as its control picture.
-      {u"\x1b[32mPASS\x1b[0m", "[&#x241B;[32mPASS&#x241B;[0m"},
-      {std::u16string(1, u'\0'), "[&#x2400;"},
-      {u"\x01\x08\x0B\x0C\x0E\x1F", "[&#x2401;&#x2408;&#x240B;&#x240C;&#x240E;&#x241F;"},
-      {u"\uFFFE\uFFFF", "[&#xFFFD;&#xFFFD;"},
+      // XML 1.0 forbids these characters even as references; a strict server refuses the
+      // whole request, so each goes out as a visible stand-in. A device console's colour
+      // codes: ESC is shown as its control picture.
+      {u"\x1b[32mPASS\x1b[0m", false, "[&#x241B;[32mPASS&#x241B;[0m"},
+      {std::u16string(1, u'\0'), false, "[&#x2400;"},
+      {u"\x01\x08\x0B\x0C\x0E\x1F", false, "[&#x2401;&#x2408;&#x240B;&#x240C;&#x240E;&#x241F;"},
+      {u"\uFFFE\uFFFF", false, "[&#xFFFD;&#xFFFD;"},
       // Unpaired surrogates: a high one at the end or before a non-low unit,
       // a low one alone, and the two halves in the wrong order.
-      {std::u16string{u'a', char16_t(0xD83D)}, "[a&#xFFFD;"},
-      {std::u16string{char16_t(0xD83D), u'b'}, "[&#xFFFD;b"},
-      {std::u16string{char16_t(0xDE00), char16_t(0xD83D)}, "[&#xFFFD;&#xFFFD;"},
-      {std::u16string{char16_t(0xD83D), char16_t(0xD83D), char16_t(0xDE00)}, "[&#xFFFD;&#x01F600;"},
+      {std::u16string{u'a', char16_t(0xD83D)}, false, "[a&#xFFFD;"},
+      {std::u16string{char16_t(0xD83D), u'b'}, false, "[&#xFFFD;b"},
+      {std::u16string{char16_t(0xDE00), char16_t(0xD83D)}, false, "[&#xFFFD;&#xFFFD;"},
+      {std::u16string{char16_t(0xD83D), char16_t(0xD83D), char16_t(0xDE00)}, false, "[&#xFFFD;&#x01F600;"},
   };
-  for (const auto& c : cases) EXPECT_EQ(Escaped(c.text), c.expected);
+  for (const auto& c : cases) EXPECT_EQ(Escaped(c.text, c.quotes), c.expected);
 }
 
 TEST(SoapBase64, PaddingAndSeventySixCharacterLines) {
@@ -94,56 +87,42 @@ TEST(SoapEnvelope, NullValuesAreNilElementsAndTheIntIsNeverNull) {
   soaptest::StringSink out;
   mes::CSoapEnvelopeHandler h;
   ASSERT_EQ(h.WriteRequest(&out, IO_UpData_CommonMap(), &p), mes::kSoapOk);
-  for (const char* name :
-       {"OrderNo", "SerialNumber", "MacList", "ComponentSnList", "DealResult", "BugType", "BugReason", "TempColumn1",
-        "TempColumn2", "TempColumn3", "WorkStation", "ToolType", "Recorder", "Version"}) {
-    EXPECT_NE(out.text.find(std::string("<") + name + " xsi:nil=\"1\"/>"), std::string::npos) << name;
-  }
+  for (const std::string name : kTextNames)
+    EXPECT_NE(out.text.find("<" + name + " xsi:nil=\"1\"/>"), std::string::npos) << name;
+  for (const std::string name : {"TempColumn1", "TempColumn2", "TempColumn3"})
+    EXPECT_NE(out.text.find("<" + name + " xsi:nil=\"1\"/>"), std::string::npos) << name;
   EXPECT_NE(out.text.find("<SystemType>-7</SystemType>"), std::string::npos);
   EXPECT_EQ(out.text.find("IO_UpData_CommonResult"), std::string::npos);  // "out" entries are not written
   EXPECT_EQ(out.text.find('\n'), std::string::npos);
 }
-
-// Collects the text of every element of a parsed document by local name.
-class ElementTexts : public platform::IXmlContentHandler {
- public:
-  int32_t StartElement(std::u16string_view, std::u16string_view localName, std::u16string_view,
-                       const platform::XmlAttributes&) override {
-    m_current.assign(localName);
-    texts[m_current];
-    return 0;
-  }
-  int32_t EndElement(std::u16string_view, std::u16string_view, std::u16string_view) override { return 0; }
-  int32_t Characters(std::u16string_view text) override {
-    texts[m_current] += text;
-    return 0;
-  }
-  std::map<std::u16string, std::u16string> texts;
-
- private:
-  std::u16string m_current;
-};
 
 // Every text value goes through the same escaping: with the characters XML
 // cannot carry in each of them the request stays a well-formed document (the
 // reader is expat, which refuses such references as a strict server does).
 TEST(SoapEnvelope, EveryTextValueOfARequestIsWellFormedXml) {
   const std::u16string raw = u"\x1b[31mFAIL\x1b[0m\x07\uFFFF" + std::u16string(1, char16_t(0xDC00));
-  const std::u16string shown = u"\u241B[31mFAIL\u241B[0m\u2407\uFFFD\uFFFD";
   IO_UpData_CommonParams p;
-  mes::SoapText* texts[] = {&p.OrderNo,   &p.SerialNumber, &p.MacList,  &p.ComponentSnList, &p.DealResult, &p.BugType,
-                            &p.BugReason, &p.WorkStation,  &p.ToolType, &p.Recorder,        &p.Version};
-  for (mes::SoapText* t : texts) *t = raw;
+  for (mes::SoapText* t : {&p.OrderNo, &p.SerialNumber, &p.MacList, &p.ComponentSnList, &p.DealResult, &p.BugType,
+                           &p.BugReason, &p.WorkStation, &p.ToolType, &p.Recorder, &p.Version})
+    *t = raw;
   soaptest::StringSink out;
   mes::CSoapEnvelopeHandler h;
   ASSERT_EQ(h.WriteRequest(&out, IO_UpData_CommonMap(), &p), mes::kSoapOk);
+  struct : platform::IXmlContentHandler {
+    int32_t StartElement(std::u16string_view, std::u16string_view, std::u16string_view,
+                         const platform::XmlAttributes&) override {
+      return 0;
+    }
+    int32_t EndElement(std::u16string_view, std::u16string_view, std::u16string_view) override { return 0; }
+    int32_t Characters(std::u16string_view) override { return 0; }
+  } ignore;
   platform::CXmlReader reader;
-  ElementTexts collected;
-  reader.SetContentHandler(&collected);
+  reader.SetContentHandler(&ignore);
   ASSERT_EQ(reader.Parse(out.text), 0) << reader.LastError();
-  for (const char16_t* name : {u"OrderNo", u"SerialNumber", u"MacList", u"ComponentSnList", u"DealResult", u"BugType",
-                               u"BugReason", u"WorkStation", u"ToolType", u"Recorder", u"Version"}) {
-    EXPECT_EQ(collected.texts[name], shown) << std::string(name, name + std::char_traits<char16_t>::length(name));
+  for (const std::string name : kTextNames) {
+    EXPECT_NE(out.text.find("<" + name + ">&#x241B;[31mFAIL&#x241B;[0m&#x2407;&#xFFFD;&#xFFFD;</" + name + ">"),
+              std::string::npos)
+        << name;
   }
 }
 

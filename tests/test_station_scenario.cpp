@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "station/ModuleTexts.h"
@@ -43,20 +44,14 @@ TEST(StationScenario, ReadsUnitsWithDefaultsAndOwnFields) {
       Doc(R"("model": "DVR-9", "fixture": 7, "mac": "00:11:22:33:44:55", "judge": "fail", "startTime": "2026-01-02 03:04:05", )"),
       "s.json");
   ASSERT_EQ(s.positions.size(), 1u);
-  EXPECT_EQ(s.nRows, 1);
-  EXPECT_EQ(s.nCols, 2);
+  EXPECT_EQ(std::tuple(s.nRows, s.nCols, s.positions[0].nListID), std::tuple(1, 2, 2));
   const station::Unit& u = s.positions[0].units.at(0);
-  EXPECT_EQ(s.positions[0].nListID, 2);
-  EXPECT_EQ(u.strSerial, "SN001");
-  EXPECT_EQ(u.strModel, "DVR-9");             // own field wins
-  EXPECT_EQ(u.strRouteStep, "NVR_整机测试");  // from the defaults
-  EXPECT_EQ(u.nFixture, 7);
-  EXPECT_EQ(u.strMac, "00:11:22:33:44:55");
-  EXPECT_EQ(u.judge, station::Judge::Fail);
-  EXPECT_EQ(u.strStartTime, "2026-01-02 03:04:05");
+  // Its own model wins over the defaults' one; the route step comes from the defaults.
+  EXPECT_EQ(std::tuple(u.strSerial, u.strModel, u.strRouteStep, u.nFixture, u.strMac, u.judge, u.strStartTime),
+            std::tuple(std::string("SN001"), std::string("DVR-9"), std::string("NVR_整机测试"), 7,
+                       std::string("00:11:22:33:44:55"), station::Judge::Fail, std::string("2026-01-02 03:04:05")));
   ASSERT_EQ(u.items.size(), 1u);
-  EXPECT_EQ(u.items[0].strName, "网络连接");
-  EXPECT_DOUBLE_EQ(u.items[0].dSeconds, 0.5);
+  EXPECT_EQ(std::tuple(u.items[0].strName, u.items[0].dSeconds), std::tuple(std::string("网络连接"), 0.5));
   // Without its own fixture a unit takes its position's number.
   EXPECT_EQ(ParseScenario(Doc(), "s.json").positions[0].units[0].nFixture, 2);
 }

@@ -1,6 +1,7 @@
-// The storing spyne MES (tests/peers/spyne_mes_store.py, run with
-// /usr/bin/python3) as a child process on a chosen loopback port, so a test
-// can have the MES down (not started, or stopped) and up again at one URL.
+// The spyne MES (tests/peers/spyne_mes_server.py, run with /usr/bin/python3)
+// as a child process on a loopback port: it answers each call with the values
+// it decoded and, given a log file, stores them there, so a test can have the
+// MES down (not started, or stopped) and up again at one URL.
 #pragma once
 
 #include <poll.h>
@@ -14,25 +15,25 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/LoopbackListener.h"
-
 extern char** environ;
 
-namespace results_test {
+namespace testsupport {
 
-using testsupport::FreeLoopbackPort;
-
-class SpyneMesStore {
+class SpyneMes {
  public:
-  SpyneMesStore(int port, std::string logFile) : m_port(port), m_log(std::move(logFile)) {}
-  ~SpyneMesStore() { Stop(); }
+  // Port 0: the system picks one when the server starts.
+  explicit SpyneMes(int port = 0, std::string logFile = "") : m_port(port), m_log(std::move(logFile)) {}
+  ~SpyneMes() { Stop(); }
+  SpyneMes(const SpyneMes&) = delete;
+  SpyneMes& operator=(const SpyneMes&) = delete;
 
+  int Port() const { return m_port; }
   std::string Url() const { return "http://127.0.0.1:" + std::to_string(m_port) + "/querysn/cs_querysn.asmx"; }
 
-  // True once the server listens.
+  // True once the server listens (spyne takes a moment to import).
   bool Start() {
     const char* root = std::getenv("MONITOR_SOURCE_DIR");
-    std::string script = std::string(root ? root : ".") + "/tests/peers/spyne_mes_store.py";
+    std::string script = std::string(root ? root : ".") + "/tests/peers/spyne_mes_server.py";
     std::string python = "/usr/bin/python3", port = std::to_string(m_port);
     int out[2];
     if (pipe(out) != 0) return false;
@@ -40,28 +41,28 @@ class SpyneMesStore {
     posix_spawn_file_actions_init(&fa);
     posix_spawn_file_actions_adddup2(&fa, out[1], 1);
     posix_spawn_file_actions_addclose(&fa, out[0]);
-    char* argv[] = {python.data(), script.data(), port.data(), m_log.data(), nullptr};
+    char* argv[] = {python.data(), script.data(), port.data(), m_log.empty() ? nullptr : m_log.data(), nullptr};
     if (posix_spawn(&m_pid, argv[0], &fa, nullptr, argv, environ) != 0) m_pid = -1;
     posix_spawn_file_actions_destroy(&fa);
     close(out[1]);
     std::string line;
     pollfd p{out[0], POLLIN, 0};
-    while (m_pid > 0 && line.find('\n') == std::string::npos && poll(&p, 1, 30000) > 0) {
-      char buf[64];
-      const ssize_t n = read(out[0], buf, sizeof buf);
-      if (n <= 0) break;
+    char buf[64];
+    for (ssize_t n; m_pid > 0 && line.find('\n') == std::string::npos && poll(&p, 1, 30000) > 0 &&
+                    (n = read(out[0], buf, sizeof buf)) > 0;)
       line.append(buf, static_cast<std::size_t>(n));
-    }
     close(out[0]);
-    return line.rfind("PORT ", 0) == 0;
+    if (line.rfind("PORT ", 0) != 0) return false;
+    m_port = std::atoi(line.c_str() + 5);
+    return true;
   }
 
   void Stop() {
     if (m_pid > 0) {
       kill(m_pid, SIGTERM);
       waitpid(m_pid, nullptr, 0);
-      m_pid = -1;
     }
+    m_pid = -1;
   }
 
   // SerialNumber of every stored call, in arrival order.
@@ -70,10 +71,8 @@ class SpyneMesStore {
     std::ifstream in(m_log);
     const std::string key = "\"SerialNumber\": \"";
     for (std::string line; std::getline(in, line);) {
-      const std::size_t at = line.find(key);
-      if (at != std::string::npos) {
+      if (const std::size_t at = line.find(key); at != std::string::npos)
         serials.push_back(line.substr(at + key.size(), line.find('"', at + key.size()) - at - key.size()));
-      }
     }
     return serials;
   }
@@ -84,4 +83,4 @@ class SpyneMesStore {
   pid_t m_pid = -1;
 };
 
-}  // namespace results_test
+}  // namespace testsupport
