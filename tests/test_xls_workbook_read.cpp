@@ -411,15 +411,22 @@ TEST(XlsPeers, ChangedLibreOfficeWorkbookReadsTheSameEverywhere) {
   EXPECT_EQ(back.Sheet(1).Cell(2, 3).number, 9);
 }
 
+// A new workbook: texts (an empty one is still a text cell), numbers and an
+// empty sheet; then a sheet cleared and refilled.
 TEST(XlsPeers, NewWorkbookAndClearedSheet) {
   ScratchFolder dir;
   Workbook wb = Workbook::CreateEmpty();
-  Worksheet& a = wb.AddSheet(u"PCB");
+  EXPECT_THROW(wb.SaveToMemory(), XlsError) << "a workbook needs a sheet";
+  Worksheet& a = wb.AddSheet(FromUtf8(u8"型号B"));
   a.AppendRow(U16Row({u8"时间", u8"SN", u8"A", u8"B"}));
   for (int r = 0; r < 50; ++r)
-    a.AppendRow({u"t" + std::u16string(1, static_cast<char16_t>(u'0' + r % 10)), u"SN", u"PASS", u"1.23"});
+    a.AppendRow({r ? u"t" + std::u16string(1, static_cast<char16_t>(u'0' + r % 10)) : u"", u"SN", u"PASS", u"1.23"});
+  a.SetNumber(51, 3, -1.25);
   wb.AddSheet(u"Empty");
-  SaveAndCompare(wb, dir.File("fresh.xls"));
+  Workbook back = SaveAndCompare(wb, dir.File("fresh.xls"));
+  EXPECT_EQ(SheetTexts(back.Sheet(0)), SheetTexts(a));
+  EXPECT_EQ(back.Sheet(0).Cell(1, 0).kind, CellKind::Text);
+  EXPECT_EQ(back.Sheet(0).Cell(51, 3).number, -1.25);
 
   Workbook two = Workbook::Load(XlsFixture("xlwt_two_sheets.xls"));
   two.FindSheet(u"Numbers")->Clear();
