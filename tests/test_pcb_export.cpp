@@ -3,7 +3,6 @@
 // python3-xlrd and LibreOffice Calc (reading GBK back through the accessor is
 // checked in the spreadsheet tests).
 #include <gtest/gtest.h>
-#include <signal.h>
 
 #include <ctime>
 #include <optional>
@@ -50,24 +49,6 @@ class PcbExport : public ::testing::Test {
     return book;
   }
   Rows Sheet(const std::string& utf8Name) { return Xlrd().Texts(utf8Name); }
-  // Another station holding PCB.xls for `seconds` in a child process.
-  pid_t HoldWorkbook(unsigned seconds) {
-    int ready[2];
-    EXPECT_EQ(::pipe(ready), 0);
-    pid_t holder = ::fork();
-    if (holder == 0) {
-      platform::FileLock lock(Workbook());
-      (void)!::write(ready[1], "x", 1);
-      ::sleep(seconds);
-      ::_exit(0);
-    }
-    char c;
-    EXPECT_EQ(::read(ready[0], &c, 1), 1);
-    ::close(ready[0]);
-    ::close(ready[1]);
-    return holder;
-  }
-
   ScratchFolder dir;
   platform::ScopedExeDirectoryOverride exeDir{dir.Path()};
   std::optional<platform::ScopedClockOverride> clock{std::in_place, kExportTime};
@@ -161,10 +142,19 @@ TEST_F(PcbExport, ModelNamesASheetCannotHaveAreReported) {
 TEST_F(PcbExport, TheRowIsDatedAfterWaitingForAnotherStation) {
   Install();
   clock.reset();  // the real time
-  pid_t holder = HoldWorkbook(3);
-  std::time_t start = std::time(nullptr);
-  EXPECT_EQ(Export(Items({{"A", "1"}})), 1) << lastError;
-  ::waitpid(holder, nullptr, 0);
+  const std::string held = dir.File("held");
+  const std::time_t start = std::time(nullptr);
+  // Another station holds PCB.xls for 3 s; this one exports meanwhile.
+  EXPECT_TRUE(InChildrenAtOnce(2, [&](int station) {
+    if (station == 0) {
+      platform::FileLock lock(Workbook());
+      WriteBytes(held, "");
+      ::sleep(3);
+      return 0;
+    }
+    while (!std::filesystem::exists(held)) ::usleep(5000);
+    return Export(Items({{"A", "1"}})) == 1 ? 0 : 1;
+  }));
   Rows rows = Sheet("M");
   ASSERT_EQ(rows.size(), 2u);
   EXPECT_GE(rows[1][0], U8(u8"当前日期：") + platform::FormatLocalTime(start + 2, "%Y/%m/%d  %H:%M:%S"));
