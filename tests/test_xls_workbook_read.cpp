@@ -427,6 +427,9 @@ TEST(XlsPeers, NewWorkbookAndClearedSheet) {
   EXPECT_EQ(SheetTexts(back.Sheet(0)), SheetTexts(a));
   EXPECT_EQ(back.Sheet(0).Cell(1, 0).kind, CellKind::Text);
   EXPECT_EQ(back.Sheet(0).Cell(51, 3).number, -1.25);
+  EXPECT_EQ(back.Sheet(0).Cell(51, 0).kind, CellKind::Empty);
+  EXPECT_EQ(back.SheetNames(), wb.SheetNames());
+  EXPECT_EQ(back.Sheet(1).RowCount(), 0);
 
   Workbook two = Workbook::Load(XlsFixture("xlwt_two_sheets.xls"));
   two.FindSheet(u"Numbers")->Clear();

@@ -402,6 +402,7 @@ TEST(XlsWorkbookWrite, NewRowsGoBelowTheStoredOnesWithoutBuildingThem) {
   s.SetText(3, 1, u"changed");
   expected[3][1] = "changed";
   EXPECT_TRUE(Built(s));
+  EXPECT_EQ(SheetTexts(s), expected);
   EXPECT_EQ(SheetTexts(Workbook::LoadFromMemory(wb.SaveToMemory()).Sheet(0)), expected);
 }
 
