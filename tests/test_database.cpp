@@ -18,17 +18,7 @@ using Row = std::vector<std::string>;
 
 namespace {
 
-class DatabaseTest : public ::testing::Test {
- protected:
-  ScratchFolder m_folder;
-  std::string m_book = m_folder.File("PCB.xls");
-
-  void Open(CDatabase& db, const std::string& path = "") {
-    db.OpenEx(WorkbookConnect(path.empty() ? m_book : path), CDatabase::noOdbcDialog);
-  }
-  void MakeBook(int rows) { MakeSheetS(m_book, rows); }
-  Table Read(const std::string& sheet = "S") { return ReadTable(m_book, sheet); }
-};
+class DatabaseTest : public WorkbookDatabaseTest {};
 
 }  // namespace
 
@@ -99,7 +89,6 @@ TEST_F(DatabaseTest, CreateDbMakesTheWorkbookWithItsFirstChangeOnly) {
 
 TEST_F(DatabaseTest, TheAccessorsCommitRewritesTheSheetInOneTransaction) {
   MakeBook(2);
-  const std::string before = ReadBytes(m_book);
   CDatabase db;
   Open(db);
   ASSERT_TRUE(db.BeginTrans());
@@ -110,7 +99,7 @@ TEST_F(DatabaseTest, TheAccessorsCommitRewritesTheSheetInOneTransaction) {
   db.ExecuteSQL("INSERT INTO [S$A1:IV2] ([A], [B]) VALUES ('O''Neil', 'x,\"y\"')");
   // The connection reads its own uncommitted rows; the file does not have them yet.
   EXPECT_EQ(ReadTable(db, "S").size(), 3u);
-  EXPECT_EQ(ReadBytes(m_book), before);
+  EXPECT_EQ(ReadBytes(m_book), m_before);
   EXPECT_TRUE(db.CommitTrans());
   EXPECT_FALSE(db.CommitTrans());
   db.Close();
@@ -119,7 +108,6 @@ TEST_F(DatabaseTest, TheAccessorsCommitRewritesTheSheetInOneTransaction) {
 
 TEST_F(DatabaseTest, AFailedStatementAndRollbackLeaveTheFileAsItWas) {
   MakeBook(3);
-  const std::string before = ReadBytes(m_book);
   CDatabase db;
   Open(db);
   db.BeginTrans();
@@ -129,7 +117,7 @@ TEST_F(DatabaseTest, AFailedStatementAndRollbackLeaveTheFileAsItWas) {
   std::string error = DbErrorOf([&] { db.ExecuteSQL("INSERT INTO [S$A1:IV2] ([A], [C]) VALUES ('x', 'y')"); });
   EXPECT_NE(error.find("Unknown column [C]"), std::string::npos) << error;
   EXPECT_TRUE(db.Rollback());
-  EXPECT_EQ(ReadBytes(m_book), before);
+  EXPECT_EQ(ReadBytes(m_book), m_before);
   EXPECT_EQ(ReadTable(db, "S").size(), 4u) << "the connection is back on the stored content";
   db.Close();
 
@@ -138,7 +126,7 @@ TEST_F(DatabaseTest, AFailedStatementAndRollbackLeaveTheFileAsItWas) {
   db.BeginTrans();
   db.ExecuteSQL("DROP TABLE [S]");
   db.Close();
-  EXPECT_EQ(ReadBytes(m_book), before);
+  EXPECT_EQ(ReadBytes(m_book), m_before);
 }
 
 // Outside a transaction each statement is written at once or not at all, and
@@ -173,7 +161,6 @@ TEST_F(DatabaseTest, StatementsOutsideATransactionAndTwoConnections) {
 
 TEST_F(DatabaseTest, ReadOnlyConnectionsRefuseChanges) {
   MakeBook(1);
-  const std::string before = ReadBytes(m_book);
   CDatabase db;
   db.OpenEx(std::string("DRIVER={") + platform::WorkbookDriverName() + "};DBQ=" + m_book,
             CDatabase::noOdbcDialog);  // the driver's default
@@ -181,7 +168,7 @@ TEST_F(DatabaseTest, ReadOnlyConnectionsRefuseChanges) {
   EXPECT_EQ(ReadTable(db, "S").size(), 2u);
   db.OpenEx(WorkbookConnect(m_book), CDatabase::openReadOnly);
   EXPECT_NE(DbErrorOf([&] { db.ExecuteSQL("DROP TABLE [S]"); }).find("read-only"), std::string::npos);
-  EXPECT_EQ(ReadBytes(m_book), before);
+  EXPECT_EQ(ReadBytes(m_book), m_before);
 }
 
 TEST_F(DatabaseTest, ResultSetMisuseIsADatabaseError) {

@@ -19,19 +19,11 @@ using platform::CDatabase;
 
 namespace {
 
-class DatabaseFailureTest : public ::testing::Test {
+class DatabaseFailureTest : public WorkbookDatabaseTest {
  protected:
-  ScratchFolder m_folder;
-  std::string m_book = m_folder.File("PCB.xls");
-  std::string m_before;  // the file as MakeBook left it
-
-  void MakeBook(int rows) {
-    MakeSheetS(m_book, rows);
-    m_before = ReadBytes(m_book);
-  }
   // Opens `db` in a transaction that empties the sheet, as the accessor's commit begins.
   void BeginRewrite(CDatabase& db) {
-    db.OpenEx(WorkbookConnect(m_book), CDatabase::noOdbcDialog);
+    Open(db);
     db.BeginTrans();
     db.ExecuteSQL("DROP TABLE [S$A1:IV65536]");
     db.ExecuteSQL("CREATE TABLE [S$A1:IV65536] ([A] char(255), [B] char(255))");
@@ -49,7 +41,7 @@ TEST_F(DatabaseFailureTest, AWorkbookHeldElsewhereFailsAfterABoundedWait) {
               CDatabase::SetLockWait(300ms);
               CDatabase db;
               auto start = std::chrono::steady_clock::now();
-              std::string error = DbErrorOf([&] { db.OpenEx(WorkbookConnect(m_book), CDatabase::noOdbcDialog); });
+              std::string error = DbErrorOf([&] { Open(db); });
               auto waited = std::chrono::steady_clock::now() - start;
               if (waited < 250ms || waited > 5s) return 3;
               bool clear = error.find("is in use by another process") != std::string::npos &&
@@ -80,7 +72,7 @@ TEST_F(DatabaseFailureTest, AFailingWriteLeavesThePreviousWorkbook) {
   EXPECT_EQ(code, 0);
   EXPECT_EQ(ReadBytes(m_book), m_before);
   EXPECT_EQ(m_folder.Entries(), (std::vector<std::string>{"PCB.xls", "PCB.xls.lock"}));
-  EXPECT_EQ(ReadTable(m_book, "S").size(), 3u);
+  EXPECT_EQ(Read().size(), 3u);
 }
 
 TEST_F(DatabaseFailureTest, AWriterDyingBeforeTheReplaceLeavesThePreviousWorkbook) {
@@ -96,7 +88,7 @@ TEST_F(DatabaseFailureTest, AWriterDyingBeforeTheReplaceLeavesThePreviousWorkboo
   EXPECT_EQ(ReadBytes(m_book), m_before);
   EXPECT_EQ(m_folder.Entries().size(), 3u) << "the dead writer's new file is still there";
   // The next connection clears it away and finds the rows.
-  EXPECT_EQ(ReadTable(m_book, "S").size(), 3u);
+  EXPECT_EQ(Read().size(), 3u);
   EXPECT_EQ(m_folder.Entries(), (std::vector<std::string>{"PCB.xls", "PCB.xls.lock"}));
 }
 
@@ -135,12 +127,12 @@ TEST_F(DatabaseFailureTest, AReplacedWorkbookAndItsNewLockFileKeepOwnerGroupAndM
     ASSERT_EQ(chmod(m_book.c_str(), shared.mode), 0);
     {
       CDatabase db;
-      db.OpenEx(WorkbookConnect(m_book), CDatabase::noOdbcDialog);
+      Open(db);
       db.ExecuteSQL("INSERT INTO [S] ([A], [B]) VALUES ('" + Describe(shared) + "', 'b')");
     }
     EXPECT_EQ(Describe(OwnerOf(m_book)), Describe(shared));
     EXPECT_EQ(Describe(OwnerOf(lock)), Describe({shared.uid, shared.gid, mode_t(shared.mode & 0666)}));
-    EXPECT_EQ(ReadTable(m_book, "S").back()[0], Describe(shared));
+    EXPECT_EQ(Read().back()[0], Describe(shared));
   }
 }
 
@@ -172,7 +164,7 @@ TEST_F(DatabaseFailureTest, AStationThatCannotKeepTheOwnerRefusesToReplaceTheWor
     int code = InChild([&] {
       if (setgroups(0, nullptr) != 0 || setgid(kStation) != 0 || setuid(kStation) != 0) return 3;
       CDatabase db;
-      db.OpenEx(WorkbookConnect(m_book), CDatabase::noOdbcDialog);
+      Open(db);
       std::string error = DbErrorOf([&] { db.ExecuteSQL("INSERT INTO [S] ([A], [B]) VALUES ('" + row + "', 'b')"); });
       if (!c.expected) return error == "(no error)" ? 0 : 4;
       bool clear = error.find("previous file is unchanged") != std::string::npos &&
@@ -186,7 +178,7 @@ TEST_F(DatabaseFailureTest, AStationThatCannotKeepTheOwnerRefusesToReplaceTheWor
     if (c.expected) {
       EXPECT_EQ(ReadBytes(m_book), before) << Describe(c.file);
     } else {
-      EXPECT_EQ(ReadTable(m_book, "S").back()[0], row);
+      EXPECT_EQ(Read().back()[0], row);
     }
     EXPECT_EQ(m_folder.Entries(), (std::vector<std::string>{"PCB.xls", "PCB.xls.lock"})) << "no new file left";
   }
