@@ -1,7 +1,9 @@
 // The connection string the spreadsheet accessor builds, a small sheet made
-// through a connection, a whole table read back, and the database error of a
-// piece of work.
+// through a connection, a whole table read back, a test's own workbook, and
+// the database error of a piece of work.
 #pragma once
+
+#include <gtest/gtest.h>
 
 #include <functional>
 #include <string>
@@ -53,6 +55,23 @@ inline void MakeSheetS(const std::string& path, int rows) {
   }
   db.CommitTrans();
 }
+
+// A test with its own folder for PCB.xls.
+class WorkbookDatabaseTest : public ::testing::Test {
+ protected:
+  ScratchFolder m_folder;
+  std::string m_book = m_folder.File("PCB.xls");
+  std::string m_before;  // the file as MakeBook left it
+
+  void Open(spreadsheet::CDatabase& db, const std::string& path = "") {
+    db.OpenEx(WorkbookConnect(path.empty() ? m_book : path), spreadsheet::CDatabase::noOdbcDialog);
+  }
+  void MakeBook(int rows) {
+    MakeSheetS(m_book, rows);
+    m_before = ReadBytes(m_book);
+  }
+  Table Read(const std::string& sheet = "S") { return ReadTable(m_book, sheet); }
+};
 
 inline std::string DbErrorOf(const std::function<void()>& work) {
   try {

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -44,43 +45,22 @@ struct PeerBook {
   }
 };
 
-inline std::vector<std::string> PeerFields(const std::string& line) {
-  std::vector<std::string> fields(1);
-  for (std::size_t i = 0; i < line.size(); ++i) {
-    if (line[i] == '\t') {
-      fields.emplace_back();
-    } else if (line[i] == '\\' && i + 1 < line.size()) {
-      char c = line[++i];
-      fields.back() += c == 't' ? '\t' : c == 'n' ? '\n' : c == 'r' ? '\r' : c;
-    } else {
-      fields.back() += line[i];
-    }
-  }
-  return fields;
-}
-
+// The script's JSON: {"sheets": [{"name", "rows"}]} or {"refusal"}.
 inline PeerBook RunPeerScript(const std::string& script, const std::string& path) {
   std::string dir = std::getenv("MONITOR_SOURCE_DIR") ? std::getenv("MONITOR_SOURCE_DIR") : ".";
   std::string command = "/usr/bin/python3 '" + dir + "/tests/peers/" + script + "' '" + path + "' 2>/dev/null";
-  PeerBook book;
   FILE* pipe = ::popen(command.c_str(), "r");
   if (!pipe) return {"cannot run " + script, {}};
   std::string output;
   char buf[65536];
   for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, pipe)) > 0;) output.append(buf, n);
   ::pclose(pipe);
-  for (std::size_t start = 0, end; start < output.size(); start = end + 1) {
-    end = output.find('\n', start);
-    if (end == std::string::npos) end = output.size();
-    std::vector<std::string> fields = PeerFields(output.substr(start, end - start));
-    if (fields[0] == "X")
-      book.refusal = fields.size() > 1 ? fields[1] : "refused";
-    else if (fields[0] == "S" && fields.size() > 1)
-      book.sheets.push_back({fields[1], {}});
-    else if (fields[0] == "R" && !book.sheets.empty())
-      book.sheets.back().rows.emplace_back(fields.begin() + 1, fields.end());
-  }
-  if (book.sheets.empty() && book.refusal.empty()) book.refusal = "no output from " + script;
+  const nlohmann::json json = nlohmann::json::parse(output, nullptr, false);
+  if (json.is_discarded() || !json.is_object()) return {"no readable output from " + script, {}};
+  PeerBook book{json.value("refusal", ""), {}};
+  for (const auto& sheet : json.value("sheets", nlohmann::json::array()))
+    book.sheets.push_back({sheet.at("name").get<std::string>(), sheet.at("rows").get<decltype(PeerSheet::rows)>()});
+  if (book.sheets.empty() && book.refusal.empty()) book.refusal = "no sheet from " + script;
   return book;
 }
 

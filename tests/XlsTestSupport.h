@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "spreadsheet/xls/BiffBytes.h"
+#include "spreadsheet/xls/CompoundFile.h"
 #include "spreadsheet/xls/Workbook.h"
 #include "tests/ScratchFolder.h"
 
@@ -36,9 +37,18 @@ inline std::vector<std::u16string> U16Row(std::initializer_list<const char8_t*> 
   return out;
 }
 
+// UTF-8 literals (char8_t in C++20) as std::string texts.
+inline std::vector<std::string> U8Row(std::initializer_list<std::u8string_view> cells) {
+  std::vector<std::string> out;
+  for (auto c : cells) out.emplace_back(c.begin(), c.end());
+  return out;
+}
+
+using Table = std::vector<std::vector<std::string>>;
+
 // The sheet's used range as UTF-8 texts (CellText).
-inline std::vector<std::vector<std::string>> SheetTexts(const xls::Worksheet& ws) {
-  std::vector<std::vector<std::string>> rows;
+inline Table SheetTexts(const xls::Worksheet& ws) {
+  Table rows;
   for (int r = 0; r < ws.RowCount(); ++r) {
     std::vector<std::string> row;
     for (const auto& t : ws.RowTexts(r)) row.push_back(ToUtf8(t));
@@ -48,7 +58,7 @@ inline std::vector<std::vector<std::string>> SheetTexts(const xls::Worksheet& ws
 }
 
 // Drops trailing empty cells and trailing empty rows, as readers differ there.
-inline std::vector<std::vector<std::string>> Trimmed(std::vector<std::vector<std::string>> rows) {
+inline Table Trimmed(Table rows) {
   for (auto& r : rows)
     while (!r.empty() && r.back().empty()) r.pop_back();
   while (!rows.empty() && rows.back().empty()) rows.pop_back();
@@ -62,6 +72,16 @@ inline std::vector<std::size_t> RecordsOf(const std::vector<std::uint8_t>& s, st
   for (std::size_t at = from; at + 4 <= s.size(); at += 4 + xls::GetU16(&s[at + 2]))
     if (xls::GetU16(&s[at]) == type) found.push_back(at);
   return found;
+}
+
+// The Workbook stream of a saved file.
+inline std::vector<std::uint8_t> StreamOf(const std::vector<std::uint8_t>& file) {
+  return *xls::CompoundFile::Parse(file).FindStream(u"Workbook");
+}
+
+// Where the `n`th sheet's substream starts in a Workbook stream (its BOUNDSHEET).
+inline std::size_t SheetStart(const std::vector<std::uint8_t>& s, std::size_t n = 0) {
+  return xls::GetU32(&s[RecordsOf(s, 0x0085).at(n) + 4]);
 }
 
 // The workbook stream with the row index Excel writes added to the sheet that

@@ -3,7 +3,6 @@
 // python3-xlrd and LibreOffice Calc (reading GBK back through the accessor is
 // checked in the spreadsheet tests).
 #include <gtest/gtest.h>
-#include <signal.h>
 
 #include <ctime>
 #include <optional>
@@ -30,8 +29,6 @@ std::vector<results::PcbWorkbookItem> Items(const std::vector<std::pair<std::str
   return items;
 }
 
-const V kFixtureSheets{"Sheet1", "Sheet2", "Sheet3"};
-
 class PcbExport : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -52,24 +49,6 @@ class PcbExport : public ::testing::Test {
     return book;
   }
   Rows Sheet(const std::string& utf8Name) { return Xlrd().Texts(utf8Name); }
-  // Another station holding PCB.xls for `seconds` in a child process.
-  pid_t HoldWorkbook(unsigned seconds) {
-    int ready[2];
-    EXPECT_EQ(::pipe(ready), 0);
-    pid_t holder = ::fork();
-    if (holder == 0) {
-      spreadsheet::FileLock lock(Workbook());
-      (void)!::write(ready[1], "x", 1);
-      ::sleep(seconds);
-      ::_exit(0);
-    }
-    char c;
-    EXPECT_EQ(::read(ready[0], &c, 1), 1);
-    ::close(ready[0]);
-    ::close(ready[1]);
-    return holder;
-  }
-
   ScratchFolder dir;
   platform::ScopedExeDirectoryOverride exeDir{dir.Path()};
   std::optional<platform::ScopedClockOverride> clock{std::in_place, kExportTime};
@@ -79,40 +58,46 @@ class PcbExport : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(PcbExport, FirstExportCreatesTheModelSheetAndLaterOnesAppend) {
-  Install();
-  ASSERT_EQ(Export(Items({{"A", "PASS"}, {"B", "1.23"}, {"C", "FAIL"}})), 1) << lastError;
-  EXPECT_EQ(Xlrd().Names(), (V{"Sheet1", "Sheet2", "Sheet3", "M"})) << "no backup of a new sheet";
-
+// The end-to-end pass: a new model sheet beside the stored ones, then rows
+// appended behind one backup of it, as xlrd and LibreOffice Calc read them.
+TEST_F(PcbExport, FirstExportCreatesTheModelSheetAndLaterOnesAppendBehindOneBackup) {
+  Install("lo_two_sheets.xls");
+  ASSERT_EQ(
+      Export(Items({{U8(u8"亮度"), U8(u8"合格")}, {"B", "it's \"ok\""}, {"C", "FAIL"}}), platform::Gbk(u8"序列-1")), 1)
+      << lastError;
+  EXPECT_EQ(Xlrd().Names(), (V{U8(u8"型号A"), "Numbers", "M"})) << "no backup of a new sheet";
   platform::ScopedClockOverride later(kLaterTime);
   ASSERT_EQ(Export(Items({{"A", "FAIL"}, {"B", "2"}, {"C", "PASS"}}), "SN002"), 1) << lastError;
-  EXPECT_EQ(Sheet("M"), (Rows{{U8(u8"时间"), "SN", "A", "B", "C"},
-                              {U8(u8"当前日期：2026/12/05  11:55:18"), "SN001", "PASS", "1.23", "FAIL"},
-                              {U8(u8"当前日期：2026/12/05  12:00:01"), "SN002", "FAIL", "2", "PASS"}}));
-}
-
-TEST_F(PcbExport, BackupSheetIsMadeByTheFirstExportIntoAnExistingSheetOnly) {
-  Install();
-  for (const char* value : {"1", "2", "3"}) ASSERT_EQ(Export(Items({{"A", value}})), 1) << lastError;
-  EXPECT_EQ(Sheet("CSpreadSheetBackup").size(), 2u);  // header and the first row
-  EXPECT_EQ(Sheet("M").size(), 4u);
+  ASSERT_EQ(Export(Items({{"A", "PASS"}, {"B", "3"}, {"C", "PASS"}}), "SN003"), 1) << lastError;
+  const Rows rows{{U8(u8"时间"), "SN", U8(u8"亮度"), "B", "C"},
+                  {U8(u8"当前日期：2026/12/05  11:55:18"), U8(u8"序列-1"), U8(u8"合格"), "it's \"ok\"", "FAIL"},
+                  {U8(u8"当前日期：2026/12/05  12:00:01"), "SN002", "FAIL", "2", "PASS"},
+                  {U8(u8"当前日期：2026/12/05  12:00:01"), "SN003", "PASS", "3", "PASS"}};
+  const V names{U8(u8"型号A"), "Numbers", "M", "CSpreadSheetBackup"};
+  PeerBook book = Xlrd();
+  EXPECT_EQ(book.Names(), names);
+  EXPECT_EQ(book.Texts("M"), rows);
+  EXPECT_EQ(book.Texts("CSpreadSheetBackup"), Rows(rows.begin(), rows.begin() + 2)) << "made by the second export only";
+  EXPECT_EQ(book.Texts("Numbers"), XlrdRead(FixturePath("xls/lo_two_sheets.xls")).Texts("Numbers"));
+  if (::access("/usr/bin/soffice", X_OK) != 0) GTEST_SKIP() << "LibreOffice is not installed";
+  PeerBook calc = LibreOfficeRead(Workbook());
+  ASSERT_EQ(calc.refusal, "");
+  EXPECT_EQ(calc.Names(), names);
+  ASSERT_NE(calc.Find("M"), nullptr);
+  EXPECT_EQ(calc.Find("M")->rows, rows);
 }
 
 TEST_F(PcbExport, ValuesGoByPositionUnderTheStoredHeader) {
   Install();
   ASSERT_EQ(Export(Items({{"A", "a1"}, {"B", "b1"}, {"C", "c1"}})), 1);
-
   // More items than the sheet has item columns: refused, still TRUE.
   EXPECT_EQ(Export(Items({{"A", "a"}, {"B", "b"}, {"C", "c"}, {"D", "d"}})), 1);
   EXPECT_EQ(lastError, "Number of columns to be added cannot be greater than the number of fields\n");
-  EXPECT_EQ(Sheet("M").size(), 2u);
-
   // Fewer items: the last columns stay empty; other names do not matter.
   EXPECT_EQ(Export(Items({{"X", "x"}, {"Y", "y"}}), "SN3"), 1);
-  Rows rows = Sheet("M");
-  ASSERT_EQ(rows.size(), 3u);
-  EXPECT_EQ(rows[0], (V{U8(u8"时间"), "SN", "A", "B", "C"}));
-  EXPECT_EQ(rows[2], (V{U8(u8"当前日期：2026/12/05  11:55:18"), "SN3", "x", "y", ""}));
+  EXPECT_EQ(Sheet("M"), (Rows{{U8(u8"时间"), "SN", "A", "B", "C"},
+                              {U8(u8"当前日期：2026/12/05  11:55:18"), "SN001", "a1", "b1", "c1"},
+                              {U8(u8"当前日期：2026/12/05  11:55:18"), "SN3", "x", "y", ""}}));
 }
 
 TEST_F(PcbExport, RepeatedItemNamesOnANewSheetOrNoItemsWriteNothing) {
@@ -122,7 +107,6 @@ TEST_F(PcbExport, RepeatedItemNamesOnANewSheetOrNoItemsWriteNothing) {
     EXPECT_EQ(Export(items), 1);
     EXPECT_EQ(ReadBytes(Workbook()), before);
   }
-  EXPECT_EQ(Xlrd().Names(), kFixtureSheets);
 }
 
 TEST_F(PcbExport, MissingOrUnreadableWorkbookReturnsFalseAndStaysAsItWas) {
@@ -133,17 +117,16 @@ TEST_F(PcbExport, MissingOrUnreadableWorkbookReturnsFalseAndStaysAsItWas) {
   std::filesystem::remove(Workbook());
 
   WriteBytes(Workbook(), "not a workbook at all");
-  lastError.clear();
   EXPECT_EQ(Export(Items({{"A", "1"}})), 0);
   EXPECT_FALSE(lastError.empty());
   EXPECT_EQ(ReadBytes(Workbook()), "not a workbook at all");
 }
 
+// (Each character a sheet name cannot hold is checked where sheets are named.)
 TEST_F(PcbExport, ModelNamesASheetCannotHaveAreReported) {
   Install();
   const std::string before = ReadBytes(Workbook());
-  for (const std::string& model :
-       {std::string(), std::string(32, 'M'), std::string("NVR:8"), std::string("D*"), std::string("IPC/4MP")}) {
+  for (const std::string& model : {std::string(), std::string(32, 'M'), std::string("IPC/4MP")}) {
     record.strModel = model;
     lastError.clear();
     EXPECT_EQ(Export(Items({{"A", "1"}})), 0) << model;
@@ -153,57 +136,26 @@ TEST_F(PcbExport, ModelNamesASheetCannotHaveAreReported) {
   EXPECT_EQ(ReadBytes(Workbook()), before);
 }
 
-TEST_F(PcbExport, ChineseModelSerialAndQuotesSurvive) {
-  Install("lo_two_sheets.xls");
-  record.strModel = platform::Gbk(u8"型号A");
-  // The existing sheet's header is kept; the values go under A and B.
-  ASSERT_EQ(Export(Items({{U8(u8"亮度"), U8(u8"合格")}, {"B", "it's \"ok\""}}), platform::Gbk(u8"序列-1")), 1)
-      << lastError;
-  Rows rows = Sheet(U8(u8"型号A"));
-  ASSERT_EQ(rows.size(), 5u);
-  EXPECT_EQ(rows[0], (V{U8(u8"时间"), "SN", "A", "B"}));
-  EXPECT_EQ(rows[4], (V{U8(u8"当前日期：2026/12/05  11:55:18"), U8(u8"序列-1"), U8(u8"合格"), "it's \"ok\""}));
-  EXPECT_EQ(Sheet("Numbers"), XlrdRead(FixturePath("xls/lo_two_sheets.xls")).Texts("Numbers"));
-}
-
-TEST_F(PcbExport, AWorkbookHeldByAnotherStationTooLongReturnsFalse) {
-  Install();
-  const std::string before = ReadBytes(Workbook());
-  pid_t holder = HoldWorkbook(1000);
-  EXPECT_EQ(Export(Items({{"A", "1"}})), 0);
-  EXPECT_NE(lastError.find("in use by another process"), std::string::npos) << lastError;
-  ::kill(holder, SIGKILL);
-  ::waitpid(holder, nullptr, 0);
-  EXPECT_EQ(ReadBytes(Workbook()), before);
-  // Once the other station lets go the export goes through.
-  EXPECT_EQ(Export(Items({{"A", "1"}})), 1) << lastError;
-}
-
 // The row's time is the time it was written: an export that had to wait for
-// another station does not date its row from before the wait.
+// another station does not date its row from before the wait. (A station that
+// waits too long gets the database error, as any unreadable workbook.)
 TEST_F(PcbExport, TheRowIsDatedAfterWaitingForAnotherStation) {
   Install();
   clock.reset();  // the real time
-  pid_t holder = HoldWorkbook(3);
-  std::time_t start = std::time(nullptr);
-  EXPECT_EQ(Export(Items({{"A", "1"}})), 1) << lastError;
-  ::waitpid(holder, nullptr, 0);
+  const std::string held = dir.File("held");
+  const std::time_t start = std::time(nullptr);
+  // Another station holds PCB.xls for 3 s; this one exports meanwhile.
+  EXPECT_TRUE(InChildrenAtOnce(2, [&](int station) {
+    if (station == 0) {
+      spreadsheet::FileLock lock(Workbook());
+      WriteBytes(held, "");
+      ::sleep(3);
+      return 0;
+    }
+    while (!std::filesystem::exists(held)) ::usleep(5000);
+    return Export(Items({{"A", "1"}})) == 1 ? 0 : 1;
+  }));
   Rows rows = Sheet("M");
   ASSERT_EQ(rows.size(), 2u);
   EXPECT_GE(rows[1][0], U8(u8"当前日期：") + platform::FormatLocalTime(start + 2, "%Y/%m/%d  %H:%M:%S"));
-}
-
-TEST_F(PcbExport, LibreOfficeOpensTheExportedWorkbookWithEverySheet) {
-  if (::access("/usr/bin/soffice", X_OK) != 0) GTEST_SKIP() << "LibreOffice is not installed";
-  Install("lo_two_sheets.xls");
-  record.strModel = "IPC-1";
-  ASSERT_EQ(Export(Items({{U8(u8"电压"), "12.1"}, {"Video", "PASS"}}), "SN1"), 1) << lastError;
-  ASSERT_EQ(Export(Items({{U8(u8"电压"), "11.9"}, {"Video", "FAIL"}}), "SN2"), 1) << lastError;
-  PeerBook book = LibreOfficeRead(Workbook());
-  ASSERT_TRUE(book.refusal.empty()) << book.refusal;
-  EXPECT_EQ(book.Names(), (V{U8(u8"型号A"), "Numbers", "IPC-1", "CSpreadSheetBackup"}));
-  ASSERT_NE(book.Find("IPC-1"), nullptr);
-  EXPECT_EQ(book.Find("IPC-1")->rows, (Rows{{U8(u8"时间"), "SN", U8(u8"电压"), "Video"},
-                                            {U8(u8"当前日期：2026/12/05  11:55:18"), "SN1", "12.1", "PASS"},
-                                            {U8(u8"当前日期：2026/12/05  11:55:18"), "SN2", "11.9", "FAIL"}}));
 }

@@ -115,9 +115,13 @@ TEST_F(Rows, SetItemExtUpdatesByItemNameOrAppends) {
   ASSERT_EQ(dlg->SetItemExt(1, "Audio", "retest"), 1);
   ExpectRow(1, {"001", "Audio", "retest"}, kPass, 2);
   // Neither word for a new item: appended with the empty mark, not lost.
-  ASSERT_EQ(dlg->SetItemExt(1, "Infrared", "12.1V"), 1);
+  ASSERT_EQ(dlg->SetItemExt(1, "\xcd\xf8\xc2\xe7", "12.1V"), 1);  // 网络
   ASSERT_EQ(list->GetItemCount(), 4);
-  ExpectRow(3, {"003", "Infrared", "12.1V"}, kOther, 2);
+  ExpectRow(3, {"003", "\xcd\xf8\xc2\xe7", "12.1V"}, kOther, 2);
+  // GetResult appends one line per row.
+  std::string out = "SN1\n";
+  dlg->GetResult(1, out);
+  EXPECT_EQ(out, "SN1\nNetwork = pass\nAudio = retest\nnetwork = FAIL\n\xcd\xf8\xc2\xe7 = 12.1V\n");
 }
 
 TEST_F(Rows, InsertItemExtWritesOnlyTexts) {
@@ -212,14 +216,6 @@ TEST_F(Rows, NamesAndWeightsThatDisagreeWithTheCountStaySafe) {
   dlg->m_nWidthTotal = 0;
   EXPECT_NO_THROW(dlg->UpdateLayout());
   EXPECT_GT(list->GetColumnWidth(0), 0);
-}
-
-TEST_F(Rows, GetResultAppendsOneLinePerRow) {
-  dlg->InsertItem(1, "Network", "pass");
-  dlg->InsertItem(1, "\xcd\xf8\xc2\xe7", "FAIL");  // 网络
-  std::string out = "SN1\n";
-  dlg->GetResult(1, out);
-  EXPECT_EQ(out, "SN1\nNetwork = pass\n\xcd\xf8\xc2\xe7 = FAIL\n");
 }
 
 TEST_F(Rows, DeleteAllItemsKeepsThePositionRecord) {

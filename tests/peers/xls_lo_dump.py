@@ -2,11 +2,11 @@
 
 Usage: /usr/bin/python3 xls_lo_dump.py FILE
 Runs a headless soffice (private profile, time-out) converting each sheet to
-CSV, then prints "S<TAB>name" per sheet and "R" plus one TAB-led text per cell
-for each row, escaped as in xls_xlrd_dump.py. A failed conversion gives
-"X<TAB>message".
+CSV, then prints one JSON object as xls_xlrd_dump.py does, the cells as the
+texts Calc shows. A failed conversion gives {"refusal": message}.
 """
 import csv
+import json
 import os
 import re
 import subprocess
@@ -14,10 +14,6 @@ import sys
 import tempfile
 
 FILTER = 'csv:Text - txt - csv (StarCalc):44,34,76,1,,0,false,true,false,false,false,-1'
-
-
-def esc(s):
-    return s.replace('\\', '\\\\').replace('\t', '\\t').replace('\n', '\\n').replace('\r', '\\r')
 
 
 def main():
@@ -30,22 +26,20 @@ def main():
                  '--headless', '--convert-to', FILTER, '--outdir', out_dir, path],
                 capture_output=True, timeout=300)
         except (OSError, subprocess.TimeoutExpired) as e:
-            sys.stdout.write('X\t' + esc(str(e)) + '\n')
+            json.dump({'refusal': str(e)}, sys.stdout)
             return
-        lines = []
+        sheets = []
         for line in run.stdout.decode('utf-8', 'replace').splitlines():
             m = re.match(r'^Writing sheet (.*) -> (.*)$', line)
             if not m:
                 continue
-            lines.append('S\t' + esc(m.group(1)))
             with open(m.group(2), encoding='utf-8', newline='') as f:
-                for row in csv.reader(f):
-                    lines.append('R' + ''.join('\t' + esc(v) for v in row))
-        if not lines:
+                sheets.append({'name': m.group(1), 'rows': list(csv.reader(f))})
+        if not sheets:
             msg = (run.stdout + run.stderr).decode('utf-8', 'replace').strip()
-            sys.stdout.write('X\t' + esc(msg or 'no sheet converted') + '\n')
+            json.dump({'refusal': msg or 'no sheet converted'}, sys.stdout)
             return
-        sys.stdout.buffer.write(('\n'.join(lines) + '\n').encode('utf-8'))
+        json.dump({'sheets': sheets}, sys.stdout)
 
 
 main()
