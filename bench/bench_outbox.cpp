@@ -27,6 +27,7 @@
 #include "results/MesOutboxStore.h"
 #include "results/MesOutboxSwitch.h"
 #include "results/MesUpload.h"
+#include "bench/BenchRecord.h"
 #include "tests/MesDouble.h"
 
 namespace {
@@ -42,19 +43,6 @@ double Median(std::vector<double> values) {
   if (values.empty()) return 0;
   std::sort(values.begin(), values.end());
   return values[values.size() / 2];
-}
-
-ResultStructrue BenchRecord(const std::string& serial) {
-  ResultStructrue r;
-  r.strStation = "ST-FT01";
-  r.strModel = "DS-7608NI";
-  r.strVersion = "V4.1.0";
-  r.strComputerUser = "PC-LINE03 A123456";
-  r.strStartTime = "2026/03/05  14:01:22";
-  r.strRouteStepName = platform::Gbk(u8"NVR_整机测试");
-  r.nJudge = 1;
-  r.mapMac[serial] = "00:11:22:33:44:55";
-  return r;
 }
 
 // Two monitor windows, one without and one with the outbox, saving in turns.
