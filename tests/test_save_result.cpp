@@ -74,7 +74,7 @@ class SaveResultTest : public ResultSavingTest {
 // row: both logs whole, the verdict on the list, and the one call the MES
 // receives. What each kind of unit reports is tabled in the result summary test.
 TEST_F(SaveResultTest, AUnitIsLoggedJudgedAndReportedOnce) {
-  ASSERT_EQ(m_dialog->InsertItem(1, Gbk(u8"其他列表"), "PASS"), 1);
+  ASSERT_EQ(m_dialog->InsertItem(1, Gbk(u8"其他列表"), "PASS"), 1);  // another position's row stays out
   Insert({{kVersionItem, "V4.1.0,"}, {kSyncCheck, "PASS"}, {kDisk, ";DISK1"}, {kWebMacItem, "00:11:22:33:44:55,"}});
   EXPECT_EQ(Save(), 1);
   EXPECT_EQ(m_dialog->FindListCtrl(2)->m_nResult, 1);
@@ -84,9 +84,7 @@ TEST_F(SaveResultTest, AUnitIsLoggedJudgedAndReportedOnce) {
   const std::vector<ReceivedUpload> uploads = m_mes.Uploads();
   ASSERT_EQ(uploads.size(), 1u);
   const ReceivedUpload& u = uploads[0];
-  EXPECT_EQ(std::tie(u.strError, u.strPath, u.strSoapAction, u.strOperation, u.strNamespace),
-            std::make_tuple("", "/querysn/cs_querysn.asmx", "\"RO_dErodo/IO_UpData_Common\"", "IO_UpData_Common",
-                            "RO_dErodo"));
+  EXPECT_EQ(std::tie(u.strError, u.strSoapAction), std::make_tuple("", "\"RO_dErodo/IO_UpData_Common\""));
   EXPECT_EQ(u.order, (std::vector<std::string>{"OrderNo", "SerialNumber", "MacList", "ComponentSnList", "DealResult",
                                                "BugType", "BugReason", "TempColumn1", "TempColumn2", "TempColumn3",
                                                "WorkStation", "ToolType", "Recorder", "SystemType", "Version"}));
@@ -95,20 +93,12 @@ TEST_F(SaveResultTest, AUnitIsLoggedJudgedAndReportedOnce) {
   std::map<std::string, std::string> received;
   for (const std::string& name : u.order)
     if (name != "BugReason") received[name] = name.starts_with("TempColumn") ? u.Bytes(name) : u.Text(name);
-  EXPECT_EQ(received, (std::map<std::string, std::string>{{"OrderNo", "SN26030"},
-                                                          {"SerialNumber", m_strSerial},
-                                                          {"MacList", "00:11:22:33:44:55"},
-                                                          {"ComponentSnList", ""},
-                                                          {"DealResult", "PASS"},
-                                                          {"BugType", "D0000;"},
-                                                          {"TempColumn1", "V4"},
-                                                          {"TempColumn2", "V4"},
-                                                          {"TempColumn3", "V4"},
-                                                          {"WorkStation", "ST-FT01"},
-                                                          {"ToolType", kNvrStep},
-                                                          {"Recorder", "PC-LINE03 A123456"},
-                                                          {"SystemType", "0"},
-                                                          {"Version", "V4.1.0"}}));
+  EXPECT_EQ(received, (std::map<std::string, std::string>{
+                          {"OrderNo", "SN26030"}, {"SerialNumber", m_strSerial}, {"MacList", "00:11:22:33:44:55"},
+                          {"ComponentSnList", ""}, {"DealResult", "PASS"}, {"BugType", "D0000;"},
+                          {"TempColumn1", "V4"}, {"TempColumn2", "V4"}, {"TempColumn3", "V4"},
+                          {"WorkStation", "ST-FT01"}, {"ToolType", kNvrStep}, {"Recorder", "PC-LINE03 A123456"},
+                          {"SystemType", "0"}, {"Version", "V4.1.0"}}));
 }
 
 // Unknown list, no record, no serial number, one that would leave the
@@ -133,11 +123,8 @@ TEST_F(SaveResultTest, UnitThatCannotBeSavedIsNotReported) {
 TEST_F(SaveResultTest, FailedUploadKeepsBothLogsAndTheNextSaveUsesANewClient) {
   Insert(NvrItemsAllPass());
   const std::string refusing = MesDouble().Url();  // gone at once: connections are refused
-  const std::pair<MesDouble::Answer, std::string> failures[] = {{MesDouble::Answer::Fault500, m_mes.Url()},
-                                                                {MesDouble::Answer::Silent, m_mes.Url()},
-                                                                {MesDouble::Answer::Ok, "not a url"},
-                                                                {MesDouble::Answer::Ok, ""},
-                                                                {MesDouble::Answer::Ok, refusing}};
+  const std::pair<MesDouble::Answer, std::string> failures[] = {
+      {MesDouble::Answer::Fault500, m_mes.Url()}, {MesDouble::Answer::Ok, "not a url"}, {MesDouble::Answer::Ok, refusing}};
   for (const auto& [answer, url] : failures) {
     SCOPED_TRACE(url);
     m_mes.SetAnswer(answer);
@@ -145,7 +132,7 @@ TEST_F(SaveResultTest, FailedUploadKeepsBothLogsAndTheNextSaveUsesANewClient) {
     EXPECT_EQ(Save(), 0);  // a failed upload, not an escaping error (how fast a refused one is: bench_save_result)
     ExpectBothLogs();
   }
-  EXPECT_EQ(m_mes.Uploads().size(), 2u);
+  EXPECT_EQ(m_mes.Uploads().size(), 1u);
   m_dialog->m_strMesUrl = m_mes.Url();
   m_mes.SetAnswer(MesDouble::Answer::Ok);
   EXPECT_EQ(Save(), 1);
