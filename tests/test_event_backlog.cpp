@@ -69,10 +69,6 @@ struct BacklogCase {
   Unit unit;
 };
 
-void PrintTo(const BacklogCase& c, std::ostream* os) {
-  *os << c.name;
-}
-
 class Backlog : public ::testing::TestWithParam<BacklogCase> {};
 
 TEST_P(Backlog, DoesNotGrowWithTheUnitsRunWithoutAPump) {
@@ -84,10 +80,10 @@ TEST_P(Backlog, DoesNotGrowWithTheUnitsRunWithoutAPump) {
   run(4);  // warm-up: caches filled, scroll bars shown once
   PumpMessages();
   run(4);
-  const int widgetsAfterFew = static_cast<int>(QApplication::allWidgets().size());
+  const auto widgetsAfterFew = QApplication::allWidgets().size();
   const int fewBacklog = DeliveredByOnePump();
   run(24);
-  const int widgetsAfterMany = static_cast<int>(QApplication::allWidgets().size());
+  const auto widgetsAfterMany = QApplication::allWidgets().size();
   const int manyBacklog = DeliveredByOnePump();
   // Twenty units more than the first time: a backlog of even one event per
   // unit would show.
