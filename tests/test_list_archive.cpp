@@ -1,3 +1,5 @@
+// The list archive's stored form, read from and written to a list in
+// memory, and its operation on a real list window.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -5,6 +7,7 @@
 
 #include "monitor/ListContentsArchive.h"
 #include "platform/MessageBox.h"
+#include "tests/ListTestSupport.h"
 #include "tests/MemoryListContents.h"
 #include "tests/ScratchFolder.h"
 
@@ -158,6 +161,38 @@ TEST_F(ListArchiveTest, AFailedWriteReturnsFalse) {
   MemoryListContents list = Sample3x2();
   EXPECT_FALSE(StoreListContents(list, "/dev/full", true));
   EXPECT_TRUE(StoreListContents(list, dir_.File("no/such/dir/x.arc"), true));  // cannot open: nothing written
+}
+
+// What a list window holds, column layout, texts and flags.
+MemoryListContents Contents(platform::CListCtrl& list) {
+  MemoryListContents out;
+  out.columns.resize(list.GetColumnCount());
+  for (int c = 0; c < list.GetColumnCount(); ++c)
+    list.GetColumn(c, &out.columns[c].format, &out.columns[c].width, &out.columns[c].text);
+  for (int r = 0; r < list.GetItemCount(); ++r) {
+    out.rows.push_back({{}, static_cast<uint32_t>(list.GetItemData(r))});
+    for (int c = 0; c < list.GetColumnCount(); ++c) out.rows.back().cells.push_back(list.GetItemText(r, c));
+  }
+  return out;
+}
+
+using namespace platform;
+using ListArchiveWindow = listtest::ListFixture;
+
+TEST_F(ListArchiveWindow, StoredListLoadsIntoAnEmptyListWithColumnsTextsAndFlags) {
+  list->SetItemData(0, 1);
+  list->SetItemData(1, 2);
+  list->SetItemText(2, 1, "\xB5\xE7\xD1\xB9");  // 电压
+  ScratchFolder folder;
+  list->m_strArchiveFile = folder.File("list.arc");
+  ASSERT_TRUE(list->ArchiveContents(true));
+  auto previous = SetMessageBoxHandler([](const std::string&, unsigned) { return IDOK; });
+  CMyListCtrl other(0, 1);
+  ASSERT_TRUE(other.Create(WS_CHILD | WS_VISIBLE | LVS_REPORT, CRect(0, 0, 200, 200), dialog.get(), 1));
+  other.m_strArchiveFile = list->m_strArchiveFile;
+  ASSERT_TRUE(other.ArchiveContents(false));
+  SetMessageBoxHandler(previous);
+  EXPECT_EQ(Contents(other), Contents(*list));
 }
 
 }  // namespace

@@ -89,7 +89,7 @@ using SummaryTest = ResultSavingTest;
 // Each unit writes its summary log; the reported values come from its text,
 // and BugReason is that very text with LF line ends.
 TEST_F(SummaryTest, ValuesReportedForEachKindOfUnit) {
-  const std::string sn = "SN2603050001", pcba = platform::Gbk(u8"PCBA_功能测试"), mac = "00:11:22:33:44:55";
+  const std::string sn = "SN2603050001", pcba = platform::Gbk(u8"PCBA_功能测试");
   const std::string camera = platform::Gbk(u8"图像与菜单显示确认通过"), noStart = "sStartStr error";
   const struct {
     const char* name;
@@ -97,9 +97,6 @@ TEST_F(SummaryTest, ValuesReportedForEachKindOfUnit) {
     std::vector<results::ResultRow> rows;
     std::optional<Values> values;  // none: not reported
   } units[] = {
-      {"the hand-checked list", kNvrStep, sn,
-       Rows({{kVersionItem, "V4.1.0,"}, {kSyncCheck, "PASS"}, {kDisk, ";DISK1"}, {kWebMacItem, mac + ","}}),
-       Values{"SN26030", mac, "PASS", "D0000;", "V4", kNvrStep, "V4.1.0"}},
       // No version or MAC row: the error texts are passed on as values.
       {"failing unit", pcba, sn, Rows({{kSyncDone, "PASS"}, {kPlayback, "FAIL"}}),
        Values{"SN26030", noStart, "FAIL", "", "sS", pcba, noStart}},
@@ -115,9 +112,6 @@ TEST_F(SummaryTest, ValuesReportedForEachKindOfUnit) {
       {"short serial number and version", pcba, "AB123", Rows({{kVersionItem, "7,"}}),
        Values{"AB123", noStart, "PASS", "", std::string("7\0", 2), pcba, "7"}},
   };
-  // The second log is the first without its "[MACLIST]" line.
-  std::string handChecked = ReadBytes(SourceDir() / "tests/data/result_log_SN2603050001.txt");
-  handChecked.erase(handChecked.find("[MACLIST]\r\n"), 11);
   for (const auto& u : units) {
     SCOPED_TRACE(u.name);
     results::ResultListSnapshot panel{u.serial, 0, u.rows};
@@ -126,7 +120,6 @@ TEST_F(SummaryTest, ValuesReportedForEachKindOfUnit) {
     const std::optional<results::MesUploadValues> got = results::WriteResultSummary(panel, record);
     const std::string file = ReadBytes(TestResult() / (u.serial + "-20260305140709.txt"));
     ASSERT_FALSE(file.empty());  // also a unit that is not reported keeps its log
-    if (&u == units) EXPECT_EQ(file, handChecked);
     ASSERT_EQ(got.has_value(), u.values.has_value());
     if (!got) continue;
     EXPECT_EQ(Varying(*got), *u.values);
