@@ -59,11 +59,6 @@ void EditUnit(CMonitorDialog& dlg, int unit) {
   ASSERT_EQ(list->GetItemText(1, 2), digit.toStdString()) << "the edit was not committed";
 }
 
-void ZoomUnit(CMonitorDialog& dlg, int unit) {
-  dlg.ZoomOut(unit % 4 + 1);
-  dlg.UpdateLayout();
-}
-
 struct BacklogCase {
   const char* name;
   Unit unit;
@@ -92,8 +87,7 @@ TEST_P(Backlog, DoesNotGrowWithTheUnitsRunWithoutAPump) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Units, Backlog,
-                         ::testing::Values(BacklogCase{"inserts", FillUnit}, BacklogCase{"editor", EditUnit},
-                                           BacklogCase{"zoom", ZoomUnit}),
+                         ::testing::Values(BacklogCase{"inserts", FillUnit}, BacklogCase{"editor", EditUnit}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
