@@ -119,18 +119,6 @@ TEST_F(ListArchiveTest, FilesThatAreNotLoaded) {
   EXPECT_EQ(messages_.size(), 1u);  // only the file with a correct sum shows it
 }
 
-TEST_F(ListArchiveTest, LoadingPutsColumnsAndRowsInFrontOfExistingOnes) {
-  MemoryListContents list;
-  list.columns = {{0, 10, "Old"}};
-  list.rows = {{{"old"}, 7}};
-  ASSERT_TRUE(Load(kStored3x2, list));
-  MemoryListContents expected = Sample3x2();
-  expected.columns.push_back({0, 10, "Old"});
-  for (MemoryRow& row : expected.rows) row.cells.push_back("");
-  expected.rows.push_back({{"", "", "", "old"}, 7});
-  EXPECT_EQ(list, expected);
-}
-
 // Texts of any length pass their own check; a long header text is cut to 259
 // bytes without splitting a character.
 TEST_F(ListArchiveTest, LongTextsRoundTrip) {
