@@ -70,7 +70,7 @@ TEST_F(SaveResultTest, AUnitIsLoggedJudgedAndReportedOnce) {
   Insert({{kVersionItem, "V4.1.0,"}, {kSyncCheck, "PASS"}, {kDisk, ";DISK1"}, {kWebMacItem, "00:11:22:33:44:55,"}});
   EXPECT_EQ(Save(), 1);
   EXPECT_EQ(m_dialog->FindListCtrl(2)->m_nResult, 1);
-  EXPECT_EQ(DateLog(), ReadBytes(SourceDir() / "tests/data/result_log_SN2603050001.txt"));
+  EXPECT_EQ(DateLog(), ReadBytes(FixturePath("result_log_SN2603050001.txt")));
   ExpectBothLogs();
   EXPECT_TRUE(m_messages.empty());
   const std::vector<ReceivedUpload> uploads = m_mes.Uploads();
