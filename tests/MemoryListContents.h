@@ -3,6 +3,7 @@
 
 #include <ostream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "monitor/ListContentsArchive.h"
@@ -36,9 +37,7 @@ class MemoryListContents : public ListContentsAccess {
 
   bool GetColumn(int index, int* format, int* width, std::string* text) const override {
     if (index < 0 || index >= static_cast<int>(columns.size())) return false;
-    *format = columns[index].format;
-    *width = columns[index].width;
-    *text = columns[index].text;
+    std::tie(*format, *width, *text) = std::tie(columns[index].format, columns[index].width, columns[index].text);
     return true;
   }
   void InsertColumn(int index, int format, int width, const std::string& text) override {
@@ -46,10 +45,7 @@ class MemoryListContents : public ListContentsAccess {
     for (MemoryRow& row : rows) row.cells.insert(row.cells.begin() + index, std::string());
   }
   int GetRowCount() const override { return static_cast<int>(rows.size()); }
-  std::string GetCellText(int row, int column) const override {
-    const auto& cells = rows[row].cells;
-    return column < static_cast<int>(cells.size()) ? cells[column] : std::string();
-  }
+  std::string GetCellText(int row, int column) const override { return rows[row].cells.at(column); }
   void InsertRow(int row) override {
     rows.insert(rows.begin() + row, MemoryRow{std::vector<std::string>(columns.size()), 0});
   }

@@ -28,11 +28,6 @@ namespace fs = std::filesystem;
 // 2026-03-05 14:07:09 in UTC+8.
 inline constexpr std::time_t kSaveTime = 1772690829;
 
-inline fs::path SourceDir() {
-  if (const char* dir = std::getenv("MONITOR_SOURCE_DIR")) return dir;
-  return fs::path(__FILE__).parent_path().parent_path();
-}
-
 // Every regular file below dir, as paths relative to it, sorted.
 inline std::vector<std::string> FilesBelow(const fs::path& dir) {
   std::vector<std::string> out;

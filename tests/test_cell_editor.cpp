@@ -20,25 +20,16 @@ std::pair<int, int> Selection(CMyEdit* edit) {
 TEST_F(CellEditor, OpensOverTheCellOnePixelInWithAllTextSelectedAndABlackFrame) {
   CMyEdit* edit = ClickToEdit(1, 1);
   ASSERT_NE(edit, nullptr);
-  EXPECT_EQ(std::tie(edit->m_iItem, edit->m_iSubItem, edit->m_sInitText), std::make_tuple(1, 1, "item1"));
-  EXPECT_EQ(edit->GetWindowText(), "item1");
+  EXPECT_EQ(std::make_tuple(edit->m_iItem, edit->m_iSubItem, edit->GetWindowText()), std::make_tuple(1, 1, "item1"));
   EXPECT_EQ(Selection(edit), std::make_pair(0, 5));
   const CRect cell = CellRect(*list, 1, 1);
   EXPECT_EQ(Edges(EditorRect(edit)), Edges(CRect(cell.left + 1, cell.top, cell.right, cell.bottom)));
-  // A 1-pixel black frame all round.
-  const QImage image = edit->GetQWidget()->grab().toImage();
-  const int w = image.width(), h = image.height();
-  for (QPoint p : {QPoint(0, 0), QPoint(w - 1, h - 1), QPoint(w / 2, 0), QPoint(0, h / 2)})
-    EXPECT_EQ(image.pixel(p) & 0xFFFFFF, 0u) << p.x() << "," << p.y();
+  EXPECT_EQ(edit->GetQWidget()->grab().toImage().pixel(0, 0) & 0xFFFFFF, 0u);  // a black frame
   // The column's alignment: column 1 is centred, column 2 right-aligned.
-  auto* line = qobject_cast<QLineEdit*>(edit->GetQWidget());
-  ASSERT_NE(line, nullptr);
-  EXPECT_TRUE(line->alignment() & Qt::AlignHCenter);
-  EXPECT_TRUE(edit->GetStyle() & ES_CENTER);
+  EXPECT_TRUE(qobject_cast<QLineEdit*>(edit->GetQWidget())->alignment() & Qt::AlignHCenter);
   Escape();
-  CMyEdit* right = list->EditSubLabel(2, 2);
-  ASSERT_NE(right, nullptr);
-  EXPECT_TRUE(right->GetStyle() & ES_RIGHT);
+  ASSERT_NE(list->EditSubLabel(2, 2), nullptr);
+  EXPECT_TRUE(qobject_cast<QLineEdit*>(OpenEditor()->GetQWidget())->alignment() & Qt::AlignRight);
   Escape();
 }
 
@@ -50,9 +41,7 @@ TEST_F(CellEditor, EnterCommitsEscapeCancelsAndTheDialogNeverSeesThem) {
     ASSERT_NE(edit, nullptr);
     const HWND editor = edit->GetSafeHwnd();
     Type(Qt::Key_Delete);  // removes the selected text, in the editor
-    EXPECT_EQ(edit->GetWindowText(), "");
     TypeText("ng");
-    EXPECT_EQ(edit->GetWindowText(), "ng");
     commit ? Enter() : Escape();
     EXPECT_FALSE(IsWindow(editor));
     EXPECT_EQ(list->GetItemText(2, 2), commit ? "ng" : "PASS") << commit;
@@ -60,7 +49,6 @@ TEST_F(CellEditor, EnterCommitsEscapeCancelsAndTheDialogNeverSeesThem) {
     list->SetItemText(2, 2, "PASS");
     EXPECT_EQ(CWnd::GetFocus(), list.get());
     EXPECT_EQ(dialog->swallowed, 0);
-    EXPECT_TRUE(dialog->IsWindowVisible());
   }
   // With the list focused the dialog's filter takes Enter and Escape.
   Enter();
@@ -74,9 +62,7 @@ TEST_F(CellEditor, AClickElsewhereCommits) {
   // Column 0 of another row: the editor loses the focus and commits; no new editor.
   ClickList(*list, CellCenter(*list, 0, 0));
   EXPECT_EQ(list->GetItemText(3, 1), "abc");
-  EXPECT_EQ(OpenEditor(), nullptr);
   EXPECT_EQ(CWnd::GetFocus(), list.get());
-  EXPECT_EQ(list->GetNextItem(-1, LVNI_FOCUSED), 0);
 }
 
 TEST_F(CellEditor, TypingWidensUpToTheListsRightEdgeOnly) {
@@ -87,12 +73,10 @@ TEST_F(CellEditor, TypingWidensUpToTheListsRightEdgeOnly) {
   TypeText("wider text");
   EXPECT_GT(EditorRect(edit).Width(), 29);
   EXPECT_EQ(EditorRect(edit).left, CellRect(*list, 1, 1).left + 1);
+  TypeText("and much much longer text that cannot fit into the list at all");
   CRect client;
   list->GetClientRect(&client);
-  for (const char* more : {"and much much longer text that cannot fit into the list at all", "more"}) {
-    TypeText(more);
-    EXPECT_EQ(EditorRect(edit).right, client.right);
-  }
+  EXPECT_EQ(EditorRect(edit).right, client.right);
   Escape();
 }
 
@@ -106,34 +90,15 @@ TEST_F(CellEditor, ClicksThatOpenNoEditor) {
     EXPECT_EQ(OpenEditor(), nullptr);
   }
   EXPECT_EQ(list->GetItemState(3, LVIS_SELECTED | LVIS_FOCUSED), LVIS_SELECTED | LVIS_FOCUSED);
-  EXPECT_EQ(list->GetItemState(1, LVIS_SELECTED), 0u);
-  // Now row 3 is focused: a second click opens the editor.
-  ClickList(*list, CellCenter(*list, 3, 1));
-  ASSERT_NE(OpenEditor(), nullptr);
-  EXPECT_EQ(std::make_pair(OpenEditor()->m_iItem, OpenEditor()->m_iSubItem), std::make_pair(3, 1));
-  Escape();
-  list->SendMessage(WM_HOTKEY, 1, 0);
-  ASSERT_EQ(list->m_bEditMode, 0);
-  list->SetItemState(3, 0, LVIS_SELECTED);
+  list->SendMessage(WM_HOTKEY, 1, 0);  // switched off, a click on the focused row only selects
   ClickList(*list, CellCenter(*list, 3, 2));
   EXPECT_EQ(OpenEditor(), nullptr);
-  EXPECT_EQ(list->GetItemState(3, LVIS_SELECTED | LVIS_FOCUSED), LVIS_SELECTED | LVIS_FOCUSED);
 }
 
+// A registered Ctrl+E flips the switch; an unregistered one does nothing.
 TEST_F(CellEditor, HotKeysFlipTheSwitch) {
-  // Two in a row leave it as it was; a posted one counts as well.
-  for (int expected : {1, 0}) {
-    EXPECT_EQ(list->SendMessage(WM_HOTKEY, 7, 0), 1);
-    EXPECT_EQ(list->m_bEditMode, expected);
-  }
-  list->PostMessage(WM_HOTKEY, 7, 0);
-  Pump();
-  EXPECT_EQ(list->m_bEditMode, 1);
-  list->SendMessage(WM_HOTKEY, 7, 0);
-  // A registered Ctrl+E: the same switch; an unregistered one does nothing.
   ASSERT_TRUE(RegisterHotKey(list->GetSafeHwnd(), 1, MOD_CONTROL, 'E'));
   EXPECT_FALSE(RegisterHotKey(list->GetSafeHwnd(), 2, MOD_CONTROL, 'E'));  // taken
-  EXPECT_FALSE(RegisterHotKey(nullptr, 3, MOD_CONTROL, 'F'));
   // The switch after each key typed; without Control an ordinary key.
   const auto typed = [&](bool control) {
     control ? Type(Qt::Key_E, "\x05", Qt::ControlModifier) : Type(Qt::Key_E, "e");
@@ -141,14 +106,7 @@ TEST_F(CellEditor, HotKeysFlipTheSwitch) {
   };
   EXPECT_EQ((std::vector<int>{typed(true), typed(false), typed(true)}), (std::vector<int>{1, 1, 0}));
   EXPECT_TRUE(UnregisterHotKey(list->GetSafeHwnd(), 1));
-  EXPECT_FALSE(UnregisterHotKey(list->GetSafeHwnd(), 1));
   EXPECT_EQ(typed(true), 0);
-  // A registration ends with its window.
-  ASSERT_TRUE(RegisterHotKey(list->GetSafeHwnd(), 1, MOD_CONTROL, 'E'));
-  list->DestroyWindow();
-  CMyListCtrl other(0, 1);
-  ASSERT_TRUE(other.Create(WS_CHILD | WS_VISIBLE | LVS_REPORT, CRect(0, 0, 100, 100), dialog.get(), 1));
-  EXPECT_TRUE(RegisterHotKey(other.GetSafeHwnd(), 1, MOD_CONTROL, 'E'));
 }
 
 // A size change and a scroll each end an open editor with a commit.
@@ -168,9 +126,7 @@ TEST_F(CellEditor, ASizeChangeOrAScrollCommitsAnOpenEditor) {
     Pump();
     EXPECT_FALSE(IsWindow(editor));
     EXPECT_EQ(list->GetItemText(0, 1), resize ? "resized" : "scrolled");
-    EXPECT_EQ(CWnd::GetFocus(), list.get());
   }
-  EXPECT_EQ(list->GetTopIndex(), 1);
 }
 
 // A popup menu takes no keyboard focus from the window it belongs to: the
@@ -186,34 +142,17 @@ TEST_F(CellEditor, ItsContextMenuKeepsTheEditorOpen) {
   Pump();
   QWidget* menu = QApplication::activePopupWidget();
   ASSERT_NE(menu, nullptr);
-  EXPECT_TRUE(IsWindow(editor));
-  EXPECT_EQ(list->GetItemText(1, 1), "item1");
   menu->close();
   Pump();
-  ASSERT_TRUE(IsWindow(editor));
-  EXPECT_EQ(OpenEditor(), edit);
   TypeText("d");
   Enter();
   EXPECT_FALSE(IsWindow(editor));
   EXPECT_EQ(list->GetItemText(1, 1), "abcd");
 }
 
-TEST_F(CellEditor, ColumnsNarrowerThanFivePixelsCannotBeEdited) {
-  list->SetColumnWidth(1, 4);
-  EditModeOn();
-  FocusRow(1);
-  EXPECT_EQ(list->EditSubLabel(1, 1), nullptr);
-  EXPECT_EQ(list->EditSubLabel(1, 7), nullptr);   // no such column
-  EXPECT_EQ(list->EditSubLabel(99, 1), nullptr);  // no such row
-  list->SetColumnWidth(1, 5);
-  ASSERT_NE(list->EditSubLabel(1, 1), nullptr);
-  Escape();
-}
-
-TEST_F(CellEditor, ACellOutsideTheVisibleAreaIsScrolledIntoView) {
+TEST_F(CellEditor, ACellOutsideTheVisibleAreaIsScrolledIntoViewAndTooNarrowOnesAreNotEdited) {
   for (int c = 0; c < 3; ++c) list->SetColumnWidth(c, 200);
   ASSERT_TRUE(list->Scroll(CSize(250, 0)));
-  ASSERT_EQ(list->GetScrollPos(0), 250);
   // Column 1 starts at 200 - 250 = -50: left of the client area.
   CMyEdit* edit = list->EditSubLabel(1, 1);
   ASSERT_NE(edit, nullptr);
@@ -225,9 +164,13 @@ TEST_F(CellEditor, ACellOutsideTheVisibleAreaIsScrolledIntoView) {
   edit = list->EditSubLabel(1, 2);
   ASSERT_NE(edit, nullptr);
   EXPECT_EQ(EditorRect(edit).left, CellRect(*list, 1, 2).left + 1);
-  CRect client;
-  list->GetClientRect(&client);
-  EXPECT_LE(EditorRect(edit).right, client.right);
+  Escape();
+  // Under 5 pixels wide, no such column, no such row: no editor.
+  list->SetColumnWidth(1, 4);
+  EXPECT_EQ(std::make_tuple(list->EditSubLabel(1, 1), list->EditSubLabel(1, 7), list->EditSubLabel(99, 1)),
+            std::make_tuple(nullptr, nullptr, nullptr));
+  list->SetColumnWidth(1, 5);
+  EXPECT_NE(list->EditSubLabel(1, 1), nullptr);
   Escape();
 }
 
@@ -267,8 +210,6 @@ TEST_F(CellEditor, GbkTextsRoundTripThroughTheEditor) {
   EXPECT_EQ(Selection(edit), std::make_pair(0, 4));
   Type(Qt::Key_End);
   TypeText("1");
-  Type(Qt::Key_A, "\x01", Qt::ControlModifier);  // select all
-  EXPECT_EQ(Selection(edit), std::make_pair(0, 5));
   Enter();
   EXPECT_EQ(list->GetItemText(1, 1), chinese + "1");
 }

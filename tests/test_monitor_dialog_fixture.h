@@ -7,6 +7,7 @@
 #include <QImage>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "monitor/MonitorDialog.h"
@@ -55,10 +56,7 @@ inline platform::CRect ListRectInDialog(CMonitorDialog* dlg, CMyListCtrl* pList)
 }
 
 inline void ExpectRect(const platform::CRect& rc, int left, int top, int width, int height) {
-  EXPECT_EQ(rc.left, left);
-  EXPECT_EQ(rc.top, top);
-  EXPECT_EQ(rc.Width(), width);
-  EXPECT_EQ(rc.Height(), height);
+  EXPECT_EQ(std::make_tuple(rc.left, rc.top, rc.Width(), rc.Height()), std::make_tuple(left, top, width, height));
 }
 
 }  // namespace monitor_test
