@@ -6,14 +6,9 @@
 // engine itself reads and with the values that were written.
 #include <gtest/gtest.h>
 
-#include <QFile>
 #include <charconv>
-#include <set>
 #include <cstdlib>
 #include <functional>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 
 #include "spreadsheet/xls/BiffBytes.h"
 #include "spreadsheet/xls/BiffRecord.h"
@@ -60,36 +55,20 @@ bool Uncached(const CellValue& v) {
   return v.isFormula && v.kind == CellKind::Empty;
 }
 
-// python3-xlrd reads the typed cells the engine reads from `path`.
-void ExpectXlrdSees(const Workbook& wb, const std::string& path) {
-  PeerBook peer = XlrdRead(path);
-  ASSERT_EQ(peer.refusal, "") << "xlrd refused the file";
+// A peer sees the texts the engine reads (xlrd: the typed cells), except formulas
+// without a stored result and those of a sheet LibreOffice recalculates.
+void ExpectPeerSees(const PeerBook& peer, const Workbook& wb, bool typed, const std::u16string& recalculated = u"") {
+  ASSERT_EQ(peer.refusal, "") << "the peer refused the file";
   ASSERT_EQ(peer.Names().size(), wb.SheetCount());
   for (std::size_t s = 0; s < wb.SheetCount(); ++s) {
     const Worksheet& ws = wb.Sheet(s);
+    auto skip = [&](const CellValue& v) { return Uncached(v) || (v.isFormula && ws.Name() == recalculated); };
     Table ours = SheetTexts(ws), theirs = peer.sheets[s].rows;
-    for (int r = 0; r < ws.RowCount(); ++r)
+    for (int r = 0; typed && r < ws.RowCount(); ++r)
       for (int c = 0; c < ws.ColumnCount(); ++c) ours[r][c] = Typed(ws.Cell(r, c));
     for (auto& row : theirs)
       for (auto& cell : row)
-        if (cell.starts_with("N")) cell = "N" + NumberKey(std::strtod(cell.c_str() + 1, nullptr));
-    Blank(ours, ws, Uncached);
-    Blank(theirs, ws, Uncached);
-    EXPECT_EQ(peer.sheets[s].name, ToUtf8(ws.Name()));
-    EXPECT_EQ(Trimmed(theirs), Trimmed(ours)) << "sheet " << s;
-  }
-}
-
-// LibreOffice shows the texts the engine reads; it recalculates the formulas
-// of sheets whose cells changed, whose cached results the other readers show.
-void ExpectLibreOfficeShows(const Workbook& wb, const std::string& path, const std::u16string& recalculatedSheet) {
-  PeerBook peer = LibreOfficeRead(path);
-  ASSERT_EQ(peer.refusal, "") << "LibreOffice could not convert the file";
-  ASSERT_EQ(peer.Names().size(), wb.SheetCount());
-  for (std::size_t s = 0; s < wb.SheetCount(); ++s) {
-    const Worksheet& ws = wb.Sheet(s);
-    auto skip = [&](const CellValue& v) { return Uncached(v) || (v.isFormula && ws.Name() == recalculatedSheet); };
-    Table ours = SheetTexts(ws), theirs = peer.sheets[s].rows;
+        if (typed && cell.starts_with("N")) cell = "N" + NumberKey(std::strtod(cell.c_str() + 1, nullptr));
     Blank(ours, ws, skip);
     Blank(theirs, ws, skip);
     EXPECT_EQ(peer.sheets[s].name, ToUtf8(ws.Name()));
@@ -97,12 +76,16 @@ void ExpectLibreOfficeShows(const Workbook& wb, const std::string& path, const s
   }
 }
 
+void ExpectXlrdSees(const Workbook& wb, const std::string& path) {
+  ExpectPeerSees(XlrdRead(path), wb, true);
+}
+
 // Saves `wb` to `path`, reads it back and checks that both readers see what the engine reads.
 Workbook SaveAndCompare(Workbook& wb, const std::string& path, const std::u16string& recalculatedSheet = u"") {
   wb.Save(path);
   Workbook back = Workbook::Load(path);
   ExpectXlrdSees(back, path);
-  ExpectLibreOfficeShows(back, path, recalculatedSheet);
+  ExpectPeerSees(LibreOfficeRead(path), back, false, recalculatedSheet);
   return back;
 }
 
@@ -128,55 +111,19 @@ std::vector<std::uint8_t> WorkbookStream(const std::string& fixture) {
   return *CompoundFile::Parse(ReadFileBytes(XlsFixture(fixture))).FindStream(u"Workbook");
 }
 
-// The fixture's documented content: every cell's text, marked # when it is a
-// number and ' when it is a text, and which cells hold formulas (their results
-// only when the writer stored them).
-void ExpectTwoSheetContent(const Workbook& wb, bool cachedFormulaResults) {
-  QFile f(QString::fromStdString(XlsFixture("content_two_sheets.json")));
-  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-  const QJsonArray sheets = QJsonDocument::fromJson(f.readAll()).object()["sheets"].toArray();
-  ASSERT_EQ(wb.SheetCount(), 2u);
-  for (int s = 0; s < 2; ++s) {
-    const Worksheet& ws = wb.Sheet(s);
-    const QJsonObject doc = sheets[s].toObject();
-    Table documented, ours;
-    for (const QJsonValue row : doc[s ? "values" : "rows"].toArray()) {
-      documented.emplace_back();
-      for (const QJsonValue v : row.toArray())
-        documented.back().push_back((v.isDouble()             ? "#"
-                                     : v.toString().isEmpty() ? ""
-                                                              : "'") +
-                                    v.toVariant().toString().toStdString());
-    }
-    std::set<std::string> formulas, documentedFormulas;
-    for (const QString& cell : doc["formulas"].toObject().keys()) documentedFormulas.insert(cell.toStdString());
-    for (int r = 0; r < ws.RowCount(); ++r) {
-      ours.emplace_back();
-      for (int c = 0; c < ws.ColumnCount(); ++c) {
-        const CellValue v = ws.Cell(r, c);
-        if (v.isFormula) formulas.insert(char('A' + c) + std::to_string(r + 1));
-        const char* kind = v.kind == CellKind::Number ? "#" : v.kind == CellKind::Text ? "'" : "";
-        ours.back().push_back(kind + ToUtf8(ws.CellText(r, c)));
-        if (v.isFormula && !cachedFormulaResults) ours.back().back() = documented.at(r).at(c) = "";
-      }
-    }
-    if (s) documented.at(6).at(1) = "#2024-05-01";  // B7: a number shown as a date
-    EXPECT_EQ(ToUtf8(ws.Name()), doc["name"].toString().toStdString());
-    EXPECT_EQ(ours, documented);
-    EXPECT_EQ(formulas, documentedFormulas);
-  }
-  EXPECT_TRUE(wb.Sheet(1).Cell(6, 1).isDate);
-  EXPECT_FALSE(wb.Sheet(1).Cell(1, 2).isDate);
-}
-
 }  // namespace
 
-TEST(XlsWorkbookRead, LibreOfficeTwoSheetsMatchTheirDocumentedContent) {
-  ExpectTwoSheetContent(Workbook::Load(XlsFixture("lo_two_sheets.xls")), true);
-}
-
-TEST(XlsWorkbookRead, XlwtTwoSheetsMatchTheirDocumentedContent) {
-  ExpectTwoSheetContent(Workbook::Load(XlsFixture("xlwt_two_sheets.xls")), false);
+// Fixtures LibreOffice and xlwt (which stores no formula results) wrote.
+TEST(XlsWorkbookRead, SpreadsheetApplicationFixturesReadAsXlrdReadsThem) {
+  for (const char* name : {"lo_two_sheets.xls", "xlwt_two_sheets.xls"}) {
+    SCOPED_TRACE(name);
+    Workbook wb = Workbook::Load(XlsFixture(name));
+    ExpectXlrdSees(wb, XlsFixture(name));
+    EXPECT_EQ(wb.Sheet(0).Name(), FromUtf8(u8"型号A"));
+    EXPECT_EQ(wb.Sheet(1).CellText(6, 1), u"2024-05-01");  // B7: a number shown as a date
+    EXPECT_TRUE(wb.Sheet(1).Cell(6, 1).isDate);
+    EXPECT_TRUE(wb.Sheet(1).Cell(3, 3).isFormula);
+  }
 }
 
 // Read as the fixture is, and written with many more long strings (across
@@ -188,7 +135,6 @@ TEST(XlsWorkbookRead, LongSharedStringsAcrossContinueRecordsReadAndWrittenMatchT
   const Worksheet& ws = wb.Sheet(0);
   EXPECT_EQ(ws.Name(), u"\x5171\x4EAB\x5B57\x7B26\x4E32");  // 共享字符串
   EXPECT_EQ(ws.RowCount(), 503);
-  EXPECT_EQ(ws.ColumnCount(), 3);
   std::size_t longest = 0;
   for (int r = 0; r < ws.RowCount(); ++r)
     for (int c = 0; c < 3; ++c) longest = std::max(longest, ws.Cell(r, c).text.size());
@@ -211,39 +157,20 @@ TEST(XlsWorkbookRead, LongSharedStringsAcrossContinueRecordsReadAndWrittenMatchT
 TEST(XlsWorkbookRead, EmptyWorkbooksSheetLookupAndCellLimits) {
   Workbook one = Workbook::Load(XlsFixture("lo_empty_1sheet.xls"));  // lives in the mini stream
   ASSERT_EQ(one.SheetNames(), std::vector<std::u16string>{u"Sheet1"});
-  EXPECT_EQ(one.Sheet(0).RowCount(), 0);
-  EXPECT_EQ(one.Sheet(0).ColumnCount(), 0);
-  EXPECT_EQ(one.Sheet(0).Cell(100, 10).kind, CellKind::Empty);
-  EXPECT_TRUE(one.Sheet(0).RowTexts(3).empty());
+  EXPECT_EQ(std::pair(one.Sheet(0).RowCount(), one.Sheet(0).ColumnCount()), std::pair(0, 0));
   Workbook three = Workbook::Load(XlsFixture("lo_empty_3sheets.xls"));  // no shared-string table
   EXPECT_EQ(three.SheetNames(), (std::vector<std::u16string>{u"Sheet1", u"Sheet2", u"Sheet3"}));
-
-  // Sheets are found without regard to case.
   Workbook wb = Workbook::Load(XlsFixture("lo_two_sheets.xls"));
-  EXPECT_EQ(wb.FindSheet(u"NUMBERS"), &wb.Sheet(1));
-  EXPECT_EQ(wb.FindSheet(u"\x578B\x53F7"
-                         u"a"),
-            &wb.Sheet(0));  // 型号a
+  EXPECT_EQ(wb.FindSheet(u"NUMBERS"), &wb.Sheet(1));  // without regard to case
   EXPECT_EQ(wb.FindSheet(u"Number"), nullptr);
-  EXPECT_THROW(wb.Sheet(2), platform::Error);
-  // Cell addresses beyond the worksheet's limits are errors.
-  const Worksheet& ws = wb.Sheet(0);
-  EXPECT_NO_THROW(ws.Cell(65535, 255));
-  EXPECT_THROW(ws.Cell(65536, 0), platform::Error);
-  EXPECT_THROW(ws.Cell(0, 256), platform::Error);
-  EXPECT_THROW(ws.CellText(-1, 0), platform::Error);
+  EXPECT_NO_THROW(wb.Sheet(0).Cell(65535, 255));
+  EXPECT_THROW(wb.Sheet(0).Cell(65536, 0), platform::Error);
+  EXPECT_THROW(wb.Sheet(0).Cell(0, 256), platform::Error);
 }
 
 TEST(XlsWorkbookRead, FilesThatAreNotWorkbooksAreRefused) {
   ScratchFolder dir;
-  try {
-    Workbook::Load(dir.File("missing.xls"));
-    ADD_FAILURE();
-  } catch (const platform::Error& e) {
-    EXPECT_NE(std::string(e.what()).find("missing.xls"), std::string::npos);
-  }
-  EXPECT_THROW(Workbook::Load(dir.Path()), platform::Error);
-
+  EXPECT_THROW(Workbook::Load(dir.File("missing.xls")), platform::Error);
   std::vector<std::uint8_t> xlsx = {'P', 'K', 3, 4};
   xlsx.resize(3000, 0);
   CompoundFile doc = CompoundFile::CreateEmpty({});  // a Word document, say
@@ -284,26 +211,6 @@ TEST(XlsWorkbookRead, DamagedWorkbookStreamsNameTheProblem) {
   for (std::size_t cut = 0; cut < good.size(); cut += 97) {
     std::vector<std::uint8_t> s(good.begin(), good.begin() + cut);
     EXPECT_FALSE(LoadError(WithWorkbookStream("lo_two_sheets.xls", s)).empty()) << "cut at " << cut;
-  }
-}
-
-TEST(XlsWorkbookRead, CorruptedFilesNeverCrash) {
-  // Flipped bytes: either a clear error or a workbook that can be read and saved
-  // (files cut short are refused in the compound file and stream tests).
-  std::uint32_t seed = 12345;
-  for (int round = 0; round < 200; ++round) {
-    std::vector<std::uint8_t> bad = ReadFileBytes(XlsFixture(round % 2 ? "lo_two_sheets.xls" : "xlwt_two_sheets.xls"));
-    for (int k = 0; k < 4; ++k) {
-      seed = seed * 1103515245 + 12345;
-      bad[(seed >> 8) % bad.size()] ^= static_cast<std::uint8_t>(seed >> 3 | 1);
-    }
-    try {
-      Workbook wb = Workbook::LoadFromMemory(bad);
-      for (std::size_t s = 0; s < wb.SheetCount(); ++s)
-        for (int r = 0; r < wb.Sheet(s).RowCount(); ++r) wb.Sheet(s).RowTexts(r);
-      Workbook::LoadFromMemory(wb.SaveToMemory());
-    } catch (const platform::Error&) {
-    }
   }
 }
 
@@ -368,7 +275,7 @@ std::vector<std::uint8_t> EveryCellKindWorkbook() {
 
 TEST(XlsWorkbookRead, EveryCellRecordKindReadsAsXlrdReadsIt) {
   ScratchFolder dir;
-  const std::string path = dir.File("kinds.xls"), again = dir.File("again.xls");
+  const std::string path = dir.File("kinds.xls");
   const auto bytes = EveryCellKindWorkbook();
   WriteBytes(path, std::string(bytes.begin(), bytes.end()));
   Table expected = {{ToUtf8(u"label \x4E2D"), "rich"},
@@ -382,15 +289,12 @@ TEST(XlsWorkbookRead, EveryCellRecordKindReadsAsXlrdReadsIt) {
   EXPECT_TRUE(wb.Sheet(0).Cell(5, 0).isFormula);
   ExpectXlrdSees(wb, path);  // the kinds too: "" of the last formula is a text, #DIV/0! an error
 
-  // Rewritten, the formulas come back with their results and the sheet asks
-  // for recalculation.
+  // Rewritten, the formulas keep their results and the sheet asks for recalculation.
   wb.Sheet(0).SetText(7, 0, u"changed");
-  wb.Save(again);
-  EXPECT_FALSE(RecordsOf(StreamOf(ReadFileBytes(again)), 0x005E).empty());  // UNCALCED
-  Workbook back = Workbook::Load(again);
+  const auto saved = wb.SaveToMemory();
+  EXPECT_FALSE(RecordsOf(StreamOf(saved), 0x005E).empty());  // UNCALCED
   expected.insert(expected.end(), {{}, {"changed"}});
-  EXPECT_EQ(Trimmed(SheetTexts(back.Sheet(0))), expected);
-  ExpectXlrdSees(back, again);
+  EXPECT_EQ(Trimmed(SheetTexts(Workbook::LoadFromMemory(saved).Sheet(0))), expected);
 }
 
 // ---- files this engine wrote, read by the peers ----------------------------
@@ -412,36 +316,22 @@ TEST(XlsPeers, ChangedLibreOfficeWorkbookReadsTheSameEverywhere) {
 }
 
 // A new workbook: texts (an empty one is still a text cell), numbers and an
-// empty sheet; then a sheet cleared and refilled.
-TEST(XlsPeers, NewWorkbookAndClearedSheet) {
+// empty sheet; a large one needs DIFAT sectors.
+TEST(XlsPeers, NewWorkbooksSmallAndLarge) {
   ScratchFolder dir;
   Workbook wb = Workbook::CreateEmpty();
   EXPECT_THROW(wb.SaveToMemory(), platform::Error) << "a workbook needs a sheet";
   Worksheet& a = wb.AddSheet(FromUtf8(u8"型号B"));
   a.AppendRow(U16Row({u8"时间", u8"SN", u8"A", u8"B"}));
-  for (int r = 0; r < 50; ++r)
-    a.AppendRow({r ? u"t" + std::u16string(1, static_cast<char16_t>(u'0' + r % 10)) : u"", u"SN", u"PASS", u"1.23"});
-  a.SetNumber(51, 3, -1.25);
+  a.AppendRow({u"", u"SN", u"PASS", u"1.23"});
+  a.SetNumber(2, 3, -1.25);
   wb.AddSheet(u"Empty");
   Workbook back = SaveAndCompare(wb, dir.File("fresh.xls"));
-  EXPECT_EQ(SheetTexts(back.Sheet(0)), SheetTexts(a));
   EXPECT_EQ(back.Sheet(0).Cell(1, 0).kind, CellKind::Text);
-  EXPECT_EQ(back.Sheet(0).Cell(51, 3).number, -1.25);
-  EXPECT_EQ(back.Sheet(0).Cell(51, 0).kind, CellKind::Empty);
-  EXPECT_EQ(back.SheetNames(), wb.SheetNames());
-  EXPECT_EQ(back.Sheet(1).RowCount(), 0);
+  EXPECT_EQ(back.Sheet(0).Cell(2, 3).number, -1.25);
 
-  Workbook two = Workbook::Load(XlsFixture("xlwt_two_sheets.xls"));
-  two.FindSheet(u"Numbers")->Clear();
-  two.FindSheet(u"Numbers")->AppendRow({u"after", u"clear"});
-  two.FindSheet(FromUtf8(u8"型号A"))->AppendRow(U16Row({u8"x", u8"y"}));
-  EXPECT_EQ(SaveAndCompare(two, dir.File("cleared.xls")).Sheet(1).RowCount(), 1);
-}
-
-TEST(XlsPeers, LargeWorkbookWithDifatSectorsReadsInXlrd) {
-  ScratchFolder dir;
-  Workbook wb = Workbook::CreateEmpty();
-  Worksheet& s = wb.AddSheet(u"Big");
+  Workbook big = Workbook::CreateEmpty();
+  Worksheet& s = big.AddSheet(u"Big");
   Table expected(20000);
   for (int r = 0; r < 20000; ++r) {
     std::vector<std::u16string> row;
@@ -451,7 +341,7 @@ TEST(XlsPeers, LargeWorkbookWithDifatSectorsReadsInXlrd) {
     }
     s.AppendRow(row);
   }
-  wb.Save(dir.File("big.xls"));
+  big.Save(dir.File("big.xls"));
   EXPECT_GT(GetU32(&ReadFileBytes(dir.File("big.xls"))[0x48]), 0u) << "DIFAT sectors used";
   EXPECT_EQ(XlrdRead(dir.File("big.xls")).Texts("Big"), expected);
 }
@@ -539,10 +429,7 @@ TEST(XlsPeers, RowsAppendedWithoutRebuildingTheSheetReadTheSameEverywhere) {
     EXPECT_EQ(SheetTexts(back.Sheet(1)), (Table{{"kept"}}));
     const auto saved = ReadFileBytes(path);
     EXPECT_EQ(ShapeOf(saved), c.after);
-    // DIMENSIONS and the row index (when there is one) take the new rows in.
-    const auto s = StreamOf(saved);
+    const auto s = StreamOf(saved);  // DIMENSIONS takes the new rows in
     EXPECT_EQ(GetU32(&s[RecordsOf(s, rec::kDimensions, SheetStart(s)).at(0) + 8]), expected.size());
-    const std::size_t index = SheetStart(s) + 4 + GetU16(&s[SheetStart(s) + 2]);
-    if (std::get<2>(c.after) > 0) EXPECT_EQ(GetU32(&s[index + 12]), expected.size());
   }
 }

