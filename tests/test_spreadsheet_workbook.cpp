@@ -58,7 +58,7 @@ TEST_F(WorkbookSheet, NewSheetIsCreatedBesideTheOthersAndLoadsBack) {
       << "other sheets are kept";
 
   CSpreadSheet sheet(path, "M", false);
-  EXPECT_EQ(std::pair<int, int>(sheet.GetTotalRows(), sheet.GetTotalColumns()), std::pair(3, 2));
+  EXPECT_EQ((std::pair<int, int>(sheet.GetTotalRows(), sheet.GetTotalColumns())), std::pair(3, 2));
   EXPECT_EQ(RowAt(sheet, 3), (V{"2", ""}));
 }
 
