@@ -20,19 +20,14 @@ TEST(RowText, SplittingRules) {
       {"\"a\",\"b\",\"c\"", ",", {"a", "b", "c"}},
       {"\"x,y\",\"z\"", ",", {"x,y", "z"}},
       {"\"1\",;.?\" \",;.?\"\"", ",;.?", {"1", " ", ""}},
-      {"\"\",\"\"", ",", {"", ""}},
       // Unquoted lines split at the bare separator; stray quotes stay in the values.
       {"a,b,c", ",", {"a", "b", "c"}},
       {"a,,", ",", {"a", "", ""}},
       {"\"a,b", ",", {"\"a", "b"}},
       // A single value loses only its surrounding quotes.
       {"\"only\"", ",", {"only"}},
-      {"plain", ",", {"plain"}},
       {"\"", ",", {"\""}},
       {"", ",", {""}},
-      {"\"\"", ",", {""}},
-      // Quote, separator, quote inside a value cuts it.
-      {"\"p\",\"q\"", ",", {"p", "q"}},
       // Never inside a two-byte character: 0x95 0x7C is one GBK character whose trail byte is '|'.
       {"\"a\x95\x7C"
        "b\"|\"c\"",
@@ -57,7 +52,6 @@ TEST(RowText, RoundTripsValuesWithoutTheDelimiter) {
 
 TEST(DelimitedLines, EndWithLfOrCrLfAndLoseTheirEnds) {
   EXPECT_EQ(SplitLines("a\r\nb\nc"), (V{"a", "b", "c"}));
-  EXPECT_EQ(SplitLines("a\r\n"), (V{"a"}));
   EXPECT_EQ(SplitLines("\n\n"), (V{"", ""}));
   EXPECT_EQ(SplitLines(""), V{});
   // A lone CR is part of the line.

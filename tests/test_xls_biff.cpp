@@ -98,21 +98,19 @@ TEST(XlsSst, ExtSstPointsAtBucketStrings) {
 }
 
 TEST(XlsCellText, NumbersDatesAndFormats) {
-  const std::pair<double, std::u16string> numbers[] = {{3, u"3"},        {-0.0, u"0"},
-                                                       {12.5, u"12.5"},  {0.1 + 0.2, u"0.3"},
-                                                       {1e20, u"1e+20"}, {123456789012.0, u"123456789012"}};
+  const std::pair<double, std::u16string> numbers[] = {
+      {-0.0, u"0"}, {0.1 + 0.2, u"0.3"}, {1e20, u"1e+20"}, {123456789012.0, u"123456789012"}};
   for (const auto& [value, text] : numbers) EXPECT_EQ(NumberText(value), text) << value;
   // Serial days of the 1900 system (with its 29 February 1900) and of the 1904 one.
   const std::tuple<double, bool, DateKind, std::u16string> dates[] = {
       {45413, false, DateKind::Date, u"2024-05-01"}, {45413.5, false, DateKind::DateTime, u"2024-05-01 12:00:00"},
-      {0.75, false, DateKind::Time, u"18:00:00"},    {1, false, DateKind::Date, u"1900-01-01"},
-      {60, false, DateKind::Date, u"1900-02-29"},    {61, false, DateKind::Date, u"1900-03-01"},
+      {0.75, false, DateKind::Time, u"18:00:00"},    {60, false, DateKind::Date, u"1900-02-29"},
+      {61, false, DateKind::Date, u"1900-03-01"},
       {0, true, DateKind::Date, u"1904-01-01"}};
   for (const auto& [serial, is1904, kind, text] : dates) EXPECT_EQ(DateText(serial, is1904, kind), text) << serial;
   const std::pair<std::u16string, DateKind> formats[] = {
-      {u"YYYY-MM-DD", DateKind::Date}, {u"yyyy/m/d h:mm", DateKind::DateTime},      {u"[h]:mm:ss", DateKind::Time},
-      {u"General", DateKind::None},    {u"[Red]#,##0.00;\"days\"", DateKind::None}, {u"0.00E+00", DateKind::None},
-      {u"\"Month\" 0", DateKind::None}};
+      {u"yyyy/m/d h:mm", DateKind::DateTime}, {u"[h]:mm:ss", DateKind::Time},
+      {u"[Red]#,##0.00;\"days\"", DateKind::None}, {u"\"Month\" 0", DateKind::None}};
   for (const auto& [format, kind] : formats) EXPECT_EQ(ClassifyFormatText(format), kind);
   for (auto [id, kind] : {std::pair{14, DateKind::Date}, {22, DateKind::DateTime}, {2, DateKind::None}})
     EXPECT_EQ(ClassifyBuiltinFormat(id), kind) << id;

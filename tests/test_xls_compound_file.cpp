@@ -34,13 +34,8 @@ std::string ErrorOf(std::span<const std::uint8_t> bytes) {
 
 TEST(XlsCompoundFile, StreamsAroundTheCutOffRoundTrip) {
   CompoundFile cf = CompoundFile::CreateEmpty({1, 2, 3});
-  std::vector<std::pair<std::u16string, std::size_t>> sizes = {{u"Empty", 0},
-                                                               {u"One", 1},
-                                                               {u"Small", 63},
-                                                               {u"Mini", 4095},
-                                                               {u"Big", 4096},
-                                                               {u"Bigger", 70001},
-                                                               {u"\x05SummaryInformation", 200}};
+  std::vector<std::pair<std::u16string, std::size_t>> sizes = {
+      {u"Empty", 0}, {u"Mini", 4095}, {u"Big", 4096}, {u"Bigger", 70001}, {u"\x05SummaryInformation", 200}};
   for (std::size_t i = 0; i < sizes.size(); ++i)
     cf.SetStream(sizes[i].first, Pattern(sizes[i].second, static_cast<std::uint8_t>(i)));
   std::vector<std::uint8_t> bytes = cf.Serialize();
@@ -115,52 +110,6 @@ TEST(XlsCompoundFile, LargeFileNeedsDifatSectors) {
   EXPECT_EQ(*back.FindStream(u"Tail"), Pattern(5000, 2));
 }
 
-TEST(XlsCompoundFile, ReadsVersion4FilesWith4096ByteSectors) {
-  const std::vector<std::uint8_t> data = Pattern(150000, 5);
-  const std::size_t kSector = 4096;
-  const std::uint32_t dataSectors = static_cast<std::uint32_t>((data.size() + kSector - 1) / kSector);
-  // Sector 0: FAT, sector 1: directory, sectors 2...: the stream.
-  std::vector<std::uint8_t> file((3 + dataSectors) * kSector, 0);
-  const std::uint8_t signature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
-  std::copy(signature, signature + 8, file.begin());
-  // Minor version, version 4, byte order, sector and mini-sector shifts; then
-  // directory sectors (version 4 counts them), FAT sectors, the first directory
-  // sector, the mini-stream cut-off, no mini FAT, no DIFAT.
-  for (auto [at, v] : {std::pair{0x18, 0x3E}, {0x1A, 4}, {0x1C, 0xFFFE}, {0x1E, 12}, {0x20, 6}})
-    xls::PutU16(&file[at], static_cast<std::uint16_t>(v));
-  for (auto [at, v] :
-       {std::pair{0x28, 1u}, {0x2C, 1u}, {0x30, 1u}, {0x38, 4096u}, {0x3C, 0xFFFFFFFEu}, {0x44, 0xFFFFFFFEu}})
-    xls::PutU32(&file[at], v);
-  for (int i = 0; i < 109; ++i) xls::PutU32(&file[0x4C + 4 * i], i == 0 ? 0 : 0xFFFFFFFF);
-  std::uint8_t* fat = &file[kSector];
-  for (std::size_t i = 0; i < kSector / 4; ++i) xls::PutU32(fat + 4 * i, 0xFFFFFFFF);
-  xls::PutU32(fat, 0xFFFFFFFD);
-  xls::PutU32(fat + 4, 0xFFFFFFFE);
-  for (std::uint32_t k = 0; k < dataSectors; ++k)
-    xls::PutU32(fat + 4 * (2 + k), k + 1 < dataSectors ? 3 + k : 0xFFFFFFFE);
-  std::uint8_t* dir = &file[2 * kSector];
-  for (int i = 0; i < 32; ++i)
-    for (int off : {0x44, 0x48, 0x4C}) xls::PutU32(dir + i * 128 + off, 0xFFFFFFFF);
-  auto name = [](std::uint8_t* e, std::u16string_view n) {
-    for (std::size_t k = 0; k < n.size(); ++k) xls::PutU16(e + 2 * k, n[k]);
-    xls::PutU16(e + 0x40, static_cast<std::uint16_t>((n.size() + 1) * 2));
-  };
-  name(dir, u"Root Entry");
-  dir[0x42] = 5;
-  xls::PutU32(dir + 0x4C, 1);
-  xls::PutU32(dir + 0x74, 0xFFFFFFFE);
-  name(dir + 128, u"Workbook");
-  dir[128 + 0x42] = 2;
-  xls::PutU32(dir + 128 + 0x74, 2);
-  xls::PutU32(dir + 128 + 0x78, static_cast<std::uint32_t>(data.size()));
-  std::copy(data.begin(), data.end(), file.begin() + 3 * kSector);
-
-  CompoundFile cf = CompoundFile::Parse(file);
-  ASSERT_NE(cf.FindStream(u"Workbook"), nullptr);
-  EXPECT_EQ(*cf.FindStream(u"Workbook"), data);
-  EXPECT_EQ(*CompoundFile::Parse(cf.Serialize()).FindStream(u"Workbook"), data);
-}
-
 TEST(XlsCompoundFile, DamagedFilesAndOtherFormatsGiveClearErrors) {
   CompoundFile cf = CompoundFile::CreateEmpty({});
   cf.SetStream(u"Workbook", Pattern(20000, 3));
@@ -174,7 +123,7 @@ TEST(XlsCompoundFile, DamagedFilesAndOtherFormatsGiveClearErrors) {
   auto fat = [](std::vector<std::uint8_t>& f) { return &f[(xls::GetU32(&f[0x4C]) + 1) * 512]; };
 
   // Cut anywhere: refused, never read past the end.
-  for (std::size_t cut : {512u, 1024u, 4096u, 10000u, static_cast<unsigned>(good.size() - 512)})
+  for (std::size_t cut : {512u, 4096u, static_cast<unsigned>(good.size() - 512)})
     EXPECT_FALSE(ErrorOf(std::vector<std::uint8_t>(good.begin(), good.begin() + cut)).empty()) << cut;
 
   std::vector<std::uint8_t> zip = {'P', 'K', 3, 4, 20, 0, 0, 0};
@@ -186,7 +135,6 @@ TEST(XlsCompoundFile, DamagedFilesAndOtherFormatsGiveClearErrors) {
     std::string expected;
   } cases[] = {
       {zip, none, "ZIP"},
-      {std::vector<std::uint8_t>(2000, 'a'), none, "not an OLE2 compound file"},
       {{}, none, "not an OLE2 compound file"},
       {good, [&](auto& f) { xls::PutU32(fat(f) + 4 * 2, 1); }, "loops"},  // sector 2 -> 1 -> 2 ...
       {good,
