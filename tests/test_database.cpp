@@ -22,20 +22,6 @@ class DatabaseTest : public WorkbookDatabaseTest {};
 
 }  // namespace
 
-TEST(DatabaseDrivers, TheWorkbookEngineIsListedAsAnExcelDriver) {
-  char buf[2000];
-  std::memset(buf, 'x', sizeof buf);
-  std::uint16_t used = 0;
-  ASSERT_TRUE(spreadsheet::SQLGetInstalledDrivers(buf, sizeof buf, &used));
-  // One name, then the empty name that ends the list.
-  EXPECT_NE(std::string(buf).find("Excel"), std::string::npos);
-  EXPECT_EQ(std::string(buf), spreadsheet::WorkbookDriverName());
-  EXPECT_EQ(buf[std::strlen(buf) + 1], '\0');
-  EXPECT_EQ(used, std::strlen(buf) + 2);
-
-  EXPECT_FALSE(spreadsheet::SQLGetInstalledDrivers(buf, 8, &used)) << "too small";
-}
-
 TEST_F(DatabaseTest, ConnectingFailuresAreClearDatabaseErrors) {
   CDatabase db;
   const std::string driver = std::string("DRIVER={") + spreadsheet::WorkbookDriverName() + "};";

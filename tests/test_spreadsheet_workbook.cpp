@@ -62,30 +62,6 @@ TEST_F(WorkbookSheet, NewSheetIsCreatedBesideTheOthersAndLoadsBack) {
   EXPECT_EQ(RowAt(sheet, 3), (V{"2", ""}));
 }
 
-TEST_F(WorkbookSheet, BackupSheetIsMadeOnceAndThenLeftAlone) {
-  std::string path = Copy("lo_two_sheets.xls");
-  std::string model = Gbk(u8"型号A");
-  {
-    // A sheet another program wrote: its texts, a date, a number stored as text.
-    CSpreadSheet sheet(path, model, true);
-    EXPECT_TRUE(sheet.IsBackupKept()) << sheet.m_strLastError;
-    EXPECT_EQ(Names(sheet), (V{Gbk(u8"时间"), "SN", "A", "B"}));
-    EXPECT_EQ(RowAt(sheet, 4), (V{"2024-05-01 08:32:47", Gbk(u8"SN-测试-0003"), "PASS", "x,\"y\""}));
-    EXPECT_EQ(RowAt(sheet, 3).at(3), "007");
-    ASSERT_TRUE(sheet.AddRow({"t", "SN9", "a", "b"}));
-  }
-  {
-    CSpreadSheet again(path, model, true);
-    EXPECT_FALSE(again.IsBackupKept());
-  }
-  PeerBook book = XlrdRead(path);
-  ASSERT_TRUE(book.refusal.empty()) << book.refusal;
-  EXPECT_EQ(book.Names(), (V{U8(u8"型号A"), "Numbers", "CSpreadSheetBackup"}));
-  // Every stored row, although none was read before the backup was made.
-  EXPECT_EQ(book.Texts("CSpreadSheetBackup"), SheetRows(FixturePath("xls/lo_two_sheets.xls"), U8(u8"型号A")));
-  EXPECT_EQ(book.Texts(U8(u8"型号A")).size(), 5u);
-}
-
 TEST_F(WorkbookSheet, HeaderAndRowRulesOfAWorkbook) {
   std::string path = Copy("lo_empty_1sheet.xls");
   CSpreadSheet sheet(path, "S", false);
@@ -188,7 +164,7 @@ TEST_F(WorkbookSheet, DeleteAndReplaceRows) {
   EXPECT_TRUE(book.Texts("S").empty());
 }
 
-TEST_F(WorkbookSheet, ConvertFormatBothWays) {
+TEST_F(WorkbookSheet, ConvertFormatWritesTheSheetAsDelimitedText) {
   std::string path = Copy("lo_two_sheets.xls", "book.xls");
   CSpreadSheet sheet(path, Gbk(u8"型号A"), false);
   ASSERT_TRUE(sheet.ConvertFormat(","));
@@ -197,12 +173,6 @@ TEST_F(WorkbookSheet, ConvertFormatBothWays) {
   // A target that already holds rows is left as it is.
   EXPECT_FALSE(sheet.ConvertFormat(","));
   EXPECT_EQ(ReadBytes(dir.File("book.csv")), csv);
-
-  WriteBytes(dir.File("list.csv"), "\"Item\",\"Qty\"\r\n\"pen\",\"2\"\r\n");
-  CSpreadSheet delimited(dir.File("list.csv"), ",", false);
-  std::filesystem::copy_file(FixturePath("xls/lo_empty_1sheet.xls"), dir.File("list.xls"));
-  ASSERT_TRUE(delimited.ConvertFormat("Items"));
-  EXPECT_EQ(SheetRows(dir.File("list.xls"), "Items"), (std::vector<V>{{"Item", "Qty"}, {"pen", "2"}}));
 }
 
 TEST_F(WorkbookSheet, UnreadableWorkbookRaisesADatabaseError) {

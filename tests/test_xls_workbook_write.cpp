@@ -9,7 +9,6 @@
 #include "spreadsheet/xls/BiffRecord.h"
 #include "spreadsheet/xls/CompoundFile.h"
 #include "spreadsheet/xls/SheetModel.h"
-#include "spreadsheet/xls/StreamPieces.h"
 #include "spreadsheet/xls/Workbook.h"
 #include "tests/XlsTestSupport.h"
 
@@ -348,78 +347,4 @@ TEST(XlsWorkbookWrite, SheetsStoredOutOfListOrderSaveWhole) {
     EXPECT_EQ(SheetTexts(*back.FindSheet(u"First")), (Table{{"a1", "b1"}, {"a2", "b2"}}));
     EXPECT_EQ(SheetTexts(*back.FindSheet(u"Second")), (Table{{"second"}}));
   }
-}
-
-// ---- saving from the pieces of the held stream ---------------------------------
-
-namespace {
-
-std::vector<std::uint8_t> Bytes(std::string_view text) {
-  return {text.begin(), text.end()};
-}
-std::string Text(const std::vector<std::uint8_t>& bytes) {
-  return {bytes.begin(), bytes.end()};
-}
-
-}  // namespace
-
-// Runs of the old stream that move towards the start, towards the end, or stay,
-// between new bytes: turned into the new stream in place, they give what the
-// pieces say, as joining them does.
-TEST(XlsStreamPieces, InPlaceGivesWhatThePiecesSay) {
-  const std::string source = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ";
-  struct Step {
-    std::size_t keepAt, keepLength;  // keepLength 0: add `added`
-    const char* added;
-  };
-  const struct {
-    const char* what;
-    std::vector<Step> steps;
-  } cases[] = {
-      {"unchanged", {{0, 36, ""}}},
-      {"grows in the middle", {{0, 10, ""}, {0, 0, "++"}, {10, 26, ""}}},
-      {"shrinks then grows", {{0, 0, "g"}, {3, 10, ""}, {0, 0, "...many new bytes..."}, {20, 16, ""}}},
-      {"grows then shrinks", {{0, 0, "head-of-it"}, {0, 5, ""}, {15, 10, ""}, {0, 0, "x"}, {30, 6, ""}}},
-      {"only new bytes", {{0, 0, "all new"}}},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
-    std::vector<std::uint8_t> buffer = Bytes(source);
-    buffer.reserve(128);
-    StreamPieces pieces(buffer);
-    std::string expected;
-    for (const Step& s : c.steps) {
-      if (s.keepLength) pieces.Keep(std::span<const std::uint8_t>(buffer).subspan(s.keepAt, s.keepLength));
-      if (!s.keepLength) pieces.Add(Bytes(s.added));
-      expected += s.keepLength ? source.substr(s.keepAt, s.keepLength) : s.added;
-    }
-    ASSERT_EQ(pieces.size(), expected.size());
-    std::string joined;
-    for (auto span : pieces.Spans()) joined.append(span.begin(), span.end());
-    EXPECT_EQ(joined, expected);
-    EXPECT_EQ(Text(pieces.Assemble(0)), expected);
-    const std::uint8_t* before = buffer.data();
-    ASSERT_TRUE(pieces.ApplyInPlace(buffer));
-    EXPECT_EQ(Text(buffer), expected);
-    EXPECT_EQ(buffer.data(), before) << "no new buffer";
-  }
-}
-
-TEST(XlsStreamPieces, InPlaceRefusesWhatCouldOverwriteAndLeavesTheBuffer) {
-  const std::string source = "0123456789ABCDEFGHIJ";
-  std::vector<std::uint8_t> buffer = Bytes(source);
-  buffer.reserve(64);
-  StreamPieces swapped(buffer);
-  swapped.Keep(std::span<const std::uint8_t>(buffer).subspan(10, 10));
-  swapped.Keep(std::span<const std::uint8_t>(buffer).subspan(0, 10));
-  EXPECT_FALSE(swapped.ApplyInPlace(buffer)) << "runs out of source order";
-  EXPECT_EQ(Text(buffer), source);
-  EXPECT_EQ(Text(swapped.Assemble(0)), "ABCDEFGHIJ0123456789");
-
-  buffer.shrink_to_fit();
-  StreamPieces longer(buffer);
-  longer.Add(Bytes(std::string(buffer.capacity() + 1 - buffer.size(), '+')));
-  longer.Keep(buffer);
-  EXPECT_FALSE(longer.ApplyInPlace(buffer)) << "no room behind the buffer";
-  EXPECT_EQ(Text(buffer), source);
 }
