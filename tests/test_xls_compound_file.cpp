@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <map>
 
 #include "spreadsheet/xls/BiffBytes.h"
 #include "spreadsheet/xls/CompoundFile.h"
@@ -52,50 +51,6 @@ TEST(XlsCompoundFile, StreamsAroundTheCutOffRoundTrip) {
   cf.SetStream(u"BIG", Pattern(10, 9));
   EXPECT_EQ(CompoundFile::Parse(cf.Serialize()).entries().size(), sizes.size() + 1);
   EXPECT_EQ(*CompoundFile::Parse(cf.Serialize()).FindStream(u"big"), Pattern(10, 9));
-}
-
-TEST(XlsCompoundFile, NestedStoragesAreKeptOnRewrite) {
-  // Root holds "Workbook" and a storage "_VBA_PROJECT_CUR" holding two streams,
-  // made by rewiring the directory of a flat file (as a VBA workbook has it).
-  CompoundFile flat = CompoundFile::CreateEmpty({});
-  flat.SetStream(u"Workbook", Pattern(5000, 1));
-  flat.SetStream(u"_VBA_PROJECT_CUR", {});
-  flat.SetStream(u"VBA", Pattern(100, 2));
-  flat.SetStream(u"PROJECT", Pattern(6000, 3));
-  std::vector<std::uint8_t> bytes = flat.Serialize();
-  std::uint8_t* dir = &bytes[(xls::GetU32(&bytes[0x30]) + 1) * 512];
-  auto entry = [&](std::uint32_t i) { return dir + i * 128; };
-  const std::uint32_t kNone = 0xFFFFFFFF;
-  for (std::uint32_t i = 0; i < 5; ++i) {
-    xls::PutU32(entry(i) + 0x44, kNone);
-    xls::PutU32(entry(i) + 0x48, kNone);
-    entry(i)[0x43] = 1;
-  }
-  // Entries are written in the order they were added: 1 Workbook, 2 storage, 3 VBA, 4 PROJECT.
-  xls::PutU32(entry(0) + 0x4C, 1);
-  xls::PutU32(entry(1) + 0x48, 2);
-  entry(2)[0x42] = CompoundFile::kStorage;
-  xls::PutU32(entry(2) + 0x4C, 3);
-  xls::PutU32(entry(3) + 0x48, 4);
-  entry(2)[0x50] = 0xAB;  // a class id to keep
-
-  CompoundFile nested = CompoundFile::Parse(bytes);
-  ASSERT_EQ(nested.entries().size(), 5u);
-  ASSERT_EQ(nested.entries()[0].children.size(), 2u);
-  CompoundFile back = CompoundFile::Parse(nested.Serialize());
-  ASSERT_EQ(back.entries().size(), 5u);
-  const CompoundFile::Entry* storage = nullptr;
-  for (std::size_t i : back.entries()[0].children)
-    if (back.entries()[i].type == CompoundFile::kStorage) storage = &back.entries()[i];
-  ASSERT_NE(storage, nullptr);
-  EXPECT_EQ(storage->name, u"_VBA_PROJECT_CUR");
-  EXPECT_EQ(storage->clsid[0], 0xAB);
-  ASSERT_EQ(storage->children.size(), 2u);
-  std::map<std::u16string, std::vector<std::uint8_t>> inside;
-  for (std::size_t i : storage->children) inside[back.entries()[i].name] = back.entries()[i].data;
-  EXPECT_EQ(inside[u"VBA"], Pattern(100, 2));
-  EXPECT_EQ(inside[u"PROJECT"], Pattern(6000, 3));
-  EXPECT_EQ(*back.FindStream(u"Workbook"), Pattern(5000, 1));
 }
 
 TEST(XlsCompoundFile, LargeFileNeedsDifatSectors) {

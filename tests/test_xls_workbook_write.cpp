@@ -161,22 +161,6 @@ TEST(XlsWorkbookWrite, ClearTakesTheMergedRangesWithTheCells) {
   EXPECT_TRUE(RecordsOf(View(saved).sheets.at(u"Numbers"), rec::kMergeCells).empty());
 }
 
-TEST(XlsWorkbookWrite, MovedSheetsGetTheirRowIndexPositionsFixed) {
-  // The first sheet gets a row index as Excel writes it; then the globals
-  // grow, so the sheet moves when it is copied.
-  auto cf = CompoundFile::Parse(ReadFileBytes(XlsFixture("lo_two_sheets.xls")));
-  const std::vector<std::uint8_t> s = *cf.FindStream(u"Workbook");
-  cf.SetStream(u"Workbook", WithRowIndex(s, SheetStart(s)));
-  const int blocks = CheckedRowIndex(*cf.FindStream(u"Workbook"), SheetStart(s));
-  ASSERT_GT(blocks, 0);
-  Workbook wb = Workbook::LoadFromMemory(cf.Serialize());
-  wb.FindSheet(u"Numbers")->SetText(10, 0, u"a string the table did not hold, so the globals grow");
-  wb.AddSheet(u"Third").SetText(0, 0, u"x");
-  const auto out = StreamOf(wb.SaveToMemory());
-  ASSERT_NE(SheetStart(out), SheetStart(s));
-  EXPECT_EQ(CheckedRowIndex(out, SheetStart(out)), blocks);
-}
-
 // (A new workbook is written and read back by the peers in the read tests.)
 TEST(XlsWorkbookWrite, LimitsAreErrorsThatChangeNothing) {
   Workbook wb = Workbook::CreateEmpty();
@@ -319,32 +303,4 @@ TEST(XlsWorkbookWrite, NewRowsGoBelowTheStoredOnesWithoutBuildingThem) {
   EXPECT_TRUE(Built(s));
   EXPECT_EQ(SheetTexts(s), expected);
   EXPECT_EQ(SheetTexts(Workbook::LoadFromMemory(wb.SaveToMemory()).Sheet(0)), expected);
-}
-
-// Sheets stored in another order than the workbook lists them: the held
-// stream cannot be rearranged in place, and a new one is built.
-TEST(XlsWorkbookWrite, SheetsStoredOutOfListOrderSaveWhole) {
-  Workbook made = Workbook::CreateEmpty();
-  made.AddSheet(u"First").AppendRow({u"a1", u"b1"});
-  made.AddSheet(u"Second").AppendRow({u"second"});
-  CompoundFile cf = CompoundFile::Parse(made.SaveToMemory());
-  auto stream = *cf.FindStream(u"Workbook");
-  const auto bound = RecordsOf(stream, rec::kBoundSheet);
-  const std::size_t first = SheetStart(stream, 0), second = SheetStart(stream, 1);
-  ASSERT_LT(first, second);
-  // The second sheet's bytes first, then the first's.
-  std::vector<std::uint8_t> swapped(stream.begin(), stream.begin() + first);
-  swapped.insert(swapped.end(), stream.begin() + second, stream.end());
-  swapped.insert(swapped.end(), stream.begin() + first, stream.begin() + second);
-  PutU32(&swapped[bound[1] + 4], static_cast<std::uint32_t>(first));
-  PutU32(&swapped[bound[0] + 4], static_cast<std::uint32_t>(first + stream.size() - second));
-  cf.SetStream(u"Workbook", swapped);
-
-  Workbook wb = Workbook::LoadFromMemory(cf.Serialize());
-  wb.FindSheet(u"First")->AppendRow({u"a2", u"b2"});
-  for (int save = 0; save < 2; ++save) {
-    Workbook back = Workbook::LoadFromMemory(wb.SaveToMemory());
-    EXPECT_EQ(SheetTexts(*back.FindSheet(u"First")), (Table{{"a1", "b1"}, {"a2", "b2"}}));
-    EXPECT_EQ(SheetTexts(*back.FindSheet(u"Second")), (Table{{"second"}}));
-  }
 }
