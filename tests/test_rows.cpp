@@ -207,25 +207,6 @@ TEST_F(Rows, DeleteAllItemsKeepsThePositionRecord) {
   EXPECT_EQ(dlg->FindListCtrl(2)->m_strSerialNumber, "");
 }
 
-TEST_F(Rows, FittedColumnsAreTheirAutoSizeAtLeastTwentyPlusOneMarkWidth) {
-  std::vector<std::string> blank{"", "", ""};
-  ASSERT_EQ(dlg->AdjustColumnText(0, &blank), 1);
-  ASSERT_EQ(dlg->InsertItem(1, "", "PASS"), 1);
-  ASSERT_EQ(dlg->InsertItem(1, "Video output", "FAIL"), 1);
-  constexpr int kMark = 16;
-  // Columns 0 and 1 only: the last one also takes what is left of the list.
-  const int fitted[] = {list->GetColumnWidth(0), list->GetColumnWidth(1)};
-  for (int c = 0; c < 2; ++c) {
-    list->SetColumnWidth(c, LVSCW_AUTOSIZE_USEHEADER);
-    EXPECT_EQ(fitted[c], std::max(list->GetColumnWidth(c), 20) + kMark) << c;
-  }
-  // A list hidden behind a zoomed one stays hidden while it is fed.
-  dlg->ZoomOut(2);
-  ASSERT_EQ(dlg->InsertItem(1, "b", "PASS"), 1);
-  EXPECT_FALSE(list->IsWindowVisible());
-  EXPECT_TRUE(dlg->FindListCtrl(2)->IsWindowVisible());
-}
-
 // A modeless host may create the window, feed it and only then show it, or
 // feed a list while it keeps the window hidden.
 TEST(RowsBeforeShowing, ListsFedBeforeTheWindowIsShownAppearWithIt) {
