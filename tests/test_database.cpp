@@ -36,22 +36,6 @@ TEST_F(DatabaseTest, ConnectingFailuresAreClearDatabaseErrors) {
   EXPECT_NE(DbErrorOf([&] { db.ExecuteSQL("DROP TABLE [S]"); }).find("not open"), std::string::npos);
 }
 
-TEST_F(DatabaseTest, CreateDbMakesTheWorkbookWithItsFirstChangeOnly) {
-  {
-    CDatabase db;
-    Open(db);
-    EXPECT_TRUE(db.IsOpen());
-    CRecordset rs(&db);
-    EXPECT_NE(DbErrorOf([&] {
-                rs.Open(CRecordset::forwardOnly, "SELECT * FROM [S$A1:IV65536]");
-              }).find("Table 'S' does not exist"),
-              std::string::npos);
-  }
-  EXPECT_FALSE(std::filesystem::exists(m_book)) << "a connection alone writes nothing";
-  MakeBook(0);
-  EXPECT_EQ(Read(), (Table{{"A", "B"}}));
-}
-
 TEST_F(DatabaseTest, TheAccessorsCommitRewritesTheSheetInOneTransaction) {
   MakeBook(2);
   CDatabase db;
@@ -181,20 +165,4 @@ TEST_F(DatabaseTest, BytesThatAreNotGbkAreStoredAsReplacementCharacters) {
   PeerBook book = XlrdRead(m_book);
   ASSERT_TRUE(book.refusal.empty()) << book.refusal;
   EXPECT_EQ(book.Texts("S"), (Table{{U8(u8"A\uFFFD"), "B"}, {U8(u8"\uFFFD"), "z"}}));
-}
-
-// A statement refused by its checks changes nothing and the transaction goes
-// on: the message is the refusal itself, and later statements and the commit
-// still work.
-TEST_F(DatabaseTest, ARefusedStatementLeavesTheTransactionUsable) {
-  MakeBook(1);
-  CDatabase db;
-  Open(db);
-  db.BeginTrans();
-  EXPECT_EQ(DbErrorOf([&] { db.ExecuteSQL("INSERT INTO [S] ([Z]) VALUES ('1')"); }),
-            "Unknown column [Z] in table 'S': its first row holds no such name");
-  db.ExecuteSQL("INSERT INTO [S] ([A]) VALUES ('after')");
-  EXPECT_TRUE(db.CommitTrans());
-  db.Close();
-  EXPECT_EQ(Read(), (Table{{"A", "B"}, {"a1", "b1"}, {"after", ""}}));
 }

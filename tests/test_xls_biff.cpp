@@ -81,22 +81,6 @@ TEST(XlsSst, DamagedTablesAreRefused) {
   }
 }
 
-TEST(XlsSst, ExtSstPointsAtBucketStrings) {
-  std::vector<SstString> in;
-  for (int i = 0; i < 2000; ++i) in.push_back({u"string number " + std::u16string(1 + i % 300, u'x'), {}, {}});
-  SerializedSst s = SerializeSst(in, 2000);
-  std::vector<std::uint8_t> ext = SerializeExtSst(s, 1000);
-  EXPECT_EQ(ext.size(), ExtSstSize(s));
-  std::uint16_t per = GetU16(&ext[4]);
-  ASSERT_GE(per, 8);
-  EXPECT_LE(s.buckets.size(), 128u);
-  for (std::size_t b = 0; b < s.buckets.size(); ++b) {
-    std::uint32_t pos = GetU32(&ext[6 + 8 * b]) - 1000;
-    std::uint16_t len = GetU16(&s.bytes[pos]);
-    EXPECT_EQ(len, in[b * per].text.size()) << b;
-  }
-}
-
 TEST(XlsCellText, NumbersDatesAndFormats) {
   const std::pair<double, std::u16string> numbers[] = {
       {-0.0, u"0"}, {0.1 + 0.2, u"0.3"}, {1e20, u"1e+20"}, {123456789012.0, u"123456789012"}};

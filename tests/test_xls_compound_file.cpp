@@ -53,18 +53,6 @@ TEST(XlsCompoundFile, StreamsAroundTheCutOffRoundTrip) {
   EXPECT_EQ(*CompoundFile::Parse(cf.Serialize()).FindStream(u"big"), Pattern(10, 9));
 }
 
-TEST(XlsCompoundFile, LargeFileNeedsDifatSectors) {
-  // 109 FAT sectors map about 7 MB; beyond that the FAT list goes on in DIFAT sectors.
-  CompoundFile cf = CompoundFile::CreateEmpty({});
-  cf.SetStream(u"Workbook", Pattern(9 * 1024 * 1024 + 5, 1));
-  cf.SetStream(u"Tail", Pattern(5000, 2));
-  std::vector<std::uint8_t> bytes = cf.Serialize();
-  EXPECT_GT(xls::GetU32(&bytes[0x48]), 0u);  // DIFAT sectors used
-  CompoundFile back = CompoundFile::Parse(bytes);
-  EXPECT_EQ(*back.FindStream(u"Workbook"), Pattern(9 * 1024 * 1024 + 5, 1));
-  EXPECT_EQ(*back.FindStream(u"Tail"), Pattern(5000, 2));
-}
-
 TEST(XlsCompoundFile, DamagedFilesAndOtherFormatsGiveClearErrors) {
   CompoundFile cf = CompoundFile::CreateEmpty({});
   cf.SetStream(u"Workbook", Pattern(20000, 3));

@@ -133,24 +133,6 @@ TEST(XlsWorkbookWrite, NewStringsLeaveUntouchedSheetsReferencesValid) {
   EXPECT_EQ(SheetTexts(back.Sheet(1)), SheetTexts(added));
 }
 
-TEST(XlsWorkbookWrite, OverwrittenCellsKeepTheirFormatAndSharedFormulasTheirResults) {
-  Workbook wb = Workbook::Load(XlsFixture("lo_two_sheets.xls"));
-  Worksheet& n = *wb.FindSheet(u"Numbers");
-  n.SetNumber(6, 1, 45414);      // B7 has a date format
-  n.SetText(1, 3, u"replaced");  // D2 anchors the shared formula of D2:D3
-  n.ClearCell(0, 0);
-  Workbook back = Workbook::LoadFromMemory(wb.SaveToMemory());
-  const Worksheet& b = back.Sheet(1);
-  EXPECT_EQ(b.CellText(6, 1), u"2024-05-02");
-  EXPECT_EQ(b.CellText(1, 3), u"replaced");
-  const CellValue d3 = b.Cell(2, 3);
-  // Its formula pointed at the replaced anchor: the result stays, as a number.
-  EXPECT_EQ(std::tuple(d3.kind, d3.number, d3.isFormula), std::tuple(CellKind::Number, 9.0, false));
-  EXPECT_TRUE(b.Cell(3, 3).isFormula);  // SUM(D2:D3) stays a formula
-  EXPECT_EQ(b.Cell(0, 0).kind, CellKind::Empty);
-  EXPECT_EQ(b.CellText(0, 1), u"Qty");
-}
-
 // (Clearing is read back by the peers in the read tests; here what goes with the cells.)
 TEST(XlsWorkbookWrite, ClearTakesTheMergedRangesWithTheCells) {
   Workbook wb = Workbook::Load(XlsFixture("lo_two_sheets.xls"));
