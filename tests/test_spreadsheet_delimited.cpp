@@ -1,5 +1,5 @@
-// CSpreadSheet over delimited text files: the file format and its failures (the
-// row rules are shared with workbooks and checked there and through the export).
+// CSpreadSheet over delimited text files, which the PCB export never writes:
+// which files are workbooks, and the format a delimited file is read and written in.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -40,36 +40,4 @@ TEST_F(DelimitedSheet, LoadsLinesAndTheWidestRowSetsTheColumns) {
   EXPECT_EQ(RowAt(sheet, 2), (V{"a", "b", "c", "d"}));
   ASSERT_TRUE(sheet.AddRow({"e", "f", "g", "h"}));
   EXPECT_EQ(ReadBytes(path), "\"h1\",\"h2\"\r\na,b,c,d\r\n\"x\"\r\n\"p\",\"q\",\"r\"\r\n\"e\",\"f\",\"g\",\"h\"\r\n");
-}
-
-TEST_F(DelimitedSheet, MissingFileStartsEmptyAndTheFirstCommitCreatesIt) {
-  std::string path = dir.File("new.csv");
-  CSpreadSheet sheet(path, ",", true);  // no backup of nothing
-  EXPECT_EQ(sheet.m_strLastError, "Error in opening file\n");
-  EXPECT_FALSE(std::filesystem::exists(path + ".bak"));
-  ASSERT_TRUE(sheet.AddHeaders({"Time", "SN"}));
-  ASSERT_TRUE(sheet.AddRow({"t1", "s1"}));
-  EXPECT_EQ(ReadBytes(path), "\"Time\",\"SN\"\r\n\"t1\",\"s1\"\r\n");
-}
-
-TEST_F(DelimitedSheet, UnwritableFileReportsAndKeepsRowsInMemory) {
-  std::string path = dir.File("sub");
-  std::filesystem::create_directory(path);  // a folder where the file should be
-  CSpreadSheet sheet(path, ",", false);
-  EXPECT_EQ(sheet.m_strLastError, "Error in opening file\n");
-  EXPECT_TRUE(sheet.AddRow({"1"}));  // the change stands in memory
-  EXPECT_EQ(sheet.m_strLastError, "Error writing file\n");
-  EXPECT_FALSE(sheet.Commit());
-  EXPECT_EQ(sheet.GetTotalRows(), 1);
-}
-
-TEST_F(DelimitedSheet, CommitReplacesTheFileWholeAndKeepsItsPermissions) {
-  std::string path = Csv("\"a\"\r\n");
-  ::chmod(path.c_str(), 0640);
-  CSpreadSheet sheet(path, ",", false);
-  ASSERT_TRUE(sheet.AddRow({"b"}));
-  struct stat st {};
-  ASSERT_EQ(::stat(path.c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 0777, 0640u);
-  EXPECT_EQ(dir.Entries(), V{"data.csv"}) << "no temporary file left behind";
 }

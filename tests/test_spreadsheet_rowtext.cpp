@@ -1,13 +1,10 @@
-// Row texts: building and splitting, and the lines of a delimited file (blank
-// rows are checked where the accessor adds them).
+// Row texts, as the accessor holds a sheet's rows: building and splitting.
 #include <gtest/gtest.h>
 
 #include "platform/TextCodec.h"
-#include "spreadsheet/DelimitedFile.h"
 #include "spreadsheet/RowText.h"
 
 using spreadsheet::BuildRowText;
-using spreadsheet::SplitLines;
 using spreadsheet::SplitRowText;
 using V = std::vector<std::string>;
 
@@ -48,12 +45,4 @@ TEST(RowText, RoundTripsValuesWithoutTheDelimiter) {
   std::vector<std::string> gbk;
   for (const char* v : {"时间", "SN", "", " ", "a;b", "\"quoted\"", "1.23"}) gbk.push_back(platform::Utf8ToGbk(v));
   EXPECT_EQ(SplitRowText(BuildRowText(gbk, ",;.?"), ",;.?"), gbk);
-}
-
-TEST(DelimitedLines, EndWithLfOrCrLfAndLoseTheirEnds) {
-  EXPECT_EQ(SplitLines("a\r\nb\nc"), (V{"a", "b", "c"}));
-  EXPECT_EQ(SplitLines("\n\n"), (V{"", ""}));
-  EXPECT_EQ(SplitLines(""), V{});
-  // A lone CR is part of the line.
-  EXPECT_EQ(SplitLines("a\rb\n"), (V{"a\rb"}));
 }
