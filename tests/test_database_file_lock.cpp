@@ -33,14 +33,12 @@ class FileLockTest : public ::testing::Test {
     }
     return pid;
   }
-  static int ExitCode(pid_t pid) {
+  // Waits for the child's end (killing it first if asked) and gives its exit code.
+  static int ExitCode(pid_t pid, bool kill = false) {
     int status = 0;
+    if (kill) ::kill(pid, SIGKILL);
     ::waitpid(pid, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
-  static void Kill(pid_t pid) {
-    ::kill(pid, SIGKILL);
-    ::waitpid(pid, nullptr, 0);
   }
   // True once `n` requests queue for the lock (at most 10 s).
   bool QueuedSoon(int n) {
@@ -131,14 +129,14 @@ TEST_F(FileLockTest, AKilledWaiterOrHolderBlocksNobody) {
   ASSERT_TRUE(QueuedSoon(1));
   pid_t second = Spawn(waitForTheLock);  // queued behind the first
   ASSERT_TRUE(QueuedSoon(2));
-  Kill(waiter);
+  ExitCode(waiter, true);
   EXPECT_EQ(FileLock::QueuedWaiters(m_path), 1);
-  Kill(holder);
+  ExitCode(holder, true);
   EXPECT_EQ(ExitCode(second), 0) << "the waiter behind the killed one got its turn";
 
   holder = HoldInChild(m_dir.File("holding-again"));
   EXPECT_EQ(Refused(), 0);
-  Kill(holder);
+  ExitCode(holder, true);
   EXPECT_NO_THROW(FileLock(m_path, 1s));
   EXPECT_EQ(FileLock::QueuedWaiters(m_path), 0);
 }

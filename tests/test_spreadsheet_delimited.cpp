@@ -1,7 +1,6 @@
 // CSpreadSheet over delimited text files, which the PCB export never writes:
 // which files are workbooks, and the format a delimited file is read and written in.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include "spreadsheet/SpreadSheet.h"
 #include "tests/ScratchFolder.h"
