@@ -107,9 +107,6 @@ std::vector<std::uint8_t> WithWorkbookStream(const std::string& fixture, std::ve
   return cf.Serialize();
 }
 
-std::vector<std::uint8_t> WorkbookStream(const std::string& fixture) {
-  return *CompoundFile::Parse(ReadFileBytes(XlsFixture(fixture))).FindStream(u"Workbook");
-}
 
 }  // namespace
 
@@ -177,7 +174,7 @@ TEST(XlsWorkbookRead, FilesThatAreNotWorkbooksAreRefused) {
 }
 
 TEST(XlsWorkbookRead, DamagedWorkbookStreamsNameTheProblem) {
-  const std::vector<std::uint8_t> good = WorkbookStream("lo_two_sheets.xls");
+  const std::vector<std::uint8_t> good = StreamOf(ReadFileBytes(XlsFixture("lo_two_sheets.xls")));
   const std::vector<std::size_t> bounds = RecordsOf(good, rec::kBoundSheet), labels = RecordsOf(good, rec::kLabelSst);
   ASSERT_TRUE(bounds.size() == 2 && !labels.empty());
   const std::size_t bound = bounds[0], bound2 = bounds[1], label = labels[0];
