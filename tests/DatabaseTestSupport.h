@@ -1,6 +1,6 @@
-// The connection string the spreadsheet accessor builds, a small sheet made
-// through a connection, a whole table read back, a test's own workbook, and
-// the database error of a piece of work.
+// The connection string the spreadsheet accessor builds, a whole table read
+// back, a test's own workbook with a small sheet, and the database error of a
+// piece of work.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -43,19 +43,6 @@ inline Table ReadTable(const std::string& book, const std::string& sheet) {
   return ReadTable(db, sheet);
 }
 
-// A workbook at `path` with sheet S: header A, B and `rows` rows a<i>, b<i>.
-inline void MakeSheetS(const std::string& path, int rows) {
-  spreadsheet::CDatabase db;
-  db.OpenEx(WorkbookConnect(path), spreadsheet::CDatabase::noOdbcDialog);
-  db.BeginTrans();
-  db.ExecuteSQL("CREATE TABLE [S] ([A] char(255), [B] char(255))");
-  for (int i = 1; i <= rows; ++i) {
-    const std::string n = std::to_string(i);
-    db.ExecuteSQL("INSERT INTO [S$A1:IV" + n + "] ([A], [B]) VALUES ('a" + n + "', 'b" + n + "')");
-  }
-  db.CommitTrans();
-}
-
 // A test with its own folder for PCB.xls.
 class WorkbookDatabaseTest : public ::testing::Test {
  protected:
@@ -66,8 +53,17 @@ class WorkbookDatabaseTest : public ::testing::Test {
   void Open(spreadsheet::CDatabase& db, const std::string& path = "") {
     db.OpenEx(WorkbookConnect(path.empty() ? m_book : path), spreadsheet::CDatabase::noOdbcDialog);
   }
-  void MakeBook(int rows) {
-    MakeSheetS(m_book, rows);
+  void MakeBook(int rows) {  // sheet S: header A, B and `rows` rows a<i>, b<i>
+    spreadsheet::CDatabase db;
+    Open(db);
+    db.BeginTrans();
+    db.ExecuteSQL("CREATE TABLE [S] ([A] char(255), [B] char(255))");
+    for (int i = 1; i <= rows; ++i) {
+      const std::string n = std::to_string(i);
+      db.ExecuteSQL("INSERT INTO [S$A1:IV" + n + "] ([A], [B]) VALUES ('a" + n + "', 'b" + n + "')");
+    }
+    db.CommitTrans();
+    db.Close();
     m_before = ReadBytes(m_book);
   }
   Table Read(const std::string& sheet = "S") { return ReadTable(m_book, sheet); }

@@ -2,6 +2,7 @@
 // through the scripts in tests/peers and gives back what they saw, sheet by sheet.
 #pragma once
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <nlohmann/json.hpp>
@@ -24,9 +25,8 @@ struct PeerBook {
   std::vector<PeerSheet> sheets;
 
   const PeerSheet* Find(const std::string& name) const {
-    for (const auto& s : sheets)
-      if (s.name == name) return &s;
-    return nullptr;
+    auto found = std::find_if(sheets.begin(), sheets.end(), [&](const PeerSheet& s) { return s.name == name; });
+    return found == sheets.end() ? nullptr : &*found;
   }
   std::vector<std::string> Names() const {
     std::vector<std::string> names;
@@ -35,12 +35,10 @@ struct PeerBook {
   }
   // A sheet's cells without xlrd's type letter ("Tabc" -> "abc"); none if missing.
   std::vector<std::vector<std::string>> Texts(const std::string& name) const {
-    std::vector<std::vector<std::string>> rows;
-    if (const PeerSheet* s = Find(name))
-      for (auto row : s->rows) {
-        for (auto& cell : row) cell = cell.empty() ? cell : cell.substr(1);
-        rows.push_back(std::move(row));
-      }
+    const PeerSheet* sheet = Find(name);
+    auto rows = sheet ? sheet->rows : std::vector<std::vector<std::string>>{};
+    for (auto& row : rows)
+      for (auto& cell : row) cell = cell.empty() ? cell : cell.substr(1);
     return rows;
   }
 };

@@ -29,14 +29,8 @@ TEST(ConnectionString, KeysIgnoreCaseAndValuesKeepGbkText) {
 TEST(ConnectionString, MalformedStringsGiveClearErrors) {
   const std::pair<const char*, const char*> cases[] = {
       {"DRIVER={X;DBQ=a", "lacks its closing }"},
-      {"DRIVER={X}y;DBQ=a", "unexpected text after the value of DRIVER"},
       {"DRIVER={X};garbage;DBQ=a", "\"garbage\" is not of the form KEY=value"},
-      {"DBQ=a;dbq=b", "DBQ is given twice"},
-      {"=a", "a value without a key"},
-      {"READONLY=maybe", "READONLY must be TRUE or FALSE"},
       {"CREATE_DB=\"/a.xls\";DBQ=/b.xls", "name different files"},
-      {"CREATE_DB=\"\"", "CREATE_DB names no file"},
-      {"DBQ=\"/a.xls", "Malformed connection string"},
   };
   for (const auto& [connect, expected] : cases) {
     try {

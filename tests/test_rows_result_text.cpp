@@ -29,8 +29,3 @@ TEST(ResultText, ClassesAndUpperCasingRespectTwoByteCharacters) {
   monitor::MakeUpperGbk(cut);
   EXPECT_EQ(cut, "A\x81");
 }
-
-TEST(ResultText, RowNumbersHaveAtLeastThreeDigits) {
-  EXPECT_EQ(monitor::RowNumber(7), "007");
-  EXPECT_EQ(monitor::RowNumber(1000), "1000");
-}

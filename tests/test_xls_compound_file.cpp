@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <map>
 
 #include "spreadsheet/xls/BiffBytes.h"
 #include "spreadsheet/xls/CompoundFile.h"
@@ -34,13 +33,8 @@ std::string ErrorOf(std::span<const std::uint8_t> bytes) {
 
 TEST(XlsCompoundFile, StreamsAroundTheCutOffRoundTrip) {
   CompoundFile cf = CompoundFile::CreateEmpty({1, 2, 3});
-  std::vector<std::pair<std::u16string, std::size_t>> sizes = {{u"Empty", 0},
-                                                               {u"One", 1},
-                                                               {u"Small", 63},
-                                                               {u"Mini", 4095},
-                                                               {u"Big", 4096},
-                                                               {u"Bigger", 70001},
-                                                               {u"\x05SummaryInformation", 200}};
+  std::vector<std::pair<std::u16string, std::size_t>> sizes = {
+      {u"Empty", 0}, {u"Mini", 4095}, {u"Big", 4096}, {u"Bigger", 70001}, {u"\x05SummaryInformation", 200}};
   for (std::size_t i = 0; i < sizes.size(); ++i)
     cf.SetStream(sizes[i].first, Pattern(sizes[i].second, static_cast<std::uint8_t>(i)));
   std::vector<std::uint8_t> bytes = cf.Serialize();
@@ -59,108 +53,6 @@ TEST(XlsCompoundFile, StreamsAroundTheCutOffRoundTrip) {
   EXPECT_EQ(*CompoundFile::Parse(cf.Serialize()).FindStream(u"big"), Pattern(10, 9));
 }
 
-TEST(XlsCompoundFile, NestedStoragesAreKeptOnRewrite) {
-  // Root holds "Workbook" and a storage "_VBA_PROJECT_CUR" holding two streams,
-  // made by rewiring the directory of a flat file (as a VBA workbook has it).
-  CompoundFile flat = CompoundFile::CreateEmpty({});
-  flat.SetStream(u"Workbook", Pattern(5000, 1));
-  flat.SetStream(u"_VBA_PROJECT_CUR", {});
-  flat.SetStream(u"VBA", Pattern(100, 2));
-  flat.SetStream(u"PROJECT", Pattern(6000, 3));
-  std::vector<std::uint8_t> bytes = flat.Serialize();
-  std::uint8_t* dir = &bytes[(xls::GetU32(&bytes[0x30]) + 1) * 512];
-  auto entry = [&](std::uint32_t i) { return dir + i * 128; };
-  const std::uint32_t kNone = 0xFFFFFFFF;
-  for (std::uint32_t i = 0; i < 5; ++i) {
-    xls::PutU32(entry(i) + 0x44, kNone);
-    xls::PutU32(entry(i) + 0x48, kNone);
-    entry(i)[0x43] = 1;
-  }
-  // Entries are written in the order they were added: 1 Workbook, 2 storage, 3 VBA, 4 PROJECT.
-  xls::PutU32(entry(0) + 0x4C, 1);
-  xls::PutU32(entry(1) + 0x48, 2);
-  entry(2)[0x42] = CompoundFile::kStorage;
-  xls::PutU32(entry(2) + 0x4C, 3);
-  xls::PutU32(entry(3) + 0x48, 4);
-  entry(2)[0x50] = 0xAB;  // a class id to keep
-
-  CompoundFile nested = CompoundFile::Parse(bytes);
-  ASSERT_EQ(nested.entries().size(), 5u);
-  ASSERT_EQ(nested.entries()[0].children.size(), 2u);
-  CompoundFile back = CompoundFile::Parse(nested.Serialize());
-  ASSERT_EQ(back.entries().size(), 5u);
-  const CompoundFile::Entry* storage = nullptr;
-  for (std::size_t i : back.entries()[0].children)
-    if (back.entries()[i].type == CompoundFile::kStorage) storage = &back.entries()[i];
-  ASSERT_NE(storage, nullptr);
-  EXPECT_EQ(storage->name, u"_VBA_PROJECT_CUR");
-  EXPECT_EQ(storage->clsid[0], 0xAB);
-  ASSERT_EQ(storage->children.size(), 2u);
-  std::map<std::u16string, std::vector<std::uint8_t>> inside;
-  for (std::size_t i : storage->children) inside[back.entries()[i].name] = back.entries()[i].data;
-  EXPECT_EQ(inside[u"VBA"], Pattern(100, 2));
-  EXPECT_EQ(inside[u"PROJECT"], Pattern(6000, 3));
-  EXPECT_EQ(*back.FindStream(u"Workbook"), Pattern(5000, 1));
-}
-
-TEST(XlsCompoundFile, LargeFileNeedsDifatSectors) {
-  // 109 FAT sectors map about 7 MB; beyond that the FAT list goes on in DIFAT sectors.
-  CompoundFile cf = CompoundFile::CreateEmpty({});
-  cf.SetStream(u"Workbook", Pattern(9 * 1024 * 1024 + 5, 1));
-  cf.SetStream(u"Tail", Pattern(5000, 2));
-  std::vector<std::uint8_t> bytes = cf.Serialize();
-  EXPECT_GT(xls::GetU32(&bytes[0x48]), 0u);  // DIFAT sectors used
-  CompoundFile back = CompoundFile::Parse(bytes);
-  EXPECT_EQ(*back.FindStream(u"Workbook"), Pattern(9 * 1024 * 1024 + 5, 1));
-  EXPECT_EQ(*back.FindStream(u"Tail"), Pattern(5000, 2));
-}
-
-TEST(XlsCompoundFile, ReadsVersion4FilesWith4096ByteSectors) {
-  const std::vector<std::uint8_t> data = Pattern(150000, 5);
-  const std::size_t kSector = 4096;
-  const std::uint32_t dataSectors = static_cast<std::uint32_t>((data.size() + kSector - 1) / kSector);
-  // Sector 0: FAT, sector 1: directory, sectors 2...: the stream.
-  std::vector<std::uint8_t> file((3 + dataSectors) * kSector, 0);
-  const std::uint8_t signature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
-  std::copy(signature, signature + 8, file.begin());
-  // Minor version, version 4, byte order, sector and mini-sector shifts; then
-  // directory sectors (version 4 counts them), FAT sectors, the first directory
-  // sector, the mini-stream cut-off, no mini FAT, no DIFAT.
-  for (auto [at, v] : {std::pair{0x18, 0x3E}, {0x1A, 4}, {0x1C, 0xFFFE}, {0x1E, 12}, {0x20, 6}})
-    xls::PutU16(&file[at], static_cast<std::uint16_t>(v));
-  for (auto [at, v] :
-       {std::pair{0x28, 1u}, {0x2C, 1u}, {0x30, 1u}, {0x38, 4096u}, {0x3C, 0xFFFFFFFEu}, {0x44, 0xFFFFFFFEu}})
-    xls::PutU32(&file[at], v);
-  for (int i = 0; i < 109; ++i) xls::PutU32(&file[0x4C + 4 * i], i == 0 ? 0 : 0xFFFFFFFF);
-  std::uint8_t* fat = &file[kSector];
-  for (std::size_t i = 0; i < kSector / 4; ++i) xls::PutU32(fat + 4 * i, 0xFFFFFFFF);
-  xls::PutU32(fat, 0xFFFFFFFD);
-  xls::PutU32(fat + 4, 0xFFFFFFFE);
-  for (std::uint32_t k = 0; k < dataSectors; ++k)
-    xls::PutU32(fat + 4 * (2 + k), k + 1 < dataSectors ? 3 + k : 0xFFFFFFFE);
-  std::uint8_t* dir = &file[2 * kSector];
-  for (int i = 0; i < 32; ++i)
-    for (int off : {0x44, 0x48, 0x4C}) xls::PutU32(dir + i * 128 + off, 0xFFFFFFFF);
-  auto name = [](std::uint8_t* e, std::u16string_view n) {
-    for (std::size_t k = 0; k < n.size(); ++k) xls::PutU16(e + 2 * k, n[k]);
-    xls::PutU16(e + 0x40, static_cast<std::uint16_t>((n.size() + 1) * 2));
-  };
-  name(dir, u"Root Entry");
-  dir[0x42] = 5;
-  xls::PutU32(dir + 0x4C, 1);
-  xls::PutU32(dir + 0x74, 0xFFFFFFFE);
-  name(dir + 128, u"Workbook");
-  dir[128 + 0x42] = 2;
-  xls::PutU32(dir + 128 + 0x74, 2);
-  xls::PutU32(dir + 128 + 0x78, static_cast<std::uint32_t>(data.size()));
-  std::copy(data.begin(), data.end(), file.begin() + 3 * kSector);
-
-  CompoundFile cf = CompoundFile::Parse(file);
-  ASSERT_NE(cf.FindStream(u"Workbook"), nullptr);
-  EXPECT_EQ(*cf.FindStream(u"Workbook"), data);
-  EXPECT_EQ(*CompoundFile::Parse(cf.Serialize()).FindStream(u"Workbook"), data);
-}
-
 TEST(XlsCompoundFile, DamagedFilesAndOtherFormatsGiveClearErrors) {
   CompoundFile cf = CompoundFile::CreateEmpty({});
   cf.SetStream(u"Workbook", Pattern(20000, 3));
@@ -174,7 +66,7 @@ TEST(XlsCompoundFile, DamagedFilesAndOtherFormatsGiveClearErrors) {
   auto fat = [](std::vector<std::uint8_t>& f) { return &f[(xls::GetU32(&f[0x4C]) + 1) * 512]; };
 
   // Cut anywhere: refused, never read past the end.
-  for (std::size_t cut : {512u, 1024u, 4096u, 10000u, static_cast<unsigned>(good.size() - 512)})
+  for (std::size_t cut : {512u, 4096u, static_cast<unsigned>(good.size() - 512)})
     EXPECT_FALSE(ErrorOf(std::vector<std::uint8_t>(good.begin(), good.begin() + cut)).empty()) << cut;
 
   std::vector<std::uint8_t> zip = {'P', 'K', 3, 4, 20, 0, 0, 0};
@@ -186,7 +78,6 @@ TEST(XlsCompoundFile, DamagedFilesAndOtherFormatsGiveClearErrors) {
     std::string expected;
   } cases[] = {
       {zip, none, "ZIP"},
-      {std::vector<std::uint8_t>(2000, 'a'), none, "not an OLE2 compound file"},
       {{}, none, "not an OLE2 compound file"},
       {good, [&](auto& f) { xls::PutU32(fat(f) + 4 * 2, 1); }, "loops"},  // sector 2 -> 1 -> 2 ...
       {good,
