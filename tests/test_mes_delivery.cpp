@@ -48,18 +48,6 @@ TEST(MesDeliveryJudgement, RefusalsAreTheServicesAnswersFailuresTheWays) {
   }
 }
 
-// Delivered, refused with a SOAP Fault, 503 and a lost reply are the forwarding tests' own.
-TEST(MesDeliveryJudgement, RealRepliesOfALoopbackServer) {
-  const std::pair<std::string, Outcome> cases[] = {
-      {"HTTP/1.1 500 Internal Server Error\r\nContent-Length: 24\r\n\r\n<html>proxy error</html>", Outcome::Failed},
-      {"HTTP/1.1 404 Not Found\r\nContent-Length: 4\r\n\r\ngone", Outcome::Refused}};
-  for (const auto& [reply, expected] : cases) {
-    testsupport::CLoopbackServer server;
-    server.AddReply(reply, true);
-    EXPECT_EQ(results::DeliverMesUpload(outbox_test::Values("SN1"), server.Url("/x.asmx")).outcome, expected) << reply;
-  }
-}
-
 TEST(MesDeliveryJudgement, AStopBeforeTheAttemptSendsNothing) {
   testsupport::CLoopbackServer server;
   std::atomic<bool> stop{true};

@@ -167,6 +167,7 @@ TEST(StationEndToEnd, UserMistakesGetOneLineAndANonZeroExit) {
        {"receiver did not start", "port " + busyPort + " on 127.0.0.1 is in use"}},
       {out + "--mes http://127.0.0.1:" + refusingPort + "/x.asmx " + kScenario, {"does not answer", "refused"}},
       {" --out " + kept + " " + kScenario, {kept + "/PCB.xls is not an Excel 97-2003 workbook"}},
+      {" --out " + kept + "/PCB.xls " + kScenario, {"cannot create the output folder"}},
       {" --out " + readOnly + " " + kScenario, {"is not writable", "--out"}},
   };
   for (const auto& [args, parts] : cases) {

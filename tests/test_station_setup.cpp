@@ -42,17 +42,6 @@ TEST(StationWorkbook, ReplacedWithABackupOrRefusedWithoutTemplate) {
   EXPECT_NE(noTemplate.find("template"), std::string::npos) << noTemplate;
 }
 
-TEST(StationOutputFolder, CreatedOrRefused) {
-  ScratchFolder dir;
-  EXPECT_EQ(station::PrepareOutputFolder(dir.File("a/b/")), dir.File("a/b"));
-  EXPECT_TRUE(std::filesystem::is_directory(dir.File("a/b")));
-
-  WriteBytes(dir.File("plain-file"), "x");
-  EXPECT_NE(
-      ErrorOf([&] { station::PrepareOutputFolder(dir.File("plain-file")); }).find("cannot create the output folder"),
-      std::string::npos);
-}
-
 // A refused connection and a read-only folder are in the end-to-end error table.
 TEST(StationMesProbe, UnusableAddressesAreNamed) {
   const std::pair<const char*, const char*> cases[] = {{"https://127.0.0.1/x", "not an http:// URL"},
