@@ -5,15 +5,12 @@
 
 #include <libxml/parser.h>
 
-#include <array>
 #include <string>
 #include <thread>
-#include <tuple>
 #include <vector>
 
 #include "mes-receiver/ReceiverServer.h"
 #include "mes-receiver/UploadStore.h"
-#include "mes/CS_QuerySN.h"
 #include "mes/EventSocket.h"
 #include "mes/HttpClient.h"
 #include "tests/ScratchFolder.h"
@@ -87,28 +84,7 @@ std::string Replace(std::string s, const std::string& from, const std::string& t
   return s;
 }
 
-TEST_F(Receiver, TheModulesClientCallIsStoredValueForValue) {
-  const std::u16string reason = u"FormatVersion\t=\t1.0.0.0\n[HEAD]\n时间同步检测确认 = PASS <&> \"引号\"\n[END]";
-  const unsigned char version[2] = {'V', 0};  // a zero byte travels too
-  mes::CS_QuerySN::CCS_QuerySN proxy(Url());
-  mes::SoapText answer;
-  const mes::SoapStatus status =
-      proxy.IO_UpData_Common(u"NV2612A", u"NV2612A0001", std::nullopt, u"", u"FAIL", u"D2201;", reason,
-                             mes::SoapBlob{2, version}, mes::SoapBlob{2, version}, mes::SoapBlob{0, nullptr},
-                             u"整机测试工位03", u"NVR_整机测试", u"NVR-PC03_1002345", -7, u"sStartStr error", &answer);
-  ASSERT_TRUE(mes::SoapSucceeded(status)) << static_cast<int>(proxy.GetClientError());
-  EXPECT_EQ(answer, u"OK 1");
-
-  const auto rows = m_store->All();
-  ASSERT_EQ(rows.size(), 1u);
-  const std::string v0("V\0", 2);
-  const std::array<std::optional<std::string>, 15> expected = {
-      "NV2612A", "NV2612A0001", std::nullopt, "", "FAIL", "D2201;",
-      "FormatVersion\t=\t1.0.0.0\n[HEAD]\n时间同步检测确认 = PASS <&> \"引号\"\n[END]", v0, v0, std::nullopt,
-      "整机测试工位03", "NVR_整机测试", "NVR-PC03_1002345", std::nullopt /* SystemType */, "sStartStr error"};
-  EXPECT_EQ(std::tuple(rows[0].call.values, rows[0].call.nSystemType), std::tuple(expected, -7));
-}
-
+// What the module's client sends is stored value for value: the end-to-end test.
 TEST_F(Receiver, InvalidRequestsGetAFaultAndStoreNothing) {
   const std::string operation = kValid.substr(kValid.find("<IO_"), kValid.find("</soap:Body>") - kValid.find("<IO_"));
   struct Case {

@@ -30,7 +30,7 @@ TEST(XmlReader, HandlerStatusOrRunningOutOfMemoryStopsTheParseAndIsReturned) {
   const int32_t kOutOfMemory = static_cast<int32_t>(0x8007000Eu);
   Counter failing, throwing;
   failing.failOnStart = kOutOfMemory;
-  throwing.throwOnText = true;
+  throwing.throwOnText = true;  // a handler running out of memory
   platform::CXmlReader reader;
   reader.SetContentHandler(&failing);
   EXPECT_EQ(reader.Parse("<a><b/></a>"), kOutOfMemory);
