@@ -90,7 +90,7 @@ std::vector<std::string> MesDouble::StoredSerials() const {
 testsupport::LoopbackReply MesDouble::Handle(const std::string& request) {
   std::lock_guard<std::mutex> lock(m_mutex);
   m_uploads.push_back(DecodeUploadRequest(request));
-  if (m_answer == Answer::Ok || m_answer == Answer::StoreNoReply || m_answer == Answer::Silent)
+  if (m_answer == Answer::Ok || m_answer == Answer::Silent)
     m_stored.push_back(m_uploads.back().Text("SerialNumber"));
   switch (m_answer) {
     case Answer::Ok:
@@ -103,8 +103,6 @@ testsupport::LoopbackReply MesDouble::Handle(const std::string& request) {
                        "</soap:Fault>");
     case Answer::Unavailable503:
       return testsupport::LoopbackReply::Bytes("HTTP/1.1 503 Service Unavailable\r\nContent-Length: 4\r\n\r\nbusy");
-    case Answer::StoreNoReply:
-      return testsupport::LoopbackReply{{}, true};  // the connection closes without a reply
     case Answer::Silent:
       break;
   }

@@ -67,20 +67,8 @@ TEST(MesOutboxForwarding, ReportsMadeWhileTheMesIsDownAndAlongsideTheWorkerArriv
 }
 
 // A reply lost after the MES stored the call cannot be told from a call that
-// never arrived: the report is sent again. Delivery is at least once, and the
-// MES sees that unit twice.
-TEST(MesOutboxForwarding, AReplyLostAfterTheCallWasStoredMeansTheMesSeesItTwice) {
-  ScratchFolder dir;
-  MesDouble mes;
-  results::MesOutbox outbox(dir / "outbox.db", Idle());
-  mes.SetAnswer(MesDouble::Answer::StoreNoReply);
-  EXPECT_EQ(outbox.DeliverThrough(outbox.Commit(Values(Serial(1)), mes.Url())), Outcome::Failed);
-  mes.SetAnswer(MesDouble::Answer::Ok);
-  EXPECT_EQ(outbox.DeliverThrough(outbox.Commit(Values(Serial(2)), mes.Url())), Outcome::Delivered);
-  EXPECT_EQ(mes.StoredSerials(), (std::vector<std::string>{Serial(1), Serial(1), Serial(2)}));
-  EXPECT_EQ(outbox.Counts().nPending, 0);
-}
-
+// never arrived (the judgement table): the report is sent again. Delivery is
+// at least once; a station killed while waiting shows it.
 TEST(MesOutboxForwarding, AReportOfAStationKilledDuringItsUploadIsSentByTheNextRun) {
   ScratchFolder dir;
   MesDouble mes;
