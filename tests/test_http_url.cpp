@@ -46,22 +46,15 @@ TEST(HttpUrl, RefusesMalformedUrlsAndLeavesTheObjectEmpty) {
   EXPECT_TRUE(limits.CrackUrl("http://" + std::string(256, 'h') + "/" + std::string(2047, 'p')));
 }
 
-TEST(HttpUrl, EscapingWritesUnsafeBytesAsLowerCaseHexUpToTheQuery) {
+TEST(HttpUrl, EscapingWritesUnsafeBytesAsLowerCaseHexUpToTheQueryWithinTheLengthLimit) {
   std::string out;
-  ASSERT_TRUE(mes::EscapeUrl("http://mes/a b\"<>{}|\\^`[];,$&+=@/x\x7f\x01\xe4?q=a b#f g", out));
-  EXPECT_EQ(out, "http://mes/a%20b%22%3c%3e%7b%7d%7c%5c%5e%60%5b%5d%3b%2c%24%26%2b%3d%40/x%7f%01%e4?q=a b#f g");
-  ASSERT_TRUE(mes::EscapeUrl("http://mes/already%20escaped#frag ment", out));
-  EXPECT_EQ(out, "http://mes/already%20escaped#frag ment");  // "%" survives, "#" ends the escaping
-}
-
-TEST(HttpUrl, EscapedLengthIsLimited) {
-  std::string out;
+  ASSERT_TRUE(mes::EscapeUrl("http://mes/a b\"<>{}|\\^`[];,$&+=@/x\x7f\x01\xe4%20?q=a b#f g", out));
+  EXPECT_EQ(out, "http://mes/a%20b%22%3c%3e%7b%7d%7c%5c%5e%60%5b%5d%3b%2c%24%26%2b%3d%40/x%7f%01%e4%20?q=a b#f g");
   const std::string fits = "http://mes/" + std::string(2082 - 11, 'a');
   ASSERT_TRUE(mes::EscapeUrl(fits, out));
-  EXPECT_EQ(out, fits);
   EXPECT_FALSE(mes::EscapeUrl(fits + "a", out));
   EXPECT_FALSE(mes::EscapeUrl("http://mes/" + std::string(700, ' '), out));  // grows threefold
-  EXPECT_EQ(out, fits);
+  EXPECT_EQ(out, fits);  // untouched by a refusal
 }
 
 TEST(HttpLocation, ResolvesAgainstTheCurrentUrl) {

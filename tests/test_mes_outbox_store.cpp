@@ -59,7 +59,9 @@ TEST_F(OutboxStoreTest, ValuesComeBackExactlyInOrderAndSurviveReopening) {
   sqlite3* db = nullptr;
   ASSERT_EQ(sqlite3_open(m_file.c_str(), &db), SQLITE_OK);
   std::string mode;
-  sqlite3_exec(db, "PRAGMA journal_mode", [](void* m, int, char** v, char**) { return *static_cast<std::string*>(m) = v[0], 0; }, &mode, nullptr);
+  sqlite3_exec(
+      db, "PRAGMA journal_mode", [](void* m, int, char** v, char**) { return *static_cast<std::string*>(m) = v[0], 0; },
+      &mode, nullptr);
   sqlite3_close(db);
   EXPECT_EQ(mode, "wal");
 }

@@ -97,11 +97,8 @@ TEST(Proxy, RepliesBecomeAStatusAKindAndAResult) {
     EXPECT_EQ(proxy.GetClientError(), c.kind) << c.reply;
     EXPECT_EQ(result, c.result) << c.reply;
     EXPECT_EQ(server.RequestCount(), 1u);
-    if (c.reply.find("<faultcode>") != std::string::npos) {
-      const mes::SoapFault& f = proxy.GetFault();
-      EXPECT_EQ(std::tie(f.m_nCode, f.m_strCode, f.m_strString, f.m_strDetail),
-                std::tuple(mes::kSoapFaultClient, u"Client", u"Server was unable to read request.", u"<why>bad</why>"));
-    }
+    if (c.reply.find("<faultcode>") != std::string::npos)
+      EXPECT_EQ(proxy.GetFault().m_strString, u"Server was unable to read request.");  // the fault reader's table has the rest
   }
 }
 
