@@ -74,15 +74,4 @@ TEST(SoapFaultReader, UnreadableFaultsAreRejected) {
   }
 }
 
-TEST(SoapFaultReader, ReusedReaderAndRecordStartClean) {
-  platform::CXmlReader reader;
-  mes::SoapFault fault;
-  ASSERT_EQ(Read(FaultBody("<faultcode>soap:Client</faultcode><faultactor>a</faultactor>"), fault, &reader),
-            mes::kSoapOk);
-  ASSERT_EQ(Read(FaultBody("<faultcode>soap:Server</faultcode>"), fault, &reader), mes::kSoapOk);
-  EXPECT_EQ(fault.m_nCode, 400);
-  EXPECT_TRUE(fault.m_strActor.empty());
-  EXPECT_EQ(reader.GetContentHandler(), nullptr);
-}
-
 }  // namespace
