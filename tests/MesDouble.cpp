@@ -17,7 +17,8 @@ testsupport::LoopbackReply SoapReply(const std::string& status, const std::strin
       "<soap:Envelope xmlns:soap=\"http://schemas.xmlsoap.org/soap/envelope/\"><soap:Body>" +
       body + "</soap:Body></soap:Envelope>";
   return testsupport::LoopbackReply::Bytes("HTTP/1.1 " + status + "\r\nContent-Type: text/xml; charset=utf-8\r\n" +
-                                           "Content-Length: " + std::to_string(envelope.size()) + "\r\n\r\n" + envelope);
+                                           "Content-Length: " + std::to_string(envelope.size()) + "\r\n\r\n" +
+                                           envelope);
 }
 
 // Decodes one HTTP request carrying a SOAP envelope: Envelope, Body, the
@@ -90,8 +91,7 @@ std::vector<std::string> MesDouble::StoredSerials() const {
 testsupport::LoopbackReply MesDouble::Handle(const std::string& request) {
   std::lock_guard<std::mutex> lock(m_mutex);
   m_uploads.push_back(DecodeUploadRequest(request));
-  if (m_answer == Answer::Ok || m_answer == Answer::Silent)
-    m_stored.push_back(m_uploads.back().Text("SerialNumber"));
+  if (m_answer == Answer::Ok || m_answer == Answer::Silent) m_stored.push_back(m_uploads.back().Text("SerialNumber"));
   switch (m_answer) {
     case Answer::Ok:
       return SoapReply("200 OK",

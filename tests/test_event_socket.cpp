@@ -22,8 +22,8 @@ namespace {
 
 // Runs `waiting`, which must give up after timeoutMs and not long after, on
 // another thread; meanwhile `second` runs on this one.
-void ExpectGivesUpAfter(int timeoutMs, const std::function<bool()>& waiting,
-                        const std::function<void()>& second = [] {}) {
+void ExpectGivesUpAfter(
+    int timeoutMs, const std::function<bool()>& waiting, const std::function<void()>& second = [] {}) {
   std::thread pending([&] {
     const auto start = std::chrono::steady_clock::now();
     EXPECT_FALSE(waiting());
@@ -95,8 +95,8 @@ TEST(EventSocket, WaitsGiveUpAfterTheTimeoutAndRefuseASecondOperationMeanwhile) 
   std::size_t len = 4, n = 64, m = 8;
   char buf[64];
   ASSERT_TRUE(reading.Write("x\r\n\r\n", &len));
-  ExpectGivesUpAfter(1000, [&] { return reading.Read(buf, &n); },
-                     [&] { EXPECT_FALSE(reading.Read(buf, &m)); });
+  ExpectGivesUpAfter(
+      1000, [&] { return reading.Read(buf, &n); }, [&] { EXPECT_FALSE(reading.Read(buf, &m)); });
   EXPECT_FALSE(reading.IsConnected());
   EXPECT_EQ(reading.GetLastError(), mes::kSocketErrorInProgress);  // the time-out stored nothing over it
 
@@ -106,10 +106,12 @@ TEST(EventSocket, WaitsGiveUpAfterTheTimeoutAndRefuseASecondOperationMeanwhile) 
   ASSERT_TRUE(writing.Connect("127.0.0.1", deaf.Port()));
   const std::string big(64u << 20, 'z');  // more than the socket buffers hold: the send waits
   len = big.size();
-  ExpectGivesUpAfter(1000, [&] { return writing.Write(big.data(), &len); }, [&] {
-    m = 3;
-    EXPECT_FALSE(writing.Write("abc", &m) || m != 0);
-  });
+  ExpectGivesUpAfter(
+      1000, [&] { return writing.Write(big.data(), &len); },
+      [&] {
+        m = 3;
+        EXPECT_FALSE(writing.Write("abc", &m) || m != 0);
+      });
   EXPECT_LT(len, big.size());
   EXPECT_FALSE(writing.IsConnected());
   EXPECT_EQ(writing.GetLastError(), mes::kSocketErrorInProgress);

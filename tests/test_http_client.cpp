@@ -229,8 +229,7 @@ TEST(HttpClient, ReplyOverTheOptionsCapFailsTheExchange) {
 TEST(HttpClient, TricklingServerIsCutOffByTheOverallDeadline) {
   CLoopbackServer server;
   // Each byte arrives well within the socket time-out, but the whole reply would take ~6 s.
-  server.AddReply(
-      LoopbackReply::Trickle("HTTP/1.1 200 OK\r\nContent-Length: 40\r\n\r\n" + std::string(40, 'x'), 60));
+  server.AddReply(LoopbackReply::Trickle("HTTP/1.1 200 OK\r\nContent-Length: 40\r\n\r\n" + std::string(40, 'x'), 60));
   mes::CHttpClient client;
   mes::NavigateOptions o;
   o.nSocketTimeout = 1000;

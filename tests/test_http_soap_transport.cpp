@@ -37,7 +37,8 @@ Outcome SendOnce(mes::CSoapHttpTransport& transport) {
 }  // namespace
 
 TEST(SoapHttpTransport, FaultBodyGoesToTheFaultReaderAndUnreadableFaultsAreParseErrors) {
-  const std::pair<std::string, std::string> cases[] = {  // the reply, what the fault reader sees
+  const std::pair<std::string, std::string> cases[] = {
+      // the reply, what the fault reader sees
       {HttpReply("500 Internal Server Error", "not xml at all"), "not xml at all"},
       {"HTTP/1.1 500 Internal Server Error\r\nContent-Length: 500\r\n\r\n<soap:Envelope", "<soap:Envelope"}};
   for (const auto& [reply, body] : cases) {
@@ -45,9 +46,11 @@ TEST(SoapHttpTransport, FaultBodyGoesToTheFaultReaderAndUnreadableFaultsAreParse
     server.AddReply(reply, true);
     mes::CSoapHttpTransport transport(server.Url("/"));
     std::string seen;  // a body cut short still reaches the fault reader
-    transport.SetFaultReader([&](mes::ISoapReadStream& in, mes::SoapFault&) { return seen = ReadAll(in), mes::kSoapFail; });
+    transport.SetFaultReader(
+        [&](mes::ISoapReadStream& in, mes::SoapFault&) { return seen = ReadAll(in), mes::kSoapFail; });
     const Outcome o = SendOnce(transport);
-    EXPECT_EQ(std::tuple(o.status, o.kind, seen), std::tuple(mes::kSoapFail, mes::SoapClientError::ParseFaultError, body));
+    EXPECT_EQ(std::tuple(o.status, o.kind, seen),
+              std::tuple(mes::kSoapFail, mes::SoapClientError::ParseFaultError, body));
     EXPECT_EQ(ReadAll(transport.GetReadStream()), "");  // a fault is not a reply to parse
   }
 }

@@ -11,9 +11,10 @@
 TEST(HttpUrl, SplitsEveryPartAndDefaultsThePort) {
   mes::CHttpUrl url;
   ASSERT_TRUE(url.CrackUrl("http://user:pw@Mes.Example:8080/querysn/cs_querysn.asmx?wsdl#top"));
-  EXPECT_EQ(std::tuple(url.GetScheme(), url.GetUserName(), url.GetPassword(), url.GetHostName(), url.GetPortNumber(),
-                       url.GetUrlPath(), url.GetExtraInfo()),
-            std::tuple(mes::kUrlSchemeHttp, "user", "pw", "Mes.Example", 8080, "/querysn/cs_querysn.asmx", "?wsdl#top"));
+  EXPECT_EQ(
+      std::tuple(url.GetScheme(), url.GetUserName(), url.GetPassword(), url.GetHostName(), url.GetPortNumber(),
+                 url.GetUrlPath(), url.GetExtraInfo()),
+      std::tuple(mes::kUrlSchemeHttp, "user", "pw", "Mes.Example", 8080, "/querysn/cs_querysn.asmx", "?wsdl#top"));
   EXPECT_EQ(url.CreateUrl(), "http://user:pw@Mes.Example:8080/querysn/cs_querysn.asmx?wsdl#top");
   const std::tuple<const char*, unsigned short, const char*> cases[] = {
       {"http://mes/querysn/cs_querysn.asmx", 80, "http://mes/querysn/cs_querysn.asmx"},
@@ -32,9 +33,19 @@ TEST(HttpUrl, SplitsEveryPartAndDefaultsThePort) {
 TEST(HttpUrl, RefusesMalformedUrlsAndLeavesTheObjectEmpty) {
   const std::string longHost(257, 'h'), longPath = "/" + std::string(2048, 'p'), longUser(129, 'u');
   const std::string longExtra = "?" + std::string(2048, 'q');
-  const std::string cases[] = {"", "mes/querysn", "://mes/", "unknown://mes/", "http:mes/", "http://mes:/x",
-                               "http://mes:65536/x", "http://mes:0/x", "http://mes:80a/x", "http://[::1/x",
-                               "http://" + longHost + "/", "http://mes" + longPath, "http://mes/" + longExtra,
+  const std::string cases[] = {"",
+                               "mes/querysn",
+                               "://mes/",
+                               "unknown://mes/",
+                               "http:mes/",
+                               "http://mes:/x",
+                               "http://mes:65536/x",
+                               "http://mes:0/x",
+                               "http://mes:80a/x",
+                               "http://[::1/x",
+                               "http://" + longHost + "/",
+                               "http://mes" + longPath,
+                               "http://mes/" + longExtra,
                                "http://" + longUser + "@mes/"};
   for (const auto& text : cases) {
     mes::CHttpUrl url;
@@ -54,7 +65,7 @@ TEST(HttpUrl, EscapingWritesUnsafeBytesAsLowerCaseHexUpToTheQueryWithinTheLength
   ASSERT_TRUE(mes::EscapeUrl(fits, out));
   EXPECT_FALSE(mes::EscapeUrl(fits + "a", out));
   EXPECT_FALSE(mes::EscapeUrl("http://mes/" + std::string(700, ' '), out));  // grows threefold
-  EXPECT_EQ(out, fits);  // untouched by a refusal
+  EXPECT_EQ(out, fits);                                                      // untouched by a refusal
 }
 
 TEST(HttpLocation, ResolvesAgainstTheCurrentUrl) {
@@ -77,8 +88,7 @@ TEST(HttpLocation, ResolvesAgainstTheCurrentUrl) {
 }
 
 TEST(HttpStatus, JudgingFollowsTheTable) {
-  for (int s : {200, 206, 304, 305})
-    EXPECT_EQ(mes::JudgeHttpStatus(s), mes::HttpStatusJudgement::Success) << s;
+  for (int s : {200, 206, 304, 305}) EXPECT_EQ(mes::JudgeHttpStatus(s), mes::HttpStatusJudgement::Success) << s;
   for (int s : {301, 302, 303}) EXPECT_EQ(mes::JudgeHttpStatus(s), mes::HttpStatusJudgement::Redirect) << s;
   for (int s : {-1, 100, 207, 300, 307, 401, 500})
     EXPECT_EQ(mes::JudgeHttpStatus(s), mes::HttpStatusJudgement::Failure) << s;

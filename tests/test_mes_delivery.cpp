@@ -39,7 +39,8 @@ TEST(MesDeliveryJudgement, RefusalsAreTheServicesAnswersFailuresTheWays) {
       {mes::kSoapOutOfMemory, Kind::InitializeError, -1, false, Outcome::Failed, "kind 1"},
   };
   for (const Case& c : cases) {
-    results::MesCallReport call{.status = c.status, .kind = c.kind, .nHttpStatus = c.http, .bReplyComplete = c.complete};
+    results::MesCallReport call{
+        .status = c.status, .kind = c.kind, .nHttpStatus = c.http, .bReplyComplete = c.complete};
     call.fault.m_strCode = u"Client";
     call.fault.m_strString = u"unknown unit \u5E93";  // 库: in the reason as UTF-8
     const results::MesDeliveryResult r = results::JudgeMesCall(call);

@@ -31,7 +31,9 @@ results::MesForwarderOptions Quick(bool idle = false, int socketTimeoutMs = 2000
   o.nWorkerSocketTimeoutMs = socketTimeoutMs;
   return o;
 }
-results::MesForwarderOptions Idle() { return Quick(true); }
+results::MesForwarderOptions Idle() {
+  return Quick(true);
+}
 
 std::string Serial(int i) {
   return "SN2603050" + std::to_string(100 + i);

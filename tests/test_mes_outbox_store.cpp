@@ -144,10 +144,12 @@ TEST_F(OutboxStoreTest, UnusableFilesAreRefusedWithTheirName) {
   fs::create_directory(m_dir / "folder.db");
 
   using Mode = results::MesOutboxStore::OpenMode;
-  const std::pair<fs::path, Mode> cases[] = {
-      {garbage, Mode::CreateIfMissing},      {foreign, Mode::CreateIfMissing},
-      {damaged, Mode::CreateIfMissing},      {m_dir / "folder.db", Mode::CreateIfMissing},
-      {m_dir / "no-such-folder" / "outbox.db", Mode::CreateIfMissing}, {m_dir / "missing.db", Mode::ExistingOnly}};
+  const std::pair<fs::path, Mode> cases[] = {{garbage, Mode::CreateIfMissing},
+                                             {foreign, Mode::CreateIfMissing},
+                                             {damaged, Mode::CreateIfMissing},
+                                             {m_dir / "folder.db", Mode::CreateIfMissing},
+                                             {m_dir / "no-such-folder" / "outbox.db", Mode::CreateIfMissing},
+                                             {m_dir / "missing.db", Mode::ExistingOnly}};
   for (const auto& [file, mode] : cases) {
     try {
       results::MesOutboxStore store(file, mode);

@@ -98,7 +98,8 @@ TEST(Proxy, RepliesBecomeAStatusAKindAndAResult) {
     EXPECT_EQ(result, c.result) << c.reply;
     EXPECT_EQ(server.RequestCount(), 1u);
     if (c.reply.find("<faultcode>") != std::string::npos)
-      EXPECT_EQ(proxy.GetFault().m_strString, u"Server was unable to read request.");  // the fault reader's table has the rest
+      EXPECT_EQ(proxy.GetFault().m_strString,
+                u"Server was unable to read request.");  // the fault reader's table has the rest
   }
 }
 

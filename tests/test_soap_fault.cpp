@@ -18,13 +18,15 @@ mes::SoapStatus Read(const std::string& body, mes::SoapFault& fault, platform::C
 
 TEST(SoapFaultReader, CodesAndFieldsInAnyOrderUnderAnyPrefixWithHeadersAndUnknownElementsPassedOver) {
   const std::string ePrefix = "<e:Envelope xmlns:e=\"http://schemas.xmlsoap.org/soap/envelope/\"><e:Body><e:Fault>";
-  const std::string fields = "<faultstring>Bad \xE4\xB8\xAD &amp; co</faultstring><faultactor>http://mes/a</faultactor>";
+  const std::string fields =
+      "<faultstring>Bad \xE4\xB8\xAD &amp; co</faultstring><faultactor>http://mes/a</faultactor>";
   const struct {
     std::string body;
     int code;
     std::u16string codeName, string, actor, detail;
   } cases[] = {
-      {FaultBody("<faultcode> soap:VersionMismatch</faultcode>" + fields), 100, u"VersionMismatch", u"Bad \u4E2D & co", u"http://mes/a"},
+      {FaultBody("<faultcode> soap:VersionMismatch</faultcode>" + fields), 100, u"VersionMismatch", u"Bad \u4E2D & co",
+       u"http://mes/a"},
       {FaultBody("<faultcode>soap:MustUnderstand</faultcode>"), 200, u"MustUnderstand"},
       {FaultBody("<faultcode>soap:Client.Authentication</faultcode>"), 300, u"Client.Authentication"},
       {FaultBody("<faultcode>soap:Busy</faultcode>"), 0, u"Busy"},

@@ -59,9 +59,13 @@ TEST(SoapBase64, PaddingAndSeventySixCharacterLines) {
   const std::string b57(57, 'A');
   std::string line;
   for (int i = 0; i < 19; ++i) line += "QUFB";
-  const std::pair<std::string, std::string> cases[] = {
-      {"", ""}, {"\x31\x2E", "MS4="}, {"M", "TQ=="}, {"\xFB\xFF\xBF", "+/+/"},  // the alphabet's last two symbols
-      {b57, line + "\r\n"}, {b57 + "A", line + "\r\nQQ=="}, {b57 + b57, line + "\r\n" + line + "\r\n"}};
+  const std::pair<std::string, std::string> cases[] = {{"", ""},
+                                                       {"\x31\x2E", "MS4="},
+                                                       {"M", "TQ=="},
+                                                       {"\xFB\xFF\xBF", "+/+/"},  // the alphabet's last two symbols
+                                                       {b57, line + "\r\n"},
+                                                       {b57 + "A", line + "\r\nQQ=="},
+                                                       {b57 + b57, line + "\r\n" + line + "\r\n"}};
   for (const auto& [bytes, expected] : cases) EXPECT_EQ(Base64(bytes), expected) << bytes;
 }
 
@@ -94,8 +98,9 @@ TEST(SoapEnvelope, MissingStreamAndFullStreamFail) {
   mes::CSoapEnvelopeHandler h;
   soaptest::StringSink full;
   full.failAfter = 300;
-  EXPECT_EQ(std::pair(h.WriteRequest(nullptr, IO_UpData_CommonMap(), &p), h.WriteRequest(&full, IO_UpData_CommonMap(), &p)),
-            std::pair(mes::kSoapFail, mes::kSoapOutOfMemory));
+  EXPECT_EQ(
+      std::pair(h.WriteRequest(nullptr, IO_UpData_CommonMap(), &p), h.WriteRequest(&full, IO_UpData_CommonMap(), &p)),
+      std::pair(mes::kSoapFail, mes::kSoapOutOfMemory));
 }
 
 }  // namespace

@@ -99,11 +99,12 @@ TEST(StationEndToEnd, SmallScenarioReachesTheReceiverTheWorkbookAndTheLogs) {
   }
   std::sort(stored.begin(), stored.end());
   const std::string same = "|整机测试工位E2E|E2E-PC_7654321|0";
-  EXPECT_EQ(stored, (std::vector<std::string>{
-                        "E2E-D01|E2E-D01|PASS|D0000;|sStartStr error|7353|7353|7353|sStartStr error|DVR_整机测试|" + same,
-                        "E2E-I01|E2E-I01|PASS|D0000;|V5.7.3|5635|5635|5635|44:19:B6:00:00:01|IPC_整机测试|" + same,
-                        "E2E-N01|E2E-N01|PASS|D0000;|V4.0.2|5634|5634|5634|24:28:FD:00:00:01|NVR_整机测试|" + same,
-                        "E2E-N02|E2E-N02|FAIL|D2201;|V4.0.2|5634|5634|5634|24:28:FD:00:00:02|NVR_整机测试|" + same}));
+  EXPECT_EQ(stored,
+            (std::vector<std::string>{
+                "E2E-D01|E2E-D01|PASS|D0000;|sStartStr error|7353|7353|7353|sStartStr error|DVR_整机测试|" + same,
+                "E2E-I01|E2E-I01|PASS|D0000;|V5.7.3|5635|5635|5635|44:19:B6:00:00:01|IPC_整机测试|" + same,
+                "E2E-N01|E2E-N01|PASS|D0000;|V4.0.2|5634|5634|5634|24:28:FD:00:00:01|NVR_整机测试|" + same,
+                "E2E-N02|E2E-N02|FAIL|D2201;|V4.0.2|5634|5634|5634|24:28:FD:00:00:02|NVR_整机测试|" + same}));
 
   // PCB.xls: one sheet per model, one row per unit under the header (the rows' layout is the exporter's tests').
   EXPECT_EQ(SerialColumn(out + "/PCB.xls", "NVR-E2E"), (std::vector<std::string>{"TSN", "TE2E-N01", "TE2E-N02"}));
@@ -131,7 +132,8 @@ TEST(StationEndToEnd, AFailedUploadMakesTheExitCodeNonZeroAndKeepsTheRest) {
     return testsupport::LoopbackReply::Bytes("HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n");
   });
   const std::string out = dir.File("out");
-  const Outcome run = Launch(dir, kStation + " --out " + out + " --speed 50 --mes " + mes.Url("/x.asmx") + " " + kScenario);
+  const Outcome run =
+      Launch(dir, kStation + " --out " + out + " --speed 50 --mes " + mes.Url("/x.asmx") + " " + kScenario);
   EXPECT_EQ(run.nExit, 1) << run.strOut << run.strErr;
   EXPECT_EQ(SummaryRow(run.strOut, "all"), (std::vector<int>{5, 3, 2, 0, 5, 4})) << run.strOut;
   EXPECT_EQ(SerialColumn(out + "/PCB.xls", "NVR-E2E").size(), 3u);  // rows and logs are still written
@@ -171,7 +173,8 @@ TEST(StationEndToEnd, UserMistakesGetOneLineAndANonZeroExit) {
     std::string message = o.strErr;
     if (message.starts_with("usage:")) message = message.substr(message.find("\nmonitor-station: ") + 1);
     EXPECT_TRUE(message.starts_with("monitor-station: ") && std::count(message.begin(), message.end(), '\n') == 1)
-        << args << ": one line\n" << o.strErr;
+        << args << ": one line\n"
+        << o.strErr;
     for (const std::string& part : parts) EXPECT_NE(message.find(part), std::string::npos) << args << ": " << message;
   }
   EXPECT_FALSE(fs::exists(dir.File("out") + "/PCB.xls")) << "a refused run makes nothing";

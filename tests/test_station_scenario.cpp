@@ -71,12 +71,19 @@ TEST(StationScenario, EveryMistakeNamesItsPlace) {
       {"unknown item field", Doc("", kItem + R"(, "secs": 1})"), {"unit 1 (SN001), item 1", "unknown field 'secs'"}},
       {"wrong type", Doc(R"("fixture": "7", )"), {"unit 1 (SN001)", "'fixture' must be a whole number, not a text"}},
       {"negative seconds", Doc("", kItem + R"(, "seconds": -1})"), {"item 1", "seconds"}},
-      {"missing items", kGrid + R"("positions": [{"position": 1, "units": [{"serial": "A1", "model": "M", "routeStep": "R", "station": "S", "operator": "1234567"}]}]})", {"unit 1 (A1)", "'items' is missing"}},
+      {"missing items",
+       kGrid +
+           R"("positions": [{"position": 1, "units": [{"serial": "A1", "model": "M", "routeStep": "R", "station": "S", "operator": "1234567"}]}]})",
+       {"unit 1 (A1)", "'items' is missing"}},
       {"empty items", Doc("", ""), {"unit 1 (SN001)", "'items' is empty"}},
       {"missing grid", R"({"positions": []})", {"'grid' is missing"}},
       {"no positions", kGrid + R"("positions": []})", {"'positions' is empty"}},
-      {"position outside the grid", kGrid + R"("positions": [{"position": 3, "units": []}]})", {"positions[0]", "'position' is 3"}},
-      {"position twice", kGrid + R"("positions": [{"position": 1, "units": []}, {"position": 1, "units": []}]})", {"positions[1]", "given twice"}},
+      {"position outside the grid",
+       kGrid + R"("positions": [{"position": 3, "units": []}]})",
+       {"positions[0]", "'position' is 3"}},
+      {"position twice",
+       kGrid + R"("positions": [{"position": 1, "units": []}, {"position": 1, "units": []}]})",
+       {"positions[1]", "given twice"}},
       {"bad judge", Doc(R"("judge": "maybe", )"), {"unit 1 (SN001)", "'judge' is 'maybe'"}},
       {"short operator", Doc(R"("operator": "12", )"), {"unit 1 (SN001)", "'operator' must be the 7-character"}},
       {"serial 0", Doc().replace(Doc().find("SN001"), 5, "0"), {"unit 1 (0)", "serial number"}},
@@ -116,7 +123,7 @@ TEST(StationOutcome, VerdictsFollowTheModulesRules) {
   unit.judge = station::Judge::ByRows;
   unit.items = {{"v", "V1,", 0}};
   EXPECT_EQ(station::ShownVerdict(unit, 0), station::Verdict::Open);  // no row passed or failed
-  unit.items.push_back({"c", "fail", 0});                              // lower case counts
+  unit.items.push_back({"c", "fail", 0});                             // lower case counts
   EXPECT_EQ(station::ShownVerdict(unit, 0), station::Verdict::Fail);
   EXPECT_EQ(station::ClassifyResult("FAIL then PASS"), station::ResultClass::Pass);  // as the monitor ranks them
 }

@@ -132,9 +132,11 @@ void CLoopbackServer::Serve(int fd) {
     }
     for (const auto& piece : reply.pieces) {
       std::unique_lock lock(m_mutex);
-      open = open && !m_cv.wait_for(lock, std::chrono::milliseconds(piece.delayMsBefore), [this] { return m_bStopping.load(); });
+      open = open && !m_cv.wait_for(lock, std::chrono::milliseconds(piece.delayMsBefore),
+                                    [this] { return m_bStopping.load(); });
       lock.unlock();
-      open = open && ::send(fd, piece.bytes.data(), piece.bytes.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(piece.bytes.size());
+      open = open && ::send(fd, piece.bytes.data(), piece.bytes.size(), MSG_NOSIGNAL) ==
+                         static_cast<ssize_t>(piece.bytes.size());
     }
     open = open && !reply.closeAfter;
   }

@@ -47,7 +47,7 @@ class CLoopbackServer {
  public:
   using Handler = std::function<LoopbackReply(const std::string& request)>;
 
-  CLoopbackServer();   // listens on 127.0.0.1 with a port the system picks
+  CLoopbackServer();  // listens on 127.0.0.1 with a port the system picks
   ~CLoopbackServer() { Stop(); }
   CLoopbackServer(const CLoopbackServer&) = delete;
   CLoopbackServer& operator=(const CLoopbackServer&) = delete;
@@ -59,7 +59,9 @@ class CLoopbackServer {
   }
 
   void AddReply(LoopbackReply reply);
-  void AddReply(std::string bytes, bool closeAfter = false) { AddReply(LoopbackReply::Bytes(std::move(bytes), closeAfter)); }
+  void AddReply(std::string bytes, bool closeAfter = false) {
+    AddReply(LoopbackReply::Bytes(std::move(bytes), closeAfter));
+  }
   void SetHandler(Handler handler);
 
   // Requests received so far, whole (head and body), in arrival order.
