@@ -110,6 +110,7 @@ TEST(StationEndToEnd, SmallScenarioReachesTheReceiverTheWorkbookAndTheLogs) {
   EXPECT_EQ(SerialColumn(out + "/PCB.xls", "NVR-E2E"), (std::vector<std::string>{"TSN", "TE2E-N01", "TE2E-N02"}));
   EXPECT_EQ(SerialColumn(out + "/PCB.xls", "IPC-E2E"), (std::vector<std::string>{"TSN", "TE2E-I01", "TE2E-I02"}));
   EXPECT_EQ(SerialColumn(out + "/PCB.xls", "DVR-E2E"), (std::vector<std::string>{"TSN", "TE2E-D01"}));
+  EXPECT_NE(XlrdRead(out + "/PCB.xls").Find("说明"), nullptr);  // the template's own sheet stays
 
   // Both logs of every unit: one in the dated folder, one beside it.
   std::string dated;
