@@ -31,10 +31,9 @@ struct ReceivedUpload {
 
 class MesDouble {
  public:
-  // Ok stores and answers. StoreNoReply stores, then closes the connection
-  // without a reply (the reply was lost). Silent stores and never answers.
-  // Fault500 and Unavailable503 store nothing.
-  enum class Answer { Ok, Fault500, Silent, Unavailable503, StoreNoReply };
+  // Ok stores and answers. Silent stores and never answers. Fault500 and
+  // Unavailable503 store nothing.
+  enum class Answer { Ok, Fault500, Silent, Unavailable503 };
 
   MesDouble();
   std::string Url() const { return m_server.Url("/querysn/cs_querysn.asmx"); }

@@ -1,7 +1,6 @@
 // The spyne MES (tests/peers/spyne_mes_server.py, run with /usr/bin/python3)
 // as a child process on a loopback port: it answers each call with the values
-// it decoded and, given a log file, stores them there, so a test can have the
-// MES down (not started, or stopped) and up again at one URL.
+// it decoded.
 #pragma once
 
 #include <poll.h>
@@ -11,9 +10,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <fstream>
 #include <string>
-#include <vector>
 
 extern char** environ;
 
@@ -21,8 +18,7 @@ namespace testsupport {
 
 class SpyneMes {
  public:
-  // Port 0: the system picks one when the server starts.
-  explicit SpyneMes(int port = 0, std::string logFile = "") : m_port(port), m_log(std::move(logFile)) {}
+  SpyneMes() = default;
   ~SpyneMes() { Stop(); }
   SpyneMes(const SpyneMes&) = delete;
   SpyneMes& operator=(const SpyneMes&) = delete;
@@ -41,7 +37,7 @@ class SpyneMes {
     posix_spawn_file_actions_init(&fa);
     posix_spawn_file_actions_adddup2(&fa, out[1], 1);
     posix_spawn_file_actions_addclose(&fa, out[0]);
-    char* argv[] = {python.data(), script.data(), port.data(), m_log.empty() ? nullptr : m_log.data(), nullptr};
+    char* argv[] = {python.data(), script.data(), port.data(), nullptr};
     if (posix_spawn(&m_pid, argv[0], &fa, nullptr, argv, environ) != 0) m_pid = -1;
     posix_spawn_file_actions_destroy(&fa);
     close(out[1]);
@@ -65,21 +61,8 @@ class SpyneMes {
     m_pid = -1;
   }
 
-  // SerialNumber of every stored call, in arrival order.
-  std::vector<std::string> StoredSerials() const {
-    std::vector<std::string> serials;
-    std::ifstream in(m_log);
-    const std::string key = "\"SerialNumber\": \"";
-    for (std::string line; std::getline(in, line);) {
-      if (const std::size_t at = line.find(key); at != std::string::npos)
-        serials.push_back(line.substr(at + key.size(), line.find('"', at + key.size()) - at - key.size()));
-    }
-    return serials;
-  }
-
  private:
-  int m_port;
-  std::string m_log;
+  int m_port = 0;  // the system picks one
   pid_t m_pid = -1;
 };
 

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <stdexcept>
+#include <tuple>
 #include <string>
 
 #include "mes/SoapHttpTransport.h"
@@ -19,7 +19,7 @@ using testsupport::LoopbackReply;
 namespace {
 
 const char kAction[] = "SOAPAction: \"RO_dErodo/IO_UpData_Common\"\r\n";
-const std::string kFault = soaptest::FaultBody("<faultcode>soap:Server</faultcode><faultstring>boom</faultstring>");
+const std::string kFault = soaptest::FaultBody("<faultcode>soap:Server</faultcode>");
 
 struct Outcome {
   mes::SoapStatus status;
@@ -37,52 +37,27 @@ Outcome SendOnce(mes::CSoapHttpTransport& transport) {
 }  // namespace
 
 TEST(SoapHttpTransport, FaultBodyGoesToTheFaultReaderAndUnreadableFaultsAreParseErrors) {
-  enum Reader { None, Fails, Throws };
-  const struct {
-    std::string reply;
-    Reader reader;
-    mes::SoapClientError kind;
-    std::string seen;
-  } cases[] = {
-      {HttpReply("500 Internal Server Error", "not xml at all"), None, mes::SoapClientError::ParseFaultError, ""},
-      {HttpReply("500 Internal Server Error", "not xml at all"), Fails, mes::SoapClientError::ParseFaultError,
-       "not xml at all"},
-      // A body cut short still reaches the fault reader.
-      {"HTTP/1.1 500 Internal Server Error\r\nContent-Length: 500\r\n\r\n<soap:Envelope", Fails,
-       mes::SoapClientError::ParseFaultError, "<soap:Envelope"},
-      {HttpReply("500 Internal Server Error", kFault), Throws, mes::SoapClientError::Success /* not checked */, kFault},
-  };
-  for (const auto& c : cases) {
+  const std::pair<std::string, std::string> cases[] = {
+      // the reply, what the fault reader sees
+      {HttpReply("500 Internal Server Error", "not xml at all"), "not xml at all"},
+      {"HTTP/1.1 500 Internal Server Error\r\nContent-Length: 500\r\n\r\n<soap:Envelope", "<soap:Envelope"}};
+  for (const auto& [reply, body] : cases) {
     CLoopbackServer server;
-    server.AddReply(c.reply, true);
+    server.AddReply(reply, true);
     mes::CSoapHttpTransport transport(server.Url("/"));
-    std::string seen;
-    if (c.reader != None) {
-      transport.SetFaultReader([&, r = c.reader](mes::ISoapReadStream& body, mes::SoapFault&) -> mes::SoapStatus {
-        seen = ReadAll(body);
-        if (r == Throws) throw std::runtime_error("x");
-        return mes::kSoapFail;
-      });
-    }
+    std::string seen;  // a body cut short still reaches the fault reader
+    transport.SetFaultReader(
+        [&](mes::ISoapReadStream& in, mes::SoapFault&) { return seen = ReadAll(in), mes::kSoapFail; });
     const Outcome o = SendOnce(transport);
-    EXPECT_EQ(o.status, mes::kSoapFail) << c.reply;
-    if (c.reader != Throws) EXPECT_EQ(o.kind, c.kind) << c.reply;
-    if (c.reader != None) EXPECT_EQ(seen, c.seen) << c.reply;
+    EXPECT_EQ(std::tuple(o.status, o.kind, seen),
+              std::tuple(mes::kSoapFail, mes::SoapClientError::ParseFaultError, body));
     EXPECT_EQ(ReadAll(transport.GetReadStream()), "");  // a fault is not a reply to parse
   }
 }
 
-TEST(SoapHttpTransport, HttpsAndUnusableEndpointsFailEverySendAsSendErrors) {
+TEST(SoapHttpTransport, AnEndpointMadeUnusableAfterAReplyFailsAsSuch) {
   const std::string tooLong = "http://127.0.0.1/" + std::string(2100, 'a');
-  for (const std::string url : {std::string("https://127.0.0.1/querysn/cs_querysn.asmx"), tooLong, std::string("x")}) {
-    mes::CSoapHttpTransport transport(url);
-    for (int i = 0; i < 2; ++i) {
-      const Outcome o = SendOnce(transport);
-      EXPECT_EQ(std::pair(o.status, o.kind), std::pair(mes::kSoapFail, mes::SoapClientError::SendError)) << url;
-    }
-    EXPECT_EQ(transport.GetStatusCode(), -1);
-  }
-  // An endpoint made unusable after a reply fails as such, not with the last reply.
+  // Not with the last reply (unusable URLs themselves are the HTTP client's table).
   CLoopbackServer server;
   server.AddReply(HttpReply("500 Internal Server Error", kFault));
   mes::CSoapHttpTransport transport(server.Url("/"));
@@ -90,9 +65,8 @@ TEST(SoapHttpTransport, HttpsAndUnusableEndpointsFailEverySendAsSendErrors) {
   ASSERT_EQ(SendOnce(transport).kind, mes::SoapClientError::SoapFault);
   EXPECT_FALSE(transport.SetUrl(tooLong));
   const Outcome o = SendOnce(transport);
-  EXPECT_EQ(std::pair(o.status, o.kind), std::pair(mes::kSoapFail, mes::SoapClientError::SendError));
-  EXPECT_EQ(transport.GetStatusCode(), -1);
-  EXPECT_EQ(server.RequestCount(), 1u);
+  EXPECT_EQ(std::tuple(o.status, o.kind, transport.GetStatusCode(), server.RequestCount()),
+            std::tuple(mes::kSoapFail, mes::SoapClientError::SendError, -1, 1u));
 }
 
 TEST(SoapHttpTransport, EndpointUrlIsEscapedBeforeTheQuery) {
@@ -113,5 +87,4 @@ TEST(SoapHttpTransport, SilentServerFailsWithinTheTransportTimeout) {
   const Outcome o = SendOnce(transport);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(5000));
   EXPECT_EQ(std::pair(o.status, o.kind), std::pair(mes::kSoapFail, mes::SoapClientError::SendError));
-  EXPECT_EQ(transport.GetStatusCode(), -1);
 }

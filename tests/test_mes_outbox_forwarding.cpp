@@ -1,6 +1,6 @@
-// The outbox against real peers: the storing spyne MES down and up again, and
-// the loopback MES double where the failure must be exact (a reply lost after
-// the call was stored, a refusal, a client killed in the middle of a call).
+// The outbox against the loopback MES double: the MES down and up again, a
+// reply lost after the call was stored, a refusal, a client killed in the
+// middle of a call, a gone endpoint, a full disk.
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -14,7 +14,6 @@
 #include "tests/MesDouble.h"
 #include "tests/OutboxTestSupport.h"
 #include "tests/support/LoopbackListener.h"
-#include "tests/SpyneMes.h"
 #include "tools/mes-outbox/MesOutboxCommand.h"
 
 namespace {
@@ -23,21 +22,17 @@ using namespace outbox_test;
 using results_test::MesDouble;
 using Outcome = results::MesDeliveryOutcome;
 
-// A worker that retries at once and looks often.
-results::MesForwarderOptions Quick() {
+// A worker that retries at once and looks often, or (idle) looks once at start and then stays out of the way.
+results::MesForwarderOptions Quick(bool idle = false, int socketTimeoutMs = 2000) {
   results::MesForwarderOptions o;
-  o.firstBackoff = std::chrono::milliseconds(20);
+  o.firstBackoff = idle ? std::chrono::hours(1) : std::chrono::milliseconds(20);
   o.maxBackoff = std::chrono::milliseconds(100);
-  o.idleCheck = std::chrono::milliseconds(50);
-  o.nWorkerSocketTimeoutMs = 2000;
+  o.idleCheck = idle ? std::chrono::hours(1) : std::chrono::milliseconds(50);
+  o.nWorkerSocketTimeoutMs = socketTimeoutMs;
   return o;
 }
-
-// A worker that looks once at start and then stays out of the way.
 results::MesForwarderOptions Idle() {
-  results::MesForwarderOptions o;
-  o.firstBackoff = o.idleCheck = std::chrono::hours(1);
-  return o;
+  return Quick(true);
 }
 
 std::string Serial(int i) {
@@ -52,27 +47,21 @@ std::string Command(std::vector<std::string> args, int expectedStatus) {
 
 TEST(MesOutboxForwarding, ReportsMadeWhileTheMesIsDownAndAlongsideTheWorkerArriveOnceInOrder) {
   ScratchFolder dir;
-  testsupport::SpyneMes mes(testsupport::FreeLoopbackPort(), (dir / "mes.log").string());
+  MesDouble mes;
+  mes.SetAnswer(MesDouble::Answer::Unavailable503);
   results::MesOutbox outbox(dir / "outbox.db", Quick());
   std::vector<std::string> made;
-  for (int i = 0; i < 20; ++i) {
-    made.push_back(Serial(i));
-    EXPECT_EQ(outbox.DeliverThrough(outbox.Commit(Values(made.back()), mes.Url())), Outcome::Failed);
-  }
-  EXPECT_EQ(outbox.Counts().nPending, 20);
-
-  ASSERT_TRUE(mes.Start()) << "needs /usr/bin/python3 with python3-spyne";
+  for (int i = 0; i < 20; ++i)
+    EXPECT_EQ(outbox.DeliverThrough(outbox.Commit(Values(made.emplace_back(Serial(i))), mes.Url())), Outcome::Failed);
+  mes.SetAnswer(MesDouble::Answer::Ok);
   ASSERT_TRUE(Eventually([&] { return outbox.Counts().nPending == 0; }));  // the worker alone
   EXPECT_EQ(mes.StoredSerials(), made);
 
   // Saves sending their own reports and the worker together keep the order too.
   for (int i = 20; i < 40; ++i) {
-    made.push_back(Serial(i));
-    const std::int64_t id = outbox.Commit(Values(made.back()), mes.Url());
-    if (i % 3 == 0)
-      EXPECT_EQ(outbox.DeliverThrough(id), Outcome::Delivered);
-    else
-      outbox.Forwarder().Wake();
+    const std::int64_t id = outbox.Commit(Values(made.emplace_back(Serial(i))), mes.Url());
+    if (i % 3 == 0) EXPECT_EQ(outbox.DeliverThrough(id), Outcome::Delivered);
+    outbox.Forwarder().Wake();
   }
   ASSERT_TRUE(Eventually([&] { return outbox.Counts().nPending == 0; }));
   EXPECT_EQ(mes.StoredSerials(), made);
@@ -80,20 +69,8 @@ TEST(MesOutboxForwarding, ReportsMadeWhileTheMesIsDownAndAlongsideTheWorkerArriv
 }
 
 // A reply lost after the MES stored the call cannot be told from a call that
-// never arrived: the report is sent again. Delivery is at least once, and the
-// MES sees that unit twice.
-TEST(MesOutboxForwarding, AReplyLostAfterTheCallWasStoredMeansTheMesSeesItTwice) {
-  ScratchFolder dir;
-  MesDouble mes;
-  results::MesOutbox outbox(dir / "outbox.db", Idle());
-  mes.SetAnswer(MesDouble::Answer::StoreNoReply);
-  EXPECT_EQ(outbox.DeliverThrough(outbox.Commit(Values(Serial(1)), mes.Url())), Outcome::Failed);
-  mes.SetAnswer(MesDouble::Answer::Ok);
-  EXPECT_EQ(outbox.DeliverThrough(outbox.Commit(Values(Serial(2)), mes.Url())), Outcome::Delivered);
-  EXPECT_EQ(mes.StoredSerials(), (std::vector<std::string>{Serial(1), Serial(1), Serial(2)}));
-  EXPECT_EQ(outbox.Counts().nPending, 0);
-}
-
+// never arrived (the judgement table): the report is sent again. Delivery is
+// at least once; a station killed while waiting shows it.
 TEST(MesOutboxForwarding, AReportOfAStationKilledDuringItsUploadIsSentByTheNextRun) {
   ScratchFolder dir;
   MesDouble mes;
@@ -106,14 +83,10 @@ TEST(MesOutboxForwarding, AReportOfAStationKilledDuringItsUploadIsSentByTheNextR
   }
   ASSERT_TRUE(Eventually([&] { return !mes.Uploads().empty(); }));
   kill(station, SIGKILL);
-  int status = 0;
-  waitpid(station, &status, 0);
-  ASSERT_TRUE(WIFSIGNALED(status));
-
+  waitpid(station, nullptr, 0);
   mes.SetAnswer(MesDouble::Answer::Ok);
   results::MesOutbox nextRun(dir / "outbox.db", Quick());  // the lock went with the killed process
   ASSERT_TRUE(Eventually([&] { return nextRun.Counts().nDeliveredToday == 1; }));
-  EXPECT_EQ(nextRun.Counts().nPending, 0);
   // The killed attempt had reached the MES too.
   EXPECT_EQ(mes.StoredSerials(), (std::vector<std::string>{Serial(7), Serial(7)}));
 }
@@ -135,22 +108,20 @@ TEST(MesOutboxForwarding, ARefusedReportIsParkedUntilATechnicianRetriesIt) {
   EXPECT_EQ(mes.Uploads().size(), 2u);
   EXPECT_EQ(mes.StoredSerials(), (std::vector<std::string>{Serial(2)}));
 
-  const std::string listed = Command({"list", file}, 0);
-  EXPECT_NE(listed.find(Serial(1) + "\tPASS"), std::string::npos) << listed;
-  EXPECT_NE(listed.find("SOAP Fault Server: database down"), std::string::npos) << listed;
-  EXPECT_EQ(listed.find(Serial(2)), std::string::npos) << listed;  // delivered: not listed by default
+  const std::string listed = Command({"list", file}, 0);  // delivered reports are not listed by default
+  EXPECT_TRUE(listed.find(Serial(1) + "\tPASS") != std::string::npos && listed.find(Serial(2)) == std::string::npos &&
+              listed.find("SOAP Fault Server: database down") != std::string::npos)
+      << listed;
   Command({"retry", file, std::to_string(refused)}, 0);
   ASSERT_TRUE(Eventually([&] { return outbox.Counts().nDeliveredToday == 2; }));
   EXPECT_EQ(mes.StoredSerials(), (std::vector<std::string>{Serial(2), Serial(1)}));
-  EXPECT_EQ(outbox.Counts().nRefused, 0);
 
   // Wrong uses say what is wrong and change nothing.
   EXPECT_NE(Command({"retry", file, std::to_string(refused)}, 1).find("is delivered"), std::string::npos);
   EXPECT_NE(Command({"drop", file, "99"}, 1).find("does not exist"), std::string::npos);
-  Command({"drop", file, "x1"}, 2);
-  Command({"list", file, "lost"}, 2);
-  Command({"retry", file}, 2);
-  Command({"list", (dir / "none.db").string()}, 2);
+  for (const auto& wrong : std::vector<std::vector<std::string>>{
+           {"drop", file, "x1"}, {"list", file, "lost"}, {"retry", file}, {"list", (dir / "none.db").string()}})
+    Command(wrong, 2);
   EXPECT_FALSE(fs::exists(dir / "none.db"));
 }
 
@@ -175,18 +146,14 @@ TEST(MesOutboxForwarding, ClosingDuringAnUnansweredCallKeepsTheReportPending) {
   ScratchFolder dir;
   MesDouble mes;
   mes.SetAnswer(MesDouble::Answer::Silent);
-  results::MesForwarderOptions o = Quick();
-  o.nWorkerSocketTimeoutMs = 300;
+  const results::MesForwarderOptions o = Quick(false, 300);
   {
     results::MesOutbox outbox(dir / "outbox.db", o);
     outbox.Commit(Values(Serial(1)), mes.Url());
     outbox.Forwarder().Wake();
     ASSERT_TRUE(Eventually([&] { return !mes.Uploads().empty(); }));
-    // A second station is refused while this one has the file.
-    EXPECT_THROW(results::MesOutbox(dir / "outbox.db", o), platform::Error);
   }  // the worker ends with the waiting call
-  results::MesOutboxStore store(dir / "outbox.db");
-  EXPECT_EQ(store.Counts(std::time(nullptr)).nPending, 1);
+  EXPECT_EQ(results::MesOutboxStore(dir / "outbox.db").Counts(std::time(nullptr)).nPending, 1);
 }
 
 TEST(MesOutboxForwarding, ASaveSendsABoundedBacklogAndLeavesTheRestToTheWorker) {
@@ -196,14 +163,10 @@ TEST(MesOutboxForwarding, ASaveSendsABoundedBacklogAndLeavesTheRestToTheWorker) 
   o.nForegroundBacklog = 3;
   results::MesOutbox outbox(dir / "outbox.db", o);
   std::vector<std::string> made;
-  mes.SetAnswer(MesDouble::Answer::Unavailable503);
-  for (int i = 0; i < 5; ++i) {
-    made.push_back(Serial(i));
-    outbox.Commit(Values(made.back()), mes.Url());
-  }
+  mes.SetAnswer(MesDouble::Answer::Unavailable503);  // should the worker look meanwhile
+  for (int i = 0; i < 5; ++i) outbox.Commit(Values(made.emplace_back(Serial(i))), mes.Url());
   mes.SetAnswer(MesDouble::Answer::Ok);
-  made.push_back(Serial(5));
-  EXPECT_EQ(outbox.DeliverThrough(outbox.Commit(Values(made.back()), mes.Url())), Outcome::Failed);
+  EXPECT_EQ(outbox.DeliverThrough(outbox.Commit(Values(made.emplace_back(Serial(5))), mes.Url())), Outcome::Failed);
   EXPECT_EQ(mes.StoredSerials().size(), 3u);
   ASSERT_TRUE(Eventually([&] { return outbox.Counts().nPending == 0; }));  // woken by the save
   EXPECT_EQ(mes.StoredSerials(), made);
@@ -232,8 +195,7 @@ TEST(MesOutboxForwarding, AnOutboxThatCannotBeWrittenAnyMoreIsReportedOnceAndUpl
   }
   int status = -1;
   waitpid(station, &status, 0);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
   EXPECT_EQ(mes.StoredSerials(), (std::vector<std::string>{Serial(1), Serial(2) + std::string(8000, 'x'),
                                                            Serial(3) + std::string(8000, 'x')}));
 }

@@ -5,14 +5,12 @@
 
 #include <libxml/parser.h>
 
-#include <array>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "mes-receiver/ReceiverServer.h"
 #include "mes-receiver/UploadStore.h"
-#include "mes/CS_QuerySN.h"
 #include "mes/EventSocket.h"
 #include "mes/HttpClient.h"
 #include "tests/ScratchFolder.h"
@@ -86,87 +84,37 @@ std::string Replace(std::string s, const std::string& from, const std::string& t
   return s;
 }
 
-TEST_F(Receiver, TheModulesClientCallIsStoredValueForValue) {
-  const std::u16string reason = u"FormatVersion\t=\t1.0.0.0\n[HEAD]\n时间同步检测确认 = PASS <&> \"引号\"\n[END]";
-  const unsigned char version[2] = {'V', 0};  // a zero byte travels too
-  mes::CS_QuerySN::CCS_QuerySN proxy(Url());
-  mes::SoapText answer;
-  const mes::SoapStatus status =
-      proxy.IO_UpData_Common(u"NV2612A", u"NV2612A0001", std::nullopt, u"", u"FAIL", u"D2201;", reason,
-                             mes::SoapBlob{2, version}, mes::SoapBlob{2, version}, mes::SoapBlob{0, nullptr},
-                             u"整机测试工位03", u"NVR_整机测试", u"NVR-PC03_1002345", -7, u"sStartStr error", &answer);
-  ASSERT_TRUE(mes::SoapSucceeded(status)) << static_cast<int>(proxy.GetClientError());
-  ASSERT_TRUE(answer.has_value());
-  EXPECT_EQ(*answer, u"OK 1");
-
-  const auto rows = m_store->All();
-  ASSERT_EQ(rows.size(), 1u);
-  const std::array<std::optional<std::string>, 15> expected = {
-      "NV2612A",
-      "NV2612A0001",
-      std::nullopt,
-      "",
-      "FAIL",
-      "D2201;",
-      "FormatVersion\t=\t1.0.0.0\n[HEAD]\n时间同步检测确认 = PASS <&> \"引号\"\n[END]",
-      std::string("V\0", 2),
-      std::string("V\0", 2),
-      std::nullopt,
-      "整机测试工位03",
-      "NVR_整机测试",
-      "NVR-PC03_1002345",
-      std::nullopt /* SystemType */,
-      "sStartStr error"};
-  EXPECT_EQ(rows[0].call.values, expected);
-  EXPECT_EQ(rows[0].call.nSystemType, -7);
-  EXPECT_NE(rows[0].strRawRequest.find("<IO_UpData_Common xmlns=\"RO_dErodo\">"), std::string::npos);
-}
-
+// What the module's client sends is stored value for value: the end-to-end test.
 TEST_F(Receiver, InvalidRequestsGetAFaultAndStoreNothing) {
+  const std::string operation = kValid.substr(kValid.find("<IO_"), kValid.find("</soap:Body>") - kValid.find("<IO_"));
   struct Case {
-    const char* what;
-    std::string body;
-    std::string action;
-    std::string inFault;
+    std::string body, inFault, action = kAction;
   };
-  const std::vector<Case> cases = {
-      {"no SOAPAction", kValid, "", "SOAPAction missing"},
-      {"another operation's SOAPAction", kValid, "\"RO_dErodo/IO_QuerySN\"", "SOAPAction"},
-      {"not XML", "<soap:Envelope", kAction, "not well-formed"},
-      {"a document type", "<!DOCTYPE x [<!ENTITY e \"v\">]>" + kValid.substr(kValid.find("<soap:")), kAction,
-       "document type"},
-      {"SOAP 1.2 envelope",
-       Replace(kValid, "http://schemas.xmlsoap.org/soap/envelope/", "http://www.w3.org/2003/05/soap-envelope"), kAction,
-       "not a SOAP 1.1 Envelope"},
-      {"wrong namespace", Replace(kValid, "xmlns=\"RO_dErodo\"", "xmlns=\"urn:other\""), kAction,
-       "not an IO_UpData_Common"},
-      {"empty body",
-       Replace(kValid, kValid.substr(kValid.find("<IO_"), kValid.find("</soap:Body>") - kValid.find("<IO_")), ""),
-       kAction, "Body is empty"},
-      {"an element missing", Replace(kValid, "<Version>V4</Version>", ""), kAction, "Version"},
-      {"elements out of order",
-       Replace(Replace(kValid, "<OrderNo>NV2612A</OrderNo>", ""), "</SerialNumber>",
-               "</SerialNumber><OrderNo>NV2612A</OrderNo>"),
-       kAction, "SerialNumber"},
-      {"an unknown element", Replace(kValid, "<Version>", "<Extra>1</Extra><Version>"), kAction, "Extra"},
-      {"SystemType not an int", Replace(kValid, "<SystemType>0<", "<SystemType>zero<"), kAction, "xs:int"},
-      {"SystemType past 32 bits", Replace(kValid, "<SystemType>0<", "<SystemType>4294967296<"), kAction, "SystemType"},
-      {"SystemType nil", Replace(kValid, "<SystemType>0</SystemType>", "<SystemType xsi:nil=\"1\"/>"), kAction,
-       "SystemType"},
-      {"bad base64", Replace(kValid, "<TempColumn1>VjQ=<", "<TempColumn1>V*Q=<"), kAction, "base64Binary"},
-      {"nil with content", Replace(kValid, "<MacList xsi:nil=\"1\"/>", "<MacList xsi:nil=\"1\">x</MacList>"), kAction,
-       "MacList"},
-      {"unqualified elements",
-       Replace(Replace(kValid, " xmlns=\"RO_dErodo\">", " xmlns=\"RO_dErodo\" xmlns:u=\"\">"),
-               "<OrderNo>NV2612A</OrderNo>", "<OrderNo xmlns=\"\">NV2612A</OrderNo>"),
-       kAction, "OrderNo"},
+  const Case cases[] = {
+      {kValid, "SOAPAction missing", ""},
+      {kValid, "SOAPAction", "\"RO_dErodo/IO_QuerySN\""},
+      {"<soap:Envelope", "not well-formed"},
+      {"<!DOCTYPE x [<!ENTITY e \"v\">]>" + kValid.substr(kValid.find("<soap:")), "document type"},
+      {Replace(kValid, "schemas.xmlsoap.org/soap/envelope/", "www.w3.org/2003/05/soap-envelope"), "not a SOAP 1.1"},
+      {Replace(kValid, "xmlns=\"RO_dErodo\"", "xmlns=\"urn:other\""), "not an IO_UpData_Common"},
+      {Replace(kValid, operation, ""), "Body is empty"},
+      {Replace(kValid, "<Version>V4</Version>", ""), "Version"},
+      {Replace(kValid, "<OrderNo>NV2612A</OrderNo><SerialNumber>NV2612A0001</SerialNumber>",
+               "<SerialNumber>NV2612A0001</SerialNumber><OrderNo>NV2612A</OrderNo>"),
+       "SerialNumber"},
+      {Replace(kValid, "<Version>", "<Extra>1</Extra><Version>"), "Extra"},
+      {Replace(kValid, "<SystemType>0<", "<SystemType>zero<"), "xs:int"},
+      {Replace(kValid, "<SystemType>0<", "<SystemType>4294967296<"), "SystemType"},
+      {Replace(kValid, "<SystemType>0</SystemType>", "<SystemType xsi:nil=\"1\"/>"), "SystemType"},
+      {Replace(kValid, "<TempColumn1>VjQ=<", "<TempColumn1>V*Q=<"), "base64Binary"},
+      {Replace(kValid, "<MacList xsi:nil=\"1\"/>", "<MacList xsi:nil=\"1\">x</MacList>"), "MacList"},
+      {Replace(kValid, "<OrderNo>", "<OrderNo xmlns=\"\">"), "OrderNo"},  // unqualified
   };
   for (const Case& c : cases) {
     const auto [status, body] = Post(c.body, c.action);
-    EXPECT_EQ(status, 500) << c.what;
-    EXPECT_NE(body.find("<soap:Fault><faultcode>soap:Client</faultcode><faultstring>"), std::string::npos)
-        << c.what << ": " << body;
-    EXPECT_NE(body.find(c.inFault), std::string::npos) << c.what << ": " << body;
+    EXPECT_EQ(status, 500) << c.inFault;
+    EXPECT_NE(body.find("<soap:Fault><faultcode>soap:Client</faultcode><faultstring>"), std::string::npos) << body;
+    EXPECT_NE(body.find(c.inFault), std::string::npos) << body;
   }
   EXPECT_EQ(Post(kValid, kAction, "/other.asmx").first, 404);  // no other service is served
   EXPECT_TRUE(m_store->All().empty());
@@ -181,17 +129,13 @@ TEST_F(Receiver, InvalidRequestsGetAFaultAndStoreNothing) {
   EXPECT_EQ(m_store->All().size(), 2u);
 }
 
-TEST_F(Receiver, ServesItsWsdl) {
+TEST_F(Receiver, ServesAWsdlLibxml2Reads) {
   ASSERT_TRUE(m_client.Navigate(Url() + "?wsdl"));
   const std::string wsdl(m_client.GetBody(), m_client.GetBodyLength());
   xmlDocPtr doc = xmlReadMemory(wsdl.data(), static_cast<int>(wsdl.size()), "wsdl.xml", nullptr, XML_PARSE_NONET);
-  ASSERT_NE(doc, nullptr) << "the WSDL is well-formed";
+  EXPECT_NE(doc, nullptr) << "the WSDL is well-formed";
   xmlFreeDoc(doc);
-  EXPECT_NE(wsdl.find("soapAction=\"RO_dErodo/IO_UpData_Common\""), std::string::npos);
-  EXPECT_NE(wsdl.find("location=\"http://127.0.0.1:" + std::to_string(m_port) + "/querysn/cs_querysn.asmx\""),
-            std::string::npos);
-  EXPECT_NE(wsdl.find("<xs:element name=\"TempColumn1\" type=\"xs:base64Binary\" nillable=\"true\"/>"),
-            std::string::npos);
+  EXPECT_NE(wsdl.find("location=\"" + Url() + "\""), std::string::npos) << wsdl;
 }
 
 // Calls kept across reopening: the end-to-end test's second run.

@@ -97,20 +97,10 @@ TEST(Proxy, RepliesBecomeAStatusAKindAndAResult) {
     EXPECT_EQ(proxy.GetClientError(), c.kind) << c.reply;
     EXPECT_EQ(result, c.result) << c.reply;
     EXPECT_EQ(server.RequestCount(), 1u);
-    if (c.reply.find("<faultcode>") != std::string::npos) {
-      const mes::SoapFault& f = proxy.GetFault();
-      EXPECT_EQ(std::tie(f.m_nCode, f.m_strCode, f.m_strString, f.m_strDetail),
-                std::tuple(mes::kSoapFaultClient, u"Client", u"Server was unable to read request.", u"<why>bad</why>"));
-    }
+    if (c.reply.find("<faultcode>") != std::string::npos)
+      EXPECT_EQ(proxy.GetFault().m_strString,
+                u"Server was unable to read request.");  // the fault reader's table has the rest
   }
-}
-
-TEST(Proxy, MissingResultReferenceSendsNothing) {
-  CLoopbackServer server;
-  server.AddReply(HttpReply("200 OK", ReplyBody("")));
-  CCS_QuerySN proxy(server.Url(kPath));
-  EXPECT_EQ(Call(proxy, nullptr), mes::kSoapInvalidPointer);
-  EXPECT_EQ(server.RequestCount(), 0u);
 }
 
 TEST(Proxy, ASecondCallOnTheSameProxyStartsClean) {
@@ -120,14 +110,14 @@ TEST(Proxy, ASecondCallOnTheSameProxyStartsClean) {
   server.AddReply(HttpReply("200 OK", Result("third")));
   CCS_QuerySN proxy(server.Url(kPath));
   mes::SoapText result;
+  EXPECT_EQ(Call(proxy, nullptr), mes::kSoapInvalidPointer);  // no result reference: nothing is sent
   EXPECT_EQ(Call(proxy, &result), mes::kSoapFail);
   EXPECT_EQ(proxy.GetClientError(), mes::SoapClientError::SoapFault);
   ASSERT_EQ(Call(proxy, &result), mes::kSoapOk);
-  EXPECT_EQ(proxy.GetClientError(), mes::SoapClientError::Success);
-  EXPECT_TRUE(proxy.GetFault().m_strString.empty());
-  EXPECT_EQ(*result, u"second");
+  EXPECT_EQ(std::tuple(proxy.GetClientError(), proxy.GetFault().m_strString, result),
+            std::tuple(mes::SoapClientError::Success, u"", u"second"));
   ASSERT_EQ(Call(proxy, &result, std::nullopt), mes::kSoapOk);
-  EXPECT_EQ(*result, u"third");
+  EXPECT_EQ(result, u"third");
   ASSERT_EQ(server.RequestCount(), 3u);
   EXPECT_EQ(server.ConnectionCount(), 2);  // a failure closes the connection, a success keeps it
   // Each request is a fresh envelope, not appended to the last one.

@@ -6,16 +6,12 @@
 #include "mes/CS_QuerySN.h"
 #include "mes/SoapEnvelopeHandler.h"
 #include "mes/SoapWritersText.h"
-#include "platform/XmlReader.h"
 #include "tests/test_soap_streams.h"
 
 namespace {
 
 using mes::CS_QuerySN::IO_UpData_CommonMap;
 using mes::CS_QuerySN::IO_UpData_CommonParams;
-
-const char* const kTextNames[] = {"OrderNo",   "SerialNumber", "MacList",  "ComponentSnList", "DealResult", "BugType",
-                                  "BugReason", "WorkStation",  "ToolType", "Recorder",        "Version"};
 
 std::string Escaped(std::u16string_view text, bool quotes = false) {
   std::string out = "[";
@@ -38,13 +34,11 @@ TEST(SoapEscape, MarkupAndEverythingOutsidePrintableAsciiIsEscapedUncarriableCha
       {u"a<b&c>d", false, "[a&lt;b&amp;c&gt;d"},
       {u"say \"hi\" 'x'", false, "[say \"hi\" 'x'"},  // quotes stay unless asked
       {u"\"'", true, "[&quot;&apos;"},
-      {u" ~", false, "[ ~"},
       {u"x\r\ny\t", false, "[x&#x000D;&#x000A;y&#x0009;"},
       {u"\u4E2D\u6587", false, "[&#x4E2D;&#x6587;"},
       {u"\u007F\u0080\u00E9\uD7FF\uE000\uFFFD", false, "[&#x007F;&#x0080;&#x00E9;&#xD7FF;&#xE000;&#xFFFD;"},
       // A surrogate pair is one code point.
       {u"\U0001F600", false, "[&#x01F600;"},
-      {u"\U0010FFFF", false, "[&#x10FFFF;"},
       // XML 1.0 forbids these characters even as references; a strict server refuses the
       // whole request, so each goes out as a visible stand-in. A device console's colour
       // codes: ESC is shown as its control picture.
@@ -55,7 +49,6 @@ TEST(SoapEscape, MarkupAndEverythingOutsidePrintableAsciiIsEscapedUncarriableCha
       // Unpaired surrogates: a high one at the end or before a non-low unit,
       // a low one alone, and the two halves in the wrong order.
       {std::u16string{u'a', char16_t(0xD83D)}, false, "[a&#xFFFD;"},
-      {std::u16string{char16_t(0xD83D), u'b'}, false, "[&#xFFFD;b"},
       {std::u16string{char16_t(0xDE00), char16_t(0xD83D)}, false, "[&#xFFFD;&#xFFFD;"},
       {std::u16string{char16_t(0xD83D), char16_t(0xD83D), char16_t(0xDE00)}, false, "[&#xFFFD;&#x01F600;"},
   };
@@ -66,65 +59,19 @@ TEST(SoapBase64, PaddingAndSeventySixCharacterLines) {
   const std::string b57(57, 'A');
   std::string line;
   for (int i = 0; i < 19; ++i) line += "QUFB";
-  const std::pair<std::string, std::string> cases[] = {
-      {"", ""},
-      {"\x31\x2E", "MS4="},
-      {"M", "TQ=="},
-      {"Man", "TWFu"},
-      {"\xFB\xFF\xBF", "+/+/"},  // the standard alphabet's last two symbols
-      {b57, line + "\r\n"},
-      {b57 + "A", line + "\r\nQQ=="},
-      {b57 + "AAA", line + "\r\nQUFB"},
-      {b57 + b57, line + "\r\n" + line + "\r\n"}};
+  const std::pair<std::string, std::string> cases[] = {{"", ""},
+                                                       {"\x31\x2E", "MS4="},
+                                                       {"M", "TQ=="},
+                                                       {"\xFB\xFF\xBF", "+/+/"},  // the alphabet's last two symbols
+                                                       {b57, line + "\r\n"},
+                                                       {b57 + "A", line + "\r\nQQ=="},
+                                                       {b57 + b57, line + "\r\n" + line + "\r\n"}};
   for (const auto& [bytes, expected] : cases) EXPECT_EQ(Base64(bytes), expected) << bytes;
 }
 
-// The whole envelope is compared byte for byte in the proxy's tests.
-TEST(SoapEnvelope, NullValuesAreNilElementsAndTheIntIsNeverNull) {
-  IO_UpData_CommonParams p;  // every text null, every blob pointer null
-  p.TempColumn2 = mes::SoapBlob{5, nullptr};
-  p.SystemType = -7;
-  soaptest::StringSink out;
-  mes::CSoapEnvelopeHandler h;
-  ASSERT_EQ(h.WriteRequest(&out, IO_UpData_CommonMap(), &p), mes::kSoapOk);
-  for (const std::string name : kTextNames)
-    EXPECT_NE(out.text.find("<" + name + " xsi:nil=\"1\"/>"), std::string::npos) << name;
-  for (const std::string name : {"TempColumn1", "TempColumn2", "TempColumn3"})
-    EXPECT_NE(out.text.find("<" + name + " xsi:nil=\"1\"/>"), std::string::npos) << name;
-  EXPECT_NE(out.text.find("<SystemType>-7</SystemType>"), std::string::npos);
-  EXPECT_EQ(out.text.find("IO_UpData_CommonResult"), std::string::npos);  // "out" entries are not written
-  EXPECT_EQ(out.text.find('\n'), std::string::npos);
-}
-
-// Every text value goes through the same escaping: with the characters XML
-// cannot carry in each of them the request stays a well-formed document (the
-// reader is expat, which refuses such references as a strict server does).
-TEST(SoapEnvelope, EveryTextValueOfARequestIsWellFormedXml) {
-  const std::u16string raw = u"\x1b[31mFAIL\x1b[0m\x07\uFFFF" + std::u16string(1, char16_t(0xDC00));
-  IO_UpData_CommonParams p;
-  for (mes::SoapText* t : {&p.OrderNo, &p.SerialNumber, &p.MacList, &p.ComponentSnList, &p.DealResult, &p.BugType,
-                           &p.BugReason, &p.WorkStation, &p.ToolType, &p.Recorder, &p.Version})
-    *t = raw;
-  soaptest::StringSink out;
-  mes::CSoapEnvelopeHandler h;
-  ASSERT_EQ(h.WriteRequest(&out, IO_UpData_CommonMap(), &p), mes::kSoapOk);
-  struct : platform::IXmlContentHandler {
-    int32_t StartElement(std::u16string_view, std::u16string_view, std::u16string_view,
-                         const platform::XmlAttributes&) override {
-      return 0;
-    }
-    int32_t EndElement(std::u16string_view, std::u16string_view, std::u16string_view) override { return 0; }
-    int32_t Characters(std::u16string_view) override { return 0; }
-  } ignore;
-  platform::CXmlReader reader;
-  reader.SetContentHandler(&ignore);
-  ASSERT_EQ(reader.Parse(out.text), 0) << reader.LastError();
-  for (const std::string name : kTextNames) {
-    EXPECT_NE(out.text.find("<" + name + ">&#x241B;[31mFAIL&#x241B;[0m&#x2407;&#xFFFD;&#xFFFD;</" + name + ">"),
-              std::string::npos)
-        << name;
-  }
-}
+// The whole envelope (a nil text, the int, no "out" entry, no line breaks) is
+// compared byte for byte in the proxy's tests; null blobs, an extreme int and
+// controls in a text reach the spyne peer in its interop test.
 
 // Long texts are escaped a slice at a time; the slices must join to exactly
 // what one escaping of the whole text gives, wherever a surrogate pair falls.
@@ -149,12 +96,11 @@ TEST(SoapEnvelope, LongTextsAreWrittenWhole) {
 TEST(SoapEnvelope, MissingStreamAndFullStreamFail) {
   IO_UpData_CommonParams p;
   mes::CSoapEnvelopeHandler h;
-  EXPECT_EQ(h.WriteRequest(nullptr, IO_UpData_CommonMap(), &p), mes::kSoapFail);
-  for (std::size_t limit : {0, 227, 300, 500}) {
-    soaptest::StringSink out;
-    out.failAfter = limit;
-    EXPECT_EQ(h.WriteRequest(&out, IO_UpData_CommonMap(), &p), mes::kSoapOutOfMemory) << limit;
-  }
+  soaptest::StringSink full;
+  full.failAfter = 300;
+  EXPECT_EQ(
+      std::pair(h.WriteRequest(nullptr, IO_UpData_CommonMap(), &p), h.WriteRequest(&full, IO_UpData_CommonMap(), &p)),
+      std::pair(mes::kSoapFail, mes::kSoapOutOfMemory));
 }
 
 }  // namespace

@@ -62,33 +62,27 @@ TEST(StationScenario, EveryMistakeNamesItsPlace) {
     std::string text;
     std::vector<std::string> parts;  // all must be in the message
   };
+  const std::string kItem = R"({"name": "a", "result": "PASS")", kGrid = R"({"grid": {"rows": 1, "cols": 2}, )";
   const std::vector<Case> cases = {
       {"malformed JSON", "{\n  \"title\": \"x\",\n  \"grid\": {\"rows\": 1,, }\n}", {"s.json:3:", "malformed JSON"}},
-      {"truncated JSON", "{\"grid\": {", {"s.json:1:", "malformed JSON"}},
       {"not an object", "[1, 2]", {"s.json", "must be an object"}},
-      {"unknown top field",
-       Doc("", R"({"name": "a", "result": "PASS"})", R"("colour": 1,)"),
-       {"unknown field 'colour'"}},
+      {"unknown top field", Doc("", kItem + "}", R"("colour": 1,)"), {"unknown field 'colour'"}},
       {"unknown unit field", Doc(R"("serail": "x", )"), {"position 2, unit 1 (SN001)", "unknown field 'serail'"}},
-      {"unknown item field",
-       Doc("", R"({"name": "a", "result": "PASS", "secs": 1})"),
-       {"unit 1 (SN001), item 1", "unknown field 'secs'"}},
+      {"unknown item field", Doc("", kItem + R"(, "secs": 1})"), {"unit 1 (SN001), item 1", "unknown field 'secs'"}},
       {"wrong type", Doc(R"("fixture": "7", )"), {"unit 1 (SN001)", "'fixture' must be a whole number, not a text"}},
-      {"wrong item type",
-       Doc("", R"({"name": "a", "result": 1})"),
-       {"item 1", "'result' must be a text, not a whole number"}},
-      {"negative seconds", Doc("", R"({"name": "a", "result": "PASS", "seconds": -1})"), {"item 1", "seconds"}},
+      {"negative seconds", Doc("", kItem + R"(, "seconds": -1})"), {"item 1", "seconds"}},
       {"missing items",
-       R"({"grid": {"rows": 1, "cols": 1}, "positions": [{"position": 1, "units": [{"serial": "A1", "model": "M", "routeStep": "R", "station": "S", "operator": "1234567"}]}]})",
+       kGrid +
+           R"("positions": [{"position": 1, "units": [{"serial": "A1", "model": "M", "routeStep": "R", "station": "S", "operator": "1234567"}]}]})",
        {"unit 1 (A1)", "'items' is missing"}},
       {"empty items", Doc("", ""), {"unit 1 (SN001)", "'items' is empty"}},
       {"missing grid", R"({"positions": []})", {"'grid' is missing"}},
-      {"no positions", R"({"grid": {"rows": 1, "cols": 1}, "positions": []})", {"'positions' is empty"}},
+      {"no positions", kGrid + R"("positions": []})", {"'positions' is empty"}},
       {"position outside the grid",
-       R"({"grid": {"rows": 1, "cols": 1}, "positions": [{"position": 2, "units": []}]})",
-       {"positions[0]", "'position' is 2"}},
+       kGrid + R"("positions": [{"position": 3, "units": []}]})",
+       {"positions[0]", "'position' is 3"}},
       {"position twice",
-       R"({"grid": {"rows": 1, "cols": 2}, "positions": [{"position": 1, "units": []}, {"position": 1, "units": []}]})",
+       kGrid + R"("positions": [{"position": 1, "units": []}, {"position": 1, "units": []}]})",
        {"positions[1]", "given twice"}},
       {"bad judge", Doc(R"("judge": "maybe", )"), {"unit 1 (SN001)", "'judge' is 'maybe'"}},
       {"short operator", Doc(R"("operator": "12", )"), {"unit 1 (SN001)", "'operator' must be the 7-character"}},
@@ -107,22 +101,12 @@ TEST(StationScenario, EveryMistakeNamesItsPlace) {
 
 TEST(StationScenario, MissingFileAndFolderAreRefused) {
   EXPECT_THROW(station::LoadScenario("/nonexistent/scenario.json"), ScenarioError);
-  try {
-    station::LoadScenario("/tmp");
-    FAIL();
-  } catch (const ScenarioError& e) {
-    EXPECT_NE(std::string(e.what()).find("not a file"), std::string::npos);
-  }
+  EXPECT_THROW(station::LoadScenario("/tmp"), ScenarioError);
 }
 
-TEST(StationScenario, TextsBecomeGbkAndUncarriableOnesAreNamed) {
+// Texts reach the module as GBK (end to end); one that GBK cannot carry is named.
+TEST(StationScenario, TextsGbkCannotCarryAreNamed) {
   station::Scenario s = ParseScenario(Doc(), "s.json");
-  const station::ModulePlan plan = station::PrepareModuleTexts(s, 10.0);
-  const station::ModuleUnit& u = plan.positions.at(0).units.at(0);
-  EXPECT_EQ(u.items.at(0).strName, "\xcd\xf8\xc2\xe7\xc1\xac\xbd\xd3");  // 网络连接
-  EXPECT_EQ(u.items.at(0).nMilliseconds, 50);                            // 0.5 s at speed 10
-  EXPECT_EQ(u.strComputerUser, "PC1_1234567");  // the module takes the last 7 bytes as the operator
-
   s.positions[0].units[0].items[0].strName = "emoji \xF0\x9F\x98\x80";
   try {
     station::PrepareModuleTexts(s, 1.0);
@@ -132,27 +116,15 @@ TEST(StationScenario, TextsBecomeGbkAndUncarriableOnesAreNamed) {
   }
 }
 
-TEST(StationOutcome, UploadsAndVerdictsFollowTheModulesRules) {
-  station::Unit camera;
-  camera.strRouteStep = "IPC_整机测试";
-  camera.items = {{"a", "PASS", 0}, {"b", "V1,", 0}};
-  EXPECT_TRUE(station::UploadExpected(camera));
-  camera.items.push_back({"c", "fail", 0});  // lower case counts
-  EXPECT_FALSE(station::UploadExpected(camera));
-  EXPECT_EQ(station::ShownVerdict(camera, 0), station::Verdict::Fail);
-  camera.items = {{"a", "PASS", 0}};
-  camera.judge = station::Judge::Fail;
-  EXPECT_FALSE(station::UploadExpected(camera));  // the host failed it
-  camera.judge = station::Judge::None;
-  EXPECT_FALSE(station::UploadExpected(camera));
-  EXPECT_EQ(station::ShownVerdict(camera, 0), station::Verdict::Open);
-
-  station::Unit recorder = camera;
-  recorder.strRouteStep = "NVR_整机测试";
-  EXPECT_TRUE(station::UploadExpected(recorder));  // recorders are always reported
-  recorder.judge = station::Judge::ByRows;
-  recorder.items = {{"v", "V1,", 0}};
-  EXPECT_EQ(station::ShownVerdict(recorder, 0), station::Verdict::Open);             // no row passed or failed
+// Which units are reported is checked end to end; what the window shows for a
+// unit the scenario judges by its rows is the station's own rule.
+TEST(StationOutcome, VerdictsFollowTheModulesRules) {
+  station::Unit unit;
+  unit.judge = station::Judge::ByRows;
+  unit.items = {{"v", "V1,", 0}};
+  EXPECT_EQ(station::ShownVerdict(unit, 0), station::Verdict::Open);  // no row passed or failed
+  unit.items.push_back({"c", "fail", 0});                             // lower case counts
+  EXPECT_EQ(station::ShownVerdict(unit, 0), station::Verdict::Fail);
   EXPECT_EQ(station::ClassifyResult("FAIL then PASS"), station::ResultClass::Pass);  // as the monitor ranks them
 }
 

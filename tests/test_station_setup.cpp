@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <functional>
 #include <string>
 
 #include "station/MesProbe.h"
@@ -14,43 +13,22 @@ namespace {
 
 const std::string kXlsSignature("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8);
 
-std::string ErrorOf(const std::function<void()>& step) {
-  try {
-    step();
-  } catch (const station::SetupError& e) {
-    return e.what();
-  }
-  return "(no error)";
-}
-
 TEST(StationWorkbook, ReplacedWithABackupOrRefusedWithoutTemplate) {
-  ScratchFolder dir;
-  const std::string templ = dir.File("template.xls");
-  WriteBytes(templ, kXlsSignature + "template");
-  const std::string workbook = dir.File("PCB.xls");
-  std::string backup;
-
   // Made on a first run, kept on the next and refused when it is no workbook: the end-to-end test.
-  WriteBytes(workbook, kXlsSignature + "rows of earlier units");
-  // A fresh workbook keeps the old one beside it.
-  EXPECT_EQ(station::ProvideWorkbook(dir.Path(), templ, true, backup), station::WorkbookState::Replaced);
-  EXPECT_EQ(ReadBytes(workbook), kXlsSignature + "template");
-  EXPECT_EQ(ReadBytes(backup), kXlsSignature + "rows of earlier units");
-
-  const std::string noTemplate =
-      ErrorOf([&] { station::ProvideWorkbook(dir.File("sub-missing"), dir.File("none.xls"), false, backup); });
-  EXPECT_NE(noTemplate.find("template"), std::string::npos) << noTemplate;
-}
-
-TEST(StationOutputFolder, CreatedOrRefused) {
   ScratchFolder dir;
-  EXPECT_EQ(station::PrepareOutputFolder(dir.File("a/b/")), dir.File("a/b"));
-  EXPECT_TRUE(std::filesystem::is_directory(dir.File("a/b")));
-
-  WriteBytes(dir.File("plain-file"), "x");
-  EXPECT_NE(
-      ErrorOf([&] { station::PrepareOutputFolder(dir.File("plain-file")); }).find("cannot create the output folder"),
-      std::string::npos);
+  WriteBytes(dir.File("template.xls"), kXlsSignature + "template");
+  WriteBytes(dir.File("PCB.xls"), kXlsSignature + "rows of earlier units");
+  std::string backup;  // a fresh workbook keeps the old one beside it
+  EXPECT_EQ(station::ProvideWorkbook(dir.Path(), dir.File("template.xls"), true, backup),
+            station::WorkbookState::Replaced);
+  EXPECT_EQ(ReadBytes(dir.File("PCB.xls")) + ReadBytes(backup),
+            kXlsSignature + "template" + kXlsSignature + "rows of earlier units");
+  try {
+    station::ProvideWorkbook(dir.File("sub-missing"), dir.File("none.xls"), false, backup);
+    ADD_FAILURE() << "no template, yet a workbook";
+  } catch (const station::SetupError& e) {
+    EXPECT_NE(std::string(e.what()).find("template"), std::string::npos) << e.what();
+  }
 }
 
 // A refused connection and a read-only folder are in the end-to-end error table.

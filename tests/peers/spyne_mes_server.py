@@ -2,12 +2,11 @@
 """An independent SOAP 1.1 server for IO_UpData_Common (namespace "RO_dErodo"),
 built on spyne with schema validation of every request.
 
-Usage: spyne_mes_server.py [PORT [LOGFILE]]
+Usage: spyne_mes_server.py [PORT]
 It listens on 127.0.0.1:PORT (0 or none = any), prints "PORT <n>" once it is
 ready, and answers each call with a JSON text of the values it received, so the
 caller can check that every value arrived intact. Texts are JSON strings or
-null; blobs are lists of byte values or null. With LOGFILE it also stores each
-call there as one line of that JSON text.
+null; blobs are lists of byte values or null.
 """
 import json
 import sys
@@ -24,7 +23,6 @@ Int = Integer32(nillable=False, min_occurs=1)
 NAMES = ["OrderNo", "SerialNumber", "MacList", "ComponentSnList", "DealResult", "BugType", "BugReason",
          "TempColumn1", "TempColumn2", "TempColumn3", "WorkStation", "ToolType", "Recorder", "SystemType",
          "Version"]
-LOG = None
 
 
 def blob_value(value):
@@ -42,11 +40,7 @@ class QuerySN(ServiceBase):
         values = [OrderNo, SerialNumber, MacList, ComponentSnList, DealResult, BugType, BugReason,
                   blob_value(TempColumn1), blob_value(TempColumn2), blob_value(TempColumn3), WorkStation,
                   ToolType, Recorder, SystemType, Version]
-        answer = json.dumps(dict(zip(NAMES, values)), ensure_ascii=False)
-        if LOG:
-            with open(LOG, "a", encoding="utf-8") as log:
-                log.write(answer + "\n")
-        return answer
+        return json.dumps(dict(zip(NAMES, values)), ensure_ascii=False)
 
 
 class QuietHandler(WSGIRequestHandler):
@@ -55,9 +49,7 @@ class QuietHandler(WSGIRequestHandler):
 
 
 def main():
-    global LOG
     port = int(sys.argv[1]) if len(sys.argv) > 1 else 0
-    LOG = sys.argv[2] if len(sys.argv) > 2 else None
     app = Application([QuerySN], tns="RO_dErodo", name="CS_QuerySN",
                       in_protocol=Soap11(validator="lxml"), out_protocol=Soap11())
     server = make_server("127.0.0.1", port, WsgiApplication(app), handler_class=QuietHandler)

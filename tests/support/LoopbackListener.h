@@ -22,15 +22,11 @@ class CLoopbackListener {
     socklen_t len = sizeof addr;
     ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&addr), &len);
   }
-  ~CLoopbackListener() { Close(); }
+  ~CLoopbackListener() { ::close(m_fd); }
   CLoopbackListener(const CLoopbackListener&) = delete;
   CLoopbackListener& operator=(const CLoopbackListener&) = delete;
 
   unsigned short Port() const { return ntohs(addr.sin_port); }
-  void Close() {
-    if (m_fd >= 0) ::close(m_fd);
-    m_fd = -1;
-  }
 
   sockaddr_in addr{};
 

@@ -12,22 +12,14 @@
 //   client.Navigate(server.Url("/x"));
 //   server.Requests()[0];                                    // the request bytes
 //
-//   server.SetHandler([](const std::string& request) {       // decode and answer
-//     return LoopbackReply::Bytes(MakeAnswer(request));
-//   });
-//
 // Queued replies are used first, in order, across all connections; when none
 // is left the handler answers; with neither the connection is closed.
-// Note for curl as a client: curl sends "Expect: 100-continue" with larger
-// POST bodies; pass -H "Expect:" or the server answers only after curl's wait.
 #pragma once
 
 #include <atomic>
 #include <condition_variable>
-#include <cstddef>
 #include <deque>
 #include <functional>
-#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -45,24 +37,26 @@ struct LoopbackReply {
   bool closeAfter = false;   // close the connection once the reply is out
   bool neverAnswer = false;  // keep the connection open and silent until the client or the server ends it
 
-  static LoopbackReply Bytes(std::string bytes, bool closeAfter = false);
-  // The bytes cut into pieces of pieceSize, each after delayMs.
-  static LoopbackReply Trickle(std::string_view bytes, std::size_t pieceSize, int delayMs, bool closeAfter = true);
-  static LoopbackReply Silent();
+  static LoopbackReply Bytes(std::string bytes, bool closeAfter = false) { return {{{std::move(bytes)}}, closeAfter}; }
+  // The bytes one at a time, each after delayMs, then the close.
+  static LoopbackReply Trickle(std::string_view bytes, int delayMs);
+  static LoopbackReply Silent() { return {{}, false, true}; }
 };
 
 class CLoopbackServer {
  public:
   using Handler = std::function<LoopbackReply(const std::string& request)>;
 
-  CLoopbackServer();   // listens on 127.0.0.1 with a port the system picks
-  ~CLoopbackServer();  // stops and joins every thread
+  CLoopbackServer();  // listens on 127.0.0.1 with a port the system picks
+  ~CLoopbackServer() { Stop(); }
   CLoopbackServer(const CLoopbackServer&) = delete;
   CLoopbackServer& operator=(const CLoopbackServer&) = delete;
 
   unsigned short Port() const { return m_nPort; }
   // "http://127.0.0.1:<port>" + path
-  std::string Url(std::string_view path = "/") const;
+  std::string Url(std::string_view path = "/") const {
+    return "http://127.0.0.1:" + std::to_string(m_nPort) + (path.starts_with('/') ? "" : "/") + std::string(path);
+  }
 
   void AddReply(LoopbackReply reply);
   void AddReply(std::string bytes, bool closeAfter = false) {
@@ -82,25 +76,22 @@ class CLoopbackServer {
   void Stop();
 
  private:
-  void AcceptLoop();
-  void ServeConnection(int fd);
-  bool ReadRequest(int fd, std::string& pending, std::string& request);
-  bool NextReply(const std::string& request, LoopbackReply& reply);
-  bool SleepUnlessStopped(int ms);
+  void Serve(int fd);
+  // Appends what arrives within a short wait; false once the peer closed or the server stops.
+  bool Receive(int fd, std::string& into);
 
   int m_listenFd = -1;
   unsigned short m_nPort = 0;
   std::atomic<bool> m_bStopping{false};
   std::atomic<int> m_nConnections{0};
-  std::thread m_acceptThread;
-
   mutable std::mutex m_mutex;
   mutable std::condition_variable m_cv;
   std::deque<LoopbackReply> m_replies;
   Handler m_handler;
   std::vector<std::string> m_requests;
-  std::vector<std::thread> m_connThreads;
   std::vector<int> m_connFds;
+  std::thread m_acceptThread;
+  std::vector<std::thread> m_connThreads;
 };
 
 }  // namespace testsupport
