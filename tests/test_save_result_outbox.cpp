@@ -1,6 +1,7 @@
 // Saving units through the monitor dialog with the MES outbox switched on:
 // what SaveResult returns, what the MES receives and when, the counts, and
 // an outbox file that cannot be used.
+#include <algorithm>
 #include <fstream>
 #include <memory>
 
@@ -80,8 +81,14 @@ TEST_F(SaveResultOutboxTest, ReportsWaitWhileTheMesFailsAndGoOutInOrder) {
   EXPECT_EQ(Save(*dialog, "SN2603050006"), 0);
   m_mes.SetAnswer(Answer::Ok);
   EXPECT_EQ(Save(*dialog, "SN2603050007"), 1);
+  EXPECT_EQ(m_mes.StoredSerials().size(), 7u);
   EXPECT_EQ(m_mes.StoredSerials().back(), "SN2603050007");
-  EXPECT_EQ(m_mes.Uploads().size(), 11u);  // the refused one once
+  // The refused one went out once. (The worker may retry a waiting report
+  // while the MES answers 503, so the other counts are not fixed.)
+  const auto uploads = m_mes.Uploads();
+  EXPECT_EQ(std::count_if(uploads.begin(), uploads.end(),
+                          [](const auto& u) { return u.Text("SerialNumber") == "SN2603050006"; }),
+            1);
   EXPECT_EQ(Counts(*dialog), (std::vector<int>{1, 0, 1, 6}));
 }
 
