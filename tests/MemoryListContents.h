@@ -1,7 +1,6 @@
 // A list held in plain memory, for driving the list archive without a window.
 #pragma once
 
-#include <ostream>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -27,13 +26,6 @@ class MemoryListContents : public ListContentsAccess {
   std::vector<MemoryRow> rows;
 
   bool operator==(const MemoryListContents& other) const { return columns == other.columns && rows == other.rows; }
-  friend void PrintTo(const MemoryListContents& list, std::ostream* os) {
-    *os << list.columns.size() << " columns, rows:";
-    for (const MemoryRow& row : list.rows) {
-      for (const std::string& cell : row.cells) *os << " \"" << cell << "\"";
-      *os << " /" << row.data << ";";
-    }
-  }
 
   bool GetColumn(int index, int* format, int* width, std::string* text) const override {
     if (index < 0 || index >= static_cast<int>(columns.size())) return false;

@@ -2,10 +2,12 @@
 
 #include <QGuiApplication>
 #include <QImage>
+#include <QTimer>
 #include <QWidget>
 #include <cstdlib>
 #include <set>
 
+#include "platform/Application.h"
 #include "platform/Dialog.h"
 #include "platform/Gdi.h"
 #include "platform/Resources.h"
@@ -95,30 +97,17 @@ TEST(Dialog, ModelessCreationIsHiddenAndEscapeOrCloseOnlyHide) {
   EXPECT_FALSE(dialog.DestroyWindow());
 }
 
-// Ends its modal loop from a posted message, as a host's timer would.
-class ModalDialog : public CDialog {
- public:
-  explicit ModalDialog(UINT id = 15003) : CDialog(id) {}
-  BOOL OnInitDialog() override {
-    CDialog::OnInitDialog();
-    PostMessage(WM_USER + 1, 42, 0);
-    return TRUE;
-  }
-  LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
-    if (message == WM_USER + 1) {
-      visibleWhenRunning = IsWindowVisible();
-      EndDialog(static_cast<int>(wParam));
-      return 0;
-    }
-    return CDialog::WindowProc(message, wParam, lParam);
-  }
-  BOOL visibleWhenRunning = FALSE;
-};
-
+// Ended from a timer, as a host's would, while the window is up.
 TEST(Dialog, DoModalRunsUntilEndDialog) {
-  ModalDialog dialog;
+  EnsureApplication();
+  CDialog dialog(15003);
+  BOOL visibleWhenRunning = FALSE;
+  QTimer::singleShot(0, [&] {
+    visibleWhenRunning = dialog.IsWindowVisible();
+    dialog.EndDialog(42);
+  });
   EXPECT_EQ(dialog.DoModal(), 42);
-  EXPECT_TRUE(dialog.visibleWhenRunning);
+  EXPECT_TRUE(visibleWhenRunning);
   EXPECT_EQ(dialog.GetSafeHwnd(), nullptr);
 }
 
