@@ -4,14 +4,13 @@
 // the private Xvfb with a window manager that with_x_server.sh starts.
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QWidget>
 #include <QWindow>
+#include <string>
 #include <array>
 #include <cstdlib>
-#include <memory>
 
 #include "monitor/MonitorDialog.h"
 #include "platform/Application.h"
@@ -20,73 +19,51 @@ using namespace platform;
 
 namespace {
 
-bool UnderXServer() {
-  const char* flag = std::getenv("MONITOR_TEST_X_SERVER");
-  return flag && std::string(flag) == "1";
-}
+const char* const kXServerFlag = std::getenv("MONITOR_TEST_X_SERVER");
+const bool kUnderXServer = kXServerFlag && std::string(kXServerFlag) == "1";
 
-// Lets the window system answer: under X, events are handled until the
-// window's rectangle has stayed the same for 300 ms (5 s at most), since the
-// window manager answers a move or a mapping when it gets to it.
-void Settle(QWidget* window) {
-  PumpMessages();
-  if (!UnderXServer()) return;
+// The window's rectangle once the window system has answered: under X,
+// events are handled until it has stayed the same for 300 ms (5 s at most),
+// since the window manager answers a move or a mapping when it gets to it.
+std::array<int, 4> SettledRect(CMonitorDialog& dlg) {
   QElapsedTimer total, still;
   total.start();
   still.start();
-  QRect last = window->geometry();
-  while (still.elapsed() < 300 && total.elapsed() < 5000) {
+  QRect last = dlg.GetQWidget()->geometry();
+  do {
     PumpMessages();
-    if (window->geometry() != last) {
-      last = window->geometry();
-      still.restart();
-    }
-  }
-}
-
-// Left, top, width and height.
-std::array<int, 4> Text(const CRect& r) {
+    if (dlg.GetQWidget()->geometry() != last) last = dlg.GetQWidget()->geometry(), still.restart();
+  } while (kUnderXServer && (still.elapsed() < 300 || !dlg.GetQWidget()->windowHandle()->isExposed()) &&
+           total.elapsed() < 5000);
+  CRect r;
+  dlg.GetWindowRect(&r);
   return {r.left, r.top, r.Width(), r.Height()};
 }
 
 using WindowRect = ::testing::TestWithParam<std::pair<int, int>>;
 
 TEST_P(WindowRect, IsTheSizeTheHostSetAndMovingOntoItChangesNothing) {
-  const CSize size(GetParam().first, GetParam().second);
+  const auto [width, height] = GetParam();
   CMonitorDialog dlg;
-  dlg.m_nWndWidth = size.cx;
-  dlg.m_nWndHeight = size.cy;
+  dlg.m_nWndWidth = width;
+  dlg.m_nWndHeight = height;
   dlg.m_rcScreen = CRect(0, 0, 1920, 1200);
   ASSERT_TRUE(dlg.Create(CMonitorDialog::IDD));
   dlg.ShowWindow(SW_SHOW);
-  QElapsedTimer exposed;
-  exposed.start();
-  while (!dlg.GetQWidget()->windowHandle()->isExposed() && exposed.elapsed() < 5000) PumpMessages();
-  Settle(dlg.GetQWidget());
-  if (UnderXServer()) ASSERT_EQ(QGuiApplication::platformName(), "xcb");
-
-  CRect shown, client;
-  dlg.GetWindowRect(&shown);
+  const std::array<int, 4> shown = SettledRect(dlg);
+  if (kUnderXServer) ASSERT_EQ(QGuiApplication::platformName(), "xcb");
+  EXPECT_EQ(shown, (std::array<int, 4>{shown[0], shown[1], width, height}));
+  CRect client;
   dlg.GetClientRect(&client);
-  EXPECT_EQ(Text(shown), Text(CRect(shown.left, shown.top, shown.left + size.cx, shown.top + size.cy)));
-  EXPECT_EQ(Text(client), Text(CRect(0, 0, size.cx, size.cy)));
+  EXPECT_EQ(std::make_pair(client.Width(), client.Height()), std::make_pair(width, height));
 
-  for (bool setPos : {false, true}) {
-    if (setPos)
-      dlg.SetWindowPos(nullptr, shown.left, shown.top, shown.Width(), shown.Height(), SWP_NOZORDER);
-    else
-      dlg.MoveWindow(&shown);
-    Settle(dlg.GetQWidget());
-    CRect after;
-    dlg.GetWindowRect(&after);
-    EXPECT_EQ(Text(after), Text(shown)) << setPos;
-  }
+  dlg.MoveWindow(shown[0], shown[1], width, height);
+  EXPECT_EQ(SettledRect(dlg), shown);
+  dlg.SetWindowPos(nullptr, shown[0], shown[1], width, height, SWP_NOZORDER);
+  EXPECT_EQ(SettledRect(dlg), shown);
   // A new size: the window has it, with the same position.
-  dlg.MoveWindow(shown.left, shown.top, size.cx + 37, size.cy + 11);
-  Settle(dlg.GetQWidget());
-  CRect resized;
-  dlg.GetWindowRect(&resized);
-  EXPECT_EQ(Text(resized), Text(CRect(shown.left, shown.top, shown.left + size.cx + 37, shown.top + size.cy + 11)));
+  dlg.MoveWindow(shown[0], shown[1], width + 37, height + 11);
+  EXPECT_EQ(SettledRect(dlg), (std::array<int, 4>{shown[0], shown[1], width + 37, height + 11}));
   dlg.DestroyWindow();
   PumpMessages();
 }
