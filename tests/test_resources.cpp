@@ -65,17 +65,10 @@ TEST(Resources, ListsAboveSixteenGetAPictureOfTheirOwnNumber) {
   EXPECT_FALSE(LoadBitmapResource("list3").isNull());
 }
 
-// The row marks; a bitmap object holds one picture at a time.
-TEST(Resources, RowMarksIconAndBitmapObjects) {
+TEST(Resources, RowMarksAndIcon) {
   EXPECT_EQ(Colours(LoadBitmapResource(5050)), (std::set<QRgb>{kGreen, kBlack}));
   EXPECT_EQ(LoadBitmapResource("#5051").size(), QSize(48, 48));
   EXPECT_NE(LoadIcon(5049), nullptr);
-  CBitmap bitmap;
-  EXPECT_FALSE(bitmap.LoadBitmap("LISTPASS0"));
-  ASSERT_TRUE(bitmap.LoadBitmap("LIST5"));
-  EXPECT_FALSE(bitmap.LoadBitmap("LIST6"));
-  EXPECT_TRUE(bitmap.DeleteObject());
-  EXPECT_TRUE(bitmap.LoadBitmap("LIST6"));
 }
 
 // (Initialised after its window exists: the monitor builds its lists then.)
