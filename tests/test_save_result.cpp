@@ -93,17 +93,19 @@ TEST_F(SaveResultTest, AUnitIsLoggedJudgedAndReportedOnce) {
                           {"SystemType", "0"}, {"Version", "V4.1.0"}}));
 }
 
-// Unknown list, no record, a serial number that would leave the folder
-// (each saving step shows the message; which serial numbers are refused:
-// the result log test): nothing written or reported.
+// Unknown list, no record, no serial number, one that would leave the
+// folder (which others are refused: the result log test): nothing written
+// or reported.
 TEST_F(SaveResultTest, UnitThatCannotBeSavedIsNotReported) {
   Insert(kUnitItems);
   ResultStructrue record = UnitRecord(m_strSerial);
   EXPECT_EQ(std::make_pair(m_dialog->SaveResult(9, &record), m_dialog->SaveResult(2, nullptr)), std::make_pair(0, 0));
-  m_strSerial = "../../etc/x";
-  EXPECT_EQ(Save(), 0);
+  for (const char* serial : {"", "../../etc/x"}) {
+    m_strSerial = serial;
+    EXPECT_EQ(Save(), 0);
+  }
   EXPECT_EQ(m_dialog->FindListCtrl(2)->m_nResult, 0);
-  ExpectSaveFailedShown(2);
+  ExpectSaveFailedShown(2);  // an unset one silently, the other once per saving step
   EXPECT_EQ(FilesBelow(m_station), std::vector<std::string>{});
   EXPECT_EQ(m_mes.Uploads().size(), 0u);
 }
