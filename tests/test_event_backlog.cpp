@@ -59,18 +59,13 @@ void EditUnit(CMonitorDialog& dlg, int unit) {
   ASSERT_EQ(list->GetItemText(1, 2), digit.toStdString()) << "the edit was not committed";
 }
 
-struct BacklogCase {
-  const char* name;
-  Unit unit;
-};
-
-class Backlog : public ::testing::TestWithParam<BacklogCase> {};
+using Backlog = ::testing::TestWithParam<std::pair<const char*, Unit>>;
 
 TEST_P(Backlog, DoesNotGrowWithTheUnitsRunWithoutAPump) {
   auto dlg = OpenMonitor({.rows = 2, .cols = 2, .width = 1000, .height = 700});
   ASSERT_TRUE(dlg);
   const auto run = [&](int units) {
-    for (int u = 0; u < units; ++u) GetParam().unit(*dlg, u);
+    for (int u = 0; u < units; ++u) GetParam().second(*dlg, u);
   };
   run(4);  // warm-up: caches filled, scroll bars shown once
   PumpMessages();
@@ -87,7 +82,8 @@ TEST_P(Backlog, DoesNotGrowWithTheUnitsRunWithoutAPump) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Units, Backlog,
-                         ::testing::Values(BacklogCase{"inserts", FillUnit}, BacklogCase{"editor", EditUnit}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         ::testing::Values(std::pair<const char*, Unit>{"inserts", FillUnit},
+                                           std::pair<const char*, Unit>{"editor", EditUnit}),
+                         [](const auto& info) { return std::string(info.param.first); });
 
 }  // namespace

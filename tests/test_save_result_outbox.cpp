@@ -97,25 +97,23 @@ TEST_F(SaveResultOutboxTest, AnUnusableOutboxIsReportedOnceAndSavesGoOnDirectly)
   std::ofstream(damaged) << "not a database, but a file someone overwrote";
   results::MesOutboxLock otherStation(held);
   const std::string unusable = platform::Gbk(u8"MES 缓存文件不能使用");
-  struct Case {
-    fs::path file;
-    const char* why;
-  } cases[] = {{damaged, "file is not a database"},
-               {m_station / "no-such-folder" / "outbox.db", "No such file or directory"},
-               {held, "already in use by another station"}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.file);
+  const std::pair<fs::path, const char*> cases[] = {
+      {damaged, "file is not a database"},
+      {m_station / "no-such-folder" / "outbox.db", "No such file or directory"},
+      {held, "already in use by another station"}};
+  for (const auto& [file, why] : cases) {
+    SCOPED_TRACE(file);
     m_messages.clear();
     const std::size_t before = m_mes.StoredSerials().size();
-    auto dialog = Open(c.file);
+    auto dialog = Open(file);
     EXPECT_EQ(Save(*dialog, "SN2603050001"), 1);
     EXPECT_EQ(Save(*dialog, "SN2603050002"), 1);
     EXPECT_EQ(m_mes.StoredSerials().size(), before + 2);
     EXPECT_EQ(Counts(*dialog)[0], 0);
     ASSERT_EQ(m_messages.size(), 1u);
     EXPECT_EQ(m_messages[0].text.rfind(unusable, 0), 0u);
-    EXPECT_NE(m_messages[0].text.find(c.file.string()), std::string::npos);
-    EXPECT_NE(m_messages[0].text.find(c.why), std::string::npos) << m_messages[0].text;
+    EXPECT_NE(m_messages[0].text.find(file.string()), std::string::npos);
+    EXPECT_NE(m_messages[0].text.find(why), std::string::npos) << m_messages[0].text;
   }
 }
 
