@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QLineEdit>
+#include <functional>
 
 #include "tests/ListTestSupport.h"
 
@@ -38,36 +39,39 @@ TEST_F(CellEditor, OpensOverTheCellOnePixelInWithAllTextSelectedAndABlackFrame) 
   Escape();
 }
 
-// Enter commits, Escape cancels; both reach the editor, not the dialog's
-// key filter, and hand the focus back to the list.
-TEST_F(CellEditor, EnterCommitsEscapeCancelsAndTheDialogNeverSeesThem) {
-  for (bool commit : {true, false}) {
+// Each way an edit ends: Enter, Escape (cancels), a click elsewhere (the
+// editor loses the focus; no new editor), a size change, a scroll. Enter and
+// Escape reach the editor, not the dialog's key filter; the focus goes back
+// to the list.
+TEST_F(CellEditor, EachWayAnEditEndsCommitsOrCancelsOnlyItsCell) {
+  for (int i = rows; i < 40; ++i) list->InsertItem(i, std::to_string(i));
+  auto* area = qobject_cast<QAbstractScrollArea*>(list->GetQWidget());
+  const std::pair<const char*, std::function<void()>> ends[] = {
+      {"ng", Enter},
+      {"PASS", Escape},
+      {"ng", [&] { ClickList(*list, CellCenter(*list, 0, 0)); }},
+      {"ng", [&] { list->MoveWindow(0, 0, 300, 200); }},
+      {"ng", [&] { area->verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd); }}};
+  for (const auto& [kept, end] : ends) {
+    list->SetItemText(2, 2, "PASS");
     CMyEdit* edit = ClickToEdit(2, 2);
     ASSERT_NE(edit, nullptr);
     const HWND editor = edit->GetSafeHwnd();
     Type(Qt::Key_Delete);  // removes the selected text, in the editor
     TypeText("ng");
-    commit ? Enter() : Escape();
+    end();
+    Pump();
     EXPECT_FALSE(IsWindow(editor));
-    EXPECT_EQ(list->GetItemText(2, 2), commit ? "ng" : "PASS") << commit;
-    EXPECT_EQ(list->GetItemText(2, 1), "item2");  // editing changes only its cell
-    list->SetItemText(2, 2, "PASS");
+    EXPECT_EQ(std::make_pair(list->GetItemText(2, 2), list->GetItemText(2, 1)),
+              std::make_pair(std::string(kept), std::string("item2")));
     EXPECT_EQ(CWnd::GetFocus(), list.get());
-    EXPECT_EQ(dialog->swallowed, 0);
+    EXPECT_EQ(OpenEditor(), nullptr);
   }
+  EXPECT_EQ(dialog->swallowed, 0);
   // With the list focused the dialog's filter takes Enter and Escape.
   Enter();
   Escape();
   EXPECT_EQ(dialog->swallowed, 2);
-}
-
-TEST_F(CellEditor, AClickElsewhereCommits) {
-  ASSERT_NE(ClickToEdit(3, 1), nullptr);
-  TypeText("abc");
-  // Column 0 of another row: the editor loses the focus and commits; no new editor.
-  ClickList(*list, CellCenter(*list, 0, 0));
-  EXPECT_EQ(list->GetItemText(3, 1), "abc");
-  EXPECT_EQ(CWnd::GetFocus(), list.get());
 }
 
 TEST_F(CellEditor, TypingWidensUpToTheListsRightEdgeOnly) {
@@ -110,26 +114,6 @@ TEST_F(CellEditor, HotKeysFlipTheSwitch) {
     return list->m_bEditMode;
   };
   EXPECT_EQ((std::vector<int>{typed(true), typed(false), typed(true)}), (std::vector<int>{1, 1, 0}));
-}
-
-// A size change and a scroll each end an open editor with a commit.
-TEST_F(CellEditor, ASizeChangeOrAScrollCommitsAnOpenEditor) {
-  for (int i = rows; i < 40; ++i) list->InsertItem(i, std::to_string(i));
-  for (bool resize : {true, false}) {
-    CMyEdit* edit = ClickToEdit(0, 1);
-    ASSERT_NE(edit, nullptr);
-    const HWND editor = edit->GetSafeHwnd();
-    TypeText(resize ? "resized" : "scrolled");
-    if (resize) {
-      list->MoveWindow(0, 0, 300, 200);
-    } else {
-      auto* area = qobject_cast<QAbstractScrollArea*>(list->GetQWidget());
-      area->verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
-    }
-    Pump();
-    EXPECT_FALSE(IsWindow(editor));
-    EXPECT_EQ(list->GetItemText(0, 1), resize ? "resized" : "scrolled");
-  }
 }
 
 TEST_F(CellEditor, ACellOutsideTheVisibleAreaIsScrolledIntoViewAndTooNarrowOnesAreNotEdited) {
