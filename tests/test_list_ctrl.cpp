@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QFontDatabase>
 #include <QImage>
 #include <QPainter>
 #include <functional>
@@ -29,10 +30,11 @@ TEST_F(ListCtrl, CallsOutsideTheColumnsAndRowsAreRefusedAndChangeNothing) {
   ASSERT_TRUE(list->GetColumn(1, &format, &width, &text));
   EXPECT_EQ(std::tie(format, width, text), std::make_tuple(LVCFMT_CENTER, 110, std::string("Item")));
   const int refused[] = {list->GetColumn(3, &format, &width, &text),
-                          list->GetColumn(-1, &format, &width, &text),
-                          list->SetItemText(0, 3, "no column"), list->SetItemText(9, 1, "no row"),
-                          list->SetItemState(17, LVIS_SELECTED, LVIS_SELECTED),
-                          list->InsertItem(-1, "bad") != -1};
+                         list->GetColumn(-1, &format, &width, &text),
+                         list->SetItemText(0, 3, "no column"),
+                         list->SetItemText(9, 1, "no row"),
+                         list->SetItemState(17, LVIS_SELECTED, LVIS_SELECTED),
+                         list->InsertItem(-1, "bad") != -1};
   for (std::size_t i = 0; i < std::size(refused); ++i) EXPECT_FALSE(refused[i]) << i;
   EXPECT_EQ(std::make_tuple(list->GetItemText(9, 1), list->GetItemText(0, -1), list->GetItemCount()),
             std::make_tuple("", "", 5));
@@ -224,6 +226,25 @@ TEST_F(ListCtrl, CellTextsAreDrawnAsDrawTextDrawsThem) {
   list->EnsureVisible(0, FALSE);
   ASSERT_EQ(list->GetTopIndex(), 0);
   check("many rows");
+}
+
+// Operators read Chinese item names: a station without a CJK font would show
+// empty boxes while every other check passes.
+TEST_F(ListCtrl, GbkTextsAreDrawnAsChineseGlyphs) {
+  ASSERT_FALSE(QFontDatabase::families(QFontDatabase::SimplifiedChinese).isEmpty())
+      << "No font with Chinese characters is installed: install fonts-wqy-microhei";
+  const auto draw = [&](const QString& text) {
+    QImage image(120, 30, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.setFont(list->GetQWidget()->font());
+    painter.drawText(QRect(0, 0, 120, 30), Qt::AlignLeft | Qt::AlignVCenter, text);
+    return image;
+  };
+  // Unassigned characters draw as boxes, which must look different from 测试项.
+  const QString chinese = QString::fromStdU16String(platform::GbkToUtf16("\xB2\xE2\xCA\xD4\xCF\xEE"));
+  EXPECT_NE(draw(chinese), draw(QString::fromUtf16(u"\uE000\uE001\uE002")))
+      << "Chinese text draws as empty boxes: no CJK font reachable through fontconfig";
 }
 
 }  // namespace
