@@ -56,8 +56,7 @@ TEST(EventSocket, WritesWholeBuffersReadsUntilThePeerClosesAndRefusesWhenUnconne
   std::string reply;
   for (n = sizeof buf; socket.Read(buf, &n) && n > 0; n = sizeof buf) reply.append(buf, n);
   EXPECT_EQ(std::pair(reply, n), std::pair(std::string("HTTP/1.1 200 OK\r\n\r\nhello"), std::size_t(0)));
-  ASSERT_TRUE(server.WaitForRequests(1, 2000));
-  EXPECT_TRUE(server.Requests()[0] == head + body);
+  EXPECT_TRUE(server.Requests().at(0) == head + body);  // recorded before the reply went out
 
   const unsigned short port = server.Port();
   server.Stop();

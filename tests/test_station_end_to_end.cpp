@@ -182,10 +182,7 @@ TEST(StationEndToEnd, UserMistakesGetOneLineAndANonZeroExit) {
   EXPECT_EQ(ReadBytes(kept + "/PCB.xls") + ReadBytes(kept + "/TestResult/SN1-20260101000000.txt"),
             "SN;Result\nsaved earlier");
 
-  // The receiver on its own.
-  const Outcome busy = Launch(dir, kReceiver + " serve --port " + busyPort + " --db " + dir.File("r.sqlite"));
-  EXPECT_EQ(busy.nExit, 2);
-  EXPECT_NE(busy.strErr.find("port " + busyPort + " on 127.0.0.1 is in use"), std::string::npos) << busy.strErr;
+  // The receiver on its own: a database to list that is not there (a busy port is in the table above).
   const Outcome noDb = Launch(dir, kReceiver + " list --db " + dir.File("none.sqlite"));
   EXPECT_EQ(noDb.nExit, 2);
   EXPECT_NE(noDb.strErr.find("no database at"), std::string::npos) << noDb.strErr;
