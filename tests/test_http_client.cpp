@@ -231,16 +231,3 @@ TEST(HttpClient, TricklingServerIsCutOffByTheOverallDeadline) {
   EXPECT_FALSE(client.Navigate(server.Url("/"), &o));
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(3000));
 }
-
-TEST(HttpClient, ConnectionFailuresFailTheExchangeAndAFreshPlaceConnectsAnew) {
-  mes::CHttpClient client;
-  CLoopbackServer server;
-  server.AddReply(kOk);
-  ASSERT_TRUE(client.Navigate(server.Url("/")));
-  server.Stop();  // closes the kept connection; its port now refuses
-  EXPECT_FALSE(client.Navigate(server.Url("/")));
-  EXPECT_EQ(client.GetStatus(), -1);
-  CLoopbackServer fresh;
-  fresh.AddReply(kOk);
-  EXPECT_TRUE(client.Navigate(fresh.Url("/")));  // a new place: a new connection
-}

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "mes/CS_QuerySN.h"
@@ -103,25 +102,3 @@ TEST(Proxy, RepliesBecomeAStatusAKindAndAResult) {
   }
 }
 
-TEST(Proxy, ASecondCallOnTheSameProxyStartsClean) {
-  CLoopbackServer server;
-  server.AddReply(HttpReply("500 Internal Server Error", kFaultBody));
-  server.AddReply(HttpReply("200 OK", Result("second")));
-  server.AddReply(HttpReply("200 OK", Result("third")));
-  CCS_QuerySN proxy(server.Url(kPath));
-  mes::SoapText result;
-  EXPECT_EQ(Call(proxy, nullptr), mes::kSoapInvalidPointer);  // no result reference: nothing is sent
-  EXPECT_EQ(Call(proxy, &result), mes::kSoapFail);
-  EXPECT_EQ(proxy.GetClientError(), mes::SoapClientError::SoapFault);
-  ASSERT_EQ(Call(proxy, &result), mes::kSoapOk);
-  EXPECT_EQ(std::tuple(proxy.GetClientError(), proxy.GetFault().m_strString, result),
-            std::tuple(mes::SoapClientError::Success, u"", u"second"));
-  ASSERT_EQ(Call(proxy, &result, std::nullopt), mes::kSoapOk);
-  EXPECT_EQ(result, u"third");
-  ASSERT_EQ(server.RequestCount(), 3u);
-  EXPECT_EQ(server.ConnectionCount(), 2);  // a failure closes the connection, a success keeps it
-  // Each request is a fresh envelope, not appended to the last one.
-  const std::string third = server.Requests()[2];
-  EXPECT_EQ(third.find("<soap:Envelope"), third.rfind("<soap:Envelope"));
-  EXPECT_NE(third.find("<BugReason xsi:nil=\"1\"/>"), std::string::npos);
-}
