@@ -72,7 +72,7 @@ mes::NavigateOptions Post(std::string&&) = delete;
 
 TEST(HttpClient, HeadGoesInOneWriteTheBodyIn4096ByteBlocksEveryWaitBounded) {
   RecordingClient client;
-  for (int i = 0; i < 3; ++i) client.server.AddReply(kOk);
+  client.server.AddReply(kOk);
   auto& s = client.GetSocket();
   const std::string body(4096 * 2 + 100, 'b');
   mes::NavigateOptions o = Post(body);
@@ -88,17 +88,6 @@ TEST(HttpClient, HeadGoesInOneWriteTheBodyIn4096ByteBlocksEveryWaitBounded) {
   EXPECT_EQ(std::pair(client.GetStatus(), Body(client)), std::pair(200, std::string("ok")));
   ASSERT_FALSE(s.timeouts.empty());
   for (int t : s.timeouts) EXPECT_TRUE(t <= 1234 && t > 1000) << t;  // the options' time-out bounds every wait
-  // Without the block flag head and body go in one write; without a body only the head.
-  const std::string small = "<x/>";
-  o = Post(small);
-  o.dwFlags = mes::kNavigateJudgeStatus;
-  ASSERT_TRUE(client.Navigate("http://mes/p", &o));
-  ASSERT_EQ(s.writes.size(), 5u);
-  EXPECT_EQ(s.writes[4].substr(s.writes[4].size() - 8), "\r\n\r\n<x/>");
-  ASSERT_TRUE(client.Navigate("http://mes/p"));
-  ASSERT_EQ(s.writes.size(), 6u);
-  EXPECT_EQ(s.writes[5], "GET /p HTTP/1.1\r\nHost: mes\r\nUser-Agent: Monitor-SoapClient/1.0\r\n\r\n");
-  EXPECT_EQ(s.connects, std::vector<std::string>{"mes:80"});   // the kept-alive connection was reused
   EXPECT_EQ(client.server.Requests()[0], s.writes[0] + body);  // all of it arrived
 }
 

@@ -77,12 +77,10 @@ TEST(Proxy, RepliesBecomeAStatusAKindAndAResult) {
       {HttpReply("404 Not Found", "<html>not here</html>", "text/html"), mes::SoapClientError::SendError, untouched},
       {"HTTP/1.1 200 OK\r\nContent-Length: x\r\n\r\n", mes::SoapClientError::SendError, untouched},
       {HttpReply("201 Created", ReplyBody("")), mes::SoapClientError::ServerError, untouched},
-      {HttpReply("302 Found", ""), mes::SoapClientError::ServerError, untouched},  // no Location to follow
       {HttpReply("200 OK", ""), mes::SoapClientError::ReadError, untouched},
       {HttpReply("500 Internal Server Error", ""), mes::SoapClientError::SoapFault, untouched},  // nothing to read
       // The transport succeeded (202 has no document); the reply parser's and fault reader's kinds.
       {HttpReply("202 Accepted", ""), mes::SoapClientError::ParseError, untouched},
-      {HttpReply("200 OK", "Service Unavailable", "text/plain"), mes::SoapClientError::ParseError, untouched},
       {HttpReply("500 Internal Server Error", "<html>oops</html>", "text/html"), mes::SoapClientError::ParseFaultError,
        untouched},
       {HttpReply("500 Internal Server Error", kFaultBody), mes::SoapClientError::SoapFault, untouched},
