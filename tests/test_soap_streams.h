@@ -39,12 +39,12 @@ inline std::string HttpReply(const std::string& statusLine, const std::string& b
          "\r\n\r\n" + body;
 }
 
-// A reply document as a .NET service writes it, the wrapper holding `content`.
-inline std::string ReplyBody(const std::string& content, const std::string& wrapper = "IO_UpData_CommonResponse") {
+// A reply document as a .NET service writes it, the response wrapper holding `content`.
+inline std::string ReplyBody(const std::string& content) {
   return "<?xml version=\"1.0\" encoding=\"utf-8\"?><soap:Envelope "
          "xmlns:soap=\"http://schemas.xmlsoap.org/soap/envelope/\" "
-         "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\"><soap:Body><" +
-         wrapper + " xmlns=\"RO_dErodo\">" + content + "</" + wrapper + "></soap:Body></soap:Envelope>";
+         "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\"><soap:Body><IO_UpData_CommonResponse "
+         "xmlns=\"RO_dErodo\">" + content + "</IO_UpData_CommonResponse></soap:Body></soap:Envelope>";
 }
 
 inline std::string FaultBody(const std::string& fields) {
