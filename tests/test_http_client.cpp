@@ -120,22 +120,10 @@ TEST(HttpClient, SoapTransportWritesAUsualEnvelopeWithItsHeadAtOnce) {
   }
 }
 
-TEST(HttpClient, AReplyEndingWithTheConnectionMeansANewOneForTheNextRequest) {
-  RecordingClient client;
-  client.server.AddReply("HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 200 OK\r\n\r\n<all-of-it/>", true);
-  client.server.AddReply(kOk);
-  ASSERT_TRUE(client.Navigate("http://mes/a"));
-  EXPECT_EQ(Body(client), "<all-of-it/>");
-  EXPECT_FALSE(client.GetSocket().IsConnected());
-  ASSERT_TRUE(client.Navigate("http://mes/a"));
-  EXPECT_EQ(client.GetSocket().connects, (std::vector<std::string>{"mes:80", "mes:80"}));
-}
-
 TEST(HttpClient, OnlyPlainHttpWithAHostIsCarried) {
   RecordingClient client;
   for (const char* url : {"https://mes/querysn/cs_querysn.asmx", "ftp://mes/file", "file:///etc/passwd", "not a url"})
     EXPECT_FALSE(client.Navigate(url)) << url;
-  EXPECT_FALSE(client.Navigate(static_cast<const mes::CHttpUrl*>(nullptr)));
   EXPECT_EQ(client.GetSocket().connects.size() + client.GetSocket().writes.size(), 0u);
   EXPECT_EQ(client.GetStatus(), -1);
 }
