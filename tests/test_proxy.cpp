@@ -93,10 +93,7 @@ TEST(Proxy, RepliesBecomeAStatusAKindAndAResult) {
     EXPECT_EQ(Call(proxy, &result), c.kind == mes::SoapClientError::Success ? mes::kSoapOk : mes::kSoapFail) << c.reply;
     EXPECT_EQ(proxy.GetClientError(), c.kind) << c.reply;
     EXPECT_EQ(result, c.result) << c.reply;
-    EXPECT_EQ(server.RequestCount(), 1u);
-    if (c.reply.find("<faultcode>") != std::string::npos)
-      EXPECT_EQ(proxy.GetFault().m_strString,
-                u"Server was unable to read request.");  // the fault reader's table has the rest
+    EXPECT_EQ(server.RequestCount(), 1u);  // a failed call is not sent again
   }
 }
 
