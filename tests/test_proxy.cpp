@@ -96,4 +96,3 @@ TEST(Proxy, RepliesBecomeAStatusAKindAndAResult) {
     EXPECT_EQ(server.RequestCount(), 1u);  // a failed call is not sent again
   }
 }
-

@@ -44,7 +44,8 @@ inline std::string ReplyBody(const std::string& content) {
   return "<?xml version=\"1.0\" encoding=\"utf-8\"?><soap:Envelope "
          "xmlns:soap=\"http://schemas.xmlsoap.org/soap/envelope/\" "
          "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\"><soap:Body><IO_UpData_CommonResponse "
-         "xmlns=\"RO_dErodo\">" + content + "</IO_UpData_CommonResponse></soap:Body></soap:Envelope>";
+         "xmlns=\"RO_dErodo\">" +
+         content + "</IO_UpData_CommonResponse></soap:Body></soap:Envelope>";
 }
 
 inline std::string FaultBody(const std::string& fields) {
