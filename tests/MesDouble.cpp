@@ -21,14 +21,12 @@ testsupport::LoopbackReply SoapReply(const std::string& status, const std::strin
                                            envelope);
 }
 
-// Decodes one HTTP request carrying a SOAP envelope: Envelope, Body, the
-// operation, its values.
+// Decodes one HTTP request carrying a SOAP envelope into the operation's values.
 ReceivedUpload DecodeUploadRequest(const std::string& request) {
   ReceivedUpload out;
   const std::size_t headEnd = request.find("\r\n\r\n");
   std::string head = request.substr(0, headEnd);
   if (headEnd == std::string::npos || !head.starts_with("POST ")) out.strError += "not a POST; ";
-  out.strPath = head.substr(5, head.find(' ', 5) - 5);
   std::transform(head.begin(), head.end(), head.begin(), [](unsigned char c) { return std::tolower(c); });
   if (const std::size_t at = head.find("\r\nsoapaction: "); at != std::string::npos)
     out.strSoapAction = request.substr(at + 14, head.find("\r\n", at + 2) - at - 14);
@@ -38,10 +36,7 @@ ReceivedUpload DecodeUploadRequest(const std::string& request) {
     const QXmlStreamReader::TokenType token = xml.readNext();
     if (token == QXmlStreamReader::EndElement) --depth;
     if (token != QXmlStreamReader::StartElement) continue;
-    if (++depth == 3 && out.strOperation.empty()) {
-      out.strOperation = xml.name().toString().toStdString();
-      out.strNamespace = xml.namespaceUri().toString().toStdString();
-    } else if (depth == 4) {
+    if (++depth == 4) {  // Envelope, Body, the operation, its values
       const std::string name = xml.name().toString().toStdString();
       const auto nil = xml.attributes().value("http://www.w3.org/2001/XMLSchema-instance", "nil");
       const std::string text = xml.readElementText().toStdString();  // a nested element is an error

@@ -14,10 +14,7 @@
 namespace results_test {
 
 struct ReceivedUpload {
-  std::string strPath;        // request target
   std::string strSoapAction;  // the SOAPAction header's value
-  std::string strOperation;   // local name of the body's first element
-  std::string strNamespace;   // its namespace
   // Element local name -> text converted to GBK; nullopt for a nil element.
   std::map<std::string, std::optional<std::string>> values;
   std::vector<std::string> order;  // element local names in arrival order

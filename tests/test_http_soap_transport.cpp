@@ -19,7 +19,6 @@ using testsupport::LoopbackReply;
 namespace {
 
 const char kAction[] = "SOAPAction: \"RO_dErodo/IO_UpData_Common\"\r\n";
-const std::string kFault = soaptest::FaultBody("<faultcode>soap:Server</faultcode>");
 
 struct Outcome {
   mes::SoapStatus status;
@@ -53,20 +52,6 @@ TEST(SoapHttpTransport, FaultBodyGoesToTheFaultReaderAndUnreadableFaultsAreParse
               std::tuple(mes::kSoapFail, mes::SoapClientError::ParseFaultError, body));
     EXPECT_EQ(ReadAll(transport.GetReadStream()), "");  // a fault is not a reply to parse
   }
-}
-
-TEST(SoapHttpTransport, AnEndpointMadeUnusableAfterAReplyFailsAsSuch) {
-  const std::string tooLong = "http://127.0.0.1/" + std::string(2100, 'a');
-  // Not with the last reply (unusable URLs themselves are the HTTP client's table).
-  CLoopbackServer server;
-  server.AddReply(HttpReply("500 Internal Server Error", kFault));
-  mes::CSoapHttpTransport transport(server.Url("/"));
-  transport.SetFaultReader([](mes::ISoapReadStream&, mes::SoapFault&) { return mes::kSoapOk; });
-  ASSERT_EQ(SendOnce(transport).kind, mes::SoapClientError::SoapFault);
-  EXPECT_FALSE(transport.SetUrl(tooLong));
-  const Outcome o = SendOnce(transport);
-  EXPECT_EQ(std::tuple(o.status, o.kind, transport.GetStatusCode(), server.RequestCount()),
-            std::tuple(mes::kSoapFail, mes::SoapClientError::SendError, -1, 1u));
 }
 
 TEST(SoapHttpTransport, EndpointUrlIsEscapedBeforeTheQuery) {

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "mes/CS_QuerySN.h"
@@ -78,12 +77,10 @@ TEST(Proxy, RepliesBecomeAStatusAKindAndAResult) {
       {HttpReply("404 Not Found", "<html>not here</html>", "text/html"), mes::SoapClientError::SendError, untouched},
       {"HTTP/1.1 200 OK\r\nContent-Length: x\r\n\r\n", mes::SoapClientError::SendError, untouched},
       {HttpReply("201 Created", ReplyBody("")), mes::SoapClientError::ServerError, untouched},
-      {HttpReply("302 Found", ""), mes::SoapClientError::ServerError, untouched},  // no Location to follow
       {HttpReply("200 OK", ""), mes::SoapClientError::ReadError, untouched},
       {HttpReply("500 Internal Server Error", ""), mes::SoapClientError::SoapFault, untouched},  // nothing to read
       // The transport succeeded (202 has no document); the reply parser's and fault reader's kinds.
       {HttpReply("202 Accepted", ""), mes::SoapClientError::ParseError, untouched},
-      {HttpReply("200 OK", "Service Unavailable", "text/plain"), mes::SoapClientError::ParseError, untouched},
       {HttpReply("500 Internal Server Error", "<html>oops</html>", "text/html"), mes::SoapClientError::ParseFaultError,
        untouched},
       {HttpReply("500 Internal Server Error", kFaultBody), mes::SoapClientError::SoapFault, untouched},
@@ -96,32 +93,6 @@ TEST(Proxy, RepliesBecomeAStatusAKindAndAResult) {
     EXPECT_EQ(Call(proxy, &result), c.kind == mes::SoapClientError::Success ? mes::kSoapOk : mes::kSoapFail) << c.reply;
     EXPECT_EQ(proxy.GetClientError(), c.kind) << c.reply;
     EXPECT_EQ(result, c.result) << c.reply;
-    EXPECT_EQ(server.RequestCount(), 1u);
-    if (c.reply.find("<faultcode>") != std::string::npos)
-      EXPECT_EQ(proxy.GetFault().m_strString,
-                u"Server was unable to read request.");  // the fault reader's table has the rest
+    EXPECT_EQ(server.RequestCount(), 1u);  // a failed call is not sent again
   }
-}
-
-TEST(Proxy, ASecondCallOnTheSameProxyStartsClean) {
-  CLoopbackServer server;
-  server.AddReply(HttpReply("500 Internal Server Error", kFaultBody));
-  server.AddReply(HttpReply("200 OK", Result("second")));
-  server.AddReply(HttpReply("200 OK", Result("third")));
-  CCS_QuerySN proxy(server.Url(kPath));
-  mes::SoapText result;
-  EXPECT_EQ(Call(proxy, nullptr), mes::kSoapInvalidPointer);  // no result reference: nothing is sent
-  EXPECT_EQ(Call(proxy, &result), mes::kSoapFail);
-  EXPECT_EQ(proxy.GetClientError(), mes::SoapClientError::SoapFault);
-  ASSERT_EQ(Call(proxy, &result), mes::kSoapOk);
-  EXPECT_EQ(std::tuple(proxy.GetClientError(), proxy.GetFault().m_strString, result),
-            std::tuple(mes::SoapClientError::Success, u"", u"second"));
-  ASSERT_EQ(Call(proxy, &result, std::nullopt), mes::kSoapOk);
-  EXPECT_EQ(result, u"third");
-  ASSERT_EQ(server.RequestCount(), 3u);
-  EXPECT_EQ(server.ConnectionCount(), 2);  // a failure closes the connection, a success keeps it
-  // Each request is a fresh envelope, not appended to the last one.
-  const std::string third = server.Requests()[2];
-  EXPECT_EQ(third.find("<soap:Envelope"), third.rfind("<soap:Envelope"));
-  EXPECT_NE(third.find("<BugReason xsi:nil=\"1\"/>"), std::string::npos);
 }

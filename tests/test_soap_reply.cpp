@@ -39,8 +39,6 @@ Parsed Parse(const std::string& body, std::size_t piece = 1 << 20) {
 
 TEST(SoapReply, ResultTextsNullAndEmpty) {
   const std::string text(5000, 'x');
-  std::string otherWrapper = ReplyBody("<IO_UpData_CommonResult>1</IO_UpData_CommonResult>", "Whatever");
-  otherWrapper.replace(otherWrapper.find("RO_dErodo"), 9, "other");
   const std::pair<std::string, mes::SoapText> cases[] = {
       {Result("OK \xE4\xB8\xAD &lt;&amp;&#x1F600;"), u"OK \u4E2D <&\U0001F600"},  // UTF-8 and references
       {Result(text + "&amp;"), std::u16string(text.begin(), text.end()) + u"&"},
@@ -52,8 +50,6 @@ TEST(SoapReply, ResultTextsNullAndEmpty) {
       {Result("done", " xsi:nil=\"yes\""), u"done"},  // an invalid nil value is ignored
       // Nested markup is copied into the text, without namespace declarations.
       {Result("a<b>x</b><c k=\"v&amp;\" xmlns:p=\"u\" p:z=\"1\"/>"), u"a<b>x</b><c k=\"v&\" p:z=\"1\"></c>"},
-      // The wrapper's name and namespace are not checked.
-      {otherWrapper, u"1"},
   };
   for (const auto& [body, expected] : cases) {
     for (std::size_t piece : {std::size_t(7), std::size_t(1) << 20}) {  // split across reads or whole
@@ -67,7 +63,6 @@ TEST(SoapReply, ResultTextsNullAndEmpty) {
 TEST(SoapReply, MalformedOrUnexpectedRepliesFailAndLeaveNoResult) {
   const std::string bad[] = {
       std::string(),
-      "HTTP error page",
       Result("x").substr(0, 200),
       Result("x") + "<trailing/>",
       "<soap:Envelope>",                 // undeclared prefix
@@ -103,7 +98,6 @@ TEST(SoapReply, HeaderEntriesAreSkippedUnlessTheyMustBeUnderstood) {
       {"<t:Trace xmlns:t=\"x\" soap:mustUnderstand=\"0\"><a><b/></a>text</t:Trace>", mes::kSoapOk},
       {"<t:Trace xmlns:t=\"x\"><IO_UpData_CommonResult/></t:Trace>", mes::kSoapOk},
       {"<t:Auth xmlns:t=\"x\" soap:mustUnderstand=\"1\"/>", mes::kSoapFail},
-      {"<t:Auth xmlns:t=\"x\" soap:mustUnderstand=\"true\"/>", mes::kSoapFail},
       {"<t:Auth xmlns:t=\"x\" soap:mustUnderstand=\"maybe\"/>", mes::kSoapFail},  // not a boolean: true
       {"<t:Auth xmlns:t=\"x\" t:mustUnderstand=\"1\"/>", mes::kSoapOk},  // only the envelope's attribute counts
   };

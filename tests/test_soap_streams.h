@@ -14,12 +14,10 @@ class StringSink final : public mes::ISoapWriteStream {
  public:
   using mes::ISoapWriteStream::Write;
   bool Write(const char* data, std::size_t length) override {
-    if (failAfter != std::string::npos && text.size() + length > failAfter) return false;
     text.append(data, length);
     return true;
   }
   std::string text;
-  std::size_t failAfter = std::string::npos;  // simulate running out of memory
 };
 
 // Hands out at most `piece` bytes per read, to exercise split character data.
@@ -41,12 +39,13 @@ inline std::string HttpReply(const std::string& statusLine, const std::string& b
          "\r\n\r\n" + body;
 }
 
-// A reply document as a .NET service writes it, the wrapper holding `content`.
-inline std::string ReplyBody(const std::string& content, const std::string& wrapper = "IO_UpData_CommonResponse") {
+// A reply document as a .NET service writes it, the response wrapper holding `content`.
+inline std::string ReplyBody(const std::string& content) {
   return "<?xml version=\"1.0\" encoding=\"utf-8\"?><soap:Envelope "
          "xmlns:soap=\"http://schemas.xmlsoap.org/soap/envelope/\" "
-         "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\"><soap:Body><" +
-         wrapper + " xmlns=\"RO_dErodo\">" + content + "</" + wrapper + "></soap:Body></soap:Envelope>";
+         "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\"><soap:Body><IO_UpData_CommonResponse "
+         "xmlns=\"RO_dErodo\">" +
+         content + "</IO_UpData_CommonResponse></soap:Body></soap:Envelope>";
 }
 
 inline std::string FaultBody(const std::string& fields) {

@@ -93,14 +93,4 @@ TEST(SoapEnvelope, LongTextsAreWrittenWhole) {
   }
 }
 
-TEST(SoapEnvelope, MissingStreamAndFullStreamFail) {
-  IO_UpData_CommonParams p;
-  mes::CSoapEnvelopeHandler h;
-  soaptest::StringSink full;
-  full.failAfter = 300;
-  EXPECT_EQ(
-      std::pair(h.WriteRequest(nullptr, IO_UpData_CommonMap(), &p), h.WriteRequest(&full, IO_UpData_CommonMap(), &p)),
-      std::pair(mes::kSoapFail, mes::kSoapOutOfMemory));
-}
-
 }  // namespace

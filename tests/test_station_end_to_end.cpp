@@ -112,13 +112,6 @@ TEST(StationEndToEnd, SmallScenarioReachesTheReceiverTheWorkbookAndTheLogs) {
   EXPECT_EQ(SerialColumn(out + "/PCB.xls", "DVR-E2E"), (std::vector<std::string>{"TSN", "TE2E-D01"}));
   EXPECT_NE(XlrdRead(out + "/PCB.xls").Find("说明"), nullptr);  // the template's own sheet stays
 
-  // Both logs of every unit: one in the dated folder, one beside it.
-  std::string dated;
-  for (const auto& e : fs::directory_iterator(out + "/TestResult"))
-    if (e.is_directory()) dated = e.path().string();
-  for (const std::string serial : {"E2E-N01-", "E2E-N02-", "E2E-I01-", "E2E-I02-", "E2E-D01-"})
-    EXPECT_EQ(FilesStartingWith(dated, serial) + 10 * FilesStartingWith(out + "/TestResult", serial), 11) << serial;
-
   // A second run appends to the same workbook and database: nothing earlier is lost.
   const Outcome again = Launch(dir, kStation + " --out " + out + " --speed 50 " + kScenario);
   ASSERT_EQ(again.nExit, 0) << again.strErr;
@@ -182,10 +175,7 @@ TEST(StationEndToEnd, UserMistakesGetOneLineAndANonZeroExit) {
   EXPECT_EQ(ReadBytes(kept + "/PCB.xls") + ReadBytes(kept + "/TestResult/SN1-20260101000000.txt"),
             "SN;Result\nsaved earlier");
 
-  // The receiver on its own.
-  const Outcome busy = Launch(dir, kReceiver + " serve --port " + busyPort + " --db " + dir.File("r.sqlite"));
-  EXPECT_EQ(busy.nExit, 2);
-  EXPECT_NE(busy.strErr.find("port " + busyPort + " on 127.0.0.1 is in use"), std::string::npos) << busy.strErr;
+  // The receiver on its own: a database to list that is not there (a busy port is in the table above).
   const Outcome noDb = Launch(dir, kReceiver + " list --db " + dir.File("none.sqlite"));
   EXPECT_EQ(noDb.nExit, 2);
   EXPECT_NE(noDb.strErr.find("no database at"), std::string::npos) << noDb.strErr;

@@ -75,15 +75,10 @@ std::vector<std::string> CLoopbackServer::Requests() const {
   return m_requests;
 }
 
-bool CLoopbackServer::WaitForRequests(std::size_t n, int timeoutMs) const {
-  std::unique_lock lock(m_mutex);
-  return m_cv.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return m_requests.size() >= n; });
-}
-
 void CLoopbackServer::Stop() {
   if (m_bStopping.exchange(true)) return;
   {
-    std::lock_guard lock(m_mutex);  // wakes the pauses between reply pieces
+    std::lock_guard lock(m_mutex);  // no pause misses the wake-up below
   }
   m_cv.notify_all();
   m_acceptThread.join();  // no connection thread is added after it
@@ -123,7 +118,6 @@ void CLoopbackServer::Serve(int fd) {
         reply.closeAfter = true;
       }
     }
-    m_cv.notify_all();
     if (handler) reply = handler(pending.substr(0, length));
     pending.erase(0, length);
     if (reply.neverAnswer) {  // hold the connection, silent, until either end closes it

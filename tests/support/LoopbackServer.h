@@ -67,8 +67,6 @@ class CLoopbackServer {
   // Requests received so far, whole (head and body), in arrival order.
   std::vector<std::string> Requests() const;
   std::size_t RequestCount() const { return Requests().size(); }
-  // Waits until at least n requests arrived; false on time-out.
-  bool WaitForRequests(std::size_t n, int timeoutMs) const;
   // Connections accepted so far.
   int ConnectionCount() const { return m_nConnections.load(); }
 
@@ -85,7 +83,7 @@ class CLoopbackServer {
   std::atomic<bool> m_bStopping{false};
   std::atomic<int> m_nConnections{0};
   mutable std::mutex m_mutex;
-  mutable std::condition_variable m_cv;
+  std::condition_variable m_cv;  // wakes the pauses between reply pieces on Stop
   std::deque<LoopbackReply> m_replies;
   Handler m_handler;
   std::vector<std::string> m_requests;
