@@ -62,10 +62,10 @@ inline std::string FixturePath(const std::string& relative) {
   return std::string(dir ? dir : "tests/data") + "/" + relative;
 }
 
-// Runs `child` in a forked process; its result is the exit code (an exception
-// gives 98, a signal -1).
+// Starts `child` in a forked process that exits with its result (98 when it
+// throws).
 template <typename F>
-int InChild(F child) {
+pid_t SpawnChild(F child) {
   pid_t pid = ::fork();
   if (pid == 0) {
     int code = 98;
@@ -75,6 +75,14 @@ int InChild(F child) {
     }
     ::_exit(code);
   }
+  return pid;
+}
+
+// Runs `child` in a forked process; its result is the exit code (an exception
+// gives 98, a signal -1).
+template <typename F>
+int InChild(F child) {
+  const pid_t pid = SpawnChild(child);
   int status = 0;
   ::waitpid(pid, &status, 0);
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -87,21 +95,13 @@ bool InChildrenAtOnce(int n, F child) {
   int start[2];
   if (::pipe(start) != 0) return false;
   std::vector<pid_t> pids;
-  for (int i = 0; i < n; ++i) {
-    pid_t pid = ::fork();
-    if (pid == 0) {
+  for (int i = 0; i < n; ++i)
+    pids.push_back(SpawnChild([&] {
       ::close(start[1]);
       char go;
       (void)!::read(start[0], &go, 1);
-      int code = 98;
-      try {
-        code = child(i);
-      } catch (...) {
-      }
-      ::_exit(code);
-    }
-    pids.push_back(pid);
-  }
+      return child(i);
+    }));
   ::close(start[0]);
   ::close(start[1]);  // releases every child at once
   bool ok = true;

@@ -19,20 +19,6 @@ class FileLockTest : public ::testing::Test {
   ScratchFolder m_dir;
   std::string m_path = m_dir.File("PCB.xls");
 
-  // Runs `child` in a forked process that exits with its result.
-  template <typename F>
-  static pid_t Spawn(F child) {
-    pid_t pid = ::fork();
-    if (pid == 0) {
-      int code = 98;
-      try {
-        code = child();
-      } catch (...) {
-      }
-      ::_exit(code);
-    }
-    return pid;
-  }
   // Waits for the child's end (killing it first if asked) and gives its exit code.
   static int ExitCode(pid_t pid, bool kill = false) {
     int status = 0;
@@ -48,7 +34,7 @@ class FileLockTest : public ::testing::Test {
   // A child that takes the lock, says so through `marker`, and keeps it
   // until killed.
   pid_t HoldInChild(const std::string& marker) {
-    pid_t pid = Spawn([&] {
+    pid_t pid = SpawnChild([&] {
       FileLock lock(m_path, 10s);
       WriteBytes(marker, "held");
       for (;;) ::pause();
@@ -102,7 +88,7 @@ TEST_F(FileLockTest, TheReleasedLockGoesToTheWaiterBeforeItsHolderTakesItAgain) 
     const std::string marker = m_dir.File("waiter-had-it");
     std::filesystem::remove(marker);
     auto held = std::make_unique<FileLock>(m_path);
-    pid_t waiter = Spawn([&] {
+    pid_t waiter = SpawnChild([&] {
       FileLock lock(m_path, 10s);
       WriteBytes(marker, "x");
       std::this_thread::sleep_for(200ms);
@@ -125,9 +111,9 @@ TEST_F(FileLockTest, AKilledWaiterOrHolderBlocksNobody) {
     FileLock lock(m_path, 60s);
     return 0;
   };
-  pid_t waiter = Spawn(waitForTheLock);
+  pid_t waiter = SpawnChild(waitForTheLock);
   ASSERT_TRUE(QueuedSoon(1));
-  pid_t second = Spawn(waitForTheLock);  // queued behind the first
+  pid_t second = SpawnChild(waitForTheLock);  // queued behind the first
   ASSERT_TRUE(QueuedSoon(2));
   ExitCode(waiter, true);
   EXPECT_EQ(FileLock::QueuedWaiters(m_path), 1);
