@@ -9,9 +9,6 @@
 // Prints, per case and mode, the resident size after the warm-up (a tenth of
 // the units) and at the end, and the growth between them. Each case runs in
 // a process of its own, so that no case reuses memory another one left.
-#include <QApplication>
-#include <QKeyEvent>
-#include <QWidget>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -22,9 +19,9 @@
 #include <iterator>
 
 #include "monitor/MonitorDialog.h"
-#include "monitor/MyEdit.h"
 #include "monitor/MyListCtrl.h"
 #include "platform/Application.h"
+#include "tests/support/UnitWork.h"
 
 namespace {
 
@@ -35,30 +32,6 @@ double ResidentMegabytes() {
     std::fclose(f);
   }
   return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
-}
-
-void FillUnit(CMonitorDialog& dlg, int unit) {
-  const int list = unit % 4 + 1;
-  dlg.DeleteAllItems(list);
-  for (int i = 0; i < 40; ++i) dlg.InsertItem(list, "Test item " + std::to_string(i), i % 10 == 9 ? "FAIL" : "PASS");
-}
-
-// Opens the cell editor on row 1's result with a click, types into it and
-// commits it with Enter, as an operator would.
-void EditUnit(CMonitorDialog& dlg, int unit) {
-  CMyListCtrl* list = dlg.FindListCtrl(1);
-  if (list->GetItemCount() < 3) FillUnit(dlg, 0);
-  list->m_bEditMode = 1;
-  list->SetItemState(1, platform::LVIS_SELECTED | platform::LVIS_FOCUSED,
-                     platform::LVIS_SELECTED | platform::LVIS_FOCUSED);
-  CMyEdit* edit = list->EditSubLabel(1, 2);
-  if (!edit) return;
-  QWidget* focus = QApplication::focusWidget();
-  const QString text = QString::number(unit % 10);
-  QKeyEvent press(QEvent::KeyPress, Qt::Key_0 + unit % 10, Qt::NoModifier, text);
-  if (focus) QApplication::sendEvent(focus, &press);
-  QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, "\r");
-  if ((focus = QApplication::focusWidget())) QApplication::sendEvent(focus, &enter);
 }
 
 void ZoomUnit(CMonitorDialog& dlg, int unit) {
@@ -98,7 +71,11 @@ struct Case {
   const char* name;
   void (*unit)(CMonitorDialog&, int);
 };
-constexpr Case kCases[] = {{"clear + 40 inserts", FillUnit}, {"cell editor", EditUnit}, {"zoom and grid", ZoomUnit}};
+void EditUnit(CMonitorDialog& dlg, int unit) {
+  unitwork::EditUnit(dlg, unit);
+}
+constexpr Case kCases[] = {
+    {"clear + 40 inserts", unitwork::FillUnit}, {"cell editor", EditUnit}, {"zoom and grid", ZoomUnit}};
 
 }  // namespace
 

@@ -3,12 +3,10 @@
 // runs some units without pumping, then counts what one pump delivers; many
 // units must leave no more than a few do.
 #include <QApplication>
-#include <QKeyEvent>
 #include <QObject>
-#include <QWidget>
 #include <functional>
 
-#include "monitor/MyEdit.h"
+#include "tests/support/UnitWork.h"
 #include "tests/test_monitor_dialog_fixture.h"
 
 using namespace platform;
@@ -38,25 +36,10 @@ int DeliveredByOnePump() {
 
 using Unit = std::function<void(CMonitorDialog&, int)>;
 
-void FillUnit(CMonitorDialog& dlg, int unit) {
-  const int list = unit % 4 + 1;
-  dlg.DeleteAllItems(list);
-  for (int i = 0; i < 40; ++i) dlg.InsertItem(list, "Test item " + std::to_string(i), i % 10 == 9 ? "FAIL" : "PASS");
-}
-
-// Opens the cell editor on a result cell, types a digit and commits with Enter.
+// Editing must really commit, or the case measures nothing.
 void EditUnit(CMonitorDialog& dlg, int unit) {
-  CMyListCtrl* list = dlg.FindListCtrl(1);
-  if (list->GetItemCount() < 3) FillUnit(dlg, 0);
-  list->m_bEditMode = 1;
-  list->SetItemState(1, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
-  ASSERT_NE(list->EditSubLabel(1, 2), nullptr);
-  const QString digit = QString::number(unit % 10);
-  QKeyEvent key(QEvent::KeyPress, Qt::Key_0 + unit % 10, Qt::NoModifier, digit);
-  QApplication::sendEvent(QApplication::focusWidget(), &key);
-  QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, "\r");
-  QApplication::sendEvent(QApplication::focusWidget(), &enter);
-  ASSERT_EQ(list->GetItemText(1, 2), digit.toStdString()) << "the edit was not committed";
+  ASSERT_TRUE(unitwork::EditUnit(dlg, unit));
+  ASSERT_EQ(dlg.FindListCtrl(1)->GetItemText(1, 2), std::to_string(unit % 10)) << "the edit was not committed";
 }
 
 using Backlog = ::testing::TestWithParam<std::pair<const char*, Unit>>;
@@ -82,7 +65,7 @@ TEST_P(Backlog, DoesNotGrowWithTheUnitsRunWithoutAPump) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Units, Backlog,
-                         ::testing::Values(std::pair<const char*, Unit>{"inserts", FillUnit},
+                         ::testing::Values(std::pair<const char*, Unit>{"inserts", unitwork::FillUnit},
                                            std::pair<const char*, Unit>{"editor", EditUnit}),
                          [](const auto& info) { return std::string(info.param.first); });
 
